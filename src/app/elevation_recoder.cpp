@@ -1,0 +1,207 @@
+#include "app/elevation_recoder.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "image/bitmap_file.h"
+#include "image/file_stream.h"
+#include "image/height_planes.h"
+#include "processing/height_processing.h"
+
+namespace {
+
+const char* const kUsageError =
+    "ERROR: Invalid arguments, should be <input> <output>. Optional: -sca "
+    "<scale> -min <minimum> -smo <smooth>";
+
+const char* const kHelpLines[] = {
+    "Usage: quillorn <input.bmp> <output.bmp> [-sca <scale>] [-min <minimum>] "
+    "[-smo <passes>]",
+    "Re-encodes an 8- or 24-bit BMP height map as a 24-bit BMP.",
+    "Each height is green x 255 + red; an 8-bit pixel's byte is the red part.",
+    "  -sca <scale>    multiply every height by <scale>; 0 normalizes the "
+    "heights to 0-255",
+    "  -min <minimum>  shift all heights so that the lowest equals <minimum>",
+    "  -smo <passes>   smooth the heights with <passes> passes of a 3x3 mean",
+    "Scaling comes first, then smoothing, then the minimum, whatever the order "
+    "given.",
+    "Examples:",
+    "  quillorn terrain.bmp terrain24.bmp",
+    "  quillorn terrain.bmp terrain_smooth.bmp -sca 0 -smo 4 -min 10",
+    "Exit status: 0 when the output was written, -1 (255) on any error.",
+};
+
+bool isHelpSwitch(const char* argument) {
+  return std::strcmp(argument, "-h") == 0 ||
+         std::strcmp(argument, "--help") == 0;
+}
+
+// Stages 5 to 14 of a run; the files are open and checked. Prints each
+// progress line before its stage.
+bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
+               const RunOptions& options, PlaneSet* planes,
+               std::ostream& console, std::string* error) {
+  int32_t width = info.width;
+  int32_t height = info.rowCount;
+  // The header was read and checked before the output was opened.
+  console << "Reading input header..." << std::endl;
+
+  console << "Initializing temp arrays..." << std::endl;
+  if (!allocatePlanes(planes, width, height, error)) return false;
+
+  console << "Reading input height..." << std::endl;
+  if (!readPixels(input, info, *planes, error)) return false;
+
+  console << "Converting..." << std::endl;
+  if (options.scaleGiven) {
+    float scale = options.scale;
+    ScaleOutcome outcome = scaleHeights(&scale, *planes, width, height);
+    if (outcome.normalized) {
+      console << "Converting to 0-255. To scale back to original, use scale "
+              << outcome.reciprocal << std::endl;
+    }
+  } else {
+    copySourceToTarget(*planes, width, height);
+  }
+
+  if (options.smoothGiven) {
+    console << "Smooth x" << options.smoothPasses << std::endl;
+    smoothHeights(options.smoothPasses, planes->outRed, planes->outGreen, width,
+                  height);
+  }
+
+  if (options.minimumGiven) {
+    console << "Minimum elevation " << options.minimum << std::endl;
+    applyMinimumElevation(options.minimum, planes->outRed, planes->outGreen,
+                          width, height);
+  }
+
+  console << "Writing output header..." << std::endl;
+  if (!writeHeader(input, output, info, error)) return false;
+
+  console << "Writing output height..." << std::endl;
+  if (!writePixels(output, info, *planes, error)) return false;
+
+  console << "Finishing output..." << std::endl;
+  if (!copyTail(input, output, info, error)) return false;
+
+  console << "Deleting temp arrays..." << std::endl;
+  releasePlanes(planes);
+  return true;
+}
+
+}  // namespace
+
+int findOption(int argc, const char* const* argv, const char* name) {
+  for (int index = 3; index < argc; ++index) {
+    if (std::strcmp(argv[index], name) == 0) return index;
+  }
+  return kOptionNotFound;
+}
+
+float parseScale(const char* text) {
+  return static_cast<float>(std::strtod(text, nullptr));
+}
+
+int32_t parseInteger(const char* text) {
+  // strtoll saturates where atoi would overflow; long long covers int32 on
+  // every platform, so the clamp below decides the result.
+  long long value = std::strtoll(text, nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+RunOptions findRunOptions(int argc, const char* const* argv) {
+  RunOptions options;
+  int index = findOption(argc, argv, "-sca");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.scale = parseScale(argv[index + 1]);
+    options.scaleGiven = true;
+  }
+  index = findOption(argc, argv, "-min");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.minimum = parseInteger(argv[index + 1]);
+    options.minimumGiven = true;
+  }
+  index = findOption(argc, argv, "-smo");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.smoothPasses = parseInteger(argv[index + 1]);
+    options.smoothGiven = true;
+  }
+  return options;
+}
+
+bool ElevationRecoder::run(int argc, const char* const* argv,
+                           std::ostream& console) {
+  const char* inputPath = argv[1];
+  const char* outputPath = argv[2];
+  std::string error;
+
+  FILE* input = openInputFile(inputPath);
+  if (input == nullptr) {
+    console << "ERROR: Input file not found" << std::endl;
+    return false;
+  }
+  BitmapInfo info;
+  if (!inspectBitmap(input, &info, &error)) {
+    console << "ERROR: " << error << std::endl;
+    std::fclose(input);
+    return false;
+  }
+  if (isSameFile(input, outputPath)) {
+    console << "ERROR: Output file is the input file; choose another output"
+            << std::endl;
+    std::fclose(input);
+    return false;
+  }
+  FILE* output = openOutputFile(outputPath);
+  if (output == nullptr) {
+    console << "ERROR: Output file cannot be created" << std::endl;
+    std::fclose(input);
+    return false;
+  }
+  // Devices such as /dev/null are written to but never removed.
+  bool removable = isRemovableOutput(output, outputPath);
+
+  RunOptions options = findRunOptions(argc, argv);
+  PlaneSet planes;
+  bool written =
+      runStages(input, output, info, options, &planes, console, &error);
+  releasePlanes(&planes);
+  std::fclose(input);
+  // Closing flushes the last buffered bytes: a full disk may show only here.
+  errno = 0;
+  bool closed = std::fclose(output) == 0;
+  if (written && !closed) {
+    error = "Cannot write the output file";
+    std::string reason = lastSystemError();
+    if (!reason.empty()) error += ": " + reason;
+  }
+  if (!written || !closed) {
+    console << "ERROR: " << error << std::endl;
+    if (removable) std::remove(outputPath);
+    return false;
+  }
+  console << "Done!" << std::endl;
+  return true;
+}
+
+int runCommandLine(int argc, const char* const* argv, std::ostream& console) {
+  console << "Quillorn v" << kVersion << std::endl;
+  console << "Hit Ctrl+C to exit" << std::endl;
+  if (argc == 2 && isHelpSwitch(argv[1])) {
+    for (const char* line : kHelpLines) console << line << std::endl;
+    return kExitSuccess;
+  }
+  if (argc < 3) {
+    console << kUsageError << std::endl;
+    return kExitFailure;
+  }
+  ElevationRecoder recoder;
+  return recoder.run(argc, argv, console) ? kExitSuccess : kExitFailure;
+}

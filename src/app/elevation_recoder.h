@@ -1,0 +1,60 @@
+// The command line and the conversion run: switches, the fixed order of the
+// stages, the progress lines and the failure exits.
+#ifndef QUILLORN_APP_ELEVATION_RECODER_H_
+#define QUILLORN_APP_ELEVATION_RECODER_H_
+
+#include <cstdint>
+#include <ostream>
+
+// The version the banner shows.
+constexpr const char* kVersion = "1.00";
+
+// Exit statuses: a converted file, and every failure (usage, input, output).
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = -1;
+
+// findOption's answer when no argument matches.
+constexpr int kOptionNotFound = -1;
+
+// The switches found on the command line; a value is meaningful only when its
+// flag is set.
+struct RunOptions {
+  float scale = 0.0f;  // after "-sca"; 0 asks for normalization
+  bool scaleGiven = false;
+  int32_t minimum = 0;  // after "-min"
+  bool minimumGiven = false;
+  int32_t smoothPasses = 0;  // after "-smo"
+  bool smoothGiven = false;
+};
+
+// The index of the first argument from index 3 on that equals name exactly,
+// or kOptionNotFound.
+int findOption(int argc, const char* const* argv, const char* name);
+
+// Parses text as atof would (leading number, otherwise 0), narrowed to float.
+float parseScale(const char* text);
+
+// Parses text as atoi would (leading integer, otherwise 0), clamped to the
+// 32-bit range instead of overflowing.
+int32_t parseInteger(const char* text);
+
+// Looks for "-sca", "-min" and "-smo" over every argument from index 3 on;
+// the first occurrence counts, and a switch with nothing after it counts as
+// not given. Values are not consumed: a value may itself be found as a switch.
+RunOptions findRunOptions(int argc, const char* const* argv);
+
+// Performs one conversion, printing its progress lines and any "ERROR: " line
+// to console.
+class ElevationRecoder {
+ public:
+  // argv[1] is the input, argv[2] the output, argv[3...] the switches; needs
+  // argc >= 3. Returns false after a failure, having printed its "ERROR: "
+  // line, left an existing input untouched and removed a partial output.
+  bool run(int argc, const char* const* argv, std::ostream& console);
+};
+
+// The whole program: banner, hint, usage or help, then one run. Returns the
+// process's exit status.
+int runCommandLine(int argc, const char* const* argv, std::ostream& console);
+
+#endif  // QUILLORN_APP_ELEVATION_RECODER_H_

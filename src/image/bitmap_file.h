@@ -1,0 +1,79 @@
+// Reading 8- and 24-bit Windows bitmaps into height planes and writing the
+// planes back as a 24-bit bitmap that keeps the input's header and tail.
+#ifndef QUILLORN_IMAGE_BITMAP_FILE_H_
+#define QUILLORN_IMAGE_BITMAP_FILE_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "image/height_planes.h"
+
+// Byte offsets of the header fields the tool reads or patches.
+constexpr int64_t kFileSizeOffset = 2;
+constexpr int64_t kPixelDataOffsetOffset = 10;
+constexpr int64_t kInfoHeaderSizeOffset = 14;
+constexpr int64_t kWidthOffset = 18;
+constexpr int64_t kHeightOffset = 22;
+constexpr int64_t kBitsPerPixelOffset = 28;
+constexpr int64_t kCompressionOffset = 30;
+constexpr int64_t kImageSizeOffset = 34;
+// File header (14 bytes) plus the smallest Windows info header (40 bytes).
+constexpr int64_t kMinimumHeaderSize = 54;
+constexpr int32_t kMinimumInfoHeaderSize = 40;
+// Largest value the 32-bit size fields of a bitmap can hold.
+constexpr int64_t kMaximumBitmapFileSize = 0xFFFFFFFFLL;
+
+// What the tool knows of an input bitmap once it has been checked. Every size
+// is in bytes.
+struct BitmapInfo {
+  uint32_t pixelDataOffset = 0;  // start of the pixels; the header's length
+  int32_t width = 0;             // pixels per row, >= 1
+  int32_t height = 0;            // as stored: negative for a top-down file
+  int16_t bitsPerPixel = 0;      // 8 or 24
+
+  int32_t rowCount = 0;         // |height|, >= 1
+  bool topDown = false;         // first file row is the image's top row
+  bool imageSizeGiven = false;  // the input's image-size field is not 0
+  int64_t fileSize = 0;         // the input's length
+  int64_t inputRowStride = 0;   // row length padded to a multiple of 4
+  int64_t outputRowStride = 0;  // 3 * width padded to a multiple of 4
+  int64_t tailOffset = 0;       // first byte after the input's pixel rows
+  int64_t outputFileSize = 0;   // header + output rows + tail
+};
+
+// Reads and checks the input's header, in this order: a bitmap at all (54
+// bytes or more, "BM"), the depth ("Invalid bit rate" unless 8 or 24), a
+// usable header (info header of 40 bytes or more, uncompressed, width >= 1,
+// height not 0, pixel data after the headers and inside the file), pixel rows
+// inside the file, and an output small enough for the format's 32-bit sizes.
+// On success fills info; otherwise error names the first problem found.
+bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error);
+
+// Reads the pixel rows into the source planes, plane row 0 being the image's
+// top row. 8-bit: the byte is red, green and blue are 0. 24-bit: bytes
+// blue, green, red. Row padding is skipped.
+bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
+                std::string* error);
+
+// Writes the input's first pixelDataOffset bytes with the depth set to 24,
+// the file size set to the output's and the image size (where the input's is
+// not 0) set to the output's pixel data size.
+bool writeHeader(FILE* input, FILE* output, const BitmapInfo& info,
+                 std::string* error);
+
+// Writes the target planes as 24-bit rows (blue, green, red), in the input's
+// row order, each padded with zero bytes to a multiple of 4.
+bool writePixels(FILE* output, const BitmapInfo& info, const PlaneSet& planes,
+                 std::string* error);
+
+// Appends every input byte after its pixel rows (nothing when there are none).
+bool copyTail(FILE* input, FILE* output, const BitmapInfo& info,
+              std::string* error);
+
+// The plane row that holds file row fileRow (0 = the first row stored).
+inline int32_t planeRowOf(const BitmapInfo& info, int32_t fileRow) {
+  return info.topDown ? fileRow : info.rowCount - 1 - fileRow;
+}
+
+#endif  // QUILLORN_IMAGE_BITMAP_FILE_H_

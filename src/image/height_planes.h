@@ -1,0 +1,74 @@
+// The in-memory image: six byte planes, the two-channel height encoding and
+// the operations every processing step shares.
+#ifndef QUILLORN_IMAGE_HEIGHT_PLANES_H_
+#define QUILLORN_IMAGE_HEIGHT_PLANES_H_
+
+#include <cstdint>
+#include <string>
+
+// One height: green * kHeightBase + red of a pixel. Decoded heights lie in
+// 0 ... 65280; processing may produce any 32-bit value.
+using HeightValue = int32_t;
+
+// The base of the two-channel encoding: 255, not 256.
+constexpr HeightValue kHeightBase = 255;
+
+// height rows x width columns of bytes, reached as plane[row][column]. The
+// plane does not know its size: width and height travel beside it.
+struct BytePlane {
+  uint8_t** rows = nullptr;
+
+  uint8_t* operator[](int32_t row) const { return rows[row]; }
+};
+
+// The source planes (as read) and the target planes (as written). Red carries
+// the low part of a height, green the high part; blue is passed through.
+// Plane row 0 is the image's top row.
+struct PlaneSet {
+  BytePlane inRed;
+  BytePlane inGreen;
+  BytePlane inBlue;
+  BytePlane outRed;
+  BytePlane outGreen;
+  BytePlane outBlue;
+};
+
+// The smallest and the largest height of a plane pair.
+struct HeightRange {
+  HeightValue min = 0;
+  HeightValue max = 0;
+};
+
+// The height of one pixel: green * 255 + red, in 0 ... 65280.
+inline HeightValue decodeHeight(uint8_t red, uint8_t green) {
+  return green * kHeightBase + red;
+}
+
+// Stores value as red = value % 255 and green = value / 255 (both truncating
+// toward zero), each kept as its low 8 bits: 0 ... 65279 round-trip exactly,
+// green wraps from 65280 up, and negative values keep their low bytes.
+inline void encodeHeight(HeightValue value, uint8_t* red, uint8_t* green) {
+  *red = static_cast<uint8_t>(value % kHeightBase);
+  *green = static_cast<uint8_t>(value / kHeightBase);
+}
+
+// Allocates all six planes for width x height pixels (both >= 1); the bytes
+// are unspecified until written. On failure nothing stays allocated, planes
+// is left empty and error says why.
+bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
+                    std::string* error);
+
+// Frees every plane of the set and leaves it empty; safe on an empty set.
+void releasePlanes(PlaneSet* planes);
+
+// Copies each source plane into its target plane byte for byte (no
+// re-encoding: red 255 stays 255).
+void copySourceToTarget(const PlaneSet& planes, int32_t width, int32_t height);
+
+// The range of the heights of the pair (low plane red, high plane green),
+// scanned from pixel [0][0] row by row. An image without pixels gives 0, 0.
+HeightRange findHeightRange(const BytePlane& lowPlane,
+                            const BytePlane& highPlane, int32_t width,
+                            int32_t height);
+
+#endif  // QUILLORN_IMAGE_HEIGHT_PLANES_H_

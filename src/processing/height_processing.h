@@ -1,0 +1,48 @@
+// The computations on heights: scale conversion and normalization, smoothing
+// and the minimum elevation. Every function works on the planes it is given,
+// with width and height (both >= 1) beside them, and keeps no state.
+#ifndef QUILLORN_PROCESSING_HEIGHT_PROCESSING_H_
+#define QUILLORN_PROCESSING_HEIGHT_PROCESSING_H_
+
+#include <cstdint>
+
+#include "image/height_planes.h"
+
+// What the conversion did besides converting.
+struct ScaleOutcome {
+  bool normalized = false;  // the heights were normalized to 0 ... 255
+  float reciprocal = 0.0f;  // with normalized: 1 / the factor used
+};
+
+// Truncates x toward zero into 32 bits; beyond the range it saturates to the
+// range's ends, and NaN gives 0.
+int32_t truncateToInt32(double x);
+
+// Fills the target planes: each target height is the source height times
+// scale (the float widened, product in double, truncated toward zero), blue
+// copied. A scale of exactly 0 first normalizes the source heights and then
+// converts with the factor found, capped at 255; *scale is replaced by it.
+ScaleOutcome scaleHeights(float* scale, const PlaneSet& planes, int32_t width,
+                          int32_t height);
+
+// Shifts the source heights so that the lowest is 0 (rewriting inRed and
+// inGreen when it was not), then sets *scale to 255 / range in single
+// precision (1 for a flat image) and *ceiling to 255.
+void normalizeHeights(float* scale, int32_t* ceiling, const BytePlane& inRed,
+                      const BytePlane& inGreen, int32_t width, int32_t height);
+
+// Runs passes (none when <= 0) of an in-place 3 x 3 mean over the target
+// heights, plane row 0 first, left to right; each cell averages its in-image
+// neighbours (9, 6 or 4 of them), those above and to its left already
+// smoothed in this pass, and is re-encoded at once.
+void smoothHeights(int32_t passes, const BytePlane& outRed,
+                   const BytePlane& outGreen, int32_t width, int32_t height);
+
+// Adds one shift to every target height so that the lowest equals minimum;
+// rewrites nothing when it already does. Results outside 0 ... 65279 are
+// stored by the encoding's rules.
+void applyMinimumElevation(int32_t minimum, const BytePlane& outRed,
+                           const BytePlane& outGreen, int32_t width,
+                           int32_t height);
+
+#endif  // QUILLORN_PROCESSING_HEIGHT_PROCESSING_H_

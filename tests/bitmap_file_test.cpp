@@ -1,0 +1,284 @@
+#include "image/bitmap_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "image/bitmap_builder.h"
+#include "image/little_endian.h"
+#include "test_support.h"
+
+namespace {
+
+// Writes bytes to a file of dir and opens it for reading.
+FILE* openBytes(const TempDir& dir, const std::vector<uint8_t>& bytes) {
+  std::string path = dir.file("input.bmp");
+  if (!writeFileBytes(path, bytes)) return nullptr;
+  return std::fopen(path.c_str(), "rb");
+}
+
+std::string inspectError(const std::vector<uint8_t>& bytes) {
+  TempDir dir;
+  FILE* file = openBytes(dir, bytes);
+  if (file == nullptr) return "cannot open";
+  BitmapInfo info;
+  std::string error;
+  bool ok = inspectBitmap(file, &info, &error);
+  std::fclose(file);
+  return ok ? "" : error;
+}
+
+std::vector<uint8_t> validBitmap(int32_t width, int32_t height, int bits) {
+  BitmapSpec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.bitsPerPixel = bits;
+  return buildBitmap(spec);
+}
+
+TEST(InspectBitmapTest, RefusesBadHeadersWithTheFirstProblemFound) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    const char* message;  // expected start of the error
+  };
+  std::vector<Case> cases;
+  auto patched = [](std::vector<uint8_t> bytes, size_t at, uint32_t value,
+                    int width) {
+    if (width == 2)
+      storeLe16(bytes.data() + at, static_cast<uint16_t>(value));
+    else
+      storeLe32(bytes.data() + at, value);
+    return bytes;
+  };
+  std::vector<uint8_t> good = validBitmap(3, 2, 24);
+  cases.push_back({"empty", {}, "Input file is not a bitmap"});
+  cases.push_back({"53 bytes",
+                   std::vector<uint8_t>(good.begin(), good.begin() + 53),
+                   "Input file is not a bitmap"});
+  std::vector<uint8_t> noSignature = good;
+  noSignature[0] = 'X';
+  cases.push_back({"no BM", noSignature, "Input file is not a bitmap"});
+  // The signature is checked before the depth.
+  cases.push_back({"no BM, 32 bits", patched(noSignature, 28, 32, 2),
+                   "Input file is not a bitmap"});
+  cases.push_back({"32 bits", patched(good, 28, 32, 2), "Invalid bit rate"});
+  cases.push_back({"16 bits", patched(good, 28, 16, 2), "Invalid bit rate"});
+  // The depth is checked before the rest of the header.
+  cases.push_back({"1 bit, compressed",
+                   patched(patched(good, 28, 1, 2), 30, 1, 4),
+                   "Invalid bit rate"});
+  cases.push_back({"12-byte info header", patched(good, 14, 12, 4),
+                   "Unsupported bitmap header"});
+  cases.push_back({"RLE8", patched(good, 30, 1, 4),
+                   "Compressed bitmaps are not supported"});
+  cases.push_back({"bit fields", patched(good, 30, 3, 4),
+                   "Compressed bitmaps are not supported"});
+  cases.push_back({"width 0", patched(good, 18, 0, 4), "Invalid bitmap width"});
+  cases.push_back({"width -3", patched(good, 18, static_cast<uint32_t>(-3), 4),
+                   "Invalid bitmap width"});
+  cases.push_back(
+      {"height 0", patched(good, 22, 0, 4), "Invalid bitmap height"});
+  cases.push_back({"height INT32_MIN", patched(good, 22, 0x80000000u, 4),
+                   "Invalid bitmap height"});
+  cases.push_back({"offset inside headers", patched(good, 10, 53, 4),
+                   "Invalid pixel data offset"});
+  cases.push_back({"offset past end", patched(good, 10, 100000, 4),
+                   "Invalid pixel data offset"});
+  cases.push_back({"v5 header, offset 54", patched(good, 14, 124, 4),
+                   "Invalid pixel data offset"});
+  cases.push_back({"one byte short",
+                   std::vector<uint8_t>(good.begin(), good.end() - 1),
+                   "Input file is truncated"});
+  cases.push_back({"huge height", patched(good, 22, 0x7FFFFFFF, 4),
+                   "Input file is truncated"});
+  cases.push_back(
+      {"huge width and height",
+       patched(patched(good, 18, 0x7FFFFFFF, 4), 22, 0x80000001u, 4),
+       "Input file is truncated"});
+  for (const Case& c : cases) {
+    std::string error = inspectError(c.bytes);
+    EXPECT_EQ(error.rfind(c.message, 0), 0u)
+        << c.what << ": got \"" << error << "\"";
+  }
+}
+
+TEST(InspectBitmapTest, DerivesLayoutFromTheHeader) {
+  struct Case {
+    int32_t width, height;
+    int bits;
+    size_t tail;
+    int64_t inputStride, outputStride;
+  };
+  const Case cases[] = {
+      {1, 1, 8, 0, 4, 4},  {5, 3, 8, 2, 8, 16},    {4, -2, 8, 0, 4, 12},
+      {1, 2, 24, 0, 4, 4}, {3, -4, 24, 5, 12, 12}, {7, 1, 24, 0, 24, 24},
+  };
+  for (const Case& c : cases) {
+    BitmapSpec spec;
+    spec.width = c.width;
+    spec.height = c.height;
+    spec.bitsPerPixel = c.bits;
+    spec.tail.assign(c.tail, 0xEE);
+    std::vector<uint8_t> bytes = buildBitmap(spec);
+    TempDir dir;
+    FILE* file = openBytes(dir, bytes);
+    ASSERT_NE(file, nullptr);
+    BitmapInfo info;
+    std::string error;
+    ASSERT_TRUE(inspectBitmap(file, &info, &error)) << error;
+    std::fclose(file);
+    int32_t rows = c.height < 0 ? -c.height : c.height;
+    EXPECT_EQ(info.rowCount, rows);
+    EXPECT_EQ(info.topDown, c.height < 0);
+    EXPECT_EQ(info.inputRowStride, c.inputStride);
+    EXPECT_EQ(info.outputRowStride, c.outputStride);
+    EXPECT_EQ(info.fileSize, static_cast<int64_t>(bytes.size()));
+    EXPECT_EQ(info.tailOffset, static_cast<int64_t>(bytes.size() - c.tail));
+    EXPECT_EQ(info.outputFileSize, static_cast<int64_t>(info.pixelDataOffset) +
+                                       c.outputStride * rows +
+                                       static_cast<int64_t>(c.tail));
+  }
+}
+
+// Runs the whole read, copy and write path on a file's bytes.
+struct Converted {
+  std::vector<uint8_t> output;
+  DecodedImage image;  // the output as decoded by the tests' own reader
+};
+
+Converted convertPlainly(const std::vector<uint8_t>& bytes) {
+  Converted result;
+  TempDir dir;
+  FILE* input = openBytes(dir, bytes);
+  std::string outputPath = dir.file("output.bmp");
+  FILE* output = std::fopen(outputPath.c_str(), "wb");
+  BitmapInfo info;
+  PlaneSet planes;
+  std::string error;
+  EXPECT_TRUE(inspectBitmap(input, &info, &error)) << error;
+  EXPECT_TRUE(allocatePlanes(&planes, info.width, info.rowCount, &error));
+  EXPECT_TRUE(readPixels(input, info, planes, &error)) << error;
+  copySourceToTarget(planes, info.width, info.rowCount);
+  EXPECT_TRUE(writeHeader(input, output, info, &error)) << error;
+  EXPECT_TRUE(writePixels(output, info, planes, &error)) << error;
+  EXPECT_TRUE(copyTail(input, output, info, &error)) << error;
+  releasePlanes(&planes);
+  std::fclose(input);
+  std::fclose(output);
+  readFileBytes(outputPath, &result.output);
+  std::string why;
+  EXPECT_TRUE(decode24(result.output, &result.image, &why)) << why;
+  return result;
+}
+
+TEST(BitmapFileTest, PlainCopyKeepsEveryPixelAtEveryWidthDepthAndOrder) {
+  std::mt19937 random(7);
+  for (int bits : {8, 24}) {
+    for (int32_t width = 1; width <= 8; ++width) {
+      for (int32_t height : {1, 3, -3}) {
+        for (size_t tail : {0, 2}) {
+          SCOPED_TRACE(testing::Message() << bits << " bits, " << width << " x "
+                                          << height << ", tail " << tail);
+          int32_t rows = height < 0 ? -height : height;
+          BitmapSpec spec;
+          spec.width = width;
+          spec.height = height;
+          spec.bitsPerPixel = bits;
+          spec.pixels.resize(static_cast<size_t>(width * rows * bits / 8));
+          for (uint8_t& byte : spec.pixels)
+            byte = static_cast<uint8_t>(random());
+          spec.tail.assign(tail, 0xA5);
+          if (!spec.tail.empty()) spec.tail.front() = 0x01;
+          std::vector<uint8_t> input = buildBitmap(spec);
+          Converted converted = convertPlainly(input);
+
+          if (bits == 24) {
+            EXPECT_EQ(converted.output, input)
+                << "24-bit copies come back whole";
+          }
+          const std::vector<uint8_t>& out = converted.output;
+          uint32_t offset = fieldLe32(input, 10);
+          size_t outStride = (3 * static_cast<size_t>(width) + 3) / 4 * 4;
+          EXPECT_EQ(out.size(),
+                    offset + outStride * static_cast<size_t>(rows) + tail);
+          EXPECT_EQ(fieldLe32(out, 2), out.size());
+          EXPECT_EQ(fieldLe32(out, 34), outStride * static_cast<size_t>(rows));
+          EXPECT_EQ(out[28] | out[29] << 8, 24);
+          for (size_t at = 0; at < offset; ++at) {
+            if ((at >= 2 && at < 6) || at == 28 || (at >= 34 && at < 38))
+              continue;
+            ASSERT_EQ(out[at], input[at]) << "header byte " << at;
+          }
+          EXPECT_TRUE(std::equal(spec.tail.begin(), spec.tail.end(),
+                                 out.end() - static_cast<ptrdiff_t>(tail)));
+          // Pixel (row, column), top row first, as the input stored it.
+          for (int32_t row = 0; row < rows; ++row) {
+            int32_t fileRow = height < 0 ? row : rows - 1 - row;
+            for (int32_t column = 0; column < width; ++column) {
+              size_t at = static_cast<size_t>(row * width + column);
+              size_t from = static_cast<size_t>(fileRow * width + column) *
+                            static_cast<size_t>(bits / 8);
+              if (bits == 8) {
+                EXPECT_EQ(converted.image.red[at], spec.pixels[from]);
+                EXPECT_EQ(converted.image.green[at], 0);
+                EXPECT_EQ(converted.image.blue[at], 0);
+              } else {
+                EXPECT_EQ(converted.image.blue[at], spec.pixels[from]);
+                EXPECT_EQ(converted.image.green[at], spec.pixels[from + 1]);
+                EXPECT_EQ(converted.image.red[at], spec.pixels[from + 2]);
+              }
+            }
+          }
+          // Output padding is zero.
+          for (int32_t fileRow = 0; fileRow < rows; ++fileRow) {
+            for (size_t pad = 3 * static_cast<size_t>(width); pad < outStride;
+                 ++pad) {
+              ASSERT_EQ(
+                  out[offset + outStride * static_cast<size_t>(fileRow) + pad],
+                  0);
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(BitmapFileTest, EightBitFourByFourKeepsPaletteAndReportsRealSize) {
+  BitmapSpec spec;
+  spec.width = 4;
+  spec.height = 4;
+  spec.bitsPerPixel = 8;
+  for (int value = 0; value < 16; ++value)
+    spec.pixels.push_back(static_cast<uint8_t>(value * 16));
+  std::vector<uint8_t> input = buildBitmap(spec);
+  ASSERT_EQ(input.size(), 1078u + 16u);
+  Converted converted = convertPlainly(input);
+  EXPECT_EQ(converted.output.size(), input.size() + 32);
+  EXPECT_EQ(fieldLe32(converted.output, 10), 1078u);
+  EXPECT_EQ(fieldLe32(converted.output, 2), converted.output.size());
+  EXPECT_TRUE(std::equal(input.begin() + 54, input.begin() + 1078,
+                         converted.output.begin() + 54))
+      << "palette kept";
+  // First file row is the bottom row: bytes 0, 16, 32, 48.
+  EXPECT_EQ(converted.image.red[12], 0);
+  EXPECT_EQ(converted.image.red[13], 16);
+  EXPECT_EQ(converted.image.red[3], 240);
+}
+
+TEST(BitmapFileTest, ImageSizeFieldStaysZeroWhereItWasZero) {
+  BitmapSpec spec;
+  spec.width = 3;
+  spec.height = 2;
+  spec.bitsPerPixel = 8;
+  spec.writeImageSize = false;
+  Converted converted = convertPlainly(buildBitmap(spec));
+  EXPECT_EQ(fieldLe32(converted.output, 34), 0u);
+  EXPECT_EQ(fieldLe32(converted.output, 2), converted.output.size());
+}
+
+}  // namespace

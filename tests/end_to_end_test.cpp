@@ -1,0 +1,346 @@
+// Runs the built quillorn as a separate process and checks its lines, its
+// exit status and the files it leaves.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "image/bitmap_builder.h"
+#include "test_support.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char kBanner[] = "Quillorn v1.00";
+const char kHint[] = "Hit Ctrl+C to exit";
+const char kUsage[] =
+    "ERROR: Invalid arguments, should be <input> <output>. Optional: -sca "
+    "<scale> -min <minimum> -smo <smooth>";
+// On POSIX an exit status of -1 reads as 255.
+constexpr int kFailed = 255;
+
+Lines withBanner(Lines rest) {
+  rest.insert(rest.begin(), {kBanner, kHint});
+  return rest;
+}
+
+Lines successLines(const Lines& processing) {
+  Lines lines =
+      withBanner({"Reading input header...", "Initializing temp arrays...",
+                  "Reading input height...", "Converting..."});
+  lines.insert(lines.end(), processing.begin(), processing.end());
+  lines.insert(lines.end(),
+               {"Writing output header...", "Writing output height...",
+                "Finishing output...", "Deleting temp arrays...", "Done!"});
+  return lines;
+}
+
+// A 24-bit 4 x 1 input of (blue, green, red) pixels.
+std::vector<uint8_t> fourByOne24() {
+  BitmapSpec spec;
+  spec.width = 4;
+  spec.height = 1;
+  spec.pixels = {7, 0, 10, 7, 1, 0, 7, 2, 100, 7, 0, 254};
+  return buildBitmap(spec);
+}
+
+std::vector<uint8_t> pixelBytes(const std::vector<uint8_t>& file,
+                                size_t count) {
+  size_t offset = fieldLe32(file, 10);
+  if (file.size() < offset + count) return {};
+  return std::vector<uint8_t>(
+      file.begin() + static_cast<ptrdiff_t>(offset),
+      file.begin() + static_cast<ptrdiff_t>(offset + count));
+}
+
+TEST(EndToEndTest, UsageAndHelp) {
+  EXPECT_EQ(runQuillorn({}).lines, withBanner({kUsage}));
+  EXPECT_EQ(runQuillorn({}).exitStatus, kFailed);
+  EXPECT_EQ(runQuillorn({"only-one.bmp"}).exitStatus, kFailed);
+  EXPECT_EQ(runQuillorn({"only-one.bmp"}).lines, withBanner({kUsage}));
+  for (const char* help : {"-h", "--help"}) {
+    ProcessResult result = runQuillorn({help});
+    EXPECT_EQ(result.exitStatus, 0) << help;
+    ASSERT_GT(result.lines.size(), 4u) << help;
+    EXPECT_EQ(Lines(result.lines.begin(), result.lines.begin() + 2),
+              withBanner({}));
+    EXPECT_EQ(result.lines[2].rfind("Usage: quillorn", 0), 0u);
+    for (const std::string& line : result.lines) {
+      EXPECT_EQ(line.find("ERROR"), std::string::npos) << line;
+    }
+  }
+}
+
+TEST(EndToEndTest, PlainConversionPrintsEveryStageAndCopiesTheFile) {
+  TempDir dir;
+  std::vector<uint8_t> input = fourByOne24();
+  input.push_back(0x42);
+  input.push_back(0x43);
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), input));
+  // The file-size field must count the tail to come back byte for byte.
+  input[2] = static_cast<uint8_t>(input.size());
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), input));
+  ProcessResult result = runQuillorn({dir.file("in.bmp"), dir.file("out.bmp")});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.lines, successLines({}));
+  std::vector<uint8_t> output;
+  ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &output));
+  EXPECT_EQ(output, input);
+}
+
+TEST(EndToEndTest, WorkedExamples) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> input;
+    std::vector<std::string> switches;
+    Lines processing;
+    std::vector<uint8_t> pixels;  // first output pixel bytes, blue green red
+  };
+  BitmapSpec gray;
+  gray.width = 4;
+  gray.height = 1;
+  gray.bitsPerPixel = 8;
+  gray.pixels = {50, 100, 150, 250};
+  BitmapSpec three;
+  three.width = 3;
+  three.height = 1;
+  three.pixels = {9, 0, 0, 9, 90, 0, 9, 0, 0};  // heights 0, 90 x 255, 0
+  const Case cases[] = {
+      {"scale 2",
+       fourByOne24(),
+       {"-sca", "2"},
+       {},
+       {7, 0, 20, 7, 2, 0, 7, 4, 200, 7, 1, 253}},
+      {"normalize 8-bit",
+       buildBitmap(gray),
+       {"-sca", "0"},
+       {"Converting to 0-255. To scale back to original, use scale 0.784314"},
+       {0, 0, 0, 0, 0, 63, 0, 0, 127, 0, 0, 254}},
+      {"smooth a row",
+       buildBitmap(three),
+       {"-smo", "1"},
+       {"Smooth x1"},
+       // 0, 22950, 0 -> 11475, 11475, 5737
+       {9, 45, 0, 9, 45, 0, 9, 22, 127}},
+      {"stage order is fixed",
+       fourByOne24(),
+       {"-min", "5", "-smo", "0", "-sca", "1"},
+       {"Smooth x0", "Minimum elevation 5"},
+       // heights 10, 255, 610, 254 shifted by -5
+       {7, 0, 5, 7, 0, 250, 7, 2, 95, 7, 0, 249}},
+      {"-min takes -smo as its value",
+       fourByOne24(),
+       {"-min", "-smo", "2"},
+       {"Smooth x2", "Minimum elevation 0"},
+       {}},
+      {"capitals are ignored",
+       fourByOne24(),
+       {"-SCA", "2"},
+       {},
+       {7, 0, 10, 7, 1, 0, 7, 2, 100, 7, 0, 254}},
+      {"switch without value",
+       fourByOne24(),
+       {"-sca"},
+       {},
+       {7, 0, 10, 7, 1, 0, 7, 2, 100, 7, 0, 254}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), c.input));
+    std::vector<std::string> arguments = {dir.file("in.bmp"),
+                                          dir.file("out.bmp")};
+    arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
+    ProcessResult result = runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, 0) << c.what;
+    EXPECT_EQ(result.lines, successLines(c.processing)) << c.what;
+    std::vector<uint8_t> output;
+    ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &output)) << c.what;
+    if (!c.pixels.empty()) {
+      EXPECT_EQ(pixelBytes(output, c.pixels.size()), c.pixels) << c.what;
+    }
+  }
+}
+
+// Every refusal: one "ERROR: " line after the banner, exit -1, and an
+// existing output file left exactly as it was.
+TEST(EndToEndTest, BadInputsNeverTouchTheOutput) {
+  std::vector<uint8_t> good = fourByOne24();
+  auto with = [&](size_t at, uint8_t value) {
+    std::vector<uint8_t> bytes = good;
+    bytes[at] = value;
+    return bytes;
+  };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> input;
+    const char* message;  // start of the error line
+  };
+  const Case cases[] = {
+      {"short file", std::vector<uint8_t>(good.begin(), good.begin() + 20),
+       "ERROR: Input file is not a bitmap"},
+      {"no signature", with(0, 'P'), "ERROR: Input file is not a bitmap"},
+      {"32-bit", with(28, 32), "ERROR: Invalid bit rate"},
+      {"compressed", with(30, 1),
+       "ERROR: Compressed bitmaps are not supported"},
+      {"small info header", with(14, 12), "ERROR: Unsupported bitmap header"},
+      {"zero width", with(18, 0), "ERROR: Invalid bitmap width 0"},
+      {"zero height", with(22, 0), "ERROR: Invalid bitmap height 0"},
+      {"offset past the end", with(11, 9), "ERROR: Invalid pixel data offset"},
+      {"truncated", std::vector<uint8_t>(good.begin(), good.end() - 3),
+       "ERROR: Input file is truncated"},
+  };
+  const std::vector<uint8_t> previous = {'k', 'e', 'e', 'p'};
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), c.input));
+    ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), previous));
+    ProcessResult result =
+        runQuillorn({dir.file("in.bmp"), dir.file("out.bmp"), "-sca", "0"});
+    EXPECT_EQ(result.exitStatus, kFailed) << c.what;
+    ASSERT_EQ(result.lines.size(), 3u) << c.what;
+    EXPECT_EQ(result.lines[2].rfind(c.message, 0), 0u)
+        << c.what << ": " << result.lines[2];
+    std::vector<uint8_t> output;
+    ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &output));
+    EXPECT_EQ(output, previous) << c.what;
+
+    // Without an existing output, none is created.
+    TempDir fresh;
+    ASSERT_TRUE(writeFileBytes(fresh.file("in.bmp"), c.input));
+    runQuillorn({fresh.file("in.bmp"), fresh.file("out.bmp")});
+    EXPECT_FALSE(fileExists(fresh.file("out.bmp"))) << c.what;
+  }
+}
+
+TEST(EndToEndTest, FileFailures) {
+  TempDir dir;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), fourByOne24()));
+  ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0755), 0);
+  ASSERT_EQ(link(dir.file("in.bmp").c_str(), dir.file("hard.bmp").c_str()), 0);
+  ASSERT_EQ(symlink(dir.file("in.bmp").c_str(), dir.file("soft.bmp").c_str()),
+            0);
+  const std::string sameFile =
+      "ERROR: Output file is the input file; choose another output";
+  struct Case {
+    const char* what;
+    std::string input, output;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"missing input", dir.file("none.bmp"), dir.file("out.bmp"),
+       "ERROR: Input file not found"},
+      {"input is a folder", dir.file("folder"), dir.file("out.bmp"),
+       "ERROR: Input file not found"},
+      {"output in a missing folder", dir.file("in.bmp"), dir.file("no/out.bmp"),
+       "ERROR: Output file cannot be created"},
+      {"output is a folder", dir.file("in.bmp"), dir.file("folder"),
+       "ERROR: Output file cannot be created"},
+      {"same path", dir.file("in.bmp"), dir.file("in.bmp"), sameFile},
+      {"another spelling", dir.file("in.bmp"), dir.path() + "/folder/../in.bmp",
+       sameFile},
+      {"hard link", dir.file("in.bmp"), dir.file("hard.bmp"), sameFile},
+      {"symbolic link", dir.file("in.bmp"), dir.file("soft.bmp"), sameFile},
+      {"full disk", dir.file("in.bmp"), "/dev/full",
+       "ERROR: Cannot write the output file: No space left on device"},
+  };
+  for (const Case& c : cases) {
+    ProcessResult result = runQuillorn({c.input, c.output, "-smo", "1"});
+    EXPECT_EQ(result.exitStatus, kFailed) << c.what;
+    ASSERT_FALSE(result.lines.empty()) << c.what;
+    EXPECT_EQ(result.lines.back(), c.message) << c.what;
+    for (const std::string& line : result.lines)
+      EXPECT_NE(line, "Done!") << c.what;
+    std::vector<uint8_t> input;
+    ASSERT_TRUE(readFileBytes(dir.file("in.bmp"), &input));
+    EXPECT_EQ(input, fourByOne24()) << c.what << ": input changed";
+  }
+  EXPECT_FALSE(fileExists(dir.file("out.bmp")));
+  struct stat info;
+  EXPECT_EQ(stat("/dev/full", &info), 0) << "a failed device is never removed";
+}
+
+// A bottom-up file and its top-down twin give the same picture under every
+// switch, and each keeps its own row order.
+TEST(EndToEndTest, TopDownTwinGivesTheSamePicture) {
+  const int32_t width = 5, rows = 4;
+  std::vector<HeightValue> heights = makeTerrain(width, rows, 65279, 3);
+  std::vector<uint8_t> bottomUp = pixelsFromHeights(heights, width, rows, 24);
+  std::vector<uint8_t> topDown;
+  for (int32_t row = rows - 1; row >= 0; --row) {
+    topDown.insert(topDown.end(), bottomUp.begin() + row * width * 3,
+                   bottomUp.begin() + (row + 1) * width * 3);
+  }
+  BitmapSpec up;
+  up.width = width;
+  up.height = rows;
+  up.pixels = bottomUp;
+  BitmapSpec down = up;
+  down.height = -rows;
+  down.pixels = topDown;
+  const std::vector<std::vector<std::string>> switchSets = {
+      {},
+      {"-smo", "2"},
+      {"-sca", "0", "-smo", "1", "-min", "3"},
+      {"-sca", "0.5", "-min", "-4"}};
+  for (const auto& switches : switchSets) {
+    TempDir dir;
+    ASSERT_TRUE(writeFileBytes(dir.file("up.bmp"), buildBitmap(up)));
+    ASSERT_TRUE(writeFileBytes(dir.file("down.bmp"), buildBitmap(down)));
+    std::vector<std::string> a = {dir.file("up.bmp"), dir.file("up_out.bmp")};
+    std::vector<std::string> b = {dir.file("down.bmp"),
+                                  dir.file("down_out.bmp")};
+    a.insert(a.end(), switches.begin(), switches.end());
+    b.insert(b.end(), switches.begin(), switches.end());
+    ProcessResult ra = runQuillorn(a);
+    ProcessResult rb = runQuillorn(b);
+    EXPECT_EQ(ra.exitStatus, 0);
+    EXPECT_EQ(ra.lines, rb.lines);
+    std::vector<uint8_t> outA, outB;
+    ASSERT_TRUE(readFileBytes(dir.file("up_out.bmp"), &outA));
+    ASSERT_TRUE(readFileBytes(dir.file("down_out.bmp"), &outB));
+    EXPECT_EQ(static_cast<int32_t>(fieldLe32(outB, 22)), -rows);
+    DecodedImage imageA, imageB;
+    std::string why;
+    ASSERT_TRUE(decode24(outA, &imageA, &why)) << why;
+    ASSERT_TRUE(decode24(outB, &imageB, &why)) << why;
+    EXPECT_EQ(imageA.red, imageB.red);
+    EXPECT_EQ(imageA.green, imageB.green);
+    EXPECT_EQ(imageA.blue, imageB.blue);
+  }
+}
+
+TEST(EndToEndTest, RealHeightMap) {
+  std::string data = sharedTestData();
+  if (data.empty()) GTEST_SKIP() << "shared test data not present";
+  TempDir dir;
+  ProcessResult result = runQuillorn(
+      {data + "/heightmaps/puget_sound_1025_rg24.bmp", dir.file("out.bmp"),
+       "-sca", "0", "-smo", "2", "-min", "10"});
+  EXPECT_EQ(result.exitStatus, 0);
+  ASSERT_EQ(result.lines.size(), 14u);
+  EXPECT_EQ(
+      result.lines[6].rfind(
+          "Converting to 0-255. To scale back to original, use scale ", 0),
+      0u);
+  std::vector<uint8_t> output;
+  ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &output));
+  DecodedImage image;
+  std::string why;
+  ASSERT_TRUE(decode24(output, &image, &why)) << why;
+  EXPECT_EQ(image.width, 1025);
+  int lowest = 1 << 30, highest = -1;
+  for (int32_t row = 0; row < image.rows; ++row) {
+    for (int32_t column = 0; column < image.width; ++column) {
+      lowest = std::min(lowest, image.height(row, column));
+      highest = std::max(highest, image.height(row, column));
+    }
+  }
+  EXPECT_EQ(lowest, 10);
+  EXPECT_LE(highest, 265);
+  EXPECT_EQ(fieldLe32(output, 2), output.size());
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "app/elevation_recoder.h"
+
+namespace {
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  std::string line;
+  while (std::getline(stream, line)) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base && *base ? base : "/tmp") + "/quillorn-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  // Read-only folders made by a test would stop the removal.
+  for (auto& entry :
+       std::filesystem::recursive_directory_iterator(path_, ignored)) {
+    std::filesystem::permissions(entry.path(),
+                                 std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+  }
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::file(const std::string& name) const {
+  return path_ + "/" + name;
+}
+
+bool writeFileBytes(const std::string& path,
+                    const std::vector<uint8_t>& bytes) {
+  std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+  stream.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(stream);
+}
+
+bool readFileBytes(const std::string& path, std::vector<uint8_t>* bytes) {
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream) return false;
+  bytes->assign(std::istreambuf_iterator<char>(stream),
+                std::istreambuf_iterator<char>());
+  return true;
+}
+
+bool fileExists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+}
+
+ProcessResult runQuillorn(const std::vector<std::string>& arguments) {
+  ProcessResult result;
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return result;
+  std::vector<std::string> all = {QUILLORN_EXE};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : all) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t child = fork();
+  if (child == 0) {
+    int nothing = open("/dev/null", O_RDONLY);
+    dup2(nothing, STDIN_FILENO);
+    dup2(pipeEnds[1], STDOUT_FILENO);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  std::string output;
+  char buffer[4096];
+  ssize_t count;
+  while ((count = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
+    output.append(buffer, static_cast<size_t>(count));
+  }
+  close(pipeEnds[0]);
+  int status = 0;
+  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+    result.exitStatus = WEXITSTATUS(status);
+  }
+  result.lines = splitLines(output);
+  return result;
+}
+
+ProcessResult runInProcess(const std::vector<std::string>& arguments) {
+  std::vector<const char*> argv = {"quillorn"};
+  for (const std::string& argument : arguments)
+    argv.push_back(argument.c_str());
+  std::ostringstream console;
+  ProcessResult result;
+  result.exitStatus =
+      runCommandLine(static_cast<int>(argv.size()), argv.data(), console);
+  result.lines = splitLines(console.str());
+  return result;
+}
+
+std::string sharedTestData() {
+  std::string path = std::string(QUILLORN_SOURCE_DIR) + "/../shared/testdata";
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? path : "";
+}
+
+uint32_t fieldLe32(const std::vector<uint8_t>& bytes, size_t offset) {
+  return static_cast<uint32_t>(bytes[offset]) |
+         static_cast<uint32_t>(bytes[offset + 1]) << 8 |
+         static_cast<uint32_t>(bytes[offset + 2]) << 16 |
+         static_cast<uint32_t>(bytes[offset + 3]) << 24;
+}
+
+bool decode24(const std::vector<uint8_t>& file, DecodedImage* image,
+              std::string* why) {
+  if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') {
+    *why = "not a bitmap";
+    return false;
+  }
+  if ((file[28] | file[29] << 8) != 24 || fieldLe32(file, 30) != 0) {
+    *why = "not uncompressed 24-bit";
+    return false;
+  }
+  int32_t width = static_cast<int32_t>(fieldLe32(file, 18));
+  int32_t height = static_cast<int32_t>(fieldLe32(file, 22));
+  size_t offset = fieldLe32(file, 10);
+  if (width <= 0 || height == 0) {
+    *why = "bad size";
+    return false;
+  }
+  int32_t rows = height < 0 ? -height : height;
+  size_t stride = (3 * static_cast<size_t>(width) + 3) / 4 * 4;
+  if (offset + stride * static_cast<size_t>(rows) > file.size()) {
+    *why = "pixel rows past the end";
+    return false;
+  }
+  image->width = width;
+  image->rows = rows;
+  size_t count = static_cast<size_t>(width) * static_cast<size_t>(rows);
+  image->red.assign(count, 0);
+  image->green.assign(count, 0);
+  image->blue.assign(count, 0);
+  for (int32_t fileRow = 0; fileRow < rows; ++fileRow) {
+    int32_t row = height < 0 ? fileRow : rows - 1 - fileRow;
+    const uint8_t* bytes =
+        file.data() + offset + stride * static_cast<size_t>(fileRow);
+    for (int32_t column = 0; column < width; ++column) {
+      size_t at = static_cast<size_t>(row * width + column);
+      image->blue[at] = bytes[3 * column];
+      image->green[at] = bytes[3 * column + 1];
+      image->red[at] = bytes[3 * column + 2];
+    }
+  }
+  return true;
+}

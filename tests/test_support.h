@@ -1,0 +1,67 @@
+// Helpers shared by the tests: temporary folders, whole-file I/O, running the
+// built executable, and an independent decoder of 24-bit output bitmaps.
+#ifndef QUILLORN_TESTS_TEST_SUPPORT_H_
+#define QUILLORN_TESTS_TEST_SUPPORT_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  // path/name inside the folder.
+  std::string file(const std::string& name) const;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// The file's bytes; false when it cannot be read.
+bool readFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
+bool fileExists(const std::string& path);
+
+// What a finished process left: its exit status (-1 when it did not exit
+// normally) and its standard output split into lines.
+struct ProcessResult {
+  int exitStatus = -1;
+  std::vector<std::string> lines;
+};
+
+// Runs the built quillorn with arguments (argv[0] is added), standard input
+// closed, standard output captured.
+ProcessResult runQuillorn(const std::vector<std::string>& arguments);
+
+// Runs the command line in-process and splits what it printed into lines.
+ProcessResult runInProcess(const std::vector<std::string>& arguments);
+
+// The folder with the shared test data, or "" when it is absent.
+std::string sharedTestData();
+
+// A 24-bit bitmap decoded by the tests' own reader, rows top first.
+struct DecodedImage {
+  int32_t width = 0;
+  int32_t rows = 0;
+  std::vector<uint8_t> red, green, blue;  // rows * width each
+  int height(int32_t row, int32_t column) const {
+    size_t at = static_cast<size_t>(row * width + column);
+    return green[at] * 255 + red[at];
+  }
+};
+
+// Decodes an uncompressed 24-bit bitmap; false (with a reason) when the bytes
+// are not one, or their sizes do not add up.
+bool decode24(const std::vector<uint8_t>& file, DecodedImage* image,
+              std::string* why);
+
+// Little-endian field of a file's bytes.
+uint32_t fieldLe32(const std::vector<uint8_t>& bytes, size_t offset);
+
+#endif  // QUILLORN_TESTS_TEST_SUPPORT_H_

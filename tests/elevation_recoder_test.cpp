@@ -4,7 +4,11 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <vector>
+
+#include "image/bitmap_builder.h"
+#include "test_support.h"
 
 namespace {
 
@@ -105,6 +109,52 @@ TEST(RunOptionsTest, ScalesParseLikeAtofInSinglePrecision) {
   EXPECT_EQ(parseScale("word"), 0.0f);
   EXPECT_EQ(parseScale("-1.5e1"), -15.0f);
   EXPECT_TRUE(std::isinf(parseScale("1e300")));
+}
+
+// Every prefix of a valid file is refused with one "ERROR: " line and no
+// output, unless only its tail was cut, in which case it converts.
+TEST(ElevationRecoderTest, EveryTruncationIsRefusedOrConverts) {
+  struct Case {
+    int32_t width, height;
+    int bits;
+    size_t tail;
+  };
+  const Case cases[] = {{5, 3, 8, 3}, {3, -2, 24, 2}, {4, 2, 24, 0}};
+  for (const Case& c : cases) {
+    BitmapSpec spec;
+    spec.width = c.width;
+    spec.height = c.height;
+    spec.bitsPerPixel = c.bits;
+    spec.tail.assign(c.tail, 9);
+    std::vector<uint8_t> whole = buildBitmap(spec);
+    size_t pixelsEnd = whole.size() - c.tail;
+    TempDir dir;
+    for (size_t length = 0; length <= whole.size(); ++length) {
+      ASSERT_TRUE(writeFileBytes(
+          dir.file("in.bmp"),
+          std::vector<uint8_t>(
+              whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length))));
+      ProcessResult result =
+          runInProcess({dir.file("in.bmp"), dir.file("out.bmp"), "-sca", "0",
+                        "-smo", "1", "-min", "5"});
+      ASSERT_FALSE(result.lines.empty());
+      if (length >= pixelsEnd) {
+        EXPECT_EQ(result.exitStatus, kExitSuccess) << length;
+        EXPECT_EQ(result.lines.back(), "Done!") << length;
+        std::vector<uint8_t> output;
+        ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &output));
+        EXPECT_EQ(fieldLe32(output, 2), output.size());
+        EXPECT_EQ(output.size() - (length - pixelsEnd),
+                  fieldLe32(output, 10) + fieldLe32(output, 34));
+        std::remove(dir.file("out.bmp").c_str());
+      } else {
+        EXPECT_EQ(result.exitStatus, kExitFailure) << length;
+        EXPECT_EQ(result.lines.size(), 3u) << length;
+        EXPECT_EQ(result.lines.back().rfind("ERROR: ", 0), 0u) << length;
+        EXPECT_FALSE(fileExists(dir.file("out.bmp"))) << length;
+      }
+    }
+  }
 }
 
 }  // namespace

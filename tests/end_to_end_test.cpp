@@ -262,6 +262,32 @@ TEST(EndToEndTest, FileFailures) {
   EXPECT_EQ(stat("/dev/full", &info), 0) << "a failed device is never removed";
 }
 
+// Permissions hold even for root, who runs the tool as nobody here.
+TEST(EndToEndTest, PermissionFailures) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), fourByOne24()));
+  ASSERT_TRUE(writeFileBytes(dir.file("secret.bmp"), fourByOne24()));
+  ASSERT_EQ(chmod(dir.file("secret.bmp").c_str(), 0), 0);
+  ASSERT_EQ(mkdir(dir.file("locked").c_str(), 0555), 0);
+  struct Case {
+    const char* what;
+    std::string input, output, message;
+  };
+  const Case cases[] = {
+      {"unreadable input", dir.file("secret.bmp"), dir.file("out.bmp"),
+       "ERROR: Input file not found"},
+      {"read-only folder", dir.file("in.bmp"), dir.file("locked/out.bmp"),
+       "ERROR: Output file cannot be created"},
+  };
+  for (const Case& c : cases) {
+    ProcessResult result = runQuillorn({c.input, c.output}, true);
+    EXPECT_EQ(result.exitStatus, kFailed) << c.what;
+    EXPECT_EQ(result.lines, withBanner({c.message})) << c.what;
+    EXPECT_FALSE(fileExists(c.output)) << c.what;
+  }
+}
+
 // A bottom-up file and its top-down twin give the same picture under every
 // switch, and each keeps its own row order.
 TEST(EndToEndTest, TopDownTwinGivesTheSamePicture) {

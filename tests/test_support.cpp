@@ -73,7 +73,8 @@ bool fileExists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-ProcessResult runQuillorn(const std::vector<std::string>& arguments) {
+ProcessResult runQuillorn(const std::vector<std::string>& arguments,
+                          bool unprivileged) {
   ProcessResult result;
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) return result;
@@ -89,6 +90,11 @@ ProcessResult runQuillorn(const std::vector<std::string>& arguments) {
     dup2(pipeEnds[1], STDOUT_FILENO);
     close(pipeEnds[0]);
     close(pipeEnds[1]);
+    const unsigned kNobody = 65534;
+    if (unprivileged && geteuid() == 0 &&
+        (setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+      _exit(126);
+    }
     execv(argv[0], argv.data());
     _exit(127);
   }

@@ -36,8 +36,10 @@ struct ProcessResult {
 };
 
 // Runs the built quillorn with arguments (argv[0] is added), standard input
-// closed, standard output captured.
-ProcessResult runQuillorn(const std::vector<std::string>& arguments);
+// closed, standard output captured. With unprivileged, a root caller runs it
+// as the user nobody, so that file permissions apply.
+ProcessResult runQuillorn(const std::vector<std::string>& arguments,
+                          bool unprivileged = false);
 
 // Runs the command line in-process and splits what it printed into lines.
 ProcessResult runInProcess(const std::vector<std::string>& arguments);

@@ -1,0 +1,34 @@
+#include "run_fuzz_input.h"
+
+namespace {
+
+const char* const kScales[8] = {"0", "1", "2", "0.5", "-1", "1e30", "nan", "x"};
+
+}  // namespace
+
+std::vector<std::string> fuzzSwitches(const uint8_t* prefix) {
+  std::vector<std::string> switches;
+  if (prefix[0] & 1)
+    switches.insert(switches.end(), {"-sca", kScales[(prefix[0] >> 3) & 7]});
+  if (prefix[0] & 2) {
+    int16_t minimum = static_cast<int16_t>(prefix[2] | prefix[3] << 8);
+    switches.insert(switches.end(), {"-min", std::to_string(minimum)});
+  }
+  if (prefix[0] & 4) {
+    switches.insert(
+        switches.end(),
+        {"-smo", std::to_string(static_cast<int8_t>(prefix[1]) % 4)});
+  }
+  return switches;
+}
+
+std::vector<uint8_t> fuzzPrefix(bool scale, int scaleIndex, bool minimum,
+                                int16_t minimumValue, bool smooth,
+                                int8_t passes) {
+  uint8_t flags =
+      static_cast<uint8_t>((scale ? 1 : 0) | (minimum ? 2 : 0) |
+                           (smooth ? 4 : 0) | (scaleIndex & 7) << 3);
+  uint16_t bits = static_cast<uint16_t>(minimumValue);
+  return {flags, static_cast<uint8_t>(passes), static_cast<uint8_t>(bits),
+          static_cast<uint8_t>(bits >> 8)};
+}

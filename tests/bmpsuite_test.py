@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""Runs quillorn over every file of the public BMP Suite.
+
+Every file either converts (exit 0, "Done!" last, an output that Pillow decodes
+to the picture the tool promises) or is refused (exit -1, one "ERROR: " line
+last, no output file). Never a crash, a hang or a sanitizer report.
+
+usage: bmpsuite_test.py <quillorn> <testdata folder>
+Exit 77 (skipped) where the test data or Pillow is absent, except under CI.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+# Uncompressed 8- and 24-bit files with a Windows info header: must convert.
+MUST_CONVERT = {
+    "g/pal8.bmp", "g/pal8-0.bmp", "g/pal8gs.bmp", "g/pal8nonsquare.bmp",
+    "g/pal8topdown.bmp", "g/pal8v4.bmp", "g/pal8v5.bmp", "g/pal8w124.bmp",
+    "g/pal8w125.bmp", "g/pal8w126.bmp", "g/rgb24.bmp", "g/rgb24pal.bmp",
+}
+BANNER = ["Quillorn v1.00", "Hit Ctrl+C to exit"]
+
+
+def skip(reason):
+    print("SKIPPED: " + reason)
+    if os.environ.get("CI"):
+        print("CI must have the test data and Pillow")
+        sys.exit(1)
+    sys.exit(SKIP)
+
+
+def expected_channels(image):
+    """(red, green, blue) the tool promises for a Pillow-decoded input, or None."""
+    if image.mode in ("P", "L"):
+        # An 8-bit pixel's byte (the palette index) is the red part.
+        indices = list(image.getdata())
+        zeros = [0] * len(indices)
+        return indices, zeros, zeros
+    if image.mode == "RGB":
+        red, green, blue = (list(band.getdata()) for band in image.split())
+        return red, green, blue
+    return None
+
+
+def check(exe, folder, name, work, Image):
+    """Returns (kind, problem): kind 'converted' or 'refused'; problem or None."""
+    source = os.path.join(folder, name)
+    target = os.path.join(work, "out.bmp")
+    if os.path.exists(target):
+        os.remove(target)
+    try:
+        run = subprocess.run([exe, source, target], stdin=subprocess.DEVNULL,
+                             capture_output=True, timeout=60)
+    except subprocess.TimeoutExpired:
+        return "hang", "no exit within 60 s"
+    lines = run.stdout.decode("utf-8", "replace").splitlines()
+    stderr = run.stderr.decode("utf-8", "replace")
+    if stderr:
+        return "crash", "wrote to standard error: " + stderr[:400]
+    if lines[:2] != BANNER:
+        return "crash", "no banner: %r" % lines[:2]
+    if run.returncode == 255:
+        errors = [line for line in lines if line.startswith("ERROR: ")]
+        if len(lines) != 3 or len(errors) != 1:
+            return "refused", "expected one ERROR line after the banner: %r" % lines
+        if os.path.exists(target):
+            return "refused", "an output file was left behind"
+        return "refused", None
+    if run.returncode != 0:
+        return "crash", "exit status %d: %r" % (run.returncode, lines[-3:])
+    if lines[-1] != "Done!":
+        return "converted", "last line %r" % lines[-1]
+    try:
+        output = Image.open(target)
+        output.load()
+    except Exception as error:  # Pillow's own refusal is a finding here.
+        return "converted", "Pillow cannot decode the output: %s" % error
+    if output.mode != "RGB":
+        return "converted", "output mode %s" % output.mode
+    with open(target, "rb") as handle:
+        data = handle.read()
+    if int.from_bytes(data[2:6], "little") != len(data):
+        return "converted", "file-size field does not match"
+    try:
+        original = Image.open(source)
+        original.load()
+    except Exception:
+        original = None  # Pillow cannot read it; nothing to compare with.
+    if original is not None:
+        if original.size != output.size:
+            return "converted", "size %s, input %s" % (output.size, original.size)
+        promised = expected_channels(original)
+        if promised is not None:
+            got = tuple(list(band.getdata()) for band in output.split())
+            for channel, want, have in zip("RGB", promised, got):
+                if want != have:
+                    return "converted", "channel %s differs from the input" % channel
+    return "converted", None
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    exe, data = sys.argv[1], sys.argv[2]
+    folder = os.path.join(data, "bmpsuite")
+    if not os.path.isdir(folder):
+        skip("no BMP Suite at " + folder)
+    try:
+        from PIL import Image
+    except ImportError:
+        skip("Pillow (python3-pil) is not installed")
+    failures = []
+    counts = {}
+    converted = set()
+    with tempfile.TemporaryDirectory() as work:
+        for sub in ("g", "q", "b", "x"):
+            for entry in sorted(os.listdir(os.path.join(folder, sub))):
+                if not entry.endswith(".bmp"):
+                    continue
+                name = sub + "/" + entry
+                kind, problem = check(exe, folder, name, work, Image)
+                counts.setdefault(sub, {}).setdefault(kind, 0)
+                counts[sub][kind] += 1
+                if kind == "converted" and problem is None:
+                    converted.add(name)
+                if problem:
+                    failures.append("%s: %s" % (name, problem))
+    for name in sorted(MUST_CONVERT - converted):
+        failures.append("%s: should convert" % name)
+    for sub in ("g", "q", "b", "x"):
+        summary = ", ".join("%s %d" % item for item in sorted(counts.get(sub, {}).items()))
+        print("%s/: %s" % (sub, summary))
+    for failure in failures:
+        print("FAIL " + failure)
+    total = sum(sum(c.values()) for c in counts.values())
+    print("%d passed, %d failed" % (total - len(failures), len(failures)))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -230,6 +232,175 @@ TEST(TruncateToInt32Test, SaturatesAndMapsNanToZero) {
   EXPECT_EQ(truncateToInt32(std::numeric_limits<double>::infinity()),
             INT32_MAX);
   EXPECT_EQ(truncateToInt32(std::nan("")), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Heights that sit on the encoding's edges turn up often in random images.
+uint8_t randomByte(std::mt19937& random) {
+  static const uint8_t kEdges[] = {0, 1, 254, 255};
+  return random() % 4 == 0 ? kEdges[random() % 4]
+                           : static_cast<uint8_t>(random());
+}
+
+// A random image whose heights avoid nothing: red 255 and green 255 included.
+struct RandomImage {
+  RandomImage(int32_t w, int32_t h, std::mt19937& random)
+      : width(w), height(h) {
+    std::string error;
+    EXPECT_TRUE(allocatePlanes(&planes, w, h, &error)) << error;
+    for (int32_t row = 0; row < h; ++row) {
+      for (int32_t column = 0; column < w; ++column) {
+        planes.inRed[row][column] = randomByte(random);
+        planes.inGreen[row][column] = randomByte(random);
+        planes.inBlue[row][column] = randomByte(random);
+      }
+    }
+  }
+  ~RandomImage() { releasePlanes(&planes); }
+  std::vector<uint8_t> bytes() const {
+    std::vector<uint8_t> all;
+    for (int32_t row = 0; row < height; ++row) {
+      all.insert(all.end(), planes.outRed[row], planes.outRed[row] + width);
+      all.insert(all.end(), planes.outGreen[row], planes.outGreen[row] + width);
+      all.insert(all.end(), planes.outBlue[row], planes.outBlue[row] + width);
+    }
+    return all;
+  }
+  int32_t width, height;
+  PlaneSet planes;
+};
+
+// The rules written plainly, pixel by pixel, for comparison.
+void plainMap(const RandomImage& image,
+              int64_t (*rule)(int64_t, double, int64_t), double factor,
+              int64_t extra) {
+  for (int32_t row = 0; row < image.height; ++row) {
+    for (int32_t column = 0; column < image.width; ++column) {
+      uint8_t* red = &image.planes.outRed[row][column];
+      uint8_t* green = &image.planes.outGreen[row][column];
+      int64_t value = rule(decodeHeight(*red, *green), factor, extra);
+      *red = static_cast<uint8_t>(value % 255);
+      *green = static_cast<uint8_t>(value / 255);
+    }
+  }
+}
+
+int64_t plainScale(int64_t value, double factor, int64_t ceiling) {
+  int64_t scaled = truncateToInt32(static_cast<double>(value) * factor);
+  return ceiling != 0 && scaled > ceiling ? ceiling : scaled;
+}
+
+int64_t plainShift(int64_t value, double, int64_t delta) {
+  return value + delta;
+}
+
+struct Shape {
+  int32_t width, height;
+};
+
+std::vector<Shape> differentialShapes(std::mt19937& random) {
+  std::vector<Shape> shapes;
+  for (int i = 0; i < 150; ++i) {
+    shapes.push_back({static_cast<int32_t>(1 + random() % 67),
+                      static_cast<int32_t>(1 + random() % 9)});
+  }
+  // Wider than a block, taller than a band of rows.
+  for (Shape shape :
+       {Shape{255, 3}, Shape{256, 17}, Shape{257, 9}, Shape{600, 20},
+        Shape{1, 40}, Shape{513, 1}, Shape{770, 11}}) {
+    shapes.push_back(shape);
+  }
+  return shapes;
+}
+
+TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
+  std::mt19937 random(11);
+  for (Shape shape : differentialShapes(random)) {
+    int32_t passes = static_cast<int32_t>(random() % 5);
+    RandomImage fast(shape.width, shape.height, random);
+    RandomImage plain(shape.width, shape.height, random);
+    for (int32_t row = 0; row < shape.height; ++row) {
+      std::memcpy(plain.planes.inRed[row], fast.planes.inRed[row],
+                  static_cast<size_t>(shape.width));
+      std::memcpy(plain.planes.inGreen[row], fast.planes.inGreen[row],
+                  static_cast<size_t>(shape.width));
+      std::memcpy(plain.planes.inBlue[row], fast.planes.inBlue[row],
+                  static_cast<size_t>(shape.width));
+    }
+    smoothHeights(passes, fast.planes.outRed, fast.planes.outGreen, shape.width,
+                  shape.height);
+    smoothHeightsDirect(passes, plain.planes.outRed, plain.planes.outGreen,
+                        shape.width, shape.height);
+    ASSERT_EQ(fast.bytes(), plain.bytes())
+        << shape.width << " x " << shape.height << ", " << passes << " passes";
+  }
+}
+
+TEST(HeightProcessingDifferentialTest, ScaleAndMinimumMatchThePlainRules) {
+  std::mt19937 random(5);
+  const float scales[] = {1.0f, 2.0f, -1.0f, 0.5f, 0.7f,
+                          1.5f, 3e4f, -1e9f, 0.0f};
+  const int32_t minimums[] = {0,     7,       -10,       -256,
+                              65279, 1000000, INT32_MAX, INT32_MIN};
+  for (Shape shape : differentialShapes(random)) {
+    float scale = scales[random() % 9];
+    int32_t minimum = minimums[random() % 8];
+    RandomImage fast(shape.width, shape.height, random);
+    RandomImage plain(shape.width, shape.height, random);
+    for (int32_t row = 0; row < shape.height; ++row) {
+      std::memcpy(plain.planes.inRed[row], fast.planes.inRed[row],
+                  static_cast<size_t>(shape.width));
+      std::memcpy(plain.planes.inGreen[row], fast.planes.inGreen[row],
+                  static_cast<size_t>(shape.width));
+      std::memcpy(plain.planes.inBlue[row], fast.planes.inBlue[row],
+                  static_cast<size_t>(shape.width));
+    }
+    std::string what = std::to_string(shape.width) + " x " +
+                       std::to_string(shape.height) + ", scale " +
+                       std::to_string(scale) + ", minimum " +
+                       std::to_string(minimum);
+
+    HeightRange range = findHeightRange(fast.planes.inRed, fast.planes.inGreen,
+                                        shape.width, shape.height);
+    HeightRange plainRange{65280, 0};
+    for (int32_t row = 0; row < shape.height; ++row) {
+      for (int32_t column = 0; column < shape.width; ++column) {
+        HeightValue value = decodeHeight(plain.planes.inRed[row][column],
+                                         plain.planes.inGreen[row][column]);
+        plainRange.min = std::min(plainRange.min, value);
+        plainRange.max = std::max(plainRange.max, value);
+      }
+    }
+    ASSERT_EQ(range.min, plainRange.min) << what;
+    ASSERT_EQ(range.max, plainRange.max) << what;
+
+    float fastScale = scale;
+    scaleHeights(&fastScale, fast.planes, shape.width, shape.height);
+    double factor = scale;
+    int64_t ceiling = 0;
+    if (scale == 0.0f) {
+      // Nothing is rewritten when the lowest is 0 already (65280 would wrap).
+      if (plainRange.min != 0) plainMap(plain, plainShift, 0, -plainRange.min);
+      float span = static_cast<float>(plainRange.max - plainRange.min);
+      factor = span == 0.0f ? 1.0f : static_cast<float>(255.0 / span);
+      ceiling = 255;
+    }
+    plainMap(plain, plainScale, factor, ceiling);
+    ASSERT_EQ(fast.bytes(), plain.bytes()) << what;
+
+    applyMinimumElevation(minimum, fast.planes.outRed, fast.planes.outGreen,
+                          shape.width, shape.height);
+    HeightRange shifted = findHeightRange(
+        plain.planes.outRed, plain.planes.outGreen, shape.width, shape.height);
+    if (shifted.min != minimum) {
+      plainMap(plain, plainShift, 0,
+               static_cast<int64_t>(minimum) - shifted.min);
+    }
+    ASSERT_EQ(fast.bytes(), plain.bytes()) << what;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "image/bitmap_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -8,11 +9,23 @@
 
 #include "image/file_stream.h"
 #include "image/little_endian.h"
+#include "image/pixel_rows.h"
 
 namespace {
 
 // Header and tail are copied through a buffer of at most this many bytes.
 constexpr int64_t kCopyChunk = 1 << 16;
+
+// Pixel rows go through buffers of about this many bytes: few enough system
+// calls, small enough to stay in the processor's cache.
+constexpr int64_t kRowChunk = 1 << 18;
+
+// Whole rows per pixel buffer: at least one, at most rowCount.
+int32_t rowsPerChunk(int64_t stride, int32_t rowCount) {
+  int64_t rows = kRowChunk / stride;
+  if (rows < 1) rows = 1;
+  return static_cast<int32_t>(std::min<int64_t>(rows, rowCount));
+}
 
 int64_t paddedStride(int64_t rowBytes) { return (rowBytes + 3) / 4 * 4; }
 
@@ -179,8 +192,10 @@ bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error) {
 
 bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
                 std::string* error) {
-  std::unique_ptr<uint8_t[]> row = allocateBuffer(info.inputRowStride);
-  if (!row) {
+  int32_t chunkRows = rowsPerChunk(info.inputRowStride, info.rowCount);
+  int64_t chunkBytes = info.inputRowStride * chunkRows;
+  std::unique_ptr<uint8_t[]> chunk = allocateBuffer(chunkBytes);
+  if (!chunk) {
     *error = "Not enough memory for a row of " +
              std::to_string(info.inputRowStride) + " bytes";
     return false;
@@ -190,27 +205,25 @@ bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
     *error = readError();
     return false;
   }
-  for (int32_t fileRow = 0; fileRow < info.rowCount; ++fileRow) {
+  size_t width = static_cast<size_t>(info.width);
+  for (int32_t first = 0; first < info.rowCount; first += chunkRows) {
+    int32_t count = std::min(chunkRows, info.rowCount - first);
     errno = 0;
-    if (!readExact(input, row.get(),
-                   static_cast<size_t>(info.inputRowStride))) {
+    if (!readExact(input, chunk.get(),
+                   static_cast<size_t>(info.inputRowStride * count))) {
       *error = readError();
       return false;
     }
-    int32_t planeRow = planeRowOf(info, fileRow);
-    uint8_t* red = planes.inRed[planeRow];
-    uint8_t* green = planes.inGreen[planeRow];
-    uint8_t* blue = planes.inBlue[planeRow];
-    const uint8_t* bytes = row.get();
-    if (info.bitsPerPixel == 8) {
-      std::memcpy(red, bytes, static_cast<size_t>(info.width));
-      std::memset(green, 0, static_cast<size_t>(info.width));
-      std::memset(blue, 0, static_cast<size_t>(info.width));
-    } else {
-      for (int32_t column = 0; column < info.width; ++column) {
-        blue[column] = bytes[3 * column];
-        green[column] = bytes[3 * column + 1];
-        red[column] = bytes[3 * column + 2];
+    for (int32_t index = 0; index < count; ++index) {
+      int32_t planeRow = planeRowOf(info, first + index);
+      const uint8_t* bytes = chunk.get() + info.inputRowStride * index;
+      if (info.bitsPerPixel == 8) {
+        std::memcpy(planes.inRed[planeRow], bytes, width);
+        std::memset(planes.inGreen[planeRow], 0, width);
+        std::memset(planes.inBlue[planeRow], 0, width);
+      } else {
+        splitBgrRow(bytes, planes.inRed[planeRow], planes.inGreen[planeRow],
+                    planes.inBlue[planeRow], width);
       }
     }
   }
@@ -237,27 +250,28 @@ bool writeHeader(FILE* input, FILE* output, const BitmapInfo& info,
 
 bool writePixels(FILE* output, const BitmapInfo& info, const PlaneSet& planes,
                  std::string* error) {
-  std::unique_ptr<uint8_t[]> row = allocateBuffer(info.outputRowStride);
-  if (!row) {
+  int32_t chunkRows = rowsPerChunk(info.outputRowStride, info.rowCount);
+  int64_t chunkBytes = info.outputRowStride * chunkRows;
+  std::unique_ptr<uint8_t[]> chunk = allocateBuffer(chunkBytes);
+  if (!chunk) {
     *error = "Not enough memory for a row of " +
              std::to_string(info.outputRowStride) + " bytes";
     return false;
   }
-  uint8_t* bytes = row.get();
   // The padding stays zero: only the pixel bytes are rewritten per row.
-  std::memset(bytes, 0, static_cast<size_t>(info.outputRowStride));
-  for (int32_t fileRow = 0; fileRow < info.rowCount; ++fileRow) {
-    int32_t planeRow = planeRowOf(info, fileRow);
-    const uint8_t* red = planes.outRed[planeRow];
-    const uint8_t* green = planes.outGreen[planeRow];
-    const uint8_t* blue = planes.outBlue[planeRow];
-    for (int32_t column = 0; column < info.width; ++column) {
-      bytes[3 * column] = blue[column];
-      bytes[3 * column + 1] = green[column];
-      bytes[3 * column + 2] = red[column];
+  std::memset(chunk.get(), 0, static_cast<size_t>(chunkBytes));
+  size_t width = static_cast<size_t>(info.width);
+  for (int32_t first = 0; first < info.rowCount; first += chunkRows) {
+    int32_t count = std::min(chunkRows, info.rowCount - first);
+    for (int32_t index = 0; index < count; ++index) {
+      int32_t planeRow = planeRowOf(info, first + index);
+      joinBgrRow(planes.outRed[planeRow], planes.outGreen[planeRow],
+                 planes.outBlue[planeRow],
+                 chunk.get() + info.outputRowStride * index, width);
     }
     errno = 0;
-    if (!writeExact(output, bytes, static_cast<size_t>(info.outputRowStride))) {
+    if (!writeExact(output, chunk.get(),
+                    static_cast<size_t>(info.outputRowStride * count))) {
       *error = writeError();
       return false;
     }

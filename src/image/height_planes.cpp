@@ -4,35 +4,44 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/large_block.h"
+
 namespace {
 
-BytePlane* planeAt(PlaneSet* planes, int index) {
-  BytePlane* all[] = {&planes->inRed,  &planes->inGreen,  &planes->inBlue,
-                      &planes->outRed, &planes->outGreen, &planes->outBlue};
+constexpr int kBlockCount = 3;
+
+BytePlane* sourcePlane(PlaneSet* planes, int index) {
+  BytePlane* all[kBlockCount] = {&planes->inRed, &planes->inGreen,
+                                 &planes->inBlue};
   return all[index];
 }
 
-constexpr int kPlaneCount = 6;
+BytePlane* targetPlane(PlaneSet* planes, int index) {
+  BytePlane* all[kBlockCount] = {&planes->outRed, &planes->outGreen,
+                                 &planes->outBlue};
+  return all[index];
+}
 
 // Each plane is one block reached through its row table, so that a whole
 // plane is allocated and released at once.
 bool allocatePlane(BytePlane* plane, size_t width, size_t height) {
   plane->rows = static_cast<uint8_t**>(std::malloc(height * sizeof(uint8_t*)));
   if (plane->rows == nullptr) return false;
-  uint8_t* block = static_cast<uint8_t*>(std::malloc(width * height));
+  uint8_t* block = static_cast<uint8_t*>(allocateLargeBlock(width * height));
   if (block == nullptr) {
     std::free(plane->rows);
     plane->rows = nullptr;
     return false;
   }
-  for (size_t row = 0; row < height; ++row)
+  for (size_t row = 0; row < height; ++row) {
     plane->rows[row] = block + row * width;
+  }
   return true;
 }
 
-void releasePlane(BytePlane* plane) {
+void releasePlane(BytePlane* plane, size_t bytes) {
   if (plane->rows == nullptr) return;
-  std::free(plane->rows[0]);
+  releaseLargeBlock(plane->rows[0], bytes);
   std::free(plane->rows);
   plane->rows = nullptr;
 }
@@ -50,12 +59,14 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
   uint64_t pixels =
       static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
   uint64_t table = static_cast<uint64_t>(height) * sizeof(uint8_t*);
-  if (pixels > PTRDIFF_MAX || table > PTRDIFF_MAX) {
+  if (pixels > PTRDIFF_MAX / 2 || table > PTRDIFF_MAX) {
     *error = "Image is too large for this system's memory";
     return false;
   }
-  for (int index = 0; index < kPlaneCount; ++index) {
-    if (!allocatePlane(planeAt(planes, index), static_cast<size_t>(width),
+  planes->width = width;
+  planes->height = height;
+  for (int index = 0; index < kBlockCount; ++index) {
+    if (!allocatePlane(sourcePlane(planes, index), static_cast<size_t>(width),
                        static_cast<size_t>(height))) {
       releasePlanes(planes);
       *error = "Not enough memory for the height planes of " +
@@ -63,18 +74,27 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
                " pixels";
       return false;
     }
+    *targetPlane(planes, index) = *sourcePlane(planes, index);
   }
   return true;
 }
 
 void releasePlanes(PlaneSet* planes) {
-  for (int index = 0; index < kPlaneCount; ++index) {
-    releasePlane(planeAt(planes, index));
+  size_t bytes =
+      static_cast<size_t>(planes->width) * static_cast<size_t>(planes->height);
+  for (int index = 0; index < kBlockCount; ++index) {
+    BytePlane* target = targetPlane(planes, index);
+    BytePlane* source = sourcePlane(planes, index);
+    if (target->rows != source->rows) releasePlane(target, bytes);
+    target->rows = nullptr;
+    releasePlane(source, bytes);
   }
+  *planes = PlaneSet();
 }
 
 void copySourceToTarget(const PlaneSet& planes, int32_t width, int32_t height) {
   size_t rowBytes = static_cast<size_t>(width);
+  if (planes.outRed.rows == planes.inRed.rows) return;
   for (int32_t row = 0; row < height; ++row) {
     std::memcpy(planes.outRed[row], planes.inRed[row], rowBytes);
     std::memcpy(planes.outGreen[row], planes.inGreen[row], rowBytes);

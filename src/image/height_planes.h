@@ -23,7 +23,9 @@ struct BytePlane {
 
 // The source planes (as read) and the target planes (as written). Red carries
 // the low part of a height, green the high part; blue is passed through.
-// Plane row 0 is the image's top row.
+// Plane row 0 is the image's top row. Every conversion computes a target
+// pixel from the same source pixel alone, and nothing reads the source after
+// the conversion, so each target plane shares its source plane's memory.
 struct PlaneSet {
   BytePlane inRed;
   BytePlane inGreen;
@@ -31,6 +33,8 @@ struct PlaneSet {
   BytePlane outRed;
   BytePlane outGreen;
   BytePlane outBlue;
+  int32_t width = 0;  // as allocated, for the release
+  int32_t height = 0;
 };
 
 // The smallest and the largest height of a plane pair.
@@ -52,17 +56,18 @@ inline void encodeHeight(HeightValue value, uint8_t* red, uint8_t* green) {
   *green = static_cast<uint8_t>(value / kHeightBase);
 }
 
-// Allocates all six planes for width x height pixels (both >= 1); the bytes
-// are unspecified until written. On failure nothing stays allocated, planes
-// is left empty and error says why.
+// Allocates the planes for width x height pixels (both >= 1): three blocks,
+// the target planes sharing them with the source planes. The bytes are
+// unspecified until written. On failure nothing stays allocated, planes is
+// left empty and error says why.
 bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
                     std::string* error);
 
 // Frees every plane of the set and leaves it empty; safe on an empty set.
 void releasePlanes(PlaneSet* planes);
 
-// Copies each source plane into its target plane byte for byte (no
-// re-encoding: red 255 stays 255).
+// Makes each target plane equal its source plane byte for byte (no
+// re-encoding: red 255 stays 255); nothing to do where they share memory.
 void copySourceToTarget(const PlaneSet& planes, int32_t width, int32_t height);
 
 // The range of the heights of the pair (low plane red, high plane green),

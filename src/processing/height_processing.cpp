@@ -1,14 +1,254 @@
 #include "processing/height_processing.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "image/vectorize.h"
 
 namespace {
 
-// Stores a shifted height that may leave the 32-bit range by the same rule as
-// encodeHeight: remainder and quotient by 255, truncating, low 8 bits each.
-void encodeWideHeight(int64_t value, uint8_t* red, uint8_t* green) {
-  *red = static_cast<uint8_t>(value % kHeightBase);
-  *green = static_cast<uint8_t>(value / kHeightBase);
+// Every height a plane pair can hold: 0 ... 65280.
+constexpr int32_t kHeightCount = 255 * kHeightBase + 255 + 1;
+
+// Stored bytes of a height as one entry: red | green << 8.
+using HeightTable = uint16_t[kHeightCount];
+
+uint16_t packedBytes(int64_t value) {
+  // The encoding's rule, for values beyond 32 bits as well: remainder and
+  // quotient by 255, truncating, low 8 bits each.
+  uint8_t red = static_cast<uint8_t>(value % kHeightBase);
+  uint8_t green = static_cast<uint8_t>(value / kHeightBase);
+  return static_cast<uint16_t>(red | green << 8);
+}
+
+// Rewrites one row through table: out = table[height of in].
+QUILLORN_VECTORIZED
+void mapRow(const uint16_t* table, const uint8_t* inRed, const uint8_t* inGreen,
+            uint8_t* outRed, uint8_t* outGreen, int32_t width) {
+  for (int32_t column = 0; column < width; ++column) {
+    uint16_t bytes = table[decodeHeight(inRed[column], inGreen[column])];
+    outRed[column] = static_cast<uint8_t>(bytes);
+    outGreen[column] = static_cast<uint8_t>(bytes >> 8);
+  }
+}
+
+// Every pixel's height goes through the table; a target may be its source.
+void mapHeights(const HeightTable& table, const BytePlane& inRed,
+                const BytePlane& inGreen, const BytePlane& outRed,
+                const BytePlane& outGreen, int32_t width, int32_t height) {
+  for (int32_t row = 0; row < height; ++row) {
+    mapRow(table, inRed[row], inGreen[row], outRed[row], outGreen[row], width);
+  }
+}
+
+void fillShiftTable(int64_t delta, HeightTable& table) {
+  for (int32_t value = 0; value < kHeightCount; ++value) {
+    table[value] = packedBytes(value + delta);
+  }
+}
+
+// ---- Smoothing ----------------------------------------------------------
+
+// A neighbourhood sum of count heights divided by count, truncated, as a
+// multiply and a shift: exact for every count that occurs (1, 2, 3, 4, 6, 9)
+// and every sum up to count x 65280.
+constexpr int kMeanShift = 23;
+
+constexpr uint32_t meanMultiplier(int32_t count) {
+  return static_cast<uint32_t>(((uint64_t{1} << kMeanShift) + count - 1) /
+                               count);
+}
+
+inline uint32_t meanOf(uint32_t sum, uint32_t multiplier) {
+  return static_cast<uint32_t>((static_cast<uint64_t>(sum) * multiplier) >>
+                               kMeanShift);
+}
+
+// Rows of a band run this many columns apart, so that each row's neighbours
+// above are final and below still untouched when it reads them.
+constexpr int32_t kBlock = 256;
+// Rows smoothed side by side: their left-to-right chains are independent.
+constexpr int32_t kBandRows = 8;
+
+QUILLORN_VECTORIZED
+void decodeRow(const uint8_t* red, const uint8_t* green, uint32_t* heights,
+               int32_t width) {
+  for (int32_t column = 0; column < width; ++column) {
+    heights[column] =
+        static_cast<uint32_t>(decodeHeight(red[column], green[column]));
+  }
+}
+
+QUILLORN_VECTORIZED
+void encodeRow(const uint32_t* heights, uint8_t* red, uint8_t* green,
+               int32_t width) {
+  for (int32_t column = 0; column < width; ++column) {
+    uint32_t value = heights[column];
+    // value / 255 for every value up to 65535, without a division.
+    uint32_t quotient = (value * 32897u) >> 23;
+    red[column] = static_cast<uint8_t>(value - quotient * 255u);
+    green[column] = static_cast<uint8_t>(quotient);
+  }
+}
+
+// sums[i] = the column's neighbours but the one to its left: three above, the
+// cell and its right neighbour, three below. Rows are padded with a zero
+// column on each side.
+QUILLORN_VECTORIZED
+void neighbourSums(const uint32_t* up, const uint32_t* cur,
+                   const uint32_t* down, uint32_t* sums, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    sums[i] = up[i - 1] + up[i] + up[i + 1] + cur[i] + cur[i + 1] +
+              down[i - 1] + down[i] + down[i + 1];
+  }
+}
+
+// Working rows for the smoothing of one image, allocated once for all passes.
+struct SmoothRows {
+  int32_t width = 0;
+  int32_t height = 0;
+  size_t stride = 0;                    // width + 2 padding columns
+  std::unique_ptr<uint32_t[]> storage;  // zero row, ring rows, sums
+  uint32_t* zeroRow = nullptr;          // column 0 of an all-zero row
+  uint32_t* ring[kBandRows + 2] = {};   // column 0 of each decoded row
+  uint32_t* sums[kBandRows] = {};
+  // multipliers[n - 1][k]: divisor for a cell of a row with n rows in reach.
+  std::unique_ptr<uint32_t[]> multiplierStorage;
+  const uint32_t* multipliers[3] = {};
+};
+
+bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height) {
+  rows->width = width;
+  rows->height = height;
+  rows->stride = static_cast<size_t>(width) + 2;
+  size_t rowCount = 1 + kBandRows + 2;
+  // Refuse sizes whose working rows would not fit in memory sensibly.
+  if (rows->stride > (size_t{1} << 26)) return false;
+  size_t total = rowCount * rows->stride + kBandRows * kBlock;
+  rows->storage.reset(new (std::nothrow) uint32_t[total]());
+  rows->multiplierStorage.reset(new (std::nothrow)
+                                    uint32_t[3 * static_cast<size_t>(width)]);
+  if (!rows->storage || !rows->multiplierStorage) return false;
+  uint32_t* next = rows->storage.get();
+  rows->zeroRow = next + 1;
+  next += rows->stride;
+  for (uint32_t*& ring : rows->ring) {
+    ring = next + 1;
+    next += rows->stride;
+  }
+  for (uint32_t*& sums : rows->sums) {
+    sums = next;
+    next += kBlock;
+  }
+  for (int32_t reach = 1; reach <= 3; ++reach) {
+    uint32_t* multipliers =
+        rows->multiplierStorage.get() + static_cast<size_t>(reach - 1) * width;
+    for (int32_t column = 0; column < width; ++column) {
+      int32_t across = 1 + (column > 0) + (column < width - 1);
+      multipliers[column] = meanMultiplier(reach * across);
+    }
+    rows->multipliers[reach - 1] = multipliers;
+  }
+  return true;
+}
+
+// One band of rows (count <= kBandRows), their decoded rows in band[], the
+// final row above in up and the untouched row below in down.
+void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
+                int32_t count, const uint32_t* up, const uint32_t* down) {
+  const int32_t width = rows.width;
+  const int32_t blocks = (width + kBlock - 1) / kBlock;
+  const uint32_t* multipliers[kBandRows];
+  for (int32_t lane = 0; lane < count; ++lane) {
+    int32_t row = firstRow + lane;
+    int32_t reach = 1 + (row > 0) + (row < rows.height - 1);
+    multipliers[lane] = rows.multipliers[reach - 1];
+  }
+  for (int32_t step = 0; step < blocks + 2 * (count - 1); ++step) {
+    // Lanes active in this step, each on its own block.
+    int32_t lanes[kBandRows];
+    int32_t starts[kBandRows];
+    int32_t active = 0;
+    int32_t shortest = kBlock;
+    for (int32_t lane = 0; lane < count; ++lane) {
+      int32_t block = step - 2 * lane;
+      if (block < 0 || block >= blocks) continue;
+      int32_t start = block * kBlock;
+      int32_t length = std::min(kBlock, width - start);
+      const uint32_t* above = lane == 0 ? up : band[lane - 1];
+      const uint32_t* below = lane == count - 1 ? down : band[lane + 1];
+      neighbourSums(above + start, band[lane] + start, below + start,
+                    rows.sums[lane], length);
+      lanes[active] = lane;
+      starts[active] = start;
+      ++active;
+      shortest = std::min(shortest, length);
+    }
+    // The chains run side by side: each cell needs its left neighbour's
+    // new value, which the previous column of the same lane just made.
+    uint32_t left[kBandRows];
+    for (int32_t i = 0; i < active; ++i) {
+      left[i] = band[lanes[i]][starts[i] - 1];
+    }
+    for (int32_t offset = 0; offset < shortest; ++offset) {
+      for (int32_t i = 0; i < active; ++i) {
+        int32_t lane = lanes[i];
+        int32_t column = starts[i] + offset;
+        left[i] = meanOf(rows.sums[lane][offset] + left[i],
+                         multipliers[lane][column]);
+        band[lane][column] = left[i];
+      }
+    }
+    for (int32_t i = 0; i < active; ++i) {
+      int32_t lane = lanes[i];
+      int32_t length = std::min(kBlock, width - starts[i]);
+      for (int32_t offset = shortest; offset < length; ++offset) {
+        int32_t column = starts[i] + offset;
+        left[i] = meanOf(rows.sums[lane][offset] + left[i],
+                         multipliers[lane][column]);
+        band[lane][column] = left[i];
+      }
+    }
+  }
+}
+
+void smoothPass(SmoothRows* rows, const BytePlane& red,
+                const BytePlane& green) {
+  const int32_t width = rows->width;
+  const int32_t height = rows->height;
+  const uint32_t* up = rows->zeroRow;
+  uint32_t* next = rows->ring[0];
+  decodeRow(red[0], green[0], next, width);
+  for (int32_t first = 0; first < height;) {
+    int32_t count = std::min(kBandRows, height - first);
+    // Free rows: every ring row but the one above and the band's first.
+    uint32_t* spare[kBandRows + 2];
+    int32_t spares = 0;
+    for (uint32_t* ring : rows->ring) {
+      if (ring != up && ring != next) spare[spares++] = ring;
+    }
+    uint32_t* band[kBandRows];
+    band[0] = next;
+    for (int32_t lane = 1; lane < count; ++lane) {
+      band[lane] = spare[lane - 1];
+      decodeRow(red[first + lane], green[first + lane], band[lane], width);
+    }
+    uint32_t* down = rows->zeroRow;
+    if (first + count < height) {
+      down = spare[count - 1];
+      decodeRow(red[first + count], green[first + count], down, width);
+    }
+    smoothBand(*rows, first, band, count, up, down);
+    for (int32_t lane = 0; lane < count; ++lane) {
+      encodeRow(band[lane], red[first + lane], green[first + lane], width);
+    }
+    up = band[count - 1];
+    next = down;
+    first += count;
+  }
 }
 
 }  // namespace
@@ -30,20 +270,20 @@ ScaleOutcome scaleHeights(float* scale, const PlaneSet& planes, int32_t width,
     outcome.normalized = true;
     outcome.reciprocal = 1 / *scale;
   }
+  // The product depends on the height alone: compute it once per height.
   double factor = static_cast<double>(*scale);
-  for (int32_t row = 0; row < height; ++row) {
-    const uint8_t* inRed = planes.inRed[row];
-    const uint8_t* inGreen = planes.inGreen[row];
-    const uint8_t* inBlue = planes.inBlue[row];
-    uint8_t* outRed = planes.outRed[row];
-    uint8_t* outGreen = planes.outGreen[row];
-    uint8_t* outBlue = planes.outBlue[row];
-    for (int32_t column = 0; column < width; ++column) {
-      HeightValue value = decodeHeight(inRed[column], inGreen[column]);
-      int32_t scaled = truncateToInt32(value * factor);
-      if (ceiling != 0 && scaled > ceiling) scaled = ceiling;
-      encodeHeight(scaled, &outRed[column], &outGreen[column]);
-      outBlue[column] = inBlue[column];
+  HeightTable table;
+  for (int32_t value = 0; value < kHeightCount; ++value) {
+    int32_t scaled = truncateToInt32(value * factor);
+    if (ceiling != 0 && scaled > ceiling) scaled = ceiling;
+    table[value] = packedBytes(scaled);
+  }
+  mapHeights(table, planes.inRed, planes.inGreen, planes.outRed,
+             planes.outGreen, width, height);
+  if (planes.outBlue.rows != planes.inBlue.rows) {
+    for (int32_t row = 0; row < height; ++row) {
+      std::memcpy(planes.outBlue[row], planes.inBlue[row],
+                  static_cast<size_t>(width));
     }
   }
   return outcome;
@@ -53,23 +293,22 @@ void normalizeHeights(float* scale, int32_t* ceiling, const BytePlane& inRed,
                       const BytePlane& inGreen, int32_t width, int32_t height) {
   HeightRange range = findHeightRange(inRed, inGreen, width, height);
   if (range.min != 0) {
-    for (int32_t row = 0; row < height; ++row) {
-      for (int32_t column = 0; column < width; ++column) {
-        HeightValue value =
-            decodeHeight(inRed[row][column], inGreen[row][column]);
-        encodeHeight(value - range.min, &inRed[row][column],
-                     &inGreen[row][column]);
-      }
-    }
+    HeightTable table;
+    fillShiftTable(-static_cast<int64_t>(range.min), table);
+    mapHeights(table, inRed, inGreen, inRed, inGreen, width, height);
+    // Every height moved down by the same amount and none wrapped (the
+    // largest is now below 65280), so the new range needs no second scan.
+    range.max -= range.min;
+    range.min = 0;
   }
-  range = findHeightRange(inRed, inGreen, width, height);
   *ceiling = 255;
   float span = static_cast<float>(range.max - range.min);
   *scale = span == 0.0f ? 1.0f : static_cast<float>(255.0 / span);
 }
 
-void smoothHeights(int32_t passes, const BytePlane& outRed,
-                   const BytePlane& outGreen, int32_t width, int32_t height) {
+void smoothHeightsDirect(int32_t passes, const BytePlane& outRed,
+                         const BytePlane& outGreen, int32_t width,
+                         int32_t height) {
   for (int32_t pass = 0; pass < passes; ++pass) {
     for (int32_t row = 0; row < height; ++row) {
       for (int32_t column = 0; column < width; ++column) {
@@ -89,6 +328,20 @@ void smoothHeights(int32_t passes, const BytePlane& outRed,
   }
 }
 
+void smoothHeights(int32_t passes, const BytePlane& outRed,
+                   const BytePlane& outGreen, int32_t width, int32_t height) {
+  if (passes <= 0) return;
+  SmoothRows rows;
+  if (!prepareSmoothRows(&rows, width, height)) {
+    // Without working rows the same passes run straight on the planes.
+    smoothHeightsDirect(passes, outRed, outGreen, width, height);
+    return;
+  }
+  for (int32_t pass = 0; pass < passes; ++pass) {
+    smoothPass(&rows, outRed, outGreen);
+  }
+}
+
 void applyMinimumElevation(int32_t minimum, const BytePlane& outRed,
                            const BytePlane& outGreen, int32_t width,
                            int32_t height) {
@@ -96,13 +349,7 @@ void applyMinimumElevation(int32_t minimum, const BytePlane& outRed,
   if (minimum == range.min) return;
   // In 64 bits: a requested minimum near either end of the 32-bit range
   // would overflow the shift or the shifted heights.
-  int64_t delta = static_cast<int64_t>(minimum) - range.min;
-  for (int32_t row = 0; row < height; ++row) {
-    for (int32_t column = 0; column < width; ++column) {
-      HeightValue value =
-          decodeHeight(outRed[row][column], outGreen[row][column]);
-      encodeWideHeight(value + delta, &outRed[row][column],
-                       &outGreen[row][column]);
-    }
-  }
+  HeightTable table;
+  fillShiftTable(static_cast<int64_t>(minimum) - range.min, table);
+  mapHeights(table, outRed, outGreen, outRed, outGreen, width, height);
 }

@@ -38,6 +38,12 @@ void normalizeHeights(float* scale, int32_t* ceiling, const BytePlane& inRed,
 void smoothHeights(int32_t passes, const BytePlane& outRed,
                    const BytePlane& outGreen, int32_t width, int32_t height);
 
+// The same passes, each cell decoded, averaged and encoded straight on the
+// planes: the rule at its plainest, for images too wide for working rows.
+void smoothHeightsDirect(int32_t passes, const BytePlane& outRed,
+                         const BytePlane& outGreen, int32_t width,
+                         int32_t height);
+
 // Adds one shift to every target height so that the lowest equals minimum;
 // rewrites nothing when it already does. Results outside 0 ... 65279 are
 // stored by the encoding's rules.

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Whole-process benchmark on a generated height map (default 8192 x 8192,
+# 24-bit): times cp, the plain conversion, "-smo 4" and "-sca 0 -min 100",
+# interleaved, several times each, and prints medians, the ratio to cp, the
+# cost per pixel of the stages, and peak memory.
+#
+#   bench/run.sh [size] [repetitions]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+size="${1:-8192}"
+reps="${2:-7}"
+cmake --preset release >/dev/null
+cmake --build --preset release --target quillorn make_heightmap >/dev/null
+bin=build/release
+work="${BENCH_DIR:-$bin/bench}"
+mkdir -p "$work"
+map="$work/map_${size}.bmp"
+[ -f "$map" ] || "$bin/make_heightmap" "$map" "$size" "$size"
+pixels=$((size * size))
+
+# Seconds of wall time for one command (output discarded).
+seconds() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc -l
+}
+
+median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+
+declare -A times
+cases=(cp plain smooth4 normalize_min)
+run_case() {
+  case "$1" in
+    cp) cp "$map" "$work/copy.bmp" ;;
+    plain) "$bin/quillorn" "$map" "$work/out.bmp" ;;
+    smooth4) "$bin/quillorn" "$map" "$work/out.bmp" -smo 4 ;;
+    normalize_min) "$bin/quillorn" "$map" "$work/out.bmp" -sca 0 -min 100 ;;
+  esac
+}
+cat "$map" >/dev/null  # warm the page cache
+for ((rep = 0; rep < reps; ++rep)); do
+  for name in "${cases[@]}"; do
+    rm -f "$work/copy.bmp" "$work/out.bmp"
+    times[$name]+="$(seconds run_case "$name") "
+  done
+done
+declare -A med
+for name in "${cases[@]}"; do
+  med[$name]=$(tr ' ' '\n' <<<"${times[$name]}" | grep . | median)
+done
+
+peak() {  # maximum resident set, KiB
+  /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident/ {gsub(/ /, "", $2); print $2}'
+}
+peak_plain=$(peak "$bin/quillorn" "$map" "$work/out.bmp")
+peak_smooth=$(peak "$bin/quillorn" "$map" "$work/out.bmp" -smo 4)
+peak_norm=$(peak "$bin/quillorn" "$map" "$work/out.bmp" -sca 0 -min 100)
+rm -f "$work/copy.bmp" "$work/out.bmp"
+
+printf '%s x %s (%s pixels, %s bytes), median of %s runs\n' "$size" "$size" "$pixels" "$(stat -c %s "$map")" "$reps"
+for name in "${cases[@]}"; do printf '  %-16s %8.3f s\n' "$name" "${med[$name]}"; done
+printf '  plain / cp:                  %.2f (target <= 1.5)\n' "$(echo "${med[plain]} / ${med[cp]}" | bc -l)"
+printf '  smoothing, per pixel, pass:  %.3f ns (target <= 1.0)\n' \
+  "$(echo "(${med[smooth4]} - ${med[plain]}) * 1000000000 / ($pixels * 4)" | bc -l)"
+printf '  normalize + scale + minimum: %.3f ns per pixel (three stages)\n' \
+  "$(echo "(${med[normalize_min]} - ${med[plain]}) * 1000000000 / $pixels" | bc -l)"
+limit=$(echo "(3.5 * $pixels + 16 * 1048576) / 1024" | bc)
+printf '  peak memory: plain %s KiB, -smo 4 %s KiB, -sca 0 -min 100 %s KiB (limit %s KiB)\n' \
+  "$peak_plain" "$peak_smooth" "$peak_norm" "$limit"

@@ -1,0 +1,16 @@
+// Memory for whole planes: blocks the system may back with huge pages, which
+// makes first touching hundreds of megabytes far cheaper.
+#ifndef QUILLORN_IMAGE_LARGE_BLOCK_H_
+#define QUILLORN_IMAGE_LARGE_BLOCK_H_
+
+#include <cstddef>
+
+// A block of bytes (> 0) with unspecified contents, or nullptr when the
+// memory cannot be had.
+void* allocateLargeBlock(size_t bytes);
+
+// Returns a block from allocateLargeBlock; bytes as allocated. nullptr is
+// ignored.
+void releaseLargeBlock(void* block, size_t bytes);
+
+#endif  // QUILLORN_IMAGE_LARGE_BLOCK_H_

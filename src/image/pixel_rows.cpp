@@ -1,0 +1,107 @@
+#include "image/pixel_rows.h"
+
+#include "image/vectorize.h"
+
+#if defined(__x86_64__) && defined(__GNUC__) && \
+    !defined(QUILLORN_NO_MULTIVERSION)
+#define QUILLORN_SSSE3_SPLIT 1
+#include <immintrin.h>
+#endif
+
+namespace {
+
+void splitBgrScalar(const uint8_t* __restrict bytes, uint8_t* __restrict red,
+                    uint8_t* __restrict green, uint8_t* __restrict blue,
+                    size_t count) {
+  for (size_t column = 0; column < count; ++column) {
+    blue[column] = bytes[3 * column];
+    green[column] = bytes[3 * column + 1];
+    red[column] = bytes[3 * column + 2];
+  }
+}
+
+#ifdef QUILLORN_SSSE3_SPLIT
+// Shuffle masks that gather channel bytes of 16 pixels (48 bytes, three
+// vectors) into one vector: kMasks[channel][vector][position] is the byte of
+// that vector that lands at position, or 0x80 (a zero) when it lies in
+// another vector.
+struct SplitMasks {
+  alignas(16) uint8_t bytes[3][3][16];
+};
+
+constexpr SplitMasks makeSplitMasks() {
+  SplitMasks masks{};
+  for (int channel = 0; channel < 3; ++channel) {
+    for (int vector = 0; vector < 3; ++vector) {
+      for (int position = 0; position < 16; ++position) {
+        int source = 3 * position + channel;
+        masks.bytes[channel][vector][position] =
+            static_cast<uint8_t>(source / 16 == vector ? source % 16 : 0x80);
+      }
+    }
+  }
+  return masks;
+}
+
+constexpr SplitMasks kSplitMasks = makeSplitMasks();
+
+__attribute__((target("ssse3"))) __m128i gatherChannel(__m128i a, __m128i b,
+                                                       __m128i c, int channel) {
+  auto mask = [channel](int vector) {
+    return _mm_load_si128(
+        reinterpret_cast<const __m128i*>(kSplitMasks.bytes[channel][vector]));
+  };
+  return _mm_or_si128(
+      _mm_or_si128(_mm_shuffle_epi8(a, mask(0)), _mm_shuffle_epi8(b, mask(1))),
+      _mm_shuffle_epi8(c, mask(2)));
+}
+
+__attribute__((target("ssse3"))) void splitBgrSsse3(
+    const uint8_t* __restrict bytes, uint8_t* __restrict red,
+    uint8_t* __restrict green, uint8_t* __restrict blue, size_t count) {
+  size_t column = 0;
+  for (; column + 16 <= count; column += 16) {
+    const uint8_t* from = bytes + 3 * column;
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(blue + column),
+                     gatherChannel(a, b, c, 0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(green + column),
+                     gatherChannel(a, b, c, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(red + column),
+                     gatherChannel(a, b, c, 2));
+  }
+  splitBgrScalar(bytes + 3 * column, red + column, green + column,
+                 blue + column, count - column);
+}
+
+bool hasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+#endif
+
+}  // namespace
+
+void splitBgrRow(const uint8_t* bytes, uint8_t* red, uint8_t* green,
+                 uint8_t* blue, size_t count) {
+#ifdef QUILLORN_SSSE3_SPLIT
+  if (hasSsse3()) {
+    splitBgrSsse3(bytes, red, green, blue, count);
+    return;
+  }
+#endif
+  splitBgrScalar(bytes, red, green, blue, count);
+}
+
+QUILLORN_VECTORIZED
+void joinBgrRow(const uint8_t* __restrict red, const uint8_t* __restrict green,
+                const uint8_t* __restrict blue, uint8_t* __restrict bytes,
+                size_t count) {
+  for (size_t column = 0; column < count; ++column) {
+    bytes[3 * column] = blue[column];
+    bytes[3 * column + 1] = green[column];
+    bytes[3 * column + 2] = red[column];
+  }
+}

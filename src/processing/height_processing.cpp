@@ -155,24 +155,76 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height) {
   return true;
 }
 
+// Runs the chains of lanes lanes side by side over offsets [from, to): each
+// cell's sum (in sums, lane by lane kBlock apart) plus its left neighbour's
+// new value, divided by the lane's multiplier; the result replaces the sum.
+// With the lane count fixed the chains stay in registers and overlap.
+template <int kLanes>
+void runChains(uint32_t* sums, uint32_t* left, const uint32_t* multipliers,
+               int32_t from, int32_t to) {
+  uint32_t value[kLanes];
+  uint32_t multiplier[kLanes];
+  for (int lane = 0; lane < kLanes; ++lane) {
+    value[lane] = left[lane];
+    multiplier[lane] = multipliers[lane];
+  }
+  for (int32_t offset = from; offset < to; ++offset) {
+    for (int lane = 0; lane < kLanes; ++lane) {
+      uint32_t* cell = sums + lane * kBlock + offset;
+      value[lane] = meanOf(*cell + value[lane], multiplier[lane]);
+      *cell = value[lane];
+    }
+  }
+  for (int lane = 0; lane < kLanes; ++lane) left[lane] = value[lane];
+}
+
+void runChains(int lanes, uint32_t* sums, uint32_t* left,
+               const uint32_t* multipliers, int32_t from, int32_t to) {
+  switch (lanes) {
+    case 1:
+      return runChains<1>(sums, left, multipliers, from, to);
+    case 2:
+      return runChains<2>(sums, left, multipliers, from, to);
+    case 3:
+      return runChains<3>(sums, left, multipliers, from, to);
+    case 4:
+      return runChains<4>(sums, left, multipliers, from, to);
+    case 5:
+      return runChains<5>(sums, left, multipliers, from, to);
+    case 6:
+      return runChains<6>(sums, left, multipliers, from, to);
+    case 7:
+      return runChains<7>(sums, left, multipliers, from, to);
+    default:
+      return runChains<8>(sums, left, multipliers, from, to);
+  }
+}
+
+static_assert(kBandRows == 8, "runChains dispatches up to 8 lanes");
+
 // One band of rows (count <= kBandRows), their decoded rows in band[], the
-// final row above in up and the untouched row below in down.
+// final row above in up and the untouched row below in down. Row lane runs
+// block step - 2 x lane in each step, so that the row above has finished
+// the next block and the row below has not yet reached the previous one.
 void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
                 int32_t count, const uint32_t* up, const uint32_t* down) {
   const int32_t width = rows.width;
   const int32_t blocks = (width + kBlock - 1) / kBlock;
-  const uint32_t* multipliers[kBandRows];
+  const uint32_t* rowMultipliers[kBandRows];
   for (int32_t lane = 0; lane < count; ++lane) {
     int32_t row = firstRow + lane;
     int32_t reach = 1 + (row > 0) + (row < rows.height - 1);
-    multipliers[lane] = rows.multipliers[reach - 1];
+    rowMultipliers[lane] = rows.multipliers[reach - 1];
   }
+  uint32_t* sums = rows.sums[0];
   for (int32_t step = 0; step < blocks + 2 * (count - 1); ++step) {
-    // Lanes active in this step, each on its own block.
+    // The active lanes, packed: their sums lie kBlock apart from sums.
     int32_t lanes[kBandRows];
     int32_t starts[kBandRows];
+    int32_t lengths[kBandRows];
+    uint32_t left[kBandRows];
+    uint32_t multipliers[kBandRows];
     int32_t active = 0;
-    int32_t shortest = kBlock;
     for (int32_t lane = 0; lane < count; ++lane) {
       int32_t block = step - 2 * lane;
       if (block < 0 || block >= blocks) continue;
@@ -181,36 +233,43 @@ void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
       const uint32_t* above = lane == 0 ? up : band[lane - 1];
       const uint32_t* below = lane == count - 1 ? down : band[lane + 1];
       neighbourSums(above + start, band[lane] + start, below + start,
-                    rows.sums[lane], length);
+                    sums + active * kBlock, length);
       lanes[active] = lane;
       starts[active] = start;
+      lengths[active] = length;
+      left[active] = band[lane][start - 1];
+      // Columns 1 ... width-2 share their row's multiplier.
+      multipliers[active] = rowMultipliers[lane][width > 2 ? 1 : 0];
       ++active;
-      shortest = std::min(shortest, length);
     }
-    // The chains run side by side: each cell needs its left neighbour's
-    // new value, which the previous column of the same lane just made.
-    uint32_t left[kBandRows];
+    // Offsets where every active lane is on an inner column (not the first
+    // or last of the image): there all lanes run together.
+    int32_t from = 0;
+    int32_t to = kBlock;
     for (int32_t i = 0; i < active; ++i) {
-      left[i] = band[lanes[i]][starts[i] - 1];
+      if (starts[i] == 0) from = 1;
+      int32_t end = lengths[i];
+      if (starts[i] + end == width) --end;
+      to = std::min(to, end);
     }
-    for (int32_t offset = 0; offset < shortest; ++offset) {
-      for (int32_t i = 0; i < active; ++i) {
-        int32_t lane = lanes[i];
-        int32_t column = starts[i] + offset;
-        left[i] = meanOf(rows.sums[lane][offset] + left[i],
-                         multipliers[lane][column]);
-        band[lane][column] = left[i];
+    auto single = [&](int32_t i, int32_t offset) {
+      uint32_t* cell = sums + i * kBlock + offset;
+      left[i] =
+          meanOf(*cell + left[i], rowMultipliers[lanes[i]][starts[i] + offset]);
+      *cell = left[i];
+    };
+    for (int32_t i = 0; i < active; ++i) {
+      for (int32_t offset = 0; offset < std::min(from, lengths[i]); ++offset) {
+        single(i, offset);
       }
     }
+    if (from < to) runChains(active, sums, left, multipliers, from, to);
     for (int32_t i = 0; i < active; ++i) {
-      int32_t lane = lanes[i];
-      int32_t length = std::min(kBlock, width - starts[i]);
-      for (int32_t offset = shortest; offset < length; ++offset) {
-        int32_t column = starts[i] + offset;
-        left[i] = meanOf(rows.sums[lane][offset] + left[i],
-                         multipliers[lane][column]);
-        band[lane][column] = left[i];
+      for (int32_t offset = std::max(from, to); offset < lengths[i]; ++offset) {
+        single(i, offset);
       }
+      std::memcpy(band[lanes[i]] + starts[i], sums + i * kBlock,
+                  static_cast<size_t>(lengths[i]) * sizeof(uint32_t));
     }
   }
 }

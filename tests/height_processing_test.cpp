@@ -129,16 +129,15 @@ TEST(ScaleHeightsTest, ZeroNormalizesAndReportsTheReciprocal) {
 
 TEST(ScaleHeightsTest, NormalizationFactorIsHeldInSinglePrecision) {
   // 255 / 1000 as a float is 0.2549999952..., so 1000 becomes 254.
-  Image image(2, 1, {0, 1000});
-  float scale = 0.0f;
-  int32_t ceiling = 0;
-  normalizeHeights(&scale, &ceiling, image.planes().inRed,
-                   image.planes().inGreen, 2, 1);
-  EXPECT_EQ(scale, static_cast<float>(255.0 / 1000.0f));
-  EXPECT_EQ(ceiling, 255);
+  NormalizationFactor factor = normalizationFactor({0, 1000});
+  EXPECT_EQ(factor.scale, static_cast<float>(255.0 / 1000.0f));
+  EXPECT_EQ(factor.ceiling, 255);
   std::ostringstream printed;
-  printed << 1 / scale;
+  printed << 1 / factor.scale;
   EXPECT_EQ(printed.str(), "3.92157");
+  EXPECT_EQ(normalizationFactor({700, 700}).scale, 1.0f);
+  EXPECT_EQ(normalizationFactor({0, 65280}).scale, 0.00390625f);
+  EXPECT_EQ(normalizationFactor({100, 610}).scale, 0.5f);
 }
 
 TEST(SmoothHeightsTest, WorkedExamples) {

@@ -13,9 +13,6 @@ namespace {
 // Every height a plane pair can hold: 0 ... 65280.
 constexpr int32_t kHeightCount = 255 * kHeightBase + 255 + 1;
 
-// Stored bytes of a height as one entry: red | green << 8.
-using HeightTable = uint16_t[kHeightCount];
-
 uint16_t packedBytes(int64_t value) {
   // The encoding's rule, for values beyond 32 bits as well: remainder and
   // quotient by 255, truncating, low 8 bits each.
@@ -24,10 +21,61 @@ uint16_t packedBytes(int64_t value) {
   return static_cast<uint16_t>(red | green << 8);
 }
 
-// Rewrites one row through table: out = table[height of in].
+// What a conversion does to one height v: shifted = v + shift, then, when
+// scaled, truncateToInt32(shifted x factor) capped at ceiling (0: no cap).
+struct HeightMap {
+  int64_t shift = 0;
+  bool scaled = false;
+  double factor = 1.0;
+  int32_t ceiling = 0;
+};
+
+int64_t mappedHeight(const HeightMap& map, int32_t value) {
+  int64_t shifted = value + map.shift;
+  if (!map.scaled) return shifted;
+  int32_t scaled = truncateToInt32(static_cast<double>(shifted) * map.factor);
+  return map.ceiling != 0 && scaled > map.ceiling ? map.ceiling : scaled;
+}
+
+// The largest height the arithmetic paths below store exactly.
+constexpr int32_t kLargestStored = 65279;
+
+// value / 255 for every value up to 65535, without a division.
+inline uint32_t divideBy255(uint32_t value) { return (value * 32897u) >> 23; }
+
+// Shift only, every result known to lie in 0 ... kLargestStored.
 QUILLORN_VECTORIZED
-void mapRow(const uint16_t* table, const uint8_t* inRed, const uint8_t* inGreen,
-            uint8_t* outRed, uint8_t* outGreen, int32_t width) {
+void shiftRow(const uint8_t* inRed, const uint8_t* inGreen, uint8_t* outRed,
+              uint8_t* outGreen, int32_t width, int32_t shift) {
+  for (int32_t column = 0; column < width; ++column) {
+    uint32_t value = static_cast<uint32_t>(
+        decodeHeight(inRed[column], inGreen[column]) + shift);
+    uint32_t quotient = divideBy255(value);
+    outRed[column] = static_cast<uint8_t>(value - quotient * 255u);
+    outGreen[column] = static_cast<uint8_t>(quotient);
+  }
+}
+
+// Shift, scale and cap, every result known to lie in 0 ... kLargestStored
+// (so the cap is kLargestStored where there is none).
+QUILLORN_VECTORIZED
+void scaleRow(const uint8_t* inRed, const uint8_t* inGreen, uint8_t* outRed,
+              uint8_t* outGreen, int32_t width, int32_t shift, double factor,
+              int32_t ceiling) {
+  for (int32_t column = 0; column < width; ++column) {
+    int32_t shifted = decodeHeight(inRed[column], inGreen[column]) + shift;
+    int32_t scaled = static_cast<int32_t>(shifted * factor);
+    uint32_t value = static_cast<uint32_t>(std::min(scaled, ceiling));
+    uint32_t quotient = divideBy255(value);
+    outRed[column] = static_cast<uint8_t>(value - quotient * 255u);
+    outGreen[column] = static_cast<uint8_t>(quotient);
+  }
+}
+
+// Any map, through a table of the stored bytes of every height.
+void tableRow(const uint16_t* table, const uint8_t* inRed,
+              const uint8_t* inGreen, uint8_t* outRed, uint8_t* outGreen,
+              int32_t width) {
   for (int32_t column = 0; column < width; ++column) {
     uint16_t bytes = table[decodeHeight(inRed[column], inGreen[column])];
     outRed[column] = static_cast<uint8_t>(bytes);
@@ -35,20 +83,52 @@ void mapRow(const uint16_t* table, const uint8_t* inRed, const uint8_t* inGreen,
   }
 }
 
-// Every pixel's height goes through the table; a target may be its source.
-void mapHeights(const HeightTable& table, const BytePlane& inRed,
+// Applies map to every pixel whose height lies in range; a target may be its
+// source. Where every result is a plainly stored height (0 ... 65279) the
+// arithmetic is done in vector registers; elsewhere through a table.
+void mapHeights(const HeightMap& map, HeightRange range, const BytePlane& inRed,
                 const BytePlane& inGreen, const BytePlane& outRed,
                 const BytePlane& outGreen, int32_t width, int32_t height) {
+  // Maps are monotonic for factors >= 0: the ends of the range bound them.
+  bool arithmetic = (!map.scaled || map.factor >= 0.0) &&
+                    mappedHeight(map, range.min) >= 0 &&
+                    mappedHeight(map, range.max) <= kLargestStored;
+  if (arithmetic) {
+    int32_t shift = static_cast<int32_t>(map.shift);
+    int32_t ceiling = map.ceiling != 0 ? map.ceiling : kLargestStored;
+    for (int32_t row = 0; row < height; ++row) {
+      if (map.scaled) {
+        scaleRow(inRed[row], inGreen[row], outRed[row], outGreen[row], width,
+                 shift, map.factor, ceiling);
+      } else {
+        shiftRow(inRed[row], inGreen[row], outRed[row], outGreen[row], width,
+                 shift);
+      }
+    }
+    return;
+  }
+  std::unique_ptr<uint16_t[]> table(new (std::nothrow) uint16_t[kHeightCount]);
+  for (int32_t value = range.min; value <= range.max && table; ++value) {
+    table[value] = packedBytes(mappedHeight(map, value));
+  }
   for (int32_t row = 0; row < height; ++row) {
-    mapRow(table, inRed[row], inGreen[row], outRed[row], outGreen[row], width);
+    if (table) {
+      tableRow(table.get(), inRed[row], inGreen[row], outRed[row],
+               outGreen[row], width);
+      continue;
+    }
+    // No memory for the table: the same map, one pixel at a time.
+    for (int32_t column = 0; column < width; ++column) {
+      uint16_t bytes = packedBytes(mappedHeight(
+          map, decodeHeight(inRed[row][column], inGreen[row][column])));
+      outRed[row][column] = static_cast<uint8_t>(bytes);
+      outGreen[row][column] = static_cast<uint8_t>(bytes >> 8);
+    }
   }
 }
 
-void fillShiftTable(int64_t delta, HeightTable& table) {
-  for (int32_t value = 0; value < kHeightCount; ++value) {
-    table[value] = packedBytes(value + delta);
-  }
-}
+// Every height a plane pair can hold.
+constexpr HeightRange kAllHeights{0, kHeightCount - 1};
 
 // ---- Smoothing ----------------------------------------------------------
 
@@ -322,22 +402,24 @@ int32_t truncateToInt32(double x) {
 ScaleOutcome scaleHeights(float* scale, const PlaneSet& planes, int32_t width,
                           int32_t height) {
   ScaleOutcome outcome;
-  int32_t ceiling = 0;
+  HeightMap map;
+  map.scaled = true;
+  HeightRange range = kAllHeights;
   if (*scale == 0.0f) {
-    normalizeHeights(scale, &ceiling, planes.inRed, planes.inGreen, width,
-                     height);
+    range = findHeightRange(planes.inRed, planes.inGreen, width, height);
+    NormalizationFactor normalization = normalizationFactor(range);
+    *scale = normalization.scale;
+    map.ceiling = normalization.ceiling;
+    // Normalization shifts the heights to start at 0 before they are
+    // scaled; both happen in one pass here. The shifted heights never wrap
+    // (a lowest height above 0 leaves the highest below 65280), so the
+    // result is the same as rewriting the source first.
+    map.shift = -static_cast<int64_t>(range.min);
     outcome.normalized = true;
     outcome.reciprocal = 1 / *scale;
   }
-  // The product depends on the height alone: compute it once per height.
-  double factor = static_cast<double>(*scale);
-  HeightTable table;
-  for (int32_t value = 0; value < kHeightCount; ++value) {
-    int32_t scaled = truncateToInt32(value * factor);
-    if (ceiling != 0 && scaled > ceiling) scaled = ceiling;
-    table[value] = packedBytes(scaled);
-  }
-  mapHeights(table, planes.inRed, planes.inGreen, planes.outRed,
+  map.factor = static_cast<double>(*scale);
+  mapHeights(map, range, planes.inRed, planes.inGreen, planes.outRed,
              planes.outGreen, width, height);
   if (planes.outBlue.rows != planes.inBlue.rows) {
     for (int32_t row = 0; row < height; ++row) {
@@ -348,21 +430,12 @@ ScaleOutcome scaleHeights(float* scale, const PlaneSet& planes, int32_t width,
   return outcome;
 }
 
-void normalizeHeights(float* scale, int32_t* ceiling, const BytePlane& inRed,
-                      const BytePlane& inGreen, int32_t width, int32_t height) {
-  HeightRange range = findHeightRange(inRed, inGreen, width, height);
-  if (range.min != 0) {
-    HeightTable table;
-    fillShiftTable(-static_cast<int64_t>(range.min), table);
-    mapHeights(table, inRed, inGreen, inRed, inGreen, width, height);
-    // Every height moved down by the same amount and none wrapped (the
-    // largest is now below 65280), so the new range needs no second scan.
-    range.max -= range.min;
-    range.min = 0;
-  }
-  *ceiling = 255;
+NormalizationFactor normalizationFactor(HeightRange range) {
+  NormalizationFactor result;
+  result.ceiling = 255;
   float span = static_cast<float>(range.max - range.min);
-  *scale = span == 0.0f ? 1.0f : static_cast<float>(255.0 / span);
+  result.scale = span == 0.0f ? 1.0f : static_cast<float>(255.0 / span);
+  return result;
 }
 
 void smoothHeightsDirect(int32_t passes, const BytePlane& outRed,
@@ -408,7 +481,7 @@ void applyMinimumElevation(int32_t minimum, const BytePlane& outRed,
   if (minimum == range.min) return;
   // In 64 bits: a requested minimum near either end of the 32-bit range
   // would overflow the shift or the shifted heights.
-  HeightTable table;
-  fillShiftTable(static_cast<int64_t>(minimum) - range.min, table);
-  mapHeights(table, outRed, outGreen, outRed, outGreen, width, height);
+  HeightMap map;
+  map.shift = static_cast<int64_t>(minimum) - range.min;
+  mapHeights(map, range, outRed, outGreen, outRed, outGreen, width, height);
 }

@@ -20,16 +20,20 @@ int32_t truncateToInt32(double x);
 
 // Fills the target planes: each target height is the source height times
 // scale (the float widened, product in double, truncated toward zero), blue
-// copied. A scale of exactly 0 first normalizes the source heights and then
-// converts with the factor found, capped at 255; *scale is replaced by it.
+// copied. A scale of exactly 0 normalizes instead: the heights are shifted
+// so that the lowest is 0, then scaled by normalizationFactor and capped at
+// 255; *scale is replaced by that factor.
 ScaleOutcome scaleHeights(float* scale, const PlaneSet& planes, int32_t width,
                           int32_t height);
 
-// Shifts the source heights so that the lowest is 0 (rewriting inRed and
-// inGreen when it was not), then sets *scale to 255 / range in single
-// precision (1 for a flat image) and *ceiling to 255.
-void normalizeHeights(float* scale, int32_t* ceiling, const BytePlane& inRed,
-                      const BytePlane& inGreen, int32_t width, int32_t height);
+// The factor and cap of a normalization of heights spanning range: 255 /
+// (max - min), the span and the quotient held in single precision (1 for a
+// flat image), and a ceiling of 255.
+struct NormalizationFactor {
+  float scale = 1.0f;
+  int32_t ceiling = 255;
+};
+NormalizationFactor normalizationFactor(HeightRange range);
 
 // Runs passes (none when <= 0) of an in-place 3 x 3 mean over the target
 // heights, plane row 0 first, left to right; each cell averages its in-image

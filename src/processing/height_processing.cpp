@@ -186,6 +186,10 @@ void neighbourSums(const uint32_t* up, const uint32_t* cur,
   }
 }
 
+// Passes run together over the image at most this many at a time: each row
+// is decoded once, smoothed by every pass of the group, and encoded once.
+constexpr int32_t kMaxPassGroup = 8;
+
 // Working rows for the smoothing of one image, allocated once for all passes.
 struct SmoothRows {
   int32_t width = 0;
@@ -193,30 +197,41 @@ struct SmoothRows {
   size_t stride = 0;                    // width + 2 padding columns
   std::unique_ptr<uint32_t[]> storage;  // zero row, ring rows, sums
   uint32_t* zeroRow = nullptr;          // column 0 of an all-zero row
-  uint32_t* ring[kBandRows + 2] = {};   // column 0 of each decoded row
+  // Decoded rows in flight: image row r lives in ring[r % ringRows].
+  int32_t ringRows = 0;
+  std::unique_ptr<uint32_t*[]> ring;
   uint32_t* sums[kBandRows] = {};
   // multipliers[n - 1][k]: divisor for a cell of a row with n rows in reach.
   std::unique_ptr<uint32_t[]> multiplierStorage;
   const uint32_t* multipliers[3] = {};
+
+  uint32_t* row(int32_t index) const { return ring[index % ringRows]; }
 };
 
-bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height) {
+bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
+                       int32_t group) {
   rows->width = width;
   rows->height = height;
   rows->stride = static_cast<size_t>(width) + 2;
-  size_t rowCount = 1 + kBandRows + 2;
+  // The rows pass p of a group needs trail pass 0's by p bands; with one
+  // band more for the rows below and above, none is reused too early.
+  rows->ringRows = kBandRows * (group + 1) + 2;
   // Refuse sizes whose working rows would not fit in memory sensibly.
-  if (rows->stride > (size_t{1} << 26)) return false;
+  if (rows->stride > (size_t{1} << 26) / static_cast<size_t>(group)) {
+    return false;
+  }
+  size_t rowCount = 1 + static_cast<size_t>(rows->ringRows);
   size_t total = rowCount * rows->stride + kBandRows * kBlock;
   rows->storage.reset(new (std::nothrow) uint32_t[total]());
+  rows->ring.reset(new (std::nothrow) uint32_t*[rows->ringRows]);
   rows->multiplierStorage.reset(new (std::nothrow)
                                     uint32_t[3 * static_cast<size_t>(width)]);
-  if (!rows->storage || !rows->multiplierStorage) return false;
+  if (!rows->storage || !rows->ring || !rows->multiplierStorage) return false;
   uint32_t* next = rows->storage.get();
   rows->zeroRow = next + 1;
   next += rows->stride;
-  for (uint32_t*& ring : rows->ring) {
-    ring = next + 1;
+  for (int32_t index = 0; index < rows->ringRows; ++index) {
+    rows->ring[index] = next + 1;
     next += rows->stride;
   }
   for (uint32_t*& sums : rows->sums) {
@@ -235,50 +250,58 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height) {
   return true;
 }
 
-// Runs the chains of lanes lanes side by side over offsets [from, to): each
+// Runs the chains of kLanes lanes side by side over offsets [from, to): each
 // cell's sum (in sums, lane by lane kBlock apart) plus its left neighbour's
 // new value, divided by the lane's multiplier; the result replaces the sum.
-// With the lane count fixed the chains stay in registers and overlap.
-template <int kLanes>
-void runChains(uint32_t* sums, uint32_t* left, const uint32_t* multipliers,
-               int32_t from, int32_t to) {
+// With the lane count fixed the chains stay in registers and overlap; with
+// kShared (not 0) every lane divides by that constant.
+// Not inlined: on its own the compiler keeps every chain in a register.
+template <int kLanes, uint32_t kShared>
+__attribute__((noinline)) void runChains(uint32_t* sums, uint32_t* left,
+                                         const uint32_t* multipliers,
+                                         int32_t from, int32_t to) {
   uint32_t value[kLanes];
   uint32_t multiplier[kLanes];
   for (int lane = 0; lane < kLanes; ++lane) {
     value[lane] = left[lane];
-    multiplier[lane] = multipliers[lane];
+    multiplier[lane] = kShared != 0 ? kShared : multipliers[lane];
   }
-  for (int32_t offset = from; offset < to; ++offset) {
+  uint32_t* cell = sums + from;
+  for (int32_t offset = from; offset < to; ++offset, ++cell) {
     for (int lane = 0; lane < kLanes; ++lane) {
-      uint32_t* cell = sums + lane * kBlock + offset;
-      value[lane] = meanOf(*cell + value[lane], multiplier[lane]);
-      *cell = value[lane];
+      value[lane] = meanOf(cell[lane * kBlock] + value[lane],
+                           kShared != 0 ? kShared : multiplier[lane]);
+      cell[lane * kBlock] = value[lane];
     }
   }
   for (int lane = 0; lane < kLanes; ++lane) left[lane] = value[lane];
 }
 
+template <uint32_t kShared>
 void runChains(int lanes, uint32_t* sums, uint32_t* left,
                const uint32_t* multipliers, int32_t from, int32_t to) {
   switch (lanes) {
     case 1:
-      return runChains<1>(sums, left, multipliers, from, to);
+      return runChains<1, kShared>(sums, left, multipliers, from, to);
     case 2:
-      return runChains<2>(sums, left, multipliers, from, to);
+      return runChains<2, kShared>(sums, left, multipliers, from, to);
     case 3:
-      return runChains<3>(sums, left, multipliers, from, to);
+      return runChains<3, kShared>(sums, left, multipliers, from, to);
     case 4:
-      return runChains<4>(sums, left, multipliers, from, to);
+      return runChains<4, kShared>(sums, left, multipliers, from, to);
     case 5:
-      return runChains<5>(sums, left, multipliers, from, to);
+      return runChains<5, kShared>(sums, left, multipliers, from, to);
     case 6:
-      return runChains<6>(sums, left, multipliers, from, to);
+      return runChains<6, kShared>(sums, left, multipliers, from, to);
     case 7:
-      return runChains<7>(sums, left, multipliers, from, to);
+      return runChains<7, kShared>(sums, left, multipliers, from, to);
     default:
-      return runChains<8>(sums, left, multipliers, from, to);
+      return runChains<8, kShared>(sums, left, multipliers, from, to);
   }
 }
+
+// The divisor of inner cells of inner rows: nine neighbours.
+constexpr uint32_t kNineMultiplier = meanMultiplier(9);
 
 static_assert(kBandRows == 8, "runChains dispatches up to 8 lanes");
 
@@ -343,7 +366,17 @@ void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
         single(i, offset);
       }
     }
-    if (from < to) runChains(active, sums, left, multipliers, from, to);
+    if (from < to) {
+      bool allNine = true;
+      for (int32_t i = 0; i < active; ++i) {
+        allNine = allNine && multipliers[i] == kNineMultiplier;
+      }
+      if (allNine) {
+        runChains<kNineMultiplier>(active, sums, left, multipliers, from, to);
+      } else {
+        runChains<0>(active, sums, left, multipliers, from, to);
+      }
+    }
     for (int32_t i = 0; i < active; ++i) {
       for (int32_t offset = std::max(from, to); offset < lengths[i]; ++offset) {
         single(i, offset);
@@ -354,39 +387,40 @@ void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
   }
 }
 
-void smoothPass(SmoothRows* rows, const BytePlane& red,
-                const BytePlane& green) {
-  const int32_t width = rows->width;
-  const int32_t height = rows->height;
-  const uint32_t* up = rows->zeroRow;
-  uint32_t* next = rows->ring[0];
-  decodeRow(red[0], green[0], next, width);
-  for (int32_t first = 0; first < height;) {
-    int32_t count = std::min(kBandRows, height - first);
-    // Free rows: every ring row but the one above and the band's first.
-    uint32_t* spare[kBandRows + 2];
-    int32_t spares = 0;
-    for (uint32_t* ring : rows->ring) {
-      if (ring != up && ring != next) spare[spares++] = ring;
+// Runs passes (1 ... kMaxPassGroup) over the image together. At time t pass
+// p smooths band t - p, after pass p - 1 has finished band t - p + 1: so
+// the rows it reads above are its own, its band and the row below are as
+// the previous pass left them, and the previous pass needs none of them
+// any more.
+void smoothPassGroup(const SmoothRows& rows, const BytePlane& red,
+                     const BytePlane& green, int32_t passes) {
+  const int32_t width = rows.width;
+  const int32_t height = rows.height;
+  const int32_t bands = (height + kBandRows - 1) / kBandRows;
+  int32_t decoded = 0;  // rows 0 ... decoded - 1 are in the ring
+  for (int32_t time = 0; time < bands + passes - 1; ++time) {
+    for (int32_t pass = 0; pass < passes; ++pass) {
+      int32_t bandIndex = time - pass;
+      if (bandIndex < 0 || bandIndex >= bands) continue;
+      int32_t first = bandIndex * kBandRows;
+      int32_t count = std::min(kBandRows, height - first);
+      int32_t below = first + count;
+      for (; decoded <= std::min(below, height - 1); ++decoded) {
+        decodeRow(red[decoded], green[decoded], rows.row(decoded), width);
+      }
+      uint32_t* band[kBandRows];
+      for (int32_t lane = 0; lane < count; ++lane) {
+        band[lane] = rows.row(first + lane);
+      }
+      const uint32_t* up = first > 0 ? rows.row(first - 1) : rows.zeroRow;
+      const uint32_t* down = below < height ? rows.row(below) : rows.zeroRow;
+      smoothBand(rows, first, band, count, up, down);
+      if (pass == passes - 1) {
+        for (int32_t lane = 0; lane < count; ++lane) {
+          encodeRow(band[lane], red[first + lane], green[first + lane], width);
+        }
+      }
     }
-    uint32_t* band[kBandRows];
-    band[0] = next;
-    for (int32_t lane = 1; lane < count; ++lane) {
-      band[lane] = spare[lane - 1];
-      decodeRow(red[first + lane], green[first + lane], band[lane], width);
-    }
-    uint32_t* down = rows->zeroRow;
-    if (first + count < height) {
-      down = spare[count - 1];
-      decodeRow(red[first + count], green[first + count], down, width);
-    }
-    smoothBand(*rows, first, band, count, up, down);
-    for (int32_t lane = 0; lane < count; ++lane) {
-      encodeRow(band[lane], red[first + lane], green[first + lane], width);
-    }
-    up = band[count - 1];
-    next = down;
-    first += count;
   }
 }
 
@@ -464,13 +498,15 @@ void smoothHeights(int32_t passes, const BytePlane& outRed,
                    const BytePlane& outGreen, int32_t width, int32_t height) {
   if (passes <= 0) return;
   SmoothRows rows;
-  if (!prepareSmoothRows(&rows, width, height)) {
+  if (!prepareSmoothRows(&rows, width, height,
+                         std::min(passes, kMaxPassGroup))) {
     // Without working rows the same passes run straight on the planes.
     smoothHeightsDirect(passes, outRed, outGreen, width, height);
     return;
   }
-  for (int32_t pass = 0; pass < passes; ++pass) {
-    smoothPass(&rows, outRed, outGreen);
+  for (int32_t done = 0; done < passes; done += kMaxPassGroup) {
+    smoothPassGroup(rows, outRed, outGreen,
+                    std::min(kMaxPassGroup, passes - done));
   }
 }
 

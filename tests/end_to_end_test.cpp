@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,38 @@ TEST(EndToEndTest, WorkedExamples) {
       EXPECT_EQ(pixelBytes(output, c.pixels.size()), c.pixels) << c.what;
     }
   }
+}
+
+// On a terminal, standard error shows bars for reading, smoothing and
+// writing, each wiped at its end; standard output is the same as ever.
+TEST(EndToEndTest, ProgressBarsOnlyOnATerminal) {
+  TempDir dir;
+  BitmapSpec spec;
+  spec.width = 300;
+  spec.height = 200;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(spec)));
+  std::string terminal;
+  ProcessResult result = runQuillornOnTerminal(
+      {dir.file("in.bmp"), dir.file("out.bmp"), "-smo", "2"}, &terminal);
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.lines, successLines({"Smooth x2"}));
+  for (const char* label : {"Reading", "Smoothing", "Writing"}) {
+    EXPECT_NE(terminal.find(std::string("\r") + label), std::string::npos)
+        << label;
+  }
+  EXPECT_NE(terminal.find("100%"), std::string::npos);
+  EXPECT_EQ(terminal.find('\n'), std::string::npos);
+  EXPECT_EQ(terminal.back(), '\r') << "the last bar is wiped";
+
+  // Not a terminal: nothing at all on standard error.
+  std::string log = dir.file("stderr.txt");
+  std::string command = std::string(QUILLORN_EXE) + " " + dir.file("in.bmp") +
+                        " " + dir.file("out2.bmp") + " -smo 2 >/dev/null 2>" +
+                        log;
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::vector<uint8_t> errors;
+  ASSERT_TRUE(readFileBytes(log, &errors));
+  EXPECT_TRUE(errors.empty());
 }
 
 // Every refusal: one "ERROR: " line after the banner, exit -1, and an

@@ -1,6 +1,8 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -106,6 +108,66 @@ ProcessResult runQuillorn(const std::vector<std::string>& arguments,
     output.append(buffer, static_cast<size_t>(count));
   }
   close(pipeEnds[0]);
+  int status = 0;
+  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+    result.exitStatus = WEXITSTATUS(status);
+  }
+  result.lines = splitLines(output);
+  return result;
+}
+
+ProcessResult runQuillornOnTerminal(const std::vector<std::string>& arguments,
+                                    std::string* terminal) {
+  ProcessResult result;
+  int pipeEnds[2];
+  int controller = -1, device = -1;
+  if (pipe(pipeEnds) != 0) return result;
+  if (openpty(&controller, &device, nullptr, nullptr, nullptr) != 0)
+    return result;
+  std::vector<std::string> all = {QUILLORN_EXE};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : all) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t child = fork();
+  if (child == 0) {
+    int nothing = open("/dev/null", O_RDONLY);
+    dup2(nothing, STDIN_FILENO);
+    dup2(pipeEnds[1], STDOUT_FILENO);
+    dup2(device, STDERR_FILENO);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    close(controller);
+    close(device);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  close(device);
+  std::string output;
+  char buffer[4096];
+  // Both streams are drained together, so that neither can fill and stall.
+  bool outputOpen = true, terminalOpen = true;
+  while (outputOpen || terminalOpen) {
+    pollfd fds[2] = {{pipeEnds[0], POLLIN, 0}, {controller, POLLIN, 0}};
+    if (poll(fds, 2, 10000) <= 0) break;
+    if (outputOpen && (fds[0].revents & (POLLIN | POLLHUP))) {
+      ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
+      if (count > 0)
+        output.append(buffer, static_cast<size_t>(count));
+      else
+        outputOpen = false;
+    }
+    if (terminalOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+      ssize_t count = read(controller, buffer, sizeof buffer);
+      if (count > 0)
+        terminal->append(buffer, static_cast<size_t>(count));
+      else
+        terminalOpen = false;
+    }
+  }
+  close(pipeEnds[0]);
+  close(controller);
   int status = 0;
   if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
     result.exitStatus = WEXITSTATUS(status);

@@ -41,6 +41,12 @@ struct ProcessResult {
 ProcessResult runQuillorn(const std::vector<std::string>& arguments,
                           bool unprivileged = false);
 
+// Runs the built quillorn with standard error on a pseudo-terminal (as in an
+// interactive shell) and standard output on a pipe; what reached the
+// terminal is returned in terminal.
+ProcessResult runQuillornOnTerminal(const std::vector<std::string>& arguments,
+                                    std::string* terminal);
+
 // Runs the command line in-process and splits what it printed into lines.
 ProcessResult runInProcess(const std::vector<std::string>& arguments);
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/console_progress.h"
 #include "image/bitmap_file.h"
 #include "image/file_stream.h"
 #include "image/height_planes.h"
@@ -47,6 +48,9 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
                std::ostream& console, std::string* error) {
   int32_t width = info.width;
   int32_t height = info.rowCount;
+  // Bars only where someone watches a terminal; never on standard output.
+  FILE* barStream = standardErrorIsTerminal() ? stderr : nullptr;
+  ConsoleProgress bar;
   // The header was read and checked before the output was opened.
   console << "Reading input header..." << std::endl;
 
@@ -54,7 +58,10 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
   if (!allocatePlanes(planes, width, height, error)) return false;
 
   console << "Reading input height..." << std::endl;
-  if (!readPixels(input, info, *planes, error)) return false;
+  startProgress(&bar, "Reading", barStream);
+  bool read = readPixels(input, info, *planes, error, &bar.progress);
+  finishProgress(&bar);
+  if (!read) return false;
 
   console << "Converting..." << std::endl;
   if (options.scaleGiven) {
@@ -70,8 +77,10 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
 
   if (options.smoothGiven) {
     console << "Smooth x" << options.smoothPasses << std::endl;
+    startProgress(&bar, "Smoothing", barStream);
     smoothHeights(options.smoothPasses, planes->outRed, planes->outGreen, width,
-                  height);
+                  height, &bar.progress);
+    finishProgress(&bar);
   }
 
   if (options.minimumGiven) {
@@ -84,7 +93,10 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
   if (!writeHeader(input, output, info, error)) return false;
 
   console << "Writing output height..." << std::endl;
-  if (!writePixels(output, info, *planes, error)) return false;
+  startProgress(&bar, "Writing", barStream);
+  bool wrote = writePixels(output, info, *planes, error, &bar.progress);
+  finishProgress(&bar);
+  if (!wrote) return false;
 
   console << "Finishing output..." << std::endl;
   if (!copyTail(input, output, info, error)) return false;

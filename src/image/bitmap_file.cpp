@@ -191,7 +191,7 @@ bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error) {
 }
 
 bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
-                std::string* error) {
+                std::string* error, const Progress* progress) {
   int32_t chunkRows = rowsPerChunk(info.inputRowStride, info.rowCount);
   int64_t chunkBytes = info.inputRowStride * chunkRows;
   std::unique_ptr<uint8_t[]> chunk = allocateBuffer(chunkBytes);
@@ -226,6 +226,7 @@ bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
                     planes.inBlue[planeRow], width);
       }
     }
+    reportProgress(progress, first + count, info.rowCount);
   }
   return true;
 }
@@ -249,7 +250,7 @@ bool writeHeader(FILE* input, FILE* output, const BitmapInfo& info,
 }
 
 bool writePixels(FILE* output, const BitmapInfo& info, const PlaneSet& planes,
-                 std::string* error) {
+                 std::string* error, const Progress* progress) {
   int32_t chunkRows = rowsPerChunk(info.outputRowStride, info.rowCount);
   int64_t chunkBytes = info.outputRowStride * chunkRows;
   std::unique_ptr<uint8_t[]> chunk = allocateBuffer(chunkBytes);
@@ -275,6 +276,7 @@ bool writePixels(FILE* output, const BitmapInfo& info, const PlaneSet& planes,
       *error = writeError();
       return false;
     }
+    reportProgress(progress, first + count, info.rowCount);
   }
   return true;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "image/height_planes.h"
+#include "image/progress.h"
 
 // Byte offsets of the header fields the tool reads or patches.
 constexpr int64_t kFileSizeOffset = 2;
@@ -52,9 +53,9 @@ bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error);
 
 // Reads the pixel rows into the source planes, plane row 0 being the image's
 // top row. 8-bit: the byte is red, green and blue are 0. 24-bit: bytes
-// blue, green, red. Row padding is skipped.
+// blue, green, red. Row padding is skipped. Reports rows read to progress.
 bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
-                std::string* error);
+                std::string* error, const Progress* progress = nullptr);
 
 // Writes the input's first pixelDataOffset bytes with the depth set to 24,
 // the file size set to the output's and the image size (where the input's is
@@ -63,9 +64,10 @@ bool writeHeader(FILE* input, FILE* output, const BitmapInfo& info,
                  std::string* error);
 
 // Writes the target planes as 24-bit rows (blue, green, red), in the input's
-// row order, each padded with zero bytes to a multiple of 4.
+// row order, each padded with zero bytes to a multiple of 4. Reports rows
+// written to progress.
 bool writePixels(FILE* output, const BitmapInfo& info, const PlaneSet& planes,
-                 std::string* error);
+                 std::string* error, const Progress* progress = nullptr);
 
 // Appends every input byte after its pixel rows (nothing when there are none).
 bool copyTail(FILE* input, FILE* output, const BitmapInfo& info,

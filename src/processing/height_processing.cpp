@@ -392,8 +392,12 @@ void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
 // the rows it reads above are its own, its band and the row below are as
 // the previous pass left them, and the previous pass needs none of them
 // any more.
+// Reports bands smoothed, counted over every pass of the run: the group's
+// first band-pass is number doneBefore.
 void smoothPassGroup(const SmoothRows& rows, const BytePlane& red,
-                     const BytePlane& green, int32_t passes) {
+                     const BytePlane& green, int32_t passes,
+                     const Progress* progress, int64_t doneBefore,
+                     int64_t total) {
   const int32_t width = rows.width;
   const int32_t height = rows.height;
   const int32_t bands = (height + kBandRows - 1) / kBandRows;
@@ -420,6 +424,7 @@ void smoothPassGroup(const SmoothRows& rows, const BytePlane& red,
           encodeRow(band[lane], red[first + lane], green[first + lane], width);
         }
       }
+      reportProgress(progress, ++doneBefore, total);
     }
   }
 }
@@ -495,7 +500,8 @@ void smoothHeightsDirect(int32_t passes, const BytePlane& outRed,
 }
 
 void smoothHeights(int32_t passes, const BytePlane& outRed,
-                   const BytePlane& outGreen, int32_t width, int32_t height) {
+                   const BytePlane& outGreen, int32_t width, int32_t height,
+                   const Progress* progress) {
   if (passes <= 0) return;
   SmoothRows rows;
   if (!prepareSmoothRows(&rows, width, height,
@@ -504,9 +510,11 @@ void smoothHeights(int32_t passes, const BytePlane& outRed,
     smoothHeightsDirect(passes, outRed, outGreen, width, height);
     return;
   }
+  const int64_t bands = (height + kBandRows - 1) / kBandRows;
   for (int32_t done = 0; done < passes; done += kMaxPassGroup) {
     smoothPassGroup(rows, outRed, outGreen,
-                    std::min(kMaxPassGroup, passes - done));
+                    std::min(kMaxPassGroup, passes - done), progress,
+                    bands * done, bands * passes);
   }
 }
 

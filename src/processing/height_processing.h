@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "image/height_planes.h"
+#include "image/progress.h"
 
 // What the conversion did besides converting.
 struct ScaleOutcome {
@@ -38,9 +39,11 @@ NormalizationFactor normalizationFactor(HeightRange range);
 // Runs passes (none when <= 0) of an in-place 3 x 3 mean over the target
 // heights, plane row 0 first, left to right; each cell averages its in-image
 // neighbours (9, 6 or 4 of them), those above and to its left already
-// smoothed in this pass, and is re-encoded at once.
+// smoothed in this pass, and is re-encoded at once. Reports the work done
+// over all passes to progress.
 void smoothHeights(int32_t passes, const BytePlane& outRed,
-                   const BytePlane& outGreen, int32_t width, int32_t height);
+                   const BytePlane& outGreen, int32_t width, int32_t height,
+                   const Progress* progress = nullptr);
 
 // The same passes, each cell decoded, averaged and encoded straight on the
 // planes: the rule at its plainest, for images too wide for working rows.

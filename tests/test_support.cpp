@@ -22,7 +22,10 @@ std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream stream(text);
   std::string line;
-  while (std::getline(stream, line)) lines.push_back(line);
+  while (std::getline(stream, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
   return lines;
 }
 
@@ -75,12 +78,26 @@ bool fileExists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
+std::vector<std::string> quillornCommand() {
+  std::vector<std::string> command;
+  const char* launcher = std::getenv("QUILLORN_TEST_LAUNCHER");
+  if (launcher != nullptr && *launcher != '\0') command.push_back(launcher);
+  const char* exe = std::getenv("QUILLORN_TEST_EXE");
+  command.push_back(exe != nullptr && *exe != '\0' ? exe : QUILLORN_EXE);
+  return command;
+}
+
+bool throughLauncher() {
+  const char* launcher = std::getenv("QUILLORN_TEST_LAUNCHER");
+  return launcher != nullptr && *launcher != '\0';
+}
+
 ProcessResult runQuillorn(const std::vector<std::string>& arguments,
                           bool unprivileged) {
   ProcessResult result;
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) return result;
-  std::vector<std::string> all = {QUILLORN_EXE};
+  std::vector<std::string> all = quillornCommand();
   all.insert(all.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& argument : all) argv.push_back(argument.data());

@@ -35,9 +35,19 @@ struct ProcessResult {
   std::vector<std::string> lines;
 };
 
+// The executable the end-to-end tests run: QUILLORN_TEST_EXE when set (a
+// Windows build, say), else the one built beside the tests. A launcher in
+// QUILLORN_TEST_LAUNCHER (such as Wine) is put before it.
+std::vector<std::string> quillornCommand();
+
+// True when the tests drive the tool through a launcher, where checks that
+// need a POSIX process of the tool's own (permissions, terminals) skip.
+bool throughLauncher();
+
 // Runs the built quillorn with arguments (argv[0] is added), standard input
-// closed, standard output captured. With unprivileged, a root caller runs it
-// as the user nobody, so that file permissions apply.
+// closed, standard output captured (Windows line ends read as plain ones). With
+// unprivileged, a root caller runs it as the user nobody, so that file
+// permissions apply.
 ProcessResult runQuillorn(const std::vector<std::string>& arguments,
                           bool unprivileged = false);
 

@@ -34,6 +34,7 @@ const char* const kHelpLines[] = {
     "  quillorn terrain.bmp terrain24.bmp",
     "  quillorn terrain.bmp terrain_smooth.bmp -sca 0 -smo 4 -min 10",
     "Exit status: 0 when the output was written, -1 (255) on any error.",
+    "quillorn --version prints the version; see also man quillorn.",
 };
 
 bool isHelpSwitch(const char* argument) {
@@ -196,7 +197,7 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   }
   if (!written || !closed) {
     console << "ERROR: " << error << std::endl;
-    if (removable) std::remove(outputPath);
+    if (removable) removeFile(outputPath);
     return false;
   }
   console << "Done!" << std::endl;
@@ -204,6 +205,10 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
 }
 
 int runCommandLine(int argc, const char* const* argv, std::ostream& console) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    console << "Quillorn v" << kVersion << std::endl;
+    return kExitSuccess;
+  }
   console << "Quillorn v" << kVersion << std::endl;
   console << "Hit Ctrl+C to exit" << std::endl;
   if (argc == 2 && isHelpSwitch(argv[1])) {

@@ -53,8 +53,9 @@ class ElevationRecoder {
   bool run(int argc, const char* const* argv, std::ostream& console);
 };
 
-// The whole program: banner, hint, usage or help, then one run. Returns the
-// process's exit status.
+// The whole program: "--version" alone prints the version line; otherwise
+// banner, hint, then usage, help ("-h" or "--help" alone) or one run.
+// Returns the process's exit status.
 int runCommandLine(int argc, const char* const* argv, std::ostream& console);
 
 #endif  // QUILLORN_APP_ELEVATION_RECODER_H_

@@ -4,6 +4,27 @@
 
 #include "app/elevation_recoder.h"
 
+#ifdef _WIN32
+#include <string>
+#include <vector>
+
+#include "image/file_stream.h"
+
+// Windows hands over the command line in UTF-16; the tool works in UTF-8
+// throughout and converts back only where it opens files.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments;
+  for (int index = 0; index < argc; ++index) {
+    arguments.push_back(utf8FromWide(argv[index]));
+  }
+  std::vector<const char*> pointers;
+  for (const std::string& argument : arguments) {
+    pointers.push_back(argument.c_str());
+  }
+  return runCommandLine(argc, pointers.data(), std::cout);
+}
+#else
 int main(int argc, char** argv) {
   return runCommandLine(argc, argv, std::cout);
 }
+#endif

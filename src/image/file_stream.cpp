@@ -11,8 +11,53 @@
 #include <windows.h>
 #endif
 
+#ifdef _WIN32
+namespace {
+
+// UTF-16 for a UTF-8 path, as the wide Windows calls want it.
+std::wstring widePath(const char* path) {
+  int length = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, path, -1, &wide[0], length);
+  wide.resize(static_cast<size_t>(length - 1));
+  return wide;
+}
+
+FILE* openFile(const char* path, const wchar_t* mode) {
+  return _wfopen(widePath(path).c_str(), mode);
+}
+
+}  // namespace
+
+std::string utf8FromWide(const wchar_t* text) {
+  int length =
+      WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return std::string();
+  std::string narrow(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], length, nullptr,
+                      nullptr);
+  narrow.resize(static_cast<size_t>(length - 1));
+  return narrow;
+}
+#else
+namespace {
+
+FILE* openFile(const char* path, const char* mode) {
+  return std::fopen(path, mode);
+}
+
+}  // namespace
+#endif
+
+#ifdef _WIN32
+#define QUILLORN_MODE(text) L##text
+#else
+#define QUILLORN_MODE(text) text
+#endif
+
 FILE* openInputFile(const char* path) {
-  FILE* file = std::fopen(path, "rb");
+  FILE* file = openFile(path, QUILLORN_MODE("rb"));
   if (file == nullptr) return nullptr;
 #ifdef _WIN32
   struct _stat64 info;
@@ -30,7 +75,17 @@ FILE* openInputFile(const char* path) {
   return file;
 }
 
-FILE* openOutputFile(const char* path) { return std::fopen(path, "wb"); }
+FILE* openOutputFile(const char* path) {
+  return openFile(path, QUILLORN_MODE("wb"));
+}
+
+bool removeFile(const char* path) {
+#ifdef _WIN32
+  return _wremove(widePath(path).c_str()) == 0;
+#else
+  return std::remove(path) == 0;
+#endif
+}
 
 bool seekTo(FILE* file, int64_t offset) {
   if (offset < 0) return false;
@@ -73,7 +128,7 @@ bool isRegularFile(FILE* file) {
 bool isRemovableOutput(FILE* output, const char* path) {
   if (!isRegularFile(output)) return false;
 #ifdef _WIN32
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = GetFileAttributesW(widePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 #else

@@ -1,5 +1,5 @@
 // Thin, checked wrappers over the C runtime's binary file streams, with 64-bit
-// offsets on every platform.
+// offsets on every platform. Paths are UTF-8 everywhere, Windows included.
 #ifndef QUILLORN_IMAGE_FILE_STREAM_H_
 #define QUILLORN_IMAGE_FILE_STREAM_H_
 
@@ -41,6 +41,14 @@ bool isRemovableOutput(FILE* output, const char* path);
 // True when path exists and is the same file as the open stream: the same
 // path, another spelling of it, a hard link or a symbolic link to it.
 bool isSameFile(FILE* file, const char* path);
+
+// Deletes the file at path; false when it cannot.
+bool removeFile(const char* path);
+
+#ifdef _WIN32
+// UTF-8 for a UTF-16 string from Windows ("" when it cannot be converted).
+std::string utf8FromWide(const wchar_t* text);
+#endif
 
 // The system's text for the last failed runtime call, e.g. "No space left on
 // device"; empty when there is none.

@@ -43,6 +43,7 @@ void* allocateLargeBlock(size_t bytes) {
 
 void releaseLargeBlock(void* block, size_t bytes) {
   if (block == nullptr) return;
+  static_cast<void>(bytes);  // only mapped blocks need their length
 #if defined(__linux__)
   if (bytes >= kMappedFrom) {
     munmap(block, mappedLength(bytes));

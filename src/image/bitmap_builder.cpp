@@ -54,30 +54,69 @@ std::vector<uint8_t> buildBitmap(const BitmapSpec& spec) {
   return file;
 }
 
+namespace {
+
+// A reproducible value in [0, 1) for a lattice point.
+double latticeValue(int64_t x, int64_t y, uint32_t seed) {
+  uint64_t hash = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^
+                  static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full ^
+                  (static_cast<uint64_t>(seed) + 1) * 0x165667B19E3779F9ull;
+  hash ^= hash >> 29;
+  hash *= 0xBF58476D1CE4E5B9ull;
+  hash ^= hash >> 32;
+  return static_cast<double>(hash >> 11) / 9007199254740992.0;
+}
+
+// Value noise: lattice values blended with a smooth step, in [0, 1).
+double valueNoise(double x, double y, uint32_t seed) {
+  double cellX = std::floor(x);
+  double cellY = std::floor(y);
+  int64_t ix = static_cast<int64_t>(cellX);
+  int64_t iy = static_cast<int64_t>(cellY);
+  double fx = x - cellX;
+  double fy = y - cellY;
+  double sx = fx * fx * (3.0 - 2.0 * fx);
+  double sy = fy * fy * (3.0 - 2.0 * fy);
+  double top =
+      latticeValue(ix, iy, seed) +
+      sx * (latticeValue(ix + 1, iy, seed) - latticeValue(ix, iy, seed));
+  double bottom = latticeValue(ix, iy + 1, seed) +
+                  sx * (latticeValue(ix + 1, iy + 1, seed) -
+                        latticeValue(ix, iy + 1, seed));
+  return top + sy * (bottom - top);
+}
+
+}  // namespace
+
 std::vector<HeightValue> makeTerrain(int32_t width, int32_t height,
                                      HeightValue maxHeight, uint32_t seed) {
   std::vector<HeightValue> heights(static_cast<size_t>(width) *
                                    static_cast<size_t>(height));
-  double phase = (seed % 1000) * 0.001 * 6.283185307179586;
-  uint32_t noise = seed * 2654435761u + 1u;
+  // Octaves from a few hills across the map down to features of about two
+  // pixels; ridged (1 - |2n - 1|) so that crests are sharp, as in mountains.
+  const double base = 4.0 / std::max(width, height);
+  const int octaves = 9;
+  double total = 0.0;
+  for (int octave = 0; octave < octaves; ++octave) {
+    total += std::pow(0.55, octave);
+  }
   for (int32_t row = 0; row < height; ++row) {
-    double y = static_cast<double>(row) / height;
     for (int32_t column = 0; column < width; ++column) {
-      double x = static_cast<double>(column) / width;
-      double ridge = std::sin(6.0 * x + phase) * std::cos(4.0 * y - phase);
-      double hills =
-          std::sin(23.0 * (x + y) + 2.0 * phase) * std::sin(17.0 * (x - y));
-      // xorshift: cheap, reproducible speckle on top of the smooth shape.
-      noise ^= noise << 13;
-      noise ^= noise >> 17;
-      noise ^= noise << 5;
-      double speckle = static_cast<double>(noise % 1000) / 1000.0 - 0.5;
-      double value = 0.5 + 0.35 * ridge + 0.12 * hills + 0.03 * speckle;
-      if (value < 0.0) value = 0.0;
-      if (value > 1.0) value = 1.0;
+      double value = 0.0;
+      double frequency = base;
+      double amplitude = 1.0;
+      for (int octave = 0; octave < octaves; ++octave) {
+        double noise = valueNoise(column * frequency, row * frequency,
+                                  seed + static_cast<uint32_t>(octave));
+        value += amplitude * (1.0 - std::fabs(2.0 * noise - 1.0));
+        frequency *= 2.0;
+        amplitude *= 0.55;
+      }
+      value /= total;
       heights[static_cast<size_t>(row) * static_cast<size_t>(width) +
               static_cast<size_t>(column)] =
-          static_cast<HeightValue>(value * maxHeight);
+          static_cast<HeightValue>(std::min(1.0, std::max(0.0, value)) *
+                                   maxHeight);
     }
   }
   return heights;

@@ -25,7 +25,8 @@ struct BitmapSpec {
 std::vector<uint8_t> buildBitmap(const BitmapSpec& spec);
 
 // A deterministic terrain of width x height heights in 0 ... maxHeight, rows
-// top first: ridges and valleys plus fine noise, varied by seed.
+// top first: ridged fractal noise, from a few hills across the map down to
+// two-pixel detail, varied by seed.
 std::vector<HeightValue> makeTerrain(int32_t width, int32_t height,
                                      HeightValue maxHeight, uint32_t seed);
 

@@ -259,6 +259,17 @@ struct RandomImage {
     }
   }
   ~RandomImage() { releasePlanes(&planes); }
+  // Takes other's pixels (of the same size).
+  void copyFrom(const RandomImage& other) {
+    for (int32_t row = 0; row < height; ++row) {
+      std::memcpy(planes.inRed[row], other.planes.inRed[row],
+                  static_cast<size_t>(width));
+      std::memcpy(planes.inGreen[row], other.planes.inGreen[row],
+                  static_cast<size_t>(width));
+      std::memcpy(planes.inBlue[row], other.planes.inBlue[row],
+                  static_cast<size_t>(width));
+    }
+  }
   std::vector<uint8_t> bytes() const {
     std::vector<uint8_t> all;
     for (int32_t row = 0; row < height; ++row) {
@@ -324,14 +335,7 @@ TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
       passes = static_cast<int32_t>(9 + random() % 3);
     RandomImage fast(shape.width, shape.height, random);
     RandomImage plain(shape.width, shape.height, random);
-    for (int32_t row = 0; row < shape.height; ++row) {
-      std::memcpy(plain.planes.inRed[row], fast.planes.inRed[row],
-                  static_cast<size_t>(shape.width));
-      std::memcpy(plain.planes.inGreen[row], fast.planes.inGreen[row],
-                  static_cast<size_t>(shape.width));
-      std::memcpy(plain.planes.inBlue[row], fast.planes.inBlue[row],
-                  static_cast<size_t>(shape.width));
-    }
+    plain.copyFrom(fast);
     smoothHeights(passes, fast.planes.outRed, fast.planes.outGreen, shape.width,
                   shape.height);
     smoothHeightsDirect(passes, plain.planes.outRed, plain.planes.outGreen,
@@ -352,14 +356,7 @@ TEST(HeightProcessingDifferentialTest, ScaleAndMinimumMatchThePlainRules) {
     int32_t minimum = minimums[random() % 8];
     RandomImage fast(shape.width, shape.height, random);
     RandomImage plain(shape.width, shape.height, random);
-    for (int32_t row = 0; row < shape.height; ++row) {
-      std::memcpy(plain.planes.inRed[row], fast.planes.inRed[row],
-                  static_cast<size_t>(shape.width));
-      std::memcpy(plain.planes.inGreen[row], fast.planes.inGreen[row],
-                  static_cast<size_t>(shape.width));
-      std::memcpy(plain.planes.inBlue[row], fast.planes.inBlue[row],
-                  static_cast<size_t>(shape.width));
-    }
+    plain.copyFrom(fast);
     std::string what = std::to_string(shape.width) + " x " +
                        std::to_string(shape.height) + ", scale " +
                        std::to_string(scale) + ", minimum " +

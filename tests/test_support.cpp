@@ -92,16 +92,33 @@ bool throughLauncher() {
   return launcher != nullptr && *launcher != '\0';
 }
 
+namespace {
+
+// The tool's command (launcher, executable) followed by arguments.
+std::vector<std::string> commandLine(
+    const std::vector<std::string>& arguments) {
+  std::vector<std::string> all = quillornCommand();
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return all;
+}
+
+// execv's view of all, ended by a null pointer; valid while all lives.
+std::vector<char*> argumentPointers(std::vector<std::string>* all) {
+  std::vector<char*> argv;
+  for (std::string& argument : *all) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  return argv;
+}
+
+}  // namespace
+
 ProcessResult runQuillorn(const std::vector<std::string>& arguments,
                           bool unprivileged) {
   ProcessResult result;
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) return result;
-  std::vector<std::string> all = quillornCommand();
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : all) argv.push_back(argument.data());
-  argv.push_back(nullptr);
+  std::vector<std::string> all = commandLine(arguments);
+  std::vector<char*> argv = argumentPointers(&all);
   pid_t child = fork();
   if (child == 0) {
     int nothing = open("/dev/null", O_RDONLY);
@@ -141,11 +158,8 @@ ProcessResult runQuillornOnTerminal(const std::vector<std::string>& arguments,
   if (pipe(pipeEnds) != 0) return result;
   if (openpty(&controller, &device, nullptr, nullptr, nullptr) != 0)
     return result;
-  std::vector<std::string> all = {QUILLORN_EXE};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : all) argv.push_back(argument.data());
-  argv.push_back(nullptr);
+  std::vector<std::string> all = commandLine(arguments);
+  std::vector<char*> argv = argumentPointers(&all);
   pid_t child = fork();
   if (child == 0) {
     int nothing = open("/dev/null", O_RDONLY);

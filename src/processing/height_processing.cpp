@@ -109,7 +109,7 @@ void mapHeights(const HeightMap& map, HeightRange range, const BytePlane& inRed,
   }
   std::unique_ptr<uint16_t[]> table(new (std::nothrow) uint16_t[kHeightCount]);
   for (int32_t value = range.min; value <= range.max && table; ++value) {
-    table[value] = packedBytes(mappedHeight(map, value));
+    table[static_cast<size_t>(value)] = packedBytes(mappedHeight(map, value));
   }
   for (int32_t row = 0; row < height; ++row) {
     if (table) {
@@ -138,8 +138,9 @@ constexpr HeightRange kAllHeights{0, kHeightCount - 1};
 constexpr int kMeanShift = 23;
 
 constexpr uint32_t meanMultiplier(int32_t count) {
-  return static_cast<uint32_t>(((uint64_t{1} << kMeanShift) + count - 1) /
-                               count);
+  return static_cast<uint32_t>(
+      ((uint64_t{1} << kMeanShift) + static_cast<uint64_t>(count) - 1) /
+      static_cast<uint64_t>(count));
 }
 
 inline uint32_t meanOf(uint32_t sum, uint32_t multiplier) {
@@ -205,7 +206,9 @@ struct SmoothRows {
   std::unique_ptr<uint32_t[]> multiplierStorage;
   const uint32_t* multipliers[3] = {};
 
-  uint32_t* row(int32_t index) const { return ring[index % ringRows]; }
+  uint32_t* row(int32_t index) const {
+    return ring[static_cast<size_t>(index % ringRows)];
+  }
 };
 
 bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
@@ -223,7 +226,8 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
   size_t rowCount = 1 + static_cast<size_t>(rows->ringRows);
   size_t total = rowCount * rows->stride + kBandRows * kBlock;
   rows->storage.reset(new (std::nothrow) uint32_t[total]());
-  rows->ring.reset(new (std::nothrow) uint32_t*[rows->ringRows]);
+  rows->ring.reset(new (std::nothrow)
+                       uint32_t*[static_cast<size_t>(rows->ringRows)]);
   rows->multiplierStorage.reset(new (std::nothrow)
                                     uint32_t[3 * static_cast<size_t>(width)]);
   if (!rows->storage || !rows->ring || !rows->multiplierStorage) return false;
@@ -231,7 +235,7 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
   rows->zeroRow = next + 1;
   next += rows->stride;
   for (int32_t index = 0; index < rows->ringRows; ++index) {
-    rows->ring[index] = next + 1;
+    rows->ring[static_cast<size_t>(index)] = next + 1;
     next += rows->stride;
   }
   for (uint32_t*& sums : rows->sums) {
@@ -240,7 +244,8 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
   }
   for (int32_t reach = 1; reach <= 3; ++reach) {
     uint32_t* multipliers =
-        rows->multiplierStorage.get() + static_cast<size_t>(reach - 1) * width;
+        rows->multiplierStorage.get() +
+        static_cast<size_t>(reach - 1) * static_cast<size_t>(width);
     for (int32_t column = 0; column < width; ++column) {
       int32_t across = 1 + (column > 0) + (column < width - 1);
       multipliers[column] = meanMultiplier(reach * across);

@@ -343,6 +343,33 @@ TEST(EndToEndTest, PermissionFailures) {
   }
 }
 
+// Too little memory for the planes: one "ERROR: " line after the stage that
+// failed, exit -1, and the truncated output removed.
+TEST(EndToEndTest, OutOfMemoryLeavesNoOutput) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer needs more address space than any limit";
+#else
+  if (throughLauncher())
+    GTEST_SKIP() << "the limit is set on the tool's own process";
+  TempDir dir;
+  BitmapSpec spec;
+  spec.width = 4096;
+  spec.height = 4096;  // 48 MiB of planes
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(spec)));
+  ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), {'o', 'l', 'd'}));
+  ProcessResult result =
+      runQuillorn({dir.file("in.bmp"), dir.file("out.bmp")}, false, 40u << 20);
+  EXPECT_EQ(result.exitStatus, kFailed);
+  EXPECT_EQ(
+      result.lines,
+      withBanner(
+          {"Reading input header...", "Initializing temp arrays...",
+           "ERROR: Not enough memory for the height planes of 4096 x 4096 "
+           "pixels"}));
+  EXPECT_FALSE(fileExists(dir.file("out.bmp")));
+#endif
+}
+
 // A bottom-up file and its top-down twin give the same picture under every
 // switch, and each keeps its own row order.
 TEST(EndToEndTest, TopDownTwinGivesTheSamePicture) {

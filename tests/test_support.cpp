@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -113,7 +114,7 @@ std::vector<char*> argumentPointers(std::vector<std::string>* all) {
 }  // namespace
 
 ProcessResult runQuillorn(const std::vector<std::string>& arguments,
-                          bool unprivileged) {
+                          bool unprivileged, uint64_t addressSpaceBytes) {
   ProcessResult result;
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) return result;
@@ -130,6 +131,10 @@ ProcessResult runQuillorn(const std::vector<std::string>& arguments,
     if (unprivileged && geteuid() == 0 &&
         (setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
       _exit(126);
+    }
+    if (addressSpaceBytes != 0) {
+      rlimit limit{addressSpaceBytes, addressSpaceBytes};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
     }
     execv(argv[0], argv.data());
     _exit(127);

@@ -48,8 +48,11 @@ bool throughLauncher();
 // closed, standard output captured (Windows line ends read as plain ones). With
 // unprivileged, a root caller runs it as the user nobody, so that file
 // permissions apply.
+// With addressSpaceBytes (not 0), the tool runs with its address space
+// limited to that many bytes, so that large allocations fail.
 ProcessResult runQuillorn(const std::vector<std::string>& arguments,
-                          bool unprivileged = false);
+                          bool unprivileged = false,
+                          uint64_t addressSpaceBytes = 0);
 
 // Runs the built quillorn with standard error on a pseudo-terminal (as in an
 // interactive shell) and standard output on a pipe; what reached the

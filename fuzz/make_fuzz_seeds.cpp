@@ -29,18 +29,18 @@ int main(int argc, char** argv) {
   };
   int index = 0;
   for (const Seed& seed : seeds) {
-    BitmapSpec spec;
-    spec.width = seed.width;
-    spec.height = seed.height;
-    spec.bitsPerPixel = seed.bits;
+    BitmapPlan plan;
+    plan.width = seed.width;
+    plan.height = seed.height;
+    plan.bitsPerPixel = seed.bits;
     int32_t rows = seed.height < 0 ? -seed.height : seed.height;
     std::vector<HeightValue> heights =
         makeTerrain(seed.width, rows, seed.bits == 8 ? 255 : 65279,
                     static_cast<uint32_t>(index));
-    spec.pixels = pixelsFromHeights(heights, seed.width, rows, seed.bits);
-    spec.tail.assign(seed.tail, 0x7E);
+    plan.pixels = pixelsFromHeights(heights, seed.width, rows, seed.bits);
+    plan.tail.assign(seed.tail, 0x7E);
     std::vector<uint8_t> bytes = seed.prefix;
-    std::vector<uint8_t> file = buildBitmap(spec);
+    std::vector<uint8_t> file = buildBitmap(plan);
     bytes.insert(bytes.end(), file.begin(), file.end());
     std::string path = std::string(argv[1]) + "/seed" + std::to_string(index++);
     FILE* out = std::fopen(path.c_str(), "wb");

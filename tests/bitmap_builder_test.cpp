@@ -9,12 +9,12 @@ namespace {
 TEST(BitmapBuilderTest, TerrainRoundTripsThroughA24BitFile) {
   const int32_t width = 7, height = 5;
   std::vector<HeightValue> heights = makeTerrain(width, height, 65279, 9);
-  BitmapSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.pixels = pixelsFromHeights(heights, width, height, 24);
-  spec.tail = {1, 2, 3};
-  std::vector<uint8_t> file = buildBitmap(spec);
+  BitmapPlan plan;
+  plan.width = width;
+  plan.height = height;
+  plan.pixels = pixelsFromHeights(heights, width, height, 24);
+  plan.tail = {1, 2, 3};
+  std::vector<uint8_t> file = buildBitmap(plan);
   EXPECT_EQ(file.size(), 54u + 24u * 5u + 3u);
   EXPECT_EQ(fieldLe32(file, 2), file.size());
   DecodedImage image;

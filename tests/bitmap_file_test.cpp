@@ -32,11 +32,11 @@ std::string inspectError(const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> validBitmap(int32_t width, int32_t height, int bits) {
-  BitmapSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bitsPerPixel = bits;
-  return buildBitmap(spec);
+  BitmapPlan plan;
+  plan.width = width;
+  plan.height = height;
+  plan.bitsPerPixel = bits;
+  return buildBitmap(plan);
 }
 
 TEST(InspectBitmapTest, RefusesBadHeadersWithTheFirstProblemFound) {
@@ -118,12 +118,12 @@ TEST(InspectBitmapTest, DerivesLayoutFromTheHeader) {
       {1, 2, 24, 0, 4, 4}, {3, -4, 24, 5, 12, 12}, {7, 1, 24, 0, 24, 24},
   };
   for (const Case& c : cases) {
-    BitmapSpec spec;
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.bitsPerPixel = c.bits;
-    spec.tail.assign(c.tail, 0xEE);
-    std::vector<uint8_t> bytes = buildBitmap(spec);
+    BitmapPlan plan;
+    plan.width = c.width;
+    plan.height = c.height;
+    plan.bitsPerPixel = c.bits;
+    plan.tail.assign(c.tail, 0xEE);
+    std::vector<uint8_t> bytes = buildBitmap(plan);
     TempDir dir;
     FILE* file = openBytes(dir, bytes);
     ASSERT_NE(file, nullptr);
@@ -184,16 +184,16 @@ TEST(BitmapFileTest, PlainCopyKeepsEveryPixelAtEveryWidthDepthAndOrder) {
           SCOPED_TRACE(testing::Message() << bits << " bits, " << width << " x "
                                           << height << ", tail " << tail);
           int32_t rows = height < 0 ? -height : height;
-          BitmapSpec spec;
-          spec.width = width;
-          spec.height = height;
-          spec.bitsPerPixel = bits;
-          spec.pixels.resize(static_cast<size_t>(width * rows * bits / 8));
-          for (uint8_t& byte : spec.pixels)
+          BitmapPlan plan;
+          plan.width = width;
+          plan.height = height;
+          plan.bitsPerPixel = bits;
+          plan.pixels.resize(static_cast<size_t>(width * rows * bits / 8));
+          for (uint8_t& byte : plan.pixels)
             byte = static_cast<uint8_t>(random());
-          spec.tail.assign(tail, 0xA5);
-          if (!spec.tail.empty()) spec.tail.front() = 0x01;
-          std::vector<uint8_t> input = buildBitmap(spec);
+          plan.tail.assign(tail, 0xA5);
+          if (!plan.tail.empty()) plan.tail.front() = 0x01;
+          std::vector<uint8_t> input = buildBitmap(plan);
           Converted converted = convertPlainly(input);
 
           if (bits == 24) {
@@ -213,7 +213,7 @@ TEST(BitmapFileTest, PlainCopyKeepsEveryPixelAtEveryWidthDepthAndOrder) {
               continue;
             ASSERT_EQ(out[at], input[at]) << "header byte " << at;
           }
-          EXPECT_TRUE(std::equal(spec.tail.begin(), spec.tail.end(),
+          EXPECT_TRUE(std::equal(plan.tail.begin(), plan.tail.end(),
                                  out.end() - static_cast<ptrdiff_t>(tail)));
           // Pixel (row, column), top row first, as the input stored it.
           for (int32_t row = 0; row < rows; ++row) {
@@ -223,13 +223,13 @@ TEST(BitmapFileTest, PlainCopyKeepsEveryPixelAtEveryWidthDepthAndOrder) {
               size_t from = static_cast<size_t>(fileRow * width + column) *
                             static_cast<size_t>(bits / 8);
               if (bits == 8) {
-                EXPECT_EQ(converted.image.red[at], spec.pixels[from]);
+                EXPECT_EQ(converted.image.red[at], plan.pixels[from]);
                 EXPECT_EQ(converted.image.green[at], 0);
                 EXPECT_EQ(converted.image.blue[at], 0);
               } else {
-                EXPECT_EQ(converted.image.blue[at], spec.pixels[from]);
-                EXPECT_EQ(converted.image.green[at], spec.pixels[from + 1]);
-                EXPECT_EQ(converted.image.red[at], spec.pixels[from + 2]);
+                EXPECT_EQ(converted.image.blue[at], plan.pixels[from]);
+                EXPECT_EQ(converted.image.green[at], plan.pixels[from + 1]);
+                EXPECT_EQ(converted.image.red[at], plan.pixels[from + 2]);
               }
             }
           }
@@ -249,13 +249,13 @@ TEST(BitmapFileTest, PlainCopyKeepsEveryPixelAtEveryWidthDepthAndOrder) {
 }
 
 TEST(BitmapFileTest, EightBitFourByFourKeepsPaletteAndReportsRealSize) {
-  BitmapSpec spec;
-  spec.width = 4;
-  spec.height = 4;
-  spec.bitsPerPixel = 8;
+  BitmapPlan plan;
+  plan.width = 4;
+  plan.height = 4;
+  plan.bitsPerPixel = 8;
   for (int value = 0; value < 16; ++value)
-    spec.pixels.push_back(static_cast<uint8_t>(value * 16));
-  std::vector<uint8_t> input = buildBitmap(spec);
+    plan.pixels.push_back(static_cast<uint8_t>(value * 16));
+  std::vector<uint8_t> input = buildBitmap(plan);
   ASSERT_EQ(input.size(), 1078u + 16u);
   Converted converted = convertPlainly(input);
   EXPECT_EQ(converted.output.size(), input.size() + 32);
@@ -271,12 +271,12 @@ TEST(BitmapFileTest, EightBitFourByFourKeepsPaletteAndReportsRealSize) {
 }
 
 TEST(BitmapFileTest, ImageSizeFieldStaysZeroWhereItWasZero) {
-  BitmapSpec spec;
-  spec.width = 3;
-  spec.height = 2;
-  spec.bitsPerPixel = 8;
-  spec.writeImageSize = false;
-  Converted converted = convertPlainly(buildBitmap(spec));
+  BitmapPlan plan;
+  plan.width = 3;
+  plan.height = 2;
+  plan.bitsPerPixel = 8;
+  plan.writeImageSize = false;
+  Converted converted = convertPlainly(buildBitmap(plan));
   EXPECT_EQ(fieldLe32(converted.output, 34), 0u);
   EXPECT_EQ(fieldLe32(converted.output, 2), converted.output.size());
 }

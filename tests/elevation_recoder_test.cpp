@@ -121,12 +121,12 @@ TEST(ElevationRecoderTest, EveryTruncationIsRefusedOrConverts) {
   };
   const Case cases[] = {{5, 3, 8, 3}, {3, -2, 24, 2}, {4, 2, 24, 0}};
   for (const Case& c : cases) {
-    BitmapSpec spec;
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.bitsPerPixel = c.bits;
-    spec.tail.assign(c.tail, 9);
-    std::vector<uint8_t> whole = buildBitmap(spec);
+    BitmapPlan plan;
+    plan.width = c.width;
+    plan.height = c.height;
+    plan.bitsPerPixel = c.bits;
+    plan.tail.assign(c.tail, 9);
+    std::vector<uint8_t> whole = buildBitmap(plan);
     size_t pixelsEnd = whole.size() - c.tail;
     TempDir dir;
     for (size_t length = 0; length <= whole.size(); ++length) {

@@ -41,11 +41,11 @@ Lines successLines(const Lines& processing) {
 
 // A 24-bit 4 x 1 input of (blue, green, red) pixels.
 std::vector<uint8_t> fourByOne24() {
-  BitmapSpec spec;
-  spec.width = 4;
-  spec.height = 1;
-  spec.pixels = {7, 0, 10, 7, 1, 0, 7, 2, 100, 7, 0, 254};
-  return buildBitmap(spec);
+  BitmapPlan plan;
+  plan.width = 4;
+  plan.height = 1;
+  plan.pixels = {7, 0, 10, 7, 1, 0, 7, 2, 100, 7, 0, 254};
+  return buildBitmap(plan);
 }
 
 std::vector<uint8_t> pixelBytes(const std::vector<uint8_t>& file,
@@ -118,12 +118,12 @@ TEST(EndToEndTest, WorkedExamples) {
     Lines processing;
     std::vector<uint8_t> pixels;  // first output pixel bytes, blue green red
   };
-  BitmapSpec gray;
+  BitmapPlan gray;
   gray.width = 4;
   gray.height = 1;
   gray.bitsPerPixel = 8;
   gray.pixels = {50, 100, 150, 250};
-  BitmapSpec three;
+  BitmapPlan three;
   three.width = 3;
   three.height = 1;
   three.pixels = {9, 0, 0, 9, 90, 0, 9, 0, 0};  // heights 0, 90 x 255, 0
@@ -188,10 +188,10 @@ TEST(EndToEndTest, WorkedExamples) {
 TEST(EndToEndTest, ProgressBarsOnlyOnATerminal) {
   if (throughLauncher()) GTEST_SKIP() << "needs the tool's own terminal";
   TempDir dir;
-  BitmapSpec spec;
-  spec.width = 300;
-  spec.height = 200;
-  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(spec)));
+  BitmapPlan plan;
+  plan.width = 300;
+  plan.height = 200;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(plan)));
   std::string terminal;
   ProcessResult result = runQuillornOnTerminal(
       {dir.file("in.bmp"), dir.file("out.bmp"), "-smo", "2"}, &terminal);
@@ -352,10 +352,10 @@ TEST(EndToEndTest, OutOfMemoryLeavesNoOutput) {
   if (throughLauncher())
     GTEST_SKIP() << "the limit is set on the tool's own process";
   TempDir dir;
-  BitmapSpec spec;
-  spec.width = 4096;
-  spec.height = 4096;  // 48 MiB of planes
-  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(spec)));
+  BitmapPlan plan;
+  plan.width = 4096;
+  plan.height = 4096;  // 48 MiB of planes
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(plan)));
   ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), {'o', 'l', 'd'}));
   ProcessResult result =
       runQuillorn({dir.file("in.bmp"), dir.file("out.bmp")}, false, 40u << 20);
@@ -381,11 +381,11 @@ TEST(EndToEndTest, TopDownTwinGivesTheSamePicture) {
     topDown.insert(topDown.end(), bottomUp.begin() + row * width * 3,
                    bottomUp.begin() + (row + 1) * width * 3);
   }
-  BitmapSpec up;
+  BitmapPlan up;
   up.width = width;
   up.height = rows;
   up.pixels = bottomUp;
-  BitmapSpec down = up;
+  BitmapPlan down = up;
   down.height = -rows;
   down.pixels = topDown;
   const std::vector<std::vector<std::string>> switchSets = {

@@ -22,11 +22,11 @@ int usage() {
 
 int main(int argc, char** argv) {
   if (argc < 4) return usage();
-  BitmapSpec spec;
-  spec.width = std::atoi(argv[2]);
-  spec.height = std::atoi(argv[3]);
-  if (spec.width < 1 || spec.height < 1 || spec.width > 65536 ||
-      spec.height > 65536) {
+  BitmapPlan plan;
+  plan.width = std::atoi(argv[2]);
+  plan.height = std::atoi(argv[3]);
+  if (plan.width < 1 || plan.height < 1 || plan.width > 65536 ||
+      plan.height > 65536) {
     std::fprintf(stderr,
                  "make_heightmap: width and height must be 1 to 65536\n");
     return 2;
@@ -35,36 +35,36 @@ int main(int argc, char** argv) {
   unsigned seed = 1;
   for (int index = 4; index < argc; ++index) {
     if (std::strcmp(argv[index], "--8bit") == 0) {
-      spec.bitsPerPixel = 8;
+      plan.bitsPerPixel = 8;
     } else if (std::strcmp(argv[index], "--top-down") == 0) {
       topDown = true;
     } else if (std::strcmp(argv[index], "--tail") == 0 && index + 1 < argc) {
-      spec.tail.assign(static_cast<size_t>(std::atoi(argv[++index])), 0x5A);
+      plan.tail.assign(static_cast<size_t>(std::atoi(argv[++index])), 0x5A);
     } else if (std::strcmp(argv[index], "--seed") == 0 && index + 1 < argc) {
       seed = static_cast<unsigned>(std::strtoul(argv[++index], nullptr, 10));
     } else {
       return usage();
     }
   }
-  HeightValue maxHeight = spec.bitsPerPixel == 8 ? 255 : 65279;
+  HeightValue maxHeight = plan.bitsPerPixel == 8 ? 255 : 65279;
   std::vector<HeightValue> heights =
-      makeTerrain(spec.width, spec.height, maxHeight, seed);
-  spec.pixels =
-      pixelsFromHeights(heights, spec.width, spec.height, spec.bitsPerPixel);
+      makeTerrain(plan.width, plan.height, maxHeight, seed);
+  plan.pixels =
+      pixelsFromHeights(heights, plan.width, plan.height, plan.bitsPerPixel);
   if (topDown) {
     // Same picture, rows stored top first.
-    size_t rowBytes = spec.pixels.size() / static_cast<size_t>(spec.height);
-    std::vector<uint8_t> flipped(spec.pixels.size());
-    for (int32_t row = 0; row < spec.height; ++row) {
+    size_t rowBytes = plan.pixels.size() / static_cast<size_t>(plan.height);
+    std::vector<uint8_t> flipped(plan.pixels.size());
+    for (int32_t row = 0; row < plan.height; ++row) {
       std::memcpy(flipped.data() + static_cast<size_t>(row) * rowBytes,
-                  spec.pixels.data() +
-                      static_cast<size_t>(spec.height - 1 - row) * rowBytes,
+                  plan.pixels.data() +
+                      static_cast<size_t>(plan.height - 1 - row) * rowBytes,
                   rowBytes);
     }
-    spec.pixels.swap(flipped);
-    spec.height = -spec.height;
+    plan.pixels.swap(flipped);
+    plan.height = -plan.height;
   }
-  std::vector<uint8_t> file = buildBitmap(spec);
+  std::vector<uint8_t> file = buildBitmap(plan);
   FILE* output = std::fopen(argv[1], "wb");
   if (output == nullptr) {
     std::perror(argv[1]);

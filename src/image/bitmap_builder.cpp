@@ -6,15 +6,15 @@
 
 #include "image/little_endian.h"
 
-std::vector<uint8_t> buildBitmap(const BitmapSpec& spec) {
-  const size_t bytesPerPixel = spec.bitsPerPixel == 8 ? 1 : 3;
+std::vector<uint8_t> buildBitmap(const BitmapPlan& plan) {
+  const size_t bytesPerPixel = plan.bitsPerPixel == 8 ? 1 : 3;
   const size_t rows = static_cast<size_t>(
-      spec.height < 0 ? -static_cast<int64_t>(spec.height) : spec.height);
-  const size_t rowBytes = bytesPerPixel * static_cast<size_t>(spec.width);
-  const size_t stride = spec.padRows ? (rowBytes + 3) / 4 * 4 : rowBytes;
-  const size_t palette = spec.bitsPerPixel == 8 ? 1024 : 0;
+      plan.height < 0 ? -static_cast<int64_t>(plan.height) : plan.height);
+  const size_t rowBytes = bytesPerPixel * static_cast<size_t>(plan.width);
+  const size_t stride = plan.padRows ? (rowBytes + 3) / 4 * 4 : rowBytes;
+  const size_t palette = plan.bitsPerPixel == 8 ? 1024 : 0;
   const size_t offset = 54 + palette;
-  const size_t total = offset + stride * rows + spec.tail.size();
+  const size_t total = offset + stride * rows + plan.tail.size();
 
   std::vector<uint8_t> file(total, 0);
   uint8_t* bytes = file.data();
@@ -23,11 +23,11 @@ std::vector<uint8_t> buildBitmap(const BitmapSpec& spec) {
   storeLe32(bytes + 2, static_cast<uint32_t>(total));
   storeLe32(bytes + 10, static_cast<uint32_t>(offset));
   storeLe32(bytes + 14, 40);
-  storeLe32(bytes + 18, static_cast<uint32_t>(spec.width));
-  storeLe32(bytes + 22, static_cast<uint32_t>(spec.height));
+  storeLe32(bytes + 18, static_cast<uint32_t>(plan.width));
+  storeLe32(bytes + 22, static_cast<uint32_t>(plan.height));
   storeLe16(bytes + 26, 1);
-  storeLe16(bytes + 28, static_cast<uint16_t>(spec.bitsPerPixel));
-  if (spec.writeImageSize) {
+  storeLe16(bytes + 28, static_cast<uint16_t>(plan.bitsPerPixel));
+  if (plan.writeImageSize) {
     storeLe32(bytes + 34, static_cast<uint32_t>(stride * rows));
   }
   storeLe32(bytes + 38, 2835);
@@ -41,15 +41,15 @@ std::vector<uint8_t> buildBitmap(const BitmapSpec& spec) {
   }
   for (size_t row = 0; row < rows; ++row) {
     size_t from = row * rowBytes;
-    if (from >= spec.pixels.size()) break;
-    size_t count = spec.pixels.size() - from < rowBytes
-                       ? spec.pixels.size() - from
+    if (from >= plan.pixels.size()) break;
+    size_t count = plan.pixels.size() - from < rowBytes
+                       ? plan.pixels.size() - from
                        : rowBytes;
-    std::copy(spec.pixels.begin() + static_cast<ptrdiff_t>(from),
-              spec.pixels.begin() + static_cast<ptrdiff_t>(from + count),
+    std::copy(plan.pixels.begin() + static_cast<ptrdiff_t>(from),
+              plan.pixels.begin() + static_cast<ptrdiff_t>(from + count),
               file.begin() + static_cast<ptrdiff_t>(offset + row * stride));
   }
-  std::copy(spec.tail.begin(), spec.tail.end(),
+  std::copy(plan.tail.begin(), plan.tail.end(),
             file.begin() + static_cast<ptrdiff_t>(offset + stride * rows));
   return file;
 }

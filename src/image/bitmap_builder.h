@@ -9,7 +9,7 @@
 #include "image/height_planes.h"
 
 // A bitmap with a 14-byte file header and a 40-byte info header.
-struct BitmapSpec {
+struct BitmapPlan {
   int32_t width = 1;           // pixels per row
   int32_t height = 1;          // rows; negative for a top-down file
   int bitsPerPixel = 24;       // 8 (with a 256-entry grey palette) or 24
@@ -22,7 +22,7 @@ struct BitmapSpec {
 };
 
 // The file's bytes, every header size field consistent with its content.
-std::vector<uint8_t> buildBitmap(const BitmapSpec& spec);
+std::vector<uint8_t> buildBitmap(const BitmapPlan& plan);
 
 // A deterministic terrain of width x height heights in 0 ... maxHeight, rows
 // top first: ridged fractal noise, from a few hills across the map down to

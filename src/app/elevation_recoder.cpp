@@ -42,8 +42,8 @@ bool isHelpSwitch(const char* argument) {
          std::strcmp(argument, "--help") == 0;
 }
 
-// Stages 5 to 14 of a run; the files are open and checked. Prints each
-// progress line before its stage.
+// Everything between opening the files and closing them: read, convert,
+// smooth, shift, write. Prints each progress line before its stage.
 bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
                const RunOptions& options, PlaneSet* planes,
                std::ostream& console, std::string* error) {
@@ -190,11 +190,7 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   // Closing flushes the last buffered bytes: a full disk may show only here.
   errno = 0;
   bool closed = std::fclose(output) == 0;
-  if (written && !closed) {
-    error = "Cannot write the output file";
-    std::string reason = lastSystemError();
-    if (!reason.empty()) error += ": " + reason;
-  }
+  if (written && !closed) error = outputWriteError();
   if (!written || !closed) {
     console << "ERROR: " << error << std::endl;
     if (removable) removeFile(outputPath);

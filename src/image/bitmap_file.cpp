@@ -35,14 +35,6 @@ std::unique_ptr<uint8_t[]> allocateBuffer(int64_t size) {
                                         uint8_t[static_cast<size_t>(size)]);
 }
 
-std::string withReason(const std::string& what) {
-  std::string reason = lastSystemError();
-  return reason.empty() ? what : what + ": " + reason;
-}
-
-std::string readError() { return withReason("Cannot read the input file"); }
-std::string writeError() { return withReason("Cannot write the output file"); }
-
 // Copies length input bytes from offset to the output's current position;
 // patch, when given, may change each chunk (with its offset) before it is
 // written.
@@ -58,20 +50,20 @@ bool copyRange(FILE* input, FILE* output, int64_t offset, int64_t length,
   }
   errno = 0;
   if (!seekTo(input, offset)) {
-    *error = readError();
+    *error = inputReadError();
     return false;
   }
   for (int64_t done = 0; done < length;) {
     int64_t step = length - done < chunk ? length - done : chunk;
     errno = 0;
     if (!readExact(input, buffer.get(), static_cast<size_t>(step))) {
-      *error = readError();
+      *error = inputReadError();
       return false;
     }
     patch(buffer.get(), done, step);
     errno = 0;
     if (!writeExact(output, buffer.get(), static_cast<size_t>(step))) {
-      *error = writeError();
+      *error = outputWriteError();
       return false;
     }
     done += step;
@@ -94,7 +86,7 @@ bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error) {
   errno = 0;
   int64_t fileSize = streamLength(input);
   if (fileSize < 0) {
-    *error = readError();
+    *error = inputReadError();
     return false;
   }
   if (fileSize < kMinimumHeaderSize) {
@@ -105,7 +97,7 @@ bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error) {
   uint8_t header[kMinimumHeaderSize];
   errno = 0;
   if (!seekTo(input, 0) || !readExact(input, header, sizeof header)) {
-    *error = readError();
+    *error = inputReadError();
     return false;
   }
   if (header[0] != 'B' || header[1] != 'M') {
@@ -202,7 +194,7 @@ bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
   }
   errno = 0;
   if (!seekTo(input, info.pixelDataOffset)) {
-    *error = readError();
+    *error = inputReadError();
     return false;
   }
   size_t width = static_cast<size_t>(info.width);
@@ -211,7 +203,7 @@ bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
     errno = 0;
     if (!readExact(input, chunk.get(),
                    static_cast<size_t>(info.inputRowStride * count))) {
-      *error = readError();
+      *error = inputReadError();
       return false;
     }
     for (int32_t index = 0; index < count; ++index) {
@@ -273,7 +265,7 @@ bool writePixels(FILE* output, const BitmapInfo& info, const PlaneSet& planes,
     errno = 0;
     if (!writeExact(output, chunk.get(),
                     static_cast<size_t>(info.outputRowStride * count))) {
-      *error = writeError();
+      *error = outputWriteError();
       return false;
     }
     reportProgress(progress, first + count, info.rowCount);

@@ -168,3 +168,8 @@ std::string lastSystemError() {
   if (errno == 0) return std::string();
   return std::strerror(errno);
 }
+
+std::string withSystemReason(const std::string& what) {
+  std::string reason = lastSystemError();
+  return reason.empty() ? what : what + ": " + reason;
+}

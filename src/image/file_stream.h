@@ -54,4 +54,15 @@ std::string utf8FromWide(const wchar_t* text);
 // device"; empty when there is none.
 std::string lastSystemError();
 
+// what, followed by ": " and lastSystemError() when there is one.
+std::string withSystemReason(const std::string& what);
+
+// The messages for failed reads of the input and writes of the output.
+inline std::string inputReadError() {
+  return withSystemReason("Cannot read the input file");
+}
+inline std::string outputWriteError() {
+  return withSystemReason("Cannot write the output file");
+}
+
 #endif  // QUILLORN_IMAGE_FILE_STREAM_H_

@@ -191,6 +191,10 @@ void neighbourSums(const uint32_t* up, const uint32_t* cur,
 // is decoded once, smoothed by every pass of the group, and encoded once.
 constexpr int32_t kMaxPassGroup = 8;
 
+// Decoded rows in flight take at most about this much memory; wider images
+// run fewer passes together.
+constexpr size_t kRingBudget = size_t{32} << 20;
+
 // Working rows for the smoothing of one image, allocated once for all passes.
 struct SmoothRows {
   int32_t width = 0;
@@ -198,7 +202,9 @@ struct SmoothRows {
   size_t stride = 0;                    // width + 2 padding columns
   std::unique_ptr<uint32_t[]> storage;  // zero row, ring rows, sums
   uint32_t* zeroRow = nullptr;          // column 0 of an all-zero row
-  // Decoded rows in flight: image row r lives in ring[r % ringRows].
+  // Passes run together; decoded rows in flight: image row r lives in
+  // ring[r % ringRows].
+  int32_t group = 1;
   int32_t ringRows = 0;
   std::unique_ptr<uint32_t*[]> ring;
   uint32_t* sums[kBandRows] = {};
@@ -211,18 +217,27 @@ struct SmoothRows {
   }
 };
 
+// Rows a group of passes needs in flight: pass p trails pass 0 by p bands,
+// plus a band for the rows above and below; never more than the image has.
+int32_t ringRowsFor(int32_t group, int32_t height) {
+  return std::min(kBandRows * (group + 1) + 2, height + 1);
+}
+
 bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
-                       int32_t group) {
+                       int32_t passes) {
   rows->width = width;
   rows->height = height;
   rows->stride = static_cast<size_t>(width) + 2;
-  // The rows pass p of a group needs trail pass 0's by p bands; with one
-  // band more for the rows below and above, none is reused too early.
-  rows->ringRows = kBandRows * (group + 1) + 2;
-  // Refuse sizes whose working rows would not fit in memory sensibly.
-  if (rows->stride > (size_t{1} << 26) / static_cast<size_t>(group)) {
-    return false;
+  // Refuse widths whose few working rows would not fit in memory sensibly.
+  if (rows->stride > (size_t{1} << 24)) return false;
+  size_t rowBytes = rows->stride * sizeof(uint32_t);
+  rows->group = std::min(passes, kMaxPassGroup);
+  while (rows->group > 1 &&
+         static_cast<size_t>(ringRowsFor(rows->group, height)) * rowBytes >
+             kRingBudget) {
+    rows->group /= 2;
   }
+  rows->ringRows = ringRowsFor(rows->group, height);
   size_t rowCount = 1 + static_cast<size_t>(rows->ringRows);
   size_t total = rowCount * rows->stride + kBandRows * kBlock;
   rows->storage.reset(new (std::nothrow) uint32_t[total]());
@@ -392,7 +407,7 @@ void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
   }
 }
 
-// Runs passes (1 ... kMaxPassGroup) over the image together. At time t pass
+// Runs passes (1 ... rows.group) over the image together. At time t pass
 // p smooths band t - p, after pass p - 1 has finished band t - p + 1: so
 // the rows it reads above are its own, its band and the row below are as
 // the previous pass left them, and the previous pass needs none of them
@@ -509,17 +524,15 @@ void smoothHeights(int32_t passes, const BytePlane& outRed,
                    const Progress* progress) {
   if (passes <= 0) return;
   SmoothRows rows;
-  if (!prepareSmoothRows(&rows, width, height,
-                         std::min(passes, kMaxPassGroup))) {
+  if (!prepareSmoothRows(&rows, width, height, passes)) {
     // Without working rows the same passes run straight on the planes.
     smoothHeightsDirect(passes, outRed, outGreen, width, height);
     return;
   }
   const int64_t bands = (height + kBandRows - 1) / kBandRows;
-  for (int32_t done = 0; done < passes; done += kMaxPassGroup) {
-    smoothPassGroup(rows, outRed, outGreen,
-                    std::min(kMaxPassGroup, passes - done), progress,
-                    bands * done, bands * passes);
+  for (int32_t done = 0; done < passes; done += rows.group) {
+    smoothPassGroup(rows, outRed, outGreen, std::min(rows.group, passes - done),
+                    progress, bands * done, bands * passes);
   }
 }
 

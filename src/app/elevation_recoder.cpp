@@ -78,7 +78,8 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
 
   if (options.smoothGiven) {
     console << "Smooth x" << options.smoothPasses << std::endl;
-    startProgress(&bar, "Smoothing", barStream);
+    std::string label = "Smoothing x" + std::to_string(options.smoothPasses);
+    startProgress(&bar, label.c_str(), barStream);
     smoothHeights(options.smoothPasses, planes->outRed, planes->outGreen, width,
                   height, &bar.progress);
     finishProgress(&bar);

@@ -113,11 +113,25 @@ std::vector<char*> argumentPointers(std::vector<std::string>* all) {
 
 }  // namespace
 
-ProcessResult runQuillorn(const std::vector<std::string>& arguments,
-                          bool unprivileged, uint64_t addressSpaceBytes) {
+namespace {
+
+// How the tool's process is set up besides its arguments.
+struct ChildSetup {
+  bool unprivileged = false;        // run as nobody when root
+  uint64_t addressSpaceBytes = 0;   // 0: no limit
+  std::string* terminal = nullptr;  // standard error on a pseudo-terminal
+};
+
+ProcessResult runChild(const std::vector<std::string>& arguments,
+                       const ChildSetup& setup) {
   ProcessResult result;
   int pipeEnds[2];
+  int controller = -1, device = -1;
   if (pipe(pipeEnds) != 0) return result;
+  if (setup.terminal != nullptr &&
+      openpty(&controller, &device, nullptr, nullptr, nullptr) != 0) {
+    return result;
+  }
   std::vector<std::string> all = commandLine(arguments);
   std::vector<char*> argv = argumentPointers(&all);
   pid_t child = fork();
@@ -125,28 +139,55 @@ ProcessResult runQuillorn(const std::vector<std::string>& arguments,
     int nothing = open("/dev/null", O_RDONLY);
     dup2(nothing, STDIN_FILENO);
     dup2(pipeEnds[1], STDOUT_FILENO);
+    if (device >= 0) dup2(device, STDERR_FILENO);
     close(pipeEnds[0]);
     close(pipeEnds[1]);
+    if (device >= 0) {
+      close(controller);
+      close(device);
+    }
     const unsigned kNobody = 65534;
-    if (unprivileged && geteuid() == 0 &&
+    if (setup.unprivileged && geteuid() == 0 &&
         (setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
       _exit(126);
     }
-    if (addressSpaceBytes != 0) {
-      rlimit limit{addressSpaceBytes, addressSpaceBytes};
+    if (setup.addressSpaceBytes != 0) {
+      rlimit limit{setup.addressSpaceBytes, setup.addressSpaceBytes};
       if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
     }
     execv(argv[0], argv.data());
     _exit(127);
   }
   close(pipeEnds[1]);
+  if (device >= 0) close(device);
   std::string output;
   char buffer[4096];
-  ssize_t count;
-  while ((count = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
-    output.append(buffer, static_cast<size_t>(count));
+  // Both streams are drained together, so that neither can fill and stall;
+  // poll passes over a terminal that is not there (-1).
+  bool outputOpen = true, terminalOpen = controller >= 0;
+  while (outputOpen || terminalOpen) {
+    pollfd fds[2] = {{outputOpen ? pipeEnds[0] : -1, POLLIN, 0},
+                     {terminalOpen ? controller : -1, POLLIN, 0}};
+    if (poll(fds, 2, 60000) <= 0) break;
+    if (fds[0].revents & (POLLIN | POLLHUP)) {
+      ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
+      if (count > 0) {
+        output.append(buffer, static_cast<size_t>(count));
+      } else {
+        outputOpen = false;
+      }
+    }
+    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+      ssize_t count = read(controller, buffer, sizeof buffer);
+      if (count > 0) {
+        setup.terminal->append(buffer, static_cast<size_t>(count));
+      } else {
+        terminalOpen = false;
+      }
+    }
   }
   close(pipeEnds[0]);
+  if (controller >= 0) close(controller);
   int status = 0;
   if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
     result.exitStatus = WEXITSTATUS(status);
@@ -155,61 +196,21 @@ ProcessResult runQuillorn(const std::vector<std::string>& arguments,
   return result;
 }
 
+}  // namespace
+
+ProcessResult runQuillorn(const std::vector<std::string>& arguments,
+                          bool unprivileged, uint64_t addressSpaceBytes) {
+  ChildSetup setup;
+  setup.unprivileged = unprivileged;
+  setup.addressSpaceBytes = addressSpaceBytes;
+  return runChild(arguments, setup);
+}
+
 ProcessResult runQuillornOnTerminal(const std::vector<std::string>& arguments,
                                     std::string* terminal) {
-  ProcessResult result;
-  int pipeEnds[2];
-  int controller = -1, device = -1;
-  if (pipe(pipeEnds) != 0) return result;
-  if (openpty(&controller, &device, nullptr, nullptr, nullptr) != 0)
-    return result;
-  std::vector<std::string> all = commandLine(arguments);
-  std::vector<char*> argv = argumentPointers(&all);
-  pid_t child = fork();
-  if (child == 0) {
-    int nothing = open("/dev/null", O_RDONLY);
-    dup2(nothing, STDIN_FILENO);
-    dup2(pipeEnds[1], STDOUT_FILENO);
-    dup2(device, STDERR_FILENO);
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    close(controller);
-    close(device);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(pipeEnds[1]);
-  close(device);
-  std::string output;
-  char buffer[4096];
-  // Both streams are drained together, so that neither can fill and stall.
-  bool outputOpen = true, terminalOpen = true;
-  while (outputOpen || terminalOpen) {
-    pollfd fds[2] = {{pipeEnds[0], POLLIN, 0}, {controller, POLLIN, 0}};
-    if (poll(fds, 2, 10000) <= 0) break;
-    if (outputOpen && (fds[0].revents & (POLLIN | POLLHUP))) {
-      ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
-      if (count > 0)
-        output.append(buffer, static_cast<size_t>(count));
-      else
-        outputOpen = false;
-    }
-    if (terminalOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-      ssize_t count = read(controller, buffer, sizeof buffer);
-      if (count > 0)
-        terminal->append(buffer, static_cast<size_t>(count));
-      else
-        terminalOpen = false;
-    }
-  }
-  close(pipeEnds[0]);
-  close(controller);
-  int status = 0;
-  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    result.exitStatus = WEXITSTATUS(status);
-  }
-  result.lines = splitLines(output);
-  return result;
+  ChildSetup setup;
+  setup.terminal = terminal;
+  return runChild(arguments, setup);
 }
 
 ProcessResult runInProcess(const std::vector<std::string>& arguments) {

@@ -321,6 +321,12 @@ TEST(EndToEndTest, PermissionFailures) {
   if (throughLauncher()) GTEST_SKIP() << "a launcher cannot run as nobody";
   TempDir dir;
   ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  // A copy of the tool that nobody can reach, wherever the build lives.
+  std::vector<uint8_t> tool;
+  ASSERT_TRUE(readFileBytes(QUILLORN_EXE, &tool));
+  ASSERT_TRUE(writeFileBytes(dir.file("quillorn"), tool));
+  ASSERT_EQ(chmod(dir.file("quillorn").c_str(), 0755), 0);
+  ASSERT_EQ(setenv("QUILLORN_TEST_EXE", dir.file("quillorn").c_str(), 1), 0);
   ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), fourByOne24()));
   ASSERT_TRUE(writeFileBytes(dir.file("secret.bmp"), fourByOne24()));
   ASSERT_EQ(chmod(dir.file("secret.bmp").c_str(), 0), 0);
@@ -341,6 +347,7 @@ TEST(EndToEndTest, PermissionFailures) {
     EXPECT_EQ(result.lines, withBanner({c.message})) << c.what;
     EXPECT_FALSE(fileExists(c.output)) << c.what;
   }
+  unsetenv("QUILLORN_TEST_EXE");
 }
 
 // Too little memory for the planes: one "ERROR: " line after the stage that

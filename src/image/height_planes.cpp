@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 #include "image/large_block.h"
 
@@ -82,24 +81,11 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
 void releasePlanes(PlaneSet* planes) {
   size_t bytes =
       static_cast<size_t>(planes->width) * static_cast<size_t>(planes->height);
+  // The target planes share the source planes' blocks: free each once.
   for (int index = 0; index < kBlockCount; ++index) {
-    BytePlane* target = targetPlane(planes, index);
-    BytePlane* source = sourcePlane(planes, index);
-    if (target->rows != source->rows) releasePlane(target, bytes);
-    target->rows = nullptr;
-    releasePlane(source, bytes);
+    releasePlane(sourcePlane(planes, index), bytes);
   }
   *planes = PlaneSet();
-}
-
-void copySourceToTarget(const PlaneSet& planes, int32_t width, int32_t height) {
-  size_t rowBytes = static_cast<size_t>(width);
-  if (planes.outRed.rows == planes.inRed.rows) return;
-  for (int32_t row = 0; row < height; ++row) {
-    std::memcpy(planes.outRed[row], planes.inRed[row], rowBytes);
-    std::memcpy(planes.outGreen[row], planes.inGreen[row], rowBytes);
-    std::memcpy(planes.outBlue[row], planes.inBlue[row], rowBytes);
-  }
 }
 
 HeightRange findHeightRange(const BytePlane& lowPlane,

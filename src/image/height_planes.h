@@ -57,7 +57,9 @@ inline void encodeHeight(HeightValue value, uint8_t* red, uint8_t* green) {
 }
 
 // Allocates the planes for width x height pixels (both >= 1): three blocks,
-// the target planes sharing them with the source planes. The bytes are
+// the target planes sharing them with the source planes, so that the target
+// is a byte-for-byte copy of the source (red 255 stays 255) until something
+// rewrites it. The bytes are
 // unspecified until written. On failure nothing stays allocated, planes is
 // left empty and error says why.
 bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
@@ -65,10 +67,6 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
 
 // Frees every plane of the set and leaves it empty; safe on an empty set.
 void releasePlanes(PlaneSet* planes);
-
-// Makes each target plane equal its source plane byte for byte (no
-// re-encoding: red 255 stays 255); nothing to do where they share memory.
-void copySourceToTarget(const PlaneSet& planes, int32_t width, int32_t height);
 
 // The range of the heights of the pair (low plane red, high plane green),
 // scanned from pixel [0][0] row by row. An image without pixels gives 0, 0.

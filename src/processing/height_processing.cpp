@@ -480,12 +480,6 @@ ScaleOutcome scaleHeights(float* scale, const PlaneSet& planes, int32_t width,
   map.factor = static_cast<double>(*scale);
   mapHeights(map, range, planes.inRed, planes.inGreen, planes.outRed,
              planes.outGreen, width, height);
-  if (planes.outBlue.rows != planes.inBlue.rows) {
-    for (int32_t row = 0; row < height; ++row) {
-      std::memcpy(planes.outBlue[row], planes.inBlue[row],
-                  static_cast<size_t>(width));
-    }
-  }
   return outcome;
 }
 

@@ -20,10 +20,11 @@ struct ScaleOutcome {
 int32_t truncateToInt32(double x);
 
 // Fills the target planes: each target height is the source height times
-// scale (the float widened, product in double, truncated toward zero), blue
-// copied. A scale of exactly 0 normalizes instead: the heights are shifted
-// so that the lowest is 0, then scaled by normalizationFactor and capped at
-// 255; *scale is replaced by that factor.
+// scale (the float widened, product in double, truncated toward zero); blue
+// stays as it is (the target planes share the source's). A scale of exactly
+// 0 normalizes instead: the heights are shifted so that the lowest is 0,
+// then scaled by normalizationFactor and capped at 255; *scale is replaced
+// by that factor.
 ScaleOutcome scaleHeights(float* scale, const PlaneSet& planes, int32_t width,
                           int32_t height);
 

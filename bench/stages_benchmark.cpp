@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "image/bitmap_builder.h"
 #include "image/height_planes.h"
 #include "image/pixel_rows.h"
 #include "processing/height_processing.h"
+#include "support/bitmap_builder.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ void reportPerPixel(benchmark::State& state, double pixelsPerIteration) {
 void BM_SmoothPass(benchmark::State& state) {
   Planes planes;
   for (auto _ : state) {
-    smoothHeights(1, planes.set.outRed, planes.set.outGreen, kSide, kSide);
+    smoothHeights(1, &planes.set.outRed, &planes.set.outGreen, kSide, kSide);
   }
   reportPerPixel(state, double{kSide} * kSide);
 }
@@ -63,8 +63,7 @@ void BM_SmoothPass(benchmark::State& state) {
 void BM_ScaleByTable(benchmark::State& state) {
   Planes planes;
   for (auto _ : state) {
-    float scale = 2.0f;
-    scaleHeights(&scale, planes.set, kSide, kSide);
+    scaleHeights(2.0f, &planes.set, kSide, kSide);
   }
   reportPerPixel(state, double{kSide} * kSide);
 }
@@ -73,8 +72,7 @@ void BM_ScaleByTable(benchmark::State& state) {
 void BM_ScaleArithmetic(benchmark::State& state) {
   Planes planes;
   for (auto _ : state) {
-    float scale = 0.5f;
-    scaleHeights(&scale, planes.set, kSide, kSide);
+    scaleHeights(0.5f, &planes.set, kSide, kSide);
   }
   reportPerPixel(state, double{kSide} * kSide);
 }
@@ -86,8 +84,7 @@ void BM_Normalize(benchmark::State& state) {
     state.PauseTiming();
     planes.refill();
     state.ResumeTiming();
-    float scale = 0.0f;
-    benchmark::DoNotOptimize(scaleHeights(&scale, planes.set, kSide, kSide));
+    benchmark::DoNotOptimize(scaleHeights(0.0f, &planes.set, kSide, kSide));
   }
   reportPerPixel(state, double{kSide} * kSide);
 }
@@ -98,7 +95,7 @@ void BM_Minimum(benchmark::State& state) {
   for (auto _ : state) {
     // Alternating targets: every iteration shifts every pixel.
     minimum = minimum == 100 ? 200 : 100;
-    applyMinimumElevation(minimum, planes.set.outRed, planes.set.outGreen,
+    applyMinimumElevation(minimum, &planes.set.outRed, &planes.set.outGreen,
                           kSide, kSide);
   }
   reportPerPixel(state, double{kSide} * kSide);

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "image/bitmap_builder.h"
 #include "run_fuzz_input.h"
+#include "support/bitmap_builder.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

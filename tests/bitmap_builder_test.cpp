@@ -1,4 +1,4 @@
-#include "image/bitmap_builder.h"
+#include "support/bitmap_builder.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "image/bitmap_builder.h"
 #include "image/little_endian.h"
+#include "support/bitmap_builder.h"
 #include "test_support.h"
 
 namespace {
@@ -161,7 +161,7 @@ Converted convertPlainly(const std::vector<uint8_t>& bytes) {
   std::string error;
   EXPECT_TRUE(inspectBitmap(input, &info, &error)) << error;
   EXPECT_TRUE(allocatePlanes(&planes, info.width, info.rowCount, &error));
-  EXPECT_TRUE(readPixels(input, info, planes, &error)) << error;
+  EXPECT_TRUE(readPixels(input, info, &planes, &error)) << error;
   EXPECT_TRUE(writeHeader(input, output, info, &error)) << error;
   EXPECT_TRUE(writePixels(output, info, planes, &error)) << error;
   EXPECT_TRUE(copyTail(input, output, info, &error)) << error;

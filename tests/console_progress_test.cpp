@@ -39,13 +39,17 @@ TEST(ConsoleProgressTest, DrawsEachPercentOnceAndWipesTheLine) {
   EXPECT_EQ(text.substr(text.size() - wipe.size()), wipe);
 }
 
-TEST(ConsoleProgressTest, WithoutAStreamNothingIsDrawn) {
+// Nothing reaches the stream before a report with work to do, and a bar
+// that drew nothing wipes nothing.
+TEST(ConsoleProgressTest, DrawsNothingWithoutWork) {
+  FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
   ConsoleProgress bar;
-  startProgress(&bar, "Writing", nullptr);
-  reportProgress(&bar.progress, 5, 10);
+  startProgress(&bar, "Writing", file);
+  reportProgress(&bar.progress, 0, 0);
   finishProgress(&bar);
-  EXPECT_EQ(bar.shownPercent, -1);
-  reportProgress(nullptr, 1, 2);  // a stage without a listener
+  EXPECT_EQ(drawn(file), "");
+  std::fclose(file);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "image/bitmap_builder.h"
+#include "support/bitmap_builder.h"
 #include "test_support.h"
 
 namespace {

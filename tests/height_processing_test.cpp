@@ -38,6 +38,9 @@ class Image {
   ~Image() { releasePlanes(&planes_); }
 
   const PlaneSet& planes() const { return planes_; }
+  PlaneSet* mutablePlanes() { return &planes_; }
+  BytePlane* red() { return &planes_.outRed; }
+  BytePlane* green() { return &planes_.outGreen; }
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
 
@@ -79,8 +82,7 @@ TEST(ScaleHeightsTest, MultipliesInDoubleAndTruncates) {
   };
   for (const Case& c : cases) {
     Image image(1, 1, {c.height});
-    float scale = c.scale;
-    ScaleOutcome outcome = scaleHeights(&scale, image.planes(), 1, 1);
+    ScaleOutcome outcome = scaleHeights(c.scale, image.mutablePlanes(), 1, 1);
     EXPECT_FALSE(outcome.normalized);
     EXPECT_EQ(image.planes().outRed[0][0], c.red)
         << c.scale << " x " << c.height;
@@ -110,8 +112,7 @@ TEST(ScaleHeightsTest, ZeroNormalizesAndReportsTheReciprocal) {
   for (const Case& c : cases) {
     int32_t width = static_cast<int32_t>(c.heights.size());
     Image image(width, 1, c.heights);
-    float scale = 0.0f;
-    ScaleOutcome outcome = scaleHeights(&scale, image.planes(), width, 1);
+    ScaleOutcome outcome = scaleHeights(0.0f, image.mutablePlanes(), width, 1);
     EXPECT_TRUE(outcome.normalized);
     std::ostringstream printed;
     printed << outcome.reciprocal;
@@ -157,25 +158,23 @@ TEST(SmoothHeightsTest, WorkedExamples) {
   };
   for (const Case& c : cases) {
     Image image(c.width, c.height, c.heights);
-    smoothHeights(c.passes, image.planes().outRed, image.planes().outGreen,
-                  c.width, c.height);
+    smoothHeights(c.passes, image.red(), image.green(), c.width, c.height);
     EXPECT_EQ(image.targetHeights(), c.expected);
   }
 }
 
 TEST(SmoothHeightsTest, ReEncodesAndLeavesBlueAlone) {
   Image one(1, 1, {255});
-  smoothHeights(1, one.planes().outRed, one.planes().outGreen, 1, 1);
+  smoothHeights(1, one.red(), one.green(), 1, 1);
   EXPECT_EQ(one.planes().outRed[0][0], 0);
   EXPECT_EQ(one.planes().outGreen[0][0], 1);
   for (int32_t passes : {0, -2}) {
     Image untouched(1, 1, {255});
-    smoothHeights(passes, untouched.planes().outRed,
-                  untouched.planes().outGreen, 1, 1);
+    smoothHeights(passes, untouched.red(), untouched.green(), 1, 1);
     EXPECT_EQ(untouched.planes().outRed[0][0], 255) << passes;
   }
   Image blue(2, 2, {0, 500, 900, 4});
-  smoothHeights(2, blue.planes().outRed, blue.planes().outGreen, 2, 2);
+  smoothHeights(2, blue.red(), blue.green(), 2, 2);
   EXPECT_EQ(blue.planes().outBlue[1][1], 17);
 }
 
@@ -207,8 +206,7 @@ TEST(ApplyMinimumElevationTest, ShiftsToTheRequestedMinimum) {
   for (const Case& c : cases) {
     int32_t width = static_cast<int32_t>(c.heights.size());
     Image image(width, 1, c.heights);
-    applyMinimumElevation(c.minimum, image.planes().outRed,
-                          image.planes().outGreen, width, 1);
+    applyMinimumElevation(c.minimum, image.red(), image.green(), width, 1);
     for (int32_t column = 0; column < width; ++column) {
       EXPECT_EQ(image.planes().outRed[0][column],
                 c.stored[static_cast<size_t>(column)].first)
@@ -283,13 +281,12 @@ struct RandomImage {
 };
 
 // The rules written plainly, pixel by pixel, for comparison.
-void plainMap(const RandomImage& image,
-              int64_t (*rule)(int64_t, double, int64_t), double factor,
-              int64_t extra) {
-  for (int32_t row = 0; row < image.height; ++row) {
-    for (int32_t column = 0; column < image.width; ++column) {
-      uint8_t* red = &image.planes.outRed[row][column];
-      uint8_t* green = &image.planes.outGreen[row][column];
+void plainMap(RandomImage* image, int64_t (*rule)(int64_t, double, int64_t),
+              double factor, int64_t extra) {
+  for (int32_t row = 0; row < image->height; ++row) {
+    for (int32_t column = 0; column < image->width; ++column) {
+      uint8_t* red = &image->planes.outRed[row][column];
+      uint8_t* green = &image->planes.outGreen[row][column];
       int64_t value = rule(decodeHeight(*red, *green), factor, extra);
       *red = static_cast<uint8_t>(value % 255);
       *green = static_cast<uint8_t>(value / 255);
@@ -335,9 +332,9 @@ TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
     RandomImage fast(shape.width, shape.height, random);
     RandomImage plain(shape.width, shape.height, random);
     plain.copyFrom(fast);
-    smoothHeights(passes, fast.planes.outRed, fast.planes.outGreen, shape.width,
-                  shape.height);
-    smoothHeightsDirect(passes, plain.planes.outRed, plain.planes.outGreen,
+    smoothHeights(passes, &fast.planes.outRed, &fast.planes.outGreen,
+                  shape.width, shape.height);
+    smoothHeightsDirect(passes, &plain.planes.outRed, &plain.planes.outGreen,
                         shape.width, shape.height);
     ASSERT_EQ(fast.bytes(), plain.bytes())
         << shape.width << " x " << shape.height << ", " << passes << " passes";
@@ -375,26 +372,25 @@ TEST(HeightProcessingDifferentialTest, ScaleAndMinimumMatchThePlainRules) {
     ASSERT_EQ(range.min, plainRange.min) << what;
     ASSERT_EQ(range.max, plainRange.max) << what;
 
-    float fastScale = scale;
-    scaleHeights(&fastScale, fast.planes, shape.width, shape.height);
+    scaleHeights(scale, &fast.planes, shape.width, shape.height);
     double factor = scale;
     int64_t ceiling = 0;
     if (scale == 0.0f) {
       // Nothing is rewritten when the lowest is 0 already (65280 would wrap).
-      if (plainRange.min != 0) plainMap(plain, plainShift, 0, -plainRange.min);
+      if (plainRange.min != 0) plainMap(&plain, plainShift, 0, -plainRange.min);
       float span = static_cast<float>(plainRange.max - plainRange.min);
       factor = span == 0.0f ? 1.0f : static_cast<float>(255.0 / span);
       ceiling = 255;
     }
-    plainMap(plain, plainScale, factor, ceiling);
+    plainMap(&plain, plainScale, factor, ceiling);
     ASSERT_EQ(fast.bytes(), plain.bytes()) << what;
 
-    applyMinimumElevation(minimum, fast.planes.outRed, fast.planes.outGreen,
+    applyMinimumElevation(minimum, &fast.planes.outRed, &fast.planes.outGreen,
                           shape.width, shape.height);
     HeightRange shifted = findHeightRange(
         plain.planes.outRed, plain.planes.outGreen, shape.width, shape.height);
     if (shifted.min != minimum) {
-      plainMap(plain, plainShift, 0,
+      plainMap(&plain, plainShift, 0,
                static_cast<int64_t>(minimum) - shifted.min);
     }
     ASSERT_EQ(fast.bytes(), plain.bytes()) << what;

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -115,102 +117,122 @@ std::vector<char*> argumentPointers(std::vector<std::string>* all) {
 
 namespace {
 
-// How the tool's process is set up besides its arguments.
-struct ChildSetup {
-  bool unprivileged = false;        // run as nobody when root
-  uint64_t addressSpaceBytes = 0;   // 0: no limit
-  std::string* terminal = nullptr;  // standard error on a pseudo-terminal
-};
+// Reads what is there on fd into text; false at its end (or on an error).
+bool drain(int fd, std::string* text) {
+  char buffer[4096];
+  ssize_t count = read(fd, buffer, sizeof buffer);
+  if (count <= 0) return false;
+  text->append(buffer, static_cast<size_t>(count));
+  return true;
+}
 
-ProcessResult runChild(const std::vector<std::string>& arguments,
-                       const ChildSetup& setup) {
+// The child's side: standard streams, identity and limits, then the tool.
+[[noreturn]] void becomeTool(const ChildSetup& setup, int outputFd, int errorFd,
+                             std::vector<char*>* argv) {
+  int nothing = open("/dev/null", O_RDONLY);
+  dup2(nothing, STDIN_FILENO);
+  if (!setup.outputFile.empty()) {
+    outputFd =
+        open(setup.outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
+  dup2(outputFd, STDOUT_FILENO);
+  dup2(errorFd, STDERR_FILENO);
+  // Every other descriptor (pipe ends, the terminal's controller) closes.
+  for (int fd = 3; fd < 1024; ++fd) close(fd);
+  const unsigned kNobody = 65534;
+  if (setup.unprivileged && geteuid() == 0 &&
+      (setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+    _exit(126);
+  }
+  if (setup.addressSpaceBytes != 0) {
+    rlimit limit{setup.addressSpaceBytes, setup.addressSpaceBytes};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+  }
+  if (setup.fileSizeBytes != 0) {
+    rlimit limit{setup.fileSizeBytes, setup.fileSizeBytes};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+  }
+  // The tool must set up its own signal handling: start it with defaults.
+  for (int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) {
+    signal(number, SIG_DFL);
+  }
+  execv((*argv)[0], argv->data());
+  _exit(127);
+}
+
+}  // namespace
+
+ProcessResult runQuillornWith(const std::vector<std::string>& arguments,
+                              const ChildSetup& setup) {
   ProcessResult result;
-  int pipeEnds[2];
-  int controller = -1, device = -1;
-  if (pipe(pipeEnds) != 0) return result;
-  if (setup.terminal != nullptr &&
-      openpty(&controller, &device, nullptr, nullptr, nullptr) != 0) {
+  int outputEnds[2];
+  int errorEnds[2];
+  if (pipe(outputEnds) != 0) return result;
+  if (setup.terminal) {
+    if (openpty(&errorEnds[0], &errorEnds[1], nullptr, nullptr, nullptr) != 0) {
+      return result;
+    }
+    if (setup.terminalColumns > 0) {
+      winsize size{};
+      size.ws_row = 24;
+      size.ws_col = static_cast<unsigned short>(setup.terminalColumns);
+      ioctl(errorEnds[1], TIOCSWINSZ, &size);
+    }
+  } else if (pipe(errorEnds) != 0) {
     return result;
   }
   std::vector<std::string> all = commandLine(arguments);
+  if (!setup.executable.empty())
+    all[all.size() - arguments.size() - 1] = setup.executable;
   std::vector<char*> argv = argumentPointers(&all);
   pid_t child = fork();
-  if (child == 0) {
-    int nothing = open("/dev/null", O_RDONLY);
-    dup2(nothing, STDIN_FILENO);
-    dup2(pipeEnds[1], STDOUT_FILENO);
-    if (device >= 0) dup2(device, STDERR_FILENO);
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    if (device >= 0) {
-      close(controller);
-      close(device);
-    }
-    const unsigned kNobody = 65534;
-    if (setup.unprivileged && geteuid() == 0 &&
-        (setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
-      _exit(126);
-    }
-    if (setup.addressSpaceBytes != 0) {
-      rlimit limit{setup.addressSpaceBytes, setup.addressSpaceBytes};
-      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
-    }
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(pipeEnds[1]);
-  if (device >= 0) close(device);
+  if (child == 0) becomeTool(setup, outputEnds[1], errorEnds[1], &argv);
+  close(outputEnds[1]);
+  close(errorEnds[1]);
   std::string output;
-  char buffer[4096];
-  // Both streams are drained together, so that neither can fill and stall;
-  // poll passes over a terminal that is not there (-1).
-  bool outputOpen = true, terminalOpen = controller >= 0;
-  while (outputOpen || terminalOpen) {
-    pollfd fds[2] = {{outputOpen ? pipeEnds[0] : -1, POLLIN, 0},
-                     {terminalOpen ? controller : -1, POLLIN, 0}};
+  bool signalled = setup.signal == 0;
+  // Both streams are drained together, so that neither can fill and stall.
+  bool outputOpen = true, errorOpen = true, outputClosed = false;
+  while (outputOpen || errorOpen) {
+    pollfd fds[2] = {{outputOpen ? outputEnds[0] : -1, POLLIN, 0},
+                     {errorOpen ? errorEnds[0] : -1, POLLIN, 0}};
     if (poll(fds, 2, 60000) <= 0) break;
-    if (fds[0].revents & (POLLIN | POLLHUP)) {
-      ssize_t count = read(pipeEnds[0], buffer, sizeof buffer);
-      if (count > 0) {
-        output.append(buffer, static_cast<size_t>(count));
-      } else {
-        outputOpen = false;
-      }
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+      outputOpen = drain(outputEnds[0], &output);
     }
     if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-      ssize_t count = read(controller, buffer, sizeof buffer);
-      if (count > 0) {
-        setup.terminal->append(buffer, static_cast<size_t>(count));
+      errorOpen = drain(errorEnds[0], &result.errors);
+    }
+    if (!signalled && child > 0 &&
+        output.find(setup.signalAfter + "\n") != std::string::npos) {
+      signalled = true;
+      if (setup.signal == SIGPIPE) {
+        // The reader goes away, as `| head -n 3` would.
+        close(outputEnds[0]);
+        outputOpen = false;
+        outputClosed = true;
       } else {
-        terminalOpen = false;
+        kill(child, setup.signal);
       }
     }
   }
-  close(pipeEnds[0]);
-  if (controller >= 0) close(controller);
+  if (!outputClosed) close(outputEnds[0]);
+  close(errorEnds[0]);
   int status = 0;
-  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    result.exitStatus = WEXITSTATUS(status);
+  if (child > 0 && waitpid(child, &status, 0) == child) {
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   }
   result.lines = splitLines(output);
   return result;
 }
-
-}  // namespace
 
 ProcessResult runQuillorn(const std::vector<std::string>& arguments,
                           bool unprivileged, uint64_t addressSpaceBytes) {
   ChildSetup setup;
   setup.unprivileged = unprivileged;
   setup.addressSpaceBytes = addressSpaceBytes;
-  return runChild(arguments, setup);
-}
-
-ProcessResult runQuillornOnTerminal(const std::vector<std::string>& arguments,
-                                    std::string* terminal) {
-  ChildSetup setup;
-  setup.terminal = terminal;
-  return runChild(arguments, setup);
+  return runQuillornWith(arguments, setup);
 }
 
 ProcessResult runInProcess(const std::vector<std::string>& arguments) {

@@ -29,10 +29,13 @@ bool readFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
 bool fileExists(const std::string& path);
 
 // What a finished process left: its exit status (-1 when it did not exit
-// normally) and its standard output split into lines.
+// normally) or the signal that ended it, its standard output split into
+// lines, and what it wrote to standard error.
 struct ProcessResult {
   int exitStatus = -1;
+  int signal = 0;
   std::vector<std::string> lines;
+  std::string errors;
 };
 
 // The executable the end-to-end tests run: QUILLORN_TEST_EXE when set (a
@@ -44,21 +47,33 @@ std::vector<std::string> quillornCommand();
 // need a POSIX process of the tool's own (permissions, terminals) skip.
 bool throughLauncher();
 
-// Runs the built quillorn with arguments (argv[0] is added), standard input
-// closed, standard output captured (Windows line ends read as plain ones). With
-// unprivileged, a root caller runs it as the user nobody, so that file
-// permissions apply.
-// With addressSpaceBytes (not 0), the tool runs with its address space
-// limited to that many bytes, so that large allocations fail.
+// How the tool's process is set up besides its arguments. It always starts
+// with standard input on /dev/null and default signal dispositions.
+struct ChildSetup {
+  bool unprivileged = false;       // a root caller runs it as nobody
+  uint64_t addressSpaceBytes = 0;  // RLIMIT_AS; 0: no limit
+  uint64_t fileSizeBytes = 0;      // RLIMIT_FSIZE; 0: no limit
+  bool terminal = false;           // standard error on a pseudo-terminal
+  int terminalColumns = 0;         // the terminal's width; 0: the default
+  std::string executable;          // instead of the usual executable
+  std::string outputFile;          // standard output to this file, not a pipe
+  // Once a line equal to signalAfter has appeared on standard output, the
+  // tool gets signal; SIGPIPE closes the reading end of its output instead.
+  int signal = 0;
+  std::string signalAfter;
+};
+
+// Runs the built quillorn with arguments (argv[0] is added) as setup says,
+// standard output and standard error captured (Windows line ends read as
+// plain ones).
+ProcessResult runQuillornWith(const std::vector<std::string>& arguments,
+                              const ChildSetup& setup);
+
+// runQuillornWith for the common setups: as nobody, or with the address
+// space limited to addressSpaceBytes (not 0) so that large allocations fail.
 ProcessResult runQuillorn(const std::vector<std::string>& arguments,
                           bool unprivileged = false,
                           uint64_t addressSpaceBytes = 0);
-
-// Runs the built quillorn with standard error on a pseudo-terminal (as in an
-// interactive shell) and standard output on a pipe; what reached the
-// terminal is returned in terminal.
-ProcessResult runQuillornOnTerminal(const std::vector<std::string>& arguments,
-                                    std::string* terminal);
 
 // Runs the command line in-process and splits what it printed into lines.
 ProcessResult runInProcess(const std::vector<std::string>& arguments);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/bitmap_builder.h"
+#include "support/bitmap_builder.h"
 
 namespace {
 

@@ -2,12 +2,6 @@
 
 #include <cstring>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
 
 constexpr int kBarWidth = 30;
@@ -32,14 +26,6 @@ void drawBar(void* context, int64_t done, int64_t total) {
 }
 
 }  // namespace
-
-bool standardErrorIsTerminal() {
-#ifdef _WIN32
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(fileno(stderr)) != 0;
-#endif
-}
 
 void startProgress(ConsoleProgress* bar, const char* label, FILE* stream) {
   bar->label = label;

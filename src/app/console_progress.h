@@ -16,9 +16,6 @@ struct ConsoleProgress {
   Progress progress;  // hands reports to the bar
 };
 
-// True when standard error is a terminal, where bars are worth drawing.
-bool standardErrorIsTerminal();
-
 // Points bar's progress at itself; draws on stream (nullptr for none).
 void startProgress(ConsoleProgress* bar, const char* label, FILE* stream);
 

@@ -9,8 +9,9 @@
 
 #include "app/console_progress.h"
 #include "image/bitmap_file.h"
-#include "image/file_stream.h"
 #include "image/height_planes.h"
+#include "platform/files.h"
+#include "platform/terminal.h"
 #include "processing/height_processing.h"
 
 namespace {
@@ -42,8 +43,9 @@ bool isHelpSwitch(const char* argument) {
          std::strcmp(argument, "--help") == 0;
 }
 
-// Everything between opening the files and closing them: read, convert,
-// smooth, shift, write. Prints each progress line before its stage.
+// Everything between opening the files and releasing the planes: read,
+// convert, smooth, shift, write. Prints each progress line before its stage;
+// the planes it allocates stay in planes for the caller to release.
 bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
                const RunOptions& options, PlaneSet* planes,
                std::ostream& console, std::string* error) {
@@ -60,33 +62,33 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
 
   console << "Reading input height..." << std::endl;
   startProgress(&bar, "Reading", barStream);
-  bool read = readPixels(input, info, *planes, error, &bar.progress);
+  bool read = readPixels(input, info, planes, error, &bar.progress);
   finishProgress(&bar);
   if (!read) return false;
 
   console << "Converting..." << std::endl;
   if (options.scaleGiven) {
-    float scale = options.scale;
-    ScaleOutcome outcome = scaleHeights(&scale, *planes, width, height);
+    ScaleOutcome outcome = scaleHeights(options.scale, planes, width, height);
     if (outcome.normalized) {
       console << "Converting to 0-255. To scale back to original, use scale "
               << outcome.reciprocal << std::endl;
     }
   }
-  // Without "-sca" the target is the source as read: the planes share it.
+  // Without "-sca" the target planes already hold the source as read: they
+  // share its memory.
 
   if (options.smoothGiven) {
     console << "Smooth x" << options.smoothPasses << std::endl;
     std::string label = "Smoothing x" + std::to_string(options.smoothPasses);
     startProgress(&bar, label.c_str(), barStream);
-    smoothHeights(options.smoothPasses, planes->outRed, planes->outGreen, width,
-                  height, &bar.progress);
+    smoothHeights(options.smoothPasses, &planes->outRed, &planes->outGreen,
+                  width, height, &bar.progress);
     finishProgress(&bar);
   }
 
   if (options.minimumGiven) {
     console << "Minimum elevation " << options.minimum << std::endl;
-    applyMinimumElevation(options.minimum, planes->outRed, planes->outGreen,
+    applyMinimumElevation(options.minimum, &planes->outRed, &planes->outGreen,
                           width, height);
   }
 
@@ -100,11 +102,7 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
   if (!wrote) return false;
 
   console << "Finishing output..." << std::endl;
-  if (!copyTail(input, output, info, error)) return false;
-
-  console << "Deleting temp arrays..." << std::endl;
-  releasePlanes(planes);
-  return true;
+  return copyTail(input, output, info, error);
 }
 
 }  // namespace
@@ -182,9 +180,11 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   bool removable = isRemovableOutput(output, outputPath);
 
   RunOptions options = findRunOptions(argc, argv);
+  // The run owns the planes and releases them once, whatever happened.
   PlaneSet planes;
   bool written =
       runStages(input, output, info, options, &planes, console, &error);
+  if (written) console << "Deleting temp arrays..." << std::endl;
   releasePlanes(&planes);
   std::fclose(input);
   // Closing flushes the last buffered bytes: a full disk may show only here.

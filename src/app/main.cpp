@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "image/file_stream.h"
+#include "platform/wide_text_windows.h"
 
 // Windows hands over the command line in UTF-16; the tool works in UTF-8
-// throughout and converts back only where it opens files.
+// throughout and converts back only where it calls the system.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
   for (int index = 0; index < argc; ++index) {

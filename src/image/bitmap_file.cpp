@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "image/file_stream.h"
 #include "image/little_endian.h"
 #include "image/pixel_rows.h"
 
@@ -182,7 +181,7 @@ bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error) {
   return true;
 }
 
-bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
+bool readPixels(FILE* input, const BitmapInfo& info, PlaneSet* planes,
                 std::string* error, const Progress* progress) {
   int32_t chunkRows = rowsPerChunk(info.inputRowStride, info.rowCount);
   int64_t chunkBytes = info.inputRowStride * chunkRows;
@@ -210,12 +209,12 @@ bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
       int32_t planeRow = planeRowOf(info, first + index);
       const uint8_t* bytes = chunk.get() + info.inputRowStride * index;
       if (info.bitsPerPixel == 8) {
-        std::memcpy(planes.inRed[planeRow], bytes, width);
-        std::memset(planes.inGreen[planeRow], 0, width);
-        std::memset(planes.inBlue[planeRow], 0, width);
+        std::memcpy(planes->inRed[planeRow], bytes, width);
+        std::memset(planes->inGreen[planeRow], 0, width);
+        std::memset(planes->inBlue[planeRow], 0, width);
       } else {
-        splitBgrRow(bytes, planes.inRed[planeRow], planes.inGreen[planeRow],
-                    planes.inBlue[planeRow], width);
+        splitBgrRow(bytes, planes->inRed[planeRow], planes->inGreen[planeRow],
+                    planes->inBlue[planeRow], width);
       }
     }
     reportProgress(progress, first + count, info.rowCount);

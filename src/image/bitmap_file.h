@@ -9,6 +9,7 @@
 
 #include "image/height_planes.h"
 #include "image/progress.h"
+#include "platform/files.h"
 
 // Byte offsets of the header fields the tool reads or patches.
 constexpr int64_t kFileSizeOffset = 2;
@@ -54,7 +55,7 @@ bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error);
 // Reads the pixel rows into the source planes, plane row 0 being the image's
 // top row. 8-bit: the byte is red, green and blue are 0. 24-bit: bytes
 // blue, green, red. Row padding is skipped. Reports rows read to progress.
-bool readPixels(FILE* input, const BitmapInfo& info, const PlaneSet& planes,
+bool readPixels(FILE* input, const BitmapInfo& info, PlaneSet* planes,
                 std::string* error, const Progress* progress = nullptr);
 
 // Writes the input's first pixelDataOffset bytes with the depth set to 24,
@@ -72,6 +73,20 @@ bool writePixels(FILE* output, const BitmapInfo& info, const PlaneSet& planes,
 // Appends every input byte after its pixel rows (nothing when there are none).
 bool copyTail(FILE* input, FILE* output, const BitmapInfo& info,
               std::string* error);
+
+// what, followed by ": " and the system's reason when errno names one.
+inline std::string withSystemReason(const std::string& what) {
+  std::string reason = lastSystemError();
+  return reason.empty() ? what : what + ": " + reason;
+}
+
+// The messages for failed reads of the input and writes of the output.
+inline std::string inputReadError() {
+  return withSystemReason("Cannot read the input file");
+}
+inline std::string outputWriteError() {
+  return withSystemReason("Cannot write the output file");
+}
 
 // The plane row that holds file row fileRow (0 = the first row stored).
 inline int32_t planeRowOf(const BitmapInfo& info, int32_t fileRow) {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "image/large_block.h"
+#include "platform/memory.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// The in-memory image: six byte planes, the two-channel height encoding and
-// the operations every processing step shares.
+// The in-memory image: byte planes, the two-channel height encoding and the
+// range scan that every processing step shares.
 #ifndef QUILLORN_IMAGE_HEIGHT_PLANES_H_
 #define QUILLORN_IMAGE_HEIGHT_PLANES_H_
 
@@ -13,19 +13,52 @@ using HeightValue = int32_t;
 // The base of the two-channel encoding: 255, not 256.
 constexpr HeightValue kHeightBase = 255;
 
+// The largest height stored exactly (red 254, green 255); from 65280 up the
+// green byte wraps.
+constexpr HeightValue kLargestStoredHeight = 65279;
+
+// The height of one pixel: green * 255 + red, in 0 ... 65280.
+inline HeightValue decodeHeight(uint8_t red, uint8_t green) {
+  return green * kHeightBase + red;
+}
+
+// Stores value as red = value % 255 and green = value / 255 (both truncating
+// toward zero), each kept as its low 8 bits: 0 ... 65279 round-trip exactly,
+// green wraps from 65280 up, and negative values keep their low bytes. Any
+// 64-bit value follows the same rule.
+inline void encodeHeight(int64_t value, uint8_t* red, uint8_t* green) {
+  *red = static_cast<uint8_t>(value % kHeightBase);
+  *green = static_cast<uint8_t>(value / kHeightBase);
+}
+
+// value / 255, truncated, for every value in 0 ... 65535, without a division
+// (so that vector loops can use it).
+inline uint32_t divideBy255(uint32_t value) { return (value * 32897u) >> 23; }
+
+// encodeHeight for a value known to lie in 0 ... 65535, in the form the
+// vector loops compile well.
+inline void encodeSmallHeight(uint32_t value, uint8_t* red, uint8_t* green) {
+  uint32_t quotient = divideBy255(value);
+  *red = static_cast<uint8_t>(value - quotient * 255u);
+  *green = static_cast<uint8_t>(quotient);
+}
+
 // height rows x width columns of bytes, reached as plane[row][column]. The
-// plane does not know its size: width and height travel beside it.
+// plane does not know its size: width and height travel beside it. A const
+// plane gives read-only rows.
 struct BytePlane {
   uint8_t** rows = nullptr;
 
-  uint8_t* operator[](int32_t row) const { return rows[row]; }
+  uint8_t* operator[](int32_t row) { return rows[row]; }
+  const uint8_t* operator[](int32_t row) const { return rows[row]; }
 };
 
 // The source planes (as read) and the target planes (as written). Red carries
 // the low part of a height, green the high part; blue is passed through.
 // Plane row 0 is the image's top row. Every conversion computes a target
 // pixel from the same source pixel alone, and nothing reads the source after
-// the conversion, so each target plane shares its source plane's memory.
+// the conversion, so each target plane shares its source plane's memory:
+// the set owns three blocks, which releasePlanes frees once.
 struct PlaneSet {
   BytePlane inRed;
   BytePlane inGreen;
@@ -43,25 +76,11 @@ struct HeightRange {
   HeightValue max = 0;
 };
 
-// The height of one pixel: green * 255 + red, in 0 ... 65280.
-inline HeightValue decodeHeight(uint8_t red, uint8_t green) {
-  return green * kHeightBase + red;
-}
-
-// Stores value as red = value % 255 and green = value / 255 (both truncating
-// toward zero), each kept as its low 8 bits: 0 ... 65279 round-trip exactly,
-// green wraps from 65280 up, and negative values keep their low bytes.
-inline void encodeHeight(HeightValue value, uint8_t* red, uint8_t* green) {
-  *red = static_cast<uint8_t>(value % kHeightBase);
-  *green = static_cast<uint8_t>(value / kHeightBase);
-}
-
 // Allocates the planes for width x height pixels (both >= 1): three blocks,
 // the target planes sharing them with the source planes, so that the target
-// is a byte-for-byte copy of the source (red 255 stays 255) until something
-// rewrites it. The bytes are
-// unspecified until written. On failure nothing stays allocated, planes is
-// left empty and error says why.
+// is the source byte for byte (red 255 stays 255) until something rewrites
+// it. The bytes are unspecified until written. On failure nothing stays
+// allocated, planes is left empty and error says why.
 bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
                     std::string* error);
 

@@ -1,18 +1,17 @@
 #include "image/pixel_rows.h"
 
-#include "image/vectorize.h"
+#include "platform/compiler.h"
 
-#if defined(__x86_64__) && defined(__GNUC__) && \
-    !defined(QUILLORN_NO_MULTIVERSION)
-#define QUILLORN_SSSE3_SPLIT 1
+#ifdef QUILLORN_X86_KERNELS
 #include <immintrin.h>
 #endif
 
 namespace {
 
-void splitBgrScalar(const uint8_t* __restrict bytes, uint8_t* __restrict red,
-                    uint8_t* __restrict green, uint8_t* __restrict blue,
-                    size_t count) {
+void splitBgrScalar(const uint8_t* QUILLORN_RESTRICT bytes,
+                    uint8_t* QUILLORN_RESTRICT red,
+                    uint8_t* QUILLORN_RESTRICT green,
+                    uint8_t* QUILLORN_RESTRICT blue, size_t count) {
   for (size_t column = 0; column < count; ++column) {
     blue[column] = bytes[3 * column];
     green[column] = bytes[3 * column + 1];
@@ -20,7 +19,7 @@ void splitBgrScalar(const uint8_t* __restrict bytes, uint8_t* __restrict red,
   }
 }
 
-#ifdef QUILLORN_SSSE3_SPLIT
+#ifdef QUILLORN_X86_KERNELS
 // Shuffle masks that gather channel bytes of 16 pixels (48 bytes, three
 // vectors) into one vector: kMasks[channel][vector][position] is the byte of
 // that vector that lands at position, or 0x80 (a zero) when it lies in
@@ -45,8 +44,8 @@ constexpr SplitMasks makeSplitMasks() {
 
 constexpr SplitMasks kSplitMasks = makeSplitMasks();
 
-__attribute__((target("ssse3"))) __m128i gatherChannel(__m128i a, __m128i b,
-                                                       __m128i c, int channel) {
+QUILLORN_TARGET("ssse3")
+__m128i gatherChannel(__m128i a, __m128i b, __m128i c, int channel) {
   auto mask = [channel](int vector) {
     return _mm_load_si128(
         reinterpret_cast<const __m128i*>(kSplitMasks.bytes[channel][vector]));
@@ -56,9 +55,11 @@ __attribute__((target("ssse3"))) __m128i gatherChannel(__m128i a, __m128i b,
       _mm_shuffle_epi8(c, mask(2)));
 }
 
-__attribute__((target("ssse3"))) void splitBgrSsse3(
-    const uint8_t* __restrict bytes, uint8_t* __restrict red,
-    uint8_t* __restrict green, uint8_t* __restrict blue, size_t count) {
+QUILLORN_TARGET("ssse3")
+void splitBgrSsse3(const uint8_t* QUILLORN_RESTRICT bytes,
+                   uint8_t* QUILLORN_RESTRICT red,
+                   uint8_t* QUILLORN_RESTRICT green,
+                   uint8_t* QUILLORN_RESTRICT blue, size_t count) {
   size_t column = 0;
   for (; column + 16 <= count; column += 16) {
     const uint8_t* from = bytes + 3 * column;
@@ -75,19 +76,14 @@ __attribute__((target("ssse3"))) void splitBgrSsse3(
   splitBgrScalar(bytes + 3 * column, red + column, green + column,
                  blue + column, count - column);
 }
-
-bool hasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
 #endif
 
 }  // namespace
 
 void splitBgrRow(const uint8_t* bytes, uint8_t* red, uint8_t* green,
                  uint8_t* blue, size_t count) {
-#ifdef QUILLORN_SSSE3_SPLIT
-  if (hasSsse3()) {
+#ifdef QUILLORN_X86_KERNELS
+  if (processorHasSsse3()) {
     splitBgrSsse3(bytes, red, green, blue, count);
     return;
   }
@@ -96,9 +92,10 @@ void splitBgrRow(const uint8_t* bytes, uint8_t* red, uint8_t* green,
 }
 
 QUILLORN_VECTORIZED
-void joinBgrRow(const uint8_t* __restrict red, const uint8_t* __restrict green,
-                const uint8_t* __restrict blue, uint8_t* __restrict bytes,
-                size_t count) {
+void joinBgrRow(const uint8_t* QUILLORN_RESTRICT red,
+                const uint8_t* QUILLORN_RESTRICT green,
+                const uint8_t* QUILLORN_RESTRICT blue,
+                uint8_t* QUILLORN_RESTRICT bytes, size_t count) {
   for (size_t column = 0; column < count; ++column) {
     bytes[3 * column] = blue[column];
     bytes[3 * column + 1] = green[column];

@@ -12,20 +12,20 @@
 // What the conversion did besides converting.
 struct ScaleOutcome {
   bool normalized = false;  // the heights were normalized to 0 ... 255
-  float reciprocal = 0.0f;  // with normalized: 1 / the factor used
+  float factor = 0.0f;      // the factor every height was multiplied by
+  float reciprocal = 0.0f;  // with normalized: 1 / factor, which undoes it
 };
 
 // Truncates x toward zero into 32 bits; beyond the range it saturates to the
 // range's ends, and NaN gives 0.
 int32_t truncateToInt32(double x);
 
-// Fills the target planes: each target height is the source height times
-// scale (the float widened, product in double, truncated toward zero); blue
-// stays as it is (the target planes share the source's). A scale of exactly
-// 0 normalizes instead: the heights are shifted so that the lowest is 0,
-// then scaled by normalizationFactor and capped at 255; *scale is replaced
-// by that factor.
-ScaleOutcome scaleHeights(float* scale, const PlaneSet& planes, int32_t width,
+// Fills the target planes from the source planes: each target height is the
+// source height times scale (the float widened, product in double, truncated
+// toward zero); blue stays as it is (the target planes share the source's).
+// A scale of exactly 0 normalizes instead: the heights are shifted so that
+// the lowest is 0, then scaled by normalizationFactor and capped at 255.
+ScaleOutcome scaleHeights(float scale, PlaneSet* planes, int32_t width,
                           int32_t height);
 
 // The factor and cap of a normalization of heights spanning range: 255 /
@@ -42,21 +42,19 @@ NormalizationFactor normalizationFactor(HeightRange range);
 // neighbours (9, 6 or 4 of them), those above and to its left already
 // smoothed in this pass, and is re-encoded at once. Reports the work done
 // over all passes to progress.
-void smoothHeights(int32_t passes, const BytePlane& outRed,
-                   const BytePlane& outGreen, int32_t width, int32_t height,
+void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
+                   int32_t width, int32_t height,
                    const Progress* progress = nullptr);
 
 // The same passes, each cell decoded, averaged and encoded straight on the
 // planes: the rule at its plainest, for images too wide for working rows.
-void smoothHeightsDirect(int32_t passes, const BytePlane& outRed,
-                         const BytePlane& outGreen, int32_t width,
-                         int32_t height);
+void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
+                         int32_t width, int32_t height);
 
 // Adds one shift to every target height so that the lowest equals minimum;
 // rewrites nothing when it already does. Results outside 0 ... 65279 are
 // stored by the encoding's rules.
-void applyMinimumElevation(int32_t minimum, const BytePlane& outRed,
-                           const BytePlane& outGreen, int32_t width,
-                           int32_t height);
+void applyMinimumElevation(int32_t minimum, BytePlane* outRed,
+                           BytePlane* outGreen, int32_t width, int32_t height);
 
 #endif  // QUILLORN_PROCESSING_HEIGHT_PROCESSING_H_

@@ -1,7 +1,7 @@
-#include "image/large_block.h"
-
 #include <cstdint>
 #include <cstdlib>
+
+#include "platform/memory.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>

@@ -1,7 +1,7 @@
 // Builds bitmap files in memory: the sample height maps, benchmark inputs,
 // fuzzing seeds and test inputs all come from here.
-#ifndef QUILLORN_IMAGE_BITMAP_BUILDER_H_
-#define QUILLORN_IMAGE_BITMAP_BUILDER_H_
+#ifndef QUILLORN_SUPPORT_BITMAP_BUILDER_H_
+#define QUILLORN_SUPPORT_BITMAP_BUILDER_H_
 
 #include <cstdint>
 #include <vector>
@@ -37,4 +37,4 @@ std::vector<uint8_t> pixelsFromHeights(const std::vector<HeightValue>& heights,
                                        int32_t width, int32_t height,
                                        int bitsPerPixel);
 
-#endif  // QUILLORN_IMAGE_BITMAP_BUILDER_H_
+#endif  // QUILLORN_SUPPORT_BITMAP_BUILDER_H_

@@ -1,7 +1,7 @@
 // Memory for whole planes: blocks the system may back with huge pages, which
 // makes first touching hundreds of megabytes far cheaper.
-#ifndef QUILLORN_IMAGE_LARGE_BLOCK_H_
-#define QUILLORN_IMAGE_LARGE_BLOCK_H_
+#ifndef QUILLORN_PLATFORM_MEMORY_H_
+#define QUILLORN_PLATFORM_MEMORY_H_
 
 #include <cstddef>
 
@@ -13,4 +13,4 @@ void* allocateLargeBlock(size_t bytes);
 // ignored.
 void releaseLargeBlock(void* block, size_t bytes);
 
-#endif  // QUILLORN_IMAGE_LARGE_BLOCK_H_
+#endif  // QUILLORN_PLATFORM_MEMORY_H_

@@ -1,7 +1,9 @@
-// Thin, checked wrappers over the C runtime's binary file streams, with 64-bit
-// offsets on every platform. Paths are UTF-8 everywhere, Windows included.
-#ifndef QUILLORN_IMAGE_FILE_STREAM_H_
-#define QUILLORN_IMAGE_FILE_STREAM_H_
+// Files through the C runtime's binary streams, with 64-bit offsets on every
+// system. Paths are UTF-8 everywhere, Windows included (where they are
+// widened for the system's calls). The POSIX and Windows halves live in
+// files_posix.cpp and files_windows.cpp; the build picks one.
+#ifndef QUILLORN_PLATFORM_FILES_H_
+#define QUILLORN_PLATFORM_FILES_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +11,7 @@
 #include <string>
 
 // Opens path for binary reading; nullptr when it cannot be opened or names a
-// directory (which some systems let fopen open).
+// directory (which some systems let fopen open), with errno set.
 FILE* openInputFile(const char* path);
 
 // Opens path for binary writing, creating it or truncating it; nullptr on
@@ -30,7 +32,7 @@ bool readExact(FILE* file, uint8_t* buffer, size_t size);
 bool writeExact(FILE* file, const uint8_t* buffer, size_t size);
 
 // True when the open stream is a regular file (not a device, pipe or
-// directory); only regular files are removed after a failed write.
+// directory).
 bool isRegularFile(FILE* file);
 
 // True when the open output may be deleted after a failed conversion: a
@@ -45,24 +47,8 @@ bool isSameFile(FILE* file, const char* path);
 // Deletes the file at path; false when it cannot.
 bool removeFile(const char* path);
 
-#ifdef _WIN32
-// UTF-8 for a UTF-16 string from Windows ("" when it cannot be converted).
-std::string utf8FromWide(const wchar_t* text);
-#endif
-
-// The system's text for the last failed runtime call, e.g. "No space left on
-// device"; empty when there is none.
+// The system's text for errno, e.g. "No space left on device"; empty when
+// errno is 0.
 std::string lastSystemError();
 
-// what, followed by ": " and lastSystemError() when there is one.
-std::string withSystemReason(const std::string& what);
-
-// The messages for failed reads of the input and writes of the output.
-inline std::string inputReadError() {
-  return withSystemReason("Cannot read the input file");
-}
-inline std::string outputWriteError() {
-  return withSystemReason("Cannot write the output file");
-}
-
-#endif  // QUILLORN_IMAGE_FILE_STREAM_H_
+#endif  // QUILLORN_PLATFORM_FILES_H_

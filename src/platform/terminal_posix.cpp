@@ -1,0 +1,12 @@
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "platform/terminal.h"
+
+bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+int standardErrorColumns() {
+  struct winsize size;
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}

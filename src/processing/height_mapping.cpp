@@ -1,0 +1,185 @@
+// Per-height transforms: scale conversion, normalization and the minimum
+// elevation. Each maps every height of the image by one rule that depends on
+// the height alone.
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "platform/compiler.h"
+#include "processing/height_processing.h"
+
+namespace {
+
+// Every height a plane pair can hold: 0 ... 65280.
+constexpr int32_t kHeightCount = 255 * kHeightBase + 255 + 1;
+
+// Every height a plane pair can hold, as a range.
+constexpr HeightRange kAllHeights{0, kHeightCount - 1};
+
+// What a conversion does to one height v: shifted = v + shift, then, when
+// scaled, truncateToInt32(shifted x factor) capped at ceiling (0: no cap).
+struct HeightTransform {
+  int64_t shift = 0;
+  bool scaled = false;
+  double factor = 1.0;
+  int32_t ceiling = 0;
+};
+
+int64_t transformed(const HeightTransform& transform, int32_t value) {
+  int64_t shifted = value + transform.shift;
+  if (!transform.scaled) return shifted;
+  int32_t scaled =
+      truncateToInt32(static_cast<double>(shifted) * transform.factor);
+  return transform.ceiling != 0 && scaled > transform.ceiling
+             ? transform.ceiling
+             : scaled;
+}
+
+// The stored bytes of a transformed height, red in the low byte.
+uint16_t packedBytes(int64_t value) {
+  uint8_t red;
+  uint8_t green;
+  encodeHeight(value, &red, &green);
+  return static_cast<uint16_t>(red | green << 8);
+}
+
+// Shift only, every result known to lie in 0 ... kLargestStoredHeight.
+QUILLORN_VECTORIZED
+void shiftRow(const uint8_t* inRed, const uint8_t* inGreen, uint8_t* outRed,
+              uint8_t* outGreen, int32_t width, int32_t shift) {
+  for (int32_t column = 0; column < width; ++column) {
+    uint32_t value = static_cast<uint32_t>(
+        decodeHeight(inRed[column], inGreen[column]) + shift);
+    encodeSmallHeight(value, &outRed[column], &outGreen[column]);
+  }
+}
+
+// Shift, scale and cap, every result known to lie in 0 ...
+// kLargestStoredHeight (so the cap is kLargestStoredHeight where there is
+// none).
+QUILLORN_VECTORIZED
+void scaleRow(const uint8_t* inRed, const uint8_t* inGreen, uint8_t* outRed,
+              uint8_t* outGreen, int32_t width, int32_t shift, double factor,
+              int32_t ceiling) {
+  for (int32_t column = 0; column < width; ++column) {
+    int32_t shifted = decodeHeight(inRed[column], inGreen[column]) + shift;
+    int32_t scaled = static_cast<int32_t>(shifted * factor);
+    uint32_t value = static_cast<uint32_t>(std::min(scaled, ceiling));
+    encodeSmallHeight(value, &outRed[column], &outGreen[column]);
+  }
+}
+
+// Any transform, through a table of the stored bytes of every height.
+void tableRow(const uint16_t* table, const uint8_t* inRed,
+              const uint8_t* inGreen, uint8_t* outRed, uint8_t* outGreen,
+              int32_t width) {
+  for (int32_t column = 0; column < width; ++column) {
+    uint16_t bytes = table[decodeHeight(inRed[column], inGreen[column])];
+    outRed[column] = static_cast<uint8_t>(bytes);
+    outGreen[column] = static_cast<uint8_t>(bytes >> 8);
+  }
+}
+
+// Applies transform to every pixel whose height lies in range; the target
+// may share the source's memory. Where every result is a plainly stored
+// height (0 ... 65279) the arithmetic is done in vector registers; elsewhere
+// through a table.
+void transformHeights(const HeightTransform& transform, HeightRange range,
+                      const BytePlane& inRed, const BytePlane& inGreen,
+                      BytePlane* outRed, BytePlane* outGreen, int32_t width,
+                      int32_t height) {
+  // Transforms are monotonic for factors >= 0: the ends of the range bound
+  // them.
+  bool arithmetic = (!transform.scaled || transform.factor >= 0.0) &&
+                    transformed(transform, range.min) >= 0 &&
+                    transformed(transform, range.max) <= kLargestStoredHeight;
+  if (arithmetic) {
+    int32_t shift = static_cast<int32_t>(transform.shift);
+    int32_t ceiling =
+        transform.ceiling != 0 ? transform.ceiling : kLargestStoredHeight;
+    for (int32_t row = 0; row < height; ++row) {
+      if (transform.scaled) {
+        scaleRow(inRed[row], inGreen[row], (*outRed)[row], (*outGreen)[row],
+                 width, shift, transform.factor, ceiling);
+      } else {
+        shiftRow(inRed[row], inGreen[row], (*outRed)[row], (*outGreen)[row],
+                 width, shift);
+      }
+    }
+    return;
+  }
+  std::unique_ptr<uint16_t[]> table(new (std::nothrow) uint16_t[kHeightCount]);
+  for (int32_t value = range.min; value <= range.max && table; ++value) {
+    table[static_cast<size_t>(value)] =
+        packedBytes(transformed(transform, value));
+  }
+  for (int32_t row = 0; row < height; ++row) {
+    if (table) {
+      tableRow(table.get(), inRed[row], inGreen[row], (*outRed)[row],
+               (*outGreen)[row], width);
+      continue;
+    }
+    // No memory for the table: the same transform, one pixel at a time.
+    for (int32_t column = 0; column < width; ++column) {
+      encodeHeight(transformed(transform, decodeHeight(inRed[row][column],
+                                                       inGreen[row][column])),
+                   &(*outRed)[row][column], &(*outGreen)[row][column]);
+    }
+  }
+}
+
+}  // namespace
+
+int32_t truncateToInt32(double x) {
+  if (x != x) return 0;
+  if (x >= 2147483648.0) return INT32_MAX;
+  if (x <= -2147483649.0) return INT32_MIN;
+  return static_cast<int32_t>(x);
+}
+
+ScaleOutcome scaleHeights(float scale, PlaneSet* planes, int32_t width,
+                          int32_t height) {
+  ScaleOutcome outcome;
+  outcome.factor = scale;
+  HeightTransform transform;
+  transform.scaled = true;
+  HeightRange range = kAllHeights;
+  if (scale == 0.0f) {
+    range = findHeightRange(planes->inRed, planes->inGreen, width, height);
+    NormalizationFactor normalization = normalizationFactor(range);
+    outcome.factor = normalization.scale;
+    transform.ceiling = normalization.ceiling;
+    // Normalization shifts the heights to start at 0 before they are
+    // scaled; both happen in one pass here. The shifted heights never wrap
+    // (a lowest height above 0 leaves the highest below 65280), so the
+    // result is the same as rewriting the source first.
+    transform.shift = -static_cast<int64_t>(range.min);
+    outcome.normalized = true;
+    outcome.reciprocal = 1 / outcome.factor;
+  }
+  transform.factor = static_cast<double>(outcome.factor);
+  transformHeights(transform, range, planes->inRed, planes->inGreen,
+                   &planes->outRed, &planes->outGreen, width, height);
+  return outcome;
+}
+
+NormalizationFactor normalizationFactor(HeightRange range) {
+  NormalizationFactor result;
+  result.ceiling = 255;
+  float span = static_cast<float>(range.max - range.min);
+  result.scale = span == 0.0f ? 1.0f : static_cast<float>(255.0 / span);
+  return result;
+}
+
+void applyMinimumElevation(int32_t minimum, BytePlane* outRed,
+                           BytePlane* outGreen, int32_t width, int32_t height) {
+  HeightRange range = findHeightRange(*outRed, *outGreen, width, height);
+  if (minimum == range.min) return;
+  // In 64 bits: a requested minimum near either end of the 32-bit range
+  // would overflow the shift or the shifted heights.
+  HeightTransform transform;
+  transform.shift = static_cast<int64_t>(minimum) - range.min;
+  transformHeights(transform, range, *outRed, *outGreen, outRed, outGreen,
+                   width, height);
+}

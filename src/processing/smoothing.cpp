@@ -1,0 +1,171 @@
+// The smoothing engine: passes of an in-place 3 x 3 mean, run on decoded rows
+// in bands whose left-to-right chains advance side by side, several passes
+// pipelined over a ring of rows; and the same rule written plainly.
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "platform/compiler.h"
+#include "processing/height_processing.h"
+#include "processing/smoothing_band.h"
+
+namespace {
+
+QUILLORN_VECTORIZED
+void decodeRow(const uint8_t* red, const uint8_t* green, uint32_t* heights,
+               int32_t width) {
+  for (int32_t column = 0; column < width; ++column) {
+    heights[column] =
+        static_cast<uint32_t>(decodeHeight(red[column], green[column]));
+  }
+}
+
+QUILLORN_VECTORIZED
+void encodeRow(const uint32_t* heights, uint8_t* red, uint8_t* green,
+               int32_t width) {
+  for (int32_t column = 0; column < width; ++column) {
+    encodeSmallHeight(heights[column], &red[column], &green[column]);
+  }
+}
+
+// Passes run together over the image at most this many at a time: each row
+// is decoded once, smoothed by every pass of the group, and encoded once.
+constexpr int32_t kMaxPassGroup = 8;
+
+// Decoded rows in flight take at most about this much memory; wider images
+// run fewer passes together.
+constexpr size_t kRingBudget = size_t{32} << 20;
+
+// Rows a group of passes needs in flight: pass p trails pass 0 by p bands,
+// plus a band for the rows above and below; never more than the image has.
+int32_t ringRowsFor(int32_t group, int32_t height) {
+  return std::min(kBandRows * (group + 1) + 2, height + 1);
+}
+
+bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
+                       int32_t passes) {
+  rows->width = width;
+  rows->height = height;
+  rows->stride = static_cast<size_t>(width) + 2;
+  // Refuse widths whose few working rows would not fit in memory sensibly.
+  if (rows->stride > (size_t{1} << 24)) return false;
+  size_t rowBytes = rows->stride * sizeof(uint32_t);
+  rows->group = std::min(passes, kMaxPassGroup);
+  while (rows->group > 1 &&
+         static_cast<size_t>(ringRowsFor(rows->group, height)) * rowBytes >
+             kRingBudget) {
+    rows->group /= 2;
+  }
+  rows->ringRows = ringRowsFor(rows->group, height);
+  size_t rowCount = 1 + static_cast<size_t>(rows->ringRows);
+  size_t total = rowCount * rows->stride + kBandRows * kBlock;
+  rows->storage.reset(new (std::nothrow) uint32_t[total]());
+  rows->ring.reset(new (std::nothrow)
+                       uint32_t*[static_cast<size_t>(rows->ringRows)]);
+  rows->multiplierStorage.reset(new (std::nothrow)
+                                    uint32_t[3 * static_cast<size_t>(width)]);
+  if (!rows->storage || !rows->ring || !rows->multiplierStorage) return false;
+  uint32_t* next = rows->storage.get();
+  rows->zeroRow = next + 1;
+  next += rows->stride;
+  for (int32_t index = 0; index < rows->ringRows; ++index) {
+    rows->ring[static_cast<size_t>(index)] = next + 1;
+    next += rows->stride;
+  }
+  rows->sums = next;
+  for (int32_t reach = 1; reach <= 3; ++reach) {
+    uint32_t* multipliers =
+        rows->multiplierStorage.get() +
+        static_cast<size_t>(reach - 1) * static_cast<size_t>(width);
+    for (int32_t column = 0; column < width; ++column) {
+      int32_t across = 1 + (column > 0) + (column < width - 1);
+      multipliers[column] = meanMultiplier(reach * across);
+    }
+    rows->multipliers[reach - 1] = multipliers;
+  }
+  return true;
+}
+
+// Runs passes (1 ... rows.group) over the image together. At time t pass
+// p smooths band t - p, after pass p - 1 has finished band t - p + 1: so
+// the rows it reads above are its own, its band and the row below are as
+// the previous pass left them, and the previous pass needs none of them
+// any more.
+// Reports bands smoothed, counted over every pass of the run: the group's
+// first band-pass is number doneBefore.
+void smoothPassGroup(const SmoothRows& rows, BytePlane* red, BytePlane* green,
+                     int32_t passes, const Progress* progress,
+                     int64_t doneBefore, int64_t total) {
+  const int32_t width = rows.width;
+  const int32_t height = rows.height;
+  const int32_t bands = (height + kBandRows - 1) / kBandRows;
+  int32_t decoded = 0;  // rows 0 ... decoded - 1 are in the ring
+  for (int32_t time = 0; time < bands + passes - 1; ++time) {
+    for (int32_t pass = 0; pass < passes; ++pass) {
+      int32_t bandIndex = time - pass;
+      if (bandIndex < 0 || bandIndex >= bands) continue;
+      int32_t first = bandIndex * kBandRows;
+      int32_t count = std::min(kBandRows, height - first);
+      int32_t below = first + count;
+      for (; decoded <= std::min(below, height - 1); ++decoded) {
+        decodeRow((*red)[decoded], (*green)[decoded], rows.row(decoded), width);
+      }
+      uint32_t* band[kBandRows];
+      for (int32_t lane = 0; lane < count; ++lane) {
+        band[lane] = rows.row(first + lane);
+      }
+      const uint32_t* up = first > 0 ? rows.row(first - 1) : rows.zeroRow;
+      const uint32_t* down = below < height ? rows.row(below) : rows.zeroRow;
+      smoothBand(rows, first, band, count, up, down);
+      if (pass == passes - 1) {
+        for (int32_t lane = 0; lane < count; ++lane) {
+          encodeRow(band[lane], (*red)[first + lane], (*green)[first + lane],
+                    width);
+        }
+      }
+      reportProgress(progress, ++doneBefore, total);
+    }
+  }
+}
+
+}  // namespace
+
+void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
+                         int32_t width, int32_t height) {
+  BytePlane& red = *outRed;
+  BytePlane& green = *outGreen;
+  for (int32_t pass = 0; pass < passes; ++pass) {
+    for (int32_t row = 0; row < height; ++row) {
+      for (int32_t column = 0; column < width; ++column) {
+        int32_t sum = 0;
+        int32_t count = 0;
+        for (int32_t r = row - 1; r <= row + 1; ++r) {
+          if (r < 0 || r >= height) continue;
+          for (int32_t c = column - 1; c <= column + 1; ++c) {
+            if (c < 0 || c >= width) continue;
+            sum += decodeHeight(red[r][c], green[r][c]);
+            ++count;
+          }
+        }
+        encodeHeight(sum / count, &red[row][column], &green[row][column]);
+      }
+    }
+  }
+}
+
+void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
+                   int32_t width, int32_t height, const Progress* progress) {
+  if (passes <= 0) return;
+  SmoothRows rows;
+  if (!prepareSmoothRows(&rows, width, height, passes)) {
+    // Without working rows the same passes run straight on the planes.
+    smoothHeightsDirect(passes, outRed, outGreen, width, height);
+    return;
+  }
+  const int64_t bands = (height + kBandRows - 1) / kBandRows;
+  for (int32_t done = 0; done < passes; done += rows.group) {
+    smoothPassGroup(rows, outRed, outGreen, std::min(rows.group, passes - done),
+                    progress, bands * done, bands * passes);
+  }
+}

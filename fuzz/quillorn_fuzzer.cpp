@@ -69,8 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     argv.push_back(argument.c_str());
 
   std::ostringstream console;
-  int status =
-      runCommandLine(static_cast<int>(argv.size()), argv.data(), console);
+  std::ostringstream diagnostics;
+  int status = runCommandLine(static_cast<int>(argv.size()), argv.data(),
+                              console, diagnostics);
   std::string last = lastLine(console.str());
   struct stat info;
   bool exists = stat(output.c_str(), &info) == 0;

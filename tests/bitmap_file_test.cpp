@@ -14,20 +14,21 @@
 namespace {
 
 // Writes bytes to a file of dir and opens it for reading.
-FILE* openBytes(const TempDir& dir, const std::vector<uint8_t>& bytes) {
+FileStream openBytes(const TempDir& dir, const std::vector<uint8_t>& bytes) {
   std::string path = dir.file("input.bmp");
-  if (!writeFileBytes(path, bytes)) return nullptr;
-  return std::fopen(path.c_str(), "rb");
+  FileStream file;
+  if (writeFileBytes(path, bytes)) openInputFile(path.c_str(), &file);
+  return file;
 }
 
 std::string inspectError(const std::vector<uint8_t>& bytes) {
   TempDir dir;
-  FILE* file = openBytes(dir, bytes);
-  if (file == nullptr) return "cannot open";
+  FileStream file = openBytes(dir, bytes);
+  if (file.stream == nullptr) return "cannot open";
   BitmapInfo info;
   std::string error;
-  bool ok = inspectBitmap(file, &info, &error);
-  std::fclose(file);
+  bool ok = inspectBitmap(&file, &info, &error);
+  closeInputFile(&file);
   return ok ? "" : error;
 }
 
@@ -125,12 +126,12 @@ TEST(InspectBitmapTest, DerivesLayoutFromTheHeader) {
     plan.tail.assign(c.tail, 0xEE);
     std::vector<uint8_t> bytes = buildBitmap(plan);
     TempDir dir;
-    FILE* file = openBytes(dir, bytes);
-    ASSERT_NE(file, nullptr);
+    FileStream file = openBytes(dir, bytes);
+    ASSERT_NE(file.stream, nullptr);
     BitmapInfo info;
     std::string error;
-    ASSERT_TRUE(inspectBitmap(file, &info, &error)) << error;
-    std::fclose(file);
+    ASSERT_TRUE(inspectBitmap(&file, &info, &error)) << error;
+    closeInputFile(&file);
     int32_t rows = c.height < 0 ? -c.height : c.height;
     EXPECT_EQ(info.rowCount, rows);
     EXPECT_EQ(info.topDown, c.height < 0);
@@ -153,21 +154,23 @@ struct Converted {
 Converted convertPlainly(const std::vector<uint8_t>& bytes) {
   Converted result;
   TempDir dir;
-  FILE* input = openBytes(dir, bytes);
+  FileStream input = openBytes(dir, bytes);
   std::string outputPath = dir.file("output.bmp");
-  FILE* output = std::fopen(outputPath.c_str(), "wb");
+  FileStream output;
+  output.stream = std::fopen(outputPath.c_str(), "wb");
   BitmapInfo info;
   PlaneSet planes;
   std::string error;
-  EXPECT_TRUE(inspectBitmap(input, &info, &error)) << error;
+  EXPECT_TRUE(inspectBitmap(&input, &info, &error)) << error;
   EXPECT_TRUE(allocatePlanes(&planes, info.width, info.rowCount, &error));
-  EXPECT_TRUE(readPixels(input, info, &planes, &error)) << error;
-  EXPECT_TRUE(writeHeader(input, output, info, &error)) << error;
-  EXPECT_TRUE(writePixels(output, info, planes, &error)) << error;
-  EXPECT_TRUE(copyTail(input, output, info, &error)) << error;
+  EXPECT_TRUE(readPixels(&input, info, &planes, &error)) << error;
+  EXPECT_TRUE(readTail(&input, &info, &error)) << error;
+  EXPECT_TRUE(writeHeader(&input, &output, info, &error)) << error;
+  EXPECT_TRUE(writePixels(&output, info, planes, &error)) << error;
+  EXPECT_TRUE(copyTail(&input, &output, info, &error)) << error;
   releasePlanes(&planes);
-  std::fclose(input);
-  std::fclose(output);
+  closeInputFile(&input);
+  std::fclose(output.stream);
   readFileBytes(outputPath, &result.output);
   std::string why;
   EXPECT_TRUE(decode24(result.output, &result.image, &why)) << why;

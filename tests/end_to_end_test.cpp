@@ -1,11 +1,17 @@
 // Runs the built quillorn as a separate process and checks its lines, its
 // exit status and the files it leaves.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/bitmap_builder.h"
@@ -62,6 +68,14 @@ TEST(EndToEndTest, UsageAndHelp) {
   EXPECT_EQ(runQuillorn({}).exitStatus, kFailed);
   EXPECT_EQ(runQuillorn({"only-one.bmp"}).exitStatus, kFailed);
   EXPECT_EQ(runQuillorn({"only-one.bmp"}).lines, withBanner({kUsage}));
+  // A switch where the output belongs: the output was forgotten, and no
+  // file named after the switch is written.
+  for (const char* forgotten : {"-sca", "-min", "-smo"}) {
+    ProcessResult result = runQuillorn({"map.bmp", forgotten, "2"});
+    EXPECT_EQ(result.exitStatus, kFailed) << forgotten;
+    EXPECT_EQ(result.lines, withBanner({kUsage})) << forgotten;
+    EXPECT_FALSE(fileExists(forgotten)) << forgotten;
+  }
   for (const char* help : {"-h", "--help"}) {
     ProcessResult result = runQuillorn({help});
     EXPECT_EQ(result.exitStatus, 0) << help;
@@ -127,6 +141,8 @@ TEST(EndToEndTest, WorkedExamples) {
   three.width = 3;
   three.height = 1;
   three.pixels = {9, 0, 0, 9, 90, 0, 9, 0, 0};  // heights 0, 90 x 255, 0
+  BitmapPlan one;
+  one.pixels = {9, 0, 255};  // 255 as red 255, re-encoded as green 1
   const Case cases[] = {
       {"scale 2",
        fourByOne24(),
@@ -165,6 +181,17 @@ TEST(EndToEndTest, WorkedExamples) {
        {"-sca"},
        {},
        {7, 0, 10, 7, 1, 0, 7, 2, 100, 7, 0, 254}},
+      // Every pass count ends: smoothing stops once a pass changes nothing.
+      {"the largest pass count",
+       buildBitmap(one),
+       {"-smo", "2147483647"},
+       {"Smooth x2147483647"},
+       {9, 1, 0}},
+      {"a pass count past 32 bits",
+       fourByOne24(),
+       {"-smo", "9999999999"},
+       {"Smooth x2147483647"},
+       {}},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -285,26 +312,35 @@ TEST(EndToEndTest, FileFailures) {
     const char* what;
     std::string input, output;
     std::string message;
+    std::string reason;  // standard error's line (POSIX runs), or ""
   };
   const Case cases[] = {
       {"missing input", dir.file("none.bmp"), dir.file("out.bmp"),
-       "ERROR: Input file not found"},
+       "ERROR: Input file not found",
+       "quillorn: " + dir.file("none.bmp") + ": No such file or directory"},
       {"input is a folder", dir.file("folder"), dir.file("out.bmp"),
-       "ERROR: Input file not found"},
+       "ERROR: Input file not found",
+       "quillorn: " + dir.file("folder") + ": Is a directory"},
+      {"input path too long", dir.file(std::string(300, 'n')),
+       dir.file("out.bmp"), "ERROR: Input file not found",
+       "quillorn: " + dir.file(std::string(300, 'n')) + ": File name too long"},
       {"output in a missing folder", dir.file("in.bmp"), dir.file("no/out.bmp"),
-       "ERROR: Output file cannot be created"},
+       "ERROR: Output file cannot be created",
+       "quillorn: " + dir.file("no/out.bmp") + ": No such file or directory"},
       {"output is a folder", dir.file("in.bmp"), dir.file("folder"),
-       "ERROR: Output file cannot be created"},
-      {"same path", dir.file("in.bmp"), dir.file("in.bmp"), sameFile},
+       "ERROR: Output file cannot be created",
+       "quillorn: " + dir.file("folder") + ": Is a directory"},
+      {"same path", dir.file("in.bmp"), dir.file("in.bmp"), sameFile, ""},
       {"another spelling", dir.file("in.bmp"), dir.path() + "/folder/../in.bmp",
-       sameFile},
-      {"hard link", dir.file("in.bmp"), dir.file("hard.bmp"), sameFile},
-      {"symbolic link", dir.file("in.bmp"), dir.file("soft.bmp"), sameFile},
-      {"same non-ASCII path", umlaut, umlaut, sameFile},
+       sameFile, ""},
+      {"hard link", dir.file("in.bmp"), dir.file("hard.bmp"), sameFile, ""},
+      {"symbolic link", dir.file("in.bmp"), dir.file("soft.bmp"), sameFile, ""},
+      {"same non-ASCII path", umlaut, umlaut, sameFile, ""},
       {"non-ASCII hard link", umlaut, dir.file("\xe5\x9c\xb0\xe5\xbd\xa2.bmp"),
-       sameFile},
+       sameFile, ""},
       {"full disk", dir.file("in.bmp"), "/dev/full",
-       "ERROR: Cannot write the output file: No space left on device"},
+       "ERROR: Cannot write the output file: No space left on device",
+       "quillorn: /dev/full: No space left on device"},
   };
   for (const Case& c : cases) {
     // Windows has no full-disk device for a launched build to write to.
@@ -313,6 +349,10 @@ TEST(EndToEndTest, FileFailures) {
     EXPECT_EQ(result.exitStatus, kFailed) << c.what;
     ASSERT_FALSE(result.lines.empty()) << c.what;
     EXPECT_EQ(result.lines.back(), c.message) << c.what;
+    if (!throughLauncher()) {
+      EXPECT_EQ(result.errors, c.reason.empty() ? "" : c.reason + "\n")
+          << c.what;
+    }
     for (const std::string& line : result.lines)
       EXPECT_NE(line, "Done!") << c.what;
     for (const std::string& kept : {dir.file("in.bmp"), umlaut}) {
@@ -339,57 +379,307 @@ TEST(EndToEndTest, PermissionFailures) {
   ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), fourByOne24()));
   ASSERT_TRUE(writeFileBytes(dir.file("secret.bmp"), fourByOne24()));
   ASSERT_EQ(chmod(dir.file("secret.bmp").c_str(), 0), 0);
-  ASSERT_EQ(mkdir(dir.file("locked").c_str(), 0555), 0);
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  // Files of the user who runs the tool (nobody, when the tests are root).
+  auto own = [](const std::string& path) {
+    if (geteuid() == 0) {
+      ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    }
+  };
+  ASSERT_EQ(mkdir(dir.file("open").c_str(), 0777), 0);
+  ASSERT_EQ(chmod(dir.file("open").c_str(), 0777), 0);
+  ASSERT_TRUE(writeFileBytes(dir.file("open/readonly.bmp"), old));
+  own(dir.file("open/readonly.bmp"));
+  ASSERT_EQ(chmod(dir.file("open/readonly.bmp").c_str(), 0444), 0);
+  ASSERT_EQ(mkdir(dir.file("locked").c_str(), 0755), 0);
+  ASSERT_TRUE(writeFileBytes(dir.file("locked/mine.bmp"), old));
+  own(dir.file("locked/mine.bmp"));
+  ASSERT_EQ(chmod(dir.file("locked").c_str(), 0555), 0);
   struct Case {
     const char* what;
-    std::string input, output, message;
+    std::string input, output;
+    Lines lines;
+    std::string errors;           // standard error, line ends included
+    std::vector<uint8_t> result;  // the output's bytes after the run
   };
   const Case cases[] = {
-      {"unreadable input", dir.file("secret.bmp"), dir.file("out.bmp"),
-       "ERROR: Input file not found"},
-      {"read-only folder", dir.file("in.bmp"), dir.file("locked/out.bmp"),
-       "ERROR: Output file cannot be created"},
+      {"unreadable input",
+       dir.file("secret.bmp"),
+       dir.file("out.bmp"),
+       withBanner({"ERROR: Input file not found"}),
+       "quillorn: " + dir.file("secret.bmp") + ": Permission denied\n",
+       {}},
+      {"read-only folder",
+       dir.file("in.bmp"),
+       dir.file("locked/out.bmp"),
+       withBanner({"ERROR: Output file cannot be created"}),
+       "quillorn: " + dir.file("locked/out.bmp") + ": Permission denied\n",
+       {}},
+      // Not replaced behind its back through the folder's permission.
+      {"read-only output", dir.file("in.bmp"), dir.file("open/readonly.bmp"),
+       withBanner({"ERROR: Output file cannot be created"}),
+       "quillorn: " + dir.file("open/readonly.bmp") + ": Permission denied\n",
+       old},
+      // Writable, in a folder that takes no temporary: rewritten in place.
+      {"no temporary beside it", dir.file("in.bmp"),
+       dir.file("locked/mine.bmp"), successLines({}),
+       "quillorn: warning: " + dir.file("locked/mine.bmp") +
+           ": no new file can be made in its folder (Permission denied), so "
+           "it is rewritten in place: a failure or an interruption can leave "
+           "it incomplete\n",
+       fourByOne24()},
   };
   ChildSetup asNobody;
   asNobody.unprivileged = true;
   asNobody.executable = dir.file("quillorn");
   for (const Case& c : cases) {
     ProcessResult result = runQuillornWith({c.input, c.output}, asNobody);
-    EXPECT_EQ(result.exitStatus, kFailed) << c.what;
-    EXPECT_EQ(result.lines, withBanner({c.message})) << c.what;
-    EXPECT_FALSE(fileExists(c.output)) << c.what;
+    EXPECT_EQ(result.exitStatus, c.result == fourByOne24() ? 0 : kFailed)
+        << c.what;
+    EXPECT_EQ(result.lines, c.lines) << c.what;
+    EXPECT_EQ(result.errors, c.errors) << c.what;
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(readFileBytes(c.output, &bytes), !c.result.empty()) << c.what;
+    EXPECT_EQ(bytes, c.result) << c.what;
   }
 }
 
-// Too little memory for the planes: one "ERROR: " line after the stage that
-// failed, exit -1, and the truncated output removed.
-TEST(EndToEndTest, OutOfMemoryLeavesNoOutput) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "AddressSanitizer needs more address space than any limit";
-#else
-  if (throughLauncher())
-    GTEST_SKIP() << "the limit is set on the tool's own process";
-  TempDir dir;
-  BitmapPlan plan;
-  plan.width = 4096;
-  plan.height = 4096;  // 48 MiB of planes
-  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(plan)));
-  ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), {'o', 'l', 'd'}));
-  ProcessResult result =
-      runQuillorn({dir.file("in.bmp"), dir.file("out.bmp")}, false, 40u << 20);
-  EXPECT_EQ(result.exitStatus, kFailed);
-  EXPECT_EQ(
-      result.lines,
-      withBanner(
-          {"Reading input header...", "Initializing temp arrays...",
-           "ERROR: Not enough memory for the height planes of 4096 x 4096 "
-           "pixels"}));
-  EXPECT_FALSE(fileExists(dir.file("out.bmp")));
-#endif
+// The names in a folder, sorted; hidden temporaries included.
+std::vector<std::string> folderNames(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(path, ignored))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
-// A bottom-up file and its top-down twin give the same picture under every
-// switch, and each keeps its own row order.
+mode_t modeOf(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// A 24-bit map of random pixels (smoothing stays busy for many passes on
+// it), followed by tail.
+std::vector<uint8_t> randomMap(int32_t width, int32_t height,
+                               std::vector<uint8_t> tail = {}) {
+  BitmapPlan plan;
+  plan.width = width;
+  plan.height = height;
+  plan.pixels.resize(3 * static_cast<size_t>(width) *
+                     static_cast<size_t>(height));
+  std::mt19937 random(3);
+  for (uint8_t& byte : plan.pixels) byte = static_cast<uint8_t>(random());
+  plan.tail = std::move(tail);
+  return buildBitmap(plan);
+}
+
+// 75 MB: reading and writing take long enough for a signal sent at a
+// stage's line to arrive within the stage.
+const std::vector<uint8_t>& largeMap() {
+  static const std::vector<uint8_t> bytes = randomMap(5000, 5000);
+  return bytes;
+}
+
+// Whatever ends a run early, an existing output keeps its bytes and its
+// mode, no temporary stays behind, and the run ends as documented: status
+// 255 with an ERROR line, or killed by the signal that interrupted it.
+TEST(EndToEndTest, FailuresAndInterruptionsKeepTheOldOutput) {
+  if (throughLauncher()) GTEST_SKIP() << "POSIX signals and limits";
+  TempDir dir;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), largeMap()));
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  struct Case {
+    const char* what;
+    std::vector<std::string> switches;
+    ChildSetup setup;
+    int signal;            // the terminating signal, or 0
+    const char* lastLine;  // with no signal: the ERROR line
+  };
+  ChildSetup memory;
+  memory.addressSpaceBytes = 40u << 20;
+  ChildSetup fullDisk;
+  fullDisk.fileSizeBytes = 1u << 20;
+  auto interrupt = [](const char* line, int signal) {
+    ChildSetup setup;
+    setup.afterLine = line;
+    setup.signal = signal;
+    return setup;
+  };
+  const Case cases[] = {
+      {"out of memory",
+       {},
+       memory,
+       0,
+       "ERROR: Not enough memory for the height planes of 5000 x 5000 pixels"},
+      {"file size limit",
+       {},
+       fullDisk,
+       0,
+       "ERROR: Cannot write the output file: File too large"},
+      {"SIGINT while reading",
+       {},
+       interrupt("Reading input height...", SIGINT),
+       SIGINT,
+       nullptr},
+      {"SIGTERM while smoothing",
+       {"-smo", "1000"},
+       interrupt("Smooth x1000", SIGTERM),
+       SIGTERM,
+       nullptr},
+      {"SIGHUP while writing",
+       {},
+       interrupt("Writing output height...", SIGHUP),
+       SIGHUP,
+       nullptr},
+      {"standard output closed",
+       {},
+       interrupt("Reading input height...", SIGPIPE),
+       SIGPIPE,
+       nullptr},
+  };
+  for (const Case& c : cases) {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer needs more address space than any limit.
+    if (c.setup.addressSpaceBytes != 0) continue;
+#endif
+    ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), old));
+    ASSERT_EQ(chmod(dir.file("out.bmp").c_str(), 0640), 0);
+    std::vector<std::string> arguments = {dir.file("in.bmp"),
+                                          dir.file("out.bmp")};
+    arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
+    ProcessResult result = runQuillornWith(arguments, c.setup);
+    EXPECT_EQ(result.signal, c.signal) << c.what;
+    if (c.signal == 0) {
+      EXPECT_EQ(result.exitStatus, kFailed) << c.what;
+      ASSERT_FALSE(result.lines.empty()) << c.what;
+      EXPECT_EQ(result.lines.back(), c.lastLine) << c.what;
+    }
+    EXPECT_EQ(folderNames(dir.path()), Lines({"in.bmp", "out.bmp"})) << c.what;
+    std::vector<uint8_t> kept;
+    ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &kept));
+    EXPECT_EQ(kept, old) << c.what;
+    EXPECT_EQ(modeOf(dir.file("out.bmp")), 0640u) << c.what;
+  }
+}
+
+// A finished output replaces the old one as a whole: its mode stays, a
+// symbolic link stays a link, a new file gets the mode new files get, and
+// two runs at once leave one complete output.
+TEST(EndToEndTest, ReplacementKeepsModesLinksAndWholeness) {
+  TempDir dir;
+  std::vector<uint8_t> input = fourByOne24();
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), input));
+  ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), {'o', 'l', 'd'}));
+  ASSERT_EQ(chmod(dir.file("out.bmp").c_str(), 0640), 0);
+  ASSERT_TRUE(writeFileBytes(dir.file("target.bmp"), {'o', 'l', 'd'}));
+  bool links = !throughLauncher();
+  if (links) {
+    ASSERT_EQ(symlink("target.bmp", dir.file("link.bmp").c_str()), 0);
+  }
+  for (const char* name : {"out.bmp", "new.bmp", "link.bmp"}) {
+    if (!links && std::string(name) == "link.bmp") continue;
+    ProcessResult result = runQuillorn({dir.file("in.bmp"), dir.file(name)});
+    EXPECT_EQ(result.exitStatus, 0) << name;
+  }
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &bytes));
+  EXPECT_EQ(bytes, input);
+  if (links) {
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(modeOf(dir.file("out.bmp")), 0640u);
+    EXPECT_EQ(modeOf(dir.file("new.bmp")), 0666u & ~mask);
+    struct stat info;
+    ASSERT_EQ(lstat(dir.file("link.bmp").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
+    ASSERT_TRUE(readFileBytes(dir.file("target.bmp"), &bytes));
+    EXPECT_EQ(bytes, input) << "its target is replaced";
+  }
+
+  // Two runs on one output: each finishes, and the output is one of the two
+  // complete results, never a mix.
+  const std::vector<uint8_t> big = randomMap(1500, 1000);
+  ASSERT_TRUE(writeFileBytes(dir.file("big.bmp"), big));
+  std::vector<uint8_t> doubled;
+  ASSERT_EQ(
+      runQuillorn({dir.file("big.bmp"), dir.file("check.bmp"), "-sca", "2"})
+          .exitStatus,
+      0);
+  ASSERT_TRUE(readFileBytes(dir.file("check.bmp"), &doubled));
+  ProcessResult first, second;
+  std::thread other([&] {
+    first = runQuillorn({dir.file("big.bmp"), dir.file("race.bmp")});
+  });
+  second =
+      runQuillorn({dir.file("big.bmp"), dir.file("race.bmp"), "-sca", "2"});
+  other.join();
+  EXPECT_EQ(first.exitStatus, 0);
+  EXPECT_EQ(second.exitStatus, 0);
+  ASSERT_TRUE(readFileBytes(dir.file("race.bmp"), &bytes));
+  EXPECT_TRUE(bytes == big || bytes == doubled) << "a mix of both runs";
+  Lines expected = {"big.bmp", "check.bmp", "in.bmp",    "new.bmp",
+                    "out.bmp", "race.bmp",  "target.bmp"};
+  if (links) expected.insert(expected.begin() + 3, "link.bmp");
+  EXPECT_EQ(folderNames(dir.path()), expected) << "no temporary is left";
+}
+
+// Where the progress lines go, the image cannot go: refused before any
+// image byte is written.
+TEST(EndToEndTest, StandardOutputIsNeverTheOutput) {
+  if (throughLauncher()) GTEST_SKIP() << "POSIX standard streams";
+  TempDir dir;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), fourByOne24()));
+  const Lines refused = withBanner(
+      {"ERROR: Output file is the standard output, where the progress lines "
+       "go; choose another output"});
+  ProcessResult piped = runQuillorn({dir.file("in.bmp"), "/dev/stdout"});
+  EXPECT_EQ(piped.exitStatus, kFailed);
+  EXPECT_EQ(piped.lines, refused);
+
+  ChildSetup toFile;
+  toFile.outputFile = dir.file("x.bmp");
+  ProcessResult redirected =
+      runQuillornWith({dir.file("in.bmp"), dir.file("x.bmp")}, toFile);
+  EXPECT_EQ(redirected.exitStatus, kFailed);
+  std::vector<uint8_t> text;
+  ASSERT_TRUE(readFileBytes(dir.file("x.bmp"), &text));
+  std::string expected;
+  for (const std::string& line : refused) expected += line + "\n";
+  EXPECT_EQ(std::string(text.begin(), text.end()), expected);
+
+  // A device may be both.
+  ChildSetup toNull;
+  toNull.outputFile = "/dev/null";
+  EXPECT_EQ(
+      runQuillornWith({dir.file("in.bmp"), "/dev/null"}, toNull).exitStatus, 0);
+}
+
+// An input rewritten during the run is noticed before its large tail is
+// copied: the output would describe other bytes than the input's.
+TEST(EndToEndTest, InputChangedDuringTheRunIsRefused) {
+  if (throughLauncher()) GTEST_SKIP() << "changes the file's time by POSIX";
+  TempDir dir;
+  ASSERT_TRUE(writeFileBytes(
+      dir.file("in.bmp"),
+      randomMap(2000, 2000, std::vector<uint8_t>((16u << 20) + 1, 0x5A))));
+  ChildSetup touch;
+  touch.afterLine = "Smooth x20";
+  std::string input = dir.file("in.bmp");
+  touch.action = [&input] {
+    struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    utimensat(AT_FDCWD, input.c_str(), times, 0);
+  };
+  ProcessResult result =
+      runQuillornWith({input, dir.file("out.bmp"), "-smo", "20"}, touch);
+  EXPECT_EQ(result.exitStatus, kFailed);
+  ASSERT_FALSE(result.lines.empty());
+  EXPECT_EQ(result.lines.back(), "ERROR: Input file changed during the run");
+  EXPECT_EQ(result.errors, "quillorn: " + input +
+                               ": the file was rewritten after it was read\n");
+  EXPECT_EQ(folderNames(dir.path()), Lines({"in.bmp"}));
+}
+
 TEST(EndToEndTest, TopDownTwinGivesTheSamePicture) {
   const int32_t width = 5, rows = 4;
   std::vector<HeightValue> heights = makeTerrain(width, rows, 65279, 3);

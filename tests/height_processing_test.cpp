@@ -329,6 +329,8 @@ TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
     // Tall and wide shapes also run more passes than smoothing groups.
     if (shape.width > 67 || shape.height > 9)
       passes = static_cast<int32_t>(9 + random() % 3);
+    // Small images settle: both stop early, one at a pass, one at a group.
+    if (shape.width * shape.height <= 40 && random() % 8 == 0) passes = 5000;
     RandomImage fast(shape.width, shape.height, random);
     RandomImage plain(shape.width, shape.height, random);
     plain.copyFrom(fast);

@@ -190,7 +190,7 @@ ProcessResult runQuillornWith(const std::vector<std::string>& arguments,
   close(outputEnds[1]);
   close(errorEnds[1]);
   std::string output;
-  bool signalled = setup.signal == 0;
+  bool acted = setup.afterLine.empty();
   // Both streams are drained together, so that neither can fill and stall.
   bool outputOpen = true, errorOpen = true, outputClosed = false;
   while (outputOpen || errorOpen) {
@@ -203,15 +203,15 @@ ProcessResult runQuillornWith(const std::vector<std::string>& arguments,
     if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
       errorOpen = drain(errorEnds[0], &result.errors);
     }
-    if (!signalled && child > 0 &&
-        output.find(setup.signalAfter + "\n") != std::string::npos) {
-      signalled = true;
+    if (!acted && child > 0 &&
+        output.find(setup.afterLine + "\n") != std::string::npos) {
+      acted = true;
+      if (setup.action) setup.action();
       if (setup.signal == SIGPIPE) {
-        // The reader goes away, as `| head -n 3` would.
         close(outputEnds[0]);
         outputOpen = false;
         outputClosed = true;
-      } else {
+      } else if (setup.signal != 0) {
         kill(child, setup.signal);
       }
     }
@@ -240,10 +240,12 @@ ProcessResult runInProcess(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments)
     argv.push_back(argument.c_str());
   std::ostringstream console;
+  std::ostringstream diagnostics;
   ProcessResult result;
-  result.exitStatus =
-      runCommandLine(static_cast<int>(argv.size()), argv.data(), console);
+  result.exitStatus = runCommandLine(static_cast<int>(argv.size()), argv.data(),
+                                     console, diagnostics);
   result.lines = splitLines(console.str());
+  result.errors = diagnostics.str();
   return result;
 }
 

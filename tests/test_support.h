@@ -4,6 +4,7 @@
 #define QUILLORN_TESTS_TEST_SUPPORT_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,10 +58,12 @@ struct ChildSetup {
   int terminalColumns = 0;         // the terminal's width; 0: the default
   std::string executable;          // instead of the usual executable
   std::string outputFile;          // standard output to this file, not a pipe
-  // Once a line equal to signalAfter has appeared on standard output, the
-  // tool gets signal; SIGPIPE closes the reading end of its output instead.
+  // Once a line equal to afterLine has appeared on standard output, action
+  // runs (when set) and the tool gets signal (when not 0); SIGPIPE closes
+  // the reading end of its output instead, as `| head -n 3` would.
+  std::string afterLine;
+  std::function<void()> action;
   int signal = 0;
-  std::string signalAfter;
 };
 
 // Runs the built quillorn with arguments (argv[0] is added) as setup says,

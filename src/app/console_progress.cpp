@@ -11,7 +11,9 @@ constexpr int kLineWidth = 64;
 void drawBar(void* context, int64_t done, int64_t total) {
   ConsoleProgress* bar = static_cast<ConsoleProgress*>(context);
   if (bar->stream == nullptr || total <= 0) return;
-  int percent = static_cast<int>(done * 100 / total);
+  // In double: done * 100 overflows for the counts of a huge "-smo".
+  int percent = static_cast<int>(static_cast<double>(done) * 100.0 /
+                                 static_cast<double>(total));
   // Redrawing only on a new percentage keeps the terminal traffic tiny.
   if (percent == bar->shownPercent) return;
   bar->shownPercent = percent;

@@ -11,6 +11,7 @@
 #include "image/bitmap_file.h"
 #include "image/height_planes.h"
 #include "platform/files.h"
+#include "platform/interrupts.h"
 #include "platform/terminal.h"
 #include "processing/height_processing.h"
 
@@ -43,14 +44,41 @@ bool isHelpSwitch(const char* argument) {
          std::strcmp(argument, "--help") == 0;
 }
 
+// The switches the run takes; an output path that is one of them was surely
+// forgotten.
+const char* const kSwitches[] = {"-sca", "-min", "-smo"};
+
+bool isSwitch(const char* argument) {
+  for (const char* name : kSwitches) {
+    if (std::strcmp(argument, name) == 0) return true;
+  }
+  return false;
+}
+
+// One line on standard error with the file and why the system (or the
+// tool) failed on it, when there is a reason to give.
+void reportFailure(const FileStream& file, std::ostream& diagnostics) {
+  if (file.failure.empty()) return;
+  diagnostics << "quillorn: " << file.path << ": " << file.failure << std::endl;
+}
+
+// The ERROR line and the reasons on standard error, for a failed run.
+void reportRunFailure(const std::string& message, const FileStream& input,
+                      const FileStream& output, std::ostream& console,
+                      std::ostream& diagnostics) {
+  console << "ERROR: " << message << std::endl;
+  reportFailure(input, diagnostics);
+  reportFailure(output, diagnostics);
+}
+
 // Everything between opening the files and releasing the planes: read,
 // convert, smooth, shift, write. Prints each progress line before its stage;
 // the planes it allocates stay in planes for the caller to release.
-bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
+bool runStages(FileStream* input, FileStream* output, BitmapInfo* info,
                const RunOptions& options, PlaneSet* planes,
                std::ostream& console, std::string* error) {
-  int32_t width = info.width;
-  int32_t height = info.rowCount;
+  int32_t width = info->width;
+  int32_t height = info->rowCount;
   // Bars only where someone watches a terminal; never on standard output.
   FILE* barStream = standardErrorIsTerminal() ? stderr : nullptr;
   ConsoleProgress bar;
@@ -62,7 +90,8 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
 
   console << "Reading input height..." << std::endl;
   startProgress(&bar, "Reading", barStream);
-  bool read = readPixels(input, info, planes, error, &bar.progress);
+  bool read = readPixels(input, *info, planes, error, &bar.progress) &&
+              readTail(input, info, error);
   finishProgress(&bar);
   if (!read) return false;
 
@@ -93,16 +122,16 @@ bool runStages(FILE* input, FILE* output, const BitmapInfo& info,
   }
 
   console << "Writing output header..." << std::endl;
-  if (!writeHeader(input, output, info, error)) return false;
+  if (!writeHeader(input, output, *info, error)) return false;
 
   console << "Writing output height..." << std::endl;
   startProgress(&bar, "Writing", barStream);
-  bool wrote = writePixels(output, info, *planes, error, &bar.progress);
+  bool wrote = writePixels(output, *info, *planes, error, &bar.progress);
   finishProgress(&bar);
   if (!wrote) return false;
 
   console << "Finishing output..." << std::endl;
-  return copyTail(input, output, info, error);
+  return copyTail(input, output, *info, error);
 }
 
 }  // namespace
@@ -148,59 +177,83 @@ RunOptions findRunOptions(int argc, const char* const* argv) {
 }
 
 bool ElevationRecoder::run(int argc, const char* const* argv,
-                           std::ostream& console) {
+                           std::ostream& console, std::ostream& diagnostics) {
+  installInterruptHandlers();
   const char* inputPath = argv[1];
   const char* outputPath = argv[2];
   std::string error;
 
-  FILE* input = openInputFile(inputPath);
-  if (input == nullptr) {
+  FileStream input;
+  if (!openInputFile(inputPath, &input)) {
     console << "ERROR: Input file not found" << std::endl;
+    reportFailure(input, diagnostics);
     return false;
   }
   BitmapInfo info;
-  if (!inspectBitmap(input, &info, &error)) {
-    console << "ERROR: " << error << std::endl;
-    std::fclose(input);
+  if (!inspectBitmap(&input, &info, &error)) {
+    reportRunFailure(error, input, FileStream(), console, diagnostics);
+    closeInputFile(&input);
     return false;
   }
   if (isSameFile(input, outputPath)) {
     console << "ERROR: Output file is the input file; choose another output"
             << std::endl;
-    std::fclose(input);
+    closeInputFile(&input);
     return false;
   }
-  FILE* output = openOutputFile(outputPath);
-  if (output == nullptr) {
-    console << "ERROR: Output file cannot be created" << std::endl;
-    std::fclose(input);
+  OutputFile output;
+  OutputOpening opening = openOutputFile(outputPath, &output);
+  if (opening != OutputOpening::kOpened) {
+    if (opening == OutputOpening::kIsStandardOutput) {
+      console << "ERROR: Output file is the standard output, where the "
+                 "progress lines go; choose another output"
+              << std::endl;
+    } else {
+      console << "ERROR: Output file cannot be created" << std::endl;
+      reportFailure(output.file, diagnostics);
+    }
+    closeInputFile(&input);
     return false;
   }
-  // Devices such as /dev/null are written to but never removed.
-  bool removable = isRemovableOutput(output, outputPath);
+  if (output.mode == OutputMode::kInPlace) {
+    diagnostics << "quillorn: warning: " << outputPath
+                << ": no new file can be made in its folder ("
+                << output.fallbackReason
+                << "), so it is rewritten in place: a failure or an "
+                   "interruption can leave it incomplete"
+                << std::endl;
+  }
 
-  RunOptions options = findRunOptions(argc, argv);
   // The run owns the planes and releases them once, whatever happened.
+  RunOptions options = findRunOptions(argc, argv);
   PlaneSet planes;
   bool written =
-      runStages(input, output, info, options, &planes, console, &error);
+      runStages(&input, &output.file, &info, options, &planes, console, &error);
   if (written) console << "Deleting temp arrays..." << std::endl;
   releasePlanes(&planes);
-  std::fclose(input);
-  // Closing flushes the last buffered bytes: a full disk may show only here.
-  errno = 0;
-  bool closed = std::fclose(output) == 0;
-  if (written && !closed) error = outputWriteError();
-  if (!written || !closed) {
-    console << "ERROR: " << error << std::endl;
-    if (removable) removeFile(outputPath);
+  closeInputFile(&input);
+  if (!written) {
+    discardOutputFile(&output);
+    reportRunFailure(error, input, output.file, console, diagnostics);
     return false;
   }
-  console << "Done!" << std::endl;
-  return true;
+  switch (commitOutputFile(&output)) {
+    case OutputCommit::kCommitted:
+      console << "Done!" << std::endl;
+      return true;
+    case OutputCommit::kWriteFailed:
+      error = outputWriteError(output.file);
+      break;
+    case OutputCommit::kReplaceFailed:
+      error = "Output file cannot be replaced";
+      break;
+  }
+  reportRunFailure(error, input, output.file, console, diagnostics);
+  return false;
 }
 
-int runCommandLine(int argc, const char* const* argv, std::ostream& console) {
+int runCommandLine(int argc, const char* const* argv, std::ostream& console,
+                   std::ostream& diagnostics) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     console << "Quillorn v" << kVersion << std::endl;
     return kExitSuccess;
@@ -211,10 +264,13 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& console) {
     for (const char* line : kHelpLines) console << line << std::endl;
     return kExitSuccess;
   }
-  if (argc < 3) {
+  // A switch where the output belongs means the output was forgotten: no
+  // file of that name is written.
+  if (argc < 3 || isSwitch(argv[2])) {
     console << kUsageError << std::endl;
     return kExitFailure;
   }
   ElevationRecoder recoder;
-  return recoder.run(argc, argv, console) ? kExitSuccess : kExitFailure;
+  return recoder.run(argc, argv, console, diagnostics) ? kExitSuccess
+                                                       : kExitFailure;
 }

@@ -44,18 +44,22 @@ int32_t parseInteger(const char* text);
 RunOptions findRunOptions(int argc, const char* const* argv);
 
 // Performs one conversion, printing its progress lines and any "ERROR: " line
-// to console.
+// to console, and the system's reasons and warnings to diagnostics.
 class ElevationRecoder {
  public:
   // argv[1] is the input, argv[2] the output, argv[3...] the switches; needs
-  // argc >= 3. Returns false after a failure, having printed its "ERROR: "
-  // line, left an existing input untouched and removed a partial output.
-  bool run(int argc, const char* const* argv, std::ostream& console);
+  // argc >= 3. The output is replaced only by a complete file: returns false
+  // after a failure, having printed its "ERROR: " line and left the input
+  // and any existing output as they were.
+  bool run(int argc, const char* const* argv, std::ostream& console,
+           std::ostream& diagnostics);
 };
 
 // The whole program: "--version" alone prints the version line; otherwise
-// banner, hint, then usage, help ("-h" or "--help" alone) or one run.
-// Returns the process's exit status.
-int runCommandLine(int argc, const char* const* argv, std::ostream& console);
+// banner, hint, then usage (fewer than two paths, or a switch where the
+// output belongs), help ("-h" or "--help" alone) or one run. Returns the
+// process's exit status.
+int runCommandLine(int argc, const char* const* argv, std::ostream& console,
+                   std::ostream& diagnostics);
 
 #endif  // QUILLORN_APP_ELEVATION_RECODER_H_

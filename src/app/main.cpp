@@ -21,10 +21,10 @@ int wmain(int argc, wchar_t** argv) {
   for (const std::string& argument : arguments) {
     pointers.push_back(argument.c_str());
   }
-  return runCommandLine(argc, pointers.data(), std::cout);
+  return runCommandLine(argc, pointers.data(), std::cout, std::cerr);
 }
 #else
 int main(int argc, char** argv) {
-  return runCommandLine(argc, argv, std::cout);
+  return runCommandLine(argc, argv, std::cout, std::cerr);
 }
 #endif

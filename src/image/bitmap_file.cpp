@@ -1,68 +1,90 @@
 #include "image/bitmap_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <new>
 
+#include "image/byte_buffer.h"
 #include "image/little_endian.h"
-#include "image/pixel_rows.h"
 
 namespace {
 
-// Header and tail are copied through a buffer of at most this many bytes.
+// Header and tail not kept are copied through a buffer of this many bytes.
 constexpr int64_t kCopyChunk = 1 << 16;
-
-// Pixel rows go through buffers of about this many bytes: few enough system
-// calls, small enough to stay in the processor's cache.
-constexpr int64_t kRowChunk = 1 << 18;
-
-// Whole rows per pixel buffer: at least one, at most rowCount.
-int32_t rowsPerChunk(int64_t stride, int32_t rowCount) {
-  int64_t rows = kRowChunk / stride;
-  if (rows < 1) rows = 1;
-  return static_cast<int32_t>(std::min<int64_t>(rows, rowCount));
-}
 
 int64_t paddedStride(int64_t rowBytes) { return (rowBytes + 3) / 4 * 4; }
 
-std::unique_ptr<uint8_t[]> allocateBuffer(int64_t size) {
-  if (size < 0 || static_cast<uint64_t>(size) > PTRDIFF_MAX) return nullptr;
-  return std::unique_ptr<uint8_t[]>(new (std::nothrow)
-                                        uint8_t[static_cast<size_t>(size)]);
+// "1 byte", "54 bytes".
+std::string byteCount(int64_t count) {
+  return std::to_string(count) + (count == 1 ? " byte" : " bytes");
 }
 
-// Copies length input bytes from offset to the output's current position;
-// patch, when given, may change each chunk (with its offset) before it is
-// written.
-template <typename Patch>
-bool copyRange(FILE* input, FILE* output, int64_t offset, int64_t length,
-               std::string* error, Patch patch) {
+std::string withReason(const char* what, const FileStream& file) {
+  if (!file.systemFailure || file.failure.empty()) return what;
+  return std::string(what) + ": " + file.failure;
+}
+
+// The input as inspected is still the input: the same size and time.
+bool unchangedSinceInspected(const FileStream& input, const BitmapInfo& info,
+                             FileStream* report) {
+  FileStamp now = stampOf(input);
+  if (now.size == info.stamp.size && now.modified == info.stamp.modified &&
+      now.size >= 0) {
+    return true;
+  }
+  report->failure = "the file was rewritten after it was read";
+  report->systemFailure = false;
+  return false;
+}
+
+// Fixes the fields that differ between the input's header and the output's
+// in a stretch of the header that starts at offset start.
+void patchHeader(const BitmapInfo& info, uint8_t* bytes, int64_t start,
+                 int64_t size) {
+  auto patch32 = [&](int64_t field, uint32_t value) {
+    if (field >= start && field + 4 <= start + size) {
+      storeLe32(bytes + (field - start), value);
+    }
+  };
+  patch32(kFileSizeOffset, static_cast<uint32_t>(info.outputFileSize));
+  if (info.imageSizeGiven) {
+    patch32(kImageSizeOffset,
+            static_cast<uint32_t>(info.outputRowStride * info.rowCount));
+  }
+  if (start <= kBitsPerPixelOffset && kBitsPerPixelOffset + 2 <= start + size) {
+    storeLe16(bytes + (kBitsPerPixelOffset - start), 24);
+  }
+}
+
+// Copies length input bytes from offset to the output's current position,
+// patching header bytes with patch when it is set.
+bool copyRange(FileStream* input, FileStream* output, const BitmapInfo& info,
+               int64_t offset, int64_t length, bool patch, std::string* error) {
   if (length <= 0) return true;
-  int64_t chunk = length < kCopyChunk ? length : kCopyChunk;
-  std::unique_ptr<uint8_t[]> buffer = allocateBuffer(chunk);
+  if (!unchangedSinceInspected(*input, info, input)) {
+    *error = kInputChanged;
+    return false;
+  }
+  int64_t chunk = std::min(length, kCopyChunk);
+  std::unique_ptr<uint8_t[]> buffer = allocateBytes(chunk);
   if (!buffer) {
     *error = "Not enough memory for a copy buffer";
     return false;
   }
-  errno = 0;
   if (!seekTo(input, offset)) {
-    *error = inputReadError();
+    *error = inputReadError(*input);
     return false;
   }
   for (int64_t done = 0; done < length;) {
-    int64_t step = length - done < chunk ? length - done : chunk;
-    errno = 0;
+    int64_t step = std::min(length - done, chunk);
     if (!readExact(input, buffer.get(), static_cast<size_t>(step))) {
-      *error = inputReadError();
+      *error = inputReadError(*input);
       return false;
     }
-    patch(buffer.get(), done, step);
-    errno = 0;
+    if (patch) patchHeader(info, buffer.get(), done, step);
     if (!writeExact(output, buffer.get(), static_cast<size_t>(step))) {
-      *error = outputWriteError();
+      *error = outputWriteError(*output);
       return false;
     }
     done += step;
@@ -70,33 +92,32 @@ bool copyRange(FILE* input, FILE* output, int64_t offset, int64_t length,
   return true;
 }
 
-// Stores a field if it lies inside the chunk [chunkStart, chunkStart+size).
-void patchLe32(uint8_t* chunk, int64_t chunkStart, int64_t size,
-               int64_t fieldOffset, uint32_t value) {
-  if (fieldOffset >= chunkStart && fieldOffset + 4 <= chunkStart + size) {
-    storeLe32(chunk + (fieldOffset - chunkStart), value);
-  }
-}
-
 }  // namespace
 
-bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error) {
+std::string inputReadError(const FileStream& input) {
+  return withReason("Cannot read the input file", input);
+}
+
+std::string outputWriteError(const FileStream& output) {
+  return withReason("Cannot write the output file", output);
+}
+
+bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
   *info = BitmapInfo();
-  errno = 0;
+  info->stamp = stampOf(*input);
   int64_t fileSize = streamLength(input);
   if (fileSize < 0) {
-    *error = inputReadError();
+    *error = inputReadError(*input);
     return false;
   }
   if (fileSize < kMinimumHeaderSize) {
-    *error = "Input file is not a bitmap: " + std::to_string(fileSize) +
-             " bytes is too short for a bitmap header";
+    *error = "Input file is not a bitmap: " + byteCount(fileSize) +
+             " is too short for a bitmap header";
     return false;
   }
   uint8_t header[kMinimumHeaderSize];
-  errno = 0;
   if (!seekTo(input, 0) || !readExact(input, header, sizeof header)) {
-    *error = inputReadError();
+    *error = inputReadError(*input);
     return false;
   }
   if (header[0] != 'B' || header[1] != 'M') {
@@ -178,103 +199,57 @@ bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error) {
   info->outputRowStride = outputRowStride;
   info->tailOffset = tailOffset;
   info->outputFileSize = outputFileSize;
-  return true;
-}
-
-bool readPixels(FILE* input, const BitmapInfo& info, PlaneSet* planes,
-                std::string* error, const Progress* progress) {
-  int32_t chunkRows = rowsPerChunk(info.inputRowStride, info.rowCount);
-  int64_t chunkBytes = info.inputRowStride * chunkRows;
-  std::unique_ptr<uint8_t[]> chunk = allocateBuffer(chunkBytes);
-  if (!chunk) {
-    *error = "Not enough memory for a row of " +
-             std::to_string(info.inputRowStride) + " bytes";
-    return false;
-  }
-  errno = 0;
-  if (!seekTo(input, info.pixelDataOffset)) {
-    *error = inputReadError();
-    return false;
-  }
-  size_t width = static_cast<size_t>(info.width);
-  for (int32_t first = 0; first < info.rowCount; first += chunkRows) {
-    int32_t count = std::min(chunkRows, info.rowCount - first);
-    errno = 0;
-    if (!readExact(input, chunk.get(),
-                   static_cast<size_t>(info.inputRowStride * count))) {
-      *error = inputReadError();
+  // The header is read once, here; the pixels follow it.
+  info->headerKept = pixelDataOffset <= kKeptBytes;
+  if (info->headerKept) {
+    info->header.resize(pixelDataOffset);
+    if (!seekTo(input, 0) ||
+        !readExact(input, info->header.data(), info->header.size())) {
+      *error = inputReadError(*input);
       return false;
     }
-    for (int32_t index = 0; index < count; ++index) {
-      int32_t planeRow = planeRowOf(info, first + index);
-      const uint8_t* bytes = chunk.get() + info.inputRowStride * index;
-      if (info.bitsPerPixel == 8) {
-        std::memcpy(planes->inRed[planeRow], bytes, width);
-        std::memset(planes->inGreen[planeRow], 0, width);
-        std::memset(planes->inBlue[planeRow], 0, width);
-      } else {
-        splitBgrRow(bytes, planes->inRed[planeRow], planes->inGreen[planeRow],
-                    planes->inBlue[planeRow], width);
-      }
-    }
-    reportProgress(progress, first + count, info.rowCount);
   }
   return true;
 }
 
-bool writeHeader(FILE* input, FILE* output, const BitmapInfo& info,
+bool readTail(FileStream* input, BitmapInfo* info, std::string* error) {
+  int64_t length = info->fileSize - info->tailOffset;
+  info->tailKept = length <= kKeptBytes;
+  if (!info->tailKept || length == 0) return true;
+  info->tail.resize(static_cast<size_t>(length));
+  // The rows were just read: the input is positioned at the tail.
+  if (!seekTo(input, info->tailOffset) ||
+      !readExact(input, info->tail.data(), info->tail.size())) {
+    *error = inputReadError(*input);
+    return false;
+  }
+  return true;
+}
+
+bool writeHeader(FileStream* input, FileStream* output, const BitmapInfo& info,
                  std::string* error) {
-  uint32_t imageSize =
-      static_cast<uint32_t>(info.outputRowStride * info.rowCount);
-  auto patch = [&](uint8_t* chunk, int64_t start, int64_t size) {
-    patchLe32(chunk, start, size, kFileSizeOffset,
-              static_cast<uint32_t>(info.outputFileSize));
-    if (start <= kBitsPerPixelOffset &&
-        kBitsPerPixelOffset + 2 <= start + size) {
-      storeLe16(chunk + (kBitsPerPixelOffset - start), 24);
-    }
-    if (info.imageSizeGiven) {
-      patchLe32(chunk, start, size, kImageSizeOffset, imageSize);
-    }
-  };
-  return copyRange(input, output, 0, info.pixelDataOffset, error, patch);
-}
-
-bool writePixels(FILE* output, const BitmapInfo& info, const PlaneSet& planes,
-                 std::string* error, const Progress* progress) {
-  int32_t chunkRows = rowsPerChunk(info.outputRowStride, info.rowCount);
-  int64_t chunkBytes = info.outputRowStride * chunkRows;
-  std::unique_ptr<uint8_t[]> chunk = allocateBuffer(chunkBytes);
-  if (!chunk) {
-    *error = "Not enough memory for a row of " +
-             std::to_string(info.outputRowStride) + " bytes";
-    return false;
+  if (!info.headerKept) {
+    return copyRange(input, output, info, 0, info.pixelDataOffset, true, error);
   }
-  // The padding stays zero: only the pixel bytes are rewritten per row.
-  std::memset(chunk.get(), 0, static_cast<size_t>(chunkBytes));
-  size_t width = static_cast<size_t>(info.width);
-  for (int32_t first = 0; first < info.rowCount; first += chunkRows) {
-    int32_t count = std::min(chunkRows, info.rowCount - first);
-    for (int32_t index = 0; index < count; ++index) {
-      int32_t planeRow = planeRowOf(info, first + index);
-      joinBgrRow(planes.outRed[planeRow], planes.outGreen[planeRow],
-                 planes.outBlue[planeRow],
-                 chunk.get() + info.outputRowStride * index, width);
-    }
-    errno = 0;
-    if (!writeExact(output, chunk.get(),
-                    static_cast<size_t>(info.outputRowStride * count))) {
-      *error = outputWriteError();
-      return false;
-    }
-    reportProgress(progress, first + count, info.rowCount);
+  std::vector<uint8_t> header = info.header;
+  patchHeader(info, header.data(), 0, static_cast<int64_t>(header.size()));
+  if (!writeExact(output, header.data(), header.size())) {
+    *error = outputWriteError(*output);
+    return false;
   }
   return true;
 }
 
-bool copyTail(FILE* input, FILE* output, const BitmapInfo& info,
+bool copyTail(FileStream* input, FileStream* output, const BitmapInfo& info,
               std::string* error) {
-  return copyRange(input, output, info.tailOffset,
-                   info.fileSize - info.tailOffset, error,
-                   [](uint8_t*, int64_t, int64_t) {});
+  if (!info.tailKept) {
+    return copyRange(input, output, info, info.tailOffset,
+                     info.fileSize - info.tailOffset, false, error);
+  }
+  if (!info.tail.empty() &&
+      !writeExact(output, info.tail.data(), info.tail.size())) {
+    *error = outputWriteError(*output);
+    return false;
+  }
+  return true;
 }

@@ -4,8 +4,8 @@
 #define QUILLORN_IMAGE_BITMAP_FILE_H_
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "image/height_planes.h"
 #include "image/progress.h"
@@ -25,6 +25,10 @@ constexpr int64_t kMinimumHeaderSize = 54;
 constexpr int32_t kMinimumInfoHeaderSize = 40;
 // Largest value the 32-bit size fields of a bitmap can hold.
 constexpr int64_t kMaximumBitmapFileSize = 0xFFFFFFFFLL;
+// Header and tail bytes up to this many are kept from the one read of the
+// input; larger ones are copied from the input when the output is written,
+// once the input is known not to have changed.
+constexpr int64_t kKeptBytes = int64_t{16} << 20;
 
 // What the tool knows of an input bitmap once it has been checked. Every size
 // is in bytes.
@@ -42,6 +46,12 @@ struct BitmapInfo {
   int64_t outputRowStride = 0;  // 3 * width padded to a multiple of 4
   int64_t tailOffset = 0;       // first byte after the input's pixel rows
   int64_t outputFileSize = 0;   // header + output rows + tail
+
+  FileStamp stamp;              // the input as inspected
+  std::vector<uint8_t> header;  // the first pixelDataOffset bytes, if kept
+  std::vector<uint8_t> tail;    // the bytes after the rows, if kept
+  bool headerKept = false;
+  bool tailKept = false;
 };
 
 // Reads and checks the input's header, in this order: a bitmap at all (54
@@ -49,44 +59,48 @@ struct BitmapInfo {
 // usable header (info header of 40 bytes or more, uncompressed, width >= 1,
 // height not 0, pixel data after the headers and inside the file), pixel rows
 // inside the file, and an output small enough for the format's 32-bit sizes.
-// On success fills info; otherwise error names the first problem found.
-bool inspectBitmap(FILE* input, BitmapInfo* info, std::string* error);
+// On success fills info, the header bytes kept where they are at most
+// kKeptBytes; otherwise error names the first problem found.
+bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error);
 
 // Reads the pixel rows into the source planes, plane row 0 being the image's
 // top row. 8-bit: the byte is red, green and blue are 0. 24-bit: bytes
 // blue, green, red. Row padding is skipped. Reports rows read to progress.
-bool readPixels(FILE* input, const BitmapInfo& info, PlaneSet* planes,
+// Rows longer than the read buffer are read in pieces.
+bool readPixels(FileStream* input, const BitmapInfo& info, PlaneSet* planes,
                 std::string* error, const Progress* progress = nullptr);
+
+// Reads the tail (the bytes after the pixel rows) into info->tail where it
+// is at most kKeptBytes; call it right after readPixels.
+bool readTail(FileStream* input, BitmapInfo* info, std::string* error);
 
 // Writes the input's first pixelDataOffset bytes with the depth set to 24,
 // the file size set to the output's and the image size (where the input's is
-// not 0) set to the output's pixel data size.
-bool writeHeader(FILE* input, FILE* output, const BitmapInfo& info,
+// not 0) set to the output's pixel data size. A header not kept is copied
+// from the input, which must not have changed since it was inspected.
+bool writeHeader(FileStream* input, FileStream* output, const BitmapInfo& info,
                  std::string* error);
 
 // Writes the target planes as 24-bit rows (blue, green, red), in the input's
 // row order, each padded with zero bytes to a multiple of 4. Reports rows
 // written to progress.
-bool writePixels(FILE* output, const BitmapInfo& info, const PlaneSet& planes,
-                 std::string* error, const Progress* progress = nullptr);
+bool writePixels(FileStream* output, const BitmapInfo& info,
+                 const PlaneSet& planes, std::string* error,
+                 const Progress* progress = nullptr);
 
-// Appends every input byte after its pixel rows (nothing when there are none).
-bool copyTail(FILE* input, FILE* output, const BitmapInfo& info,
+// Appends every input byte after its pixel rows (nothing when there are
+// none): the kept tail, or a copy from the unchanged input.
+bool copyTail(FileStream* input, FileStream* output, const BitmapInfo& info,
               std::string* error);
 
-// what, followed by ": " and the system's reason when errno names one.
-inline std::string withSystemReason(const std::string& what) {
-  std::string reason = lastSystemError();
-  return reason.empty() ? what : what + ": " + reason;
-}
+// The messages for failed reads of the input and writes of the output: the
+// system's reason follows where the system gave one (file.failure holds
+// the whole story for standard error).
+std::string inputReadError(const FileStream& input);
+std::string outputWriteError(const FileStream& output);
 
-// The messages for failed reads of the input and writes of the output.
-inline std::string inputReadError() {
-  return withSystemReason("Cannot read the input file");
-}
-inline std::string outputWriteError() {
-  return withSystemReason("Cannot write the output file");
-}
+// The message for an input rewritten while the tool was running.
+constexpr const char* kInputChanged = "Input file changed during the run";
 
 // The plane row that holds file row fileRow (0 = the first row stored).
 inline int32_t planeRowOf(const BitmapInfo& info, int32_t fileRow) {

@@ -1,5 +1,6 @@
 // Files through the C runtime's binary streams, with 64-bit offsets on every
-// system. Paths are UTF-8 everywhere, Windows included (where they are
+// system, and outputs that replace an existing file only once they are
+// complete. Paths are UTF-8 everywhere, Windows included (where they are
 // widened for the system's calls). The POSIX and Windows halves live in
 // files_posix.cpp and files_windows.cpp; the build picks one.
 #ifndef QUILLORN_PLATFORM_FILES_H_
@@ -10,42 +11,105 @@
 #include <cstdio>
 #include <string>
 
-// Opens path for binary reading; nullptr when it cannot be opened or names a
-// directory (which some systems let fopen open), with errno set.
-FILE* openInputFile(const char* path);
+// An open file, the path the user named it by (for messages), and why its
+// last operation failed, in the system's words or in the tool's own ("read
+// ended after 12 of 40 bytes"); failure is "" until something fails.
+struct FileStream {
+  FILE* stream = nullptr;
+  std::string path;
+  std::string failure;
+  bool systemFailure = false;  // failure is the system's reason (errno's)
+};
 
-// Opens path for binary writing, creating it or truncating it; nullptr on
-// failure.
-FILE* openOutputFile(const char* path);
+// What a file was like when first seen: enough to tell that it has been
+// rewritten since.
+struct FileStamp {
+  int64_t size = -1;
+  int64_t modified = 0;  // modification time, in the system's finest unit
+};
 
-// Moves the stream to byte offset (>= 0) from its start; false on failure.
-bool seekTo(FILE* file, int64_t offset);
+// Opens path for binary reading. False when it cannot be opened or names a
+// directory, with file->failure saying why.
+bool openInputFile(const char* path, FileStream* file);
+
+// Closes the stream, if open; a failure to close is recorded, not returned.
+void closeInputFile(FileStream* file);
+
+// Moves the stream to byte offset (>= 0) from its start.
+bool seekTo(FileStream* file, int64_t offset);
 
 // The stream's total length in bytes, or -1 when it cannot be determined.
 // Leaves the position unspecified.
-int64_t streamLength(FILE* file);
+int64_t streamLength(FileStream* file);
+
+// The open file's size and modification time now ({-1, 0} when unknown).
+FileStamp stampOf(const FileStream& file);
 
 // Reads exactly size bytes into buffer; false on a short read or an error.
-bool readExact(FILE* file, uint8_t* buffer, size_t size);
+bool readExact(FileStream* file, uint8_t* buffer, size_t size);
 
 // Writes exactly size bytes from buffer; false on a short write or an error.
-bool writeExact(FILE* file, const uint8_t* buffer, size_t size);
-
-// True when the open stream is a regular file (not a device, pipe or
-// directory).
-bool isRegularFile(FILE* file);
-
-// True when the open output may be deleted after a failed conversion: a
-// regular file reached by path itself, not a device and not a symbolic link
-// (whose target would survive and the link be lost).
-bool isRemovableOutput(FILE* output, const char* path);
+bool writeExact(FileStream* file, const uint8_t* buffer, size_t size);
 
 // True when path exists and is the same file as the open stream: the same
 // path, another spelling of it, a hard link or a symbolic link to it.
-bool isSameFile(FILE* file, const char* path);
+bool isSameFile(const FileStream& file, const char* path);
 
-// Deletes the file at path; false when it cannot.
-bool removeFile(const char* path);
+// How an output reaches its place.
+enum class OutputMode {
+  kReplace,  // a hidden temporary beside the final file, renamed over it
+  kInPlace,  // the existing file itself (no temporary could be created)
+  kDevice,   // not a regular file (a device, a pipe): written directly
+};
+
+// An output being written: file is what the bytes go to, named by the path
+// the user gave.
+struct OutputFile {
+  FileStream file;
+  OutputMode mode = OutputMode::kReplace;
+  std::string finalPath;       // the file replaced: a symbolic link's target
+  std::string temporaryPath;   // with kReplace: the hidden temporary
+  std::string fallbackReason;  // with kInPlace: why no temporary was made
+  bool replacesFile = false;   // a regular file stood at finalPath
+  int guard = -1;              // the interruption guard of the temporary
+};
+
+// How opening an output went.
+enum class OutputOpening {
+  kOpened,
+  kIsStandardOutput,  // the same file or pipe as the tool's standard output
+  kFailed,            // output->file.failure says why
+};
+
+// Prepares path for writing without touching what is there: a regular file
+// (or none yet) gets a hidden temporary in the final file's folder, created
+// exclusively, with the permission bits the result will have (the replaced
+// file's, or those of a new file) and, where allowed, its owner; the
+// temporary is removed if the process is interrupted. A folder that takes no
+// new file falls back to the existing file itself, opened without
+// truncation (kInPlace). Devices and pipes are opened for writing directly.
+// Refuses a directory, an existing file the user may not write, and the
+// tool's own standard output (a device such as /dev/null may be both).
+OutputOpening openOutputFile(const char* path, OutputFile* output);
+
+// How finishing an output went.
+enum class OutputCommit {
+  kCommitted,
+  kWriteFailed,    // the last bytes could not be flushed, or the close failed
+  kReplaceFailed,  // the finished temporary could not be renamed into place
+};
+
+// Finishes the output: flushes and closes it, then renames the temporary
+// over the final file, or, in place, cuts the file to what was written.
+// When any of it fails, output->file.failure says why and the output is
+// discarded as by discardOutputFile.
+OutputCommit commitOutputFile(OutputFile* output);
+
+// Abandons the output: closes it and removes the temporary, so that an
+// existing file keeps its bytes. In place, an output already overwritten is
+// removed, or emptied when it cannot be. Devices are never removed. Adds to
+// output->file.failure what could not be cleaned up.
+void discardOutputFile(OutputFile* output);
 
 // The system's text for errno, e.g. "No space left on device"; empty when
 // errno is 0.

@@ -1,51 +1,248 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 
 #include "platform/files.h"
+#include "platform/files_system.h"
+#include "platform/interrupts.h"
 
-FILE* openInputFile(const char* path) {
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return nullptr;
-  struct stat info;
-  if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
-    std::fclose(file);
-    errno = EISDIR;
-    return nullptr;
+namespace {
+
+// Longest file name the common file systems take.
+constexpr size_t kNameMax = 255;
+// The temporary's name: "." + the final name + ".XXXXXX".
+constexpr size_t kTemporaryExtra = 8;
+// Links followed before giving up on a loop.
+constexpr int kMaxLinks = 40;
+
+std::string folderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file that path finally names, following symbolic links (relative
+// targets from the link's folder); a link to nothing yet gives the path the
+// file will be created at.
+std::string resolveLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    struct stat info;
+    if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    std::string target(static_cast<size_t>(info.st_size) + 1, '\0');
+    ssize_t length = readlink(current.c_str(), &target[0], target.size());
+    if (length <= 0 || static_cast<size_t>(length) >= target.size()) break;
+    target.resize(static_cast<size_t>(length));
+    current = target[0] == '/' ? target : folderOf(current) + "/" + target;
   }
-  return file;
+  return current;
 }
 
-FILE* openOutputFile(const char* path) { return std::fopen(path, "wb"); }
+// "." + name + ".XXXXXX" beside finalPath, the name shortened (at a UTF-8
+// character boundary) so that the whole stays within kNameMax bytes.
+std::string temporaryPattern(const std::string& finalPath) {
+  std::string name = nameOf(finalPath);
+  if (name.size() > kNameMax - kTemporaryExtra) {
+    size_t keep = kNameMax - kTemporaryExtra;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+      --keep;
+    name.resize(keep);
+  }
+  return folderOf(finalPath) + "/." + name + ".XXXXXX";
+}
 
-bool removeFile(const char* path) { return std::remove(path) == 0; }
+// The permission bits of a new file: 0666 less the umask.
+mode_t newFileMode() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
 
-bool seekTo(FILE* file, int64_t offset) {
+FILE* streamFor(int fd) {
+  FILE* stream = fdopen(fd, "wb");
+  if (stream == nullptr) close(fd);
+  return stream;
+}
+
+bool fail(FileStream* file) {
+  file->failure = lastSystemError();
+  file->systemFailure = true;
+  return false;
+}
+
+// Opens the existing regular file itself, without truncating it: nothing
+// changes until the first byte is written.
+bool openInPlace(OutputFile* output) {
+  int fd = open(output->finalPath.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return fail(&output->file);
+  output->file.stream = streamFor(fd);
+  if (output->file.stream == nullptr) return fail(&output->file);
+  output->mode = OutputMode::kInPlace;
+  return true;
+}
+
+}  // namespace
+
+bool openInputFile(const char* path, FileStream* file) {
+  file->path = path;
+  file->failure.clear();
+  file->stream = std::fopen(path, "rb");
+  if (file->stream == nullptr) return fail(file);
+  struct stat info;
+  if (fstat(fileno(file->stream), &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::fclose(file->stream);
+    file->stream = nullptr;
+    errno = EISDIR;
+    return fail(file);
+  }
+  return true;
+}
+
+bool seekTo(FileStream* file, int64_t offset) {
   if (offset < 0) return false;
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+  errno = 0;
+  if (fseeko(file->stream, static_cast<off_t>(offset), SEEK_SET) == 0) {
+    return true;
+  }
+  return fail(file);
 }
 
-int64_t streamLength(FILE* file) {
-  if (fseeko(file, 0, SEEK_END) != 0) return -1;
-  return static_cast<int64_t>(ftello(file));
+int64_t streamLength(FileStream* file) {
+  errno = 0;
+  if (fseeko(file->stream, 0, SEEK_END) != 0) {
+    fail(file);
+    return -1;
+  }
+  return static_cast<int64_t>(ftello(file->stream));
 }
 
-bool isRegularFile(FILE* file) {
+FileStamp stampOf(const FileStream& file) {
+  FileStamp stamp;
   struct stat info;
-  return fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+  if (file.stream == nullptr || fstat(fileno(file.stream), &info) != 0) {
+    return stamp;
+  }
+  stamp.size = static_cast<int64_t>(info.st_size);
+  stamp.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                   info.st_mtim.tv_nsec;
+  return stamp;
 }
 
-bool isRemovableOutput(FILE* output, const char* path) {
-  if (!isRegularFile(output)) return false;
-  struct stat info;
-  return lstat(path, &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool isSameFile(FILE* file, const char* path) {
+bool isSameFile(const FileStream& file, const char* path) {
   struct stat own;
   struct stat other;
-  if (fstat(fileno(file), &own) != 0) return false;
+  if (fstat(fileno(file.stream), &own) != 0) return false;
   if (stat(path, &other) != 0) return false;
   return own.st_dev == other.st_dev && own.st_ino == other.st_ino;
+}
+
+OutputOpening openOutputFile(const char* path, OutputFile* output) {
+  *output = OutputFile();
+  output->file.path = path;
+  output->finalPath = resolveLinks(path);
+  struct stat final;
+  bool exists = stat(path, &final) == 0;
+  if (exists) {
+    struct stat console;
+    // Where the progress lines go, the image cannot go too; a device may be
+    // both (/dev/null, a terminal).
+    if (!S_ISCHR(final.st_mode) && fstat(STDOUT_FILENO, &console) == 0 &&
+        console.st_dev == final.st_dev && console.st_ino == final.st_ino) {
+      return OutputOpening::kIsStandardOutput;
+    }
+    if (S_ISDIR(final.st_mode)) {
+      errno = EISDIR;
+      fail(&output->file);
+      return OutputOpening::kFailed;
+    }
+    if (!S_ISREG(final.st_mode)) {
+      output->mode = OutputMode::kDevice;
+      output->file.stream = std::fopen(path, "wb");
+      if (output->file.stream == nullptr) {
+        fail(&output->file);
+        return OutputOpening::kFailed;
+      }
+      return OutputOpening::kOpened;
+    }
+    // A file the user may not write is not replaced behind its back through
+    // the folder's permission.
+    if (access(output->finalPath.c_str(), W_OK) != 0) {
+      fail(&output->file);
+      return OutputOpening::kFailed;
+    }
+    output->replacesFile = true;
+  }
+
+  // Created and guarded as one step, so that no interruption can leave the
+  // temporary behind; mkostemp fills the name's Xs in place.
+  std::string name = temporaryPattern(output->finalPath);
+  blockInterrupts();
+  int fd = mkostemp(&name[0], O_CLOEXEC);
+  if (fd >= 0) output->guard = guardTemporaryFile(name.c_str());
+  unblockInterrupts();
+  if (fd < 0) {
+    if (!exists) {
+      fail(&output->file);
+      return OutputOpening::kFailed;
+    }
+    output->fallbackReason = lastSystemError();
+    return openInPlace(output) ? OutputOpening::kOpened
+                               : OutputOpening::kFailed;
+  }
+  output->temporaryPath = name;
+  if (exists) {
+    if (fchown(fd, final.st_uid, final.st_gid) != 0) {
+      // Only root may give a file away: for anyone else the replacement
+      // is theirs, as a copy would be.
+    }
+    fchmod(fd, final.st_mode & 07777);
+  } else {
+    fchmod(fd, newFileMode());
+  }
+  output->file.stream = streamFor(fd);
+  if (output->file.stream == nullptr) {
+    fail(&output->file);
+    discardOutputFile(output);
+    return OutputOpening::kFailed;
+  }
+  return OutputOpening::kOpened;
+}
+
+bool renameOver(const std::string& from, const std::string& to,
+                std::string* reason) {
+  errno = 0;
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  *reason = lastSystemError();
+  return false;
+}
+
+bool removePath(const std::string& path, std::string* reason) {
+  if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  *reason = lastSystemError();
+  return false;
+}
+
+bool emptyPath(const std::string& path) {
+  return truncate(path.c_str(), 0) == 0;
+}
+
+int64_t streamPosition(FILE* stream) {
+  return static_cast<int64_t>(ftello(stream));
+}
+
+bool cutAtPosition(FILE* stream, std::string* reason) {
+  off_t length = ftello(stream);
+  if (length >= 0 && ftruncate(fileno(stream), length) == 0) return true;
+  *reason = lastSystemError();
+  return false;
 }

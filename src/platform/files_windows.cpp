@@ -1,17 +1,50 @@
+#include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <windows.h>
 
 #include <cerrno>
+#include <string>
 
 #include "platform/files.h"
+#include "platform/files_system.h"
+#include "platform/interrupts.h"
 #include "platform/wide_text_windows.h"
 
 namespace {
 
+// Longest file name NTFS takes, in UTF-16 units.
+constexpr size_t kNameMax = 255;
+// The temporary's name: "." + the final name + "." + six characters.
+constexpr size_t kTemporaryExtra = 8;
+// Names tried before giving up on a folder full of our temporaries.
+constexpr int kTemporaryAttempts = 100;
+
 bool statOpen(FILE* file, struct _stat64* info) {
   return _fstat64(_fileno(file), info) == 0;
+}
+
+// The system's text for GetLastError(), without its closing line end.
+std::string windowsError() {
+  DWORD code = GetLastError();
+  char text[512];
+  DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' ||
+          message.back() == '.' || message.back() == ' ')) {
+    message.pop_back();
+  }
+  return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+bool failWith(FileStream* file, const std::string& reason) {
+  file->failure = reason;
+  file->systemFailure = true;
+  return false;
 }
 
 // The system's identity of an open file: volume and index (the C runtime's
@@ -19,6 +52,69 @@ bool statOpen(FILE* file, struct _stat64* info) {
 bool fileIdentity(HANDLE handle, BY_HANDLE_FILE_INFORMATION* identity) {
   return handle != INVALID_HANDLE_VALUE &&
          GetFileInformationByHandle(handle, identity) != 0;
+}
+
+bool sameIdentity(const BY_HANDLE_FILE_INFORMATION& a,
+                  const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// A handle for asking about path, without reading or writing it.
+HANDLE probe(const std::wstring& path) {
+  return CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+size_t lastSeparator(const std::wstring& path) {
+  return path.find_last_of(L"/\\");
+}
+
+// A C stream over a system handle; closes the handle when that fails.
+FILE* streamFor(HANDLE handle) {
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                           _O_BINARY | _O_WRONLY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* stream = _fdopen(fd, "wb");
+  if (stream == nullptr) _close(fd);
+  return stream;
+}
+
+// Creates ".name.XXXXXX" beside finalPath, exclusively, deletable while
+// open (so that an interruption can remove it); the handle or
+// INVALID_HANDLE_VALUE.
+HANDLE createTemporary(const std::wstring& finalPath, std::wstring* path) {
+  size_t separator = lastSeparator(finalPath);
+  std::wstring folder = separator == std::wstring::npos
+                            ? std::wstring()
+                            : finalPath.substr(0, separator + 1);
+  std::wstring name = separator == std::wstring::npos
+                          ? finalPath
+                          : finalPath.substr(separator + 1);
+  if (name.size() > kNameMax - kTemporaryExtra) {
+    name.resize(kNameMax - kTemporaryExtra);
+  }
+  static const wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned long long seed = GetTickCount64() ^ (GetCurrentProcessId() << 16);
+  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+    std::wstring suffix;
+    for (int index = 0; index < 6; ++index) {
+      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+      suffix.push_back(kLetters[(seed >> 33) % 36]);
+    }
+    *path = folder + L"." + name + L"." + suffix;
+    HANDLE handle = CreateFileW(path->c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) return handle;
+    if (GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
@@ -43,63 +139,166 @@ std::wstring widePath(const char* path) {
   return wide;
 }
 
-FILE* openInputFile(const char* path) {
-  FILE* file = _wfopen(widePath(path).c_str(), L"rb");
-  if (file == nullptr) return nullptr;
+bool openInputFile(const char* path, FileStream* file) {
+  file->path = path;
+  file->failure.clear();
+  errno = 0;
+  file->stream = _wfopen(widePath(path).c_str(), L"rb");
+  if (file->stream == nullptr) return failWith(file, lastSystemError());
   struct _stat64 info;
-  if (statOpen(file, &info) && (info.st_mode & _S_IFMT) == _S_IFDIR) {
-    std::fclose(file);
+  if (statOpen(file->stream, &info) && (info.st_mode & _S_IFMT) == _S_IFDIR) {
+    std::fclose(file->stream);
+    file->stream = nullptr;
     errno = EISDIR;
-    return nullptr;
+    return failWith(file, lastSystemError());
   }
-  return file;
+  return true;
 }
 
-FILE* openOutputFile(const char* path) {
-  return _wfopen(widePath(path).c_str(), L"wb");
-}
-
-bool removeFile(const char* path) {
-  return _wremove(widePath(path).c_str()) == 0;
-}
-
-bool seekTo(FILE* file, int64_t offset) {
+bool seekTo(FileStream* file, int64_t offset) {
   if (offset < 0) return false;
-  return _fseeki64(file, offset, SEEK_SET) == 0;
+  errno = 0;
+  if (_fseeki64(file->stream, offset, SEEK_SET) == 0) return true;
+  return failWith(file, lastSystemError());
 }
 
-int64_t streamLength(FILE* file) {
-  if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
-  return _ftelli64(file);
+int64_t streamLength(FileStream* file) {
+  errno = 0;
+  if (_fseeki64(file->stream, 0, SEEK_END) != 0) {
+    failWith(file, lastSystemError());
+    return -1;
+  }
+  return _ftelli64(file->stream);
 }
 
-bool isRegularFile(FILE* file) {
+FileStamp stampOf(const FileStream& file) {
+  FileStamp stamp;
   struct _stat64 info;
-  return statOpen(file, &info) && (info.st_mode & _S_IFMT) == _S_IFREG;
+  if (file.stream == nullptr || !statOpen(file.stream, &info)) return stamp;
+  stamp.size = info.st_size;
+  stamp.modified = static_cast<int64_t>(info.st_mtime);
+  return stamp;
 }
 
-bool isRemovableOutput(FILE* output, const char* path) {
-  if (!isRegularFile(output)) return false;
-  DWORD attributes = GetFileAttributesW(widePath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-}
-
-bool isSameFile(FILE* file, const char* path) {
+bool isSameFile(const FileStream& file, const char* path) {
   // The wide path: a narrow call would read the UTF-8 bytes in the ANSI code
   // page and miss the file whenever its name is not plain ASCII.
-  HANDLE other =
-      CreateFileW(widePath(path).c_str(), 0,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE other = probe(widePath(path));
   if (other == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION a;
   BY_HANDLE_FILE_INFORMATION b;
-  HANDLE own = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  bool same = fileIdentity(own, &a) && fileIdentity(other, &b) &&
-              a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-              a.nFileIndexHigh == b.nFileIndexHigh &&
-              a.nFileIndexLow == b.nFileIndexLow;
+  HANDLE own = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.stream)));
+  bool same =
+      fileIdentity(own, &a) && fileIdentity(other, &b) && sameIdentity(a, b);
   CloseHandle(other);
   return same;
+}
+
+OutputOpening openOutputFile(const char* path, OutputFile* output) {
+  *output = OutputFile();
+  output->file.path = path;
+  output->finalPath = path;
+  std::wstring wide = widePath(path);
+  HANDLE existing = probe(wide);
+  if (existing != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION final;
+    BY_HANDLE_FILE_INFORMATION console;
+    bool disk = GetFileType(existing) == FILE_TYPE_DISK;
+    bool known = disk && fileIdentity(existing, &final);
+    CloseHandle(existing);
+    // Where the progress lines go, the image cannot go too.
+    if (known && fileIdentity(GetStdHandle(STD_OUTPUT_HANDLE), &console) &&
+        sameIdentity(final, console)) {
+      return OutputOpening::kIsStandardOutput;
+    }
+    if (!disk) {
+      output->mode = OutputMode::kDevice;
+      errno = 0;
+      output->file.stream = _wfopen(wide.c_str(), L"wb");
+      if (output->file.stream != nullptr) return OutputOpening::kOpened;
+      failWith(&output->file, lastSystemError());
+      return OutputOpening::kFailed;
+    }
+    if (known && (final.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      errno = EISDIR;
+      failWith(&output->file, lastSystemError());
+      return OutputOpening::kFailed;
+    }
+    if (known && (final.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      errno = EACCES;
+      failWith(&output->file, lastSystemError());
+      return OutputOpening::kFailed;
+    }
+    output->replacesFile = true;
+  }
+
+  std::wstring temporary;
+  blockInterrupts();
+  HANDLE handle = createTemporary(wide, &temporary);
+  std::string reason = windowsError();
+  if (handle != INVALID_HANDLE_VALUE) {
+    output->temporaryPath = utf8FromWide(temporary.c_str());
+    output->guard = guardTemporaryFile(output->temporaryPath.c_str());
+  }
+  unblockInterrupts();
+  if (handle == INVALID_HANDLE_VALUE) {
+    if (!output->replacesFile) {
+      failWith(&output->file, reason);
+      return OutputOpening::kFailed;
+    }
+    // No new file in that folder: write the existing one, not truncated
+    // until the end.
+    output->fallbackReason = reason;
+    output->mode = OutputMode::kInPlace;
+    handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      failWith(&output->file, windowsError());
+      return OutputOpening::kFailed;
+    }
+  }
+  output->file.stream = streamFor(handle);
+  if (output->file.stream == nullptr) {
+    failWith(&output->file, lastSystemError());
+    discardOutputFile(output);
+    return OutputOpening::kFailed;
+  }
+  return OutputOpening::kOpened;
+}
+
+bool renameOver(const std::string& from, const std::string& to,
+                std::string* reason) {
+  if (MoveFileExW(widePath(from.c_str()).c_str(), widePath(to.c_str()).c_str(),
+                  MOVEFILE_REPLACE_EXISTING)) {
+    return true;
+  }
+  *reason = windowsError();
+  return false;
+}
+
+bool removePath(const std::string& path, std::string* reason) {
+  if (DeleteFileW(widePath(path.c_str()).c_str()) ||
+      GetLastError() == ERROR_FILE_NOT_FOUND) {
+    return true;
+  }
+  *reason = windowsError();
+  return false;
+}
+
+bool emptyPath(const std::string& path) {
+  HANDLE handle =
+      CreateFileW(widePath(path.c_str()).c_str(), GENERIC_WRITE, 0, nullptr,
+                  TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(handle);
+  return true;
+}
+
+int64_t streamPosition(FILE* stream) { return _ftelli64(stream); }
+
+bool cutAtPosition(FILE* stream, std::string* reason) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  if (SetEndOfFile(handle)) return true;
+  *reason = windowsError();
+  return false;
 }

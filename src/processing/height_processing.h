@@ -40,16 +40,21 @@ NormalizationFactor normalizationFactor(HeightRange range);
 // Runs passes (none when <= 0) of an in-place 3 x 3 mean over the target
 // heights, plane row 0 first, left to right; each cell averages its in-image
 // neighbours (9, 6 or 4 of them), those above and to its left already
-// smoothed in this pass, and is re-encoded at once. Reports the work done
-// over all passes to progress.
+// smoothed in this pass, and is re-encoded at once. Stops early once a pass
+// changes no height (every later pass would change nothing either), so that
+// any count up to INT32_MAX ends. Reports the work done over all passes to
+// progress.
 void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                    int32_t width, int32_t height,
                    const Progress* progress = nullptr);
 
 // The same passes, each cell decoded, averaged and encoded straight on the
-// planes: the rule at its plainest, for images too wide for working rows.
+// planes: the rule at its plainest, for images too wide and short for
+// working rows. Stops as smoothHeights does; reports rows smoothed over all
+// passes to progress.
 void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                         int32_t width, int32_t height);
+                         int32_t width, int32_t height,
+                         const Progress* progress = nullptr);
 
 // Adds one shift to every target height so that the lowest equals minimum;
 // rewrites nothing when it already does. Results outside 0 ... 65279 are

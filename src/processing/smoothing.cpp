@@ -37,6 +37,10 @@ constexpr int32_t kMaxPassGroup = 8;
 // run fewer passes together.
 constexpr size_t kRingBudget = size_t{32} << 20;
 
+// Beyond the planes, the tool promises to need at most half a byte per
+// pixel and 16 MiB; the working rows keep some of that for the file buffers.
+constexpr size_t kWorkingBase = size_t{12} << 20;
+
 // Rows a group of passes needs in flight: pass p trails pass 0 by p bands,
 // plus a band for the rows above and below; never more than the image has.
 int32_t ringRowsFor(int32_t group, int32_t height) {
@@ -48,15 +52,20 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
   rows->width = width;
   rows->height = height;
   rows->stride = static_cast<size_t>(width) + 2;
-  // Refuse widths whose few working rows would not fit in memory sensibly.
-  if (rows->stride > (size_t{1} << 24)) return false;
   size_t rowBytes = rows->stride * sizeof(uint32_t);
+  size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  size_t budget = std::min(kRingBudget, pixels / 2 + kWorkingBase);
+  // Beside the ring: the zero row, the lanes' sums and three divisor rows.
+  size_t fixed = rowBytes + kBandRows * kBlock * sizeof(uint32_t) +
+                 3 * static_cast<size_t>(width) * sizeof(uint32_t);
+  auto needed = [&](int32_t group) {
+    return fixed + static_cast<size_t>(ringRowsFor(group, height)) * rowBytes;
+  };
   rows->group = std::min(passes, kMaxPassGroup);
-  while (rows->group > 1 &&
-         static_cast<size_t>(ringRowsFor(rows->group, height)) * rowBytes >
-             kRingBudget) {
-    rows->group /= 2;
-  }
+  while (rows->group > 1 && needed(rows->group) > budget) rows->group /= 2;
+  // Images so wide and short that even one pass's rows would break the
+  // promise are smoothed straight on the planes.
+  if (needed(rows->group) > budget) return false;
   rows->ringRows = ringRowsFor(rows->group, height);
   size_t rowCount = 1 + static_cast<size_t>(rows->ringRows);
   size_t total = rowCount * rows->stride + kBandRows * kBlock;
@@ -93,10 +102,12 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
 // the previous pass left them, and the previous pass needs none of them
 // any more.
 // Reports bands smoothed, counted over every pass of the run: the group's
-// first band-pass is number doneBefore.
-void smoothPassGroup(const SmoothRows& rows, BytePlane* red, BytePlane* green,
+// first band-pass is number doneBefore. True when the group's last pass
+// changed a height.
+bool smoothPassGroup(const SmoothRows& rows, BytePlane* red, BytePlane* green,
                      int32_t passes, const Progress* progress,
                      int64_t doneBefore, int64_t total) {
+  bool changed = false;
   const int32_t width = rows.width;
   const int32_t height = rows.height;
   const int32_t bands = (height + kBandRows - 1) / kBandRows;
@@ -117,8 +128,9 @@ void smoothPassGroup(const SmoothRows& rows, BytePlane* red, BytePlane* green,
       }
       const uint32_t* up = first > 0 ? rows.row(first - 1) : rows.zeroRow;
       const uint32_t* down = below < height ? rows.row(below) : rows.zeroRow;
-      smoothBand(rows, first, band, count, up, down);
-      if (pass == passes - 1) {
+      bool last = pass == passes - 1;
+      smoothBand(rows, first, band, count, up, down, last ? &changed : nullptr);
+      if (last) {
         for (int32_t lane = 0; lane < count; ++lane) {
           encodeRow(band[lane], (*red)[first + lane], (*green)[first + lane],
                     width);
@@ -127,15 +139,20 @@ void smoothPassGroup(const SmoothRows& rows, BytePlane* red, BytePlane* green,
       reportProgress(progress, ++doneBefore, total);
     }
   }
+  return changed;
 }
 
 }  // namespace
 
 void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                         int32_t width, int32_t height) {
+                         int32_t width, int32_t height,
+                         const Progress* progress) {
   BytePlane& red = *outRed;
   BytePlane& green = *outGreen;
-  for (int32_t pass = 0; pass < passes; ++pass) {
+  const int64_t total = static_cast<int64_t>(passes) * height;
+  bool changed = true;
+  for (int32_t pass = 0; pass < passes && changed; ++pass) {
+    changed = false;
     for (int32_t row = 0; row < height; ++row) {
       for (int32_t column = 0; column < width; ++column) {
         int32_t sum = 0;
@@ -148,10 +165,15 @@ void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
             ++count;
           }
         }
+        changed = changed || sum / count != decodeHeight(red[row][column],
+                                                         green[row][column]);
         encodeHeight(sum / count, &red[row][column], &green[row][column]);
       }
+      reportProgress(progress, static_cast<int64_t>(pass) * height + row + 1,
+                     total);
     }
   }
+  reportProgress(progress, total, total);
 }
 
 void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
@@ -160,12 +182,20 @@ void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
   SmoothRows rows;
   if (!prepareSmoothRows(&rows, width, height, passes)) {
     // Without working rows the same passes run straight on the planes.
-    smoothHeightsDirect(passes, outRed, outGreen, width, height);
+    smoothHeightsDirect(passes, outRed, outGreen, width, height, progress);
     return;
   }
   const int64_t bands = (height + kBandRows - 1) / kBandRows;
-  for (int32_t done = 0; done < passes; done += rows.group) {
-    smoothPassGroup(rows, outRed, outGreen, std::min(rows.group, passes - done),
-                    progress, bands * done, bands * passes);
+  // A pass that changes no height leaves the next one the same picture, so
+  // every later pass would change nothing either: the result is complete.
+  // In 64 bits, the count cannot wrap near INT32_MAX passes.
+  for (int64_t done = 0; done < passes; done += rows.group) {
+    int32_t group =
+        static_cast<int32_t>(std::min<int64_t>(rows.group, passes - done));
+    if (!smoothPassGroup(rows, outRed, outGreen, group, progress, bands * done,
+                         bands * passes)) {
+      break;
+    }
   }
+  reportProgress(progress, bands * passes, bands * passes);
 }

@@ -90,7 +90,8 @@ struct ActiveLane {
 // multipliers[] hold each active lane's chain value and inner divisor side by
 // side, as runChains takes them.
 void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
-                int32_t count, const uint32_t* up, const uint32_t* down) {
+                int32_t count, const uint32_t* up, const uint32_t* down,
+                bool* changed) {
   const int32_t width = rows.width;
   const int32_t blocks = (width + kBlock - 1) / kBlock;
   uint32_t* sums = rows.sums;
@@ -154,8 +155,13 @@ void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
            ++offset) {
         single(i, offset);
       }
-      std::memcpy(band[active[i].lane] + active[i].start, sums + i * kBlock,
-                  static_cast<size_t>(active[i].length) * sizeof(uint32_t));
+      uint32_t* row = band[active[i].lane] + active[i].start;
+      size_t bytes = static_cast<size_t>(active[i].length) * sizeof(uint32_t);
+      if (changed != nullptr && !*changed &&
+          std::memcmp(row, sums + i * kBlock, bytes) != 0) {
+        *changed = true;
+      }
+      std::memcpy(row, sums + i * kBlock, bytes);
     }
   }
 }

@@ -55,8 +55,10 @@ struct SmoothRows {
 // Smooths one band of rows (count <= kBandRows, the first being image row
 // firstRow) by one pass: their decoded rows in band[], the final row above in
 // up and the untouched row below in down (rows.zeroRow at the image's edges).
-// Each row is rewritten in place.
+// Each row is rewritten in place. With changed, *changed is set when a
+// height of the band changed (and left alone otherwise).
 void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
-                int32_t count, const uint32_t* up, const uint32_t* down);
+                int32_t count, const uint32_t* up, const uint32_t* down,
+                bool* changed);
 
 #endif  // QUILLORN_PROCESSING_SMOOTHING_BAND_H_

@@ -57,6 +57,10 @@ TEST(InspectBitmapTest, RefusesBadHeadersWithTheFirstProblemFound) {
   };
   std::vector<uint8_t> good = validBitmap(3, 2, 24);
   cases.push_back({"empty", {}, "Input file is not a bitmap"});
+  cases.push_back(
+      {"one byte",
+       {'B'},
+       "Input file is not a bitmap: 1 byte is too short for a bitmap header"});
   cases.push_back({"53 bytes",
                    std::vector<uint8_t>(good.begin(), good.begin() + 53),
                    "Input file is not a bitmap"});

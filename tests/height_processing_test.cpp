@@ -1,4 +1,5 @@
 #include "processing/height_processing.h"
+#include "processing/smoothing_band.h"
 
 #include <gtest/gtest.h>
 
@@ -243,10 +244,12 @@ uint8_t randomByte(std::mt19937& random) {
 
 // A random image whose heights avoid nothing: red 255 and green 255 included.
 struct RandomImage {
-  RandomImage(int32_t w, int32_t h, std::mt19937& random)
+  RandomImage(int32_t w, int32_t h, std::mt19937& random,
+              HeightValue base = kHeightBase)
       : width(w), height(h) {
     std::string error;
     EXPECT_TRUE(allocatePlanes(&planes, w, h, &error)) << error;
+    planes.base = base;
     for (int32_t row = 0; row < h; ++row) {
       for (int32_t column = 0; column < w; ++column) {
         planes.inRed[row][column] = randomByte(random);
@@ -280,18 +283,29 @@ struct RandomImage {
   PlaneSet planes;
 };
 
-// The rules written plainly, pixel by pixel, for comparison.
-void plainMap(RandomImage* image, int64_t (*rule)(int64_t, double, int64_t),
-              double factor, int64_t extra) {
+// The rules written plainly, pixel by pixel, for comparison: base 255 keeps
+// the low bytes of remainder and quotient, base 256 saturates. Counts the
+// results outside what the base stores exactly.
+StoreCount plainMap(RandomImage* image,
+                    int64_t (*rule)(int64_t, double, int64_t), double factor,
+                    int64_t extra) {
+  const int64_t base = image->planes.base;
+  const int64_t largest = base == 255 ? 65279 : 65535;
+  StoreCount count;
   for (int32_t row = 0; row < image->height; ++row) {
     for (int32_t column = 0; column < image->width; ++column) {
       uint8_t* red = &image->planes.outRed[row][column];
       uint8_t* green = &image->planes.outGreen[row][column];
-      int64_t value = rule(decodeHeight(*red, *green), factor, extra);
-      *red = static_cast<uint8_t>(value % 255);
-      *green = static_cast<uint8_t>(value / 255);
+      int64_t value = rule(*green * base + *red, factor, extra);
+      count.low += value < 0;
+      count.high += value > largest;
+      if (base == 256)
+        value = std::min<int64_t>(std::max<int64_t>(value, 0), 65535);
+      *red = static_cast<uint8_t>(value % base);
+      *green = static_cast<uint8_t>(value / base);
     }
   }
+  return count;
 }
 
 int64_t plainScale(int64_t value, double factor, int64_t ceiling) {
@@ -331,15 +345,17 @@ TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
       passes = static_cast<int32_t>(9 + random() % 3);
     // Small images settle: both stop early, one at a pass, one at a group.
     if (shape.width * shape.height <= 40 && random() % 8 == 0) passes = 5000;
-    RandomImage fast(shape.width, shape.height, random);
-    RandomImage plain(shape.width, shape.height, random);
+    HeightValue base = random() % 2 == 0 ? kHeightBase : kWideBase;
+    RandomImage fast(shape.width, shape.height, random, base);
+    RandomImage plain(shape.width, shape.height, random, base);
     plain.copyFrom(fast);
     smoothHeights(passes, &fast.planes.outRed, &fast.planes.outGreen,
-                  shape.width, shape.height);
+                  shape.width, shape.height, base);
     smoothHeightsDirect(passes, &plain.planes.outRed, &plain.planes.outGreen,
-                        shape.width, shape.height);
+                        shape.width, shape.height, base);
     ASSERT_EQ(fast.bytes(), plain.bytes())
-        << shape.width << " x " << shape.height << ", " << passes << " passes";
+        << shape.width << " x " << shape.height << ", " << passes
+        << " passes, base " << base;
   }
 }
 
@@ -352,21 +368,22 @@ TEST(HeightProcessingDifferentialTest, ScaleAndMinimumMatchThePlainRules) {
   for (Shape shape : differentialShapes(random)) {
     float scale = scales[random() % 9];
     int32_t minimum = minimums[random() % 8];
-    RandomImage fast(shape.width, shape.height, random);
-    RandomImage plain(shape.width, shape.height, random);
+    HeightValue base = random() % 2 == 0 ? kHeightBase : kWideBase;
+    RandomImage fast(shape.width, shape.height, random, base);
+    RandomImage plain(shape.width, shape.height, random, base);
     plain.copyFrom(fast);
-    std::string what = std::to_string(shape.width) + " x " +
-                       std::to_string(shape.height) + ", scale " +
-                       std::to_string(scale) + ", minimum " +
-                       std::to_string(minimum);
+    std::string what =
+        std::to_string(shape.width) + " x " + std::to_string(shape.height) +
+        ", scale " + std::to_string(scale) + ", minimum " +
+        std::to_string(minimum) + ", base " + std::to_string(base);
 
     HeightRange range = findHeightRange(fast.planes.inRed, fast.planes.inGreen,
-                                        shape.width, shape.height);
-    HeightRange plainRange{65280, 0};
+                                        shape.width, shape.height, base);
+    HeightRange plainRange{65535, 0};
     for (int32_t row = 0; row < shape.height; ++row) {
       for (int32_t column = 0; column < shape.width; ++column) {
-        HeightValue value = decodeHeight(plain.planes.inRed[row][column],
-                                         plain.planes.inGreen[row][column]);
+        HeightValue value = plain.planes.inGreen[row][column] * base +
+                            plain.planes.inRed[row][column];
         plainRange.min = std::min(plainRange.min, value);
         plainRange.max = std::max(plainRange.max, value);
       }
@@ -374,7 +391,8 @@ TEST(HeightProcessingDifferentialTest, ScaleAndMinimumMatchThePlainRules) {
     ASSERT_EQ(range.min, plainRange.min) << what;
     ASSERT_EQ(range.max, plainRange.max) << what;
 
-    scaleHeights(scale, &fast.planes, shape.width, shape.height);
+    ScaleOutcome outcome =
+        scaleHeights(scale, &fast.planes, shape.width, shape.height);
     double factor = scale;
     int64_t ceiling = 0;
     if (scale == 0.0f) {
@@ -384,18 +402,40 @@ TEST(HeightProcessingDifferentialTest, ScaleAndMinimumMatchThePlainRules) {
       factor = span == 0.0f ? 1.0f : static_cast<float>(255.0 / span);
       ceiling = 255;
     }
-    plainMap(&plain, plainScale, factor, ceiling);
+    StoreCount scaled = plainMap(&plain, plainScale, factor, ceiling);
     ASSERT_EQ(fast.bytes(), plain.bytes()) << what;
+    EXPECT_EQ(outcome.stored.low, scaled.low) << what;
+    EXPECT_EQ(outcome.stored.high, scaled.high) << what;
 
-    applyMinimumElevation(minimum, &fast.planes.outRed, &fast.planes.outGreen,
-                          shape.width, shape.height);
-    HeightRange shifted = findHeightRange(
-        plain.planes.outRed, plain.planes.outGreen, shape.width, shape.height);
+    StoreCount fastShift = applyMinimumElevation(
+        minimum, &fast.planes.outRed, &fast.planes.outGreen, shape.width,
+        shape.height, base);
+    HeightRange shifted =
+        findHeightRange(plain.planes.outRed, plain.planes.outGreen, shape.width,
+                        shape.height, base);
+    StoreCount plainShifted;
     if (shifted.min != minimum) {
-      plainMap(&plain, plainShift, 0,
-               static_cast<int64_t>(minimum) - shifted.min);
+      plainShifted = plainMap(&plain, plainShift, 0,
+                              static_cast<int64_t>(minimum) - shifted.min);
     }
     ASSERT_EQ(fast.bytes(), plain.bytes()) << what;
+    EXPECT_EQ(fastShift.low, plainShifted.low) << what;
+    EXPECT_EQ(fastShift.high, plainShifted.high) << what;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The smoothing divides by multiplying: exact for every neighbour count and
+// every sum that 16-bit heights can give.
+TEST(SmoothingMeanTest, MultiplyAndShiftDividesExactly) {
+  for (uint32_t count : {1u, 2u, 3u, 4u, 6u, 9u}) {
+    uint32_t multiplier = meanMultiplier(static_cast<int32_t>(count));
+    for (uint32_t sum = 0; sum <= count * 65535u; ++sum) {
+      ASSERT_EQ(meanOf(sum, multiplier), sum / count) << sum << " / " << count;
+    }
   }
 }
 

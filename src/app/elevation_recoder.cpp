@@ -111,7 +111,7 @@ bool runStages(FileStream* input, FileStream* output, BitmapInfo* info,
     std::string label = "Smoothing x" + std::to_string(options.smoothPasses);
     startProgress(&bar, label.c_str(), barStream);
     smoothHeights(options.smoothPasses, &planes->outRed, &planes->outGreen,
-                  width, height, &bar.progress);
+                  width, height, planes->base, &bar.progress);
     finishProgress(&bar);
   }
 

@@ -88,20 +88,33 @@ void releasePlanes(PlaneSet* planes) {
   *planes = PlaneSet();
 }
 
-HeightRange findHeightRange(const BytePlane& lowPlane,
-                            const BytePlane& highPlane, int32_t width,
-                            int32_t height) {
+namespace {
+
+template <HeightValue kBase>
+HeightRange scanRange(const BytePlane& lowPlane, const BytePlane& highPlane,
+                      int32_t width, int32_t height) {
   HeightRange range;
-  if (width < 1 || height < 1) return range;
-  range.min = range.max = decodeHeight(lowPlane[0][0], highPlane[0][0]);
+  range.min = range.max =
+      decodeHeightIn<kBase>(lowPlane[0][0], highPlane[0][0]);
   for (int32_t row = 0; row < height; ++row) {
     const uint8_t* low = lowPlane[row];
     const uint8_t* high = highPlane[row];
     for (int32_t column = 0; column < width; ++column) {
-      HeightValue value = decodeHeight(low[column], high[column]);
+      HeightValue value = decodeHeightIn<kBase>(low[column], high[column]);
       if (value < range.min) range.min = value;
       if (value > range.max) range.max = value;
     }
   }
   return range;
+}
+
+}  // namespace
+
+HeightRange findHeightRange(const BytePlane& lowPlane,
+                            const BytePlane& highPlane, int32_t width,
+                            int32_t height, HeightValue base) {
+  if (width < 1 || height < 1) return HeightRange();
+  return base == kWideBase
+             ? scanRange<kWideBase>(lowPlane, highPlane, width, height)
+             : scanRange<kHeightBase>(lowPlane, highPlane, width, height);
 }

@@ -17,6 +17,17 @@ constexpr HeightValue kHeightBase = 255;
 // green byte wraps.
 constexpr HeightValue kLargestStoredHeight = 65279;
 
+// Planes that carry 16-bit heights (from or for a 16-bit file format) use
+// base 256: red the low byte, green the high byte, heights 0 ... 65535, and
+// values beyond that range saturate when stored instead of wrapping.
+constexpr HeightValue kWideBase = 256;
+constexpr HeightValue kLargestWideHeight = 65535;
+
+// The largest height a plane pair of base (255 or 256) stores exactly.
+constexpr HeightValue largestStoredHeight(HeightValue base) {
+  return base == kHeightBase ? kLargestStoredHeight : kLargestWideHeight;
+}
+
 // The height of one pixel: green * 255 + red, in 0 ... 65280.
 inline HeightValue decodeHeight(uint8_t red, uint8_t green) {
   return green * kHeightBase + red;
@@ -43,6 +54,54 @@ inline void encodeSmallHeight(uint32_t value, uint8_t* red, uint8_t* green) {
   *green = static_cast<uint8_t>(quotient);
 }
 
+// The height of a pixel of planes in base kBase (255 or 256), for kernels
+// that are built once per base.
+template <HeightValue kBase>
+inline HeightValue decodeHeightIn(uint8_t red, uint8_t green) {
+  if (kBase == kWideBase) return red | green << 8;
+  return decodeHeight(red, green);
+}
+
+// Stores a value known to lie in 0 ... 65535 in base kBase (base 255 as
+// encodeSmallHeight does).
+template <HeightValue kBase>
+inline void encodeSmallHeightIn(uint32_t value, uint8_t* red, uint8_t* green) {
+  if (kBase == kWideBase) {
+    *red = static_cast<uint8_t>(value);
+    *green = static_cast<uint8_t>(value >> 8);
+  } else {
+    encodeSmallHeight(value, red, green);
+  }
+}
+
+// Stores any value in base (255 or 256): base 255 by the encoding's rule,
+// base 256 saturated to 0 ... 65535.
+inline void storeHeight(HeightValue base, int64_t value, uint8_t* red,
+                        uint8_t* green) {
+  if (base == kHeightBase) {
+    encodeHeight(value, red, green);
+    return;
+  }
+  int64_t stored = value < 0                    ? 0
+                   : value > kLargestWideHeight ? kLargestWideHeight
+                                                : value;
+  encodeSmallHeightIn<kWideBase>(static_cast<uint32_t>(stored), red, green);
+}
+
+// The height of a pixel of planes in base (255 or 256).
+inline HeightValue decodeHeightIn(HeightValue base, uint8_t red,
+                                  uint8_t green) {
+  return base == kHeightBase ? decodeHeight(red, green)
+                             : decodeHeightIn<kWideBase>(red, green);
+}
+
+// How many stored values left the range a plane pair holds exactly, at each
+// end: heights that wrapped (base 255) or were clamped (base 256).
+struct StoreCount {
+  int64_t low = 0;   // below 0
+  int64_t high = 0;  // above largestStoredHeight(base)
+};
+
 // height rows x width columns of bytes, reached as plane[row][column]. The
 // plane does not know its size: width and height travel beside it. A const
 // plane gives read-only rows.
@@ -68,6 +127,7 @@ struct PlaneSet {
   BytePlane outBlue;
   int32_t width = 0;  // as allocated, for the release
   int32_t height = 0;
+  HeightValue base = kHeightBase;  // 255, or kWideBase for 16-bit heights
 };
 
 // The smallest and the largest height of a plane pair.
@@ -87,10 +147,11 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
 // Frees every plane of the set and leaves it empty; safe on an empty set.
 void releasePlanes(PlaneSet* planes);
 
-// The range of the heights of the pair (low plane red, high plane green),
-// scanned from pixel [0][0] row by row. An image without pixels gives 0, 0.
+// The range of the heights of the pair (low plane red, high plane green) in
+// base (255 or 256), scanned from pixel [0][0] row by row. An image without
+// pixels gives 0, 0.
 HeightRange findHeightRange(const BytePlane& lowPlane,
                             const BytePlane& highPlane, int32_t width,
-                            int32_t height);
+                            int32_t height, HeightValue base = kHeightBase);
 
 #endif  // QUILLORN_IMAGE_HEIGHT_PLANES_H_

@@ -14,6 +14,7 @@ struct ScaleOutcome {
   bool normalized = false;  // the heights were normalized to 0 ... 255
   float factor = 0.0f;      // the factor every height was multiplied by
   float reciprocal = 0.0f;  // with normalized: 1 / factor, which undoes it
+  StoreCount stored;        // results outside what the planes hold exactly
 };
 
 // Truncates x toward zero into 32 bits; beyond the range it saturates to the
@@ -25,6 +26,8 @@ int32_t truncateToInt32(double x);
 // toward zero); blue stays as it is (the target planes share the source's).
 // A scale of exactly 0 normalizes instead: the heights are shifted so that
 // the lowest is 0, then scaled by normalizationFactor and capped at 255.
+// Results are stored in the planes' base (wrapping in base 255, saturating
+// in base 256) and counted where they leave its range.
 ScaleOutcome scaleHeights(float scale, PlaneSet* planes, int32_t width,
                           int32_t height);
 
@@ -38,14 +41,15 @@ struct NormalizationFactor {
 NormalizationFactor normalizationFactor(HeightRange range);
 
 // Runs passes (none when <= 0) of an in-place 3 x 3 mean over the target
-// heights, plane row 0 first, left to right; each cell averages its in-image
-// neighbours (9, 6 or 4 of them), those above and to its left already
-// smoothed in this pass, and is re-encoded at once. Stops early once a pass
-// changes no height (every later pass would change nothing either), so that
-// any count up to INT32_MAX ends. Reports the work done over all passes to
-// progress.
+// heights (planes in base, 255 or 256), plane row 0 first, left to right; each
+// cell averages its in-image neighbours (9, 6 or 4 of them), those above and to
+// its left already smoothed in this pass, and is re-encoded at once. Stops
+// early once a pass changes no height (every later pass would change nothing
+// either), so that any count up to INT32_MAX ends. Reports the work done over
+// all passes to progress.
 void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                    int32_t width, int32_t height,
+                   HeightValue base = kHeightBase,
                    const Progress* progress = nullptr);
 
 // The same passes, each cell decoded, averaged and encoded straight on the
@@ -54,12 +58,16 @@ void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
 // passes to progress.
 void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                          int32_t width, int32_t height,
+                         HeightValue base = kHeightBase,
                          const Progress* progress = nullptr);
 
-// Adds one shift to every target height so that the lowest equals minimum;
-// rewrites nothing when it already does. Results outside 0 ... 65279 are
-// stored by the encoding's rules.
-void applyMinimumElevation(int32_t minimum, BytePlane* outRed,
-                           BytePlane* outGreen, int32_t width, int32_t height);
+// Adds one shift to every target height (planes in base, 255 or 256) so
+// that the lowest equals minimum; rewrites nothing when it already does.
+// Results outside what the planes hold exactly are stored by the base's rule
+// (wrapping in base 255, saturating in base 256) and counted.
+StoreCount applyMinimumElevation(int32_t minimum, BytePlane* outRed,
+                                 BytePlane* outGreen, int32_t width,
+                                 int32_t height,
+                                 HeightValue base = kHeightBase);
 
 #endif  // QUILLORN_PROCESSING_HEIGHT_PROCESSING_H_

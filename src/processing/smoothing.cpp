@@ -12,21 +12,36 @@
 
 namespace {
 
-QUILLORN_VECTORIZED
-void decodeRow(const uint8_t* red, const uint8_t* green, uint32_t* heights,
-               int32_t width) {
+template <HeightValue kBase>
+QUILLORN_VECTORIZED void decodeRow(const uint8_t* red, const uint8_t* green,
+                                   uint32_t* heights, int32_t width) {
   for (int32_t column = 0; column < width; ++column) {
-    heights[column] =
-        static_cast<uint32_t>(decodeHeight(red[column], green[column]));
+    heights[column] = static_cast<uint32_t>(
+        decodeHeightIn<kBase>(red[column], green[column]));
   }
 }
 
-QUILLORN_VECTORIZED
-void encodeRow(const uint32_t* heights, uint8_t* red, uint8_t* green,
-               int32_t width) {
+// Means never exceed the heights they average, so every value fits.
+template <HeightValue kBase>
+QUILLORN_VECTORIZED void encodeRow(const uint32_t* heights, uint8_t* red,
+                                   uint8_t* green, int32_t width) {
   for (int32_t column = 0; column < width; ++column) {
-    encodeSmallHeight(heights[column], &red[column], &green[column]);
+    encodeSmallHeightIn<kBase>(heights[column], &red[column], &green[column]);
   }
+}
+
+void decodeRow(HeightValue base, const uint8_t* red, const uint8_t* green,
+               uint32_t* heights, int32_t width) {
+  if (base == kWideBase)
+    return decodeRow<kWideBase>(red, green, heights, width);
+  decodeRow<kHeightBase>(red, green, heights, width);
+}
+
+void encodeRow(HeightValue base, const uint32_t* heights, uint8_t* red,
+               uint8_t* green, int32_t width) {
+  if (base == kWideBase)
+    return encodeRow<kWideBase>(heights, red, green, width);
+  encodeRow<kHeightBase>(heights, red, green, width);
 }
 
 // Passes run together over the image at most this many at a time: each row
@@ -104,8 +119,8 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
 // Reports bands smoothed, counted over every pass of the run: the group's
 // first band-pass is number doneBefore. True when the group's last pass
 // changed a height.
-bool smoothPassGroup(const SmoothRows& rows, BytePlane* red, BytePlane* green,
-                     int32_t passes, const Progress* progress,
+bool smoothPassGroup(const SmoothRows& rows, HeightValue base, BytePlane* red,
+                     BytePlane* green, int32_t passes, const Progress* progress,
                      int64_t doneBefore, int64_t total) {
   bool changed = false;
   const int32_t width = rows.width;
@@ -120,7 +135,8 @@ bool smoothPassGroup(const SmoothRows& rows, BytePlane* red, BytePlane* green,
       int32_t count = std::min(kBandRows, height - first);
       int32_t below = first + count;
       for (; decoded <= std::min(below, height - 1); ++decoded) {
-        decodeRow((*red)[decoded], (*green)[decoded], rows.row(decoded), width);
+        decodeRow(base, (*red)[decoded], (*green)[decoded], rows.row(decoded),
+                  width);
       }
       uint32_t* band[kBandRows];
       for (int32_t lane = 0; lane < count; ++lane) {
@@ -132,8 +148,8 @@ bool smoothPassGroup(const SmoothRows& rows, BytePlane* red, BytePlane* green,
       smoothBand(rows, first, band, count, up, down, last ? &changed : nullptr);
       if (last) {
         for (int32_t lane = 0; lane < count; ++lane) {
-          encodeRow(band[lane], (*red)[first + lane], (*green)[first + lane],
-                    width);
+          encodeRow(base, band[lane], (*red)[first + lane],
+                    (*green)[first + lane], width);
         }
       }
       reportProgress(progress, ++doneBefore, total);
@@ -145,7 +161,7 @@ bool smoothPassGroup(const SmoothRows& rows, BytePlane* red, BytePlane* green,
 }  // namespace
 
 void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                         int32_t width, int32_t height,
+                         int32_t width, int32_t height, HeightValue base,
                          const Progress* progress) {
   BytePlane& red = *outRed;
   BytePlane& green = *outGreen;
@@ -161,13 +177,14 @@ void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
           if (r < 0 || r >= height) continue;
           for (int32_t c = column - 1; c <= column + 1; ++c) {
             if (c < 0 || c >= width) continue;
-            sum += decodeHeight(red[r][c], green[r][c]);
+            sum += decodeHeightIn(base, red[r][c], green[r][c]);
             ++count;
           }
         }
-        changed = changed || sum / count != decodeHeight(red[row][column],
-                                                         green[row][column]);
-        encodeHeight(sum / count, &red[row][column], &green[row][column]);
+        int32_t mean = sum / count;
+        changed = changed || mean != decodeHeightIn(base, red[row][column],
+                                                    green[row][column]);
+        storeHeight(base, mean, &red[row][column], &green[row][column]);
       }
       reportProgress(progress, static_cast<int64_t>(pass) * height + row + 1,
                      total);
@@ -177,12 +194,14 @@ void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
 }
 
 void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                   int32_t width, int32_t height, const Progress* progress) {
+                   int32_t width, int32_t height, HeightValue base,
+                   const Progress* progress) {
   if (passes <= 0) return;
   SmoothRows rows;
   if (!prepareSmoothRows(&rows, width, height, passes)) {
     // Without working rows the same passes run straight on the planes.
-    smoothHeightsDirect(passes, outRed, outGreen, width, height, progress);
+    smoothHeightsDirect(passes, outRed, outGreen, width, height, base,
+                        progress);
     return;
   }
   const int64_t bands = (height + kBandRows - 1) / kBandRows;
@@ -192,8 +211,8 @@ void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
   for (int64_t done = 0; done < passes; done += rows.group) {
     int32_t group =
         static_cast<int32_t>(std::min<int64_t>(rows.group, passes - done));
-    if (!smoothPassGroup(rows, outRed, outGreen, group, progress, bands * done,
-                         bands * passes)) {
+    if (!smoothPassGroup(rows, base, outRed, outGreen, group, progress,
+                         bands * done, bands * passes)) {
       break;
     }
   }

@@ -1,19 +1,19 @@
 #include "app/elevation_recoder.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "app/console_progress.h"
-#include "image/bitmap_file.h"
+#include "app/run_report.h"
+#include "image/height_formats.h"
 #include "image/height_planes.h"
+#include "image/picture_file.h"
 #include "platform/files.h"
 #include "platform/interrupts.h"
 #include "platform/terminal.h"
 #include "processing/height_processing.h"
+#include "processing/shaded_relief.h"
 
 namespace {
 
@@ -21,20 +21,35 @@ const char* const kUsageError =
     "ERROR: Invalid arguments, should be <input> <output>. Optional: -sca "
     "<scale> -min <minimum> -smo <smooth>";
 
+const char* const kSizeError =
+    "ERROR: Invalid size after -dim, should be <width>x<height>, e.g. -dim "
+    "2049x1025";
+
 const char* const kHelpLines[] = {
-    "Usage: quillorn <input.bmp> <output.bmp> [-sca <scale>] [-min <minimum>] "
-    "[-smo <passes>]",
-    "Re-encodes an 8- or 24-bit BMP height map as a 24-bit BMP.",
-    "Each height is green x 255 + red; an 8-bit pixel's byte is the red part.",
+    "Usage: quillorn <input> <output> [-sca <scale>] [-min <minimum>] "
+    "[-smo <passes>] [-dim <width>x<height>] [-view <picture>]",
+    "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green x "
+    "255 + red),",
+    "a PGM, a greyscale PNG or raw 16-bit heights (.r16, .raw), and writes "
+    "the format",
+    "its output's name ends in: .r16 or .raw (16-bit little-endian), .pgm "
+    "(16-bit),",
+    ".png (16-bit greyscale), anything else a 24-bit BMP in the same "
+    "encoding.",
     "  -sca <scale>    multiply every height by <scale>; 0 normalizes the "
     "heights to 0-255",
     "  -min <minimum>  shift all heights so that the lowest equals <minimum>",
     "  -smo <passes>   smooth the heights with <passes> passes of a 3x3 mean",
+    "  -dim <w>x<h>    the width and height of a raw input (default: square)",
+    "  -view <picture> also write a shaded relief of the result (.png or "
+    ".bmp)",
     "Scaling comes first, then smoothing, then the minimum, whatever the order "
     "given.",
     "Examples:",
     "  quillorn terrain.bmp terrain24.bmp",
     "  quillorn terrain.bmp terrain_smooth.bmp -sca 0 -smo 4 -min 10",
+    "  quillorn terrain.r16 terrain.bmp -dim 2049x1025",
+    "  quillorn dem.pgm dem.bmp -sca 0 -view dem_view.png",
     "Exit status: 0 when the output was written, -1 (255) on any error.",
     "quillorn --version prints the version; see also man quillorn.",
 };
@@ -44,41 +59,30 @@ bool isHelpSwitch(const char* argument) {
          std::strcmp(argument, "--help") == 0;
 }
 
-// The switches the run takes; an output path that is one of them was surely
-// forgotten.
-const char* const kSwitches[] = {"-sca", "-min", "-smo"};
-
-bool isSwitch(const char* argument) {
-  for (const char* name : kSwitches) {
-    if (std::strcmp(argument, name) == 0) return true;
-  }
-  return false;
+// The formats this build reads and writes, for --version.
+std::string formatsLine() {
+  std::string line = "Formats: BMP, PGM, raw";
+  if (havePng()) return line + ", PNG (" + pngLibraryVersion() + ")";
+  return line + "; no PNG support in this build";
 }
 
-// One line on standard error with the file and why the system (or the
-// tool) failed on it, when there is a reason to give.
-void reportFailure(const FileStream& file, std::ostream& diagnostics) {
-  if (file.failure.empty()) return;
-  diagnostics << "quillorn: " << file.path << ": " << file.failure << std::endl;
-}
-
-// The ERROR line and the reasons on standard error, for a failed run.
-void reportRunFailure(const std::string& message, const FileStream& input,
-                      const FileStream& output, std::ostream& console,
-                      std::ostream& diagnostics) {
-  console << "ERROR: " << message << std::endl;
-  reportFailure(input, diagnostics);
-  reportFailure(output, diagnostics);
-}
+// The files of one run.
+struct RunFiles {
+  FileStream input;
+  InputImage source;
+  OutputFile output;
+  OutputImage target;
+  OutputFile view;  // the relief picture, when asked for
+  bool viewWanted = false;
+};
 
 // Everything between opening the files and releasing the planes: read,
 // convert, smooth, shift, write. Prints each progress line before its stage;
 // the planes it allocates stay in planes for the caller to release.
-bool runStages(FileStream* input, FileStream* output, BitmapInfo* info,
-               const RunOptions& options, PlaneSet* planes,
-               std::ostream& console, std::string* error) {
-  int32_t width = info->width;
-  int32_t height = info->rowCount;
+bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
+               StageCounts* counts, std::ostream& console, std::string* error) {
+  const int32_t width = files->source.width;
+  const int32_t height = files->source.height;
   // Bars only where someone watches a terminal; never on standard output.
   FILE* barStream = standardErrorIsTerminal() ? stderr : nullptr;
   ConsoleProgress bar;
@@ -87,17 +91,23 @@ bool runStages(FileStream* input, FileStream* output, BitmapInfo* info,
 
   console << "Initializing temp arrays..." << std::endl;
   if (!allocatePlanes(planes, width, height, error)) return false;
+  // A bitmap read for a bitmap keeps the encoding's base 255, byte for
+  // byte; every other pairing carries 16-bit heights in base 256.
+  bool bitmaps = files->source.format == HeightFormat::kBmp &&
+                 files->target.format == HeightFormat::kBmp;
+  planes->base = bitmaps ? kHeightBase : kWideBase;
 
   console << "Reading input height..." << std::endl;
   startProgress(&bar, "Reading", barStream);
-  bool read = readPixels(input, *info, planes, error, &bar.progress) &&
-              readTail(input, info, error);
+  bool read = readInputHeights(&files->input, &files->source, planes, error,
+                               &bar.progress);
   finishProgress(&bar);
   if (!read) return false;
 
   console << "Converting..." << std::endl;
   if (options.scaleGiven) {
     ScaleOutcome outcome = scaleHeights(options.scale, planes, width, height);
+    counts->scale = outcome.stored;
     if (outcome.normalized) {
       console << "Converting to 0-255. To scale back to original, use scale "
               << outcome.reciprocal << std::endl;
@@ -117,138 +127,206 @@ bool runStages(FileStream* input, FileStream* output, BitmapInfo* info,
 
   if (options.minimumGiven) {
     console << "Minimum elevation " << options.minimum << std::endl;
-    applyMinimumElevation(options.minimum, &planes->outRed, &planes->outGreen,
-                          width, height);
+    counts->minimum =
+        applyMinimumElevation(options.minimum, &planes->outRed,
+                              &planes->outGreen, width, height, planes->base);
   }
 
   console << "Writing output header..." << std::endl;
-  if (!writeHeader(input, output, *info, error)) return false;
+  if (!writeOutputHeader(&files->input, &files->output.file, files->source,
+                         &files->target, error)) {
+    return false;
+  }
 
   console << "Writing output height..." << std::endl;
   startProgress(&bar, "Writing", barStream);
-  bool wrote = writePixels(output, *info, *planes, error, &bar.progress);
+  bool wrote = writeOutputHeights(&files->output.file, *planes, files->source,
+                                  &files->target, error, &bar.progress);
   finishProgress(&bar);
   if (!wrote) return false;
 
   console << "Finishing output..." << std::endl;
-  return copyTail(input, output, *info, error);
+  if (!finishOutputImage(&files->input, &files->output.file, files->source,
+                         &files->target, error)) {
+    return false;
+  }
+  counts->written = files->target.clamped;
+  if (!files->viewWanted) return true;
+  // The picture shows the heights as the output stores them.
+  HeightRange range = findHeightRange(planes->outRed, planes->outGreen, width,
+                                      height, planes->base);
+  if (files->target.format == HeightFormat::kBmp && !bitmaps) {
+    range.max = std::min(range.max, kLargestStoredHeight);
+    range.min = std::min(range.min, range.max);
+  }
+  ReliefStyle style = reliefStyle(range, width, height);
+  auto shade = [&](int32_t row, uint8_t* rgb) {
+    shadeReliefRow(*planes, width, height, style, row, rgb);
+  };
+  return writePicture(
+      &files->view.file,
+      outputFormatOf(files->view.file.path) == HeightFormat::kPng, width,
+      height, shade, error);
+}
+
+// Opens one output file (the heights or the picture), saying why not.
+bool openOutput(const char* path, OutputFile* output, std::ostream& console,
+                std::ostream& diagnostics) {
+  OutputOpening opening = openOutputFile(path, output);
+  if (opening == OutputOpening::kIsStandardOutput) {
+    console << "ERROR: Output file is the standard output, where the "
+               "progress lines go; choose another output"
+            << std::endl;
+    return false;
+  }
+  if (opening == OutputOpening::kFailed) {
+    console << "ERROR: Output file cannot be created" << std::endl;
+    reportFailure(output->file, diagnostics);
+    return false;
+  }
+  if (output->mode == OutputMode::kInPlace) {
+    diagnostics << "quillorn: warning: " << path
+                << ": no new file can be made in its folder ("
+                << output->fallbackReason
+                << "), so it is rewritten in place: a failure or an "
+                   "interruption can leave it incomplete"
+                << std::endl;
+  }
+  return true;
+}
+
+// Checks made before any file is opened: the switches' values. False after
+// printing the usage error.
+bool checkSwitches(const RunOptions& options, const char* inputPath,
+                   const char* outputPath, std::ostream& console,
+                   std::ostream& diagnostics) {
+  if (options.sizeGiven && !options.sizeValid) {
+    console << kSizeError << std::endl;
+    return false;
+  }
+  if (options.viewGiven &&
+      (isSwitch(options.view.c_str()) ||
+       pathsNameSameFile(options.view.c_str(), inputPath) ||
+       pathsNameSameFile(options.view.c_str(), outputPath))) {
+    console << kUsageError << std::endl;
+    return false;
+  }
+  if (options.viewMissing) {
+    diagnostics << "quillorn: warning: -view needs a picture's path after it; "
+                   "no picture is written"
+                << std::endl;
+  }
+  if (options.sizeGiven && !hasRawName(inputPath)) {
+    diagnostics << "quillorn: warning: -dim is ignored: " << inputPath
+                << " is not raw heights (.r16 or .raw); its size is read from "
+                   "the file"
+                << std::endl;
+  }
+  return true;
+}
+
+// Opens and checks the input, then the outputs; false after reporting why.
+bool openFiles(const char* inputPath, const char* outputPath,
+               const RunOptions& options, RunFiles* files,
+               std::ostream& console, std::ostream& diagnostics) {
+  std::string error;
+  if (!openInputFile(inputPath, &files->input)) {
+    console << "ERROR: Input file not found" << std::endl;
+    reportFailure(files->input, diagnostics);
+    return false;
+  }
+  bool raw = hasRawName(inputPath);
+  const RasterSize* size = raw && options.sizeGiven ? &options.size : nullptr;
+  files->target.format = outputFormatOf(outputPath);
+  files->viewWanted = options.viewGiven;
+  bool pngWanted =
+      files->target.format == HeightFormat::kPng ||
+      (files->viewWanted && outputFormatOf(options.view) == HeightFormat::kPng);
+  if (!inspectInput(&files->input, raw, size, &files->source, &error) ||
+      !checkOutputSize(files->source, files->target.format, &error)) {
+    reportRunFailure(error, files->input, FileStream(), console, diagnostics);
+    return false;
+  }
+  if (isSameFile(files->input, outputPath)) {
+    console << "ERROR: Output file is the input file; choose another output"
+            << std::endl;
+    return false;
+  }
+  if (pngWanted && !havePng()) {
+    console << "ERROR: " << kNoPngSupport << std::endl;
+    return false;
+  }
+  if (!openOutput(outputPath, &files->output, console, diagnostics)) {
+    return false;
+  }
+  if (files->viewWanted &&
+      !openOutput(options.view.c_str(), &files->view, console, diagnostics)) {
+    discardOutputFile(&files->output);
+    return false;
+  }
+  return true;
+}
+
+// Closes what is still open after a failure before the stages.
+void abandonFiles(RunFiles* files) {
+  releaseInput(&files->source);
+  closeInputFile(&files->input);
 }
 
 }  // namespace
-
-int findOption(int argc, const char* const* argv, const char* name) {
-  for (int index = 3; index < argc; ++index) {
-    if (std::strcmp(argv[index], name) == 0) return index;
-  }
-  return kOptionNotFound;
-}
-
-float parseScale(const char* text) {
-  return static_cast<float>(std::strtod(text, nullptr));
-}
-
-int32_t parseInteger(const char* text) {
-  // strtoll saturates where atoi would overflow; long long covers int32 on
-  // every platform, so the clamp below decides the result.
-  long long value = std::strtoll(text, nullptr, 10);
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(value);
-}
-
-RunOptions findRunOptions(int argc, const char* const* argv) {
-  RunOptions options;
-  int index = findOption(argc, argv, "-sca");
-  if (index != kOptionNotFound && index + 1 < argc) {
-    options.scale = parseScale(argv[index + 1]);
-    options.scaleGiven = true;
-  }
-  index = findOption(argc, argv, "-min");
-  if (index != kOptionNotFound && index + 1 < argc) {
-    options.minimum = parseInteger(argv[index + 1]);
-    options.minimumGiven = true;
-  }
-  index = findOption(argc, argv, "-smo");
-  if (index != kOptionNotFound && index + 1 < argc) {
-    options.smoothPasses = parseInteger(argv[index + 1]);
-    options.smoothGiven = true;
-  }
-  return options;
-}
 
 bool ElevationRecoder::run(int argc, const char* const* argv,
                            std::ostream& console, std::ostream& diagnostics) {
   installInterruptHandlers();
   const char* inputPath = argv[1];
   const char* outputPath = argv[2];
-  std::string error;
-
-  FileStream input;
-  if (!openInputFile(inputPath, &input)) {
-    console << "ERROR: Input file not found" << std::endl;
-    reportFailure(input, diagnostics);
+  RunOptions options = findRunOptions(argc, argv);
+  if (!checkSwitches(options, inputPath, outputPath, console, diagnostics)) {
     return false;
   }
-  BitmapInfo info;
-  if (!inspectBitmap(&input, &info, &error)) {
-    reportRunFailure(error, input, FileStream(), console, diagnostics);
-    closeInputFile(&input);
+  RunFiles files;
+  if (!openFiles(inputPath, outputPath, options, &files, console,
+                 diagnostics)) {
+    abandonFiles(&files);
     return false;
-  }
-  if (isSameFile(input, outputPath)) {
-    console << "ERROR: Output file is the input file; choose another output"
-            << std::endl;
-    closeInputFile(&input);
-    return false;
-  }
-  OutputFile output;
-  OutputOpening opening = openOutputFile(outputPath, &output);
-  if (opening != OutputOpening::kOpened) {
-    if (opening == OutputOpening::kIsStandardOutput) {
-      console << "ERROR: Output file is the standard output, where the "
-                 "progress lines go; choose another output"
-              << std::endl;
-    } else {
-      console << "ERROR: Output file cannot be created" << std::endl;
-      reportFailure(output.file, diagnostics);
-    }
-    closeInputFile(&input);
-    return false;
-  }
-  if (output.mode == OutputMode::kInPlace) {
-    diagnostics << "quillorn: warning: " << outputPath
-                << ": no new file can be made in its folder ("
-                << output.fallbackReason
-                << "), so it is rewritten in place: a failure or an "
-                   "interruption can leave it incomplete"
-                << std::endl;
   }
 
   // The run owns the planes and releases them once, whatever happened.
-  RunOptions options = findRunOptions(argc, argv);
   PlaneSet planes;
-  bool written =
-      runStages(&input, &output.file, &info, options, &planes, console, &error);
+  StageCounts counts;
+  std::string error;
+  bool written = runStages(&files, options, &planes, &counts, console, &error);
   if (written) console << "Deleting temp arrays..." << std::endl;
   releasePlanes(&planes);
-  closeInputFile(&input);
+  releaseOutput(&files.target);
+  abandonFiles(&files);
+  OutputFile* outputs[2] = {&files.output, &files.view};
+  int count = files.viewWanted ? 2 : 1;
   if (!written) {
-    discardOutputFile(&output);
-    reportRunFailure(error, input, output.file, console, diagnostics);
+    for (int index = 0; index < count; ++index) {
+      discardOutputFile(outputs[index]);
+    }
+    reportRunFailure(error, files.input, files.output.file, console,
+                     diagnostics);
+    reportFailure(files.view.file, diagnostics);
     return false;
   }
-  switch (commitOutputFile(&output)) {
+  int failed = 0;
+  switch (commitOutputFiles(outputs, count, &failed)) {
     case OutputCommit::kCommitted:
+      reportStoreCounts(counts, planes.base, files.target.format, options,
+                        diagnostics);
       console << "Done!" << std::endl;
       return true;
     case OutputCommit::kWriteFailed:
-      error = outputWriteError(output.file);
+      error = outputWriteError(outputs[failed]->file);
       break;
     case OutputCommit::kReplaceFailed:
       error = "Output file cannot be replaced";
       break;
   }
-  reportRunFailure(error, input, output.file, console, diagnostics);
+  reportRunFailure(error, files.input, files.output.file, console, diagnostics);
+  reportFailure(files.view.file, diagnostics);
   return false;
 }
 
@@ -256,6 +334,7 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& console,
                    std::ostream& diagnostics) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     console << "Quillorn v" << kVersion << std::endl;
+    console << formatsLine() << std::endl;
     return kExitSuccess;
   }
   console << "Quillorn v" << kVersion << std::endl;

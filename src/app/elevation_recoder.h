@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
+
+#include "image/height_formats.h"
 
 // The version the banner shows.
 constexpr const char* kVersion = "1.00";
@@ -25,7 +28,19 @@ struct RunOptions {
   bool minimumGiven = false;
   int32_t smoothPasses = 0;  // after "-smo"
   bool smoothGiven = false;
+  RasterSize size;  // after "-dim": a raw input's width and height
+  bool sizeGiven = false;
+  bool sizeValid = false;  // the value had the form <width>x<height>
+  std::string view;        // after "-view": the relief picture's path
+  bool viewGiven = false;
+  bool viewMissing = false;  // "-view" was the last argument
 };
+
+// The switches a run takes, and the one function of each.
+constexpr const char* kSwitches[] = {"-sca", "-min", "-smo", "-dim", "-view"};
+
+// True when argument is one of kSwitches.
+bool isSwitch(const char* argument);
 
 // The index of the first argument from index 3 on that equals name exactly,
 // or kOptionNotFound.
@@ -38,9 +53,9 @@ float parseScale(const char* text);
 // 32-bit range instead of overflowing.
 int32_t parseInteger(const char* text);
 
-// Looks for "-sca", "-min" and "-smo" over every argument from index 3 on;
-// the first occurrence counts, and a switch with nothing after it counts as
-// not given. Values are not consumed: a value may itself be found as a switch.
+// Looks for every switch over every argument from index 3 on; the first
+// occurrence counts, and a switch with nothing after it counts as not given.
+// Values are not consumed: a value may itself be found as a switch.
 RunOptions findRunOptions(int argc, const char* const* argv);
 
 // Performs one conversion, printing its progress lines and any "ERROR: " line

@@ -93,6 +93,22 @@ bool writePixels(FileStream* output, const BitmapInfo& info,
 bool copyTail(FileStream* input, FileStream* output, const BitmapInfo& info,
               std::string* error);
 
+// A 24-bit row of width pixels padded to a multiple of 4 bytes.
+int64_t bitmapRowStride(int32_t width);
+
+// Writes the 54-byte header of a new 24-bit bottom-up bitmap of width x
+// height pixels (a standard BITMAPINFOHEADER with the sizes filled in).
+bool writeNewBitmapHeader(FileStream* output, int32_t width, int32_t height,
+                          std::string* error);
+
+// Writes the target heights of base-256 planes as the pixels of that
+// bitmap: bottom-up rows, blue 0, each height clamped to 0 ... 65279 and
+// encoded in base 255; adds the number clamped to *clamped.
+bool writeNewBitmapPixels(FileStream* output, const PlaneSet& planes,
+                          int32_t width, int32_t height, int64_t* clamped,
+                          std::string* error,
+                          const Progress* progress = nullptr);
+
 // The messages for failed reads of the input and writes of the output: the
 // system's reason follows where the system gave one (file.failure holds
 // the whole story for standard error).

@@ -1,5 +1,6 @@
 #include "image/pixel_rows.h"
 
+#include "image/height_planes.h"
 #include "platform/compiler.h"
 
 #ifdef QUILLORN_X86_KERNELS
@@ -101,4 +102,50 @@ void joinBgrRow(const uint8_t* QUILLORN_RESTRICT red,
     bytes[3 * column + 1] = green[column];
     bytes[3 * column + 2] = red[column];
   }
+}
+
+QUILLORN_VECTORIZED
+void splitPairRow(const uint8_t* QUILLORN_RESTRICT bytes,
+                  uint8_t* QUILLORN_RESTRICT first,
+                  uint8_t* QUILLORN_RESTRICT second, size_t count) {
+  for (size_t column = 0; column < count; ++column) {
+    first[column] = bytes[2 * column];
+    second[column] = bytes[2 * column + 1];
+  }
+}
+
+QUILLORN_VECTORIZED
+void joinPairRow(const uint8_t* QUILLORN_RESTRICT first,
+                 const uint8_t* QUILLORN_RESTRICT second,
+                 uint8_t* QUILLORN_RESTRICT bytes, size_t count) {
+  for (size_t column = 0; column < count; ++column) {
+    bytes[2 * column] = first[column];
+    bytes[2 * column + 1] = second[column];
+  }
+}
+
+QUILLORN_VECTORIZED
+void widenRow(uint8_t* red, uint8_t* green, size_t count) {
+  for (size_t column = 0; column < count; ++column) {
+    uint32_t value = static_cast<uint32_t>(
+        decodeHeightIn<kHeightBase>(red[column], green[column]));
+    encodeSmallHeightIn<kWideBase>(value, &red[column], &green[column]);
+  }
+}
+
+QUILLORN_VECTORIZED
+int64_t narrowBgrRow(const uint8_t* QUILLORN_RESTRICT red,
+                     const uint8_t* QUILLORN_RESTRICT green,
+                     uint8_t* QUILLORN_RESTRICT bytes, size_t count) {
+  int64_t clamped = 0;
+  for (size_t column = 0; column < count; ++column) {
+    uint32_t value = static_cast<uint32_t>(
+        decodeHeightIn<kWideBase>(red[column], green[column]));
+    bool over = value > kLargestStoredHeight;
+    clamped += over;
+    value = over ? static_cast<uint32_t>(kLargestStoredHeight) : value;
+    bytes[3 * column] = 0;
+    encodeSmallHeight(value, &bytes[3 * column + 2], &bytes[3 * column + 1]);
+  }
+  return clamped;
 }

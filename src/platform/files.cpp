@@ -44,7 +44,11 @@ std::string lastSystemError() {
   return std::strerror(errno);
 }
 
-OutputCommit commitOutputFile(OutputFile* output) {
+namespace {
+
+// Flushes and closes an output (in place, cutting it to what was written);
+// on failure it is discarded.
+bool closeOutput(OutputFile* output) {
   FileStream& file = output->file;
   errno = 0;
   bool flushed = std::fflush(file.stream) == 0;
@@ -61,26 +65,56 @@ OutputCommit commitOutputFile(OutputFile* output) {
   if (!closed) {
     file.systemFailure = true;
     discardOutputFile(output);
-    return OutputCommit::kWriteFailed;
   }
-  if (output->mode != OutputMode::kReplace) return OutputCommit::kCommitted;
-  // The rename and the end of the guard are one step for the interruption
-  // handler: it must never remove the path once it names the finished
-  // output.
+  return closed;
+}
+
+// Renames a closed output's temporary over its final file. The rename and
+// the end of the guard are one step for the interruption handler: it must
+// never remove the path once it names the finished output.
+bool placeOutput(OutputFile* output) {
+  if (output->mode != OutputMode::kReplace) return true;
   blockInterrupts();
-  bool renamed =
-      renameOver(output->temporaryPath, output->finalPath, &file.failure);
+  bool renamed = renameOver(output->temporaryPath, output->finalPath,
+                            &output->file.failure);
   if (renamed) {
     releaseGuard(output->guard);
     output->guard = -1;
+    output->temporaryPath.clear();
   }
   unblockInterrupts();
-  if (!renamed) {
-    file.systemFailure = true;
-    discardOutputFile(output);
-    return OutputCommit::kReplaceFailed;
+  if (!renamed) output->file.systemFailure = true;
+  return renamed;
+}
+
+}  // namespace
+
+OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
+                               int* failed) {
+  for (int index = 0; index < count; ++index) {
+    if (!closeOutput(outputs[index])) {
+      *failed = index;
+      for (int other = 0; other < count; ++other) {
+        if (other != index) discardOutputFile(outputs[other]);
+      }
+      return OutputCommit::kWriteFailed;
+    }
+  }
+  for (int index = 0; index < count; ++index) {
+    if (!placeOutput(outputs[index])) {
+      *failed = index;
+      for (int other = index; other < count; ++other) {
+        discardOutputFile(outputs[other]);
+      }
+      return OutputCommit::kReplaceFailed;
+    }
   }
   return OutputCommit::kCommitted;
+}
+
+OutputCommit commitOutputFile(OutputFile* output) {
+  int failed = 0;
+  return commitOutputFiles(&output, 1, &failed);
 }
 
 void discardOutputFile(OutputFile* output) {

@@ -51,6 +51,9 @@ bool readExact(FileStream* file, uint8_t* buffer, size_t size);
 // Writes exactly size bytes from buffer; false on a short write or an error.
 bool writeExact(FileStream* file, const uint8_t* buffer, size_t size);
 
+// True when the two paths are the same text, or name the same existing file.
+bool pathsNameSameFile(const char* first, const char* second);
+
 // True when path exists and is the same file as the open stream: the same
 // path, another spelling of it, a hard link or a symbolic link to it.
 bool isSameFile(const FileStream& file, const char* path);
@@ -104,6 +107,13 @@ enum class OutputCommit {
 // When any of it fails, output->file.failure says why and the output is
 // discarded as by discardOutputFile.
 OutputCommit commitOutputFile(OutputFile* output);
+
+// Finishes several outputs as one: every one is flushed and closed before
+// any is renamed into place, and a failure discards them all (those renamed
+// already stay: a rename fails only in rare cases). *failed is the index of
+// the output that failed.
+OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
+                               int* failed);
 
 // Abandons the output: closes it and removes the temporary, so that an
 // existing file keeps its bytes. In place, an output already overwritten is

@@ -246,3 +246,11 @@ bool cutAtPosition(FILE* stream, std::string* reason) {
   *reason = lastSystemError();
   return false;
 }
+
+bool pathsNameSameFile(const char* first, const char* second) {
+  if (std::string(first) == second) return true;
+  struct stat a;
+  struct stat b;
+  return stat(first, &a) == 0 && stat(second, &b) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}

@@ -302,3 +302,16 @@ bool cutAtPosition(FILE* stream, std::string* reason) {
   *reason = windowsError();
   return false;
 }
+
+bool pathsNameSameFile(const char* first, const char* second) {
+  if (std::string(first) == second) return true;
+  HANDLE a = probe(widePath(first));
+  HANDLE b = probe(widePath(second));
+  BY_HANDLE_FILE_INFORMATION one;
+  BY_HANDLE_FILE_INFORMATION other;
+  bool same = fileIdentity(a, &one) && fileIdentity(b, &other) &&
+              sameIdentity(one, other);
+  if (a != INVALID_HANDLE_VALUE) CloseHandle(a);
+  if (b != INVALID_HANDLE_VALUE) CloseHandle(b);
+  return same;
+}

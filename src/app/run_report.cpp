@@ -1,0 +1,65 @@
+#include "app/run_report.h"
+
+#include <vector>
+
+namespace {
+
+std::string heights(int64_t count) {
+  return std::to_string(count) + (count == 1 ? " height" : " heights");
+}
+
+}  // namespace
+
+void reportFailure(const FileStream& file, std::ostream& diagnostics) {
+  if (file.failure.empty()) return;
+  diagnostics << "quillorn: " << file.path << ": " << file.failure << std::endl;
+}
+
+void reportRunFailure(const std::string& message, const FileStream& input,
+                      const FileStream& output, std::ostream& console,
+                      std::ostream& diagnostics) {
+  console << "ERROR: " << message << std::endl;
+  reportFailure(input, diagnostics);
+  reportFailure(output, diagnostics);
+}
+
+void reportStoreCounts(const StageCounts& counts, HeightValue base,
+                       HeightFormat output, const RunOptions& options,
+                       std::ostream& diagnostics) {
+  const bool wide = base == kWideBase;
+  const std::string top = std::to_string(largestStoredHeight(base));
+  std::vector<std::string> parts;
+  std::vector<std::string> remedies;
+  int64_t total = 0;
+  auto add = [&](int64_t count, const std::string& where,
+                 const std::string& remedy) {
+    if (count == 0) return;
+    total += count;
+    parts.push_back(std::to_string(count) + " " + where);
+    remedies.push_back(remedy);
+  };
+  add(counts.scale.high, "above " + top + " after -sca",
+      "-sca 0 or a smaller -sca");
+  add(counts.scale.low, "below 0 after -sca", "a positive -sca");
+  add(counts.minimum.high, "above " + top + " after -min", "a smaller -min");
+  add(counts.minimum.low, "below 0 after -min", "a -min of 0 or more");
+  add(counts.written, "above 65279 (the most a bitmap holds) when written",
+      "-sca 0, a smaller -sca or a 16-bit output (.r16, .pgm, .png)");
+  if (total == 0) return;
+  static_cast<void>(options);
+  static_cast<void>(output);
+  diagnostics << "quillorn: warning: " << heights(total)
+              << (wide ? " were clamped to 0 ... 65535: "
+                       : " wrapped in the bitmap encoding (0 ... 65279): ");
+  for (size_t index = 0; index < parts.size(); ++index) {
+    diagnostics << (index == 0 ? "" : ", ") << parts[index];
+  }
+  diagnostics << "; ";
+  for (size_t index = 0; index < remedies.size(); ++index) {
+    if (index > 0)
+      diagnostics << (index + 1 == remedies.size() ? " and " : ", ");
+    diagnostics << remedies[index];
+  }
+  diagnostics << (remedies.size() == 1 ? " keeps them" : " keep them")
+              << std::endl;
+}

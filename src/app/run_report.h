@@ -1,0 +1,38 @@
+// What a run tells on standard error besides its ERROR line: the system's
+// reasons for failures, and heights that did not fit where they were
+// stored.
+#ifndef QUILLORN_APP_RUN_REPORT_H_
+#define QUILLORN_APP_RUN_REPORT_H_
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "app/elevation_recoder.h"
+#include "image/height_formats.h"
+#include "image/height_planes.h"
+#include "platform/files.h"
+
+// Heights that left the stored range, stage by stage.
+struct StageCounts {
+  StoreCount scale;     // by "-sca"
+  StoreCount minimum;   // by "-min"
+  int64_t written = 0;  // clamped to what the output format holds
+};
+
+// One line "quillorn: <path>: <reason>" when the file has a failure to tell.
+void reportFailure(const FileStream& file, std::ostream& diagnostics);
+
+// The ERROR line on console, then the reasons for both files.
+void reportRunFailure(const std::string& message, const FileStream& input,
+                      const FileStream& output, std::ostream& console,
+                      std::ostream& diagnostics);
+
+// One warning line when heights were clamped (planes of base 256) or wrapped
+// (base 255): how many, in which stage, at which end, and what keeps them.
+// Nothing when every height fit.
+void reportStoreCounts(const StageCounts& counts, HeightValue base,
+                       HeightFormat output, const RunOptions& options,
+                       std::ostream& diagnostics);
+
+#endif  // QUILLORN_APP_RUN_REPORT_H_

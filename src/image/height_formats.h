@@ -1,0 +1,115 @@
+// Height maps in every file format the tool speaks: the BMP encoding, raw
+// 16-bit heights ("r16"), 16-bit PGM and greyscale PNG. An input is
+// recognised by its name (raw) or its content; an output's format follows
+// the end of its name. Everything between reading and writing is shared.
+#ifndef QUILLORN_IMAGE_HEIGHT_FORMATS_H_
+#define QUILLORN_IMAGE_HEIGHT_FORMATS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "image/bitmap_file.h"
+#include "image/height_planes.h"
+#include "image/png_file.h"
+#include "image/progress.h"
+#include "platform/files.h"
+
+enum class HeightFormat {
+  kBmp,  // 8- or 24-bit bitmap, heights green x 255 + red
+  kRaw,  // headerless 16-bit little-endian heights, top row first
+  kPgm,  // netpbm greyscale: P5 (binary) or P2 (text) on input
+  kPng,  // greyscale PNG, 16 bits on output
+};
+
+// The output format a path asks for by the end of its name, as typed and in
+// any case: ".r16" or ".raw", ".pgm", ".png"; anything else is a bitmap.
+HeightFormat outputFormatOf(const std::string& path);
+
+// True when a path names raw heights: its name ends in ".r16" or ".raw".
+bool hasRawName(const std::string& path);
+
+// A raster's size in pixels.
+struct RasterSize {
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+// Parses "<width>x<height>" (or X): two positive decimal numbers within 32
+// bits, nothing else. False when text is not of that form.
+bool parseRasterSize(const char* text, RasterSize* size);
+
+// An input whose header has been read and checked.
+struct InputImage {
+  HeightFormat format = HeightFormat::kBmp;
+  int32_t width = 0;
+  int32_t height = 0;      // rows
+  BitmapInfo bitmap;       // kBmp: the bitmap's layout, header and tail
+  int64_t dataOffset = 0;  // kRaw, kPgm: the first sample's byte
+  int32_t maxval = 0;      // kPgm: the largest sample the header allows
+  bool text = false;       // kPgm: P2, samples as decimal text
+  PngInfo png;             // kPng
+  PngDecoder* pngDecoder = nullptr;  // kPng: open until releaseInput
+};
+
+// Reads and checks the input's header. raw says the input is raw heights
+// (by its name), square unless rawSize (not nullptr) gives the size. Checks
+// every size before anything is allocated. On failure error is the message.
+bool inspectInput(FileStream* input, bool raw, const RasterSize* rawSize,
+                  InputImage* image, std::string* error);
+
+// Reads the heights into the source planes: a bitmap's as it always has in
+// base 255 (widened to base 256 when the planes are), every other format's
+// samples as base-256 heights with blue 0. Plane row 0 is the top row.
+bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
+                      std::string* error, const Progress* progress);
+
+// Frees what the input holds open (the PNG decoder); safe to repeat.
+void releaseInput(InputImage* image);
+
+// An output being written.
+struct OutputImage {
+  HeightFormat format = HeightFormat::kBmp;
+  int32_t width = 0;
+  int32_t height = 0;
+  bool keepsBitmap = false;  // a bitmap from a bitmap: header and tail kept
+  int64_t clamped = 0;       // heights cut to what the format holds
+  PngEncoder* pngEncoder = nullptr;
+};
+
+// The size of the output file for the formats whose size is known ahead, to
+// refuse a bitmap larger than its 32-bit fields can describe before the
+// output is opened. False (error set) when it is too large.
+bool checkOutputSize(const InputImage& input, HeightFormat format,
+                     std::string* error);
+
+// The output's header: the input bitmap's header patched, a new bitmap
+// header, the PGM header, or the PNG signature and header.
+bool writeOutputHeader(FileStream* input, FileStream* output,
+                       const InputImage& source, OutputImage* image,
+                       std::string* error);
+
+// The target heights in the output's format: clamped to 0 ... 65279 for a
+// new bitmap, as they stand for the 16-bit formats (planes of base 256).
+bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
+                        const InputImage& source, OutputImage* image,
+                        std::string* error, const Progress* progress);
+
+// What follows the heights: a kept bitmap's tail, the PNG's end.
+bool finishOutputImage(FileStream* input, FileStream* output,
+                       const InputImage& source, OutputImage* image,
+                       std::string* error);
+
+// Frees the PNG encoder; safe to repeat.
+void releaseOutput(OutputImage* image);
+
+// PGM: reads and checks the header (P5 or P2, width, height, maxval 1 ...
+// 65535, comments and any whitespace between), filling image.
+bool inspectPgm(FileStream* input, int64_t fileSize, InputImage* image,
+                std::string* error);
+
+// PGM: reads the samples into base-256 planes.
+bool readPgmHeights(FileStream* input, const InputImage& image,
+                    PlaneSet* planes, std::string* error,
+                    const Progress* progress);
+
+#endif  // QUILLORN_IMAGE_HEIGHT_FORMATS_H_

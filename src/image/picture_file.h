@@ -1,0 +1,20 @@
+// Colour pictures for people to look at (not height maps): PNG where the
+// build has it, else a 24-bit bitmap.
+#ifndef QUILLORN_IMAGE_PICTURE_FILE_H_
+#define QUILLORN_IMAGE_PICTURE_FILE_H_
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/files.h"
+
+// Makes image row row (0 = top) as width red, green, blue triples.
+using PictureRow = std::function<void(int32_t row, uint8_t* rgb)>;
+
+// Writes a width x height picture to output, row by row: an 8-bit colour PNG
+// when png, else a 24-bit bottom-up bitmap with the standard 54-byte header.
+bool writePicture(FileStream* output, bool png, int32_t width, int32_t height,
+                  const PictureRow& makeRow, std::string* error);
+
+#endif  // QUILLORN_IMAGE_PICTURE_FILE_H_

@@ -1,0 +1,243 @@
+#include "image/png_file.h"
+
+#include <spng.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "image/bitmap_file.h"
+#include "image/pixel_rows.h"
+
+namespace {
+
+// Chunks larger than this are refused: no height map needs them, and a
+// forged length must not make the decoder allocate gigabytes.
+constexpr size_t kChunkLimit = size_t{64} << 20;
+
+int readFromStream(spng_ctx*, void* user, void* destination, size_t length) {
+  FileStream* input = static_cast<FileStream*>(user);
+  return readExact(input, static_cast<uint8_t*>(destination), length)
+             ? 0
+             : SPNG_IO_EOF;
+}
+
+int writeToStream(spng_ctx*, void* user, void* source, size_t length) {
+  FileStream* output = static_cast<FileStream*>(user);
+  return writeExact(output, static_cast<const uint8_t*>(source), length)
+             ? 0
+             : SPNG_IO_ERROR;
+}
+
+bool hostIsLittleEndian() {
+  const uint16_t probe = 1;
+  uint8_t first;
+  std::memcpy(&first, &probe, 1);
+  return first == 1;
+}
+
+// The kind of a PNG that is not a greyscale height map, for its message.
+const char* colourKind(uint8_t colourType) {
+  switch (colourType) {
+    case SPNG_COLOR_TYPE_TRUECOLOR:
+      return "a colour (RGB)";
+    case SPNG_COLOR_TYPE_INDEXED:
+      return "a palette";
+    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
+      return "a greyscale-with-alpha";
+    case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA:
+      return "a colour-with-alpha (RGBA)";
+    default:
+      return "an unknown kind of";
+  }
+}
+
+std::string libraryError(const char* what, int code) {
+  return std::string(what) + ": " + spng_strerror(code);
+}
+
+}  // namespace
+
+struct PngDecoder {
+  spng_ctx* context = nullptr;
+  FileStream* input = nullptr;
+};
+
+struct PngEncoder {
+  spng_ctx* context = nullptr;
+  FileStream* output = nullptr;
+  bool ended = false;  // the last row was encoded and the file finished
+};
+
+bool havePng() { return true; }
+
+std::string pngLibraryVersion() {
+  return std::string("libspng ") + spng_version_string();
+}
+
+bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
+                    std::string* error) {
+  *decoder = nullptr;
+  if (!seekTo(input, 0)) {
+    *error = inputReadError(*input);
+    return false;
+  }
+  std::unique_ptr<PngDecoder> made(new PngDecoder);
+  made->input = input;
+  made->context = spng_ctx_new(0);
+  if (made->context == nullptr) {
+    *error = "Not enough memory for the PNG decoder";
+    return false;
+  }
+  spng_set_chunk_limits(made->context, kChunkLimit, kChunkLimit);
+  spng_set_crc_action(made->context, SPNG_CRC_ERROR, SPNG_CRC_DISCARD);
+  spng_set_png_stream(made->context, readFromStream, input);
+  struct spng_ihdr header;
+  int code = spng_get_ihdr(made->context, &header);
+  if (code != 0) {
+    freePngDecoder(made.release());
+    *error = libraryError("Malformed PNG", code);
+    return false;
+  }
+  if (header.color_type != SPNG_COLOR_TYPE_GRAYSCALE) {
+    *error = std::string("Input file is ") + colourKind(header.color_type) +
+             " PNG; a greyscale height map is expected";
+    freePngDecoder(made.release());
+    return false;
+  }
+  if (header.width > INT32_MAX || header.height > INT32_MAX) {
+    *error = "Malformed PNG: it is " + std::to_string(header.width) + " x " +
+             std::to_string(header.height) + " pixels";
+    freePngDecoder(made.release());
+    return false;
+  }
+  info->width = static_cast<int32_t>(header.width);
+  info->height = static_cast<int32_t>(header.height);
+  info->bitDepth = header.bit_depth;
+  info->interlaced = header.interlace_method != SPNG_INTERLACE_NONE;
+  // Samples as they are in the file: 16 bits in the host's order, 8 bits
+  // as bytes, fewer bits unpacked to a byte each (not scaled).
+  int format = info->bitDepth == 16 ? SPNG_FMT_PNG : SPNG_FMT_G8;
+  code = spng_decode_image(made->context, nullptr, 0, format,
+                           SPNG_DECODE_PROGRESSIVE);
+  if (code != 0) {
+    *error = libraryError("Malformed PNG", code);
+    freePngDecoder(made.release());
+    return false;
+  }
+  *decoder = made.release();
+  return true;
+}
+
+bool decodePngHeights(PngDecoder* decoder, const PngInfo& info,
+                      PlaneSet* planes, std::string* error,
+                      const Progress* progress) {
+  const size_t width = static_cast<size_t>(info.width);
+  const bool wide = info.bitDepth == 16;
+  const bool little = hostIsLittleEndian();
+  std::vector<uint8_t> row;
+  if (wide) row.resize(2 * width);
+  for (int32_t planeRow = 0; planeRow < info.height; ++planeRow) {
+    std::memset(planes->inGreen[planeRow], 0, width);
+    std::memset(planes->inBlue[planeRow], 0, width);
+  }
+  int64_t decoded = 0;
+  const int64_t total = info.interlaced ? 0 : info.height;
+  for (;;) {
+    struct spng_row_info rowInfo;
+    int code = spng_get_row_info(decoder->context, &rowInfo);
+    if (code == 0) {
+      int32_t target = static_cast<int32_t>(rowInfo.row_num);
+      uint8_t* red = planes->inRed[target];
+      uint8_t* green = planes->inGreen[target];
+      // An interlaced pass writes only its own pixels of the row: the row
+      // is given back as the earlier passes left it.
+      if (!wide) {
+        code = spng_decode_row(decoder->context, red, width);
+      } else {
+        uint8_t* low = little ? red : green;
+        uint8_t* high = little ? green : red;
+        joinPairRow(low, high, row.data(), width);
+        code = spng_decode_row(decoder->context, row.data(), row.size());
+        if (code == 0 || code == SPNG_EOI) {
+          splitPairRow(row.data(), low, high, width);
+        }
+      }
+      if (total != 0) reportProgress(progress, ++decoded, total);
+    }
+    if (code == SPNG_EOI) return true;
+    if (code != 0) {
+      *error = code == SPNG_IO_EOF || code == SPNG_IO_ERROR
+                   ? inputReadError(*decoder->input)
+                   : libraryError("Malformed PNG", code);
+      return false;
+    }
+  }
+}
+
+void freePngDecoder(PngDecoder* decoder) {
+  if (decoder == nullptr) return;
+  spng_ctx_free(decoder->context);
+  delete decoder;
+}
+
+bool openPngEncoder(FileStream* output, int32_t width, int32_t height,
+                    PngPixels pixels, PngEncoder** encoder,
+                    std::string* error) {
+  *encoder = nullptr;
+  std::unique_ptr<PngEncoder> made(new PngEncoder);
+  made->output = output;
+  made->context = spng_ctx_new(SPNG_CTX_ENCODER);
+  if (made->context == nullptr) {
+    *error = "Not enough memory for the PNG encoder";
+    return false;
+  }
+  spng_set_png_stream(made->context, writeToStream, output);
+  // Terrain changes smoothly from one pixel to the next: one cheap filter
+  // and the fastest deflate level keep the writer near the disk's speed.
+  spng_set_option(made->context, SPNG_IMG_COMPRESSION_LEVEL, 1);
+  spng_set_option(made->context, SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_SUB);
+  struct spng_ihdr header = {};
+  header.width = static_cast<uint32_t>(width);
+  header.height = static_cast<uint32_t>(height);
+  header.bit_depth = pixels == PngPixels::kGrey16 ? 16 : 8;
+  header.color_type = pixels == PngPixels::kGrey16 ? SPNG_COLOR_TYPE_GRAYSCALE
+                                                   : SPNG_COLOR_TYPE_TRUECOLOR;
+  int code = spng_set_ihdr(made->context, &header);
+  if (code == 0) {
+    code = spng_encode_image(made->context, nullptr, 0, SPNG_FMT_PNG,
+                             SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
+  }
+  if (code != 0) {
+    *error = code == SPNG_IO_ERROR ? outputWriteError(*output)
+                                   : libraryError("Cannot encode PNG", code);
+    freePngEncoder(made.release());
+    return false;
+  }
+  *encoder = made.release();
+  return true;
+}
+
+bool encodePngRow(PngEncoder* encoder, const uint8_t* row, size_t bytes,
+                  std::string* error) {
+  int code = spng_encode_row(encoder->context, row, bytes);
+  // The last row reports the end of the image, the file finished with it.
+  encoder->ended = code == SPNG_EOI;
+  if (code == 0 || code == SPNG_EOI) return true;
+  *error = code == SPNG_IO_ERROR ? outputWriteError(*encoder->output)
+                                 : libraryError("Cannot encode PNG", code);
+  return false;
+}
+
+bool finishPngEncoder(PngEncoder* encoder, std::string* error) {
+  // Encoding was opened to finish the file with its last row.
+  if (encoder->ended) return true;
+  *error = "Cannot encode PNG: the image ended before its last row";
+  return false;
+}
+
+void freePngEncoder(PngEncoder* encoder) {
+  if (encoder == nullptr) return;
+  spng_ctx_free(encoder->context);
+  delete encoder;
+}

@@ -1,0 +1,27 @@
+// A picture of the terrain: hill-shaded with light from the north-west and
+// tinted from low to high, for people to look at in any image viewer.
+#ifndef QUILLORN_PROCESSING_SHADED_RELIEF_H_
+#define QUILLORN_PROCESSING_SHADED_RELIEF_H_
+
+#include <cstdint>
+
+#include "image/height_planes.h"
+
+// How the heights of one map are drawn: the colour ramp spans range, and the
+// relief is exaggerated by the same measure whatever the map's size.
+struct ReliefStyle {
+  HeightRange range;
+  float heightScale = 0.0f;  // pixels of relief per unit of height
+};
+
+// The style for a map of width x height pixels whose heights span range (a
+// flat map gets no relief and the ramp's middle colour).
+ReliefStyle reliefStyle(HeightRange range, int32_t width, int32_t height);
+
+// Colours image row row of the target heights (planes in base) as width
+// red, green, blue byte triples in rgb. Rows and columns past the edges
+// repeat the edge, so the border is shaded like its neighbours.
+void shadeReliefRow(const PlaneSet& planes, int32_t width, int32_t height,
+                    const ReliefStyle& style, int32_t row, uint8_t* rgb);
+
+#endif  // QUILLORN_PROCESSING_SHADED_RELIEF_H_

@@ -14,36 +14,11 @@
 #include <thread>
 #include <vector>
 
+#include "end_to_end_support.h"
 #include "support/bitmap_builder.h"
 #include "test_support.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-const char kBanner[] = "Quillorn v1.00";
-const char kHint[] = "Hit Ctrl+C to exit";
-const char kUsage[] =
-    "ERROR: Invalid arguments, should be <input> <output>. Optional: -sca "
-    "<scale> -min <minimum> -smo <smooth>";
-// On POSIX an exit status of -1 reads as 255.
-constexpr int kFailed = 255;
-
-Lines withBanner(Lines rest) {
-  rest.insert(rest.begin(), {kBanner, kHint});
-  return rest;
-}
-
-Lines successLines(const Lines& processing) {
-  Lines lines =
-      withBanner({"Reading input header...", "Initializing temp arrays...",
-                  "Reading input height...", "Converting..."});
-  lines.insert(lines.end(), processing.begin(), processing.end());
-  lines.insert(lines.end(),
-               {"Writing output header...", "Writing output height...",
-                "Finishing output...", "Deleting temp arrays...", "Done!"});
-  return lines;
-}
 
 // A 24-bit 4 x 1 input of (blue, green, red) pixels.
 std::vector<uint8_t> fourByOne24() {

@@ -1,5 +1,4 @@
 #include "processing/height_processing.h"
-#include "processing/smoothing_band.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "processing/smoothing_band.h"
 
 namespace {
 

@@ -96,6 +96,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   bool bitmaps = files->source.format == HeightFormat::kBmp &&
                  files->target.format == HeightFormat::kBmp;
   planes->base = bitmaps ? kHeightBase : kWideBase;
+  counts->base = planes->base;
 
   console << "Reading input height..." << std::endl;
   startProgress(&bar, "Reading", barStream);
@@ -314,8 +315,7 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   int failed = 0;
   switch (commitOutputFiles(outputs, count, &failed)) {
     case OutputCommit::kCommitted:
-      reportStoreCounts(counts, planes.base, files.target.format, options,
-                        diagnostics);
+      reportStoreCounts(counts, diagnostics);
       console << "Done!" << std::endl;
       return true;
     case OutputCommit::kWriteFailed:

@@ -23,11 +23,9 @@ void reportRunFailure(const std::string& message, const FileStream& input,
   reportFailure(output, diagnostics);
 }
 
-void reportStoreCounts(const StageCounts& counts, HeightValue base,
-                       HeightFormat output, const RunOptions& options,
-                       std::ostream& diagnostics) {
-  const bool wide = base == kWideBase;
-  const std::string top = std::to_string(largestStoredHeight(base));
+void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics) {
+  const bool wide = counts.base == kWideBase;
+  const std::string top = std::to_string(largestStoredHeight(counts.base));
   std::vector<std::string> parts;
   std::vector<std::string> remedies;
   int64_t total = 0;
@@ -46,11 +44,12 @@ void reportStoreCounts(const StageCounts& counts, HeightValue base,
   add(counts.written, "above 65279 (the most a bitmap holds) when written",
       "-sca 0, a smaller -sca or a 16-bit output (.r16, .pgm, .png)");
   if (total == 0) return;
-  static_cast<void>(options);
-  static_cast<void>(output);
   diagnostics << "quillorn: warning: " << heights(total)
-              << (wide ? " were clamped to 0 ... 65535: "
-                       : " wrapped in the bitmap encoding (0 ... 65279): ");
+              << (wide
+                      ? (total == 1 ? " was" : " were") +
+                            std::string(" clamped to what the files hold: ")
+                      : std::string(
+                            " wrapped in the bitmap encoding (0 ... 65279): "));
   for (size_t index = 0; index < parts.size(); ++index) {
     diagnostics << (index == 0 ? "" : ", ") << parts[index];
   }

@@ -15,9 +15,10 @@
 
 // Heights that left the stored range, stage by stage.
 struct StageCounts {
-  StoreCount scale;     // by "-sca"
-  StoreCount minimum;   // by "-min"
-  int64_t written = 0;  // clamped to what the output format holds
+  HeightValue base = kHeightBase;  // the planes': 255 wraps, 256 clamps
+  StoreCount scale;                // by "-sca"
+  StoreCount minimum;              // by "-min"
+  int64_t written = 0;             // clamped to what the output format holds
 };
 
 // One line "quillorn: <path>: <reason>" when the file has a failure to tell.
@@ -31,8 +32,6 @@ void reportRunFailure(const std::string& message, const FileStream& input,
 // One warning line when heights were clamped (planes of base 256) or wrapped
 // (base 255): how many, in which stage, at which end, and what keeps them.
 // Nothing when every height fit.
-void reportStoreCounts(const StageCounts& counts, HeightValue base,
-                       HeightFormat output, const RunOptions& options,
-                       std::ostream& diagnostics);
+void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics);
 
 #endif  // QUILLORN_APP_RUN_REPORT_H_

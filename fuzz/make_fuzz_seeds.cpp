@@ -1,9 +1,12 @@
 // make_fuzz_seeds <folder>: writes a small seed corpus for the fuzzer: valid
-// 8- and 24-bit files, odd widths, top-down rows, tails, with switch sets.
+// 8- and 24-bit files, odd widths, top-down rows, tails, raw heights, PGMs
+// and a PNG, with switch sets and output formats.
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/elevation_recoder.h"
 #include "run_fuzz_input.h"
 #include "support/bitmap_builder.h"
 
@@ -26,8 +29,58 @@ int main(int argc, char** argv) {
       {1, 1, 24, 0, fuzzPrefix(false, 0, true, 0, true, 3)},
       {6, -3, 8, 1, fuzzPrefix(true, 5, true, 32767, true, 1)},
       {2, 9, 24, 0, fuzzPrefix(true, 6, false, 0, false, 0)},
+      // A bitmap written to every other format, one with a picture.
+      {5, 4, 24, 0, fuzzPrefix(true, 1, false, 0, true, 1, 1 << 2)},
+      {4, 3, 8, 2, fuzzPrefix(false, 0, true, -3, false, 0, 2 << 2 | 16)},
+      {3, 3, 24, 0, fuzzPrefix(true, 5, false, 0, false, 0, 3 << 2)},
   };
   int index = 0;
+  auto save = [&](const std::vector<uint8_t>& bytes) {
+    std::string path = std::string(argv[1]) + "/seed" + std::to_string(index++);
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr ||
+        std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
+        std::fclose(out) != 0) {
+      std::perror(path.c_str());
+      return false;
+    }
+    return true;
+  };
+  // Byte 4 of the prefix: input ending, output ending (<< 2), -view (16),
+  // a PNG picture (32), -dim 3x2 (64).
+  const std::string raw(12, '\x30');
+  const std::string p5 = "P5\n# seed\n3 2\n65535\n" + raw;
+  const std::string p2 = "P2 3 2 300\n1 2 3\n299 300 0\n";
+  const std::string texts[] = {raw, p5, p2};
+  const uint8_t formats[] = {1 | 64 | 2 << 2, 2 | 3 << 2 | 16 | 32, 2 | 1 << 2};
+  for (int text = 0; text < 3; ++text) {
+    std::vector<uint8_t> bytes =
+        fuzzPrefix(true, 3, text == 1, 7, true, 1, formats[text]);
+    bytes.insert(bytes.end(), texts[text].begin(), texts[text].end());
+    if (!save(bytes)) return 1;
+  }
+  // A PNG made by the tool itself from the raw heights.
+  std::string folder = argv[1];
+  std::FILE* rawFile = std::fopen((folder + "/seed.r16").c_str(), "wb");
+  if (rawFile == nullptr) return 1;
+  std::fwrite(raw.data(), 1, raw.size(), rawFile);
+  std::fclose(rawFile);
+  std::string rawPath = folder + "/seed.r16";
+  std::string pngPath = folder + "/seed.png";
+  const char* convert[] = {"quillorn", rawPath.c_str(), pngPath.c_str(), "-dim",
+                           "3x2"};
+  std::ostringstream ignored;
+  if (runCommandLine(5, convert, ignored, ignored) == kExitSuccess) {
+    std::FILE* pngFile = std::fopen(pngPath.c_str(), "rb");
+    std::vector<uint8_t> bytes = fuzzPrefix(false, 0, false, 0, true, 2, 3);
+    for (int c; pngFile != nullptr && (c = std::fgetc(pngFile)) != EOF;) {
+      bytes.push_back(static_cast<uint8_t>(c));
+    }
+    if (pngFile != nullptr) std::fclose(pngFile);
+    if (!save(bytes)) return 1;
+  }
+  std::remove(rawPath.c_str());
+  std::remove(pngPath.c_str());
   for (const Seed& seed : seeds) {
     BitmapPlan plan;
     plan.width = seed.width;
@@ -42,14 +95,7 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> bytes = seed.prefix;
     std::vector<uint8_t> file = buildBitmap(plan);
     bytes.insert(bytes.end(), file.begin(), file.end());
-    std::string path = std::string(argv[1]) + "/seed" + std::to_string(index++);
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr ||
-        std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
-        std::fclose(out) != 0) {
-      std::perror(path.c_str());
-      return 1;
-    }
+    if (!save(bytes)) return 1;
   }
   return 0;
 }

@@ -1,7 +1,10 @@
-// libFuzzer target: arbitrary bytes as the input file and an arbitrary switch
-// set, through the whole conversion run. Beyond the sanitizers it checks the
-// run's promises: success means "Done!" last and an output file of the size
-// its header claims; failure means one "ERROR: " line last and no output.
+// libFuzzer target: arbitrary bytes as the input file (named as a bitmap,
+// raw heights, a PGM or a PNG), an arbitrary switch set and output format,
+// through the whole conversion run. Beyond the sanitizers it checks the
+// run's promises: success means "Done!" last, the output (and the picture,
+// when asked for) in place, a bitmap of the size its header claims; failure
+// means one "ERROR: " line last and no file left behind.
+#include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,10 +25,22 @@ namespace {
 // A plain buffer: it must outlive the exit handler that removes the folder.
 char workFolderPath[64];
 
+const char* const kNames[] = {"in.bmp",   "in.r16",  "in.pgm",  "in.png",
+                              "out.bmp",  "out.r16", "out.pgm", "out.png",
+                              "view.png", "view.bmp"};
+
+void removeFiles(const std::string& folder) {
+  for (const char* name : kNames) std::remove((folder + "/" + name).c_str());
+}
+
 void removeWorkFolder() {
-  std::remove((std::string(workFolderPath) + "/in.bmp").c_str());
-  std::remove((std::string(workFolderPath) + "/out.bmp").c_str());
+  removeFiles(workFolderPath);
   rmdir(workFolderPath);
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
 }
 
 std::string workFolder() {
@@ -51,18 +66,21 @@ std::string lastLine(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < kFuzzPrefixSize) return 0;
-  const std::string input = workFolder() + "/in.bmp";
-  const std::string output = workFolder() + "/out.bmp";
+  const std::string folder = workFolder();
+  removeFiles(folder);
+  const std::string input = folder + "/" + fuzzInputName(data);
+  const std::string output = folder + "/" + fuzzOutputName(data);
+  const std::string view =
+      fuzzViewName(data).empty() ? "" : folder + "/" + fuzzViewName(data);
   FILE* file = std::fopen(input.c_str(), "wb");
   if (file == nullptr) abort();
   size_t fileBytes = size - kFuzzPrefixSize;
   if (std::fwrite(data + kFuzzPrefixSize, 1, fileBytes, file) != fileBytes)
     abort();
   std::fclose(file);
-  std::remove(output.c_str());
 
   std::vector<std::string> arguments = {"quillorn", input, output};
-  std::vector<std::string> switches = fuzzSwitches(data);
+  std::vector<std::string> switches = fuzzSwitches(data, folder);
   arguments.insert(arguments.end(), switches.begin(), switches.end());
   std::vector<const char*> argv;
   for (const std::string& argument : arguments)
@@ -73,19 +91,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int status = runCommandLine(static_cast<int>(argv.size()), argv.data(),
                               console, diagnostics);
   std::string last = lastLine(console.str());
-  struct stat info;
-  bool exists = stat(output.c_str(), &info) == 0;
   if (status == kExitSuccess) {
-    if (last != "Done!" || !exists) abort();
-    // The header's file size must be the file's real size.
-    uint8_t header[6];
-    FILE* written = std::fopen(output.c_str(), "rb");
-    if (written == nullptr || std::fread(header, 1, 6, written) != 6) abort();
-    std::fclose(written);
-    if (loadLe32(header + 2) != static_cast<uint64_t>(info.st_size)) abort();
+    if (last != "Done!" || !exists(output)) abort();
+    if (!view.empty() && !exists(view)) abort();
+    if (output.substr(output.size() - 4) == ".bmp") {
+      // The header's file size must be the file's real size.
+      struct stat info;
+      uint8_t header[6];
+      FILE* written = std::fopen(output.c_str(), "rb");
+      if (written == nullptr || std::fread(header, 1, 6, written) != 6) abort();
+      std::fclose(written);
+      if (stat(output.c_str(), &info) != 0 ||
+          loadLe32(header + 2) != static_cast<uint64_t>(info.st_size)) {
+        abort();
+      }
+    }
   } else {
-    if (status != kExitFailure || last.rfind("ERROR: ", 0) != 0 || exists)
+    if (status != kExitFailure || last.rfind("ERROR: ", 0) != 0 ||
+        exists(output) || (!view.empty() && exists(view))) {
       abort();
+    }
   }
+  // Nothing else may be left in the folder: no temporary survives a run.
+  size_t names = 0;
+  if (DIR* listing = opendir(folder.c_str())) {
+    while (dirent* entry = readdir(listing)) {
+      std::string name = entry->d_name;
+      names += name != "." && name != "..";
+    }
+    closedir(listing);
+  }
+  size_t expected = 1;
+  if (status == kExitSuccess) expected += view.empty() ? 1 : 2;
+  if (names != expected) abort();
   return 0;
 }

@@ -3,10 +3,12 @@
 namespace {
 
 const char* const kScales[8] = {"0", "1", "2", "0.5", "-1", "1e30", "nan", "x"};
+const char* const kEndings[4] = {".bmp", ".r16", ".pgm", ".png"};
 
 }  // namespace
 
-std::vector<std::string> fuzzSwitches(const uint8_t* prefix) {
+std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
+                                      const std::string& folder) {
   std::vector<std::string> switches;
   if (prefix[0] & 1)
     switches.insert(switches.end(), {"-sca", kScales[(prefix[0] >> 3) & 7]});
@@ -19,16 +21,34 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix) {
         switches.end(),
         {"-smo", std::to_string(static_cast<int8_t>(prefix[1]) % 4)});
   }
+  if (prefix[4] & 16) {
+    switches.insert(switches.end(),
+                    {"-view", folder + "/" + fuzzViewName(prefix)});
+  }
+  if (prefix[4] & 64) switches.insert(switches.end(), {"-dim", "3x2"});
   return switches;
+}
+
+std::string fuzzInputName(const uint8_t* prefix) {
+  return std::string("in") + kEndings[prefix[4] & 3];
+}
+
+std::string fuzzOutputName(const uint8_t* prefix) {
+  return std::string("out") + kEndings[(prefix[4] >> 2) & 3];
+}
+
+std::string fuzzViewName(const uint8_t* prefix) {
+  if (!(prefix[4] & 16)) return std::string();
+  return prefix[4] & 32 ? "view.png" : "view.bmp";
 }
 
 std::vector<uint8_t> fuzzPrefix(bool scale, int scaleIndex, bool minimum,
                                 int16_t minimumValue, bool smooth,
-                                int8_t passes) {
+                                int8_t passes, uint8_t formats) {
   uint8_t flags =
       static_cast<uint8_t>((scale ? 1 : 0) | (minimum ? 2 : 0) |
                            (smooth ? 4 : 0) | (scaleIndex & 7) << 3);
   uint16_t bits = static_cast<uint16_t>(minimumValue);
   return {flags, static_cast<uint8_t>(passes), static_cast<uint8_t>(bits),
-          static_cast<uint8_t>(bits >> 8)};
+          static_cast<uint8_t>(bits >> 8), formats};
 }

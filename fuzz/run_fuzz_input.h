@@ -1,5 +1,6 @@
-// One fuzzing input: a few bytes that choose the switches, then the bytes of
-// the input file. Shared by the fuzzer and its seed generator.
+// One fuzzing input: a few bytes that choose the switches and the files'
+// names, then the bytes of the input file. Shared by the fuzzer, its seed
+// generator and the replay of past findings.
 #ifndef QUILLORN_FUZZ_RUN_FUZZ_INPUT_H_
 #define QUILLORN_FUZZ_RUN_FUZZ_INPUT_H_
 
@@ -8,17 +9,29 @@
 #include <string>
 #include <vector>
 
-// Bytes before the file: switch flags and scale choice, passes, minimum (2).
-constexpr size_t kFuzzPrefixSize = 4;
+// Bytes before the file: switch flags and scale choice, passes, minimum (2),
+// names and the new switches.
+constexpr size_t kFuzzPrefixSize = 5;
 
 // The switches a prefix selects: byte 0 bit 0 "-sca", bit 1 "-min", bit 2
 // "-smo", bits 3-5 the scale's index in a fixed table; byte 1 the passes
-// (-3 ... 3); bytes 2-3 the minimum (16-bit signed).
-std::vector<std::string> fuzzSwitches(const uint8_t* prefix);
+// (-3 ... 3); bytes 2-3 the minimum (16-bit signed); byte 4 bit 4 "-view"
+// (bit 5: a PNG picture, else a bitmap), bit 6 "-dim 3x2".
+std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
+                                      const std::string& folder);
 
-// A prefix that selects the given switches (scaleIndex 0 ... 7).
+// The input's and output's names a prefix selects: byte 4 bits 0-1 the
+// input's ending, bits 2-3 the output's (".bmp", ".r16", ".pgm", ".png").
+std::string fuzzInputName(const uint8_t* prefix);
+std::string fuzzOutputName(const uint8_t* prefix);
+
+// The picture's name, when the prefix asks for one ("" otherwise).
+std::string fuzzViewName(const uint8_t* prefix);
+
+// A prefix that selects the given switches (scaleIndex 0 ... 7) and names
+// (formats: byte 4 as above).
 std::vector<uint8_t> fuzzPrefix(bool scale, int scaleIndex, bool minimum,
                                 int16_t minimumValue, bool smooth,
-                                int8_t passes);
+                                int8_t passes, uint8_t formats = 0);
 
 #endif  // QUILLORN_FUZZ_RUN_FUZZ_INPUT_H_

@@ -157,4 +157,53 @@ TEST(ElevationRecoderTest, EveryTruncationIsRefusedOrConverts) {
   }
 }
 
+// The same for the other formats' readers: a prefix converts only once it
+// holds every sample (a PNG's rows are whole before the last checksum and
+// the closing chunk, 16 bytes).
+TEST(ElevationRecoderTest, EveryTruncatedHeightFileIsRefused) {
+  TempDir dir;
+  std::string p5 = "P5\n# two by two\n2 2\n65535\n";
+  p5 += std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> whole;
+    size_t cutAllowed;  // bytes at the end whose loss still converts
+  };
+  std::vector<Case> cases = {
+      {"a.pgm", std::vector<uint8_t>(p5.begin(), p5.end()), 0},
+      {"b.pgm",
+       {'P', '2', ' ', '2', ' ', '1', ' ', '9', '\n', '1', ' ', '7'},
+       0},
+  };
+  std::vector<uint8_t> raw(2 * 9, 0x11);
+  ASSERT_TRUE(writeFileBytes(dir.file("in.r16"), raw));
+  if (runInProcess({dir.file("in.r16"), dir.file("in.png")}).exitStatus ==
+      kExitSuccess) {
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(readFileBytes(dir.file("in.png"), &png));
+    cases.push_back({"c.png", png, 16});
+  }
+  for (const Case& c : cases) {
+    for (size_t length = 0; length <= c.whole.size(); ++length) {
+      ASSERT_TRUE(writeFileBytes(
+          dir.file(c.name),
+          std::vector<uint8_t>(
+              c.whole.begin(),
+              c.whole.begin() + static_cast<ptrdiff_t>(length))));
+      ProcessResult result =
+          runInProcess({dir.file(c.name), dir.file("out.r16"), "-smo", "1"});
+      ASSERT_FALSE(result.lines.empty());
+      if (length == c.whole.size()) {
+        EXPECT_EQ(result.exitStatus, kExitSuccess) << c.name;
+      } else if (length + c.cutAllowed < c.whole.size()) {
+        EXPECT_EQ(result.exitStatus, kExitFailure) << c.name << " " << length;
+        EXPECT_EQ(result.lines.back().rfind("ERROR: ", 0), 0u)
+            << c.name << " " << length;
+        EXPECT_FALSE(fileExists(dir.file("out.r16"))) << c.name << length;
+      }
+      std::remove(dir.file("out.r16").c_str());
+    }
+  }
+}
+
 }  // namespace

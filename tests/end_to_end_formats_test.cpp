@@ -263,7 +263,7 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
        "ERROR: Malformed PGM: its 2 x 2 samples of 2 bytes do not fit"},
       {"text samples cut short",
        "a.pgm",
-       text("P2 2 2 9\n1 2 3"),
+       text("P2 2 2 9\n1 2 3    "),
        {},
        "ERROR: Malformed PGM: it ends too early after 3 of its 4 samples"},
       {"raw of no square size",

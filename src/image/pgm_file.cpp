@@ -125,9 +125,19 @@ bool inspectPgm(FileStream* input, int64_t fileSize, InputImage* image,
   image->height = static_cast<int32_t>(height);
   image->maxval = static_cast<int32_t>(maxval);
   image->dataOffset = text.consumed;
-  if (image->text) return true;
-  int64_t sampleBytes = maxval < 256 ? 1 : 2;
   int64_t available = fileSize - image->dataOffset;
+  if (image->text) {
+    // Every sample but the last takes a digit and a separator at least: a
+    // size the file cannot hold is refused before the planes are made.
+    if (height > (available + 1) / 2 / width) {
+      *error = "Malformed PGM: its " + std::to_string(width) + " x " +
+               std::to_string(height) + " samples cannot fit in the " +
+               std::to_string(available) + " bytes after its header";
+      return false;
+    }
+    return true;
+  }
+  int64_t sampleBytes = maxval < 256 ? 1 : 2;
   // Divide rather than multiply: the product can exceed 63 bits.
   if (height > available / (sampleBytes * width)) {
     *error = "Malformed PGM: its " + std::to_string(width) + " x " +

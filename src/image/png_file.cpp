@@ -15,6 +15,9 @@ namespace {
 // forged length must not make the decoder allocate gigabytes.
 constexpr size_t kChunkLimit = size_t{64} << 20;
 
+// The most bytes deflate makes of one, with room for the chunks' framing.
+constexpr int64_t kDeflateRatio = 1040;
+
 int readFromStream(spng_ctx*, void* user, void* destination, size_t length) {
   FileStream* input = static_cast<FileStream*>(user);
   return readExact(input, static_cast<uint8_t*>(destination), length)
@@ -78,7 +81,8 @@ std::string pngLibraryVersion() {
 bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
                     std::string* error) {
   *decoder = nullptr;
-  if (!seekTo(input, 0)) {
+  int64_t fileSize = streamLength(input);
+  if (fileSize < 0 || !seekTo(input, 0)) {
     *error = inputReadError(*input);
     return false;
   }
@@ -108,6 +112,19 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
   if (header.width > INT32_MAX || header.height > INT32_MAX) {
     *error = "Malformed PNG: it is " + std::to_string(header.width) + " x " +
              std::to_string(header.height) + " pixels";
+    freePngDecoder(made.release());
+    return false;
+  }
+  // Deflate packs at most about 1032 bytes into one: an image larger than
+  // that many times the file is forged, and is refused before the planes
+  // are made for it.
+  int64_t rowBytes =
+      (static_cast<int64_t>(header.width) * header.bit_depth + 7) / 8 + 1;
+  if (static_cast<int64_t>(header.height) >
+      (fileSize * kDeflateRatio) / rowBytes) {
+    *error = "Malformed PNG: its " + std::to_string(header.width) + " x " +
+             std::to_string(header.height) + " pixels cannot be in " +
+             std::to_string(fileSize) + " bytes";
     freePngDecoder(made.release());
     return false;
   }

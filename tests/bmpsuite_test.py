@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""Runs quillorn over every file of the public BMP Suite.
+"""Runs quillorn over every file of the public BMP Suite, and real height
+maps through every format.
 
-Every file either converts (exit 0, "Done!" last, an output that Pillow decodes
-to the picture the tool promises) or is refused (exit -1, one "ERROR: " line
-last, no output file). Never a crash, a hang or a sanitizer report.
+Every BMP Suite file either converts (exit 0, "Done!" last, an output that
+Pillow decodes to the picture the tool promises) or is refused (exit -1, one
+"ERROR: " line last, no output file). Never a crash, a hang or a sanitizer
+report. The height maps go from BMP and PNG to raw, PGM and PNG and back;
+Pillow reads each file the tool wrote and must find the same heights.
 
 usage: bmpsuite_test.py <quillorn> <testdata folder>
 Exit 77 (skipped) where the test data or Pillow is absent, except under CI.
@@ -100,6 +103,75 @@ def check(exe, folder, name, work, Image):
     return "converted", None
 
 
+def run_tool(exe, *arguments):
+    run = subprocess.run([exe, *arguments], stdin=subprocess.DEVNULL,
+                         capture_output=True, timeout=120)
+    return run.returncode, run.stdout.decode("utf-8", "replace").splitlines()
+
+
+def pillow_heights(path, Image):
+    """The heights Pillow reads from a file the tool wrote or read."""
+    image = Image.open(path)
+    image.load()
+    if image.mode == "RGB":
+        red, green, _ = (list(band.getdata()) for band in image.split())
+        return image.size, [g * 255 + r for r, g in zip(red, green)]
+    return image.size, list(image.getdata())
+
+
+def raw_heights(path):
+    with open(path, "rb") as handle:
+        data = handle.read()
+    return [data[i] | data[i + 1] << 8 for i in range(0, len(data), 2)]
+
+
+def check_formats(exe, data, work, Image):
+    """Problems found taking real height maps through every format."""
+    problems = []
+    maps = os.path.join(data, "heightmaps")
+    has_png = "PNG (" in "".join(run_tool(exe, "--version")[1])
+    sources = ["puget_sound_1025_rg24.bmp"]
+    if has_png:
+        sources.append("puget_sound_1025_16bit.png")
+    for source in sources:
+        path = os.path.join(maps, source)
+        size, want = pillow_heights(path, Image)
+        outputs = ["a.r16", "a.pgm"] + (["a.png"] if has_png else [])
+        for output in outputs + ["view.png" if has_png else "view.bmp"]:
+            target = os.path.join(work, output)
+            if output.startswith("view"):
+                status, lines = run_tool(exe, path, os.path.join(work, "v.r16"),
+                                         "-view", target)
+            else:
+                status, lines = run_tool(exe, path, target)
+            if status != 0 or lines[-1:] != ["Done!"]:
+                problems.append("%s -> %s: status %d, %r" % (source, output, status, lines[-1:]))
+                continue
+            if output.endswith(".r16"):
+                got = raw_heights(target)
+            else:
+                got_size, got = pillow_heights(target, Image)
+                if got_size != size:
+                    problems.append("%s -> %s: size %s" % (source, output, got_size))
+                if output.startswith("view"):
+                    if len(set(got)) < 2:
+                        problems.append("%s -> %s: one colour" % (source, output))
+                    continue
+            if got != want:
+                problems.append("%s -> %s: heights differ" % (source, output))
+        # And back: the 16-bit files to the bitmap encoding, as Pillow reads it.
+        for output in outputs:
+            back = os.path.join(work, "back.bmp")
+            status, _ = run_tool(exe, os.path.join(work, output), back,
+                                 *(["-dim", "%dx%d" % size] if output.endswith(".r16") else []))
+            if status != 0:
+                problems.append("%s -> bmp: status %d" % (output, status))
+                continue
+            if pillow_heights(back, Image)[1] != [min(h, 65279) for h in want]:
+                problems.append("%s -> %s -> bmp: heights differ" % (source, output))
+    return problems
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__)
@@ -130,6 +202,11 @@ def main():
                     failures.append("%s: %s" % (name, problem))
     for name in sorted(MUST_CONVERT - converted):
         failures.append("%s: should convert" % name)
+    if os.path.isdir(os.path.join(data, "heightmaps")):
+        with tempfile.TemporaryDirectory() as work:
+            formats = check_formats(exe, data, work, Image)
+        failures.extend(formats)
+        print("height maps through every format: %d problems" % len(formats))
     for sub in ("g", "q", "b", "x"):
         summary = ", ".join("%s %d" % item for item in sorted(counts.get(sub, {}).items()))
         print("%s/: %s" % (sub, summary))

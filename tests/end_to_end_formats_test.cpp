@@ -321,6 +321,24 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
   }
 }
 
+// A build without PNG says so before it touches anything.
+TEST(EndToEndTest, PngNeedsABuildWithPng) {
+  if (toolHasPng()) GTEST_SKIP() << "this build has PNG";
+  TempDir dir;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.r16"), rawBytes({1, 2, 3, 4})));
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{dir.file("in.r16"), dir.file("out.png")},
+        std::vector<std::string>{dir.file("in.r16"), dir.file("out.bmp"),
+                                 "-view", dir.file("view.png")}}) {
+    ProcessResult result = runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, kFailed);
+    EXPECT_EQ(result.lines,
+              withBanner({"ERROR: This build of Quillorn has no PNG support; "
+                          "use BMP, PGM or raw heights"}));
+  }
+  EXPECT_EQ(folderNames(dir.path()), Lines({"in.r16"}));
+}
+
 // PGM headers as other tools write them: comments, any whitespace, text
 // samples, one-byte samples taken as the heights they are.
 TEST(EndToEndTest, PgmHeadersAsOtherToolsWriteThem) {

@@ -421,16 +421,6 @@ TEST(EndToEndTest, PermissionFailures) {
   }
 }
 
-// The names in a folder, sorted; hidden temporaries included.
-std::vector<std::string> folderNames(const std::string& path) {
-  std::vector<std::string> names;
-  std::error_code ignored;
-  for (const auto& entry : std::filesystem::directory_iterator(path, ignored))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 mode_t modeOf(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;

@@ -28,6 +28,8 @@ bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // The file's bytes; false when it cannot be read.
 bool readFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
 bool fileExists(const std::string& path);
+// The names in a folder, sorted; hidden files included.
+std::vector<std::string> folderNames(const std::string& path);
 
 // What a finished process left: its exit status (-1 when it did not exit
 // normally) or the signal that ended it, its standard output split into

@@ -161,8 +161,9 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     range.min = std::min(range.min, range.max);
   }
   ReliefStyle style = reliefStyle(range, width, height);
+  ReliefRows rows;
   auto shade = [&](int32_t row, uint8_t* rgb) {
-    shadeReliefRow(*planes, width, height, style, row, rgb);
+    shadeReliefRow(*planes, width, height, style, row, rgb, &rows);
   };
   return writePicture(
       &files->view.file,

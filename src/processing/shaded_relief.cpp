@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/compiler.h"
+
 namespace {
 
 // The ramp from low to high: dark blue-green lowlands, green, olive, brown
@@ -16,6 +18,10 @@ constexpr RampStop kRamp[] = {
     {0.00f, 20, 50, 90},    {0.25f, 40, 110, 70},   {0.50f, 150, 140, 60},
     {0.75f, 195, 160, 120}, {1.00f, 250, 250, 250},
 };
+// Colours the ramp is sampled at, and levels of light each is drawn in:
+// finer than the eye tells apart on terrain.
+constexpr int32_t kRampSteps = 256;
+constexpr int32_t kLightLevels = 64;
 
 // Relief as tall as this share of the map's longer side: enough to see
 // every ridge, not so much that slopes turn black.
@@ -27,23 +33,58 @@ constexpr float kLightX = -0.5f;
 constexpr float kLightY = -0.5f;
 constexpr float kLightZ = 0.70710678f;
 
-// Share of the colour that stays in full shadow.
+// Share of the colour that stays in full shadow, and the brightness of
+// level ground (0.9), so that slopes facing the light can still brighten.
 constexpr float kAmbient = 0.35f;
+constexpr float kDirect = (0.9f - kAmbient) / kLightZ;
 
-void rampColour(float t, float* red, float* green, float* blue) {
-  t = std::min(1.0f, std::max(0.0f, t));
-  int stop = 1;
-  while (stop < 4 && t > kRamp[stop].at) ++stop;
-  const RampStop& a = kRamp[stop - 1];
-  const RampStop& b = kRamp[stop];
-  float mix = (t - a.at) / (b.at - a.at);
-  *red = a.red + (b.red - a.red) * mix;
-  *green = a.green + (b.green - a.green) * mix;
-  *blue = a.blue + (b.blue - a.blue) * mix;
+// The level of light of a surface lit at light (0 ... 1) and back.
+constexpr float kLevelsPerLight = kLightLevels - 1;
+
+template <HeightValue kBase>
+QUILLORN_VECTORIZED void decodeFloats(const uint8_t* red, const uint8_t* green,
+                                      int32_t width, float* values) {
+  for (int32_t column = 0; column < width; ++column) {
+    values[column] =
+        static_cast<float>(decodeHeightIn<kBase>(red[column], green[column]));
+  }
 }
 
-uint8_t toByte(float value) {
-  return static_cast<uint8_t>(std::min(255.0f, std::max(0.0f, value)) + 0.5f);
+// One row of heights as floats, with the edge repeated one column past
+// each side.
+void loadRow(const PlaneSet& planes, int32_t row, int32_t width,
+             float* values) {
+  if (planes.base == kWideBase) {
+    decodeFloats<kWideBase>(planes.outRed[row], planes.outGreen[row], width,
+                            values + 1);
+  } else {
+    decodeFloats<kHeightBase>(planes.outRed[row], planes.outGreen[row], width,
+                              values + 1);
+  }
+  values[0] = values[1];
+  values[width + 1] = values[width];
+}
+
+// The colour entry (ramp step and level of light) of every pixel of a row,
+// from the row and its neighbours above and below (padded rows).
+QUILLORN_VECTORIZED
+void shadeRow(const float* up, const float* here, const float* down,
+              int32_t width, float slope, float low, float toStep,
+              int32_t* colours) {
+  for (int32_t column = 0; column < width; ++column) {
+    float slopeX = (here[column + 2] - here[column]) * slope;
+    float slopeY = (down[column + 1] - up[column + 1]) * slope;
+    // The surface's normal is (-slopeX, -slopeY, 1), normalized.
+    float light = (kLightZ - slopeX * kLightX - slopeY * kLightY) /
+                  std::sqrt(slopeX * slopeX + slopeY * slopeY + 1.0f);
+    int32_t level = static_cast<int32_t>(
+        std::min(std::max(light, 0.0f), 1.0f) * kLevelsPerLight + 0.5f);
+    float at = (here[column + 1] - low) * toStep;
+    int32_t step = static_cast<int32_t>(
+        std::min(std::max(at, 0.0f), static_cast<float>(kRampSteps - 1)) +
+        0.5f);
+    colours[column] = step * kLightLevels + level;
+  }
 }
 
 }  // namespace
@@ -56,45 +97,52 @@ ReliefStyle reliefStyle(HeightRange range, int32_t width, int32_t height) {
     style.heightScale =
         kReliefShare * static_cast<float>(std::max(width, height)) / span;
   }
+  style.colours.resize(static_cast<size_t>(kRampSteps) * kLightLevels);
+  for (int32_t index = 0; index < kRampSteps; ++index) {
+    // A flat map takes the middle colour, which every step then holds.
+    float t = span > 0.0f ? static_cast<float>(index) / (kRampSteps - 1) : 0.5f;
+    int stop = 1;
+    while (stop < 4 && t > kRamp[stop].at) ++stop;
+    const RampStop& a = kRamp[stop - 1];
+    const RampStop& b = kRamp[stop];
+    float mix = (t - a.at) / (b.at - a.at);
+    const float colour[3] = {a.red + (b.red - a.red) * mix,
+                             a.green + (b.green - a.green) * mix,
+                             a.blue + (b.blue - a.blue) * mix};
+    for (int32_t level = 0; level < kLightLevels; ++level) {
+      float brightness =
+          kAmbient + kDirect * static_cast<float>(level) / kLevelsPerLight;
+      uint32_t packed = 0;
+      for (int channel = 0; channel < 3; ++channel) {
+        float value = std::min(colour[channel] * brightness + 0.5f, 255.0f);
+        packed |= static_cast<uint32_t>(value) << (8 * channel);
+      }
+      style.colours[static_cast<size_t>(index * kLightLevels + level)] = packed;
+    }
+  }
   return style;
 }
 
 void shadeReliefRow(const PlaneSet& planes, int32_t width, int32_t height,
-                    const ReliefStyle& style, int32_t row, uint8_t* rgb) {
-  const HeightValue base = planes.base;
-  const int32_t up = std::max(row - 1, 0);
-  const int32_t down = std::min(row + 1, height - 1);
-  auto at = [&](int32_t r, int32_t c) {
-    return static_cast<float>(
-        decodeHeightIn(base, planes.outRed[r][c], planes.outGreen[r][c]));
-  };
+                    const ReliefStyle& style, int32_t row, uint8_t* rgb,
+                    ReliefRows* rows) {
+  const size_t padded = static_cast<size_t>(width) + 2;
+  rows->heights.resize(3 * padded);
+  float* heights = rows->heights.data();
+  loadRow(planes, std::max(row - 1, 0), width, heights);
+  loadRow(planes, row, width, heights + padded);
+  loadRow(planes, std::min(row + 1, height - 1), width, heights + 2 * padded);
   const float span = static_cast<float>(style.range.max - style.range.min);
-  const float low = static_cast<float>(style.range.min);
-  // Central differences span two pixels, one at the edges.
-  const float rowsApart = static_cast<float>(down - up);
+  rows->colours.resize(static_cast<size_t>(width));
+  int32_t* entries = rows->colours.data();
+  shadeRow(heights, heights + padded, heights + 2 * padded, width,
+           style.heightScale / 2, static_cast<float>(style.range.min),
+           span > 0.0f ? (kRampSteps - 1) / span : 0.0f, entries);
+  const uint32_t* colours = style.colours.data();
   for (int32_t column = 0; column < width; ++column) {
-    const int32_t left = std::max(column - 1, 0);
-    const int32_t right = std::min(column + 1, width - 1);
-    float here = at(row, column);
-    float slopeX = 0.0f;
-    float slopeY = 0.0f;
-    if (right > left) {
-      slopeX = (at(row, right) - at(row, left)) * style.heightScale /
-               static_cast<float>(right - left);
-    }
-    if (rowsApart > 0.0f) {
-      slopeY =
-          (at(down, column) - at(up, column)) * style.heightScale / rowsApart;
-    }
-    // The surface's normal is (-slopeX, -slopeY, 1), normalized.
-    float light = (-slopeX * kLightX - slopeY * kLightY + kLightZ) /
-                  std::sqrt(slopeX * slopeX + slopeY * slopeY + 1.0f);
-    float shade =
-        kAmbient + (1.0f - kAmbient) * std::max(light, 0.0f) / kLightZ * 0.85f;
-    float red, green, blue;
-    rampColour(span > 0.0f ? (here - low) / span : 0.5f, &red, &green, &blue);
-    rgb[3 * column] = toByte(red * shade);
-    rgb[3 * column + 1] = toByte(green * shade);
-    rgb[3 * column + 2] = toByte(blue * shade);
+    uint32_t colour = colours[entries[column]];
+    rgb[3 * column] = static_cast<uint8_t>(colour);
+    rgb[3 * column + 1] = static_cast<uint8_t>(colour >> 8);
+    rgb[3 * column + 2] = static_cast<uint8_t>(colour >> 16);
   }
 }

@@ -4,6 +4,7 @@
 #define QUILLORN_PROCESSING_SHADED_RELIEF_H_
 
 #include <cstdint>
+#include <vector>
 
 #include "image/height_planes.h"
 
@@ -12,16 +13,27 @@
 struct ReliefStyle {
   HeightRange range;
   float heightScale = 0.0f;  // pixels of relief per unit of height
+  // Every colour the picture uses, packed red | green << 8 | blue << 16:
+  // the ramp's steps along the range (low first), each at every level of
+  // light.
+  std::vector<uint32_t> colours;
 };
 
 // The style for a map of width x height pixels whose heights span range (a
 // flat map gets no relief and the ramp's middle colour).
 ReliefStyle reliefStyle(HeightRange range, int32_t width, int32_t height);
 
+// Working rows for shading one map, made once and reused for every row.
+struct ReliefRows {
+  std::vector<float> heights;    // three rows, each padded by one column
+  std::vector<int32_t> colours;  // each pixel's entry of style.colours
+};
+
 // Colours image row row of the target heights (planes in base) as width
-// red, green, blue byte triples in rgb. Rows and columns past the edges
-// repeat the edge, so the border is shaded like its neighbours.
+// red, green, blue byte triples in rgb. Slopes are measured across two
+// pixels; past the edges the edge repeats.
 void shadeReliefRow(const PlaneSet& planes, int32_t width, int32_t height,
-                    const ReliefStyle& style, int32_t row, uint8_t* rgb);
+                    const ReliefStyle& style, int32_t row, uint8_t* rgb,
+                    ReliefRows* rows);
 
 #endif  // QUILLORN_PROCESSING_SHADED_RELIEF_H_

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Whole-process benchmark on a generated height map (default 8192 x 8192,
 # 24-bit): times cp, the plain conversion, "-smo 4" and "-sca 0 -min 100",
-# interleaved, several times each, and prints medians, the ratio to cp, the
-# cost per pixel of the stages, and peak memory.
+# the conversions to and from raw heights, PGM and PNG, and the relief
+# picture, interleaved, several times each, and prints medians, the ratio to
+# cp, the cost per pixel of the stages, and peak memory.
 #
 #   bench/run.sh [size] [repetitions]
 set -euo pipefail
@@ -30,19 +31,34 @@ seconds() {
 median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
 declare -A times
-cases=(cp plain smooth4 normalize_min)
+cases=(cp plain smooth4 normalize_min to_raw from_raw to_pgm from_pgm view)
+if "$bin/quillorn" --version | grep -q 'PNG ('; then cases+=(to_png from_png); fi
+raw="$work/map_${size}.r16"
+[ -f "$raw" ] || "$bin/quillorn" "$map" "$raw" >/dev/null
+"$bin/quillorn" "$map" "$work/map.pgm" >/dev/null
+if [[ " ${cases[*]} " == *" to_png "* ]]; then
+  "$bin/quillorn" "$map" "$work/map.png" >/dev/null
+fi
 run_case() {
   case "$1" in
     cp) cp "$map" "$work/copy.bmp" ;;
     plain) "$bin/quillorn" "$map" "$work/out.bmp" ;;
     smooth4) "$bin/quillorn" "$map" "$work/out.bmp" -smo 4 ;;
     normalize_min) "$bin/quillorn" "$map" "$work/out.bmp" -sca 0 -min 100 ;;
+    to_raw) "$bin/quillorn" "$map" "$work/out.r16" ;;
+    from_raw) "$bin/quillorn" "$raw" "$work/out.bmp" ;;
+    to_pgm) "$bin/quillorn" "$map" "$work/out.pgm" ;;
+    from_pgm) "$bin/quillorn" "$work/map.pgm" "$work/out.bmp" ;;
+    to_png) "$bin/quillorn" "$map" "$work/out.png" ;;
+    from_png) "$bin/quillorn" "$work/map.png" "$work/out.bmp" ;;
+    view) "$bin/quillorn" "$map" "$work/out.bmp" -view "$work/view.bmp" ;;
   esac
 }
 cat "$map" >/dev/null  # warm the page cache
 for ((rep = 0; rep < reps; ++rep)); do
   for name in "${cases[@]}"; do
-    rm -f "$work/copy.bmp" "$work/out.bmp"
+    rm -f "$work/copy.bmp" "$work/out.bmp" "$work/out.r16" "$work/out.pgm" \
+      "$work/out.png" "$work/view.bmp"
     times[$name]+="$(seconds run_case "$name") "
   done
 done
@@ -66,6 +82,13 @@ printf '  smoothing, per pixel, pass:  %.3f ns (target <= 1.0)\n' \
   "$(echo "(${med[smooth4]} - ${med[plain]}) * 1000000000 / ($pixels * 4)" | bc -l)"
 printf '  normalize + scale + minimum: %.3f ns per pixel (three stages)\n' \
   "$(echo "(${med[normalize_min]} - ${med[plain]}) * 1000000000 / $pixels" | bc -l)"
+for name in to_raw from_raw to_pgm from_pgm to_png from_png; do
+  [ -n "${med[$name]:-}" ] || continue
+  printf '  %-9s / plain:           %.2f (target <= 1.5 for raw and PGM)\n' \
+    "$name" "$(echo "${med[$name]} / ${med[plain]}" | bc -l)"
+done
+printf '  relief picture:              %.3f ns per pixel\n' \
+  "$(echo "(${med[view]} - ${med[plain]}) * 1000000000 / $pixels" | bc -l)"
 limit=$(echo "(3.5 * $pixels + 16 * 1048576) / 1024" | bc)
 printf '  peak memory: plain %s KiB, -smo 4 %s KiB, -sca 0 -min 100 %s KiB (limit %s KiB)\n' \
   "$peak_plain" "$peak_smooth" "$peak_norm" "$limit"

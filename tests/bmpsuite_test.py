@@ -60,8 +60,11 @@ def check(exe, folder, name, work, Image):
         return "hang", "no exit within 60 s"
     lines = run.stdout.decode("utf-8", "replace").splitlines()
     stderr = run.stderr.decode("utf-8", "replace")
-    if stderr:
-        return "crash", "wrote to standard error: " + stderr[:400]
+    # Warnings and reasons are the tool's own lines; anything else there (a
+    # sanitizer's report, say) is a finding.
+    foreign = [line for line in stderr.splitlines() if not line.startswith("quillorn: ")]
+    if foreign:
+        return "crash", "wrote to standard error: " + "\n".join(foreign)[:400]
     if lines[:2] != BANNER:
         return "crash", "no banner: %r" % lines[:2]
     if run.returncode == 255:

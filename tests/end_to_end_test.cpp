@@ -727,3 +727,94 @@ TEST(EndToEndTest, RealHeightMap) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whatever surprised the tool is said on standard error, once, and standard
+// output stays exactly as without it; a run without surprises says nothing
+// there.
+TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
+  if (throughLauncher()) GTEST_SKIP() << "standard error as POSIX passes it";
+  TempDir dir;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), fourByOne24()));
+  std::vector<uint8_t> colourful = [] {
+    BitmapPlan plan;
+    plan.width = 2;
+    plan.bitsPerPixel = 8;
+    plan.pixels = {3, 9};
+    std::vector<uint8_t> bytes = buildBitmap(plan);
+    bytes[54 + 4 * 9 + 2] = 200;  // entry 9 turns reddish
+    return bytes;
+  }();
+  ASSERT_TRUE(writeFileBytes(dir.file("palette.bmp"), colourful));
+  BitmapPlan grey;
+  grey.width = 2;
+  grey.pixels = {40, 40, 40, 7, 7, 7};
+  ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
+  const std::string w = "quillorn: warning: ";
+  struct Case {
+    std::string input;
+    std::vector<std::string> switches;
+    Lines processing;
+    std::string errors;
+  };
+  const Case cases[] = {
+      {"in.bmp",
+       {"-smo", "1", "-min", "0"},
+       {"Smooth x1", "Minimum elevation 0"},
+       ""},
+      {"in.bmp",
+       {"-smooth", "4", "-SMO", "2", "--", "-smo", "1", "-smo", "3"},
+       {"Smooth x1"},
+       w + "ignoring the repeated -smo (the first one counts)\n" + w +
+           "ignoring \"-smooth\", which is no switch (did you mean -smo?)\n" +
+           w + "ignoring \"4\", which is no switch\n" + w +
+           "ignoring \"-SMO\", which is no switch (did you mean -smo?)\n" + w +
+           "ignoring \"2\", which is no switch\n" + w +
+           "ignoring \"--\", which is no switch\n"},
+      {"in.bmp",
+       {"-sca", "0,5"},
+       {"Converting to 0-255. To scale back to original, use scale 2.35294"},
+       w +
+           "-sca 0,5 reads as 0, which normalizes: a decimal comma? write "
+           "the scale with a point\n" +
+           w +
+           "the lowest height was 10, which the factor alone cannot "
+           "restore: -sca 2.35294104 -min 10 restores the heights, to "
+           "the 256 levels kept\n"},
+      {"in.bmp",
+       {"-smo", "2.9", "-min", "12abc"},
+       {"Smooth x2", "Minimum elevation 12"},
+       w + "-smo 2.9 is not wholly a number: it reads as 2 passes\n" + w +
+           "-min 12abc is not wholly a number: it reads as 12\n"},
+      // A summit that wraps into a pit is always named.
+      {"in.bmp",
+       {"-sca", "200", "-min", "0"},
+       {"Minimum elevation 0"},
+       w + "1 height wrapped in the bitmap encoding (0 ... 65279): 1 above "
+           "65279 after -sca; -sca 0 or a smaller -sca keeps them\n"},
+      {"palette.bmp",
+       {},
+       {},
+       w + "the input's palette is not a grey ramp (entry 9 is not the grey "
+           "of its own index): its heights are the palette indices, not the "
+           "colours a viewer shows\n"},
+      {"grey.bmp",
+       {},
+       {},
+       w + "every pixel of the input is grey (red = green = blue): a grey "
+           "picture, whose heights read as 256 x its grey; for the grey "
+           "itself, save it as an 8-bit greyscale bitmap, a PGM or a PNG\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {dir.file(c.input),
+                                          dir.file("out.bmp")};
+    arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
+    ProcessResult result = runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, 0) << c.errors;
+    EXPECT_EQ(result.lines, successLines(c.processing)) << c.errors;
+    EXPECT_EQ(result.errors, c.errors);
+  }
+}
+
+}  // namespace

@@ -157,6 +157,8 @@ TEST(SmoothHeightsTest, WorkedExamples) {
       {3, 2, 5, {77, 77, 77, 77, 77, 77}, {77, 77, 77, 77, 77, 77}},
       {1, 1, 3, {255}, {255}},
       {1, 3, 1, {0, 300, 0}, {150, 150, 75}},
+      // A mean of 65280 is stored as 0, and the cells after it see the 0.
+      {2, 2, 1, {65280, 65280, 65280, 65280}, {0, 48960, 44880, 39780}},
   };
   for (const Case& c : cases) {
     Image image(c.width, c.height, c.heights);

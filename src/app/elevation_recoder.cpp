@@ -80,7 +80,8 @@ struct RunFiles {
 // convert, smooth, shift, write. Prints each progress line before its stage;
 // the planes it allocates stay in planes for the caller to release.
 bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
-               StageCounts* counts, std::ostream& console, std::string* error) {
+               StageCounts* counts, std::ostream& console,
+               std::ostream& diagnostics, std::string* error) {
   const int32_t width = files->source.width;
   const int32_t height = files->source.height;
   // Bars only where someone watches a terminal; never on standard output.
@@ -104,6 +105,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
                                &bar.progress);
   finishProgress(&bar);
   if (!read) return false;
+  reportUnlikelyHeights(files->source, diagnostics);
 
   console << "Converting..." << std::endl;
   if (options.scaleGiven) {
@@ -112,6 +114,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     if (outcome.normalized) {
       console << "Converting to 0-255. To scale back to original, use scale "
               << outcome.reciprocal << std::endl;
+      reportRestoringSwitches(outcome.reciprocal, outcome.lowest, diagnostics);
     }
   }
   // Without "-sca" the target planes already hold the source as read: they
@@ -121,8 +124,9 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     console << "Smooth x" << options.smoothPasses << std::endl;
     std::string label = "Smoothing x" + std::to_string(options.smoothPasses);
     startProgress(&bar, label.c_str(), barStream);
-    smoothHeights(options.smoothPasses, &planes->outRed, &planes->outGreen,
-                  width, height, planes->base, &bar.progress);
+    counts->smoothing =
+        smoothHeights(options.smoothPasses, &planes->outRed, &planes->outGreen,
+                      width, height, planes->base, &bar.progress);
     finishProgress(&bar);
   }
 
@@ -286,6 +290,7 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   if (!checkSwitches(options, inputPath, outputPath, console, diagnostics)) {
     return false;
   }
+  warnAboutArguments(argc, argv, options, diagnostics);
   RunFiles files;
   if (!openFiles(inputPath, outputPath, options, &files, console,
                  diagnostics)) {
@@ -297,7 +302,8 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   PlaneSet planes;
   StageCounts counts;
   std::string error;
-  bool written = runStages(&files, options, &planes, &counts, console, &error);
+  bool written = runStages(&files, options, &planes, &counts, console,
+                           diagnostics, &error);
   if (written) console << "Deleting temp arrays..." << std::endl;
   releasePlanes(&planes);
   releaseOutput(&files.target);

@@ -58,6 +58,13 @@ int32_t parseInteger(const char* text);
 // Values are not consumed: a value may itself be found as a switch.
 RunOptions findRunOptions(int argc, const char* const* argv);
 
+// Names on diagnostics, as warnings, every argument from index 3 on that is
+// neither a switch nor the word after one (with the switch it probably
+// meant), every repeated switch, and every value read other than as written
+// ("-smo 2.9" reads as 2 passes, "-sca 0,5" as 0, which normalizes).
+void warnAboutArguments(int argc, const char* const* argv,
+                        const RunOptions& options, std::ostream& diagnostics);
+
 // Performs one conversion, printing its progress lines and any "ERROR: " line
 // to console, and the system's reasons and warnings to diagnostics.
 class ElevationRecoder {

@@ -1,5 +1,6 @@
 #include "app/run_report.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -39,6 +40,8 @@ void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics) {
   add(counts.scale.high, "above " + top + " after -sca",
       "-sca 0 or a smaller -sca");
   add(counts.scale.low, "below 0 after -sca", "a positive -sca");
+  add(counts.smoothing, "above " + top + " after -smo",
+      "-sca 0 or a smaller -sca");
   add(counts.minimum.high, "above " + top + " after -min", "a smaller -min");
   add(counts.minimum.low, "below 0 after -min", "a -min of 0 or more");
   add(counts.written, "above 65279 (the most a bitmap holds) when written",
@@ -61,4 +64,33 @@ void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics) {
   }
   diagnostics << (remedies.size() == 1 ? " keeps them" : " keep them")
               << std::endl;
+}
+
+void reportRestoringSwitches(float reciprocal, HeightValue lowest,
+                             std::ostream& diagnostics) {
+  if (lowest <= 0) return;
+  char factor[32];
+  std::snprintf(factor, sizeof factor, "%.9g", static_cast<double>(reciprocal));
+  diagnostics << "quillorn: warning: the lowest height was " << lowest
+              << ", which the factor alone cannot restore: -sca " << factor
+              << " -min " << lowest
+              << " restores the heights, to the 256 levels kept" << std::endl;
+}
+
+void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics) {
+  if (input.colourEntry >= 0) {
+    diagnostics << "quillorn: warning: the input's palette is not a grey "
+                   "ramp (entry "
+                << input.colourEntry
+                << " is not the grey of its own index): its heights are the "
+                   "palette indices, not the colours a viewer shows"
+                << std::endl;
+  }
+  if (input.greyPixels) {
+    diagnostics << "quillorn: warning: every pixel of the input is grey "
+                   "(red = green = blue): a grey picture, whose heights "
+                   "read as 256 x its grey; for the grey itself, save it as "
+                   "an 8-bit greyscale bitmap, a PGM or a PNG"
+                << std::endl;
+  }
 }

@@ -17,6 +17,7 @@
 struct StageCounts {
   HeightValue base = kHeightBase;  // the planes': 255 wraps, 256 clamps
   StoreCount scale;                // by "-sca"
+  int64_t smoothing = 0;           // by "-smo": means of 65280 stored as 0
   StoreCount minimum;              // by "-min"
   int64_t written = 0;             // clamped to what the output format holds
 };
@@ -33,5 +34,15 @@ void reportRunFailure(const std::string& message, const FileStream& input,
 // (base 255): how many, in which stage, at which end, and what keeps them.
 // Nothing when every height fit.
 void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics);
+
+// After a normalization of heights whose lowest was above 0: the switches
+// that bring them back, to the 256 levels kept.
+void reportRestoringSwitches(float reciprocal, HeightValue lowest,
+                             std::ostream& diagnostics);
+
+// Warnings for an input that is probably not a height map in the encoding:
+// an 8-bit bitmap whose used palette entries are not the grey ramp, a
+// 24-bit bitmap whose every pixel is grey.
+void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics);
 
 #endif  // QUILLORN_APP_RUN_REPORT_H_

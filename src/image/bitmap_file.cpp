@@ -253,3 +253,45 @@ bool copyTail(FileStream* input, FileStream* output, const BitmapInfo& info,
   }
   return true;
 }
+
+int32_t firstColourEntry(const BitmapInfo& info, const PlaneSet& planes) {
+  if (!info.headerKept) return -1;
+  bool used[256] = {};
+  for (int32_t row = 0; row < info.rowCount; ++row) {
+    const uint8_t* indices = planes.inRed[row];
+    for (int32_t column = 0; column < info.width; ++column) {
+      used[indices[column]] = true;
+    }
+  }
+  int64_t paletteStart =
+      14 + loadLe32(info.header.data() + kInfoHeaderSizeOffset);
+  int64_t entries =
+      (static_cast<int64_t>(info.pixelDataOffset) - paletteStart) / 4;
+  for (int64_t index = 0; index < 256; ++index) {
+    if (!used[index]) continue;
+    // An index past the palette has no colour at all.
+    if (index >= entries) return static_cast<int32_t>(index);
+    const uint8_t* entry =
+        info.header.data() + paletteStart + 4 * index;  // blue, green, red
+    if (entry[0] != index || entry[1] != index || entry[2] != index) {
+      return static_cast<int32_t>(index);
+    }
+  }
+  return -1;
+}
+
+bool planesAreGrey(const PlaneSet& planes, int32_t width, int32_t height) {
+  bool black = true;
+  for (int32_t row = 0; row < height; ++row) {
+    const uint8_t* red = planes.inRed[row];
+    const uint8_t* green = planes.inGreen[row];
+    const uint8_t* blue = planes.inBlue[row];
+    for (int32_t column = 0; column < width; ++column) {
+      if (red[column] != green[column] || green[column] != blue[column]) {
+        return false;
+      }
+      black = black && red[column] == 0;
+    }
+  }
+  return !black;
+}

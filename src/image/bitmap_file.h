@@ -93,6 +93,15 @@ bool writePixels(FileStream* output, const BitmapInfo& info,
 bool copyTail(FileStream* input, FileStream* output, const BitmapInfo& info,
               std::string* error);
 
+// For an 8-bit bitmap read into the source planes: the first palette entry
+// its pixels use that is not the grey of its own index (i, i, i), or -1
+// when every used one is (or the header was not kept).
+int32_t firstColourEntry(const BitmapInfo& info, const PlaneSet& planes);
+
+// True when every source pixel is grey (red = green = blue) and not every
+// one black.
+bool planesAreGrey(const PlaneSet& planes, int32_t width, int32_t height);
+
 // A 24-bit row of width pixels padded to a multiple of 4 bytes.
 int64_t bitmapRowStride(int32_t width);
 

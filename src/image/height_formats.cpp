@@ -160,6 +160,11 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
           !readTail(input, &image->bitmap, error)) {
         return false;
       }
+      if (image->bitmap.bitsPerPixel == 8) {
+        image->colourEntry = firstColourEntry(image->bitmap, *planes);
+      } else {
+        image->greyPixels = planesAreGrey(*planes, image->width, image->height);
+      }
       if (planes->base == kWideBase) {
         for (int32_t row = 0; row < image->height; ++row) {
           widenRow(planes->inRed[row], planes->inGreen[row], width);

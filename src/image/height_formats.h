@@ -49,6 +49,10 @@ struct InputImage {
   bool text = false;       // kPgm: P2, samples as decimal text
   PngInfo png;             // kPng
   PngDecoder* pngDecoder = nullptr;  // kPng: open until releaseInput
+  // Once read, a bitmap that is probably no height map in the encoding:
+  int32_t colourEntry = -1;  // 8-bit: a used palette entry that is not the
+                             // grey of its own index (-1: none)
+  bool greyPixels = false;   // 24-bit: every pixel grey, not all black
 };
 
 // Reads and checks the input's header. raw says the input is raw heights

@@ -192,6 +192,7 @@ ScaleOutcome scaleHeights(float scale, PlaneSet* planes, int32_t width,
     // result is the same as rewriting the source first.
     transform.shift = -static_cast<int64_t>(range.min);
     outcome.normalized = true;
+    outcome.lowest = range.min;
     outcome.reciprocal = 1 / outcome.factor;
   }
   transform.factor = static_cast<double>(outcome.factor);

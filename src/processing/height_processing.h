@@ -15,6 +15,7 @@ struct ScaleOutcome {
   float factor = 0.0f;      // the factor every height was multiplied by
   float reciprocal = 0.0f;  // with normalized: 1 / factor, which undoes it
   StoreCount stored;        // results outside what the planes hold exactly
+  HeightValue lowest = 0;   // with normalized: the lowest height before it
 };
 
 // Truncates x toward zero into 32 bits; beyond the range it saturates to the
@@ -47,19 +48,21 @@ NormalizationFactor normalizationFactor(HeightRange range);
 // early once a pass changes no height (every later pass would change nothing
 // either), so that any count up to INT32_MAX ends. Reports the work done over
 // all passes to progress.
-void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                   int32_t width, int32_t height,
-                   HeightValue base = kHeightBase,
-                   const Progress* progress = nullptr);
+// Returns how many stored means wrapped (in base 255 a mean of 65280, which
+// only an image holding that height can give, is stored as 0).
+int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
+                      int32_t width, int32_t height,
+                      HeightValue base = kHeightBase,
+                      const Progress* progress = nullptr);
 
 // The same passes, each cell decoded, averaged and encoded straight on the
 // planes: the rule at its plainest, for images too wide and short for
 // working rows. Stops as smoothHeights does; reports rows smoothed over all
 // passes to progress.
-void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                         int32_t width, int32_t height,
-                         HeightValue base = kHeightBase,
-                         const Progress* progress = nullptr);
+int64_t smoothHeightsDirect(int32_t passes, BytePlane* outRed,
+                            BytePlane* outGreen, int32_t width, int32_t height,
+                            HeightValue base = kHeightBase,
+                            const Progress* progress = nullptr);
 
 // Adds one shift to every target height (planes in base, 255 or 256) so
 // that the lowest equals minimum; rewrites nothing when it already does.

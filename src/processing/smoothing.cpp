@@ -160,11 +160,13 @@ bool smoothPassGroup(const SmoothRows& rows, HeightValue base, BytePlane* red,
 
 }  // namespace
 
-void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                         int32_t width, int32_t height, HeightValue base,
-                         const Progress* progress) {
+int64_t smoothHeightsDirect(int32_t passes, BytePlane* outRed,
+                            BytePlane* outGreen, int32_t width, int32_t height,
+                            HeightValue base, const Progress* progress) {
   BytePlane& red = *outRed;
   BytePlane& green = *outGreen;
+  const HeightValue largest = largestStoredHeight(base);
+  int64_t wrapped = 0;
   const int64_t total = static_cast<int64_t>(passes) * height;
   bool changed = true;
   for (int32_t pass = 0; pass < passes && changed; ++pass) {
@@ -182,27 +184,39 @@ void smoothHeightsDirect(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
           }
         }
         int32_t mean = sum / count;
-        changed = changed || mean != decodeHeightIn(base, red[row][column],
-                                                    green[row][column]);
+        wrapped += mean > largest;
+        HeightValue before =
+            decodeHeightIn(base, red[row][column], green[row][column]);
         storeHeight(base, mean, &red[row][column], &green[row][column]);
+        // What is stored counts: a mean of 65280 is kept as 0 in base 255.
+        changed = changed || before != decodeHeightIn(base, red[row][column],
+                                                      green[row][column]);
       }
       reportProgress(progress, static_cast<int64_t>(pass) * height + row + 1,
                      total);
     }
   }
   reportProgress(progress, total, total);
+  return wrapped;
 }
 
-void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                   int32_t width, int32_t height, HeightValue base,
-                   const Progress* progress) {
-  if (passes <= 0) return;
+int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
+                      int32_t width, int32_t height, HeightValue base,
+                      const Progress* progress) {
+  if (passes <= 0) return 0;
+  // In base 255 a mean of 65280 is stored as 0, and the next cells must see
+  // that 0. Only a height of 65280 already there can average to 65280, so
+  // the fast engine, which keeps means unwrapped between cells and passes,
+  // serves every image without one; the rare image with one takes the
+  // plain path, which stores every cell at once.
+  bool wraps = base == kHeightBase &&
+               findHeightRange(*outRed, *outGreen, width, height, base).max >
+                   kLargestStoredHeight;
   SmoothRows rows;
-  if (!prepareSmoothRows(&rows, width, height, passes)) {
+  if (wraps || !prepareSmoothRows(&rows, width, height, passes)) {
     // Without working rows the same passes run straight on the planes.
-    smoothHeightsDirect(passes, outRed, outGreen, width, height, base,
-                        progress);
-    return;
+    return smoothHeightsDirect(passes, outRed, outGreen, width, height, base,
+                               progress);
   }
   const int64_t bands = (height + kBandRows - 1) / kBandRows;
   // A pass that changes no height leaves the next one the same picture, so
@@ -217,4 +231,5 @@ void smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
     }
   }
   reportProgress(progress, bands * passes, bands * passes);
+  return 0;
 }

@@ -1,0 +1,168 @@
+// Warnings about the command line: arguments the run ignores, and values it
+// reads other than as they were written. Each keeps its meaning; the user
+// only learns what the tool made of it.
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/elevation_recoder.h"
+
+namespace {
+
+// Edits (insert, delete, replace) between two short texts.
+size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1,
+                         diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The letters of a switch without its dashes, in lower case.
+std::string bare(const std::string& text) {
+  size_t start = text.find_first_not_of('-');
+  std::string letters = start == std::string::npos ? "" : text.substr(start);
+  for (char& c : letters) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return letters;
+}
+
+// The switch an argument was probably meant to be, or nullptr: one or two
+// edits away, the same but for case or dashes, or the switch's name with
+// more after it ("-smooth").
+const char* likelySwitch(const std::string& argument) {
+  if (argument.size() < 2 || argument[0] != '-') return nullptr;
+  for (const char* name : kSwitches) {
+    std::string wanted = name;
+    if (bare(argument) == bare(wanted) || editDistance(argument, wanted) <= 2 ||
+        argument.compare(0, wanted.size(), wanted) == 0) {
+      return name;
+    }
+  }
+  return nullptr;
+}
+
+// "-sca 0,5" style text: digits, a comma, digits.
+bool hasDecimalComma(const char* text) {
+  const char* comma = std::strchr(text, ',');
+  return comma != nullptr && comma > text &&
+         std::isdigit(static_cast<unsigned char>(comma[-1])) &&
+         std::isdigit(static_cast<unsigned char>(comma[1]));
+}
+
+// True when text is wholly a decimal number as strtod reads one.
+bool wholeDecimal(const char* text) {
+  char* end = nullptr;
+  std::strtod(text, &end);
+  return end != text && *end == '\0';
+}
+
+// What the scale's text was taken as, when that is not plainly what it
+// says; "" when it is.
+std::string scaleNote(const char* text, float scale) {
+  std::string quoted = std::string("-sca ") + text;
+  if (hasDecimalComma(text)) {
+    return quoted + " reads as " + std::to_string(static_cast<int>(scale)) +
+           (scale == 0.0f ? ", which normalizes" : "") +
+           ": a decimal comma? write the scale with a point";
+  }
+  if (std::isnan(scale)) {
+    return quoted + " is not a number: every height becomes 0";
+  }
+  if (std::isinf(scale)) {
+    return quoted + " is beyond a single-precision float and reads as " +
+           (scale > 0 ? "infinity: every height above 0 becomes the largest"
+                      : "minus infinity: every height above 0 becomes the "
+                        "lowest") +
+           " a height can be";
+  }
+  if (!wholeDecimal(text)) {
+    if (scale == 0.0f)
+      return quoted + " is not a number: it reads as 0, which normalizes";
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%g", static_cast<double>(scale));
+    return quoted + " is not wholly a number: it reads as " + shown;
+  }
+  return "";
+}
+
+// What an integer switch's text was taken as, when that is not plainly what
+// it says; "" when it is.
+std::string integerNote(const char* name, const char* text, int32_t value,
+                        const char* unit) {
+  std::string quoted = std::string(name) + " " + text;
+  errno = 0;
+  char* end = nullptr;
+  long long parsed = std::strtoll(text, &end, 10);
+  bool whole = end != text && *end == '\0';
+  std::string taken = std::to_string(value) + unit;
+  if (whole && errno != ERANGE && parsed == value) return "";
+  if (whole) return quoted + " is beyond 32 bits and reads as " + taken;
+  if (end == text) return quoted + " is not a number: it reads as " + taken;
+  return quoted + " is not wholly a number: it reads as " + taken;
+}
+
+}  // namespace
+
+void warnAboutArguments(int argc, const char* const* argv,
+                        const RunOptions& options, std::ostream& diagnostics) {
+  auto warn = [&](const std::string& text) {
+    diagnostics << "quillorn: warning: " << text << std::endl;
+  };
+  // Each switch's first occurrence and the word after it are taken; later
+  // occurrences are ignored, but the word after one is still its value.
+  std::vector<bool> taken(static_cast<size_t>(argc), false);
+  for (const char* name : kSwitches) {
+    bool seen = false;
+    for (int index = 3; index < argc; ++index) {
+      if (std::strcmp(argv[index], name) != 0) continue;
+      taken[static_cast<size_t>(index)] = true;
+      if (index + 1 < argc) taken[static_cast<size_t>(index) + 1] = true;
+      if (seen) {
+        warn(std::string("ignoring the repeated ") + name +
+             " (the first one counts)");
+      }
+      seen = true;
+    }
+  }
+  for (int index = 3; index < argc; ++index) {
+    if (taken[static_cast<size_t>(index)]) continue;
+    std::string text =
+        std::string("ignoring \"") + argv[index] + "\", which is no switch";
+    if (const char* meant = likelySwitch(argv[index])) {
+      text += std::string(" (did you mean ") + meant + "?)";
+    }
+    warn(text);
+  }
+  auto valueOf = [&](const char* name) -> const char* {
+    int index = findOption(argc, argv, name);
+    return index != kOptionNotFound && index + 1 < argc ? argv[index + 1]
+                                                        : nullptr;
+  };
+  std::string note;
+  if (options.scaleGiven) note = scaleNote(valueOf("-sca"), options.scale);
+  if (!note.empty()) warn(note);
+  if (options.smoothGiven) {
+    note =
+        integerNote("-smo", valueOf("-smo"), options.smoothPasses, " passes");
+    if (!note.empty()) warn(note);
+  }
+  if (options.minimumGiven) {
+    note = integerNote("-min", valueOf("-min"), options.minimum, "");
+    if (!note.empty()) warn(note);
+  }
+}

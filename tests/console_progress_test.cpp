@@ -19,7 +19,7 @@ TEST(ConsoleProgressTest, DrawsEachPercentOnceAndWipesTheLine) {
   FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);
   ConsoleProgress bar;
-  startProgress(&bar, "Reading", file);
+  startProgress(&bar, "Reading", file, 80);
   for (int64_t done = 0; done <= 400; ++done)
     reportProgress(&bar.progress, done, 400);
   finishProgress(&bar);
@@ -28,13 +28,13 @@ TEST(ConsoleProgressTest, DrawsEachPercentOnceAndWipesTheLine) {
   size_t redraws = 0;
   for (char c : text) redraws += c == '\r';
   EXPECT_EQ(redraws, 101u + 2u) << "0 ... 100 percent, then the wipe";
-  EXPECT_NE(
-      text.find("Reading              [###############               ]  50%"),
-      std::string::npos);
+  EXPECT_NE(text.find("Reading [" + std::string(25, '#') +
+                      std::string(25, ' ') + "]  50%"),
+            std::string::npos);
   EXPECT_NE(text.find("100%"), std::string::npos);
   EXPECT_EQ(text.find('\n'), std::string::npos)
       << "a bar never moves the cursor down";
-  std::string wipe = "\r" + std::string(64, ' ') + "\r";
+  std::string wipe = "\r" + std::string(65, ' ') + "\r";
   ASSERT_GE(text.size(), wipe.size());
   EXPECT_EQ(text.substr(text.size() - wipe.size()), wipe);
 }
@@ -45,11 +45,41 @@ TEST(ConsoleProgressTest, DrawsNothingWithoutWork) {
   FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);
   ConsoleProgress bar;
-  startProgress(&bar, "Writing", file);
+  startProgress(&bar, "Writing", file, 80);
   reportProgress(&bar.progress, 0, 0);
   finishProgress(&bar);
   EXPECT_EQ(drawn(file), "");
   std::fclose(file);
+}
+
+// Every line fits its terminal, never reaching the last column, and gives
+// up its parts in order: the times, the bar, the label's end.
+TEST(ConsoleProgressTest, LinesFitTheTerminal) {
+  struct Case {
+    int width;
+    int percent;
+    double elapsed;
+    std::string line;
+  };
+  const std::string label = "Smoothing x2147483647";
+  const Case cases[] = {
+      {199, 50, 65.0,
+       label + " [" + std::string(25, '#') + std::string(25, ' ') +
+           "]  50% 1:05, 1:05 left"},
+      {39, 20, 1.0, label + " [##        ]  20%"},
+      // No room for the times beside a bar: the times go.
+      {39, 20, 30.0, label + " [##        ]  20%"},
+      {79, 75, 3700.0,
+       label + " [" + std::string(22, '#') + std::string(8, ' ') +
+           "]  75% 1:01:40, 20:33 left"},
+      {20, 50, 0.0, "Smoothing x2147  50%"},
+      {3, 50, 0.0, "50%"},
+  };
+  for (const Case& c : cases) {
+    std::string line = progressLine(label, c.percent, c.elapsed, c.width);
+    EXPECT_EQ(line, c.line) << c.width;
+    EXPECT_LE(static_cast<int>(line.size()), c.width);
+  }
 }
 
 }  // namespace

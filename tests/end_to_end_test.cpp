@@ -196,20 +196,32 @@ TEST(EndToEndTest, ProgressBarsOnlyOnATerminal) {
   plan.width = 300;
   plan.height = 200;
   ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(plan)));
-  ChildSetup onTerminal;
-  onTerminal.terminal = true;
-  ProcessResult result = runQuillornWith(
-      {dir.file("in.bmp"), dir.file("out.bmp"), "-smo", "2"}, onTerminal);
-  const std::string& terminal = result.errors;
-  EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(result.lines, successLines({"Smooth x2"}));
-  for (const char* label : {"Reading", "Smoothing", "Writing"}) {
-    EXPECT_NE(terminal.find(std::string("\r") + label), std::string::npos)
-        << label;
+  // A narrow and a wide terminal: every redraw fits its line, so no update
+  // ever wraps into a new one.
+  for (int columns : {40, 200}) {
+    ChildSetup onTerminal;
+    onTerminal.terminal = true;
+    onTerminal.terminalColumns = columns;
+    ProcessResult result = runQuillornWith(
+        {dir.file("in.bmp"), dir.file("out.bmp"), "-smo", "2"}, onTerminal);
+    const std::string& terminal = result.errors;
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.lines, successLines({"Smooth x2"}));
+    for (const char* label : {"Reading", "Smoothing x2", "Writing"}) {
+      EXPECT_NE(terminal.find(std::string("\r") + label), std::string::npos)
+          << label;
+    }
+    EXPECT_NE(terminal.find("100%"), std::string::npos);
+    EXPECT_EQ(terminal.find('\n'), std::string::npos);
+    ASSERT_FALSE(terminal.empty());
+    EXPECT_EQ(terminal.back(), '\r') << "the last bar is wiped";
+    size_t start = 0;
+    for (size_t end;
+         (end = terminal.find('\r', start + 1)) != std::string::npos;
+         start = end) {
+      EXPECT_LT(end - start - 1, static_cast<size_t>(columns)) << columns;
+    }
   }
-  EXPECT_NE(terminal.find("100%"), std::string::npos);
-  EXPECT_EQ(terminal.find('\n'), std::string::npos);
-  EXPECT_EQ(terminal.back(), '\r') << "the last bar is wiped";
 
   // Not a terminal: nothing at all on standard error.
   ProcessResult piped =

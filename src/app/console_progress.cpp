@@ -1,12 +1,25 @@
 #include "app/console_progress.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace {
 
-constexpr int kBarWidth = 30;
-// Wide enough to cover the longest label, the bar and the percentage.
-constexpr int kLineWidth = 64;
+// The bar never grows past this, however wide the terminal.
+constexpr int kMaxBarWidth = 50;
+// Below this a bar says too little to be worth its room.
+constexpr int kMinBarWidth = 10;
+
+std::string clock(double seconds) {
+  long long whole = static_cast<long long>(seconds);
+  char text[32];
+  if (whole >= 3600) {
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600,
+                  whole / 60 % 60, whole % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+  }
+  return text;
+}
 
 void drawBar(void* context, int64_t done, int64_t total) {
   ConsoleProgress* bar = static_cast<ConsoleProgress*>(context);
@@ -14,32 +27,90 @@ void drawBar(void* context, int64_t done, int64_t total) {
   // In double: done * 100 overflows for the counts of a huge "-smo".
   int percent = static_cast<int>(static_cast<double>(done) * 100.0 /
                                  static_cast<double>(total));
-  // Redrawing only on a new percentage keeps the terminal traffic tiny.
-  if (percent == bar->shownPercent) return;
+  double elapsed = std::chrono::duration<double>(
+                       std::chrono::steady_clock::now() - bar->started)
+                       .count();
+  long long second =
+      elapsed >= kTimesAfterSeconds ? static_cast<long long>(elapsed) : -1;
+  // Redrawing only on a new percentage or a new second keeps the terminal
+  // traffic tiny.
+  if (percent == bar->shownPercent && second == bar->shownSecond) return;
   bar->shownPercent = percent;
-  char filled[kBarWidth + 1];
-  int marks = percent * kBarWidth / 100;
-  for (int index = 0; index < kBarWidth; ++index) {
-    filled[index] = index < marks ? '#' : ' ';
-  }
-  filled[kBarWidth] = '\0';
-  std::fprintf(bar->stream, "\r%-20s [%s] %3d%%", bar->label, filled, percent);
+  bar->shownSecond = second;
+  // The last column stays empty: writing there makes some terminals wrap.
+  std::string line =
+      progressLine(bar->label, percent, elapsed, bar->columns - 1);
+  // A shorter line than the last one leaves no remains of it.
+  size_t pad =
+      bar->shownWidth > line.size() ? bar->shownWidth - line.size() : 0;
+  std::fprintf(bar->stream, "\r%s%*s", line.c_str(), static_cast<int>(pad), "");
   std::fflush(bar->stream);
+  bar->shownWidth = line.size();
 }
 
 }  // namespace
 
-void startProgress(ConsoleProgress* bar, const char* label, FILE* stream) {
+std::string progressLine(const std::string& label, int percent, double elapsed,
+                         int width) {
+  char number[16];
+  std::snprintf(number, sizeof number, " %3d%%", std::min(percent, 100));
+  std::string times;
+  if (elapsed >= kTimesAfterSeconds && percent > 0 && percent < 100) {
+    double left = elapsed * (100 - percent) / percent;
+    times = " " + clock(elapsed) + ", " + clock(left) + " left";
+  }
+  auto fits = [&](int bar) {
+    return static_cast<int>(label.size() + (bar > 0 ? bar + 3 : 0) +
+                            std::string(number).size() + times.size()) <= width;
+  };
+  int bar = std::min(
+      kMaxBarWidth,
+      width - static_cast<int>(label.size() + 3 + std::string(number).size() +
+                               times.size()));
+  if (bar < kMinBarWidth) {
+    times.clear();
+    bar = std::min(kMaxBarWidth,
+                   width - static_cast<int>(label.size() + 3 +
+                                            std::string(number).size()));
+  }
+  if (bar < kMinBarWidth) bar = 0;
+  std::string line = label;
+  if (!fits(bar)) {
+    int room = width - static_cast<int>(std::string(number).size());
+    line = room > 0 ? label.substr(0, static_cast<size_t>(room)) : "";
+  }
+  if (bar > 0) {
+    int marks = std::min(percent, 100) * bar / 100;
+    line += " [" + std::string(static_cast<size_t>(marks), '#') +
+            std::string(static_cast<size_t>(bar - marks), ' ') + "]";
+  }
+  line += number;
+  line += times;
+  if (static_cast<int>(line.size()) > width) {
+    // Too narrow for anything but the percentage itself.
+    line = std::to_string(std::min(percent, 100)) + "%";
+    line.resize(std::min(line.size(), static_cast<size_t>(std::max(width, 0))));
+  }
+  return line;
+}
+
+void startProgress(ConsoleProgress* bar, const std::string& label, FILE* stream,
+                   int columns) {
   bar->label = label;
   bar->stream = stream;
+  bar->columns = columns > 1 ? columns : kDefaultColumns;
   bar->shownPercent = -1;
+  bar->shownSecond = -1;
+  bar->shownWidth = 0;
+  bar->started = std::chrono::steady_clock::now();
   bar->progress.update = drawBar;
   bar->progress.context = bar;
 }
 
 void finishProgress(ConsoleProgress* bar) {
   if (bar->stream == nullptr || bar->shownPercent < 0) return;
-  std::fprintf(bar->stream, "\r%*s\r", kLineWidth, "");
+  std::fprintf(bar->stream, "\r%*s\r", static_cast<int>(bar->shownWidth), "");
   std::fflush(bar->stream);
   bar->shownPercent = -1;
+  bar->shownWidth = 0;
 }

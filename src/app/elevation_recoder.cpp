@@ -86,6 +86,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   const int32_t height = files->source.height;
   // Bars only where someone watches a terminal; never on standard output.
   FILE* barStream = standardErrorIsTerminal() ? stderr : nullptr;
+  const int columns = standardErrorColumns();
   ConsoleProgress bar;
   // The header was read and checked before the output was opened.
   console << "Reading input header..." << std::endl;
@@ -100,7 +101,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   counts->base = planes->base;
 
   console << "Reading input height..." << std::endl;
-  startProgress(&bar, "Reading", barStream);
+  startProgress(&bar, "Reading", barStream, columns);
   bool read = readInputHeights(&files->input, &files->source, planes, error,
                                &bar.progress);
   finishProgress(&bar);
@@ -123,7 +124,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   if (options.smoothGiven) {
     console << "Smooth x" << options.smoothPasses << std::endl;
     std::string label = "Smoothing x" + std::to_string(options.smoothPasses);
-    startProgress(&bar, label.c_str(), barStream);
+    startProgress(&bar, label, barStream, columns);
     counts->smoothing =
         smoothHeights(options.smoothPasses, &planes->outRed, &planes->outGreen,
                       width, height, planes->base, &bar.progress);
@@ -144,7 +145,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   }
 
   console << "Writing output height..." << std::endl;
-  startProgress(&bar, "Writing", barStream);
+  startProgress(&bar, "Writing", barStream, columns);
   bool wrote = writeOutputHeights(&files->output.file, *planes, files->source,
                                   &files->target, error, &bar.progress);
   finishProgress(&bar);

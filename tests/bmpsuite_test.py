@@ -9,7 +9,8 @@ report. The height maps go from BMP and PNG to raw, PGM and PNG and back;
 Pillow reads each file the tool wrote and must find the same heights.
 
 usage: bmpsuite_test.py <quillorn> <testdata folder>
-Exit 77 (skipped) where the test data or Pillow is absent, except under CI.
+The folder in $QUILLORN_TESTDATA, when set, comes first. Exit 77 (skipped)
+where the test data or Pillow is absent, except under CI.
 """
 import os
 import subprocess
@@ -179,14 +180,15 @@ def main():
     if len(sys.argv) != 3:
         print(__doc__)
         return 2
-    exe, data = sys.argv[1], sys.argv[2]
+    exe, data = sys.argv[1], os.environ.get("QUILLORN_TESTDATA") or sys.argv[2]
     folder = os.path.join(data, "bmpsuite")
     if not os.path.isdir(folder):
-        skip("no BMP Suite at " + folder)
+        skip("the BMP Suite and height map checks: no test data at " + folder +
+             " (set QUILLORN_TESTDATA to the testdata folder)")
     try:
         from PIL import Image
     except ImportError:
-        skip("Pillow (python3-pil) is not installed")
+        skip("the BMP Suite and height map checks: Pillow (python3-pil) is not installed")
     failures = []
     counts = {}
     converted = set()

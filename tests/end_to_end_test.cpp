@@ -709,7 +709,10 @@ TEST(EndToEndTest, TopDownTwinGivesTheSamePicture) {
 
 TEST(EndToEndTest, RealHeightMap) {
   std::string data = sharedTestData();
-  if (data.empty()) GTEST_SKIP() << "shared test data not present";
+  if (data.empty()) {
+    GTEST_SKIP() << "the conversion of a real height map (Puget Sound) "
+                 << testDataMissing();
+  }
   TempDir dir;
   ProcessResult result = runQuillorn(
       {data + "/heightmaps/puget_sound_1025_rg24.bmp", dir.file("out.bmp"),

@@ -260,9 +260,18 @@ ProcessResult runInProcess(const std::vector<std::string>& arguments) {
 }
 
 std::string sharedTestData() {
-  std::string path = std::string(QUILLORN_SOURCE_DIR) + "/../shared/testdata";
+  const char* chosen = std::getenv("QUILLORN_TESTDATA");
+  std::string path = chosen != nullptr && *chosen != '\0'
+                         ? chosen
+                         : std::string(QUILLORN_SOURCE_DIR) +
+                               "/../shared/testdata";
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? path : "";
+}
+
+std::string testDataMissing() {
+  return "skipped: no test data in $QUILLORN_TESTDATA or " +
+         std::string(QUILLORN_SOURCE_DIR) + "/../shared/testdata";
 }
 
 uint32_t fieldLe32(const std::vector<uint8_t>& bytes, size_t offset) {

@@ -83,8 +83,12 @@ ProcessResult runQuillorn(const std::vector<std::string>& arguments,
 // Runs the command line in-process and splits what it printed into lines.
 ProcessResult runInProcess(const std::vector<std::string>& arguments);
 
-// The folder with the shared test data, or "" when it is absent.
+// The folder with the shared test data: $QUILLORN_TESTDATA when set, else
+// ../shared/testdata beside the checkout; "" when it is absent.
 std::string sharedTestData();
+
+// Why a test that needs the shared data skipped, naming where it looked.
+std::string testDataMissing();
 
 // A 24-bit bitmap decoded by the tests' own reader, rows top first.
 struct DecodedImage {

@@ -1,0 +1,68 @@
+# Installation and packages: `cmake --install` puts the tool, its manual
+# page, its bash completion, the README with its pictures and the licence in
+# place; `cmake --workflow --preset package` makes a .deb (lintian-clean)
+# and a .tar.gz of the same.
+
+install(TARGETS quillorn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Manual pages are installed compressed, as Debian wants them; -n keeps the
+# archive the same from one build to the next.
+find_program(QUILLORN_GZIP gzip)
+if(QUILLORN_GZIP)
+  set(QUILLORN_MAN_GZ ${CMAKE_BINARY_DIR}/quillorn.1.gz)
+  add_custom_command(OUTPUT ${QUILLORN_MAN_GZ}
+    COMMAND ${QUILLORN_GZIP} -9 -n -c ${CMAKE_SOURCE_DIR}/docs/quillorn.1
+            > ${QUILLORN_MAN_GZ}
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/quillorn.1
+    VERBATIM)
+  set(QUILLORN_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/changelog.Debian.gz)
+  add_custom_command(OUTPUT ${QUILLORN_CHANGELOG_GZ}
+    COMMAND ${QUILLORN_GZIP} -9 -n -c
+            ${CMAKE_SOURCE_DIR}/packaging/changelog.Debian
+            > ${QUILLORN_CHANGELOG_GZ}
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog.Debian
+    VERBATIM)
+  add_custom_target(quillorn_compressed_docs ALL
+    DEPENDS ${QUILLORN_MAN_GZ} ${QUILLORN_CHANGELOG_GZ})
+  install(FILES ${QUILLORN_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${QUILLORN_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+else()
+  install(FILES docs/quillorn.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES docs/sample_before.png docs/sample_after.png
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES packaging/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quillorn)
+install(FILES packaging/quillorn.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME quillorn)
+
+set(CPACK_PACKAGE_NAME quillorn)
+set(CPACK_PACKAGE_VENDOR "The Quillorn authors")
+set(CPACK_PACKAGE_CONTACT "Quillorn authors <maintainers@quillorn.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "height map converter for BMP, raw, PGM and PNG terrain")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Quillorn re-encodes terrain height maps. It reads 8- and 24-bit BMP\n\
+height maps whose pixels carry heights as green x 255 + red, raw 16-bit\n\
+heights, 16-bit PGM and greyscale PNG; it can rescale or normalize the\n\
+heights, smooth them and shift them to a minimum, and writes any of these\n\
+formats, replacing an output only once it is complete. It can also draw a\n\
+shaded relief picture of the map for any image viewer.")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGE_FILE_NAME
+    "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillorn.invalid/")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER
+    "Quillorn authors <maintainers@quillorn.invalid>")
+# Dependencies from the binary's own needs (libc, libstdc++, libspng).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+include(CPack)

@@ -25,47 +25,6 @@ const char* const kSizeError =
     "ERROR: Invalid size after -dim, should be <width>x<height>, e.g. -dim "
     "2049x1025";
 
-const char* const kHelpLines[] = {
-    "Usage: quillorn <input> <output> [-sca <scale>] [-min <minimum>] "
-    "[-smo <passes>] [-dim <width>x<height>] [-view <picture>]",
-    "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green x "
-    "255 + red),",
-    "a PGM, a greyscale PNG or raw 16-bit heights (.r16, .raw), and writes "
-    "the format",
-    "its output's name ends in: .r16 or .raw (16-bit little-endian), .pgm "
-    "(16-bit),",
-    ".png (16-bit greyscale), anything else a 24-bit BMP in the same "
-    "encoding.",
-    "  -sca <scale>    multiply every height by <scale>; 0 normalizes the "
-    "heights to 0-255",
-    "  -min <minimum>  shift all heights so that the lowest equals <minimum>",
-    "  -smo <passes>   smooth the heights with <passes> passes of a 3x3 mean",
-    "  -dim <w>x<h>    the width and height of a raw input (default: square)",
-    "  -view <picture> also write a shaded relief of the result (.png or "
-    ".bmp)",
-    "Scaling comes first, then smoothing, then the minimum, whatever the order "
-    "given.",
-    "Examples:",
-    "  quillorn terrain.bmp terrain24.bmp",
-    "  quillorn terrain.bmp terrain_smooth.bmp -sca 0 -smo 4 -min 10",
-    "  quillorn terrain.r16 terrain.bmp -dim 2049x1025",
-    "  quillorn dem.pgm dem.bmp -sca 0 -view dem_view.png",
-    "Exit status: 0 when the output was written, -1 (255) on any error.",
-    "quillorn --version prints the version; see also man quillorn.",
-};
-
-bool isHelpSwitch(const char* argument) {
-  return std::strcmp(argument, "-h") == 0 ||
-         std::strcmp(argument, "--help") == 0;
-}
-
-// The formats this build reads and writes, for --version.
-std::string formatsLine() {
-  std::string line = "Formats: BMP, PGM, raw";
-  if (havePng()) return line + ", PNG (" + pngLibraryVersion() + ")";
-  return line + "; no PNG support in this build";
-}
-
 // The files of one run.
 struct RunFiles {
   FileStream input;
@@ -348,7 +307,7 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& console,
   console << "Quillorn v" << kVersion << std::endl;
   console << "Hit Ctrl+C to exit" << std::endl;
   if (argc == 2 && isHelpSwitch(argv[1])) {
-    for (const char* line : kHelpLines) console << line << std::endl;
+    printHelp(console);
     return kExitSuccess;
   }
   // A switch where the output belongs means the output was forgotten: no

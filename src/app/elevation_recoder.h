@@ -42,6 +42,16 @@ constexpr const char* kSwitches[] = {"-sca", "-min", "-smo", "-dim", "-view"};
 // True when argument is one of kSwitches.
 bool isSwitch(const char* argument);
 
+// True for "-h" and "--help".
+bool isHelpSwitch(const char* argument);
+
+// Prints the help text, a line at a time.
+void printHelp(std::ostream& console);
+
+// "Formats: BMP, PGM, raw" and PNG with its library where the build has it,
+// for --version.
+std::string formatsLine();
+
 // The index of the first argument from index 3 on that equals name exactly,
 // or kOptionNotFound.
 int findOption(int argc, const char* const* argv, const char* name);

@@ -51,6 +51,21 @@ inline RowChunks planRowChunks(const RowLayout& layout) {
   return plan;
 }
 
+// The buffer for layout's rows as plan passes them, zeroed (so that padding
+// written from it is zero); nullptr, with error set, without the memory.
+inline std::unique_ptr<uint8_t[]> allocateRowBuffer(const RowLayout& layout,
+                                                    const RowChunks& plan,
+                                                    std::string* error) {
+  std::unique_ptr<uint8_t[]> buffer = allocateBytes(plan.bufferBytes);
+  if (!buffer) {
+    *error = "Not enough memory for a row of " + std::to_string(layout.stride) +
+             " bytes";
+    return nullptr;
+  }
+  std::memset(buffer.get(), 0, static_cast<size_t>(plan.bufferBytes));
+  return buffer;
+}
+
 // Reads layout.rows rows from the stream's position; store(fileRow, column,
 // count, bytes) takes each run of count pixels of file row fileRow from
 // column on. Reports rows to progress. False with error set (by
@@ -60,12 +75,8 @@ bool readRows(FileStream* input, const RowLayout& layout, Store store,
               std::string (*readError)(const FileStream&), std::string* error,
               const Progress* progress) {
   RowChunks plan = planRowChunks(layout);
-  std::unique_ptr<uint8_t[]> buffer = allocateBytes(plan.bufferBytes);
-  if (!buffer) {
-    *error = "Not enough memory for a row of " + std::to_string(layout.stride) +
-             " bytes";
-    return false;
-  }
+  std::unique_ptr<uint8_t[]> buffer = allocateRowBuffer(layout, plan, error);
+  if (!buffer) return false;
   const bool wholeRows = plan.columns == layout.width;
   for (int32_t first = 0; first < layout.rows; first += plan.rows) {
     int32_t count = std::min(plan.rows, layout.rows - first);
@@ -106,14 +117,9 @@ bool writeRows(FileStream* output, const RowLayout& layout, Load load,
                std::string (*writeError)(const FileStream&), std::string* error,
                const Progress* progress) {
   RowChunks plan = planRowChunks(layout);
-  std::unique_ptr<uint8_t[]> buffer = allocateBytes(plan.bufferBytes);
-  if (!buffer) {
-    *error = "Not enough memory for a row of " + std::to_string(layout.stride) +
-             " bytes";
-    return false;
-  }
   // The padding stays zero: only the pixel bytes are rewritten.
-  std::memset(buffer.get(), 0, static_cast<size_t>(plan.bufferBytes));
+  std::unique_ptr<uint8_t[]> buffer = allocateRowBuffer(layout, plan, error);
+  if (!buffer) return false;
   const bool wholeRows = plan.columns == layout.width;
   for (int32_t first = 0; first < layout.rows; first += plan.rows) {
     int32_t count = std::min(plan.rows, layout.rows - first);

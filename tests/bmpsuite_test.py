@@ -173,6 +173,16 @@ def check_formats(exe, data, work, Image):
                 continue
             if pillow_heights(back, Image)[1] != [min(h, 65279) for h in want]:
                 problems.append("%s -> %s -> bmp: heights differ" % (source, output))
+    if has_png:
+        # Samples of fewer than 8 bits are heights as they stand.
+        small = os.path.join(work, "one_bit.png")
+        image = Image.new("1", (4, 1))
+        image.putdata([0, 1, 1, 0])
+        image.save(small)
+        target = os.path.join(work, "one_bit.r16")
+        status, _ = run_tool(exe, small, target)
+        if status != 0 or raw_heights(target) != [0, 1, 1, 0]:
+            problems.append("1-bit PNG: heights %r" % (raw_heights(target) if status == 0 else status))
     return problems
 
 

@@ -59,6 +59,20 @@ std::string libraryError(const char* what, int code) {
   return std::string(what) + ": " + spng_strerror(code);
 }
 
+// libspng widens samples of 1, 2 and 4 bits to 8 bits (a 4-bit 15 becomes
+// 255); the height is the sample as it stands, as for every other format.
+// Done once all rows are whole: an interlaced row is written in passes.
+void unscaleSamples(const PngInfo& info, PlaneSet* planes) {
+  if (info.bitDepth >= 8) return;
+  const int factor = 255 / ((1 << info.bitDepth) - 1);
+  for (int32_t row = 0; row < info.height; ++row) {
+    uint8_t* red = planes->inRed[row];
+    for (int32_t column = 0; column < info.width; ++column) {
+      red[column] = static_cast<uint8_t>(red[column] / factor);
+    }
+  }
+}
+
 }  // namespace
 
 struct PngDecoder {
@@ -133,7 +147,8 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
   info->bitDepth = header.bit_depth;
   info->interlaced = header.interlace_method != SPNG_INTERLACE_NONE;
   // Samples as they are in the file: 16 bits in the host's order, 8 bits
-  // as bytes, fewer bits unpacked to a byte each (not scaled).
+  // as bytes, fewer bits unpacked to a byte each (widened by the library,
+  // narrowed back once read).
   int format = info->bitDepth == 16 ? SPNG_FMT_PNG : SPNG_FMT_G8;
   code = spng_decode_image(made->context, nullptr, 0, format,
                            SPNG_DECODE_PROGRESSIVE);
@@ -182,7 +197,10 @@ bool decodePngHeights(PngDecoder* decoder, const PngInfo& info,
       }
       if (total != 0) reportProgress(progress, ++decoded, total);
     }
-    if (code == SPNG_EOI) return true;
+    if (code == SPNG_EOI) {
+      unscaleSamples(info, planes);
+      return true;
+    }
     if (code != 0) {
       *error = code == SPNG_IO_EOF || code == SPNG_IO_ERROR
                    ? inputReadError(*decoder->input)

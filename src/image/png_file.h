@@ -41,7 +41,8 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
                     std::string* error);
 
 // Decodes every row into the source planes as base-256 heights (the samples
-// as they stand), blue 0. Interlaced images too, row by row.
+// as they stand: a 4-bit sample of 15 is height 15), blue 0. Interlaced
+// images too, row by row.
 bool decodePngHeights(PngDecoder* decoder, const PngInfo& info,
                       PlaneSet* planes, std::string* error,
                       const Progress* progress);

@@ -808,6 +808,13 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        {"Minimum elevation 0"},
        w + "1 height wrapped in the bitmap encoding (0 ... 65279): 1 above "
            "65279 after -sca; -sca 0 or a smaller -sca keeps them\n"},
+      {"in.bmp",
+       {"-dim", "4x1", "-view"},
+       {},
+       w + "-view needs a picture's path after it; no picture is written\n" +
+           w + "-dim is ignored: " + dir.file("in.bmp") +
+           " is not raw heights (.r16 or .raw); its size is read from the "
+           "file\n"},
       {"palette.bmp",
        {},
        {},

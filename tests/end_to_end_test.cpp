@@ -332,8 +332,13 @@ TEST(EndToEndTest, FileFailures) {
        "quillorn: /dev/full: No space left on device"},
   };
   for (const Case& c : cases) {
-    // Windows has no full-disk device for a launched build to write to.
-    if (c.output == "/dev/full" && throughLauncher()) continue;
+    // Windows has no full-disk device for a launched build to write to, and
+    // Wine fails before the program starts when an argument is a path longer
+    // than Windows' 260 characters.
+    if (throughLauncher() &&
+        (c.output == "/dev/full" || c.input.size() > 260)) {
+      continue;
+    }
     ProcessResult result = runQuillorn({c.input, c.output, "-smo", "1"});
     EXPECT_EQ(result.exitStatus, kFailed) << c.what;
     ASSERT_FALSE(result.lines.empty()) << c.what;

@@ -201,11 +201,12 @@ OutputOpening openOutputFile(const char* path, OutputFile* output) {
   }
   output->temporaryPath = name;
   if (exists) {
-    if (fchown(fd, final.st_uid, final.st_gid) != 0) {
-      // Only root may give a file away: for anyone else the replacement
-      // is theirs, as a copy would be.
-    }
-    fchmod(fd, final.st_mode & 07777);
+    mode_t mode = final.st_mode & 07777;
+    // Only root may give a file away: for anyone else the replacement is
+    // theirs, as a copy would be, and keeps no set-user or set-group bit
+    // that was meant for the old owner.
+    if (fchown(fd, final.st_uid, final.st_gid) != 0) mode &= 0777;
+    fchmod(fd, mode);
   } else {
     fchmod(fd, newFileMode());
   }

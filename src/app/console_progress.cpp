@@ -59,19 +59,19 @@ std::string progressLine(const std::string& label, int percent, double elapsed,
     double left = elapsed * (100 - percent) / percent;
     times = " " + clock(elapsed) + ", " + clock(left) + " left";
   }
+  // Lengths as ints: a terminal line is never near their limit.
+  const int labelLength = static_cast<int>(label.size());
+  const int numberLength = static_cast<int>(std::string(number).size());
   auto fits = [&](int bar) {
-    return static_cast<int>(label.size() + (bar > 0 ? bar + 3 : 0) +
-                            std::string(number).size() + times.size()) <= width;
+    return labelLength + (bar > 0 ? bar + 3 : 0) + numberLength +
+               static_cast<int>(times.size()) <=
+           width;
   };
-  int bar = std::min(
-      kMaxBarWidth,
-      width - static_cast<int>(label.size() + 3 + std::string(number).size() +
-                               times.size()));
+  int bar = std::min(kMaxBarWidth, width - (labelLength + 3 + numberLength +
+                                            static_cast<int>(times.size())));
   if (bar < kMinBarWidth) {
     times.clear();
-    bar = std::min(kMaxBarWidth,
-                   width - static_cast<int>(label.size() + 3 +
-                                            std::string(number).size()));
+    bar = std::min(kMaxBarWidth, width - (labelLength + 3 + numberLength));
   }
   if (bar < kMinBarWidth) bar = 0;
   std::string line = label;

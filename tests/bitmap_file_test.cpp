@@ -288,3 +288,34 @@ TEST(BitmapFileTest, ImageSizeFieldStaysZeroWhereItWasZero) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rows longer than the read buffer go through it in pieces: a 24-bit row of
+// 90001 pixels (270,003 bytes and a padding byte) comes back byte for byte,
+// 8-bit rows of 270,001 pixels too.
+TEST(BitmapFileTest, RowsLongerThanTheBufferComeBackWhole) {
+  std::mt19937 random(3);
+  for (int bits : {24, 8}) {
+    BitmapPlan plan;
+    plan.width = bits == 24 ? 90001 : 270001;
+    plan.height = 2;
+    plan.bitsPerPixel = bits;
+    plan.pixels.resize(static_cast<size_t>(plan.width) * 2 * (bits / 8));
+    for (uint8_t& byte : plan.pixels) byte = static_cast<uint8_t>(random());
+    std::vector<uint8_t> input = buildBitmap(plan);
+    Converted converted = convertPlainly(input);
+    ASSERT_EQ(converted.image.width, plan.width);
+    if (bits == 24) {
+      EXPECT_EQ(converted.output, input);
+    } else {
+      // The index is the red part; the last pixel of the first file row is
+      // the bottom row's.
+      size_t last = static_cast<size_t>(plan.width) * 2 - 1;
+      EXPECT_EQ(converted.image.red[last],
+                plan.pixels[static_cast<size_t>(plan.width) - 1]);
+    }
+  }
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image/little_endian.h"
 #include "image/pixel_rows.h"
 #include "image/row_stream.h"
 
@@ -274,10 +275,7 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
     }
     case HeightFormat::kPng: {
       std::vector<uint8_t> row(2 * static_cast<size_t>(width));
-      const uint16_t probe = 1;
-      uint8_t first;
-      std::memcpy(&first, &probe, 1);
-      const bool little = first == 1;
+      const bool little = hostIsLittleEndian();
       for (int32_t index = 0; index < height; ++index) {
         const uint8_t* red = planes.outRed[index];
         const uint8_t* green = planes.outGreen[index];

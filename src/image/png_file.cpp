@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/bitmap_file.h"
+#include "image/little_endian.h"
 #include "image/pixel_rows.h"
 
 namespace {
@@ -30,13 +31,6 @@ int writeToStream(spng_ctx*, void* user, void* source, size_t length) {
   return writeExact(output, static_cast<const uint8_t*>(source), length)
              ? 0
              : SPNG_IO_ERROR;
-}
-
-bool hostIsLittleEndian() {
-  const uint16_t probe = 1;
-  uint8_t first;
-  std::memcpy(&first, &probe, 1);
-  return first == 1;
 }
 
 // The kind of a PNG that is not a greyscale height map, for its message.

@@ -51,19 +51,57 @@ inline RowChunks planRowChunks(const RowLayout& layout) {
   return plan;
 }
 
-// The buffer for layout's rows as plan passes them, zeroed (so that padding
-// written from it is zero); nullptr, with error set, without the memory.
-inline std::unique_ptr<uint8_t[]> allocateRowBuffer(const RowLayout& layout,
-                                                    const RowChunks& plan,
-                                                    std::string* error) {
-  std::unique_ptr<uint8_t[]> buffer = allocateBytes(plan.bufferBytes);
+// Bytes kept past a piece of a row for its padding (at most 3 bytes), which
+// stay zero for writing.
+constexpr int64_t kPaddingRoom = 4;
+
+// The loop both directions share. transfer(bytes, size) moves bytes between
+// the buffer and the file (false, with the error set, on failure);
+// convert(fileRow, column, count, bytes) moves count pixels between the
+// buffer and the planes. toFile converts before it transfers, reading
+// transfers before it converts. False also without memory for the buffer.
+template <typename Transfer, typename Convert>
+bool streamRows(const RowLayout& layout, bool toFile, Transfer transfer,
+                Convert convert, std::string* error, const Progress* progress) {
+  RowChunks plan = planRowChunks(layout);
+  // Zeroed, so that padding written from it is zero.
+  std::unique_ptr<uint8_t[]> buffer =
+      allocateBytes(plan.bufferBytes + kPaddingRoom);
   if (!buffer) {
     *error = "Not enough memory for a row of " + std::to_string(layout.stride) +
              " bytes";
-    return nullptr;
+    return false;
   }
-  std::memset(buffer.get(), 0, static_cast<size_t>(plan.bufferBytes));
-  return buffer;
+  std::memset(buffer.get(), 0,
+              static_cast<size_t>(plan.bufferBytes + kPaddingRoom));
+  uint8_t* bytes = buffer.get();
+  const bool wholeRows = plan.columns == layout.width;
+  for (int32_t first = 0; first < layout.rows; first += plan.rows) {
+    int32_t count = std::min(plan.rows, layout.rows - first);
+    bool moved = true;
+    if (wholeRows) {
+      int64_t size = layout.stride * count;
+      if (!toFile) moved = transfer(bytes, size);
+      for (int32_t index = 0; moved && index < count; ++index) {
+        convert(first + index, 0, layout.width, bytes + layout.stride * index);
+      }
+      if (toFile) moved = transfer(bytes, size);
+    } else {
+      for (int32_t column = 0; moved && column < layout.width;
+           column += plan.columns) {
+        int32_t pixels = std::min(plan.columns, layout.width - column);
+        int64_t size = layout.pixelBytes * pixels;
+        if (!toFile) moved = transfer(bytes, size);
+        if (moved) convert(first, column, pixels, bytes);
+        if (toFile) moved = transfer(bytes, size);
+      }
+      int64_t padding = layout.stride - layout.pixelBytes * layout.width;
+      moved = moved && transfer(bytes + plan.bufferBytes, padding);
+    }
+    if (!moved) return false;
+    reportProgress(progress, first + count, layout.rows);
+  }
+  return true;
 }
 
 // Reads layout.rows rows from the stream's position; store(fileRow, column,
@@ -74,39 +112,12 @@ template <typename Store>
 bool readRows(FileStream* input, const RowLayout& layout, Store store,
               std::string (*readError)(const FileStream&), std::string* error,
               const Progress* progress) {
-  RowChunks plan = planRowChunks(layout);
-  std::unique_ptr<uint8_t[]> buffer = allocateRowBuffer(layout, plan, error);
-  if (!buffer) return false;
-  const bool wholeRows = plan.columns == layout.width;
-  for (int32_t first = 0; first < layout.rows; first += plan.rows) {
-    int32_t count = std::min(plan.rows, layout.rows - first);
-    bool read = true;
-    if (wholeRows) {
-      read = readExact(input, buffer.get(),
-                       static_cast<size_t>(layout.stride * count));
-      for (int32_t index = 0; read && index < count; ++index) {
-        store(first + index, 0, layout.width,
-              buffer.get() + layout.stride * index);
-      }
-    } else {
-      for (int32_t column = 0; read && column < layout.width;
-           column += plan.columns) {
-        int32_t pixels = std::min(plan.columns, layout.width - column);
-        read = readExact(input, buffer.get(),
-                         static_cast<size_t>(layout.pixelBytes * pixels));
-        if (read) store(first, column, pixels, buffer.get());
-      }
-      int64_t padding = layout.stride - layout.pixelBytes * layout.width;
-      read =
-          read && readExact(input, buffer.get(), static_cast<size_t>(padding));
-    }
-    if (!read) {
-      *error = readError(*input);
-      return false;
-    }
-    reportProgress(progress, first + count, layout.rows);
-  }
-  return true;
+  auto transfer = [&](uint8_t* bytes, int64_t size) {
+    if (readExact(input, bytes, static_cast<size_t>(size))) return true;
+    *error = readError(*input);
+    return false;
+  };
+  return streamRows(layout, false, transfer, store, error, progress);
 }
 
 // Writes layout.rows rows at the stream's position; load(fileRow, column,
@@ -116,41 +127,12 @@ template <typename Load>
 bool writeRows(FileStream* output, const RowLayout& layout, Load load,
                std::string (*writeError)(const FileStream&), std::string* error,
                const Progress* progress) {
-  RowChunks plan = planRowChunks(layout);
-  // The padding stays zero: only the pixel bytes are rewritten.
-  std::unique_ptr<uint8_t[]> buffer = allocateRowBuffer(layout, plan, error);
-  if (!buffer) return false;
-  const bool wholeRows = plan.columns == layout.width;
-  for (int32_t first = 0; first < layout.rows; first += plan.rows) {
-    int32_t count = std::min(plan.rows, layout.rows - first);
-    bool wrote = true;
-    if (wholeRows) {
-      for (int32_t index = 0; index < count; ++index) {
-        load(first + index, 0, layout.width,
-             buffer.get() + layout.stride * index);
-      }
-      wrote = writeExact(output, buffer.get(),
-                         static_cast<size_t>(layout.stride * count));
-    } else {
-      for (int32_t column = 0; wrote && column < layout.width;
-           column += plan.columns) {
-        int32_t pixels = std::min(plan.columns, layout.width - column);
-        load(first, column, pixels, buffer.get());
-        wrote = writeExact(output, buffer.get(),
-                           static_cast<size_t>(layout.pixelBytes * pixels));
-      }
-      static const uint8_t kPadding[3] = {0, 0, 0};
-      int64_t padding = layout.stride - layout.pixelBytes * layout.width;
-      wrote =
-          wrote && writeExact(output, kPadding, static_cast<size_t>(padding));
-    }
-    if (!wrote) {
-      *error = writeError(*output);
-      return false;
-    }
-    reportProgress(progress, first + count, layout.rows);
-  }
-  return true;
+  auto transfer = [&](const uint8_t* bytes, int64_t size) {
+    if (writeExact(output, bytes, static_cast<size_t>(size))) return true;
+    *error = writeError(*output);
+    return false;
+  };
+  return streamRows(layout, true, transfer, load, error, progress);
 }
 
 #endif  // QUILLORN_IMAGE_ROW_STREAM_H_

@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "platform/compiler.h"
 #include "processing/smoothing_band.h"
+#include "processing/smoothing_lanes.h"
 
 namespace {
 
@@ -362,6 +366,78 @@ TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
   }
 }
 
+// Every engine and every instruction set the processor has, held to the
+// plain rule on images the engines take (in base 255, no height of 65280 or
+// more): shapes across the lanes' bands (32 rows) and skewed steps (124
+// columns between a band's first and last row), pass groups, early stops,
+// and memory too short for all passes together or for any.
+TEST(HeightProcessingDifferentialTest, SmoothingEnginesMatchTheCellByCellRule) {
+  const LaneKernels* kernels = nullptr;
+  int32_t kernelCount = availableLaneKernels(&kernels);
+  std::mt19937 random(23);
+  std::vector<Shape> shapes;
+  for (int i = 0; i < 60; ++i) {
+    shapes.push_back({static_cast<int32_t>(1 + random() % 67),
+                      static_cast<int32_t>(1 + random() % 100)});
+  }
+  for (Shape shape :
+       {Shape{125, 32}, Shape{126, 33}, Shape{300, 65}, Shape{257, 97},
+        Shape{1, 40}, Shape{700, 7}, Shape{70, 420}}) {
+    shapes.push_back(shape);
+  }
+  for (Shape shape : shapes) {
+    int32_t passes = static_cast<int32_t>(random() % 5);
+    // More passes than a group, over more bands than the ring holds.
+    if (random() % 3 == 0 || shape.height > 100)
+      passes = static_cast<int32_t>(9 + random() % 9);
+    if (shape.width * shape.height <= 60 && random() % 4 == 0) passes = 5000;
+    HeightValue base = random() % 2 == 0 ? kHeightBase : kWideBase;
+    RandomImage source(shape.width, shape.height, random, base);
+    for (int32_t row = 0; row < shape.height && base == kHeightBase; ++row) {
+      for (int32_t column = 0; column < shape.width; ++column) {
+        uint8_t& green = source.planes.outGreen[row][column];
+        green = std::min<uint8_t>(green, 254);
+      }
+    }
+    auto fresh = [&] {
+      auto image =
+          std::make_unique<RandomImage>(shape.width, shape.height, random);
+      image->planes.base = base;
+      image->copyFrom(source);
+      return image;
+    };
+    auto plain = fresh();
+    smoothHeightsDirect(passes, &plain->planes.outRed, &plain->planes.outGreen,
+                        shape.width, shape.height, base);
+    std::string what =
+        std::to_string(shape.width) + " x " + std::to_string(shape.height) +
+        ", " + std::to_string(passes) + " passes, base " + std::to_string(base);
+    auto rows = fresh();
+    ASSERT_TRUE(smoothHeightsInRows(passes, &rows->planes.outRed,
+                                    &rows->planes.outGreen, shape.width,
+                                    shape.height, base, nullptr));
+    ASSERT_EQ(rows->bytes(), plain->bytes()) << "rows, " << what;
+    // Enough for every pass, for a few bands only (small groups), for none.
+    size_t bandBytes = (static_cast<size_t>(shape.width) + 160) * 128;
+    const size_t budgets[] = {smoothingBudget(shape.width, shape.height),
+                              3 * bandBytes + 160 * 1024, 64};
+    for (int32_t k = 0; k < kernelCount; ++k) {
+      for (size_t budget : budgets) {
+        auto lanes = fresh();
+        bool ran = smoothHeightsInLanes(
+            passes, &lanes->planes.outRed, &lanes->planes.outGreen, shape.width,
+            shape.height, base, kernels[k], budget, nullptr);
+        ASSERT_EQ(lanes->bytes(), ran ? plain->bytes() : source.bytes())
+            << "kernels " << k << " of " << kernelCount << ", budget " << budget
+            << ", " << what;
+        if (budget != budgets[1]) {
+          EXPECT_EQ(ran, budget != 64) << what;
+        }
+      }
+    }
+  }
+}
+
 TEST(HeightProcessingDifferentialTest, ScaleAndMinimumMatchThePlainRules) {
   std::mt19937 random(5);
   const float scales[] = {1.0f, 2.0f, -1.0f, 0.5f, 0.7f,
@@ -439,6 +515,41 @@ TEST(SmoothingMeanTest, MultiplyAndShiftDividesExactly) {
     for (uint32_t sum = 0; sum <= count * 65535u; ++sum) {
       ASSERT_EQ(meanOf(sum, multiplier), sum / count) << sum << " / " << count;
     }
+  }
+}
+
+// Out of line, so that the product cannot move across a change of the
+// rounding mode.
+QUILLORN_NOINLINE float fusedMultiplyAdd(float x, float y, float z) {
+  return std::fma(x, y, z);
+}
+
+// The lanes divide in single precision: the product rounded to nearest and
+// truncated, or (AVX2) one fused multiply-add with 2^23 rounded down. Both
+// exact for every count and sum, and 0 for any sum outside the image.
+TEST(SmoothingMeanTest, LaneMultipliersDivideExactly) {
+  const int defaultRounding = std::fegetround();
+  for (int32_t count : {1, 2, 3, 4, 6, 9, 0}) {
+    float multiplier = count == 0 ? kLaneOutside : laneMultiplier(count);
+    int32_t largest = (count == 0 ? 9 : count) * 65535;
+    for (int32_t sum = 0; sum <= largest; ++sum) {
+      int32_t expected = count == 0 ? 0 : sum / count;
+      float x = static_cast<float>(sum);
+      ASSERT_EQ(static_cast<int32_t>(x * multiplier), expected)
+          << sum << " / " << count;
+    }
+    std::fesetround(FE_DOWNWARD);
+    int32_t wrong = -1;
+    for (int32_t sum = 0; sum <= largest && wrong < 0; ++sum) {
+      float fused =
+          fusedMultiplyAdd(static_cast<float>(sum), multiplier, 8388608.0f) -
+          8388608.0f;
+      if (fused != static_cast<float>(count == 0 ? 0 : sum / count)) {
+        wrong = sum;
+      }
+    }
+    std::fesetround(defaultRounding);
+    EXPECT_EQ(wrong, -1) << "fused, count " << count;
   }
 }
 

@@ -34,6 +34,13 @@ inline bool processorHasSsse3() {
   static const bool has = __builtin_cpu_supports("ssse3");
   return has;
 }
+// True when the processor running the tool has AVX2 and FMA (Haswell, Zen
+// and later).
+inline bool processorHasAvx2Fma() {
+  static const bool has =
+      __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  return has;
+}
 #endif
 
 // Function multiversioning for the hot loops: on x86-64 Linux GCC builds an

@@ -9,6 +9,7 @@
 #include "platform/compiler.h"
 #include "processing/height_processing.h"
 #include "processing/smoothing_band.h"
+#include "processing/smoothing_lanes.h"
 
 namespace {
 
@@ -30,19 +31,23 @@ QUILLORN_VECTORIZED void encodeRow(const uint32_t* heights, uint8_t* red,
   }
 }
 
-void decodeRow(HeightValue base, const uint8_t* red, const uint8_t* green,
-               uint32_t* heights, int32_t width) {
+}  // namespace
+
+void decodeHeightRow(HeightValue base, const uint8_t* red, const uint8_t* green,
+                     uint32_t* heights, int32_t width) {
   if (base == kWideBase)
     return decodeRow<kWideBase>(red, green, heights, width);
   decodeRow<kHeightBase>(red, green, heights, width);
 }
 
-void encodeRow(HeightValue base, const uint32_t* heights, uint8_t* red,
-               uint8_t* green, int32_t width) {
+void encodeHeightRow(HeightValue base, const uint32_t* heights, uint8_t* red,
+                     uint8_t* green, int32_t width) {
   if (base == kWideBase)
     return encodeRow<kWideBase>(heights, red, green, width);
   encodeRow<kHeightBase>(heights, red, green, width);
 }
+
+namespace {
 
 // Passes run together over the image at most this many at a time: each row
 // is decoded once, smoothed by every pass of the group, and encoded once.
@@ -62,14 +67,22 @@ int32_t ringRowsFor(int32_t group, int32_t height) {
   return std::min(kBandRows * (group + 1) + 2, height + 1);
 }
 
+}  // namespace
+
+size_t smoothingBudget(int32_t width, int32_t height) {
+  size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  return std::min(kRingBudget, pixels / 2 + kWorkingBase);
+}
+
+namespace {
+
 bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
                        int32_t passes) {
   rows->width = width;
   rows->height = height;
   rows->stride = static_cast<size_t>(width) + 2;
   size_t rowBytes = rows->stride * sizeof(uint32_t);
-  size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-  size_t budget = std::min(kRingBudget, pixels / 2 + kWorkingBase);
+  size_t budget = smoothingBudget(width, height);
   // Beside the ring: the zero row, the lanes' sums and three divisor rows.
   size_t fixed = rowBytes + kBandRows * kBlock * sizeof(uint32_t) +
                  3 * static_cast<size_t>(width) * sizeof(uint32_t);
@@ -135,8 +148,8 @@ bool smoothPassGroup(const SmoothRows& rows, HeightValue base, BytePlane* red,
       int32_t count = std::min(kBandRows, height - first);
       int32_t below = first + count;
       for (; decoded <= std::min(below, height - 1); ++decoded) {
-        decodeRow(base, (*red)[decoded], (*green)[decoded], rows.row(decoded),
-                  width);
+        decodeHeightRow(base, (*red)[decoded], (*green)[decoded],
+                        rows.row(decoded), width);
       }
       uint32_t* band[kBandRows];
       for (int32_t lane = 0; lane < count; ++lane) {
@@ -148,8 +161,8 @@ bool smoothPassGroup(const SmoothRows& rows, HeightValue base, BytePlane* red,
       smoothBand(rows, first, band, count, up, down, last ? &changed : nullptr);
       if (last) {
         for (int32_t lane = 0; lane < count; ++lane) {
-          encodeRow(base, band[lane], (*red)[first + lane],
-                    (*green)[first + lane], width);
+          encodeHeightRow(base, band[lane], (*red)[first + lane],
+                          (*green)[first + lane], width);
         }
       }
       reportProgress(progress, ++doneBefore, total);
@@ -200,36 +213,47 @@ int64_t smoothHeightsDirect(int32_t passes, BytePlane* outRed,
   return wrapped;
 }
 
+bool smoothHeightsInRows(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
+                         int32_t width, int32_t height, HeightValue base,
+                         const Progress* progress) {
+  SmoothRows rows;
+  if (!prepareSmoothRows(&rows, width, height, passes)) return false;
+  runPassGroups(passes, rows.group, (height + kBandRows - 1) / kBandRows,
+                progress, [&](int32_t group, int64_t done, int64_t total) {
+                  return smoothPassGroup(rows, base, outRed, outGreen, group,
+                                         progress, done, total);
+                });
+  return true;
+}
+
 int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                       int32_t width, int32_t height, HeightValue base,
                       const Progress* progress) {
   if (passes <= 0) return 0;
   // In base 255 a mean of 65280 is stored as 0, and the next cells must see
   // that 0. Only a height of 65280 already there can average to 65280, so
-  // the fast engine, which keeps means unwrapped between cells and passes,
-  // serves every image without one; the rare image with one takes the
-  // plain path, which stores every cell at once.
+  // the engines, which keep means unwrapped between cells and passes, serve
+  // every image without one; the rare image with one takes the plain path,
+  // which stores every cell at once.
   bool wraps = base == kHeightBase &&
                findHeightRange(*outRed, *outGreen, width, height, base).max >
                    kLargestStoredHeight;
-  SmoothRows rows;
-  if (wraps || !prepareSmoothRows(&rows, width, height, passes)) {
-    // Without working rows the same passes run straight on the planes.
-    return smoothHeightsDirect(passes, outRed, outGreen, width, height, base,
-                               progress);
-  }
-  const int64_t bands = (height + kBandRows - 1) / kBandRows;
-  // A pass that changes no height leaves the next one the same picture, so
-  // every later pass would change nothing either: the result is complete.
-  // In 64 bits, the count cannot wrap near INT32_MAX passes.
-  for (int64_t done = 0; done < passes; done += rows.group) {
-    int32_t group =
-        static_cast<int32_t>(std::min<int64_t>(rows.group, passes - done));
-    if (!smoothPassGroup(rows, base, outRed, outGreen, group, progress,
-                         bands * done, bands * passes)) {
-      break;
+  if (!wraps) {
+    if (width >= kLaneMinWidth && height >= kLaneMinHeight) {
+      const LaneKernels* kernels = nullptr;
+      availableLaneKernels(&kernels);
+      if (smoothHeightsInLanes(passes, outRed, outGreen, width, height, base,
+                               kernels[0], smoothingBudget(width, height),
+                               progress)) {
+        return 0;
+      }
+    }
+    if (smoothHeightsInRows(passes, outRed, outGreen, width, height, base,
+                            progress)) {
+      return 0;
     }
   }
-  reportProgress(progress, bands * passes, bands * passes);
-  return 0;
+  // Without working rows the same passes run straight on the planes.
+  return smoothHeightsDirect(passes, outRed, outGreen, width, height, base,
+                             progress);
 }

@@ -1,0 +1,296 @@
+// The lane engine: passes of the in-place 3 x 3 mean over bands of kLaneRows
+// rows held interleaved (smoothing_lanes.h), every row's chain in a vector
+// lane, several passes pipelined over a ring of bands.
+#include "processing/smoothing_lanes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "image/height_planes.h"
+#include "image/progress.h"
+#include "processing/smoothing_band.h"
+
+float laneMultiplier(int32_t count) {
+  float multiplier = static_cast<float>(1.0 / count);
+  if (static_cast<double>(multiplier) * count <= 1.0) {
+    multiplier = std::nextafter(multiplier, 2.0f);
+  }
+  return multiplier;
+}
+
+// Passes run together at most: each band is decoded and encoded once per
+// group.
+constexpr int32_t kMaxLaneGroup = 8;
+
+int32_t availableLaneKernels(const LaneKernels** kernels) {
+  static const LaneKernels kAll[] = {
+#if defined(QUILLORN_X86_KERNELS)
+    {runLaneStepsAvx2, rowsToLanesAvx2, lanesToRowsAvx2},
+    {runLaneStepsSse2, rowsToLanesSse2, lanesToRowsSse2},
+#endif
+    {runLaneStepsPlain, rowsToLanesPlain, lanesToRowsPlain},
+  };
+  int32_t count = static_cast<int32_t>(sizeof(kAll) / sizeof(kAll[0]));
+#if defined(QUILLORN_X86_KERNELS)
+  if (!processorHasAvx2Fma()) {
+    *kernels = kAll + 1;
+    return count - 1;
+  }
+#endif
+  *kernels = kAll;
+  return count;
+}
+
+namespace {
+
+// Where a row (0 ... kLaneRows - 1) of a band lies within each step.
+int32_t laneOf(int32_t row) {
+  return (row % kLaneGroups) * kLaneWidth + row / kLaneGroups;
+}
+
+// Zero columns on either side of a bordering row.
+constexpr int32_t kRowMargin = kLaneTrail + 2;
+
+// The working bands of one image, allocated once for all passes.
+struct LaneBands {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t bands = 0;
+  int32_t steps = 0;      // width + kLaneTrail
+  int32_t headEnd = 0;    // steps before: some row is left of column 1
+  int32_t tailStart = 0;  // steps from: some row is at column width - 1 or on
+  size_t bandCells = 0;   // per band, kLanePad zero steps on either side
+  int32_t group = 1;      // passes run together
+  int32_t slots = 0;      // bands in the ring: band b in slot b % slots
+  std::unique_ptr<int32_t[]> cells;
+  // Bordering rows, each width + 2 x kRowMargin: a zero row, then for pass
+  // p of the group the first row of the band below as pass p - 1 left it
+  // (p = 0: as decoded; group + 1 of them) and the last row of the band
+  // above as pass p left it (group of them).
+  size_t rowStride = 0;
+  std::unique_ptr<int32_t[]> rows;
+  // Multipliers of the first, an inner and the last band: the head steps,
+  // one inner step (all inner steps share it), the tail steps.
+  size_t kindFloats = 0;
+  std::unique_ptr<float[]> multipliers;
+  int32_t left[kLaneRows] = {};
+
+  int32_t* band(int32_t index) const {
+    return cells.get() + static_cast<size_t>(index % slots) * bandCells +
+           size_t{kLanePad} * kLaneRows;
+  }
+  int32_t* row(int32_t index) const {
+    return rows.get() + static_cast<size_t>(index) * rowStride + kRowMargin;
+  }
+  const int32_t* zeroRow() const { return row(0); }
+  int32_t* firstRowAfter(int32_t pass) const { return row(1 + pass); }
+  int32_t* lastRowOf(int32_t pass) const { return row(group + 2 + pass); }
+  const float* kindOf(int32_t index) const {
+    int32_t kind = index == 0 ? 0 : index == bands - 1 ? 2 : 1;
+    return multipliers.get() + static_cast<size_t>(kind) * kindFloats;
+  }
+};
+
+float multiplierAt(const LaneBands& lanes, int32_t firstRow, int32_t row,
+                   int32_t column) {
+  int32_t imageRow = firstRow + row;
+  if (imageRow >= lanes.height || column < 0 || column >= lanes.width) {
+    return kLaneOutside;
+  }
+  int32_t reach = 1 + (imageRow > 0) + (imageRow < lanes.height - 1);
+  int32_t across = 1 + (column > 0) + (column < lanes.width - 1);
+  return laneMultiplier(reach * across);
+}
+
+void fillMultipliers(const LaneBands& lanes, int32_t index, float* table) {
+  int32_t firstRow = index * kLaneRows;
+  auto fillStep = [&](int32_t step, float* at) {
+    for (int32_t row = 0; row < kLaneRows; ++row) {
+      at[laneOf(row)] =
+          multiplierAt(lanes, firstRow, row, step - kLaneSkew * row);
+    }
+  };
+  for (int32_t step = 0; step <= lanes.headEnd && step < lanes.steps; ++step) {
+    fillStep(step, table + static_cast<size_t>(step) * kLaneRows);
+  }
+  float* tail = table + static_cast<size_t>(lanes.headEnd + 1) * kLaneRows;
+  for (int32_t step = lanes.tailStart; step < lanes.steps; ++step) {
+    fillStep(step,
+             tail + static_cast<size_t>(step - lanes.tailStart) * kLaneRows);
+  }
+}
+
+bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
+                      int32_t passes, size_t budget) {
+  lanes->width = width;
+  lanes->height = height;
+  lanes->bands = (height + kLaneRows - 1) / kLaneRows;
+  lanes->steps = width + kLaneTrail;
+  lanes->headEnd = std::min(kLaneTrail + 1, lanes->steps);
+  lanes->tailStart = std::max(width - 1, lanes->headEnd);
+  // The transposes move whole squares of kLaneWidth steps; the last one
+  // may reach into the zero steps after the band.
+  lanes->bandCells =
+      (static_cast<size_t>(lanes->steps) + 2 * kLanePad + kLaneWidth) *
+      kLaneRows;
+  lanes->rowStride = static_cast<size_t>(width) + 2 * kRowMargin;
+  lanes->kindFloats = static_cast<size_t>(lanes->headEnd + 1 + lanes->steps -
+                                          lanes->tailStart) *
+                      kLaneRows;
+  auto slotsFor = [&](int32_t group) {
+    return std::min(group + 2, lanes->bands);
+  };
+  auto needed = [&](int32_t group) {
+    size_t rowCount = 2 * static_cast<size_t>(group) + 2;
+    return 3 * lanes->kindFloats * sizeof(float) +
+           rowCount * lanes->rowStride * sizeof(int32_t) +
+           static_cast<size_t>(slotsFor(group)) * lanes->bandCells *
+               sizeof(int32_t);
+  };
+  lanes->group = std::min(passes, kMaxLaneGroup);
+  while (lanes->group > 1 && needed(lanes->group) > budget) lanes->group /= 2;
+  if (needed(lanes->group) > budget) return false;
+  lanes->slots = slotsFor(lanes->group);
+  lanes->cells.reset(
+      new (std::nothrow)
+          int32_t[static_cast<size_t>(lanes->slots) * lanes->bandCells]());
+  lanes->rows.reset(new (std::nothrow)
+                        int32_t[(2 * static_cast<size_t>(lanes->group) + 2) *
+                                lanes->rowStride]());
+  lanes->multipliers.reset(new (std::nothrow) float[3 * lanes->kindFloats]);
+  if (!lanes->cells || !lanes->rows || !lanes->multipliers) return false;
+  for (int32_t kind = 0; kind < 3; ++kind) {
+    int32_t index = kind == 0 ? 0 : kind == 1 ? 1 : lanes->bands - 1;
+    fillMultipliers(*lanes, std::min(index, lanes->bands - 1),
+                    lanes->multipliers.get() +
+                        static_cast<size_t>(kind) * lanes->kindFloats);
+  }
+  return true;
+}
+
+// Moves a band between the planes and its cells kBlockSteps steps at a
+// time: each row's stretch of the block is decoded into (or encoded from) a
+// row of heights, and the rows are transposed to (or from) the cells.
+constexpr int32_t kBlockSteps = 128;
+
+template <bool kDecode>
+void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
+                 HeightValue base, BytePlane* red, BytePlane* green,
+                 int32_t index) {
+  int32_t* cells = lanes.band(index);
+  int32_t firstRow = index * kLaneRows;
+  int32_t rows = std::min(kLaneRows, lanes.height - firstRow);
+  uint32_t block[kLaneRows][kBlockSteps];
+  for (int32_t start = 0; start < lanes.steps; start += kBlockSteps) {
+    int32_t count = std::min(kBlockSteps, lanes.steps - start);
+    int32_t squares = (count + kLaneWidth - 1) / kLaneWidth * kLaneWidth;
+    int32_t* cell = cells + ptrdiff_t{start} * kLaneRows;
+    int32_t* heights = reinterpret_cast<int32_t*>(&block[0][0]);
+    if constexpr (!kDecode) {
+      kernels.lanesToRows(heights, kBlockSteps, cell, squares);
+    }
+    for (int32_t row = 0; row < kLaneRows; ++row) {
+      // The block's steps that fall on the row's columns 0 ... width - 1;
+      // rows below the image are zeros, whatever band held the slot before.
+      int32_t column = start - kLaneSkew * row;
+      int32_t from = row < rows ? std::clamp(-column, 0, squares) : squares;
+      int32_t to = std::clamp(lanes.width - column, from, squares);
+      uint32_t* line = block[row];
+      if constexpr (kDecode) {
+        std::fill(line, line + from, 0u);
+        if (from < to) {
+          decodeHeightRow(base, (*red)[firstRow + row] + column + from,
+                          (*green)[firstRow + row] + column + from, line + from,
+                          to - from);
+        }
+        std::fill(line + to, line + squares, 0u);
+      } else if (from < to) {
+        encodeHeightRow(base, line + from,
+                        (*red)[firstRow + row] + column + from,
+                        (*green)[firstRow + row] + column + from, to - from);
+      }
+    }
+    if constexpr (kDecode) {
+      kernels.rowsToLanes(heights, kBlockSteps, cell, squares);
+    }
+  }
+  if constexpr (kDecode) {
+    decodeHeightRow(base, (*red)[firstRow], (*green)[firstRow],
+                    reinterpret_cast<uint32_t*>(lanes.firstRowAfter(0)),
+                    lanes.width);
+  }
+}
+
+// One pass (pass of the group) over band index; with track, whether a
+// height changed.
+bool smoothLaneBand(LaneBands* lanes, const LaneKernels& kernels, int32_t index,
+                    int32_t pass, bool track) {
+  const int32_t* above = index > 0 ? lanes->lastRowOf(pass) : lanes->zeroRow();
+  const int32_t* below =
+      index + 1 < lanes->bands ? lanes->firstRowAfter(pass) : lanes->zeroRow();
+  std::fill(std::begin(lanes->left), std::end(lanes->left), 0);
+  const float* table = lanes->kindOf(index);
+  LaneSteps steps{lanes->band(index),
+                  above,
+                  below - kLaneTrail,
+                  lanes->firstRowAfter(pass + 1),
+                  lanes->lastRowOf(pass) - kLaneTrail,
+                  table,
+                  kLaneRows,
+                  lanes->left};
+  auto kernel = kernels.runSteps;
+  bool changed = kernel(steps, 0, lanes->headEnd, track);
+  if (lanes->headEnd < lanes->tailStart) {
+    steps.multiplier = table + static_cast<size_t>(lanes->headEnd) * kLaneRows;
+    steps.multiplierStride = 0;
+    changed |= kernel(steps, lanes->headEnd, lanes->tailStart, track);
+  }
+  steps.multiplier =
+      table + static_cast<size_t>(lanes->headEnd + 1) * kLaneRows;
+  steps.multiplierStride = kLaneRows;
+  changed |= kernel(steps, lanes->tailStart, lanes->steps, track);
+  return changed;
+}
+
+// As the row engine's pass group: at time t pass p smooths band t - p.
+bool smoothLaneGroup(LaneBands* lanes, const LaneKernels& kernels,
+                     HeightValue base, BytePlane* red, BytePlane* green,
+                     int32_t passes, const Progress* progress,
+                     int64_t doneBefore, int64_t total) {
+  bool changed = false;
+  const int32_t bands = lanes->bands;
+  int32_t decoded = 0;
+  for (int32_t time = 0; time < bands + passes - 1; ++time) {
+    for (int32_t pass = 0; pass < passes; ++pass) {
+      int32_t index = time - pass;
+      if (index < 0 || index >= bands) continue;
+      for (; decoded <= std::min(index + 1, bands - 1); ++decoded) {
+        convertBand<true>(*lanes, kernels, base, red, green, decoded);
+      }
+      bool last = pass == passes - 1;
+      changed |= smoothLaneBand(lanes, kernels, index, pass, last);
+      if (last) convertBand<false>(*lanes, kernels, base, red, green, index);
+      reportProgress(progress, ++doneBefore, total);
+    }
+  }
+  return changed;
+}
+
+}  // namespace
+
+bool smoothHeightsInLanes(int32_t passes, BytePlane* red, BytePlane* green,
+                          int32_t width, int32_t height, int32_t base,
+                          const LaneKernels& kernels, size_t budget,
+                          const Progress* progress) {
+  LaneBands lanes;
+  if (!prepareLaneBands(&lanes, width, height, passes, budget)) return false;
+  runPassGroups(passes, lanes.group, lanes.bands, progress,
+                [&](int32_t group, int64_t done, int64_t total) {
+                  return smoothLaneGroup(&lanes, kernels, base, red, green,
+                                         group, progress, done, total);
+                });
+  return true;
+}

@@ -1,0 +1,120 @@
+// The lane kernel on x86-64 processors with AVX2 and FMA: one 8-lane vector
+// per group. The chain keeps each value v as the float 2^23 + v, whose bits
+// are 0x4B000000 + v, and the kernel runs rounding toward minus infinity:
+// one fused multiply-add of the sum, the multiplier and 2^23 then both
+// divides and floors (floats from 2^23 to 2^24 are the integers), and one
+// exact add takes the next cell's sum in.
+#include "platform/compiler.h"
+
+#if defined(QUILLORN_X86_KERNELS)
+#include <immintrin.h>
+
+#include <cstdint>
+
+#define QUILLORN_LANE_TARGET QUILLORN_TARGET("avx2,fma")
+#include "processing/smoothing_lanes_kernel.h"
+
+namespace {
+
+constexpr int32_t kMagicBits = 0x4B000000;  // the float 2^23
+
+struct Avx2Ops {
+  using Vec = __m256i;
+  using Chain = __m256;
+
+  QUILLORN_LANE_INLINE static Vec load(const int32_t* cells) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cells));
+  }
+  QUILLORN_LANE_INLINE static void store(int32_t* cells, Vec v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(cells), v);
+  }
+  QUILLORN_LANE_INLINE static Vec add(Vec a, Vec b) {
+    return _mm256_add_epi32(a, b);
+  }
+  QUILLORN_LANE_INLINE static Vec zero() { return _mm256_setzero_si256(); }
+  QUILLORN_LANE_INLINE static int32_t first(Vec v) {
+    return _mm256_cvtsi256_si32(v);
+  }
+  QUILLORN_LANE_INLINE static int32_t last(Vec v) {
+    return _mm256_extract_epi32(v, 7);
+  }
+  QUILLORN_LANE_INLINE static Vec orDiffer(Vec acc, Vec a, Vec b) {
+    return _mm256_or_si256(acc, _mm256_xor_si256(a, b));
+  }
+  QUILLORN_LANE_INLINE static bool any(Vec v) {
+    return !_mm256_testz_si256(v, v);
+  }
+  QUILLORN_LANE_INLINE static Vec shiftInFirst(Vec v, int32_t first) {
+    __m256i rotated = _mm256_permutevar8x32_epi32(
+        v, _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6));
+    return _mm256_blend_epi32(rotated, _mm256_set1_epi32(first), 0x01);
+  }
+  QUILLORN_LANE_INLINE static Vec shiftInLast(Vec v, int32_t last) {
+    __m256i rotated = _mm256_permutevar8x32_epi32(
+        v, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 0));
+    return _mm256_blend_epi32(rotated, _mm256_set1_epi32(last), 0x80);
+  }
+  QUILLORN_LANE_INLINE static void transpose(Vec* v) {
+    __m256i t[8];
+    for (int i = 0; i < 8; i += 2) {
+      t[i] = _mm256_unpacklo_epi32(v[i], v[i + 1]);
+      t[i + 1] = _mm256_unpackhi_epi32(v[i], v[i + 1]);
+    }
+    __m256i u[8];
+    for (int i = 0; i < 8; i += 4) {
+      u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
+      u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
+      u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
+      u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+      v[i] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x20);
+      v[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
+    }
+  }
+  QUILLORN_LANE_INLINE static Chain startChain(const int32_t* values) {
+    return _mm256_castsi256_ps(
+        _mm256_add_epi32(load(values), _mm256_set1_epi32(kMagicBits)));
+  }
+  QUILLORN_LANE_INLINE static void storeChain(Chain chain, int32_t* values) {
+    store(values, _mm256_sub_epi32(_mm256_castps_si256(chain),
+                                   _mm256_set1_epi32(kMagicBits)));
+  }
+  QUILLORN_LANE_INLINE static Vec step(Chain* chain, Vec sum,
+                                       const float* multiplier) {
+    // sum - 2^23 is exact as a float, and so is (2^23 + v) + (sum - 2^23).
+    __m256 rest =
+        _mm256_cvtepi32_ps(_mm256_sub_epi32(sum, _mm256_set1_epi32(1 << 23)));
+    *chain = _mm256_fmadd_ps(_mm256_add_ps(*chain, rest),
+                             _mm256_loadu_ps(multiplier),
+                             _mm256_set1_ps(8388608.0f));
+    return _mm256_sub_epi32(_mm256_castps_si256(*chain),
+                            _mm256_set1_epi32(kMagicBits));
+  }
+};
+
+}  // namespace
+
+QUILLORN_LANE_TARGET bool runLaneStepsAvx2(const LaneSteps& steps, int32_t from,
+                                           int32_t to, bool track) {
+  // The steps run out of line, so none of their arithmetic can move across
+  // the change of rounding mode or its undoing.
+  unsigned int saved = _mm_getcsr();
+  _mm_setcsr((saved & ~static_cast<unsigned int>(_MM_ROUND_MASK)) |
+             _MM_ROUND_DOWN);
+  bool changed = runLaneStepsWith<Avx2Ops>(steps, from, to, track);
+  _mm_setcsr(saved);
+  return changed;
+}
+
+QUILLORN_LANE_TARGET void rowsToLanesAvx2(int32_t* rows, size_t stride,
+                                          int32_t* cells, int32_t steps) {
+  transposeLanes<Avx2Ops, true>(rows, stride, cells, steps);
+}
+
+QUILLORN_LANE_TARGET void lanesToRowsAvx2(int32_t* rows, size_t stride,
+                                          int32_t* cells, int32_t steps) {
+  transposeLanes<Avx2Ops, false>(rows, stride, cells, steps);
+}
+
+#endif  // QUILLORN_X86_KERNELS

@@ -1,0 +1,97 @@
+// The lane kernel in plain C++, for every processor: each lane's mean as
+// the product rounded to single precision and truncated.
+#include <cstdint>
+
+#define QUILLORN_LANE_TARGET
+#include "processing/smoothing_lanes_kernel.h"
+
+namespace {
+
+struct PlainOps {
+  struct Vec {
+    int32_t lane[kLaneWidth];
+  };
+  using Chain = Vec;
+
+  static Vec load(const int32_t* cells) {
+    Vec v;
+    for (int32_t i = 0; i < kLaneWidth; ++i) v.lane[i] = cells[i];
+    return v;
+  }
+  static void store(int32_t* cells, const Vec& v) {
+    for (int32_t i = 0; i < kLaneWidth; ++i) cells[i] = v.lane[i];
+  }
+  static Vec add(const Vec& a, const Vec& b) {
+    Vec v;
+    for (int32_t i = 0; i < kLaneWidth; ++i) v.lane[i] = a.lane[i] + b.lane[i];
+    return v;
+  }
+  static Vec zero() { return Vec{}; }
+  static int32_t first(const Vec& v) { return v.lane[0]; }
+  static int32_t last(const Vec& v) { return v.lane[kLaneWidth - 1]; }
+  static Vec orDiffer(const Vec& acc, const Vec& a, const Vec& b) {
+    Vec v;
+    for (int32_t i = 0; i < kLaneWidth; ++i) {
+      v.lane[i] = acc.lane[i] | (a.lane[i] ^ b.lane[i]);
+    }
+    return v;
+  }
+  static bool any(const Vec& v) {
+    int32_t bits = 0;
+    for (int32_t i = 0; i < kLaneWidth; ++i) bits |= v.lane[i];
+    return bits != 0;
+  }
+  static Vec shiftInFirst(const Vec& v, int32_t first) {
+    Vec shifted;
+    shifted.lane[0] = first;
+    for (int32_t i = 1; i < kLaneWidth; ++i) shifted.lane[i] = v.lane[i - 1];
+    return shifted;
+  }
+  static Vec shiftInLast(const Vec& v, int32_t last) {
+    Vec shifted;
+    for (int32_t i = 0; i + 1 < kLaneWidth; ++i) {
+      shifted.lane[i] = v.lane[i + 1];
+    }
+    shifted.lane[kLaneWidth - 1] = last;
+    return shifted;
+  }
+  static Chain startChain(const int32_t* values) { return load(values); }
+  static void storeChain(const Chain& chain, int32_t* values) {
+    store(values, chain);
+  }
+  static void transpose(Vec* square) {
+    for (int32_t i = 0; i < kLaneWidth; ++i) {
+      for (int32_t k = i + 1; k < kLaneWidth; ++k) {
+        int32_t swapped = square[i].lane[k];
+        square[i].lane[k] = square[k].lane[i];
+        square[k].lane[i] = swapped;
+      }
+    }
+  }
+  static Vec step(Chain* chain, const Vec& sum, const float* multiplier) {
+    for (int32_t i = 0; i < kLaneWidth; ++i) {
+      // Sums stay below 2^20: exact as floats, and positive, so truncation
+      // is the floor.
+      float x = static_cast<float>(sum.lane[i] + chain->lane[i]);
+      chain->lane[i] = static_cast<int32_t>(x * multiplier[i]);
+    }
+    return *chain;
+  }
+};
+
+}  // namespace
+
+bool runLaneStepsPlain(const LaneSteps& steps, int32_t from, int32_t to,
+                       bool track) {
+  return runLaneStepsWith<PlainOps>(steps, from, to, track);
+}
+
+void rowsToLanesPlain(int32_t* rows, size_t stride, int32_t* cells,
+                      int32_t steps) {
+  transposeLanes<PlainOps, true>(rows, stride, cells, steps);
+}
+
+void lanesToRowsPlain(int32_t* rows, size_t stride, int32_t* cells,
+                      int32_t steps) {
+  transposeLanes<PlainOps, false>(rows, stride, cells, steps);
+}

@@ -10,6 +10,8 @@
 #include "image/height_planes.h"
 #include "image/pixel_rows.h"
 #include "processing/height_processing.h"
+#include "processing/smoothing_band.h"
+#include "processing/smoothing_lanes.h"
 #include "support/bitmap_builder.h"
 
 namespace {
@@ -51,12 +53,49 @@ void reportPerPixel(benchmark::State& state, double pixelsPerIteration) {
                               benchmark::Counter::kInvert);
 }
 
-void BM_SmoothPass(benchmark::State& state) {
+constexpr int32_t kDefaultEngine = -1;
+constexpr int32_t kRowEngine = -2;
+
+// Smoothing per pixel per pass, for 1, 4, 16 and 64 passes (the argument):
+// the engine the tool picks, then the lanes with each instruction set the
+// processor has (0 the fastest) and the row engine, for comparison.
+void smoothBenchmark(benchmark::State& state, int32_t engine) {
   Planes planes;
-  for (auto _ : state) {
-    smoothHeights(1, &planes.set.outRed, &planes.set.outGreen, kSide, kSide);
+  int32_t passes = static_cast<int32_t>(state.range(0));
+  const LaneKernels* kernels = nullptr;
+  int32_t kernelCount = availableLaneKernels(&kernels);
+  if (engine >= kernelCount) {
+    state.SkipWithError("the processor lacks this instruction set");
+    return;
   }
-  reportPerPixel(state, double{kSide} * kSide);
+  for (auto _ : state) {
+    state.PauseTiming();
+    planes.refill();
+    state.ResumeTiming();
+    BytePlane* red = &planes.set.outRed;
+    BytePlane* green = &planes.set.outGreen;
+    if (engine == kDefaultEngine) {
+      smoothHeights(passes, red, green, kSide, kSide);
+    } else if (engine == kRowEngine) {
+      smoothHeightsInRows(passes, red, green, kSide, kSide, kHeightBase,
+                          nullptr);
+    } else {
+      smoothHeightsInLanes(passes, red, green, kSide, kSide, kHeightBase,
+                           kernels[engine], smoothingBudget(kSide, kSide),
+                           nullptr);
+    }
+  }
+  reportPerPixel(state, double{kSide} * kSide * passes);
+}
+
+void BM_Smooth(benchmark::State& state) {
+  smoothBenchmark(state, kDefaultEngine);
+}
+void BM_SmoothLanes(benchmark::State& state) {
+  smoothBenchmark(state, static_cast<int32_t>(state.range(1)));
+}
+void BM_SmoothRows(benchmark::State& state) {
+  smoothBenchmark(state, kRowEngine);
 }
 
 // Factor 2 overflows the stored range: the per-height table path.
@@ -126,7 +165,16 @@ void BM_SplitAndJoinRows(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_SmoothPass)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Smooth)
+    ->Unit(benchmark::kMillisecond)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Arg(64);
+BENCHMARK(BM_SmoothLanes)
+    ->Unit(benchmark::kMillisecond)
+    ->ArgsProduct({{16}, {0, 1, 2}});
+BENCHMARK(BM_SmoothRows)->Unit(benchmark::kMillisecond)->Arg(4)->Arg(16);
 BENCHMARK(BM_ScaleByTable)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ScaleArithmetic)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Normalize)->Unit(benchmark::kMillisecond)->MinTime(2.0);

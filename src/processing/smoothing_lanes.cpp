@@ -154,14 +154,16 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   while (lanes->group > 1 && needed(lanes->group) > budget) lanes->group /= 2;
   if (needed(lanes->group) > budget) return false;
   lanes->slots = slotsFor(lanes->group);
-  lanes->cells.reset(
-      new (std::nothrow)
-          int32_t[static_cast<size_t>(lanes->slots) * lanes->bandCells]());
-  lanes->rows.reset(new (std::nothrow)
-                        int32_t[(2 * static_cast<size_t>(lanes->group) + 2) *
-                                lanes->rowStride]());
+  size_t cellCount = static_cast<size_t>(lanes->slots) * lanes->bandCells;
+  size_t rowCells =
+      (2 * static_cast<size_t>(lanes->group) + 2) * lanes->rowStride;
+  lanes->cells.reset(new (std::nothrow) int32_t[cellCount]);
+  lanes->rows.reset(new (std::nothrow) int32_t[rowCells]);
   lanes->multipliers.reset(new (std::nothrow) float[3 * lanes->kindFloats]);
   if (!lanes->cells || !lanes->rows || !lanes->multipliers) return false;
+  // Every cell and bordering row outside the image holds height 0.
+  std::fill(lanes->cells.get(), lanes->cells.get() + cellCount, kLaneZero);
+  std::fill(lanes->rows.get(), lanes->rows.get() + rowCells, kLaneZero);
   for (int32_t kind = 0; kind < 3; ++kind) {
     int32_t index = kind == 0 ? 0 : kind == 1 ? 1 : lanes->bands - 1;
     fillMultipliers(*lanes, std::min(index, lanes->bands - 1),
@@ -175,6 +177,7 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
 // time: each row's stretch of the block is decoded into (or encoded from) a
 // row of heights, and the rows are transposed to (or from) the cells.
 constexpr int32_t kBlockSteps = 128;
+constexpr uint32_t kZero = kLaneZero;
 
 template <bool kDecode>
 void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
@@ -200,14 +203,16 @@ void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
       int32_t to = std::clamp(lanes.width - column, from, squares);
       uint32_t* line = block[row];
       if constexpr (kDecode) {
-        std::fill(line, line + from, 0u);
+        std::fill(line, line + from, kZero);
         if (from < to) {
           decodeHeightRow(base, (*red)[firstRow + row] + column + from,
                           (*green)[firstRow + row] + column + from, line + from,
                           to - from);
+          for (int32_t step = from; step < to; ++step) line[step] += kZero;
         }
-        std::fill(line + to, line + squares, 0u);
+        std::fill(line + to, line + squares, kZero);
       } else if (from < to) {
+        for (int32_t step = from; step < to; ++step) line[step] -= kZero;
         encodeHeightRow(base, line + from,
                         (*red)[firstRow + row] + column + from,
                         (*green)[firstRow + row] + column + from, to - from);
@@ -218,9 +223,12 @@ void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
     }
   }
   if constexpr (kDecode) {
-    decodeHeightRow(base, (*red)[firstRow], (*green)[firstRow],
-                    reinterpret_cast<uint32_t*>(lanes.firstRowAfter(0)),
+    uint32_t* first = reinterpret_cast<uint32_t*>(lanes.firstRowAfter(0));
+    decodeHeightRow(base, (*red)[firstRow], (*green)[firstRow], first,
                     lanes.width);
+    for (int32_t column = 0; column < lanes.width; ++column) {
+      first[column] += kZero;
+    }
   }
 }
 
@@ -231,7 +239,7 @@ bool smoothLaneBand(LaneBands* lanes, const LaneKernels& kernels, int32_t index,
   const int32_t* above = index > 0 ? lanes->lastRowOf(pass) : lanes->zeroRow();
   const int32_t* below =
       index + 1 < lanes->bands ? lanes->firstRowAfter(pass) : lanes->zeroRow();
-  std::fill(std::begin(lanes->left), std::end(lanes->left), 0);
+  std::fill(std::begin(lanes->left), std::end(lanes->left), kLaneZero);
   const float* table = lanes->kindOf(index);
   LaneSteps steps{lanes->band(index),
                   above,

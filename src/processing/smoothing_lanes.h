@@ -32,6 +32,11 @@ inline constexpr int32_t kLanePad = kLaneSkew + 1;
 float laneMultiplier(int32_t count);
 inline constexpr float kLaneOutside = 1.0f / 16777216.0f;
 
+// The cells hold each height h as kLaneZero + h: the bits of the float
+// 2^23 + h, which the fastest kernel computes with. Sums of cells wrap
+// around 2^32 (unsigned), and the kernels take the offsets out.
+inline constexpr int32_t kLaneZero = 0x4B000000;
+
 // How many columns a band's last row trails its first.
 inline constexpr int32_t kLaneTrail = kLaneSkew * (kLaneRows - 1);
 

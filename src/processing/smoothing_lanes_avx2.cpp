@@ -1,9 +1,9 @@
 // The lane kernel on x86-64 processors with AVX2 and FMA: one 8-lane vector
-// per group. The chain keeps each value v as the float 2^23 + v, whose bits
-// are 0x4B000000 + v, and the kernel runs rounding toward minus infinity:
-// one fused multiply-add of the sum, the multiplier and 2^23 then both
-// divides and floors (floats from 2^23 to 2^24 are the integers), and one
-// exact add takes the next cell's sum in.
+// per group. The cells' kLaneZero + h are the bits of the float 2^23 + h,
+// and the kernel runs rounding toward minus infinity: one exact add takes the
+// chain's left neighbour and the other cells' sum (less 2^23) together, and
+// one fused multiply-add with 2^23 both divides and floors (floats from 2^23
+// to 2^24 are the integers), giving the next cell as it is stored.
 #include "platform/compiler.h"
 
 #if defined(QUILLORN_X86_KERNELS)
@@ -15,8 +15,6 @@
 #include "processing/smoothing_lanes_kernel.h"
 
 namespace {
-
-constexpr int32_t kMagicBits = 0x4B000000;  // the float 2^23
 
 struct Avx2Ops {
   using Vec = __m256i;
@@ -30,6 +28,9 @@ struct Avx2Ops {
   }
   QUILLORN_LANE_INLINE static Vec add(Vec a, Vec b) {
     return _mm256_add_epi32(a, b);
+  }
+  QUILLORN_LANE_INLINE static Vec sub(Vec a, Vec b) {
+    return _mm256_sub_epi32(a, b);
   }
   QUILLORN_LANE_INLINE static Vec zero() { return _mm256_setzero_si256(); }
   QUILLORN_LANE_INLINE static int32_t first(Vec v) {
@@ -72,24 +73,20 @@ struct Avx2Ops {
       v[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
     }
   }
-  QUILLORN_LANE_INLINE static Chain startChain(const int32_t* values) {
-    return _mm256_castsi256_ps(
-        _mm256_add_epi32(load(values), _mm256_set1_epi32(kMagicBits)));
+  QUILLORN_LANE_INLINE static Chain startChain(const int32_t* cells) {
+    return _mm256_castsi256_ps(load(cells));
   }
-  QUILLORN_LANE_INLINE static void storeChain(Chain chain, int32_t* values) {
-    store(values, _mm256_sub_epi32(_mm256_castps_si256(chain),
-                                   _mm256_set1_epi32(kMagicBits)));
+  QUILLORN_LANE_INLINE static void storeChain(Chain chain, int32_t* cells) {
+    store(cells, _mm256_castps_si256(chain));
   }
   QUILLORN_LANE_INLINE static Vec step(Chain* chain, Vec sum,
                                        const float* multiplier) {
-    // sum - 2^23 is exact as a float, and so is (2^23 + v) + (sum - 2^23).
-    __m256 rest =
-        _mm256_cvtepi32_ps(_mm256_sub_epi32(sum, _mm256_set1_epi32(1 << 23)));
-    *chain = _mm256_fmadd_ps(_mm256_add_ps(*chain, rest),
-                             _mm256_loadu_ps(multiplier),
+    // sum (at least -2^23) is exact as a float, and so is the left
+    // neighbour's 2^23 + v plus it.
+    __m256 x = _mm256_add_ps(*chain, _mm256_cvtepi32_ps(sum));
+    *chain = _mm256_fmadd_ps(x, _mm256_loadu_ps(multiplier),
                              _mm256_set1_ps(8388608.0f));
-    return _mm256_sub_epi32(_mm256_castps_si256(*chain),
-                            _mm256_set1_epi32(kMagicBits));
+    return _mm256_castps_si256(*chain);
   }
 };
 

@@ -7,6 +7,7 @@
 // The operations (Ops) work on Vec, kLaneWidth 32-bit lanes, and Chain, a
 // group's chain values in whatever form its step keeps them:
 //   Vec load(const int32_t*), void store(int32_t*, Vec), Vec add(Vec, Vec),
+//   Vec sub(Vec, Vec),
 //   Vec zero(), Vec orDiffer(Vec acc, Vec a, Vec b), bool any(Vec),
 //   int32_t first(Vec), int32_t last(Vec): lane 0, the last lane,
 //   Vec shiftInFirst(Vec, int32_t first): lane i takes lane i - 1, lane 0
@@ -36,46 +37,88 @@
 
 namespace {
 
-// The sum of a group's cells at three steps around the one given.
+// A group's state between steps: its chain, and the sums of three cells of
+// the group above and of the group below that the next step needs, less the
+// cell that step adds (kept running: each step adds one cell to each sum
+// and drops one).
 template <class Ops>
-QUILLORN_LANE_INLINE typename Ops::Vec laneThree(const int32_t* middle) {
-  return Ops::add(Ops::add(Ops::load(middle - kLaneRows), Ops::load(middle)),
-                  Ops::load(middle + kLaneRows));
+struct LaneGroup {
+  typename Ops::Chain chain;
+  typename Ops::Vec up;
+  typename Ops::Vec down;
+};
+
+constexpr ptrdiff_t kAhead = ptrdiff_t{kLaneSkew} * kLaneRows;
+
+QUILLORN_LANE_INLINE uint32_t cellSum(int32_t a, int32_t b) {
+  return static_cast<uint32_t>(a) + static_cast<uint32_t>(b);
 }
 
-// One step of group kGroup: the three cells above (final: kLaneSkew steps
-// back in the group before, or for group 0 the last group shifted by a lane
-// with the band's row above entering lane 0), the three below (untouched:
-// kLaneSkew steps ahead in the group after, or for the last group group 0
-// shifted the other way with the row below the band entering the last
-// lane), the cell itself and the one to its right, and the chain's left
-// neighbour.
+// Where group kGroup's sums above and below come from: the cells of the
+// group before (final: kLaneSkew steps back) and after (untouched:
+// kLaneSkew steps ahead), or for group 0 the last group, a row up and a lane
+// over, and for the last group group 0, a row down and a lane over.
+template <int32_t kGroup>
+constexpr ptrdiff_t kAboveAt =
+    (kGroup == 0 ? kLaneGroups - 1 : kGroup - 1) * kLaneWidth - kAhead;
+template <int32_t kGroup>
+constexpr ptrdiff_t kBelowAt =
+    (kGroup == kLaneGroups - 1 ? 0 : kGroup + 1) * kLaneWidth + kAhead;
+
+// Eight cells sum to the heights' sum plus 8 x kLaneZero; the steps take
+// the heights' sum less 2^23. One running sum of each group that no lane
+// shift crosses carries the difference.
+constexpr int32_t kSumOffset = static_cast<int32_t>(
+    0u - 8u * static_cast<uint32_t>(kLaneZero) - (1u << 23));
+
+template <class Ops, int32_t kGroup>
+QUILLORN_LANE_INLINE LaneGroup<Ops> startLaneGroup(const int32_t* cells,
+                                                   const int32_t* left,
+                                                   typename Ops::Vec offset) {
+  LaneGroup<Ops> group;
+  group.chain = Ops::startChain(left + kGroup * kLaneWidth);
+  const int32_t* up = cells + kAboveAt<kGroup>;
+  const int32_t* down = cells + kBelowAt<kGroup>;
+  group.up = Ops::add(Ops::load(up - kLaneRows), Ops::load(up));
+  group.down = Ops::add(Ops::load(down - kLaneRows), Ops::load(down));
+  if constexpr (kGroup == kLaneGroups - 1) {
+    group.up = Ops::add(group.up, offset);
+  } else {
+    group.down = Ops::add(group.down, offset);
+  }
+  return group;
+}
+
+// One step of group kGroup: the three cells above, the three below (for
+// group 0 with the band's row above entering lane 0, for the last group
+// with the row below entering the last lane), the cell itself and the one
+// to its right, and the chain's left neighbour.
 template <class Ops, bool kTrack, int32_t kGroup>
 QUILLORN_LANE_INLINE typename Ops::Vec laneGroupStep(
-    int32_t* cells, int32_t above, int32_t below, const float* multiplier,
-    typename Ops::Chain* chain, typename Ops::Vec* differs) {
+    int32_t* cells, uint32_t above, uint32_t below, const float* multiplier,
+    LaneGroup<Ops>* state, typename Ops::Vec* differs) {
   using Vec = typename Ops::Vec;
-  constexpr ptrdiff_t kAhead = ptrdiff_t{kLaneSkew} * kLaneRows;
   int32_t* group = cells + kGroup * kLaneWidth;
-  Vec up;
+  const int32_t* up = cells + kAboveAt<kGroup>;
+  const int32_t* down = cells + kBelowAt<kGroup>;
+  state->up = Ops::add(state->up, Ops::load(up + kLaneRows));
+  state->down = Ops::add(state->down, Ops::load(down + kLaneRows));
+  Vec upSum = state->up;
   if constexpr (kGroup == 0) {
-    up = Ops::shiftInFirst(
-        laneThree<Ops>(cells - kAhead + (kLaneGroups - 1) * kLaneWidth), above);
-  } else {
-    up = laneThree<Ops>(group - kAhead - kLaneWidth);
+    upSum = Ops::shiftInFirst(upSum, static_cast<int32_t>(above));
   }
-  Vec down;
+  Vec downSum = state->down;
   if constexpr (kGroup == kLaneGroups - 1) {
-    down = Ops::shiftInLast(laneThree<Ops>(cells + kAhead), below);
-  } else {
-    down = laneThree<Ops>(group + kAhead + kLaneWidth);
+    downSum = Ops::shiftInLast(downSum, static_cast<int32_t>(below));
   }
   Vec cell = Ops::load(group);
-  Vec sum = Ops::add(Ops::add(up, down),
+  Vec sum = Ops::add(Ops::add(upSum, downSum),
                      Ops::add(cell, Ops::load(group + kLaneRows)));
-  Vec value = Ops::step(chain, sum, multiplier + kGroup * kLaneWidth);
+  Vec value = Ops::step(&state->chain, sum, multiplier + kGroup * kLaneWidth);
   if constexpr (kTrack) *differs = Ops::orDiffer(*differs, value, cell);
   Ops::store(group, value);
+  state->up = Ops::sub(state->up, Ops::load(up - kLaneRows));
+  state->down = Ops::sub(state->down, Ops::load(down - kLaneRows));
   return value;
 }
 
@@ -85,37 +128,46 @@ template <class Ops, bool kTrack>
 QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
     const LaneSteps& steps, int32_t from, int32_t to) {
   using Vec = typename Ops::Vec;
-  using Chain = typename Ops::Chain;
-  Chain chain0 = Ops::startChain(steps.left);
-  Chain chain1 = Ops::startChain(steps.left + kLaneWidth);
-  Chain chain2 = Ops::startChain(steps.left + 2 * kLaneWidth);
-  Chain chain3 = Ops::startChain(steps.left + 3 * kLaneWidth);
-  Vec differs = Ops::zero();
   int32_t* cells = steps.cells + ptrdiff_t{from} * kLaneRows;
+  const int32_t offsets[kLaneWidth] = {kSumOffset, kSumOffset, kSumOffset,
+                                       kSumOffset, kSumOffset, kSumOffset,
+                                       kSumOffset, kSumOffset};
+  Vec offset = Ops::load(offsets);
+  LaneGroup<Ops> group0 = startLaneGroup<Ops, 0>(cells, steps.left, offset);
+  LaneGroup<Ops> group1 = startLaneGroup<Ops, 1>(cells, steps.left, offset);
+  LaneGroup<Ops> group2 = startLaneGroup<Ops, 2>(cells, steps.left, offset);
+  LaneGroup<Ops> group3 = startLaneGroup<Ops, 3>(cells, steps.left, offset);
+  Vec differs = Ops::zero();
   const float* multiplier = steps.multiplier;
   const size_t multiplierStride = steps.multiplierStride;
   const int32_t* aboveRow = steps.above;
   const int32_t* belowRow = steps.below;
   int32_t* firstRow = steps.first;
   int32_t* lastRow = steps.last;
+  // The rows bordering the band, three cells at a time, kept running too
+  // (wrapping, as the cells' sums do).
+  uint32_t above = cellSum(aboveRow[from - 1], aboveRow[from]);
+  uint32_t below = cellSum(belowRow[from - 1], belowRow[from]);
   for (int32_t step = from; step < to; ++step) {
-    int32_t above = aboveRow[step - 1] + aboveRow[step] + aboveRow[step + 1];
-    int32_t below = belowRow[step - 1] + belowRow[step] + belowRow[step + 1];
+    above += static_cast<uint32_t>(aboveRow[step + 1]);
+    below += static_cast<uint32_t>(belowRow[step + 1]);
     firstRow[step] = Ops::first(laneGroupStep<Ops, kTrack, 0>(
-        cells, above, below, multiplier, &chain0, &differs));
-    laneGroupStep<Ops, kTrack, 1>(cells, above, below, multiplier, &chain1,
+        cells, above, below, multiplier, &group0, &differs));
+    laneGroupStep<Ops, kTrack, 1>(cells, above, below, multiplier, &group1,
                                   &differs);
-    laneGroupStep<Ops, kTrack, 2>(cells, above, below, multiplier, &chain2,
+    laneGroupStep<Ops, kTrack, 2>(cells, above, below, multiplier, &group2,
                                   &differs);
     lastRow[step] = Ops::last(laneGroupStep<Ops, kTrack, 3>(
-        cells, above, below, multiplier, &chain3, &differs));
+        cells, above, below, multiplier, &group3, &differs));
+    above -= static_cast<uint32_t>(aboveRow[step - 1]);
+    below -= static_cast<uint32_t>(belowRow[step - 1]);
     cells += kLaneRows;
     multiplier += multiplierStride;
   }
-  Ops::storeChain(chain0, steps.left);
-  Ops::storeChain(chain1, steps.left + kLaneWidth);
-  Ops::storeChain(chain2, steps.left + 2 * kLaneWidth);
-  Ops::storeChain(chain3, steps.left + 3 * kLaneWidth);
+  Ops::storeChain(group0.chain, steps.left);
+  Ops::storeChain(group1.chain, steps.left + kLaneWidth);
+  Ops::storeChain(group2.chain, steps.left + 2 * kLaneWidth);
+  Ops::storeChain(group3.chain, steps.left + 3 * kLaneWidth);
   return kTrack && Ops::any(differs);
 }
 

@@ -21,9 +21,21 @@ struct PlainOps {
   static void store(int32_t* cells, const Vec& v) {
     for (int32_t i = 0; i < kLaneWidth; ++i) cells[i] = v.lane[i];
   }
+  // Sums of cells wrap around 2^32.
   static Vec add(const Vec& a, const Vec& b) {
     Vec v;
-    for (int32_t i = 0; i < kLaneWidth; ++i) v.lane[i] = a.lane[i] + b.lane[i];
+    for (int32_t i = 0; i < kLaneWidth; ++i) {
+      v.lane[i] = static_cast<int32_t>(static_cast<uint32_t>(a.lane[i]) +
+                                       static_cast<uint32_t>(b.lane[i]));
+    }
+    return v;
+  }
+  static Vec sub(const Vec& a, const Vec& b) {
+    Vec v;
+    for (int32_t i = 0; i < kLaneWidth; ++i) {
+      v.lane[i] = static_cast<int32_t>(static_cast<uint32_t>(a.lane[i]) -
+                                       static_cast<uint32_t>(b.lane[i]));
+    }
     return v;
   }
   static Vec zero() { return Vec{}; }
@@ -55,9 +67,10 @@ struct PlainOps {
     shifted.lane[kLaneWidth - 1] = last;
     return shifted;
   }
-  static Chain startChain(const int32_t* values) { return load(values); }
-  static void storeChain(const Chain& chain, int32_t* values) {
-    store(values, chain);
+  // The chain holds cells as they are stored.
+  static Chain startChain(const int32_t* cells) { return load(cells); }
+  static void storeChain(const Chain& chain, int32_t* cells) {
+    store(cells, chain);
   }
   static void transpose(Vec* square) {
     for (int32_t i = 0; i < kLaneWidth; ++i) {
@@ -70,10 +83,14 @@ struct PlainOps {
   }
   static Vec step(Chain* chain, const Vec& sum, const float* multiplier) {
     for (int32_t i = 0; i < kLaneWidth; ++i) {
-      // Sums stay below 2^20: exact as floats, and positive, so truncation
-      // is the floor.
-      float x = static_cast<float>(sum.lane[i] + chain->lane[i]);
-      chain->lane[i] = static_cast<int32_t>(x * multiplier[i]);
+      // The heights' sum, sum + 2^23 + (left - kLaneZero), is below 2^20:
+      // exact as a float, and positive, so truncation is the floor.
+      uint32_t x = static_cast<uint32_t>(sum.lane[i]) + (1u << 23) +
+                   static_cast<uint32_t>(chain->lane[i]) -
+                   static_cast<uint32_t>(kLaneZero);
+      chain->lane[i] =
+          static_cast<int32_t>(static_cast<float>(x) * multiplier[i]) +
+          kLaneZero;
     }
     return *chain;
   }

@@ -30,6 +30,9 @@ struct Sse2Ops {
   static Vec add(Vec a, Vec b) {
     return {_mm_add_epi32(a.low, b.low), _mm_add_epi32(a.high, b.high)};
   }
+  static Vec sub(Vec a, Vec b) {
+    return {_mm_sub_epi32(a.low, b.low), _mm_sub_epi32(a.high, b.high)};
+  }
   static Vec zero() { return {_mm_setzero_si128(), _mm_setzero_si128()}; }
   static int32_t first(Vec v) { return _mm_cvtsi128_si32(v.low); }
   static int32_t last(Vec v) {
@@ -75,15 +78,20 @@ struct Sse2Ops {
       v[i + 4].low = swapped;
     }
   }
-  static Chain startChain(const int32_t* values) { return load(values); }
-  static void storeChain(Chain chain, int32_t* values) { store(values, chain); }
-  static __m128i mean(__m128i x, const float* multiplier) {
-    return _mm_cvttps_epi32(
+  // The chain holds cells as they are stored.
+  static Chain startChain(const int32_t* cells) { return load(cells); }
+  static void storeChain(Chain chain, int32_t* cells) { store(cells, chain); }
+  static __m128i mean(__m128i sum, __m128i left, const float* multiplier) {
+    // The heights' sum: sum + 2^23 + (left - kLaneZero).
+    __m128i x = _mm_add_epi32(_mm_add_epi32(sum, left),
+                              _mm_set1_epi32((1 << 23) - kLaneZero));
+    __m128i mean = _mm_cvttps_epi32(
         _mm_mul_ps(_mm_cvtepi32_ps(x), _mm_loadu_ps(multiplier)));
+    return _mm_add_epi32(mean, _mm_set1_epi32(kLaneZero));
   }
   static Vec step(Chain* chain, Vec sum, const float* multiplier) {
-    chain->low = mean(_mm_add_epi32(sum.low, chain->low), multiplier);
-    chain->high = mean(_mm_add_epi32(sum.high, chain->high), multiplier + 4);
+    chain->low = mean(sum.low, chain->low, multiplier);
+    chain->high = mean(sum.high, chain->high, multiplier + 4);
     return *chain;
   }
 };

@@ -11,6 +11,7 @@
 
 #include "image/height_planes.h"
 #include "image/progress.h"
+#include "platform/compiler.h"
 #include "processing/smoothing_band.h"
 
 float laneMultiplier(int32_t count) {
@@ -23,7 +24,7 @@ float laneMultiplier(int32_t count) {
 
 // Passes run together at most: each band is decoded and encoded once per
 // group.
-constexpr int32_t kMaxLaneGroup = 8;
+constexpr int32_t kMaxLaneGroup = 16;
 
 int32_t availableLaneKernels(const LaneKernels** kernels) {
   static const LaneKernels kAll[] = {
@@ -51,6 +52,13 @@ int32_t laneOf(int32_t row) {
   return (row % kLaneGroups) * kLaneWidth + row / kLaneGroups;
 }
 
+// Steps moved between the planes and the cells at a time: each row's
+// stretch of a block is long enough for the processor to stream it.
+constexpr int32_t kBlockSteps = 1024;
+// A block's rows lie this many heights apart: not a multiple of 4 KiB, which
+// would put the rows a transpose reads together in one cache set.
+constexpr int32_t kBlockStride = kBlockSteps + 16;
+
 // Zero columns on either side of a bordering row.
 constexpr int32_t kRowMargin = kLaneTrail + 2;
 
@@ -77,6 +85,8 @@ struct LaneBands {
   size_t kindFloats = 0;
   std::unique_ptr<float[]> multipliers;
   int32_t left[kLaneRows] = {};
+  // The rows of a block of steps on their way between planes and cells.
+  std::unique_ptr<uint32_t[][kBlockStride]> block;
 
   int32_t* band(int32_t index) const {
     return cells.get() + static_cast<size_t>(index % slots) * bandCells +
@@ -145,7 +155,8 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   };
   auto needed = [&](int32_t group) {
     size_t rowCount = 2 * static_cast<size_t>(group) + 2;
-    return 3 * lanes->kindFloats * sizeof(float) +
+    return size_t{kLaneRows} * kBlockStride * sizeof(uint32_t) +
+           3 * lanes->kindFloats * sizeof(float) +
            rowCount * lanes->rowStride * sizeof(int32_t) +
            static_cast<size_t>(slotsFor(group)) * lanes->bandCells *
                sizeof(int32_t);
@@ -160,7 +171,10 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   lanes->cells.reset(new (std::nothrow) int32_t[cellCount]);
   lanes->rows.reset(new (std::nothrow) int32_t[rowCells]);
   lanes->multipliers.reset(new (std::nothrow) float[3 * lanes->kindFloats]);
-  if (!lanes->cells || !lanes->rows || !lanes->multipliers) return false;
+  lanes->block.reset(new (std::nothrow) uint32_t[kLaneRows][kBlockStride]);
+  if (!lanes->cells || !lanes->rows || !lanes->multipliers || !lanes->block) {
+    return false;
+  }
   // Every cell and bordering row outside the image holds height 0.
   std::fill(lanes->cells.get(), lanes->cells.get() + cellCount, kLaneZero);
   std::fill(lanes->rows.get(), lanes->rows.get() + rowCells, kLaneZero);
@@ -173,11 +187,9 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   return true;
 }
 
-// Moves a band between the planes and its cells kBlockSteps steps at a
+// Moves a band between the planes and its cells a block of steps at a
 // time: each row's stretch of the block is decoded into (or encoded from) a
 // row of heights, and the rows are transposed to (or from) the cells.
-constexpr int32_t kBlockSteps = 128;
-constexpr uint32_t kZero = kLaneZero;
 
 template <bool kDecode>
 void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
@@ -186,14 +198,14 @@ void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
   int32_t* cells = lanes.band(index);
   int32_t firstRow = index * kLaneRows;
   int32_t rows = std::min(kLaneRows, lanes.height - firstRow);
-  uint32_t block[kLaneRows][kBlockSteps];
+  uint32_t(*block)[kBlockStride] = lanes.block.get();
   for (int32_t start = 0; start < lanes.steps; start += kBlockSteps) {
     int32_t count = std::min(kBlockSteps, lanes.steps - start);
     int32_t squares = (count + kLaneWidth - 1) / kLaneWidth * kLaneWidth;
     int32_t* cell = cells + ptrdiff_t{start} * kLaneRows;
-    int32_t* heights = reinterpret_cast<int32_t*>(&block[0][0]);
+    int32_t* heights = reinterpret_cast<int32_t*>(block[0]);
     if constexpr (!kDecode) {
-      kernels.lanesToRows(heights, kBlockSteps, cell, squares);
+      kernels.lanesToRows(heights, kBlockStride, cell, squares);
     }
     for (int32_t row = 0; row < kLaneRows; ++row) {
       // The block's steps that fall on the row's columns 0 ... width - 1;
@@ -203,23 +215,21 @@ void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
       int32_t to = std::clamp(lanes.width - column, from, squares);
       uint32_t* line = block[row];
       if constexpr (kDecode) {
-        std::fill(line, line + from, kZero);
+        std::fill(line, line + from, 0u);
         if (from < to) {
           decodeHeightRow(base, (*red)[firstRow + row] + column + from,
                           (*green)[firstRow + row] + column + from, line + from,
                           to - from);
-          for (int32_t step = from; step < to; ++step) line[step] += kZero;
         }
-        std::fill(line + to, line + squares, kZero);
+        std::fill(line + to, line + squares, 0u);
       } else if (from < to) {
-        for (int32_t step = from; step < to; ++step) line[step] -= kZero;
         encodeHeightRow(base, line + from,
                         (*red)[firstRow + row] + column + from,
                         (*green)[firstRow + row] + column + from, to - from);
       }
     }
     if constexpr (kDecode) {
-      kernels.rowsToLanes(heights, kBlockSteps, cell, squares);
+      kernels.rowsToLanes(heights, kBlockStride, cell, squares);
     }
   }
   if constexpr (kDecode) {
@@ -227,7 +237,7 @@ void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
     decodeHeightRow(base, (*red)[firstRow], (*green)[firstRow], first,
                     lanes.width);
     for (int32_t column = 0; column < lanes.width; ++column) {
-      first[column] += kZero;
+      first[column] += static_cast<uint32_t>(kLaneZero);
     }
   }
 }

@@ -58,8 +58,9 @@ struct LaneSteps {
 };
 
 // Moves heights between kLaneRows rows (row r at rows + r x stride, its cell
-// of step k at column k) and the cells of steps [0, steps), steps a multiple
-// of kLaneWidth; the other side is left as it was.
+// of step k at column k; heights as they are) and the cells of steps
+// [0, steps) (heights plus kLaneZero), steps a multiple of kLaneWidth; the
+// side read is left as it was.
 using LaneTranspose = void (*)(int32_t* rows, size_t stride, int32_t* cells,
                                int32_t steps);
 

@@ -185,20 +185,26 @@ template <class Ops, bool kToCells>
 QUILLORN_LANE_TARGET void transposeLanes(int32_t* rows, size_t stride,
                                          int32_t* cells, int32_t steps) {
   using Vec = typename Ops::Vec;
+  const int32_t zeros[kLaneWidth] = {kLaneZero, kLaneZero, kLaneZero,
+                                     kLaneZero, kLaneZero, kLaneZero,
+                                     kLaneZero, kLaneZero};
+  const Vec zero = Ops::load(zeros);
   for (int32_t start = 0; start < steps; start += kLaneWidth) {
     for (int32_t group = 0; group < kLaneGroups; ++group) {
       Vec square[kLaneWidth];
       int32_t* row = rows + group * stride + start;
       int32_t* cell = cells + ptrdiff_t{start} * kLaneRows + group * kLaneWidth;
       for (int32_t i = 0; i < kLaneWidth; ++i) {
-        square[i] = Ops::load(kToCells ? row + i * kLaneGroups * stride
-                                       : cell + i * kLaneRows);
+        square[i] = kToCells ? Ops::load(row + i * kLaneGroups * stride)
+                             : Ops::sub(Ops::load(cell + i * kLaneRows), zero);
       }
       Ops::transpose(square);
       for (int32_t i = 0; i < kLaneWidth; ++i) {
-        Ops::store(
-            kToCells ? cell + i * kLaneRows : row + i * kLaneGroups * stride,
-            square[i]);
+        if (kToCells) {
+          Ops::store(cell + i * kLaneRows, Ops::add(square[i], zero));
+        } else {
+          Ops::store(row + i * kLaneGroups * stride, square[i]);
+        }
       }
     }
   }

@@ -62,6 +62,9 @@ constexpr int32_t kBlockStride = kBlockSteps + 16;
 // Zero columns on either side of a bordering row.
 constexpr int32_t kRowMargin = kLaneTrail + 2;
 
+struct LaneBands;
+int32_t kindIndex(const LaneBands& lanes, int32_t index);
+
 // The working bands of one image, allocated once for all passes.
 struct LaneBands {
   int32_t width = 0;
@@ -98,11 +101,18 @@ struct LaneBands {
   const int32_t* zeroRow() const { return row(0); }
   int32_t* firstRowAfter(int32_t pass) const { return row(1 + pass); }
   int32_t* lastRowOf(int32_t pass) const { return row(group + 2 + pass); }
+  // Whether every lane of a kind's inner steps has the same multiplier.
+  bool innerShared[3] = {};
   const float* kindOf(int32_t index) const {
-    int32_t kind = index == 0 ? 0 : index == bands - 1 ? 2 : 1;
-    return multipliers.get() + static_cast<size_t>(kind) * kindFloats;
+    return multipliers.get() +
+           static_cast<size_t>(kindIndex(*this, index)) * kindFloats;
   }
 };
+
+// Bands of three kinds share multipliers: the first, inner ones, the last.
+int32_t kindIndex(const LaneBands& lanes, int32_t index) {
+  return index == 0 ? 0 : index == lanes.bands - 1 ? 2 : 1;
+}
 
 float multiplierAt(const LaneBands& lanes, int32_t firstRow, int32_t row,
                    int32_t column) {
@@ -180,9 +190,14 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   std::fill(lanes->rows.get(), lanes->rows.get() + rowCells, kLaneZero);
   for (int32_t kind = 0; kind < 3; ++kind) {
     int32_t index = kind == 0 ? 0 : kind == 1 ? 1 : lanes->bands - 1;
-    fillMultipliers(*lanes, std::min(index, lanes->bands - 1),
-                    lanes->multipliers.get() +
-                        static_cast<size_t>(kind) * lanes->kindFloats);
+    float* table = lanes->multipliers.get() +
+                   static_cast<size_t>(kind) * lanes->kindFloats;
+    fillMultipliers(*lanes, std::min(index, lanes->bands - 1), table);
+    const float* inner =
+        table + static_cast<size_t>(lanes->headEnd) * kLaneRows;
+    lanes->innerShared[kind] =
+        std::all_of(inner, inner + kLaneRows,
+                    [&](float multiplier) { return multiplier == inner[0]; });
   }
   return true;
 }
@@ -258,12 +273,14 @@ bool smoothLaneBand(LaneBands* lanes, const LaneKernels& kernels, int32_t index,
                   lanes->lastRowOf(pass) - kLaneTrail,
                   table,
                   kLaneRows,
+                  false,
                   lanes->left};
   auto kernel = kernels.runSteps;
   bool changed = kernel(steps, 0, lanes->headEnd, track);
   if (lanes->headEnd < lanes->tailStart) {
     steps.multiplier = table + static_cast<size_t>(lanes->headEnd) * kLaneRows;
     steps.multiplierStride = 0;
+    steps.shared = lanes->innerShared[kindIndex(*lanes, index)];
     changed |= kernel(steps, lanes->headEnd, lanes->tailStart, track);
   }
   steps.multiplier =

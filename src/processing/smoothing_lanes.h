@@ -54,6 +54,7 @@ struct LaneSteps {
                             // above: each cell is read before it is written)
   const float* multiplier;  // kLaneRows per step, laid out as the cells
   size_t multiplierStride;  // kLaneRows, or 0 where every step shares them
+  bool shared;              // with stride 0: every lane's is the same
   int32_t* left;            // kLaneRows chain values, carried between runs
 };
 

@@ -45,15 +45,16 @@ struct Avx2Ops {
   QUILLORN_LANE_INLINE static bool any(Vec v) {
     return !_mm256_testz_si256(v, v);
   }
+  // Shifts by a lane across the halves (no index vector, no constant).
   QUILLORN_LANE_INLINE static Vec shiftInFirst(Vec v, int32_t first) {
-    __m256i rotated = _mm256_permutevar8x32_epi32(
-        v, _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6));
-    return _mm256_blend_epi32(rotated, _mm256_set1_epi32(first), 0x01);
+    __m256i lowUp = _mm256_permute2x128_si256(v, v, 0x08);  // 0, low half
+    return _mm256_add_epi32(_mm256_alignr_epi8(v, lowUp, 12),
+                            _mm256_zextsi128_si256(_mm_cvtsi32_si128(first)));
   }
   QUILLORN_LANE_INLINE static Vec shiftInLast(Vec v, int32_t last) {
-    __m256i rotated = _mm256_permutevar8x32_epi32(
-        v, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 0));
-    return _mm256_blend_epi32(rotated, _mm256_set1_epi32(last), 0x80);
+    __m256i highDown = _mm256_permute2x128_si256(v, v, 0x81);  // high half, 0
+    return _mm256_blend_epi32(_mm256_alignr_epi8(highDown, v, 4),
+                              _mm256_set1_epi32(last), 0x80);
   }
   QUILLORN_LANE_INLINE static void transpose(Vec* v) {
     __m256i t[8];
@@ -79,12 +80,14 @@ struct Avx2Ops {
   QUILLORN_LANE_INLINE static void storeChain(Chain chain, int32_t* cells) {
     store(cells, _mm256_castps_si256(chain));
   }
-  QUILLORN_LANE_INLINE static Vec step(Chain* chain, Vec sum,
-                                       const float* multiplier) {
+  QUILLORN_LANE_INLINE static Vec loadFloats(const float* values) {
+    return _mm256_castps_si256(_mm256_loadu_ps(values));
+  }
+  QUILLORN_LANE_INLINE static Vec step(Chain* chain, Vec sum, Vec multiplier) {
     // sum (at least -2^23) is exact as a float, and so is the left
     // neighbour's 2^23 + v plus it.
     __m256 x = _mm256_add_ps(*chain, _mm256_cvtepi32_ps(sum));
-    *chain = _mm256_fmadd_ps(x, _mm256_loadu_ps(multiplier),
+    *chain = _mm256_fmadd_ps(x, _mm256_castsi256_ps(multiplier),
                              _mm256_set1_ps(8388608.0f));
     return _mm256_castps_si256(*chain);
   }

@@ -37,94 +37,134 @@
 
 namespace {
 
-// A group's state between steps: its chain, and the sums of three cells of
-// the group above and of the group below that the next step needs, less the
-// cell that step adds (kept running: each step adds one cell to each sum
-// and drops one).
-template <class Ops>
-struct LaneGroup {
-  typename Ops::Chain chain;
-  typename Ops::Vec up;
-  typename Ops::Vec down;
-};
-
 constexpr ptrdiff_t kAhead = ptrdiff_t{kLaneSkew} * kLaneRows;
 
 QUILLORN_LANE_INLINE uint32_t cellSum(int32_t a, int32_t b) {
   return static_cast<uint32_t>(a) + static_cast<uint32_t>(b);
 }
 
-// Where group kGroup's sums above and below come from: the cells of the
-// group before (final: kLaneSkew steps back) and after (untouched:
-// kLaneSkew steps ahead), or for group 0 the last group, a row up and a lane
-// over, and for the last group group 0, a row down and a lane over.
+// Eight cells sum to the heights' sum plus 8 x kLaneZero; the steps take
+// the heights' sum less 2^23. Each group's running sum carries the
+// difference.
+constexpr int32_t kSumOffset = static_cast<int32_t>(
+    0u - 8u * static_cast<uint32_t>(kLaneZero) - (1u << 23));
+
+// A group's neighbours, as offsets from its step's group 0: the group above
+// (final: kLaneSkew steps back) and below (untouched: kLaneSkew steps
+// ahead). Group 0's row above is the last group's lane before, and the last
+// group's row below is group 0's lane after.
 template <int32_t kGroup>
 constexpr ptrdiff_t kAboveAt =
     (kGroup == 0 ? kLaneGroups - 1 : kGroup - 1) * kLaneWidth - kAhead;
 template <int32_t kGroup>
 constexpr ptrdiff_t kBelowAt =
     (kGroup == kLaneGroups - 1 ? 0 : kGroup + 1) * kLaneWidth + kAhead;
+// Whose three cells a group sums as they lie (the others cross lanes).
+template <int32_t kGroup>
+constexpr bool kSumsAbove = kGroup != 0;
+template <int32_t kGroup>
+constexpr bool kSumsBelow = kGroup != kLaneGroups - 1;
 
-// Eight cells sum to the heights' sum plus 8 x kLaneZero; the steps take
-// the heights' sum less 2^23. One running sum of each group that no lane
-// shift crosses carries the difference.
-constexpr int32_t kSumOffset = static_cast<int32_t>(
-    0u - 8u * static_cast<uint32_t>(kLaneZero) - (1u << 23));
+// A group's state between steps: its chain; the running sum of the next
+// step's neighbours that lie in its lanes (the three above or below unless
+// they cross lanes, the cell itself and the one to its right) with the
+// offset; and for the first and last groups the neighbours that cross
+// lanes, running without the one the next step adds.
+template <class Ops>
+struct LaneGroup {
+  typename Ops::Chain chain;
+  typename Ops::Vec sum;
+  typename Ops::Vec across;
+};
+
+template <class Ops>
+QUILLORN_LANE_INLINE typename Ops::Vec laneThree(const int32_t* middle) {
+  return Ops::add(Ops::add(Ops::load(middle - kLaneRows), Ops::load(middle)),
+                  Ops::load(middle + kLaneRows));
+}
 
 template <class Ops, int32_t kGroup>
 QUILLORN_LANE_INLINE LaneGroup<Ops> startLaneGroup(const int32_t* cells,
                                                    const int32_t* left,
                                                    typename Ops::Vec offset) {
+  using Vec = typename Ops::Vec;
   LaneGroup<Ops> group;
   group.chain = Ops::startChain(left + kGroup * kLaneWidth);
+  const int32_t* own = cells + kGroup * kLaneWidth;
   const int32_t* up = cells + kAboveAt<kGroup>;
   const int32_t* down = cells + kBelowAt<kGroup>;
-  group.up = Ops::add(Ops::load(up - kLaneRows), Ops::load(up));
-  group.down = Ops::add(Ops::load(down - kLaneRows), Ops::load(down));
-  if constexpr (kGroup == kLaneGroups - 1) {
-    group.up = Ops::add(group.up, offset);
+  Vec sum =
+      Ops::add(offset, Ops::add(Ops::load(own), Ops::load(own + kLaneRows)));
+  if constexpr (kSumsAbove<kGroup>) {
+    sum = Ops::add(sum, laneThree<Ops>(up));
   } else {
-    group.down = Ops::add(group.down, offset);
+    group.across = Ops::add(Ops::load(up - kLaneRows), Ops::load(up));
   }
+  if constexpr (kSumsBelow<kGroup>) {
+    sum = Ops::add(sum, laneThree<Ops>(down));
+  } else {
+    group.across = Ops::add(Ops::load(down - kLaneRows), Ops::load(down));
+  }
+  group.sum = sum;
   return group;
 }
 
 // One step of group kGroup: the three cells above, the three below (for
 // group 0 with the band's row above entering lane 0, for the last group
 // with the row below entering the last lane), the cell itself and the one
-// to its right, and the chain's left neighbour.
+// to its right, and the chain's left neighbour. Then moves the running
+// sums on by a step.
 template <class Ops, bool kTrack, int32_t kGroup>
 QUILLORN_LANE_INLINE typename Ops::Vec laneGroupStep(
-    int32_t* cells, uint32_t above, uint32_t below, const float* multiplier,
-    LaneGroup<Ops>* state, typename Ops::Vec* differs) {
+    int32_t* cells, uint32_t above, uint32_t below,
+    typename Ops::Vec multiplier, LaneGroup<Ops>* state,
+    typename Ops::Vec* differs) {
   using Vec = typename Ops::Vec;
-  int32_t* group = cells + kGroup * kLaneWidth;
+  int32_t* own = cells + kGroup * kLaneWidth;
   const int32_t* up = cells + kAboveAt<kGroup>;
   const int32_t* down = cells + kBelowAt<kGroup>;
-  state->up = Ops::add(state->up, Ops::load(up + kLaneRows));
-  state->down = Ops::add(state->down, Ops::load(down + kLaneRows));
-  Vec upSum = state->up;
-  if constexpr (kGroup == 0) {
-    upSum = Ops::shiftInFirst(upSum, static_cast<int32_t>(above));
+  Vec sum = state->sum;
+  if constexpr (!kSumsAbove<kGroup>) {
+    state->across = Ops::add(state->across, Ops::load(up + kLaneRows));
+    sum = Ops::add(
+        sum, Ops::shiftInFirst(state->across, static_cast<int32_t>(above)));
+    state->across = Ops::sub(state->across, Ops::load(up - kLaneRows));
   }
-  Vec downSum = state->down;
-  if constexpr (kGroup == kLaneGroups - 1) {
-    downSum = Ops::shiftInLast(downSum, static_cast<int32_t>(below));
+  if constexpr (!kSumsBelow<kGroup>) {
+    state->across = Ops::add(state->across, Ops::load(down + kLaneRows));
+    sum = Ops::add(
+        sum, Ops::shiftInLast(state->across, static_cast<int32_t>(below)));
+    state->across = Ops::sub(state->across, Ops::load(down - kLaneRows));
   }
-  Vec cell = Ops::load(group);
-  Vec sum = Ops::add(Ops::add(upSum, downSum),
-                     Ops::add(cell, Ops::load(group + kLaneRows)));
-  Vec value = Ops::step(&state->chain, sum, multiplier + kGroup * kLaneWidth);
+  Vec cell = Ops::load(own);
+  Vec value = Ops::step(&state->chain, sum, multiplier);
   if constexpr (kTrack) *differs = Ops::orDiffer(*differs, value, cell);
-  Ops::store(group, value);
-  state->up = Ops::sub(state->up, Ops::load(up - kLaneRows));
-  state->down = Ops::sub(state->down, Ops::load(down - kLaneRows));
+  Ops::store(own, value);
+  // The next step: its cell to the right in, this cell (as it was) out.
+  Vec next = Ops::sub(Ops::load(own + 2 * kLaneRows), cell);
+  if constexpr (kSumsAbove<kGroup>) {
+    next = Ops::add(next, Ops::sub(Ops::load(up + 2 * kLaneRows),
+                                   Ops::load(up - kLaneRows)));
+  }
+  if constexpr (kSumsBelow<kGroup>) {
+    next = Ops::add(next, Ops::sub(Ops::load(down + 2 * kLaneRows),
+                                   Ops::load(down - kLaneRows)));
+  }
+  state->sum = Ops::add(state->sum, next);
   return value;
+}
+
+template <class Ops, bool kShared, int32_t kGroup>
+QUILLORN_LANE_INLINE typename Ops::Vec multiplierOf(const float* multiplier,
+                                                    typename Ops::Vec shared) {
+  if constexpr (kShared) return shared;
+  return Ops::loadFloats(multiplier + kGroup * kLaneWidth);
 }
 
 static_assert(kLaneGroups == 4, "runLaneStepsWith steps four groups");
 
-template <class Ops, bool kTrack>
+// With kShared, every lane of every step divides by the first multiplier.
+template <class Ops, bool kTrack, bool kShared>
 QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
     const LaneSteps& steps, int32_t from, int32_t to) {
   using Vec = typename Ops::Vec;
@@ -139,7 +179,8 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
   LaneGroup<Ops> group3 = startLaneGroup<Ops, 3>(cells, steps.left, offset);
   Vec differs = Ops::zero();
   const float* multiplier = steps.multiplier;
-  const size_t multiplierStride = steps.multiplierStride;
+  const size_t multiplierStride = kShared ? 0 : steps.multiplierStride;
+  const Vec shared = Ops::loadFloats(multiplier);
   const int32_t* aboveRow = steps.above;
   const int32_t* belowRow = steps.below;
   int32_t* firstRow = steps.first;
@@ -152,13 +193,17 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
     above += static_cast<uint32_t>(aboveRow[step + 1]);
     below += static_cast<uint32_t>(belowRow[step + 1]);
     firstRow[step] = Ops::first(laneGroupStep<Ops, kTrack, 0>(
-        cells, above, below, multiplier, &group0, &differs));
-    laneGroupStep<Ops, kTrack, 1>(cells, above, below, multiplier, &group1,
-                                  &differs);
-    laneGroupStep<Ops, kTrack, 2>(cells, above, below, multiplier, &group2,
-                                  &differs);
+        cells, above, below, multiplierOf<Ops, kShared, 0>(multiplier, shared),
+        &group0, &differs));
+    laneGroupStep<Ops, kTrack, 1>(
+        cells, above, below, multiplierOf<Ops, kShared, 1>(multiplier, shared),
+        &group1, &differs);
+    laneGroupStep<Ops, kTrack, 2>(
+        cells, above, below, multiplierOf<Ops, kShared, 2>(multiplier, shared),
+        &group2, &differs);
     lastRow[step] = Ops::last(laneGroupStep<Ops, kTrack, 3>(
-        cells, above, below, multiplier, &group3, &differs));
+        cells, above, below, multiplierOf<Ops, kShared, 3>(multiplier, shared),
+        &group3, &differs));
     above -= static_cast<uint32_t>(aboveRow[step - 1]);
     below -= static_cast<uint32_t>(belowRow[step - 1]);
     cells += kLaneRows;
@@ -174,8 +219,13 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
 template <class Ops>
 QUILLORN_LANE_TARGET bool runLaneStepsWith(const LaneSteps& steps, int32_t from,
                                            int32_t to, bool track) {
-  return track ? runLaneStepsWith<Ops, true>(steps, from, to)
-               : runLaneStepsWith<Ops, false>(steps, from, to);
+  bool shared = steps.multiplierStride == 0 && steps.shared;
+  if (track) {
+    return shared ? runLaneStepsWith<Ops, true, true>(steps, from, to)
+                  : runLaneStepsWith<Ops, true, false>(steps, from, to);
+  }
+  return shared ? runLaneStepsWith<Ops, false, true>(steps, from, to)
+                : runLaneStepsWith<Ops, false, false>(steps, from, to);
 }
 
 // Between kLaneRows rows of heights (row r at rows + r x stride, step k of

@@ -1,6 +1,7 @@
 // The lane kernel in plain C++, for every processor: each lane's mean as
 // the product rounded to single precision and truncated.
 #include <cstdint>
+#include <cstring>
 
 #define QUILLORN_LANE_TARGET
 #include "processing/smoothing_lanes_kernel.h"
@@ -81,7 +82,14 @@ struct PlainOps {
       }
     }
   }
-  static Vec step(Chain* chain, const Vec& sum, const float* multiplier) {
+  static Vec loadFloats(const float* values) {
+    Vec v;
+    std::memcpy(v.lane, values, sizeof(v.lane));
+    return v;
+  }
+  static Vec step(Chain* chain, const Vec& sum, const Vec& multipliers) {
+    float multiplier[kLaneWidth];
+    std::memcpy(multiplier, multipliers.lane, sizeof(multiplier));
     for (int32_t i = 0; i < kLaneWidth; ++i) {
       // The heights' sum, sum + 2^23 + (left - kLaneZero), is below 2^20:
       // exact as a float, and positive, so truncation is the floor.

@@ -81,17 +81,21 @@ struct Sse2Ops {
   // The chain holds cells as they are stored.
   static Chain startChain(const int32_t* cells) { return load(cells); }
   static void storeChain(Chain chain, int32_t* cells) { store(cells, chain); }
-  static __m128i mean(__m128i sum, __m128i left, const float* multiplier) {
+  static Vec loadFloats(const float* values) {
+    return {_mm_castps_si128(_mm_loadu_ps(values)),
+            _mm_castps_si128(_mm_loadu_ps(values + 4))};
+  }
+  static __m128i mean(__m128i sum, __m128i left, __m128i multiplier) {
     // The heights' sum: sum + 2^23 + (left - kLaneZero).
     __m128i x = _mm_add_epi32(_mm_add_epi32(sum, left),
                               _mm_set1_epi32((1 << 23) - kLaneZero));
     __m128i mean = _mm_cvttps_epi32(
-        _mm_mul_ps(_mm_cvtepi32_ps(x), _mm_loadu_ps(multiplier)));
+        _mm_mul_ps(_mm_cvtepi32_ps(x), _mm_castsi128_ps(multiplier)));
     return _mm_add_epi32(mean, _mm_set1_epi32(kLaneZero));
   }
-  static Vec step(Chain* chain, Vec sum, const float* multiplier) {
-    chain->low = mean(sum.low, chain->low, multiplier);
-    chain->high = mean(sum.high, chain->high, multiplier + 4);
+  static Vec step(Chain* chain, Vec sum, Vec multiplier) {
+    chain->low = mean(sum.low, chain->low, multiplier.low);
+    chain->high = mean(sum.high, chain->high, multiplier.high);
     return *chain;
   }
 };

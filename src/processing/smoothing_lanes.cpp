@@ -12,6 +12,7 @@
 #include "image/height_planes.h"
 #include "image/progress.h"
 #include "platform/compiler.h"
+#include "platform/memory.h"
 #include "processing/smoothing_band.h"
 
 float laneMultiplier(int32_t count) {
@@ -62,6 +63,18 @@ constexpr int32_t kBlockStride = kBlockSteps + 16;
 // Zero columns on either side of a bordering row.
 constexpr int32_t kRowMargin = kLaneTrail + 2;
 
+// The bands' cells: megabytes walked over again and again, in a block the
+// system may back with huge pages (far fewer translation misses).
+struct LargeCells {
+  int32_t* data = nullptr;
+  size_t bytes = 0;
+  void allocate(size_t count) {
+    bytes = count * sizeof(int32_t);
+    data = static_cast<int32_t*>(allocateLargeBlock(bytes));
+  }
+  ~LargeCells() { releaseLargeBlock(data, bytes); }
+};
+
 struct LaneBands;
 int32_t kindIndex(const LaneBands& lanes, int32_t index);
 
@@ -76,7 +89,7 @@ struct LaneBands {
   size_t bandCells = 0;   // per band, kLanePad zero steps on either side
   int32_t group = 1;      // passes run together
   int32_t slots = 0;      // bands in the ring: band b in slot b % slots
-  std::unique_ptr<int32_t[]> cells;
+  LargeCells cells;
   // Bordering rows, each width + 2 x kRowMargin: a zero row, then for pass
   // p of the group the first row of the band below as pass p - 1 left it
   // (p = 0: as decoded; group + 1 of them) and the last row of the band
@@ -92,7 +105,7 @@ struct LaneBands {
   std::unique_ptr<uint32_t[][kBlockStride]> block;
 
   int32_t* band(int32_t index) const {
-    return cells.get() + static_cast<size_t>(index % slots) * bandCells +
+    return cells.data + static_cast<size_t>(index % slots) * bandCells +
            size_t{kLanePad} * kLaneRows;
   }
   int32_t* row(int32_t index) const {
@@ -178,15 +191,16 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   size_t cellCount = static_cast<size_t>(lanes->slots) * lanes->bandCells;
   size_t rowCells =
       (2 * static_cast<size_t>(lanes->group) + 2) * lanes->rowStride;
-  lanes->cells.reset(new (std::nothrow) int32_t[cellCount]);
+  lanes->cells.allocate(cellCount);
   lanes->rows.reset(new (std::nothrow) int32_t[rowCells]);
   lanes->multipliers.reset(new (std::nothrow) float[3 * lanes->kindFloats]);
   lanes->block.reset(new (std::nothrow) uint32_t[kLaneRows][kBlockStride]);
-  if (!lanes->cells || !lanes->rows || !lanes->multipliers || !lanes->block) {
+  if (!lanes->cells.data || !lanes->rows || !lanes->multipliers ||
+      !lanes->block) {
     return false;
   }
   // Every cell and bordering row outside the image holds height 0.
-  std::fill(lanes->cells.get(), lanes->cells.get() + cellCount, kLaneZero);
+  std::fill(lanes->cells.data, lanes->cells.data + cellCount, kLaneZero);
   std::fill(lanes->rows.get(), lanes->rows.get() + rowCells, kLaneZero);
   for (int32_t kind = 0; kind < 3; ++kind) {
     int32_t index = kind == 0 ? 0 : kind == 1 ? 1 : lanes->bands - 1;

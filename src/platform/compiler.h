@@ -16,16 +16,6 @@
 #define QUILLORN_NOINLINE
 #endif
 
-// Asks for the cache line at an address ahead of its use: for reading
-// (QUILLORN_PREFETCH) or for writing (QUILLORN_PREFETCH_WRITE). A hint only.
-#if defined(__GNUC__)
-#define QUILLORN_PREFETCH(address) __builtin_prefetch((address), 0)
-#define QUILLORN_PREFETCH_WRITE(address) __builtin_prefetch((address), 1)
-#else
-#define QUILLORN_PREFETCH(address) ((void)(address))
-#define QUILLORN_PREFETCH_WRITE(address) ((void)(address))
-#endif
-
 // Promises that a pointer's bytes are reached through no other pointer.
 #if defined(_MSC_VER) || defined(__GNUC__)
 #define QUILLORN_RESTRICT __restrict

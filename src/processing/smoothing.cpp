@@ -239,7 +239,7 @@ int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                findHeightRange(*outRed, *outGreen, width, height, base).max >
                    kLargestStoredHeight;
   if (!wraps) {
-    if (width >= kLaneMinWidth && height >= kLaneMinHeight) {
+    if (height >= kLaneMinHeight) {
       const LaneKernels* kernels = nullptr;
       availableLaneKernels(&kernels);
       if (smoothHeightsInLanes(passes, outRed, outGreen, width, height, base,

@@ -96,10 +96,9 @@ int32_t availableLaneKernels(const LaneKernels** kernels);
 struct BytePlane;
 struct Progress;
 
-// Images narrower or shorter than this are smoothed by the row engine: the
-// lanes' skewed steps would be mostly outside the image.
-inline constexpr int32_t kLaneMinWidth = 64;
-inline constexpr int32_t kLaneMinHeight = 16;
+// Images shorter than this are smoothed by the row engine: most of a band's
+// lanes would lie below the image.
+inline constexpr int32_t kLaneMinHeight = 20;
 
 // Smooths as smoothHeights does (planes in base 255 or 256, whose heights
 // never reach 65280 in base 255), in bands of lanes with kernel, its working

@@ -180,7 +180,9 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
   Vec differs = Ops::zero();
   const float* multiplier = steps.multiplier;
   const size_t multiplierStride = kShared ? 0 : steps.multiplierStride;
-  const Vec shared = Ops::loadFloats(multiplier);
+  // Runs of no steps may point past the multipliers: read them only when
+  // shared, where the one step they describe is there.
+  const Vec shared = kShared ? Ops::loadFloats(multiplier) : Ops::zero();
   const int32_t* aboveRow = steps.above;
   const int32_t* belowRow = steps.below;
   int32_t* firstRow = steps.first;

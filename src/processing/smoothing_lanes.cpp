@@ -4,8 +4,8 @@
 #include "processing/smoothing_lanes.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <new>
 
@@ -60,7 +60,7 @@ constexpr int32_t kBlockSteps = 1024;
 // would put the rows a transpose reads together in one cache set.
 constexpr int32_t kBlockStride = kBlockSteps + 16;
 
-// Zero columns on either side of a bordering row.
+// Columns of height 0 on either side of a bordering row.
 constexpr int32_t kRowMargin = kLaneTrail + 2;
 
 // The bands' cells: megabytes walked over again and again, in a block the
@@ -75,8 +75,10 @@ struct LargeCells {
   ~LargeCells() { releaseLargeBlock(data, bytes); }
 };
 
-struct LaneBands;
-int32_t kindIndex(const LaneBands& lanes, int32_t index);
+// Bands of three kinds share multipliers: the first, inner ones, the last.
+int32_t kindOf(int32_t bands, int32_t index) {
+  return index == 0 ? 0 : index == bands - 1 ? 2 : 1;
+}
 
 // The working bands of one image, allocated once for all passes.
 struct LaneBands {
@@ -97,9 +99,11 @@ struct LaneBands {
   size_t rowStride = 0;
   std::unique_ptr<int32_t[]> rows;
   // Multipliers of the first, an inner and the last band: the head steps,
-  // one inner step (all inner steps share it), the tail steps.
+  // one inner step (all inner steps share it), the tail steps; and whether
+  // every lane of the inner step has the same one.
   size_t kindFloats = 0;
   std::unique_ptr<float[]> multipliers;
+  bool innerShared[3] = {};
   int32_t left[kLaneRows] = {};
   // The rows of a block of steps on their way between planes and cells.
   std::unique_ptr<uint32_t[][kBlockStride]> block;
@@ -114,18 +118,11 @@ struct LaneBands {
   const int32_t* zeroRow() const { return row(0); }
   int32_t* firstRowAfter(int32_t pass) const { return row(1 + pass); }
   int32_t* lastRowOf(int32_t pass) const { return row(group + 2 + pass); }
-  // Whether every lane of a kind's inner steps has the same multiplier.
-  bool innerShared[3] = {};
-  const float* kindOf(int32_t index) const {
+  const float* multipliersOf(int32_t index) const {
     return multipliers.get() +
-           static_cast<size_t>(kindIndex(*this, index)) * kindFloats;
+           static_cast<size_t>(kindOf(bands, index)) * kindFloats;
   }
 };
-
-// Bands of three kinds share multipliers: the first, inner ones, the last.
-int32_t kindIndex(const LaneBands& lanes, int32_t index) {
-  return index == 0 ? 0 : index == lanes.bands - 1 ? 2 : 1;
-}
 
 float multiplierAt(const LaneBands& lanes, int32_t firstRow, int32_t row,
                    int32_t column) {
@@ -158,6 +155,8 @@ void fillMultipliers(const LaneBands& lanes, int32_t index, float* table) {
 
 bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
                       int32_t passes, size_t budget) {
+  // Steps are counted in 32 bits (and no such band would fit anyway).
+  if (width > INT32_MAX - 2 * kLanePad - kLaneWidth - kLaneTrail) return false;
   lanes->width = width;
   lanes->height = height;
   lanes->bands = (height + kLaneRows - 1) / kLaneRows;
@@ -219,7 +218,6 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
 // Moves a band between the planes and its cells a block of steps at a
 // time: each row's stretch of the block is decoded into (or encoded from) a
 // row of heights, and the rows are transposed to (or from) the cells.
-
 template <bool kDecode>
 void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
                  HeightValue base, BytePlane* red, BytePlane* green,
@@ -279,7 +277,7 @@ bool smoothLaneBand(LaneBands* lanes, const LaneKernels& kernels, int32_t index,
   const int32_t* below =
       index + 1 < lanes->bands ? lanes->firstRowAfter(pass) : lanes->zeroRow();
   std::fill(std::begin(lanes->left), std::end(lanes->left), kLaneZero);
-  const float* table = lanes->kindOf(index);
+  const float* table = lanes->multipliersOf(index);
   LaneSteps steps{lanes->band(index),
                   above,
                   below - kLaneTrail,
@@ -294,7 +292,7 @@ bool smoothLaneBand(LaneBands* lanes, const LaneKernels& kernels, int32_t index,
   if (lanes->headEnd < lanes->tailStart) {
     steps.multiplier = table + static_cast<size_t>(lanes->headEnd) * kLaneRows;
     steps.multiplierStride = 0;
-    steps.shared = lanes->innerShared[kindIndex(*lanes, index)];
+    steps.shared = lanes->innerShared[kindOf(lanes->bands, index)];
     changed |= kernel(steps, lanes->headEnd, lanes->tailStart, track);
   }
   steps.multiplier =

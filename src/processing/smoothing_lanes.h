@@ -20,8 +20,8 @@ inline constexpr int32_t kLaneRows = kLaneWidth * kLaneGroups;
 // a cell are final more than one step before it needs them, so the chains of
 // neighbouring rows never wait for each other.
 inline constexpr int32_t kLaneSkew = 4;
-// Zero steps before step 0 and after the last step: the farthest any step
-// reads.
+// Steps of height 0 kept before a band's step 0 and after its last: as far
+// as any step reads.
 inline constexpr int32_t kLanePad = kLaneSkew + 1;
 
 // A neighbourhood's mean is floor(sum x multiplier) in single precision,
@@ -43,8 +43,8 @@ inline constexpr int32_t kLaneTrail = kLaneSkew * (kLaneRows - 1);
 // One run of steps of one band in one pass. The rows bordering the band come
 // and go as plain rows of heights, indexed by step: the row above by row 0's
 // column, the row below and the last row by the last row's (their pointers
-// are offset by kLaneTrail). Each is zero for kLaneTrail + 2 columns on
-// either side of the image.
+// are offset by kLaneTrail). Each holds height 0 for kLaneTrail + 2 columns
+// on either side of the image.
 struct LaneSteps {
   int32_t* cells;           // step 0 of the band (kLanePad zero steps around)
   const int32_t* above;     // the final row above the band
@@ -101,7 +101,7 @@ struct Progress;
 inline constexpr int32_t kLaneMinHeight = 20;
 
 // Smooths as smoothHeights does (planes in base 255 or 256, whose heights
-// never reach 65280 in base 255), in bands of lanes with kernel, its working
+// never reach 65280 in base 255), in bands of lanes with kernels, its working
 // bands taking at most budget bytes. Returns false, with the planes
 // untouched, when even one pass's bands would take more, or memory is short.
 bool smoothHeightsInLanes(int32_t passes, BytePlane* red, BytePlane* green,

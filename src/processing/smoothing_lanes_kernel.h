@@ -5,19 +5,21 @@
 // linkage, so no copy built for one processor is ever shared with another.
 //
 // The operations (Ops) work on Vec, kLaneWidth 32-bit lanes, and Chain, a
-// group's chain values in whatever form its step keeps them:
-//   Vec load(const int32_t*), void store(int32_t*, Vec), Vec add(Vec, Vec),
-//   Vec sub(Vec, Vec),
-//   Vec zero(), Vec orDiffer(Vec acc, Vec a, Vec b), bool any(Vec),
-//   int32_t first(Vec), int32_t last(Vec): lane 0, the last lane,
-//   Vec shiftInFirst(Vec, int32_t first): lane i takes lane i - 1, lane 0
-//   first, Vec shiftInLast(Vec, int32_t last): lane i takes lane i + 1, the
-//   last lane last, Chain startChain(const int32_t* values), void
-//   storeChain(Chain, int32_t*), Vec step(Chain*, Vec sum, const float*
-//   multiplier): each lane's mean of
-//     sum plus its chain value, which becomes the chain value,
-//   void transpose(Vec v[kLaneWidth]): lane i of v[k] swaps with lane k of
-//     v[i].
+// group's chain in whatever form its step keeps it:
+// - Vec load(const int32_t*), void store(int32_t*, Vec), Vec zero(),
+//   Vec add(Vec, Vec), Vec sub(Vec, Vec) (wrapping),
+//   Vec orDiffer(Vec acc, Vec a, Vec b), bool any(Vec);
+// - int32_t first(Vec), int32_t last(Vec): lane 0, the last lane;
+// - Vec shiftInFirst(Vec, int32_t first): lane i takes lane i - 1, lane 0
+//   first; Vec shiftInLast(Vec, int32_t last): lane i takes lane i + 1, the
+//   last lane last;
+// - Chain startChain(const int32_t* cells), void storeChain(Chain, int32_t*);
+// - Vec loadFloats(const float*): kLaneWidth multipliers;
+// - Vec step(Chain*, Vec sum, Vec multiplier): each lane's mean of its left
+//   neighbour (the chain) and sum, the other eight cells' heights less
+//   2^23; the mean becomes the chain and is returned as a cell;
+// - void transpose(Vec v[kLaneWidth]): lane i of v[k] swaps with lane k of
+//   v[i].
 #ifndef QUILLORN_LANE_TARGET
 #error "define QUILLORN_LANE_TARGET before including smoothing_lanes_kernel.h"
 #endif

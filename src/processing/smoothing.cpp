@@ -239,14 +239,12 @@ int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                findHeightRange(*outRed, *outGreen, width, height, base).max >
                    kLargestStoredHeight;
   if (!wraps) {
-    if (height >= kLaneMinHeight) {
-      const LaneKernels* kernels = nullptr;
-      availableLaneKernels(&kernels);
-      if (smoothHeightsInLanes(passes, outRed, outGreen, width, height, base,
-                               kernels[0], smoothingBudget(width, height),
-                               progress)) {
-        return 0;
-      }
+    const LaneKernels* kernels = laneKernelsFor(width, height);
+    if (kernels != nullptr &&
+        smoothHeightsInLanes(passes, outRed, outGreen, width, height, base,
+                             *kernels, smoothingBudget(width, height),
+                             progress)) {
+      return 0;
     }
     if (smoothHeightsInRows(passes, outRed, outGreen, width, height, base,
                             progress)) {

@@ -46,6 +46,13 @@ int32_t availableLaneKernels(const LaneKernels** kernels) {
   return count;
 }
 
+const LaneKernels* laneKernelsFor(int32_t width, int32_t height) {
+  const LaneKernels* kernels = nullptr;
+  int32_t count = availableLaneKernels(&kernels);
+  if (height < 20 || (count == 1 && width >= 512)) return nullptr;
+  return kernels;
+}
+
 namespace {
 
 // Where a row (0 ... kLaneRows - 1) of a band lies within each step.

@@ -96,9 +96,11 @@ int32_t availableLaneKernels(const LaneKernels** kernels);
 struct BytePlane;
 struct Progress;
 
-// Images shorter than this are smoothed by the row engine: most of a band's
-// lanes would lie below the image.
-inline constexpr int32_t kLaneMinHeight = 20;
+// The kernels that smooth an image of this shape fastest on the processor
+// running the tool, or nullptr where the row engine is faster: images under
+// 20 rows (most of a band's lanes would lie below the image), and without
+// vector kernels, images 512 columns wide or more.
+const LaneKernels* laneKernelsFor(int32_t width, int32_t height);
 
 // Smooths as smoothHeights does (planes in base 255 or 256, whose heights
 // never reach 65280 in base 255), in bands of lanes with kernels, its working

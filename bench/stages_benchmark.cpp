@@ -37,7 +37,8 @@ struct Planes {
     const std::vector<HeightValue>& heights = terrain();
     for (int32_t row = 0; row < kSide; ++row) {
       for (int32_t column = 0; column < kSide; ++column) {
-        encodeHeight(heights[static_cast<size_t>(row) * kSide + column],
+        encodeHeight(heights[static_cast<size_t>(row) * kSide +
+                             static_cast<size_t>(column)],
                      &set.inRed[row][column], &set.inGreen[row][column]);
       }
       std::memset(set.inBlue[row], 0, kSide);

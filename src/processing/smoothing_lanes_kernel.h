@@ -246,18 +246,21 @@ QUILLORN_LANE_TARGET void transposeLanes(int32_t* rows, size_t stride,
   for (int32_t start = 0; start < steps; start += kLaneWidth) {
     for (int32_t group = 0; group < kLaneGroups; ++group) {
       Vec square[kLaneWidth];
-      int32_t* row = rows + group * stride + start;
+      int32_t* row = rows + static_cast<size_t>(group) * stride + start;
       int32_t* cell = cells + ptrdiff_t{start} * kLaneRows + group * kLaneWidth;
       for (int32_t i = 0; i < kLaneWidth; ++i) {
-        square[i] = kToCells ? Ops::load(row + i * kLaneGroups * stride)
-                             : Ops::sub(Ops::load(cell + i * kLaneRows), zero);
+        square[i] =
+            kToCells
+                ? Ops::load(row + static_cast<size_t>(i * kLaneGroups) * stride)
+                : Ops::sub(Ops::load(cell + i * kLaneRows), zero);
       }
       Ops::transpose(square);
       for (int32_t i = 0; i < kLaneWidth; ++i) {
         if (kToCells) {
           Ops::store(cell + i * kLaneRows, Ops::add(square[i], zero));
         } else {
-          Ops::store(row + i * kLaneGroups * stride, square[i]);
+          Ops::store(row + static_cast<size_t>(i * kLaneGroups) * stride,
+                     square[i]);
         }
       }
     }

@@ -108,6 +108,14 @@ for name in to_raw from_raw to_pgm from_pgm to_png from_png; do
 done
 printf '  relief picture:              %.3f ns per pixel\n' \
   "$(echo "(${med[view]} - ${med[plain]}) * 1000000000 / $pixels" | bc -l)"
+# A wide map too, where the smoothing's working bands are widest.
+wide="$work/map_20000x2000.bmp"
+[ -f "$wide" ] || "$bin/make_heightmap" "$wide" 20000 2000
+peak_wide=$(peak "$bin/quillorn" "$wide" "$work/out.bmp" -smo 16)
+limit_wide=$(echo "(3.5 * 40000000 + 16 * 1048576) / 1024" | bc)
+rm -f "$work/out.bmp"
 limit=$(echo "(3.5 * $pixels + 16 * 1048576) / 1024" | bc)
 printf '  peak memory: plain %s KiB, -smo 16 %s KiB, -sca 0 -min 100 %s KiB (limit %s KiB)\n' \
   "$peak_plain" "$peak_smooth" "$peak_norm" "$limit"
+printf '  peak memory, 20000 x 2000 with -smo 16: %s KiB (limit %s KiB)\n' \
+  "$peak_wide" "$limit_wide"

@@ -58,8 +58,9 @@ constexpr int32_t kMaxPassGroup = 8;
 constexpr size_t kRingBudget = size_t{32} << 20;
 
 // Beyond the planes, the tool promises to need at most half a byte per
-// pixel and 16 MiB; the working rows keep some of that for the file buffers.
-constexpr size_t kWorkingBase = size_t{12} << 20;
+// pixel and 16 MiB; the process itself (its libraries, stack and file
+// buffers) takes about 10 MiB of that.
+constexpr size_t kWorkingBase = size_t{6} << 20;
 
 // Rows a group of passes needs in flight: pass p trails pass 0 by p bands,
 // plus a band for the rows above and below; never more than the image has.

@@ -67,6 +67,9 @@ constexpr int32_t kBlockSteps = 1024;
 // would put the rows a transpose reads together in one cache set.
 constexpr int32_t kBlockStride = kBlockSteps + 16;
 
+// How much more than asked a large block may take: a huge page.
+constexpr size_t kHugePageSlack = size_t{2} << 20;
+
 // Columns of height 0 on either side of a bordering row.
 constexpr int32_t kRowMargin = kLaneTrail + 2;
 
@@ -184,7 +187,9 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   };
   auto needed = [&](int32_t group) {
     size_t rowCount = 2 * static_cast<size_t>(group) + 2;
-    return size_t{kLaneRows} * kBlockStride * sizeof(uint32_t) +
+    // The cells' block may be rounded up to a whole huge page.
+    return kHugePageSlack +
+           size_t{kLaneRows} * kBlockStride * sizeof(uint32_t) +
            3 * lanes->kindFloats * sizeof(float) +
            rowCount * lanes->rowStride * sizeof(int32_t) +
            static_cast<size_t>(slotsFor(group)) * lanes->bandCells *

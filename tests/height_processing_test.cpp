@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <random>
@@ -328,19 +329,25 @@ struct Shape {
   int32_t width, height;
 };
 
-std::vector<Shape> differentialShapes(std::mt19937& random) {
+// count random shapes up to 67 wide and maxHeight tall, then the fixed ones.
+std::vector<Shape> randomShapes(std::mt19937& random, int count,
+                                uint32_t maxHeight,
+                                std::initializer_list<Shape> fixed) {
   std::vector<Shape> shapes;
-  for (int i = 0; i < 150; ++i) {
+  for (int i = 0; i < count; ++i) {
     shapes.push_back({static_cast<int32_t>(1 + random() % 67),
-                      static_cast<int32_t>(1 + random() % 9)});
+                      static_cast<int32_t>(1 + random() % maxHeight)});
   }
-  // Wider than a block, taller than a band of rows.
-  for (Shape shape :
-       {Shape{255, 3}, Shape{256, 17}, Shape{257, 9}, Shape{600, 20},
-        Shape{1, 40}, Shape{513, 1}, Shape{770, 11}}) {
-    shapes.push_back(shape);
-  }
+  shapes.insert(shapes.end(), fixed);
   return shapes;
+}
+
+// Wider than a block, taller than a band of rows.
+std::vector<Shape> differentialShapes(std::mt19937& random) {
+  return randomShapes(
+      random, 150, 9,
+      {Shape{255, 3}, Shape{256, 17}, Shape{257, 9}, Shape{600, 20},
+       Shape{1, 40}, Shape{513, 1}, Shape{770, 11}});
 }
 
 TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
@@ -375,16 +382,10 @@ TEST(HeightProcessingDifferentialTest, SmoothingEnginesMatchTheCellByCellRule) {
   const LaneKernels* kernels = nullptr;
   int32_t kernelCount = availableLaneKernels(&kernels);
   std::mt19937 random(23);
-  std::vector<Shape> shapes;
-  for (int i = 0; i < 60; ++i) {
-    shapes.push_back({static_cast<int32_t>(1 + random() % 67),
-                      static_cast<int32_t>(1 + random() % 100)});
-  }
-  for (Shape shape :
-       {Shape{125, 32}, Shape{126, 33}, Shape{300, 65}, Shape{257, 97},
-        Shape{1, 40}, Shape{700, 7}, Shape{70, 420}}) {
-    shapes.push_back(shape);
-  }
+  std::vector<Shape> shapes = randomShapes(
+      random, 60, 100,
+      {Shape{125, 32}, Shape{126, 33}, Shape{300, 65}, Shape{257, 97},
+       Shape{1, 40}, Shape{700, 7}, Shape{70, 420}});
   for (Shape shape : shapes) {
     int32_t passes = static_cast<int32_t>(random() % 5);
     // More passes than a group, over more bands than the ring holds.

@@ -107,14 +107,6 @@ QUILLORN_LANE_TARGET bool runLaneStepsAvx2(const LaneSteps& steps, int32_t from,
   return changed;
 }
 
-QUILLORN_LANE_TARGET void rowsToLanesAvx2(int32_t* rows, size_t stride,
-                                          int32_t* cells, int32_t steps) {
-  transposeLanes<Avx2Ops, true>(rows, stride, cells, steps);
-}
-
-QUILLORN_LANE_TARGET void lanesToRowsAvx2(int32_t* rows, size_t stride,
-                                          int32_t* cells, int32_t steps) {
-  transposeLanes<Avx2Ops, false>(rows, stride, cells, steps);
-}
+QUILLORN_DEFINE_LANE_TRANSPOSES(Avx2Ops, Avx2)
 
 #endif  // QUILLORN_X86_KERNELS

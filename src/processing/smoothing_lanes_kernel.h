@@ -268,3 +268,21 @@ QUILLORN_LANE_TARGET void transposeLanes(int32_t* rows, size_t stride,
 }
 
 }  // namespace
+
+// Defines an instruction set's steps (runLaneSteps<suffix>, where they need
+// nothing around them) and transposes (rowsToLanes<suffix> and
+// lanesToRows<suffix>) from its operations.
+#define QUILLORN_DEFINE_LANE_STEPS(Ops, suffix)                       \
+  QUILLORN_LANE_TARGET bool runLaneSteps##suffix(                     \
+      const LaneSteps& steps, int32_t from, int32_t to, bool track) { \
+    return runLaneStepsWith<Ops>(steps, from, to, track);             \
+  }
+#define QUILLORN_DEFINE_LANE_TRANSPOSES(Ops, suffix)                 \
+  QUILLORN_LANE_TARGET void rowsToLanes##suffix(                     \
+      int32_t* rows, size_t stride, int32_t* cells, int32_t steps) { \
+    transposeLanes<Ops, true>(rows, stride, cells, steps);           \
+  }                                                                  \
+  QUILLORN_LANE_TARGET void lanesToRows##suffix(                     \
+      int32_t* rows, size_t stride, int32_t* cells, int32_t steps) { \
+    transposeLanes<Ops, false>(rows, stride, cells, steps);          \
+  }

@@ -106,17 +106,5 @@ struct PlainOps {
 
 }  // namespace
 
-bool runLaneStepsPlain(const LaneSteps& steps, int32_t from, int32_t to,
-                       bool track) {
-  return runLaneStepsWith<PlainOps>(steps, from, to, track);
-}
-
-void rowsToLanesPlain(int32_t* rows, size_t stride, int32_t* cells,
-                      int32_t steps) {
-  transposeLanes<PlainOps, true>(rows, stride, cells, steps);
-}
-
-void lanesToRowsPlain(int32_t* rows, size_t stride, int32_t* cells,
-                      int32_t steps) {
-  transposeLanes<PlainOps, false>(rows, stride, cells, steps);
-}
+QUILLORN_DEFINE_LANE_STEPS(PlainOps, Plain)
+QUILLORN_DEFINE_LANE_TRANSPOSES(PlainOps, Plain)

@@ -102,19 +102,7 @@ struct Sse2Ops {
 
 }  // namespace
 
-bool runLaneStepsSse2(const LaneSteps& steps, int32_t from, int32_t to,
-                      bool track) {
-  return runLaneStepsWith<Sse2Ops>(steps, from, to, track);
-}
-
-void rowsToLanesSse2(int32_t* rows, size_t stride, int32_t* cells,
-                     int32_t steps) {
-  transposeLanes<Sse2Ops, true>(rows, stride, cells, steps);
-}
-
-void lanesToRowsSse2(int32_t* rows, size_t stride, int32_t* cells,
-                     int32_t steps) {
-  transposeLanes<Sse2Ops, false>(rows, stride, cells, steps);
-}
+QUILLORN_DEFINE_LANE_STEPS(Sse2Ops, Sse2)
+QUILLORN_DEFINE_LANE_TRANSPOSES(Sse2Ops, Sse2)
 
 #endif  // QUILLORN_X86_KERNELS

@@ -45,7 +45,7 @@ struct Avx2Ops {
   QUILLORN_LANE_INLINE static bool any(Vec v) {
     return !_mm256_testz_si256(v, v);
   }
-  // Shifts by a lane across the halves (no index vector, no constant).
+  // Shifts by a lane across the halves, without an index vector.
   QUILLORN_LANE_INLINE static Vec shiftInFirst(Vec v, int32_t first) {
     __m256i lowUp = _mm256_permute2x128_si256(v, v, 0x08);  // 0, low half
     return _mm256_add_epi32(_mm256_alignr_epi8(v, lowUp, 12),

@@ -89,9 +89,9 @@ struct Sse2Ops {
     // The heights' sum: sum + 2^23 + (left - kLaneZero).
     __m128i x = _mm_add_epi32(_mm_add_epi32(sum, left),
                               _mm_set1_epi32((1 << 23) - kLaneZero));
-    __m128i mean = _mm_cvttps_epi32(
+    __m128i quotient = _mm_cvttps_epi32(
         _mm_mul_ps(_mm_cvtepi32_ps(x), _mm_castsi128_ps(multiplier)));
-    return _mm_add_epi32(mean, _mm_set1_epi32(kLaneZero));
+    return _mm_add_epi32(quotient, _mm_set1_epi32(kLaneZero));
   }
   static Vec step(Chain* chain, Vec sum, Vec multiplier) {
     chain->low = mean(sum.low, chain->low, multiplier.low);

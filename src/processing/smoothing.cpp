@@ -1,6 +1,7 @@
-// The smoothing engine: passes of an in-place 3 x 3 mean, run on decoded rows
-// in bands whose left-to-right chains advance side by side, several passes
-// pipelined over a ring of rows; and the same rule written plainly.
+// Smoothing: which engine smooths an image; the row engine, whose passes of
+// the in-place 3 x 3 mean run on decoded rows in bands whose left-to-right
+// chains advance side by side, several passes pipelined over a ring of rows;
+// and the same rule written plainly.
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -31,24 +32,6 @@ QUILLORN_VECTORIZED void encodeRow(const uint32_t* heights, uint8_t* red,
   }
 }
 
-}  // namespace
-
-void decodeHeightRow(HeightValue base, const uint8_t* red, const uint8_t* green,
-                     uint32_t* heights, int32_t width) {
-  if (base == kWideBase)
-    return decodeRow<kWideBase>(red, green, heights, width);
-  decodeRow<kHeightBase>(red, green, heights, width);
-}
-
-void encodeHeightRow(HeightValue base, const uint32_t* heights, uint8_t* red,
-                     uint8_t* green, int32_t width) {
-  if (base == kWideBase)
-    return encodeRow<kWideBase>(heights, red, green, width);
-  encodeRow<kHeightBase>(heights, red, green, width);
-}
-
-namespace {
-
 // Passes run together over the image at most this many at a time: each row
 // is decoded once, smoothed by every pass of the group, and encoded once.
 constexpr int32_t kMaxPassGroup = 8;
@@ -69,6 +52,20 @@ int32_t ringRowsFor(int32_t group, int32_t height) {
 }
 
 }  // namespace
+
+void decodeHeightRow(HeightValue base, const uint8_t* red, const uint8_t* green,
+                     uint32_t* heights, int32_t width) {
+  if (base == kWideBase)
+    return decodeRow<kWideBase>(red, green, heights, width);
+  decodeRow<kHeightBase>(red, green, heights, width);
+}
+
+void encodeHeightRow(HeightValue base, const uint32_t* heights, uint8_t* red,
+                     uint8_t* green, int32_t width) {
+  if (base == kWideBase)
+    return encodeRow<kWideBase>(heights, red, green, width);
+  encodeRow<kHeightBase>(heights, red, green, width);
+}
 
 size_t smoothingBudget(int32_t width, int32_t height) {
   size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);

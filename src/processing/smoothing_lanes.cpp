@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <memory>
 #include <new>
 
@@ -15,45 +14,11 @@
 #include "platform/memory.h"
 #include "processing/smoothing_band.h"
 
-float laneMultiplier(int32_t count) {
-  float multiplier = static_cast<float>(1.0 / count);
-  if (static_cast<double>(multiplier) * count <= 1.0) {
-    multiplier = std::nextafter(multiplier, 2.0f);
-  }
-  return multiplier;
-}
+namespace {
 
 // Passes run together at most: each band is decoded and encoded once per
 // group.
 constexpr int32_t kMaxLaneGroup = 16;
-
-int32_t availableLaneKernels(const LaneKernels** kernels) {
-  static const LaneKernels kAll[] = {
-#if defined(QUILLORN_X86_KERNELS)
-    {runLaneStepsAvx2, rowsToLanesAvx2, lanesToRowsAvx2},
-    {runLaneStepsSse2, rowsToLanesSse2, lanesToRowsSse2},
-#endif
-    {runLaneStepsPlain, rowsToLanesPlain, lanesToRowsPlain},
-  };
-  int32_t count = static_cast<int32_t>(sizeof(kAll) / sizeof(kAll[0]));
-#if defined(QUILLORN_X86_KERNELS)
-  if (!processorHasAvx2Fma()) {
-    *kernels = kAll + 1;
-    return count - 1;
-  }
-#endif
-  *kernels = kAll;
-  return count;
-}
-
-const LaneKernels* laneKernelsFor(int32_t width, int32_t height) {
-  const LaneKernels* kernels = nullptr;
-  int32_t count = availableLaneKernels(&kernels);
-  if (height < 20 || (count == 1 && width >= 512)) return nullptr;
-  return kernels;
-}
-
-namespace {
 
 // Where a row (0 ... kLaneRows - 1) of a band lies within each step.
 int32_t laneOf(int32_t row) {

@@ -447,4 +447,67 @@ TEST(EndToEndTest, ClampsAreReportedAndPicturesDrawn) {
   EXPECT_FALSE(fileExists(dir.file("same.pgm")));
 }
 
+// A build run through a launcher (the Windows build under Wine) writes what
+// the build beside the tests writes, in every format and for the picture in
+// both kinds: the same bytes, PNG too where both link the same libraries
+// (their --version lines agree), and the same heights where they do not.
+TEST(EndToEndTest, WritesWhatTheNativeBuildWrites) {
+  if (!throughLauncher()) {
+    GTEST_SKIP() << "compares a build run through QUILLORN_TEST_LAUNCHER "
+                    "with the native one";
+  }
+  TempDir dir;
+  ChildSetup native;
+  native.native = true;
+  const bool sameLibraries = runQuillornWith({"--version"}, native).lines ==
+                             runQuillorn({"--version"}).lines;
+  Heights heights;
+  for (int32_t index = 0; index < 37 * 23; ++index) {
+    heights.push_back((index * 2654435761u >> 8) % 65280);
+  }
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), bitmapBytes(37, 23, heights)));
+  std::vector<std::string> inputs = {dir.file("in.bmp")};
+  std::string data = sharedTestData();
+  if (!data.empty() && toolHasPng()) {
+    inputs.push_back(data + "/heightmaps/puget_sound_1025_16bit.png");
+  }
+  std::vector<std::string> outputs = {"bmp", "r16", "pgm"};
+  if (toolHasPng()) outputs.push_back("png");
+  for (const std::string& input : inputs) {
+    for (const std::string& format : outputs) {
+      const std::string picture = format == "png" ? "bmp" : "png";
+      if (picture == "png" && !toolHasPng()) continue;
+      auto run = [&](const std::string& side, bool nativeBuild) {
+        std::vector<std::string> arguments = {
+            input,   dir.file(side + "." + format),
+            "-smo",  "1",
+            "-min",  "3",
+            "-view", dir.file(side + "_view." + picture)};
+        return nativeBuild ? runQuillornWith(arguments, native)
+                           : runQuillorn(arguments);
+      };
+      const std::string what = input + " -> " + format;
+      ProcessResult expected = run("native", true);
+      ProcessResult got = run("tested", false);
+      ASSERT_EQ(expected.exitStatus, 0) << what;
+      EXPECT_EQ(got.exitStatus, 0) << what;
+      EXPECT_EQ(got.lines, expected.lines) << what;
+      for (const std::string& suffix : {"." + format, "_view." + picture}) {
+        std::vector<uint8_t> want, have;
+        ASSERT_TRUE(readFileBytes(dir.file("native" + suffix), &want));
+        ASSERT_TRUE(readFileBytes(dir.file("tested" + suffix), &have));
+        bool png = suffix.substr(suffix.size() - 4) == ".png";
+        if (!png || sameLibraries) {
+          EXPECT_TRUE(want == have) << what << ": " << suffix;
+        } else if (suffix == ".png") {
+          Heights wantHeights, haveHeights;
+          ASSERT_TRUE(readHeights(dir, "native.png", &wantHeights));
+          ASSERT_TRUE(readHeights(dir, "tested.png", &haveHeights));
+          EXPECT_EQ(wantHeights, haveHeights) << what;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace

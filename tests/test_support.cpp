@@ -194,6 +194,10 @@ ProcessResult runQuillornWith(const std::vector<std::string>& arguments,
   std::vector<std::string> all = commandLine(arguments);
   if (!setup.executable.empty())
     all[all.size() - arguments.size() - 1] = setup.executable;
+  if (setup.native) {
+    all.erase(all.begin(), all.end() - static_cast<long>(arguments.size()));
+    all.insert(all.begin(), QUILLORN_EXE);
+  }
   std::vector<char*> argv = argumentPointers(&all);
   pid_t child = fork();
   if (child == 0) becomeTool(setup, outputEnds[1], errorEnds[1], &argv);
@@ -261,10 +265,10 @@ ProcessResult runInProcess(const std::vector<std::string>& arguments) {
 
 std::string sharedTestData() {
   const char* chosen = std::getenv("QUILLORN_TESTDATA");
-  std::string path = chosen != nullptr && *chosen != '\0'
-                         ? chosen
-                         : std::string(QUILLORN_SOURCE_DIR) +
-                               "/../shared/testdata";
+  std::string path =
+      chosen != nullptr && *chosen != '\0'
+          ? chosen
+          : std::string(QUILLORN_SOURCE_DIR) + "/../shared/testdata";
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? path : "";
 }

@@ -2,40 +2,51 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/elevation_recoder.h"
 #include "image/png_file.h"
 
 namespace {
 
-const char* const kHelpLines[] = {
-    "Usage: quillorn <input> <output> [-sca <scale>] [-min <minimum>] "
-    "[-smo <passes>] [-dim <width>x<height>] [-view <picture>]",
-    "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green x "
-    "255 + red),",
-    "a PGM, a greyscale PNG or raw 16-bit heights (.r16, .raw), and writes "
-    "the format",
-    "its output's name ends in: .r16 or .raw (16-bit little-endian), .pgm "
-    "(16-bit),",
-    ".png (16-bit greyscale), anything else a 24-bit BMP in the same "
-    "encoding.",
-    "  -sca <scale>    multiply every height by <scale>; 0 normalizes the "
-    "heights to 0-255",
-    "  -min <minimum>  shift all heights so that the lowest equals <minimum>",
-    "  -smo <passes>   smooth the heights with <passes> passes of a 3x3 mean",
-    "  -dim <w>x<h>    the width and height of a raw input (default: square)",
-    "  -view <picture> also write a shaded relief of the result (.png or "
-    ".bmp)",
-    "Scaling comes first, then smoothing, then the minimum, whatever the order "
-    "given.",
-    "Examples:",
-    "  quillorn terrain.bmp terrain24.bmp",
-    "  quillorn terrain.bmp terrain_smooth.bmp -sca 0 -smo 4 -min 10",
-    "  quillorn terrain.r16 terrain.bmp -dim 2049x1025",
-    "  quillorn dem.pgm dem.bmp -sca 0 -view dem_view.png",
-    "Exit status: 0 when the output was written, -1 (255) on any error.",
-    "quillorn --version prints the version; see also man quillorn.",
-};
+// The help text; the PNG lines only where the build reads and writes PNG.
+std::vector<std::string> helpLines(bool png) {
+  std::vector<std::string> lines = {
+      "Usage: quillorn <input> <output> [-sca <scale>] [-min <minimum>] "
+      "[-smo <passes>] [-dim <width>x<height>] [-view <picture>]",
+      "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green "
+      "x 255 + red),",
+      std::string(png ? "a PGM, a greyscale PNG or raw" : "a PGM or raw") +
+          " 16-bit heights (.r16, .raw), and writes the format",
+      "its output's name ends in: .r16 or .raw (16-bit little-endian), .pgm "
+      "(16-bit),",
+      std::string(png ? ".png (16-bit greyscale), anything" : "anything") +
+          " else a 24-bit BMP in the same encoding.",
+      "  -sca <scale>    multiply every height by <scale>; 0 normalizes the "
+      "heights to 0-255",
+      "  -min <minimum>  shift all heights so that the lowest equals "
+      "<minimum>",
+      "  -smo <passes>   smooth the heights with <passes> passes of a 3x3 "
+      "mean",
+      "  -dim <w>x<h>    the width and height of a raw input (default: "
+      "square)",
+      std::string("  -view <picture> also write a shaded relief of the "
+                  "result (") +
+          (png ? ".png or .bmp)" : ".bmp)"),
+      "Scaling comes first, then smoothing, then the minimum, whatever the "
+      "order given.",
+      "Examples:",
+      "  quillorn terrain.bmp terrain24.bmp",
+      "  quillorn terrain.bmp terrain_smooth.bmp -sca 0 -smo 4 -min 10",
+      "  quillorn terrain.r16 terrain.bmp -dim 2049x1025",
+      std::string("  quillorn dem.pgm dem.bmp -sca 0 -view dem_view.") +
+          (png ? "png" : "bmp"),
+      "Exit status: 0 when the output was written, -1 (255) on any error.",
+      "quillorn --version prints the version; see also man quillorn.",
+  };
+  return lines;
+}
 
 }  // namespace
 
@@ -51,7 +62,9 @@ std::string formatsLine() {
 }
 
 void printHelp(std::ostream& console) {
-  for (const char* line : kHelpLines) console << line << std::endl;
+  for (const std::string& line : helpLines(havePng())) {
+    console << line << std::endl;
+  }
 }
 
 bool isSwitch(const char* argument) {

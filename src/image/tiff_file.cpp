@@ -79,7 +79,18 @@ int onError(TIFF*, void* user, const char*, const char* format,
   if (stream->error.empty()) {
     char text[512];
     std::vsnprintf(text, sizeof text, format, arguments);
-    stream->error = text;
+    // One line, for the ERROR line it becomes part of.
+    for (const char* at = text; *at != '\0'; ++at) {
+      bool space = *at == '\n' || *at == '\r' || *at == '\t' || *at == ' ';
+      if (!space) {
+        stream->error += *at;
+      } else if (!stream->error.empty() && stream->error.back() != ' ') {
+        stream->error += ' ';
+      }
+    }
+    while (!stream->error.empty() && stream->error.back() == ' ') {
+      stream->error.pop_back();
+    }
   }
   return 1;
 }

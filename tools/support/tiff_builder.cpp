@@ -35,9 +35,8 @@ void putSample(const TiffPlan& plan, double value,
     }
     return;
   }
-  uint64_t bits = plan.sampleFormat == 2
-                      ? static_cast<uint64_t>(static_cast<int64_t>(value))
-                      : static_cast<uint64_t>(value);
+  // Integers keep their low bytes: -1 is 0xFF... in any width.
+  uint64_t bits = static_cast<uint64_t>(static_cast<int64_t>(value));
   for (int byte = 0; byte < plan.bitsPerSample / 8; ++byte) {
     bytes->push_back(static_cast<uint8_t>(bits >> (8 * byte)));
   }

@@ -1,7 +1,9 @@
 # Installation and packages: `cmake --install` puts the tool, its manual
 # page, its bash completion, the README with its pictures and the licence in
-# place; `cmake --workflow --preset package` makes a .deb (lintian-clean)
-# and a .tar.gz of the same. The Windows build makes a zip to unpack
+# place; `cmake --workflow --preset package` makes a .tar.gz of the same and
+# a .deb (lintian-clean), where Debian's copyright file stands for the
+# licence and Debian's own files (its changelog, the lintian override) come
+# along, which a plain installation has no use for. The Windows build makes a zip to unpack
 # anywhere: quillorn.exe, the README, the licence and the notices of what
 # the exe links statically.
 
@@ -41,16 +43,20 @@ if(QUILLORN_GZIP)
   add_custom_target(quillorn_compressed_docs ALL
     DEPENDS ${QUILLORN_MAN_GZ} ${QUILLORN_CHANGELOG_GZ})
   install(FILES ${QUILLORN_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${QUILLORN_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${QUILLORN_CHANGELOG_GZ} DESTINATION ${CMAKE_INSTALL_DOCDIR}
+          COMPONENT debian EXCLUDE_FROM_ALL)
 else()
   install(FILES docs/quillorn.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES docs/sample_before.png docs/sample_after.png
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
-install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES packaging/lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quillorn)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quillorn
+        COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES packaging/quillorn.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME quillorn)
@@ -81,4 +87,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER
 # Dependencies from the binary's own needs (libc, libstdc++, libspng).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+# Which files each package takes (cmake/package_components.cmake.in).
+configure_file(cmake/package_components.cmake.in
+               ${CMAKE_BINARY_DIR}/package_components.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/package_components.cmake)
 include(CPack)

@@ -20,6 +20,7 @@ constexpr UnrealSide kUnrealSides[] = {{127, 63},  {253, 63},  {505, 63},
 constexpr int32_t kUnrealLargest = 8129;
 constexpr int32_t kSectionsPerComponent = 2;
 constexpr int32_t kLargeQuads = 127;
+constexpr int32_t kLargestOf63Quads = 4033;
 
 std::string text(int64_t value) { return std::to_string(value); }
 
@@ -52,9 +53,13 @@ std::string refusal(const char* engine, const char* what, int32_t largest,
          "x" + text(fits.rows) + " cuts it into tiles that fit";
 }
 
-// The smallest side of the quads' family (components a power of two) that
-// holds need; need <= the family's largest.
+// The smallest recommended side holding need (<= 8129) with sections of
+// quads: with 127, a side past 4033 takes 8129 and a shorter one the
+// smallest of that family with a power-of-two number of components.
 int32_t unrealSide(int32_t need, int32_t quads) {
+  if (quads == kLargeQuads && need > kLargestOf63Quads) {
+    return kUnrealLargest;
+  }
   for (int32_t components = 1;; components *= 2) {
     int32_t side = components * kSectionsPerComponent * quads + 1;
     if (side >= need) return side;

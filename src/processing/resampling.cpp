@@ -178,7 +178,7 @@ float libraryShift(const Axis& axis, int32_t begin, int32_t first) {
 // positions it computes in single precision from the call's first pixel stay
 // within about 1e-5 of a pixel, so that corners land on the source's
 // corners even between heights that jump across the whole range.
-constexpr int32_t kColumnsPerCall = 512;
+constexpr int32_t kColumnsPerCall = 256;
 constexpr int32_t kRowsPerCall = 512;
 
 template <HeightValue kBase>

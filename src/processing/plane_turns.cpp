@@ -1,7 +1,11 @@
 #include "processing/plane_turns.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <utility>
+
+#include "image/little_endian.h"
 
 namespace {
 
@@ -42,7 +46,8 @@ BytePlane* planeAt(PlaneSet* planes, int index) {
 
 constexpr int kPlaneCount = 3;
 
-// Square blocks keep both the rows read and the rows written in cache.
+// Tiles of 64 x 64 pixels keep both the rows read and the rows written in
+// cache; within them, blocks of 8 x 8 are turned in registers.
 constexpr int32_t kBlock = 64;
 
 void reverseRows(BytePlane* plane, int32_t width, int32_t height) {
@@ -64,39 +69,115 @@ void mirrorPlane(BytePlane* plane, int32_t width, int32_t height, bool rows,
   if (columns) reverseRows(plane, width, height);
 }
 
+// Eight rows of eight bytes as integers, the first byte of each in its low
+// bits (memcpy gives that order on a little-endian host alone).
+struct ByteBlock {
+  uint64_t rows[8];
+};
+
+void loadBlock(const uint8_t* const* rows, ptrdiff_t column, ByteBlock* block) {
+  for (int k = 0; k < 8; ++k) std::memcpy(&block->rows[k], rows[k] + column, 8);
+}
+
+// Swaps the block's rows and columns: byte j of row k goes to byte k of row
+// j, by three rounds of swapping ever larger sub-blocks.
+void transposeBlock(ByteBlock* block) {
+  uint64_t* a = block->rows;
+  for (int k = 0; k < 8; k += 2) {
+    uint64_t t = ((a[k] >> 8) ^ a[k + 1]) & 0x00FF00FF00FF00FFull;
+    a[k + 1] ^= t;
+    a[k] ^= t << 8;
+  }
+  for (int k : {0, 1, 4, 5}) {
+    uint64_t t = ((a[k] >> 16) ^ a[k + 2]) & 0x0000FFFF0000FFFFull;
+    a[k + 2] ^= t;
+    a[k] ^= t << 16;
+  }
+  for (int k = 0; k < 4; ++k) {
+    uint64_t t = ((a[k] >> 32) ^ a[k + 4]) & 0x00000000FFFFFFFFull;
+    a[k + 4] ^= t;
+    a[k] ^= t << 32;
+  }
+}
+
+const bool kBlocksWork = hostIsLittleEndian();
+
 void transposeSquareInPlace(BytePlane* plane, int32_t side) {
-  for (int32_t top = 0; top < side; top += kBlock) {
-    const int32_t bottom = std::min(side, top + kBlock);
-    for (int32_t left = top; left < side; left += kBlock) {
-      const int32_t right = std::min(side, left + kBlock);
-      for (int32_t row = top; row < bottom; ++row) {
-        // On the diagonal block, only the pixels right of the diagonal.
-        for (int32_t column = std::max(left, row + 1); column < right;
-             ++column) {
-          std::swap((*plane)[row][column], (*plane)[column][row]);
+  const int32_t whole = kBlocksWork ? side / 8 * 8 : 0;
+  uint8_t** rows = plane->rows;
+  for (int32_t tileTop = 0; tileTop < whole; tileTop += kBlock) {
+    for (int32_t tileLeft = tileTop; tileLeft < whole; tileLeft += kBlock) {
+      const int32_t bottom = std::min(whole, tileTop + kBlock);
+      const int32_t right = std::min(whole, tileLeft + kBlock);
+      for (int32_t top = tileTop; top < bottom; top += 8) {
+        for (int32_t left = std::max(tileLeft, top); left < right; left += 8) {
+          // Block (top, left) and its mirror (left, top) trade places, each
+          // turned; on the diagonal they are one block.
+          ByteBlock upper, lower;
+          loadBlock(rows + top, left, &upper);
+          loadBlock(rows + left, top, &lower);
+          transposeBlock(&upper);
+          transposeBlock(&lower);
+          for (int k = 0; k < 8; ++k) {
+            std::memcpy(rows[left + k] + top, &upper.rows[k], 8);
+            if (left != top)
+              std::memcpy(rows[top + k] + left, &lower.rows[k], 8);
+          }
         }
       }
     }
   }
+  // The pairs the blocks left: those with a column past the last block.
+  for (int32_t row = 0; row < side; ++row) {
+    for (int32_t column = std::max(whole, row + 1); column < side; ++column) {
+      std::swap(rows[row][column], rows[column][row]);
+    }
+  }
 }
 
-// Writes every pixel of a turned plane (swapped axes) from its source.
+// Writes every pixel of a turned plane (swapped axes) from its source: the
+// result is sourceHeight wide and sourceWidth high, and its pixel (r, c) is
+// source (mirrorRows(c), mirrorColumns(r)).
 void turnInto(const BytePlane& source, int32_t sourceWidth,
               int32_t sourceHeight, const Orientation& orientation,
               BytePlane* turned) {
-  // The result is sourceHeight wide and sourceWidth high.
-  for (int32_t top = 0; top < sourceWidth; top += kBlock) {
-    const int32_t bottom = std::min(sourceWidth, top + kBlock);
-    for (int32_t left = 0; left < sourceHeight; left += kBlock) {
-      const int32_t right = std::min(sourceHeight, left + kBlock);
-      for (int32_t row = top; row < bottom; ++row) {
-        const int32_t sourceColumn =
-            orientation.mirrorColumns ? sourceWidth - 1 - row : row;
-        uint8_t* to = (*turned)[row];
-        for (int32_t column = left; column < right; ++column) {
-          const int32_t sourceRow =
-              orientation.mirrorRows ? sourceHeight - 1 - column : column;
-          to[column] = source[sourceRow][sourceColumn];
+  auto sourceRow = [&](int32_t column) {
+    return orientation.mirrorRows ? sourceHeight - 1 - column : column;
+  };
+  auto sourceColumn = [&](int32_t row) {
+    return orientation.mirrorColumns ? sourceWidth - 1 - row : row;
+  };
+  const bool blocks = kBlocksWork;
+  for (int32_t tileTop = 0; tileTop < sourceWidth; tileTop += kBlock) {
+    const int32_t tileBottom = std::min(sourceWidth, tileTop + kBlock);
+    for (int32_t tileLeft = 0; tileLeft < sourceHeight; tileLeft += kBlock) {
+      const int32_t tileRight = std::min(sourceHeight, tileLeft + kBlock);
+      for (int32_t top = tileTop; top < tileBottom; top += 8) {
+        for (int32_t left = tileLeft; left < tileRight; left += 8) {
+          if (blocks && top + 8 <= tileBottom && left + 8 <= tileRight) {
+            // Source rows of the eight result columns, read from the first
+            // of the eight source columns the result rows take.
+            const uint8_t* rows[8];
+            for (int k = 0; k < 8; ++k) rows[k] = source[sourceRow(left + k)];
+            const int32_t first =
+                std::min(sourceColumn(top), sourceColumn(top + 7));
+            ByteBlock block;
+            loadBlock(rows, first, &block);
+            transposeBlock(&block);
+            for (int t = 0; t < 8; ++t) {
+              const int from = orientation.mirrorColumns ? 7 - t : t;
+              std::memcpy((*turned)[top + t] + left, &block.rows[from], 8);
+            }
+            continue;
+          }
+          const int32_t bottom = std::min(tileBottom, top + 8);
+          const int32_t right = std::min(tileRight, left + 8);
+          for (int32_t row = top; row < bottom; ++row) {
+            for (int32_t column = left; column < right; ++column) {
+              (*turned)[row][column] =
+                  source[sourceRow(column)][sourceColumn(row)];
+            }
+          }
         }
       }
     }

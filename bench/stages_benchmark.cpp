@@ -185,10 +185,10 @@ void fillMap(PlaneSet* planes, int32_t width, int32_t height, int kind) {
     }
     for (int32_t row = 0; row < height; ++row) {
       for (int32_t column = 0; column < width; ++column) {
-        encodeHeight(heights[static_cast<size_t>(row) * width +
-                             static_cast<size_t>(column)],
-                     &planes->inRed[row][column],
-                     &planes->inGreen[row][column]);
+        encodeHeight(
+            heights[static_cast<size_t>(row) * static_cast<size_t>(width) +
+                    static_cast<size_t>(column)],
+            &planes->inRed[row][column], &planes->inGreen[row][column]);
       }
       std::memset(planes->inBlue[row], 0, static_cast<size_t>(width));
     }

@@ -53,6 +53,16 @@ class Map {
 
 uint8_t noBlue(int32_t, int32_t) { return 0; }
 
+// Resampling needs stb_image_resize, which a build may lack.
+class ResampleHeightsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!haveResampler()) {
+      GTEST_SKIP() << "built without stb_image_resize: no resampler";
+    }
+  }
+};
+
 // Heights in 0 ... top that jump anywhere between neighbours.
 std::function<HeightValue(int32_t, int32_t)> randomHeights(HeightValue top,
                                                            uint32_t seed) {
@@ -71,7 +81,7 @@ std::function<HeightValue(int32_t, int32_t)> randomHeights(HeightValue top,
 // from where the kernels reach past the edges. Reduced by a ratio other than
 // 2, the triangle's samples are not exact on a plane (their centre drifts by
 // a few hundredths of a pixel), so that case takes a gentler one.
-TEST(ResampleHeightsTest, RampStaysRampUpAndDown) {
+TEST_F(ResampleHeightsTest, RampStaysRampUpAndDown) {
   struct Case {
     int32_t width, height, newWidth, newHeight;
     ResampleFilter filter;
@@ -127,7 +137,7 @@ TEST(ResampleHeightsTest, RampStaysRampUpAndDown) {
 // The corners of an enlarged map are the source's corners, even among
 // random heights, where a position off by a ten-thousandth of a pixel
 // would show.
-TEST(ResampleHeightsTest, EnlargedCornersAreTheSourceCorners) {
+TEST_F(ResampleHeightsTest, EnlargedCornersAreTheSourceCorners) {
   const ResampleFilter filters[] = {ResampleFilter::kCubic,
                                     ResampleFilter::kLinear};
   // Thin maps enlarged to 8193 put the far corners where single precision
@@ -158,7 +168,7 @@ TEST(ResampleHeightsTest, EnlargedCornersAreTheSourceCorners) {
 // Rom's weights at the half-way points are -1/16, 9/16, 9/16, -1/16, so the
 // kernel dips to -T/16 and peaks at 17 T / 16; both are clamped and counted,
 // in either base. Blue takes the nearest source pixel, halves to the right.
-TEST(ResampleHeightsTest, OvershootsClampedAndCountedBlueNearest) {
+TEST_F(ResampleHeightsTest, OvershootsClampedAndCountedBlueNearest) {
   for (HeightValue base : {kHeightBase, kWideBase}) {
     const HeightValue top = largestStoredHeight(base);
     const HeightValue row[] = {0, 0, top, top};
@@ -193,7 +203,7 @@ TEST(ResampleHeightsTest, OvershootsClampedAndCountedBlueNearest) {
 // heights vary along the kept side only, so the other side's kernel, whose
 // weights sum to one, keeps them); a side of one pixel is spread, or taken
 // from the source's first row or column.
-TEST(ResampleHeightsTest, KeptAndSinglePixelSides) {
+TEST_F(ResampleHeightsTest, KeptAndSinglePixelSides) {
   enum Varying { kAlongColumns, kAlongRows, kBoth };
   struct Case {
     int32_t width, height, newWidth, newHeight;
@@ -231,7 +241,7 @@ TEST(ResampleHeightsTest, KeptAndSinglePixelSides) {
   }
 }
 
-TEST(ResampleHeightsTest, SameSizeKeepsPlanesAndBadSizesFail) {
+TEST_F(ResampleHeightsTest, SameSizeKeepsPlanesAndBadSizesFail) {
   Map map(5, 4, kHeightBase, randomHeights(65279, 3), noBlue);
   uint8_t* before = map.planes.outRed[0];
   ResampleOutcome outcome;

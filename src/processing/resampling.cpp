@@ -281,8 +281,8 @@ bool resampleInBands(const PlaneSet& source, PlaneSet* result,
     *error = "Not enough memory for the resampling's working rows";
     return false;
   }
-  const int sourceStride = static_cast<int>(across.from * sizeof(float));
-  const int resultStride = static_cast<int>(across.to * sizeof(float));
+  const int sourceStride = across.from * static_cast<int>(sizeof(float));
+  const int resultStride = across.to * static_cast<int>(sizeof(float));
   for (int32_t begin = 0; begin < down.to; begin += band) {
     const int32_t end = std::min(down.to, begin + band);
     int32_t first, last;

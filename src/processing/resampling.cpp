@@ -112,9 +112,10 @@ namespace {
 struct Axis {
   int32_t from = 1;
   int32_t to = 1;
-  double scale =
-      1.0;            // result pixels per source pixel, as the library takes it
-  double step = 0.0;  // source pixels per result pixel: result i sits at i step
+  // Result pixels per source pixel, as the library takes it.
+  double scale = 1.0;
+  // Source pixels per result pixel: result sample i sits at i x step.
+  double step = 0.0;
   stbir_filter filter = STBIR_FILTER_TRIANGLE;
   int32_t reach = 0;  // source pixels a result sample may read on each side
 };

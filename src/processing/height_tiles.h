@@ -50,7 +50,8 @@ std::string tileFileName(const std::string& outputPath, TileNaming naming,
 
 // One tile of a whole map's planes, read in place: its planes are row tables
 // into the whole's memory, so cutting costs no copy. Valid while the
-// whole's planes live; never released with releasePlanes.
+// whole's planes live; never released with releasePlanes. Its planes point
+// into its own rows: cut into the object that is used, not into a copy.
 struct TilePlanes {
   PlaneSet planes;  // width and height the tile's
   std::vector<uint8_t*> rows;

@@ -3,13 +3,18 @@
 //   build/release/quillorn_bench [--benchmark_filter=Smooth]
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "image/height_planes.h"
 #include "image/pixel_rows.h"
 #include "processing/height_processing.h"
+#include "processing/plane_turns.h"
+#include "processing/resampling.h"
 #include "processing/smoothing_band.h"
 #include "processing/smoothing_lanes.h"
 #include "support/bitmap_builder.h"
@@ -164,6 +169,128 @@ void BM_SplitAndJoinRows(benchmark::State& state) {
   reportPerPixel(state, double{kSide} * kSide);
 }
 
+// Maps of any size for the resampling and the turns: generated terrain
+// (blue 0), or random bytes in every plane (blue too, so that its
+// nearest-pixel pass does the full work).
+enum MapKind { kTerrainMap = 0, kRandomMap = 1 };
+
+void fillMap(PlaneSet* planes, int32_t width, int32_t height, int kind) {
+  if (kind == kTerrainMap) {
+    static std::vector<HeightValue> heights;
+    static int32_t madeWidth = 0, madeHeight = 0;
+    if (madeWidth != width || madeHeight != height) {
+      heights = makeTerrain(width, height, 65279, 4);
+      madeWidth = width;
+      madeHeight = height;
+    }
+    for (int32_t row = 0; row < height; ++row) {
+      for (int32_t column = 0; column < width; ++column) {
+        encodeHeight(
+            heights[static_cast<size_t>(row) * static_cast<size_t>(width) +
+                    static_cast<size_t>(column)],
+            &planes->inRed[row][column], &planes->inGreen[row][column]);
+      }
+      std::memset(planes->inBlue[row], 0, static_cast<size_t>(width));
+    }
+    return;
+  }
+  std::mt19937 engine(11);
+  for (BytePlane* plane : {&planes->inRed, &planes->inGreen, &planes->inBlue}) {
+    for (int32_t row = 0; row < height; ++row) {
+      for (int32_t column = 0; column < width; column += 4) {
+        uint32_t bits = static_cast<uint32_t>(engine());
+        for (int32_t k = 0; k < 4 && column + k < width; ++k) {
+          (*plane)[row][column + k] = static_cast<uint8_t>(bits >> (8 * k));
+        }
+      }
+    }
+  }
+}
+
+// Kilobytes from a line of /proc/self/status ("VmRSS:", "VmHWM:"); 0 where
+// the system has none.
+int64_t statusKib(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field, 0) == 0)
+      return std::atoll(line.c_str() + std::strlen(field));
+  }
+  return 0;
+}
+
+// Starts counting the peak resident memory afresh (Linux: clear_refs 5).
+void resetPeakMemory() {
+  std::FILE* file = std::fopen("/proc/self/clear_refs", "w");
+  if (file == nullptr) return;
+  std::fputs("5", file);
+  std::fclose(file);
+}
+
+// Resampling a side x side map to a target side (both the arguments) with
+// the filter and map kind given: the time of the stage alone, its working
+// memory beside the planes, and the peak resident memory it added to the
+// source planes (the new planes and the working memory, as the system
+// counts them).
+void BM_Resample(benchmark::State& state) {
+  const int32_t from = static_cast<int32_t>(state.range(0));
+  const int32_t to = static_cast<int32_t>(state.range(1));
+  const auto filter = static_cast<ResampleFilter>(state.range(2));
+  const int kind = static_cast<int>(state.range(3));
+  int64_t working = 0;
+  int64_t added = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    PlaneSet planes;
+    std::string error;
+    if (!allocatePlanes(&planes, from, from, &error)) std::abort();
+    fillMap(&planes, from, from, kind);
+    resetPeakMemory();
+    const int64_t before = statusKib("VmRSS:");
+    state.ResumeTiming();
+    ResampleOutcome outcome;
+    if (!resampleHeights(&planes, from, from, {to, to, filter}, &outcome,
+                         &error)) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    state.PauseTiming();
+    added = std::max(added, (statusKib("VmHWM:") - before) * 1024);
+    working = outcome.workingBytes;
+    releasePlanes(&planes);
+    state.ResumeTiming();
+  }
+  state.counters["working_MiB"] = static_cast<double>(working) / (1 << 20);
+  state.counters["added_MiB"] = static_cast<double>(added) / (1 << 20);
+  state.counters["target_planes_MiB"] = 3.0 * to * to / (1 << 20);
+  reportPerPixel(state, static_cast<double>(to) * to);
+}
+
+// Turning a map of the given width and height: -rotate 90 (0), -flip
+// horizontal (1), -flip vertical (2), -rotate 180 (3).
+void BM_Turn(benchmark::State& state) {
+  const int32_t width = static_cast<int32_t>(state.range(0));
+  const int32_t height = static_cast<int32_t>(state.range(1));
+  const PlaneTurn turns[] = {PlaneTurn::kRotate90, PlaneTurn::kFlipHorizontal,
+                             PlaneTurn::kFlipVertical, PlaneTurn::kRotate180};
+  const std::vector<PlaneTurn> list = {turns[state.range(2)]};
+  PlaneSet planes;
+  std::string error;
+  if (!allocatePlanes(&planes, width, height, &error)) std::abort();
+  fillMap(&planes, width, height, kRandomMap);
+  int32_t w = width, h = height;
+  int64_t added = 0;
+  for (auto _ : state) {
+    resetPeakMemory();
+    const int64_t before = statusKib("VmRSS:");
+    if (!applyPlaneTurns(list, &planes, &w, &h, &error)) std::abort();
+    added = std::max(added, (statusKib("VmHWM:") - before) * 1024);
+  }
+  state.counters["added_MiB"] = static_cast<double>(added) / (1 << 20);
+  releasePlanes(&planes);
+  reportPerPixel(state, static_cast<double>(width) * height);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Smooth)
@@ -182,5 +309,23 @@ BENCHMARK(BM_Normalize)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Minimum)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_RangeScan)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_SplitAndJoinRows)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+// 8193 to 4097 and back, cubic and linear, on terrain and on random bytes.
+BENCHMARK(BM_Resample)
+    ->Unit(benchmark::kMillisecond)
+    ->ArgNames({"from", "to", "filter", "kind"})
+    ->ArgsProduct({{8193}, {4097}, {0, 1}, {kTerrainMap, kRandomMap}})
+    ->ArgsProduct({{4097}, {8193}, {0, 1}, {kTerrainMap, kRandomMap}})
+    ->Iterations(3);
+// A quarter turn of a map that is not square (new planes) and of a square
+// one (in place), and the flips.
+BENCHMARK(BM_Turn)
+    ->Unit(benchmark::kMillisecond)
+    ->ArgNames({"width", "height", "turn"})
+    ->Args({8193, 4097, 0})
+    ->Args({8192, 8192, 0})
+    ->Args({8192, 8192, 1})
+    ->Args({8192, 8192, 2})
+    ->Args({8192, 8192, 3})
+    ->Iterations(4);
 
 BENCHMARK_MAIN();

@@ -1,0 +1,107 @@
+#include "processing/height_tiles.h"
+
+namespace {
+
+std::string text(int32_t value) { return std::to_string(value); }
+
+// Whether side pixels cut into count tiles sharing their edges, and the
+// nearest sides that do (below may be 0 when none is smaller).
+struct SideCut {
+  bool even = false;
+  int32_t below = 0;
+  int32_t above = 0;
+};
+
+SideCut cutSide(int32_t side, int32_t count) {
+  SideCut cut;
+  if (count == 1) {
+    cut.even = true;
+    cut.below = cut.above = side;
+    return cut;
+  }
+  const int64_t spans = int64_t{side} - 1;
+  cut.even = spans >= count && spans % count == 0;
+  int64_t below = spans / count * count + 1;
+  if (cut.even) {
+    cut.below = cut.above = side;
+    return cut;
+  }
+  cut.below = below > count ? static_cast<int32_t>(below) : 0;
+  cut.above = static_cast<int32_t>(below + count);
+  return cut;
+}
+
+}  // namespace
+
+int32_t planWidth(const TilePlan& plan) {
+  return plan.grid.columns * (plan.tileWidth - 1) + 1;
+}
+
+int32_t planHeight(const TilePlan& plan) {
+  return plan.grid.rows * (plan.tileHeight - 1) + 1;
+}
+
+bool planTiles(int32_t width, int32_t height, TileGrid grid, TilePlan* plan,
+               std::string* error) {
+  if (grid.columns < 1 || grid.rows < 1) {
+    *error = "A tiling needs at least one tile each way";
+    return false;
+  }
+  const SideCut across = cutSide(width, grid.columns);
+  const SideCut down = cutSide(height, grid.rows);
+  if (across.even && down.even) {
+    plan->grid = grid;
+    plan->tileWidth =
+        grid.columns == 1 ? width : (width - 1) / grid.columns + 1;
+    plan->tileHeight = grid.rows == 1 ? height : (height - 1) / grid.rows + 1;
+    return true;
+  }
+  const std::string tiles = text(grid.columns) + "x" + text(grid.rows);
+  *error = "-tiles " + tiles + " cannot cut " + text(width) + " x " +
+           text(height) +
+           " pixels into tiles sharing their edges (that takes " +
+           text(grid.columns) + " x n + 1 by " + text(grid.rows) +
+           " x n + 1 pixels); the nearest sizes that can: ";
+  if (across.below > 0 && down.below > 0) {
+    *error += text(across.below) + " x " + text(down.below) + " and ";
+  }
+  *error += text(across.above) + " x " + text(down.above) +
+            " (resample with -size, or pick an engine's with -fit)";
+  return false;
+}
+
+std::string tileFileName(const std::string& outputPath, TileNaming naming,
+                         TileGrid grid, int32_t column, int32_t row) {
+  const size_t folder = outputPath.find_last_of("/\\");
+  const size_t nameStart = folder == std::string::npos ? 0 : folder + 1;
+  size_t dot = outputPath.find_last_of('.');
+  // A dot that starts the name (".png") or sits in a folder is no extension.
+  if (dot == std::string::npos || dot <= nameStart) dot = outputPath.size();
+  std::string suffix =
+      naming == TileNaming::kUnity
+          ? "_" + text(column) + "_" + text(grid.rows - 1 - row)
+          : "_x" + text(column) + "_y" + text(row);
+  return outputPath.substr(0, dot) + suffix + outputPath.substr(dot);
+}
+
+void cutTile(const PlaneSet& whole, const TilePlan& plan, int32_t column,
+             int32_t row, TilePlanes* tile) {
+  const int32_t left = column * (plan.tileWidth - 1);
+  const int32_t top = row * (plan.tileHeight - 1);
+  const BytePlane* sources[] = {&whole.outRed, &whole.outGreen, &whole.outBlue};
+  const size_t rows = static_cast<size_t>(plan.tileHeight);
+  tile->rows.assign(3 * rows, nullptr);
+  for (size_t plane = 0; plane < 3; ++plane) {
+    for (size_t index = 0; index < rows; ++index) {
+      tile->rows[plane * rows + index] =
+          sources[plane]->rows[static_cast<size_t>(top) + index] + left;
+    }
+  }
+  PlaneSet& planes = tile->planes;
+  planes.inRed.rows = planes.outRed.rows = &tile->rows[0];
+  planes.inGreen.rows = planes.outGreen.rows = &tile->rows[rows];
+  planes.inBlue.rows = planes.outBlue.rows = &tile->rows[2 * rows];
+  planes.width = plan.tileWidth;
+  planes.height = plan.tileHeight;
+  planes.base = whole.base;
+}

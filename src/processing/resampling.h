@@ -1,0 +1,78 @@
+// Resampling the heights to another grid: the map's first and last rows and
+// columns land on the first and last of the result, as a terrain's vertices
+// do, so corners keep their place and a ramp stays a ramp. The kernels come
+// from stb_image_resize; this file feeds it bands of rows and stores what it
+// computes.
+#ifndef QUILLORN_PROCESSING_RESAMPLING_H_
+#define QUILLORN_PROCESSING_RESAMPLING_H_
+
+#include <cstdint>
+#include <string>
+
+#include "image/height_planes.h"
+#include "image/progress.h"
+
+// The kernels a resampling can use.
+enum class ResampleFilter {
+  kCubic,     // Catmull-Rom: passes through the samples (the default)
+  kLinear,    // the triangle: bilinear interpolation when enlarging
+  kBox,       // each new height the mean of the old ones it covers
+  kMitchell,  // Mitchell-Netravali (B = C = 1/3): softer, little overshoot
+  kBspline,   // the cubic B-spline: smoothest, never overshoots
+};
+
+constexpr ResampleFilter kDefaultResampleFilter = ResampleFilter::kCubic;
+
+// The filter named "cubic", "linear", "box", "mitchell" or "bspline"; false
+// (filter untouched) for any other name.
+bool parseResampleFilter(const std::string& name, ResampleFilter* filter);
+
+// The name parseResampleFilter takes for filter.
+const char* resampleFilterName(ResampleFilter filter);
+
+// True when the build carries the resampler; without it resampleHeights
+// fails, saying so.
+bool haveResampler();
+
+// What a resampling did besides resampling.
+struct ResampleOutcome {
+  // New heights a kernel pushed past what the planes hold (below 0, above
+  // largestStoredHeight(base)), stored clamped to the nearer end.
+  StoreCount clamped;
+  // The most working memory it held at once beside the two plane sets:
+  // bands of rows as floats and the library's own buffers, in bytes.
+  int64_t workingBytes = 0;
+};
+
+// The working memory a resampling allows itself for its bands of rows by
+// default: more only when a single result row needs more source rows.
+constexpr int64_t kResampleBandBytes = 8 << 20;
+
+// What to resample to ("-size", "-filter").
+struct ResampleRequest {
+  int32_t width = 1;
+  int32_t height = 1;
+  ResampleFilter filter = kDefaultResampleFilter;
+  int64_t bandBytes = kResampleBandBytes;  // smaller bands, more of them
+};
+
+// Replaces the planes of a width x height map (target heights in base
+// planes->base, 255 or 256) by new planes of request.width x request.height
+// holding the heights resampled with request.filter. Result pixel (r, c)
+// sits at source position (r (height - 1) / (request.height - 1),
+// c (width - 1) / (request.width - 1)); a side of one pixel sits on the
+// source's first row or column, and a side whose size does not change is
+// copied, not filtered. New heights are rounded to the nearest (halves up)
+// and clamped to what the base stores, counted in outcome. Blue, which the
+// tool carries but does not interpret, takes the blue of the source pixel
+// nearest each new pixel (halves to the right and down), so masks and flags
+// keep their values. The new planes' source and target are one, as
+// allocatePlanes gives them. A size equal to the map's leaves the planes as
+// they are. On failure (no resampler in the build, no memory, a size the
+// library cannot take) the planes are untouched and error says why.
+// Reports result rows done to progress.
+bool resampleHeights(PlaneSet* planes, int32_t width, int32_t height,
+                     const ResampleRequest& request, ResampleOutcome* outcome,
+                     std::string* error, const Progress* progress = nullptr);
+
+#endif  // QUILLORN_PROCESSING_RESAMPLING_H_

@@ -71,6 +71,12 @@ if(TARGET quillorn_tiff)
 ")
 endif()
 
+set(stb_line "")
+if(QUILLORN_STB_DIR)
+  quillorn_package_version(libstb-dev stb_version)
+  set(stb_line "- stb_image_resize, Sean Barrett's resampler (libstb-dev ${stb_version})\n")
+endif()
+
 file(WRITE "${QUILLORN_NOTICES}"
 "Third-party software in quillorn.exe
 ==============================================================================
@@ -78,7 +84,7 @@ file(WRITE "${QUILLORN_NOTICES}"
 quillorn.exe is built from Quillorn's own sources (MIT licence: see LICENSE)
 and links these libraries statically, so that it needs no other file:
 
-${libraries}- the mingw-w64 runtime (mingw-w64-x86-64-dev ${mingw_version})
+${libraries}${stb_line}- the mingw-w64 runtime (mingw-w64-x86-64-dev ${mingw_version})
 - GCC's runtime libraries libgcc and libstdc++ (${gcc_package}
   ${gcc_version}), under the GNU General Public License version 3 with
   the GCC Runtime Library Exception, version 3.1, which allows programs
@@ -106,6 +112,18 @@ if(TARGET quillorn_spng)
 endif()
 if(TARGET quillorn_tiff)
   quillorn_notice_text("libtiff" "${QUILLORN_TIFF_SOURCE_DIR}/LICENSE.md")
+endif()
+if(QUILLORN_STB_DIR)
+  # stb's licence closes its header.
+  file(READ "${QUILLORN_STB_DIR}/stb_image_resize.h" header)
+  string(FIND "${header}" "This software is available under 2 licenses" start)
+  file(APPEND "${QUILLORN_NOTICES}"
+       "\n\nstb_image_resize\n==============================================================================\n\n")
+  if(start GREATER -1)
+    string(SUBSTRING "${header}" ${start} -1 licence)
+    string(REGEX REPLACE "\\*/[ \t\r\n]*$" "" licence "${licence}")
+    file(APPEND "${QUILLORN_NOTICES}" "${licence}")
+  endif()
 endif()
 quillorn_notice_text("mingw-w64 runtime (Debian's copyright file of mingw-w64)"
                      /usr/share/doc/mingw-w64-common/copyright)

@@ -295,6 +295,9 @@ TEST(EndToEndTest, FileFailures) {
   ASSERT_EQ(link(dir.file("in.bmp").c_str(), dir.file("hard.bmp").c_str()), 0);
   ASSERT_EQ(symlink(dir.file("in.bmp").c_str(), dir.file("soft.bmp").c_str()),
             0);
+  ASSERT_EQ(symlink("loop2.bmp", dir.file("loop.bmp").c_str()), 0);
+  ASSERT_EQ(symlink("loop.bmp", dir.file("loop2.bmp").c_str()), 0);
+  const std::string longName = dir.file(std::string(300, 'n') + ".bmp");
   const std::string sameFile =
       "ERROR: Output file is the input file; choose another output";
   struct Case {
@@ -319,6 +322,17 @@ TEST(EndToEndTest, FileFailures) {
       {"output is a folder", dir.file("in.bmp"), dir.file("folder"),
        "ERROR: Output file cannot be created",
        "quillorn: " + dir.file("folder") + ": Is a directory"},
+      // Names that can never be written are refused before any work.
+      {"empty output name", dir.file("in.bmp"), "",
+       "ERROR: Output file cannot be created",
+       "quillorn: \"\": No such file or directory"},
+      {"output name too long", dir.file("in.bmp"), longName,
+       "ERROR: Output file cannot be created",
+       "quillorn: " + longName + ": File name too long"},
+      {"output is a loop of links", dir.file("in.bmp"), dir.file("loop.bmp"),
+       "ERROR: Output file cannot be created",
+       "quillorn: " + dir.file("loop.bmp") +
+           ": Too many levels of symbolic links"},
       {"same path", dir.file("in.bmp"), dir.file("in.bmp"), sameFile, ""},
       {"another spelling", dir.file("in.bmp"), dir.path() + "/folder/../in.bmp",
        sameFile, ""},
@@ -335,14 +349,18 @@ TEST(EndToEndTest, FileFailures) {
     // Windows has no full-disk device for a launched build to write to, and
     // Wine fails before the program starts when an argument is a path longer
     // than Windows' 260 characters.
-    if (throughLauncher() &&
-        (c.output == "/dev/full" || c.input.size() > 260)) {
+    if (throughLauncher() && (c.output == "/dev/full" || c.input.size() > 260 ||
+                              c.output.size() > 260)) {
       continue;
     }
     ProcessResult result = runQuillorn({c.input, c.output, "-smo", "1"});
     EXPECT_EQ(result.exitStatus, kFailed) << c.what;
     ASSERT_FALSE(result.lines.empty()) << c.what;
     EXPECT_EQ(result.lines.back(), c.message) << c.what;
+    // Only a device that fails when written is refused after the work.
+    if (c.output != "/dev/full") {
+      EXPECT_EQ(result.lines.size(), 3u) << c.what;
+    }
     if (!throughLauncher()) {
       EXPECT_EQ(result.errors, c.reason.empty() ? "" : c.reason + "\n")
           << c.what;
@@ -358,6 +376,8 @@ TEST(EndToEndTest, FileFailures) {
   EXPECT_FALSE(fileExists(dir.file("out.bmp")));
   struct stat info;
   EXPECT_EQ(stat("/dev/full", &info), 0) << "a failed device is never removed";
+  ASSERT_EQ(lstat(dir.file("loop.bmp").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode)) << "a loop of links is never replaced";
 }
 
 // Permissions hold even for root, who runs the tool as nobody here.

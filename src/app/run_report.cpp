@@ -13,7 +13,9 @@ std::string heights(int64_t count) {
 
 void reportFailure(const FileStream& file, std::ostream& diagnostics) {
   if (file.failure.empty()) return;
-  diagnostics << "quillorn: " << file.path << ": " << file.failure << std::endl;
+  // An empty name is shown as one, not as nothing between two colons.
+  diagnostics << "quillorn: " << (file.path.empty() ? "\"\"" : file.path)
+              << ": " << file.failure << std::endl;
 }
 
 void reportRunFailure(const std::string& message, const FileStream& input,

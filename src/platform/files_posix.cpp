@@ -149,9 +149,21 @@ bool isSameFile(const FileStream& file, const char* path) {
 OutputOpening openOutputFile(const char* path, OutputFile* output) {
   *output = OutputFile();
   output->file.path = path;
+  // A name that can never be written is refused before any work: no name
+  // at all, one longer than the file system takes, a loop of links (which
+  // would otherwise be replaced by a regular file).
+  if (*path == '\0') {
+    errno = ENOENT;
+    fail(&output->file);
+    return OutputOpening::kFailed;
+  }
   output->finalPath = resolveLinks(path);
   struct stat final;
   bool exists = stat(path, &final) == 0;
+  if (!exists && errno != ENOENT) {
+    fail(&output->file);
+    return OutputOpening::kFailed;
+  }
   if (exists) {
     struct stat console;
     // Where the progress lines go, the image cannot go too; a device may be

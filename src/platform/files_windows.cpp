@@ -199,7 +199,25 @@ OutputOpening openOutputFile(const char* path, OutputFile* output) {
   output->file.path = path;
   output->finalPath = path;
   std::wstring wide = widePath(path);
+  // A name that can never be written is refused before any work: no name
+  // at all, one longer than NTFS takes, one the system cannot resolve (a
+  // loop of links, a name with characters Windows forbids).
+  size_t separator = lastSeparator(wide);
+  size_t nameLength = separator == std::wstring::npos
+                          ? wide.size()
+                          : wide.size() - separator - 1;
+  if (wide.empty() || nameLength > kNameMax) {
+    errno = wide.empty() ? ENOENT : ENAMETOOLONG;
+    failWith(&output->file, lastSystemError());
+    return OutputOpening::kFailed;
+  }
   HANDLE existing = probe(wide);
+  DWORD missing = existing == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  if (missing != 0 && missing != ERROR_FILE_NOT_FOUND &&
+      missing != ERROR_PATH_NOT_FOUND) {
+    failWith(&output->file, windowsError());
+    return OutputOpening::kFailed;
+  }
   if (existing != INVALID_HANDLE_VALUE) {
     BY_HANDLE_FILE_INFORMATION final;
     BY_HANDLE_FILE_INFORMATION console;

@@ -4,9 +4,11 @@
 
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <vector>
 
+#include "platform/files.h"
 #include "support/bitmap_builder.h"
 #include "test_support.h"
 
@@ -204,6 +206,41 @@ TEST(ElevationRecoderTest, EveryTruncatedHeightFileIsRefused) {
       std::remove(dir.file("out.r16").c_str());
     }
   }
+}
+
+// An interruption raised between the replacement of the output and that of
+// its picture is delivered once both are in place: never one new and the
+// other old, and no temporary left.
+TEST(ElevationRecoderTest, AnInterruptionNeverSplitsTheOutputFromItsPicture) {
+  TempDir dir;
+  BitmapPlan plan;
+  plan.width = 5;
+  plan.height = 3;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(plan)));
+  ASSERT_EQ(runInProcess({dir.file("in.bmp"), dir.file("new.bmp"), "-sca", "2",
+                          "-view", dir.file("new_view.bmp")})
+                .exitStatus,
+            kExitSuccess);
+  std::vector<uint8_t> output, view;
+  ASSERT_TRUE(readFileBytes(dir.file("new.bmp"), &output));
+  ASSERT_TRUE(readFileBytes(dir.file("new_view.bmp"), &view));
+  ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), {'o', 'l', 'd'}));
+  ASSERT_TRUE(writeFileBytes(dir.file("view.bmp"), {'o', 'l', 'd'}));
+  EXPECT_EXIT(
+      {
+        beforeLaterReplacement = [](int) { std::raise(SIGTERM); };
+        runInProcess({dir.file("in.bmp"), dir.file("out.bmp"), "-sca", "2",
+                      "-view", dir.file("view.bmp")});
+      },
+      testing::KilledBySignal(SIGTERM), "");
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &bytes));
+  EXPECT_EQ(bytes, output);
+  ASSERT_TRUE(readFileBytes(dir.file("view.bmp"), &bytes));
+  EXPECT_EQ(bytes, view);
+  EXPECT_EQ(folderNames(dir.path()),
+            std::vector<std::string>(
+                {"in.bmp", "new.bmp", "new_view.bmp", "out.bmp", "view.bmp"}));
 }
 
 }  // namespace

@@ -456,6 +456,43 @@ TEST(EndToEndTest, PermissionFailures) {
     EXPECT_EQ(readFileBytes(c.output, &bytes), !c.result.empty()) << c.what;
     EXPECT_EQ(bytes, c.result) << c.what;
   }
+
+  // A picture that cannot be replaced (root's, in a folder shared with the
+  // sticky bit): the output, replaced first, is put back as it was, or
+  // removed where it was new, and no hidden file stays.
+  if (geteuid() != 0) return;
+  const std::string shared = dir.file("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  ASSERT_TRUE(writeFileBytes(shared + "/view.bmp", old));
+  ASSERT_EQ(chmod((shared + "/view.bmp").c_str(), 0666), 0);
+  Lines failed = successLines({});
+  failed.back() = "ERROR: Output file cannot be replaced";
+  for (bool existed : {true, false}) {
+    if (existed) {
+      ASSERT_TRUE(writeFileBytes(shared + "/out.bmp", old));
+      own(shared + "/out.bmp");
+    }
+    ProcessResult result =
+        runQuillornWith({dir.file("in.bmp"), shared + "/out.bmp", "-view",
+                         shared + "/view.bmp"},
+                        asNobody);
+    EXPECT_EQ(result.exitStatus, kFailed) << existed;
+    EXPECT_EQ(result.lines, failed) << existed;
+    EXPECT_EQ(result.errors,
+              "quillorn: " + shared + "/view.bmp: Operation not permitted\n")
+        << existed;
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(readFileBytes(shared + "/view.bmp", &bytes));
+    EXPECT_EQ(bytes, old) << existed;
+    EXPECT_EQ(readFileBytes(shared + "/out.bmp", &bytes), existed) << existed;
+    if (existed) {
+      EXPECT_EQ(bytes, old);
+    }
+    EXPECT_EQ(folderNames(shared),
+              existed ? Lines({"out.bmp", "view.bmp"}) : Lines({"view.bmp"}));
+    std::remove((shared + "/out.bmp").c_str());
+  }
 }
 
 mode_t modeOf(const std::string& path) {
@@ -589,6 +626,14 @@ TEST(EndToEndTest, ReplacementKeepsModesLinksAndWholeness) {
   std::vector<uint8_t> bytes;
   ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &bytes));
   EXPECT_EQ(bytes, input);
+  // With a picture, both replace what was there and leave no hidden link.
+  ASSERT_TRUE(writeFileBytes(dir.file("view.bmp"), {'o', 'l', 'd'}));
+  ASSERT_EQ(runQuillorn({dir.file("in.bmp"), dir.file("new.bmp"), "-view",
+                         dir.file("view.bmp")})
+                .exitStatus,
+            0);
+  ASSERT_TRUE(readFileBytes(dir.file("view.bmp"), &bytes));
+  EXPECT_EQ(bytes.size(), 54u + 12u) << "a 4 x 1 picture";
   if (links) {
     mode_t mask = umask(0);
     umask(mask);
@@ -622,8 +667,8 @@ TEST(EndToEndTest, ReplacementKeepsModesLinksAndWholeness) {
   EXPECT_EQ(second.exitStatus, 0);
   ASSERT_TRUE(readFileBytes(dir.file("race.bmp"), &bytes));
   EXPECT_TRUE(bytes == big || bytes == doubled) << "a mix of both runs";
-  Lines expected = {"big.bmp", "check.bmp", "in.bmp",    "new.bmp",
-                    "out.bmp", "race.bmp",  "target.bmp"};
+  Lines expected = {"big.bmp", "check.bmp", "in.bmp",     "new.bmp",
+                    "out.bmp", "race.bmp",  "target.bmp", "view.bmp"};
   if (links) expected.insert(expected.begin() + 3, "link.bmp");
   EXPECT_EQ(folderNames(dir.path()), expected) << "no temporary is left";
 }

@@ -282,6 +282,9 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   int failed = 0;
   switch (commitOutputFiles(outputs, count, &failed)) {
     case OutputCommit::kCommitted:
+      // Only a hidden link that could not be removed is left to tell.
+      reportFailure(files.output.file, diagnostics);
+      reportFailure(files.view.file, diagnostics);
       reportStoreCounts(counts, diagnostics);
       console << "Done!" << std::endl;
       return true;

@@ -75,6 +75,9 @@ struct OutputFile {
   std::string fallbackReason;  // with kInPlace: why no temporary was made
   bool replacesFile = false;   // a regular file stood at finalPath
   int guard = -1;              // the interruption guard of the temporary
+  std::string backupPath;      // while committing: a hidden hard link to the
+                               // replaced file, to put back if a later output
+                               // fails
 };
 
 // How opening an output went.
@@ -109,11 +112,20 @@ enum class OutputCommit {
 OutputCommit commitOutputFile(OutputFile* output);
 
 // Finishes several outputs as one: every one is flushed and closed before
-// any is renamed into place, and a failure discards them all (those renamed
-// already stay: a rename fails only in rare cases). *failed is the index of
+// any is renamed into place, and the renames happen with interruptions held
+// back, so that an interruption finds all of them replaced or none. When a
+// rename fails, the outputs renamed before it are put back as they were:
+// each replaced file's old content is kept under a hidden hard link until
+// every output is in place, and a new file is removed. Not put back: an
+// output rewritten in place or a device, and a replaced file of which no
+// hard link could be made (failure then says so). *failed is the index of
 // the output that failed.
 OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
                                int* failed);
+
+// For tests: when set, called with interruptions held back just before each
+// output but the first is renamed into place, with its index.
+extern void (*beforeLaterReplacement)(int index);
 
 // Abandons the output: closes it and removes the temporary, so that an
 // existing file keeps its bytes. In place, an output already overwritten is

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "platform/files.h"
@@ -19,6 +20,8 @@ constexpr size_t kNameMax = 255;
 constexpr size_t kTemporaryExtra = 8;
 // Links followed before giving up on a loop.
 constexpr int kMaxLinks = 40;
+// Names tried for a hidden link before giving up on a folder full of them.
+constexpr int kLinkAttempts = 100;
 
 std::string folderOf(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -235,6 +238,25 @@ bool renameOver(const std::string& from, const std::string& to,
                 std::string* reason) {
   errno = 0;
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  *reason = lastSystemError();
+  return false;
+}
+
+bool linkAside(const std::string& path, std::string* linkPath,
+               std::string* reason) {
+  std::string name = temporaryPattern(path);
+  uint64_t seed = static_cast<uint64_t>(getpid()) << 32 ^
+                  static_cast<uint64_t>(time(nullptr));
+  for (int attempt = 0; attempt < kLinkAttempts; ++attempt) {
+    for (size_t at = name.size() - 6; at < name.size(); ++at) {
+      name[at] = nameLetter(&seed);
+    }
+    if (link(path.c_str(), name.c_str()) == 0) {
+      *linkPath = name;
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
   *reason = lastSystemError();
   return false;
 }

@@ -85,10 +85,9 @@ FILE* streamFor(HANDLE handle) {
   return stream;
 }
 
-// Creates ".name.XXXXXX" beside finalPath, exclusively, deletable while
-// open (so that an interruption can remove it); the handle or
-// INVALID_HANDLE_VALUE.
-HANDLE createTemporary(const std::wstring& finalPath, std::wstring* path) {
+// ".name.XXXXXX" beside finalPath, the Xs drawn from seed and the name
+// shortened so that the whole stays within kNameMax.
+std::wstring hiddenName(const std::wstring& finalPath, uint64_t* seed) {
   size_t separator = lastSeparator(finalPath);
   std::wstring folder = separator == std::wstring::npos
                             ? std::wstring()
@@ -99,15 +98,25 @@ HANDLE createTemporary(const std::wstring& finalPath, std::wstring* path) {
   if (name.size() > kNameMax - kTemporaryExtra) {
     name.resize(kNameMax - kTemporaryExtra);
   }
-  static const wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned long long seed = GetTickCount64() ^ (GetCurrentProcessId() << 16);
+  std::wstring suffix;
+  for (int index = 0; index < 6; ++index) {
+    suffix.push_back(static_cast<wchar_t>(nameLetter(seed)));
+  }
+  return folder + L"." + name + L"." + suffix;
+}
+
+uint64_t nameSeed() {
+  return GetTickCount64() ^
+         (static_cast<uint64_t>(GetCurrentProcessId()) << 16);
+}
+
+// Creates ".name.XXXXXX" beside finalPath, exclusively, deletable while
+// open (so that an interruption can remove it); the handle or
+// INVALID_HANDLE_VALUE.
+HANDLE createTemporary(const std::wstring& finalPath, std::wstring* path) {
+  uint64_t seed = nameSeed();
   for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-    std::wstring suffix;
-    for (int index = 0; index < 6; ++index) {
-      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-      suffix.push_back(kLetters[(seed >> 33) % 36]);
-    }
-    *path = folder + L"." + name + L"." + suffix;
+    *path = hiddenName(finalPath, &seed);
     HANDLE handle = CreateFileW(path->c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -289,6 +298,23 @@ bool renameOver(const std::string& from, const std::string& to,
   if (MoveFileExW(widePath(from.c_str()).c_str(), widePath(to.c_str()).c_str(),
                   MOVEFILE_REPLACE_EXISTING)) {
     return true;
+  }
+  *reason = windowsError();
+  return false;
+}
+
+bool linkAside(const std::string& path, std::string* linkPath,
+               std::string* reason) {
+  std::wstring wide = widePath(path.c_str());
+  uint64_t seed = nameSeed();
+  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+    std::wstring name = hiddenName(wide, &seed);
+    if (CreateHardLinkW(name.c_str(), wide.c_str(), nullptr)) {
+      *linkPath = utf8FromWide(name.c_str());
+      return true;
+    }
+    DWORD code = GetLastError();
+    if (code != ERROR_ALREADY_EXISTS && code != ERROR_FILE_EXISTS) break;
   }
   *reason = windowsError();
   return false;

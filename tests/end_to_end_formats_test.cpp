@@ -266,6 +266,12 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
        text("P2 2 2 9\n1 2 3    "),
        {},
        "ERROR: Malformed PGM: it ends too early after 3 of its 4 samples"},
+      {"text sample above the maxval",
+       "a.pgm",
+       text("P2 2 2 9\n1 2\n9 10\n"),
+       {},
+       "ERROR: Malformed PGM: the sample at row 2, column 2 is 10, above its "
+       "maxval 9"},
       {"raw of no square size",
        "a.r16",
        std::vector<uint8_t>(6, 0),
@@ -302,6 +308,39 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      {},
                      "ERROR: Input file is a colour (RGB) PNG; a greyscale "
                      "height map is expected"});
+    // Damaged after the last row: the image data's checksum (the last
+    // chunk's but the end chunk's), the end chunk missing, a damaged chunk
+    // that is not image data.
+    ASSERT_EQ(runQuillorn({dir.file("g.r16"), dir.file("g.png")}).exitStatus,
+              0);
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(readFileBytes(dir.file("g.png"), &png));
+    std::vector<uint8_t> badData = png;
+    badData[png.size() - 13] ^= 1;
+    std::vector<uint8_t> noEnd(png.begin(), png.end() - 12);
+    std::vector<uint8_t> badText = png;
+    const uint8_t textChunk[] = {
+        0,   0, 0,   3, 't', 'E', 'X', 't',
+        'a', 0, 'b', 0, 0,   0,   0};  // its checksum is not 0
+    badText.insert(badText.begin() + 33, std::begin(textChunk),
+                   std::end(textChunk));
+    cases.push_back({"PNG image data checksum wrong",
+                     "a.png",
+                     badData,
+                     {},
+                     "ERROR: Malformed PNG: invalid chunk checksum"});
+    cases.push_back(
+        {"PNG without its end chunk",
+         "a.png",
+         noEnd,
+         {},
+         "ERROR: Malformed PNG: the file ends before the end of its end "
+         "chunk (IEND)"});
+    cases.push_back({"PNG text chunk checksum wrong",
+                     "a.png",
+                     badText,
+                     {},
+                     "ERROR: Malformed PNG: invalid chunk checksum"});
   }
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
   for (const Case& c : cases) {

@@ -78,6 +78,13 @@ TEST(InspectBitmapTest, RefusesBadHeadersWithTheFirstProblemFound) {
                    "Invalid bit rate"});
   cases.push_back({"12-byte info header", patched(good, 14, 12, 4),
                    "Unsupported bitmap header"});
+  // OS/2 1.x keeps its depth elsewhere: the Windows offset holds anything,
+  // and a small file may end before 54 bytes.
+  std::vector<uint8_t> os2 = patched(patched(good, 14, 12, 4), 28, 0x5A5A, 2);
+  cases.push_back({"OS/2 1.x header", os2, "Unsupported bitmap header"});
+  cases.push_back({"OS/2 1.x header in 30 bytes",
+                   std::vector<uint8_t>(os2.begin(), os2.begin() + 30),
+                   "Unsupported bitmap header"});
   cases.push_back({"RLE8", patched(good, 30, 1, 4),
                    "Compressed bitmaps are not supported"});
   cases.push_back({"bit fields", patched(good, 30, 3, 4),

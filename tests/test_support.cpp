@@ -261,10 +261,10 @@ ProcessResult runInProcess(const std::vector<std::string>& arguments) {
 
 std::string sharedTestData() {
   const char* chosen = std::getenv("QUILLORN_TESTDATA");
-  std::string path = chosen != nullptr && *chosen != '\0'
-                         ? chosen
-                         : std::string(QUILLORN_SOURCE_DIR) +
-                               "/../shared/testdata";
+  std::string path =
+      chosen != nullptr && *chosen != '\0'
+          ? chosen
+          : std::string(QUILLORN_SOURCE_DIR) + "/../shared/testdata";
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? path : "";
 }

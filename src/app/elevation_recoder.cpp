@@ -201,6 +201,13 @@ bool openFiles(const char* inputPath, const char* outputPath,
     reportFailure(files->input, diagnostics);
     return false;
   }
+  // /dev/zero would read as an empty file, /dev/urandom as noise.
+  std::string kind = unreadableKind(files->input);
+  if (!kind.empty()) {
+    console << "ERROR: Input file is " << kind
+            << ", not a regular file; read the map from a file" << std::endl;
+    return false;
+  }
   bool raw = hasRawName(inputPath);
   const RasterSize* size = raw && options.sizeGiven ? &options.size : nullptr;
   files->target.format = outputFormatOf(outputPath);

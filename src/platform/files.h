@@ -32,6 +32,11 @@ struct FileStamp {
 // directory, with file->failure saying why.
 bool openInputFile(const char* path, FileStream* file);
 
+// What the open file is when no height map can be read from it, for the
+// message: "a character device" (/dev/zero, a terminal); "" for a regular
+// file, and for block devices and pipes, which are read as files are.
+std::string unreadableKind(const FileStream& file);
+
 // Closes the stream, if open; a failure to close is recorded, not returned.
 void closeInputFile(FileStream* file);
 

@@ -111,6 +111,14 @@ bool openInputFile(const char* path, FileStream* file) {
   return true;
 }
 
+std::string unreadableKind(const FileStream& file) {
+  struct stat info;
+  if (fstat(fileno(file.stream), &info) == 0 && S_ISCHR(info.st_mode)) {
+    return "a character device";
+  }
+  return std::string();
+}
+
 bool seekTo(FileStream* file, int64_t offset) {
   if (offset < 0) return false;
   errno = 0;

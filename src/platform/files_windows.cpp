@@ -164,6 +164,13 @@ bool openInputFile(const char* path, FileStream* file) {
   return true;
 }
 
+std::string unreadableKind(const FileStream& file) {
+  HANDLE handle =
+      reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.stream)));
+  if (GetFileType(handle) == FILE_TYPE_CHAR) return "a character device";
+  return std::string();
+}
+
 bool seekTo(FileStream* file, int64_t offset) {
   if (offset < 0) return false;
   errno = 0;

@@ -543,13 +543,19 @@ TEST(EndToEndTest, FailuresAndInterruptionsKeepTheOldOutput) {
     const char* what;
     std::vector<std::string> switches;
     ChildSetup setup;
-    int signal;            // the terminating signal, or 0
-    const char* lastLine;  // with no signal: the ERROR line
+    int signal;               // the terminating signal, or 0
+    const char* lastLine;     // with no signal: the ERROR line, if any reaches
+                              // the pipe
+    std::string errors = "";  // with no line: standard error
   };
   ChildSetup memory;
   memory.addressSpaceBytes = 40u << 20;
   ChildSetup fullDisk;
   fullDisk.fileSizeBytes = 1u << 20;
+  ChildSetup fullOutput;
+  fullOutput.outputFile = "/dev/full";
+  ChildSetup closedOutput;
+  closedOutput.outputClosed = true;
   auto interrupt = [](const char* line, int signal) {
     ChildSetup setup;
     setup.afterLine = line;
@@ -587,6 +593,19 @@ TEST(EndToEndTest, FailuresAndInterruptionsKeepTheOldOutput) {
        interrupt("Reading input height...", SIGPIPE),
        SIGPIPE,
        nullptr},
+      // Lines lost are known before the output is replaced.
+      {"standard output on a full device",
+       {},
+       fullOutput,
+       0,
+       nullptr,
+       "quillorn: standard output: No space left on device\n"},
+      {"standard output not open",
+       {},
+       closedOutput,
+       0,
+       nullptr,
+       "quillorn: standard output: Bad file descriptor\n"},
   };
   for (const Case& c : cases) {
 #if defined(__SANITIZE_ADDRESS__)
@@ -602,8 +621,12 @@ TEST(EndToEndTest, FailuresAndInterruptionsKeepTheOldOutput) {
     EXPECT_EQ(result.signal, c.signal) << c.what;
     if (c.signal == 0) {
       EXPECT_EQ(result.exitStatus, kFailed) << c.what;
-      ASSERT_FALSE(result.lines.empty()) << c.what;
-      EXPECT_EQ(result.lines.back(), c.lastLine) << c.what;
+      if (c.lastLine != nullptr) {
+        ASSERT_FALSE(result.lines.empty()) << c.what;
+        EXPECT_EQ(result.lines.back(), c.lastLine) << c.what;
+      } else {
+        EXPECT_EQ(result.errors, c.errors) << c.what;
+      }
     }
     EXPECT_EQ(folderNames(dir.path()), Lines({"in.bmp", "out.bmp"})) << c.what;
     std::vector<uint8_t> kept;
@@ -876,6 +899,13 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            "the lowest height was 10, which the factor alone cannot "
            "restore: -sca 2.35294104 -min 10 restores the heights, to "
            "the 256 levels kept\n"},
+      // A scale that leaves no height above 0, and one just above it.
+      {"in.bmp",
+       {"-sca", "0.0000152"},
+       {},
+       w + "-sca 0.0000152 reads as 1.52e-05, so small that every height "
+           "becomes 0\n"},
+      {"in.bmp", {"-sca", "0.0000153"}, {}, ""},
       {"in.bmp",
        {"-smo", "2.9", "-min", "12abc"},
        {"Smooth x2", "Minimum elevation 12"},

@@ -60,6 +60,7 @@ struct ChildSetup {
   int terminalColumns = 0;         // the terminal's width; 0: the default
   std::string executable;          // instead of the usual executable
   std::string outputFile;          // standard output to this file, not a pipe
+  bool outputClosed = false;       // standard output not open at all
   // Once a line equal to afterLine has appeared on standard output, action
   // runs (when set) and the tool gets signal (when not 0); SIGPIPE closes
   // the reading end of its output instead, as `| head -n 3` would.

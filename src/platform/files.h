@@ -142,4 +142,15 @@ void discardOutputFile(OutputFile* output);
 // errno is 0.
 std::string lastSystemError();
 
+// Keeps the standard descriptors taken: one that was closed is opened on
+// the null device for reading, so that a write to it still fails as on a
+// closed one and no file the tool opens takes its place (the image would
+// then share it with the progress lines). Nothing to do on Windows.
+void holdStandardStreams();
+
+// Why the standard output takes no more bytes, in the system's words ("No
+// space left on device", "Bad file descriptor"); "" when it takes them or
+// the system does not say (a full disk, for a regular file).
+std::string standardOutputFailure();
+
 #endif  // QUILLORN_PLATFORM_FILES_H_

@@ -290,6 +290,23 @@ bool cutAtPosition(FILE* stream, std::string* reason) {
   return false;
 }
 
+void holdStandardStreams() {
+  // In order: open takes the lowest free descriptor, the one just found.
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      open("/dev/null", O_RDONLY);
+    }
+  }
+}
+
+std::string standardOutputFailure() {
+  // The C library forgets why a buffered write failed; writing nothing asks
+  // again (a full device or a descriptor not open for writing answers).
+  errno = 0;
+  if (write(STDOUT_FILENO, "", 0) == 0) return std::string();
+  return lastSystemError();
+}
+
 bool pathsNameSameFile(const char* first, const char* second) {
   if (std::string(first) == second) return true;
   struct stat a;

@@ -354,6 +354,16 @@ bool cutAtPosition(FILE* stream, std::string* reason) {
   return false;
 }
 
+void holdStandardStreams() {}
+
+std::string standardOutputFailure() {
+  DWORD written = 0;
+  if (WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "", 0, &written, nullptr)) {
+    return std::string();
+  }
+  return windowsError();
+}
+
 bool pathsNameSameFile(const char* first, const char* second) {
   if (std::string(first) == second) return true;
   HANDLE a = probe(widePath(first));

@@ -583,6 +583,12 @@ TEST(EndToEndTest, FailuresAndInterruptionsKeepTheOldOutput) {
        interrupt("Smooth x1000", SIGTERM),
        SIGTERM,
        nullptr},
+      // Both temporaries go, the picture's too.
+      {"SIGINT while smoothing, with a picture",
+       {"-smo", "1000", "-view", dir.file("view.bmp")},
+       interrupt("Smooth x1000", SIGINT),
+       SIGINT,
+       nullptr},
       {"SIGHUP while writing",
        {},
        interrupt("Writing output height...", SIGHUP),
@@ -868,6 +874,13 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
   grey.width = 2;
   grey.pixels = {40, 40, 40, 7, 7, 7};
   ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
+  BitmapPlan summit;  // height 65280, whose mean wraps to 0
+  summit.pixels = {9, 255, 255};
+  ASSERT_TRUE(writeFileBytes(dir.file("summit.bmp"), buildBitmap(summit)));
+  BitmapPlan floor;  // heights 0 and 510
+  floor.width = 2;
+  floor.pixels = {9, 0, 0, 9, 2, 0};
+  ASSERT_TRUE(writeFileBytes(dir.file("floor.bmp"), buildBitmap(floor)));
   const std::string w = "quillorn: warning: ";
   struct Case {
     std::string input;
@@ -924,6 +937,23 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            w + "-dim is ignored: " + dir.file("in.bmp") +
            " is not raw heights (.r16 or .raw); its size is read from the "
            "file\n"},
+      {"summit.bmp",
+       {"-smo", "1"},
+       {"Smooth x1"},
+       w + "1 height wrapped in the bitmap encoding (0 ... 65279): 1 above "
+           "65279 after -smo; -sca 0 or a smaller -sca keeps them\n"},
+      // The factor alone restores heights whose lowest was 0.
+      {"floor.bmp",
+       {"-sca", "0"},
+       {"Converting to 0-255. To scale back to original, use scale 2"},
+       ""},
+      // The 32-bit range from both sides.
+      {"in.bmp", {"-smo", "2147483647"}, {"Smooth x2147483647"}, ""},
+      {"in.bmp",
+       {"-smo", "2147483648"},
+       {"Smooth x2147483647"},
+       w + "-smo 2147483648 is beyond 32 bits and reads as 2147483647 "
+           "passes\n"},
       {"palette.bmp",
        {},
        {},

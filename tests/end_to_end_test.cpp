@@ -740,6 +740,21 @@ TEST(EndToEndTest, StandardOutputIsNeverTheOutput) {
   toNull.outputFile = "/dev/null";
   EXPECT_EQ(
       runQuillornWith({dir.file("in.bmp"), "/dev/null"}, toNull).exitStatus, 0);
+
+  // Nor does the output take the place of a closed standard stream: the
+  // warning about a grey input never lands in it.
+  BitmapPlan grey;
+  grey.width = 2;
+  grey.pixels = {40, 40, 40, 7, 7, 7};
+  ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
+  ChildSetup closed;
+  closed.inputAndErrorClosed = true;
+  EXPECT_EQ(
+      runQuillornWith({dir.file("grey.bmp"), dir.file("g.bmp")}, closed).lines,
+      successLines({}));
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(readFileBytes(dir.file("g.bmp"), &bytes));
+  EXPECT_EQ(bytes, buildBitmap(grey));
 }
 
 // An input rewritten during the run is noticed before its large tail is

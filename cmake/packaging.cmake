@@ -1,7 +1,23 @@
 # Installation and packages: `cmake --install` puts the tool, its manual
 # page, its bash completion, the README with its pictures and the licence in
 # place; `cmake --workflow --preset package` makes a .deb (lintian-clean)
-# and a .tar.gz of the same.
+# and a .tar.gz of the same. The Windows build makes a zip to unpack
+# anywhere: quillorn.exe, the README, the licence and the notices of what
+# the exe links statically.
+
+if(WIN32)
+  include(cmake/windows_notices.cmake)
+  install(TARGETS quillorn RUNTIME DESTINATION .)
+  install(FILES README.md LICENSE ${QUILLORN_NOTICES} DESTINATION .)
+  install(FILES docs/sample_before.png docs/sample_after.png DESTINATION docs)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME quillorn)
+  set(CPACK_PACKAGE_VENDOR "The Quillorn authors")
+  set(CPACK_PACKAGE_FILE_NAME "quillorn-${PROJECT_VERSION}-win64")
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
 
 install(TARGETS quillorn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

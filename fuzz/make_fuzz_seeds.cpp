@@ -9,6 +9,7 @@
 #include "app/elevation_recoder.h"
 #include "run_fuzz_input.h"
 #include "support/bitmap_builder.h"
+#include "support/tiff_builder.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -81,6 +82,41 @@ int main(int argc, char** argv) {
   }
   std::remove(rawPath.c_str());
   std::remove(pngPath.c_str());
+  // Elevation files (byte 4 bit 7): TIFFs of several sample types, an SRTM
+  // tile with a void, big-endian raw heights.
+  struct Elevation {
+    uint16_t bits, format;
+    std::string nodata;
+    uint8_t names;  // byte 4's name bits
+  };
+  const Elevation elevations[] = {
+      {16, 1, "", 0 | 1 << 2},    {16, 2, "-9999", 0 | 2 << 2 | 16},
+      {32, 3, "nan", 3 | 0 << 2}, {64, 3, "", 0 | 3 << 2},
+      {8, 2, "", 3 | 1 << 2},     {32, 1, "", 0 | 1 << 2},
+  };
+  for (const Elevation& e : elevations) {
+    TiffPlan plan;
+    plan.width = 3;
+    plan.height = 2;
+    plan.bitsPerSample = e.bits;
+    plan.sampleFormat = e.format;
+    plan.nodata = e.nodata;
+    plan.samples = {-5, 120.5, 3, -9999, 70000, 1};
+    std::vector<uint8_t> bytes = fuzzPrefix(
+        false, 0, false, 0, true, 1, static_cast<uint8_t>(e.names | 128));
+    std::vector<uint8_t> file = buildTiff(plan);
+    bytes.insert(bytes.end(), file.begin(), file.end());
+    if (!save(bytes)) return 1;
+  }
+  const uint8_t tile[] = {0xFF, 0xF6, 0x00, 0x00, 0x80, 0x00, 0x01, 0x2C, 0x00,
+                          0x07, 0x00, 0x03, 0x00, 0x03, 0x00, 0x64, 0x00, 0x05};
+  const uint8_t tileNames[] = {1 | 1 << 2, 2 | 2 << 2, 1 | 0 << 2};
+  for (uint8_t names : tileNames) {
+    std::vector<uint8_t> bytes = fuzzPrefix(true, 0, false, 0, false, 0,
+                                            static_cast<uint8_t>(names | 128));
+    bytes.insert(bytes.end(), tile, tile + sizeof tile);
+    if (!save(bytes)) return 1;
+  }
   for (const Seed& seed : seeds) {
     BitmapPlan plan;
     plan.width = seed.width;

@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary bytes as the input file (named as a bitmap,
-// raw heights, a PGM or a PNG), an arbitrary switch set and output format,
+// raw heights, a PGM, a PNG, a TIFF or an SRTM tile), an arbitrary switch
+// set and output format,
 // through the whole conversion run. Beyond the sanitizers it checks the
 // run's promises: success means "Done!" last, the output (and the picture,
 // when asked for) in place, a bitmap of the size its header claims; failure
@@ -25,9 +26,10 @@ namespace {
 // A plain buffer: it must outlive the exit handler that removes the folder.
 char workFolderPath[64];
 
-const char* const kNames[] = {"in.bmp",   "in.r16",  "in.pgm",  "in.png",
-                              "out.bmp",  "out.r16", "out.pgm", "out.png",
-                              "view.png", "view.bmp"};
+const char* const kNames[] = {"in.bmp",  "in.r16",  "in.pgm",  "in.png",
+                              "in.tif",  "in.hgt",  "out.bmp", "out.r16",
+                              "out.pgm", "out.png", "out.tif", "view.png",
+                              "view.bmp"};
 
 void removeFiles(const std::string& folder) {
   for (const char* name : kNames) std::remove((folder + "/" + name).c_str());

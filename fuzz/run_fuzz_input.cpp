@@ -4,6 +4,10 @@ namespace {
 
 const char* const kScales[8] = {"0", "1", "2", "0.5", "-1", "1e30", "nan", "x"};
 const char* const kEndings[4] = {".bmp", ".r16", ".pgm", ".png"};
+const char* const kElevationInputs[4] = {".tif", ".hgt", ".r16", ".tif"};
+const char* const kElevationOutputs[4] = {".tif", ".bmp", ".r16", ".png"};
+
+bool elevation(const uint8_t* prefix) { return (prefix[4] & 128) != 0; }
 
 }  // namespace
 
@@ -26,15 +30,24 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
                     {"-view", folder + "/" + fuzzViewName(prefix)});
   }
   if (prefix[4] & 64) switches.insert(switches.end(), {"-dim", "3x2"});
+  if (elevation(prefix) && (prefix[4] & 3) == 2) {
+    switches.insert(switches.end(), {"-order", "big"});
+  }
+  if (elevation(prefix) && (prefix[4] & 3) == 3) {
+    switches.insert(switches.end(), {"-unit", "0.5"});
+  }
   return switches;
 }
 
 std::string fuzzInputName(const uint8_t* prefix) {
-  return std::string("in") + kEndings[prefix[4] & 3];
+  return std::string("in") +
+         (elevation(prefix) ? kElevationInputs : kEndings)[prefix[4] & 3];
 }
 
 std::string fuzzOutputName(const uint8_t* prefix) {
-  return std::string("out") + kEndings[(prefix[4] >> 2) & 3];
+  return std::string("out") + (elevation(prefix)
+                                   ? kElevationOutputs
+                                   : kEndings)[(prefix[4] >> 2) & 3];
 }
 
 std::string fuzzViewName(const uint8_t* prefix) {

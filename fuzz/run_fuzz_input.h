@@ -16,12 +16,16 @@ constexpr size_t kFuzzPrefixSize = 5;
 // The switches a prefix selects: byte 0 bit 0 "-sca", bit 1 "-min", bit 2
 // "-smo", bits 3-5 the scale's index in a fixed table; byte 1 the passes
 // (-3 ... 3); bytes 2-3 the minimum (16-bit signed); byte 4 bit 4 "-view"
-// (bit 5: a PNG picture, else a bitmap), bit 6 "-dim 3x2".
+// (bit 5: a PNG picture, else a bitmap), bit 6 "-dim 3x2", bit 7 the
+// elevation names (see fuzzInputName), with "-order big" for their raw
+// input and "-unit 0.5" for their second TIFF input.
 std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
                                       const std::string& folder);
 
 // The input's and output's names a prefix selects: byte 4 bits 0-1 the
-// input's ending, bits 2-3 the output's (".bmp", ".r16", ".pgm", ".png").
+// input's ending, bits 2-3 the output's (".bmp", ".r16", ".pgm", ".png";
+// with bit 7 the input's ".tif", ".hgt", ".r16", ".tif" and the output's
+// ".tif", ".bmp", ".r16", ".png").
 std::string fuzzInputName(const uint8_t* prefix);
 std::string fuzzOutputName(const uint8_t* prefix);
 

@@ -1,18 +1,23 @@
 #!/usr/bin/env python3
-"""Runs quillorn over every file of the public BMP Suite, and real height
-maps through every format.
+"""Runs quillorn over every file of the public BMP Suite, real height maps
+through every format, and GeoTIFFs written by GDAL.
 
 Every BMP Suite file either converts (exit 0, "Done!" last, an output that
 Pillow decodes to the picture the tool promises) or is refused (exit -1, one
 "ERROR: " line last, no output file). Never a crash, a hang or a sanitizer
 report. The height maps go from BMP and PNG to raw, PGM and PNG and back;
 Pillow reads each file the tool wrote and must find the same heights.
+Where GDAL's Python bindings are installed, GeoTIFFs it writes (UInt16,
+Int16 with nodata, Float32 metres, tiled and compressed, two bands) must
+become the heights the tool promises, and a TIFF the tool writes must carry
+the source's georeferencing as GDAL reads it.
 
 usage: bmpsuite_test.py <quillorn> <testdata folder>
 The folder in $QUILLORN_TESTDATA, when set, comes first. Exit 77 (skipped)
 where the test data or Pillow is absent, except under CI.
 """
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -108,9 +113,16 @@ def check(exe, folder, name, work, Image):
 
 
 def run_tool(exe, *arguments):
+    status, lines, _ = run_tool_errors(exe, *arguments)
+    return status, lines
+
+
+def run_tool_errors(exe, *arguments):
+    """(exit status, standard output's lines, standard error's text)."""
     run = subprocess.run([exe, *arguments], stdin=subprocess.DEVNULL,
                          capture_output=True, timeout=120)
-    return run.returncode, run.stdout.decode("utf-8", "replace").splitlines()
+    return (run.returncode, run.stdout.decode("utf-8", "replace").splitlines(),
+            run.stderr.decode("utf-8", "replace"))
 
 
 def pillow_heights(path, Image):
@@ -186,6 +198,143 @@ def check_formats(exe, data, work, Image):
     return problems
 
 
+def stated_mapping(errors):
+    """(height 0's value, one step) from the tool's mapping line, or None."""
+    match = re.search(r"height 0 = (\S+), 1 step = (\S+) units?", errors)
+    return (float(match.group(1)), float(match.group(2))) if match else None
+
+
+def check_geotiffs(exe, work):
+    """Problems found with GeoTIFFs written by GDAL; None without GDAL."""
+    try:
+        import numpy
+        from osgeo import gdal, osr
+    except ImportError:
+        return None
+    if "TIFF (" not in "".join(run_tool(exe, "--version")[1]):
+        return None
+    gdal.UseExceptions()
+    problems = []
+    width, height = 157, 91
+    rows, columns = numpy.mgrid[0:height, 0:width]
+    # Metres to the nearest 5 cm, below and above sea level: every two
+    # distinct values lie at least a height step apart (1300 m / 65279).
+    metres = (numpy.round((numpy.sin(columns / 17.0) * numpy.cos(rows / 13.0)
+                           * 612.3 + rows * 0.731 - 41.07) * 20) / 20
+              ).astype(numpy.float32)
+    utm = osr.SpatialReference()
+    utm.ImportFromEPSG(32610)
+    geo = [550000.0, 10.0, 0.0, 5270000.0, 0.0, -10.0]
+
+    def write(name, kind, data, options=(), nodata=None, bands=1):
+        path = os.path.join(work, name)
+        dataset = gdal.GetDriverByName("GTiff").Create(
+            path, width, height, bands, kind, list(options))
+        dataset.SetGeoTransform(geo)
+        dataset.SetProjection(utm.ExportToWkt())
+        for band in range(1, bands + 1):
+            if nodata is not None:
+                dataset.GetRasterBand(band).SetNoDataValue(nodata)
+            dataset.GetRasterBand(band).WriteArray(data)
+        dataset = None
+        return path
+
+    def heights(source, *switches):
+        target = os.path.join(work, "geo.r16")
+        status, lines, errors = run_tool_errors(exe, source, target, *switches)
+        if status != 0 or lines[-1:] != ["Done!"]:
+            problems.append("%s: status %d, %r" % (source, status, lines[-1:]))
+            return None, errors
+        got = numpy.fromfile(target, dtype="<u2").reshape(height, width)
+        return got.astype(numpy.int64), errors
+
+    # UInt16: the samples as they stand.
+    unsigned = (metres - metres.min()).astype(numpy.uint16)
+    got, _ = heights(write("u16.tif", gdal.GDT_UInt16, unsigned))
+    if got is not None and not numpy.array_equal(got, unsigned):
+        problems.append("UInt16 GeoTIFF: heights differ from the samples")
+
+    # Int16 below sea level with nodata: shifted, one step a metre.
+    signed = metres.astype(numpy.int16)
+    signed[:5, :7] = -9999
+    got, errors = heights(write("i16.tif", gdal.GDT_Int16, signed,
+                                nodata=-9999))
+    valid = signed != -9999
+    lowest = int(signed[valid].min())
+    if got is not None:
+        want = numpy.where(valid, signed.astype(numpy.int64) - lowest, 0)
+        if not numpy.array_equal(got, want):
+            problems.append("Int16 GeoTIFF: heights are not the shifted samples")
+        if stated_mapping(errors) != (lowest, 1.0):
+            problems.append("Int16 GeoTIFF: mapping line %r" % errors)
+        if "35 samples were nodata" not in errors:
+            problems.append("Int16 GeoTIFF: nodata not counted: %r" % errors)
+
+    # Float32 metres, in strips and tiled with deflate: stretched, every
+    # distinct height kept, and the mapping turns heights back into metres
+    # within half a step.
+    plain = write("f32.tif", gdal.GDT_Float32, metres)
+    tiled = write("f32_tiled.tif", gdal.GDT_Float32, metres,
+                  ["TILED=YES", "BLOCKXSIZE=32", "BLOCKYSIZE=16",
+                   "COMPRESS=DEFLATE", "PREDICTOR=3"])
+    got, errors = heights(plain)
+    again, _ = heights(tiled)
+    if got is not None and again is not None:
+        if not numpy.array_equal(got, again):
+            problems.append("tiled Float32 GeoTIFF differs from its strip twin")
+        mapping = stated_mapping(errors)
+        if mapping is None:
+            problems.append("Float32 GeoTIFF: no mapping line: %r" % errors)
+        else:
+            back = mapping[0] + got * mapping[1]
+            error = numpy.abs(back - metres.astype(numpy.float64)).max()
+            if error > mapping[1] / 2 + 1e-6:
+                problems.append("Float32 GeoTIFF: metres back within %g, "
+                                "step %g" % (error, mapping[1]))
+        distinct = len(numpy.unique(metres))
+        if len(numpy.unique(got)) != distinct:
+            problems.append("Float32 GeoTIFF: %d distinct heights of %d" %
+                            (len(numpy.unique(got)), distinct))
+    # Decimetres with -unit 0.1.
+    got, errors = heights(plain, "-unit", "0.1")
+    if got is not None:
+        want = numpy.floor((metres.astype(numpy.float64) - metres.min()) / 0.1
+                           + 0.5).astype(numpy.int64)
+        if numpy.abs(got - want).max() > 0:
+            problems.append("Float32 GeoTIFF with -unit 0.1: heights differ")
+
+    # Two bands: refused, naming why.
+    status, lines, _ = run_tool_errors(
+        exe, write("two.tif", gdal.GDT_UInt16, unsigned, bands=2),
+        os.path.join(work, "two.bmp"))
+    if status != 255 or not lines[-1].startswith(
+            "ERROR: Input file is a TIFF of 2 samples a pixel"):
+        problems.append("two-band GeoTIFF: status %d, %r" % (status, lines[-1:]))
+
+    # The tool's TIFF, read by GDAL: 16-bit, the heights, the source's place.
+    target = os.path.join(work, "out.tif")
+    status, _, _ = run_tool_errors(exe, tiled, target)
+    got, _ = heights(tiled)
+    if status != 0 or got is None:
+        problems.append("TIFF output: status %d" % status)
+    else:
+        written = gdal.Open(target)
+        band = written.GetRasterBand(1)
+        if band.DataType != gdal.GDT_UInt16:
+            problems.append("TIFF output: type %s" % band.DataType)
+        if not numpy.array_equal(band.ReadAsArray().astype(numpy.int64), got):
+            problems.append("TIFF output: GDAL reads other heights")
+        if list(written.GetGeoTransform()) != geo:
+            problems.append("TIFF output: placed at %r" %
+                            (written.GetGeoTransform(),))
+        place = osr.SpatialReference(wkt=written.GetProjection())
+        if not place.IsSame(utm):
+            problems.append("TIFF output: projection %r" % written.GetProjection())
+        if band.GetNoDataValue() is not None:
+            problems.append("TIFF output: keeps a nodata value")
+    return problems
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__)
@@ -222,6 +371,14 @@ def main():
             formats = check_formats(exe, data, work, Image)
         failures.extend(formats)
         print("height maps through every format: %d problems" % len(formats))
+    with tempfile.TemporaryDirectory() as work:
+        geotiffs = check_geotiffs(exe, work)
+    if geotiffs is None:
+        print("GeoTIFFs written by GDAL: skipped (no GDAL Python bindings, "
+              "python3-gdal, or no TIFF in this build)")
+    else:
+        failures.extend(geotiffs)
+        print("GeoTIFFs written by GDAL: %d problems" % len(geotiffs))
     for sub in ("g", "q", "b", "x"):
         summary = ", ".join("%s %d" % item for item in sorted(counts.get(sub, {}).items()))
         print("%s/: %s" % (sub, summary))

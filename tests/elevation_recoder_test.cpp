@@ -10,8 +10,10 @@
 #include <streambuf>
 #include <vector>
 
+#include "image/tiff_file.h"
 #include "platform/files.h"
 #include "support/bitmap_builder.h"
+#include "support/tiff_builder.h"
 #include "test_support.h"
 
 namespace {
@@ -182,6 +184,15 @@ TEST(ElevationRecoderTest, EveryTruncatedHeightFileIsRefused) {
     std::vector<uint8_t> png;
     ASSERT_TRUE(readFileBytes(dir.file("in.png"), &png));
     cases.push_back({"c.png", png});
+  }
+  if (haveTiff()) {
+    TiffPlan plan;
+    plan.width = 3;
+    plan.height = 2;
+    plan.sampleFormat = 2;
+    plan.nodata = "-9999";
+    plan.samples = {-5, 7, -9999, 3, 2, 1};
+    cases.push_back({"d.tif", buildTiff(plan)});
   }
   for (const Case& c : cases) {
     for (size_t length = 0; length <= c.whole.size(); ++length) {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "end_to_end_support.h"
 #include "support/bitmap_builder.h"
+#include "support/tiff_builder.h"
 #include "test_support.h"
 
 #ifdef QUILLORN_TEST_PNG
@@ -19,15 +21,18 @@ namespace {
 
 using Heights = std::vector<int32_t>;
 
-// True when the tool under test was built with PNG support.
-bool toolHasPng() {
-  static const bool has = [] {
+// True when the tool under test names the library in its --version line
+// ("PNG (", "TIFF (").
+bool toolNames(const std::string& library) {
+  static const std::string formats = [] {
     ProcessResult version = runQuillorn({"--version"});
-    return version.lines.size() == 2 &&
-           version.lines[1].find("PNG (") != std::string::npos;
+    return version.lines.size() == 2 ? version.lines[1] : std::string();
   }();
-  return has;
+  return formats.find(library + " (") != std::string::npos;
 }
+
+bool toolHasPng() { return toolNames("PNG"); }
+bool toolHasTiff() { return toolNames("TIFF"); }
 
 std::vector<uint8_t> rawBytes(const Heights& heights) {
   std::vector<uint8_t> bytes;
@@ -96,7 +101,8 @@ bool readHeights(const TempDir& dir, const std::string& name, Heights* out) {
   std::vector<uint8_t> bytes;
   std::string path = dir.file(name);
   out->clear();
-  if (name.size() > 4 && name.substr(name.size() - 4) == ".png") {
+  if (name.size() > 4 && (name.substr(name.size() - 4) == ".png" ||
+                          name.substr(name.size() - 4) == ".tif")) {
     std::string raw = dir.file(name + ".r16");
     if (runQuillorn({path, raw}).exitStatus != 0) return false;
     path = raw;
@@ -141,8 +147,10 @@ TEST(EndToEndTest, SixteenBitFormatsKeepEveryHeight) {
   TempDir dir;
   const Heights all = everyHeight();
   ASSERT_TRUE(writeFileBytes(dir.file("all.r16"), rawBytes(all)));
-  std::vector<std::string> chain = {"all.r16", "all.pgm", "b.r16"};
-  if (toolHasPng()) chain = {"all.r16", "all.pgm", "all.png", "b.r16"};
+  std::vector<std::string> chain = {"all.r16", "all.pgm"};
+  if (toolHasPng()) chain.push_back("all.png");
+  if (toolHasTiff()) chain.push_back("all.tif");
+  chain.push_back("b.r16");
   for (size_t step = 0; step + 1 < chain.size(); ++step) {
     ProcessResult result =
         runQuillorn({dir.file(chain[step]), dir.file(chain[step + 1])});
@@ -281,10 +289,15 @@ TEST(EndToEndTest, EveryFormatPairMatchesTheBitmapPath) {
   ASSERT_TRUE(
       writeFileBytes(dir.file("in.pgm"), pgmBytes(width, height, heights)));
   std::vector<std::string> formats = {"bmp", "r16", "pgm"};
-  if (toolHasPng()) {
-    formats.push_back("png");
+  if (toolHasPng()) formats.push_back("png");
+  if (toolHasTiff()) formats.push_back("tif");
+  for (const char* made : {"png", "tif"}) {
+    if (std::find(formats.begin(), formats.end(), made) == formats.end()) {
+      continue;
+    }
     ASSERT_EQ(
-        runQuillorn({dir.file("in.r16"), dir.file("in.png"), "-dim", "23x17"})
+        runQuillorn({dir.file("in.r16"), dir.file(std::string("in.") + made),
+                     "-dim", "23x17"})
             .exitStatus,
         0);
   }
@@ -389,13 +402,69 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
        "a.bin",
        std::vector<uint8_t>(64, 'Z'),
        {},
-       "ERROR: Input file is not a bitmap, PGM or PNG"},
+       "ERROR: Input file is not a bitmap, PGM, PNG or TIFF"},
       {"bad -dim",
        "a.r16",
        std::vector<uint8_t>(8, 0),
        {"-dim", "2x"},
        "ERROR: Invalid size after -dim, should be <width>x<height>"},
+      {"SRTM tile of no square size",
+       "N47W122.HGT",
+       std::vector<uint8_t>(6, 0),
+       {},
+       "ERROR: SRTM tile has 6 bytes, not 2 x n x n for a square tile"},
+      {"bad -order",
+       "a.r16",
+       std::vector<uint8_t>(8, 0),
+       {"-order", "mac"},
+       "ERROR: Invalid byte order after -order, should be little or big"},
+      {"-unit of 0",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "0"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+      {"-unit not wholly a number",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "0.1m"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
   };
+  if (toolHasTiff()) {
+    auto tiff = [](uint16_t bits, uint16_t format, uint16_t samples,
+                   uint32_t width) {
+      TiffPlan plan;
+      plan.width = width;
+      plan.height = 2;
+      plan.bitsPerSample = bits;
+      plan.sampleFormat = format;
+      plan.samplesPerPixel = samples;
+      return buildTiff(plan);
+    };
+    cases.push_back({"two-band TIFF",
+                     "a.tif",
+                     tiff(16, 1, 2, 2),
+                     {},
+                     "ERROR: Input file is a TIFF of 2 samples a pixel "
+                     "(colour, or with alpha); a one-band greyscale height "
+                     "map is expected"});
+    cases.push_back({"12-bit TIFF",
+                     "a.tif",
+                     tiff(12, 1, 1, 2),
+                     {},
+                     "ERROR: Input file is a TIFF of 12-bit unsigned integer "
+                     "samples; heights are read from 8, 16 or 32-bit "
+                     "integers or 32 or 64-bit floats"});
+    cases.push_back({"half-float TIFF",
+                     "a.tif",
+                     tiff(16, 3, 1, 2),
+                     {},
+                     "ERROR: Input file is a TIFF of 16-bit floating-point"});
+    cases.push_back({"TIFF of 2^31 columns",
+                     "a.tif",
+                     tiff(16, 1, 1, 0x80000000u),
+                     {},
+                     "ERROR: Malformed TIFF"});
+  }
   if (toolHasPng()) {
     // The relief picture is a colour PNG.
     ASSERT_TRUE(writeFileBytes(dir.file("g.r16"), rawBytes(four)));
@@ -463,22 +532,41 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
   }
 }
 
-// A build without PNG says so before it touches anything.
-TEST(EndToEndTest, PngNeedsABuildWithPng) {
-  if (toolHasPng()) GTEST_SKIP() << "this build has PNG";
+// A build without PNG or TIFF says so before it touches anything.
+TEST(EndToEndTest, PngAndTiffNeedABuildWithThem) {
+  if (toolHasPng() && toolHasTiff()) {
+    GTEST_SKIP() << "this build has PNG and TIFF";
+  }
   TempDir dir;
   ASSERT_TRUE(writeFileBytes(dir.file("in.r16"), rawBytes({1, 2, 3, 4})));
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{dir.file("in.r16"), dir.file("out.png")},
-        std::vector<std::string>{dir.file("in.r16"), dir.file("out.bmp"),
-                                 "-view", dir.file("view.png")}}) {
-    ProcessResult result = runQuillorn(arguments);
-    EXPECT_EQ(result.exitStatus, kFailed);
-    EXPECT_EQ(result.lines,
-              withBanner({"ERROR: This build of Quillorn has no PNG support; "
-                          "use BMP, PGM or raw heights"}));
+  TiffPlan plan;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.tif"), buildTiff(plan)));
+  const std::string noPng =
+      "ERROR: This build of Quillorn has no PNG support; use BMP, PGM or raw "
+      "heights";
+  const std::string noTiff =
+      "ERROR: This build of Quillorn has no TIFF support; use BMP, PGM, PNG "
+      "or raw heights";
+  struct Case {
+    bool applies;
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const Case cases[] = {
+      {!toolHasPng(), {dir.file("in.r16"), dir.file("out.png")}, noPng},
+      {!toolHasPng(),
+       {dir.file("in.r16"), dir.file("out.bmp"), "-view", dir.file("v.png")},
+       noPng},
+      {!toolHasTiff(), {dir.file("in.r16"), dir.file("out.tif")}, noTiff},
+      {!toolHasTiff(), {dir.file("in.tif"), dir.file("out.bmp")}, noTiff},
+  };
+  for (const Case& c : cases) {
+    if (!c.applies) continue;
+    ProcessResult result = runQuillorn(c.arguments);
+    EXPECT_EQ(result.exitStatus, kFailed) << c.arguments[1];
+    EXPECT_EQ(result.lines, withBanner({c.message})) << c.arguments[1];
   }
-  EXPECT_EQ(folderNames(dir.path()), Lines({"in.r16"}));
+  EXPECT_EQ(folderNames(dir.path()), Lines({"in.r16", "in.tif"}));
 }
 
 // PGM headers as other tools write them: comments, any whitespace, text
@@ -541,10 +629,11 @@ TEST(EndToEndTest, ClampsAreReportedAndPicturesDrawn) {
        "b.bmp",
        {},
        {0, 100, 65279, 30000},
-       warning + "1 height was clamped to what the files hold: 1 above "
-                 "65279 (the most a bitmap holds) when written; -sca 0, a "
-                 "smaller -sca or a 16-bit output (.r16, .pgm, .png) keeps "
-                 "them\n"},
+       warning +
+           "1 height was clamped to what the files hold: 1 above "
+           "65279 (the most a bitmap holds) when written; -sca 0, a "
+           "smaller -sca or a 16-bit output (.r16, .pgm, .png, .tif) keeps "
+           "them\n"},
       {"in.r16",
        "c.r16",
        {"-sca", "2", "-min", "-5"},
@@ -557,10 +646,11 @@ TEST(EndToEndTest, ClampsAreReportedAndPicturesDrawn) {
        "d.bmp",
        {},
        {65279, 65279, 0, 65278},
-       warning + "1 height was clamped to what the files hold: 1 above "
-                 "65279 (the most a bitmap holds) when written; -sca 0, a "
-                 "smaller -sca or a 16-bit output (.r16, .pgm, .png) keeps "
-                 "them\n"},
+       warning +
+           "1 height was clamped to what the files hold: 1 above "
+           "65279 (the most a bitmap holds) when written; -sca 0, a "
+           "smaller -sca or a 16-bit output (.r16, .pgm, .png, .tif) keeps "
+           "them\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> arguments = {dir.file(c.input),
@@ -611,6 +701,309 @@ TEST(EndToEndTest, ClampsAreReportedAndPicturesDrawn) {
     EXPECT_EQ(result.lines, withBanner({kUsage})) << view;
   }
   EXPECT_FALSE(fileExists(dir.file("same.pgm")));
+}
+
+// Elevation files become heights as the tool promises: unsigned samples as
+// they stand, signed ones shifted, floats and wide spans stretched, -unit's
+// steps, nodata at the lowest valid height; standard error says how the
+// heights map back, and standard output is as for any other file.
+TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
+  TempDir dir;
+  auto bigEndian = [](const std::vector<int32_t>& samples) {
+    std::vector<uint8_t> bytes;
+    for (int32_t sample : samples) {
+      bytes.push_back(static_cast<uint8_t>(sample >> 8));
+      bytes.push_back(static_cast<uint8_t>(sample));
+    }
+    return bytes;
+  };
+  auto tiff = [](uint16_t bits, uint16_t format, uint32_t width,
+                 std::vector<double> samples, std::string nodata = "") {
+    TiffPlan plan;
+    plan.width = width;
+    plan.height = static_cast<uint32_t>(samples.size()) / width;
+    plan.bitsPerSample = bits;
+    plan.sampleFormat = format;
+    plan.samples = std::move(samples);
+    plan.nodata = std::move(nodata);
+    return buildTiff(plan);
+  };
+  auto mapping = [](const std::string& name, const std::string& rest) {
+    return "quillorn: " + name + ": heights from its values: " + rest + "\n";
+  };
+  const std::string engine =
+      "; an engine that spreads 0 ... 65535 over the terrain's height wants ";
+  struct Case {
+    const char* what;
+    std::string name;
+    std::vector<uint8_t> bytes;
+    std::vector<std::string> switches;
+    Heights heights;
+    std::string errors;  // with NAME for the input's path
+  };
+  const std::vector<int32_t> tile = {-10, 0, 5, -32768, 20, 7, 3, 3, 100};
+  const std::string oneVoid =
+      "quillorn: NAME: 1 sample was nodata (no value); it takes height 0, "
+      "the lowest valid sample's\n";
+  std::vector<Case> cases = {
+      {"SRTM tile with a void",
+       "N47W122.hgt",
+       bigEndian(tile),
+       {},
+       {0, 10, 15, 0, 30, 17, 13, 13, 110},
+       mapping("NAME", "height 0 = -10, 1 step = 1 unit, height 110 = 100" +
+                           engine + "65535 units") +
+           oneVoid},
+      {"SRTM tile in steps of 2 m",
+       "s.HGT",
+       bigEndian(tile),
+       {"-unit", "2"},
+       {0, 5, 8, 0, 15, 9, 7, 7, 55},
+       mapping("NAME", "height 0 = -10, 1 step = 2 units, height 55 = 100" +
+                           engine + "131070 units") +
+           oneVoid},
+  };
+  if (toolHasTiff()) {
+    const std::vector<Case> tiffs = {
+        {"UInt16 as it stands",
+         "u16.tif",
+         tiff(16, 1, 2, {0, 7, 65535, 300}),
+         {},
+         {0, 7, 65535, 300},
+         ""},
+        {"UInt16 with nodata",
+         "u16n.tif",
+         tiff(16, 1, 2, {5, 7, 65535, 300}, "7"),
+         {},
+         {5, 5, 65535, 300},
+         "quillorn: NAME: 1 sample was nodata (no value); it takes height 5, "
+         "the lowest valid sample's\n"},
+        {"-unit on UInt16 changes nothing",
+         "u16u.tif",
+         tiff(16, 1, 2, {0, 7, 65535, 300}),
+         {"-unit", "0.5"},
+         {0, 7, 65535, 300},
+         "quillorn: warning: -unit is ignored: the heights of NAME are its "
+         "samples as they stand (unsigned, up to 16 bits)\n"},
+        {"Int16 below sea level with nodata",
+         "i16.tif",
+         tiff(16, 2, 2, {-300, -1, 2, -9999}, "-9999"),
+         {},
+         {0, 299, 302, 0},
+         mapping("NAME", "height 0 = -300, 1 step = 1 unit, height 302 = 2" +
+                             engine + "65535 units") +
+             oneVoid},
+        {"Int8 shifted",
+         "i8.tif",
+         tiff(8, 2, 2, {-5, 5}),
+         {},
+         {0, 10},
+         mapping("NAME", "height 0 = -5, 1 step = 1 unit, height 10 = 5" +
+                             engine + "65535 units")},
+        {"UInt32 spanning 65279 steps is shifted",
+         "u32.tif",
+         tiff(32, 1, 2, {100000, 165279, 100001, 120000}),
+         {},
+         {0, 65279, 1, 20000},
+         mapping("NAME",
+                 "height 0 = 100000, 1 step = 1 unit, height 65279 = 165279" +
+                     engine + "65535 units")},
+        {"UInt32 spanning 65280 steps is stretched",
+         "u32s.tif",
+         tiff(32, 1, 2, {0, 65280, 10000, 1}),
+         {},
+         {0, 65279, 10000, 1},
+         mapping("NAME",
+                 "height 0 = 0, 1 step = 1.00001532 units, height 65279 = "
+                 "65280" +
+                     engine + "65536.0039 units")},
+        {"Float32 stretched, NaN as nodata",
+         "f32.tif",
+         tiff(32, 3, 2, {0.5, 1.0, std::nan(""), 2.5}),
+         {},
+         {0, 16320, 0, 65279},
+         mapping("NAME",
+                 "height 0 = 0.5, 1 step = 3.06377242e-05 units, height "
+                 "65279 = 2.5" +
+                     engine + "2.00784326 units") +
+             oneVoid},
+        {"Float64 in steps of 0.25",
+         "f64.tif",
+         tiff(64, 3, 2, {-1.0, 0.0, 0.6, 2.0}),
+         {"-unit", "0.25"},
+         {0, 4, 6, 12},
+         mapping("NAME", "height 0 = -1, 1 step = 0.25 units, height 12 = 2" +
+                             engine + "16383.75 units")},
+        {"-unit too fine clamps",
+         "i16c.tif",
+         tiff(16, 2, 2, {0, 1000}),
+         {"-unit", "0.01"},
+         {0, 65535},
+         mapping("NAME",
+                 "height 0 = 0, 1 step = 0.01 units, height 65535 = 655.35" +
+                     engine + "655.35 units") +
+             "quillorn: warning: 1 height was clamped to what the files "
+             "hold: 1 above 65535 after -unit; a larger -unit keeps them\n"},
+    };
+    cases.insert(cases.end(), tiffs.begin(), tiffs.end());
+  }
+  for (const Case& c : cases) {
+    ASSERT_TRUE(writeFileBytes(dir.file(c.name), c.bytes));
+    std::vector<std::string> arguments = {dir.file(c.name),
+                                          dir.file("out.r16")};
+    arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
+    ProcessResult result = runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, 0) << c.what;
+    EXPECT_EQ(result.lines, successLines({})) << c.what;
+    std::string errors = c.errors;
+    for (size_t at; (at = errors.find("NAME")) != std::string::npos;) {
+      errors.replace(at, 4, dir.file(c.name));
+    }
+    if (!throughLauncher()) {
+      EXPECT_EQ(result.errors, errors) << c.what;
+    }
+    Heights got;
+    ASSERT_TRUE(readHeights(dir, "out.r16", &got)) << c.what;
+    EXPECT_EQ(got, c.heights) << c.what;
+  }
+}
+
+// Raw heights in big-endian order read with -order big as their
+// little-endian twin does, and say so when -order is missing; -order big
+// writes them big-endian.
+TEST(EndToEndTest, RawHeightsInEitherByteOrder) {
+  TempDir dir;
+  // Large enough for the terrain to be smooth from pixel to pixel.
+  const int32_t side = 64;
+  const Heights heights = makeTerrain(side, side, 65279, 3);
+  std::vector<uint8_t> little = rawBytes(heights), big = little;
+  for (size_t at = 0; at + 1 < big.size(); at += 2) {
+    std::swap(big[at], big[at + 1]);
+  }
+  ASSERT_TRUE(writeFileBytes(dir.file("le.r16"), little));
+  ASSERT_TRUE(writeFileBytes(dir.file("be.raw"), big));
+  ProcessResult plain = runQuillorn({dir.file("le.r16"), dir.file("le.bmp")});
+  ProcessResult ordered =
+      runQuillorn({dir.file("be.raw"), dir.file("be.bmp"), "-order", "big"});
+  EXPECT_EQ(plain.exitStatus, 0);
+  EXPECT_EQ(ordered.exitStatus, 0);
+  EXPECT_EQ(ordered.lines, plain.lines);
+  std::vector<uint8_t> a, b;
+  ASSERT_TRUE(readFileBytes(dir.file("le.bmp"), &a));
+  ASSERT_TRUE(readFileBytes(dir.file("be.bmp"), &b));
+  EXPECT_TRUE(a == b);
+  struct Warned {
+    std::string input;
+    std::vector<std::string> switches;
+    std::string errors;
+  };
+  const Warned warned[] = {
+      {"be.raw",
+       {},
+       "quillorn: warning: the heights look like noise read little-endian "
+       "and like terrain read big-endian: if they come from a Mac or a tool "
+       "that writes big-endian raw heights, add -order big\n"},
+      {"le.r16",
+       {"-order", "big"},
+       "quillorn: warning: the heights look like noise read big-endian and "
+       "like terrain read little-endian: add -order little\n"},
+      {"le.r16", {}, ""},
+  };
+  for (const Warned& w : warned) {
+    std::vector<std::string> arguments = {dir.file(w.input), dir.file("w.pgm")};
+    arguments.insert(arguments.end(), w.switches.begin(), w.switches.end());
+    ProcessResult result = runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, 0) << w.input;
+    EXPECT_EQ(result.lines, successLines({})) << w.input;
+    if (!throughLauncher()) {
+      EXPECT_EQ(result.errors, w.errors) << w.input;
+    }
+  }
+  // Out in big-endian order, from a format that is not raw.
+  ASSERT_EQ(
+      runQuillorn({dir.file("le.bmp"), dir.file("out.r16"), "-order", "big"})
+          .exitStatus,
+      0);
+  std::vector<uint8_t> written;
+  ASSERT_TRUE(readFileBytes(dir.file("out.r16"), &written));
+  EXPECT_TRUE(written == big);
+}
+
+// A build run through a launcher (the Windows build under Wine) writes what
+// the build beside the tests writes, in every format and for the picture in
+// both kinds: the same bytes, PNG too where both link the same libraries
+// (their --version lines agree), and the same heights where they do not.
+TEST(EndToEndTest, WritesWhatTheNativeBuildWrites) {
+  if (!throughLauncher()) {
+    GTEST_SKIP() << "compares a build run through QUILLORN_TEST_LAUNCHER "
+                    "with the native one";
+  }
+  TempDir dir;
+  ChildSetup native;
+  native.native = true;
+  const bool sameLibraries = runQuillornWith({"--version"}, native).lines ==
+                             runQuillorn({"--version"}).lines;
+  Heights heights;
+  for (int32_t index = 0; index < 37 * 23; ++index) {
+    heights.push_back((index * 2654435761u >> 8) % 65280);
+  }
+  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), bitmapBytes(37, 23, heights)));
+  std::vector<std::string> inputs = {dir.file("in.bmp")};
+  if (toolHasTiff()) {
+    // Float metres, stretched over the heights the same way on both.
+    TiffPlan plan;
+    plan.width = 37;
+    plan.height = 23;
+    plan.bitsPerSample = 32;
+    plan.sampleFormat = 3;
+    for (int32_t value : heights) plan.samples.push_back(value / 7.3 - 120);
+    ASSERT_TRUE(writeFileBytes(dir.file("in.tif"), buildTiff(plan)));
+    inputs.push_back(dir.file("in.tif"));
+  }
+  std::string data = sharedTestData();
+  if (!data.empty() && toolHasPng()) {
+    inputs.push_back(data + "/heightmaps/puget_sound_1025_16bit.png");
+  }
+  std::vector<std::string> outputs = {"bmp", "r16", "pgm"};
+  if (toolHasPng()) outputs.push_back("png");
+  if (toolHasTiff()) outputs.push_back("tif");
+  for (const std::string& input : inputs) {
+    for (const std::string& format : outputs) {
+      const std::string picture = format == "png" ? "bmp" : "png";
+      if (picture == "png" && !toolHasPng()) continue;
+      auto run = [&](const std::string& side, bool nativeBuild) {
+        std::vector<std::string> arguments = {
+            input,   dir.file(side + "." + format),
+            "-smo",  "1",
+            "-min",  "3",
+            "-view", dir.file(side + "_view." + picture)};
+        return nativeBuild ? runQuillornWith(arguments, native)
+                           : runQuillorn(arguments);
+      };
+      const std::string what = input + " -> " + format;
+      ProcessResult expected = run("native", true);
+      ProcessResult got = run("tested", false);
+      ASSERT_EQ(expected.exitStatus, 0) << what;
+      EXPECT_EQ(got.exitStatus, 0) << what;
+      EXPECT_EQ(got.lines, expected.lines) << what;
+      for (const std::string& suffix : {"." + format, "_view." + picture}) {
+        std::vector<uint8_t> want, have;
+        ASSERT_TRUE(readFileBytes(dir.file("native" + suffix), &want));
+        ASSERT_TRUE(readFileBytes(dir.file("tested" + suffix), &have));
+        // PNG and TIFF bytes are those of the libraries linked.
+        const std::string ending = suffix.substr(suffix.size() - 4);
+        bool library = ending == ".png" || ending == ".tif";
+        if (!library || sameLibraries) {
+          EXPECT_TRUE(want == have) << what << ": " << suffix;
+        } else if (suffix == "." + format) {
+          Heights wantHeights, haveHeights;
+          ASSERT_TRUE(readHeights(dir, "native" + suffix, &wantHeights));
+          ASSERT_TRUE(readHeights(dir, "tested" + suffix, &haveHeights));
+          EXPECT_EQ(wantHeights, haveHeights) << what;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -199,6 +199,10 @@ ProcessResult runQuillornWith(const std::vector<std::string>& arguments,
   std::vector<std::string> all = commandLine(arguments);
   if (!setup.executable.empty())
     all[all.size() - arguments.size() - 1] = setup.executable;
+  if (setup.native) {
+    all.erase(all.begin(), all.end() - static_cast<long>(arguments.size()));
+    all.insert(all.begin(), QUILLORN_EXE);
+  }
   std::vector<char*> argv = argumentPointers(&all);
   pid_t child = fork();
   if (child == 0) becomeTool(setup, outputEnds[1], errorEnds[1], &argv);

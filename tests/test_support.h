@@ -53,14 +53,15 @@ bool throughLauncher();
 // How the tool's process is set up besides its arguments. It always starts
 // with standard input on /dev/null and default signal dispositions.
 struct ChildSetup {
-  bool unprivileged = false;         // a root caller runs it as nobody
-  uint64_t addressSpaceBytes = 0;    // RLIMIT_AS; 0: no limit
-  uint64_t fileSizeBytes = 0;        // RLIMIT_FSIZE; 0: no limit
-  bool terminal = false;             // standard error on a pseudo-terminal
-  int terminalColumns = 0;           // the terminal's width; 0: the default
-  std::string executable;            // instead of the usual executable
-  std::string outputFile;            // standard output to this file, not a pipe
-  bool outputClosed = false;         // standard output not open at all
+  bool unprivileged = false;       // a root caller runs it as nobody
+  uint64_t addressSpaceBytes = 0;  // RLIMIT_AS; 0: no limit
+  uint64_t fileSizeBytes = 0;      // RLIMIT_FSIZE; 0: no limit
+  bool terminal = false;           // standard error on a pseudo-terminal
+  int terminalColumns = 0;         // the terminal's width; 0: the default
+  std::string executable;          // instead of the usual executable
+  bool native = false;        // the build beside the tests, with no launcher
+  std::string outputFile;     // standard output to this file, not a pipe
+  bool outputClosed = false;  // standard output not open at all
   bool inputAndErrorClosed = false;  // nor standard input and error
   // Once a line equal to afterLine has appeared on standard output, action
   // runs (when set) and the tool gets signal (when not 0); SIGPIPE closes

@@ -25,6 +25,13 @@ const char* const kSizeError =
     "ERROR: Invalid size after -dim, should be <width>x<height>, e.g. -dim "
     "2049x1025";
 
+const char* const kOrderError =
+    "ERROR: Invalid byte order after -order, should be little or big";
+
+const char* const kUnitError =
+    "ERROR: Invalid unit after -unit, should be a positive number of file "
+    "units per height step, e.g. -unit 0.1";
+
 // The files of one run.
 struct RunFiles {
   FileStream input;
@@ -66,6 +73,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   finishProgress(&bar);
   if (!read) return false;
   reportUnlikelyHeights(files->source, diagnostics);
+  reportSampleMapping(files->source, files->input.path, diagnostics);
+  counts->reading = files->source.unitClamped;
 
   console << "Converting..." << std::endl;
   if (options.scaleGiven) {
@@ -170,6 +179,14 @@ bool checkSwitches(const RunOptions& options, const char* inputPath,
     console << kSizeError << std::endl;
     return false;
   }
+  if (options.orderGiven && !options.orderValid) {
+    console << kOrderError << std::endl;
+    return false;
+  }
+  if (options.unitGiven && !options.unitValid) {
+    console << kUnitError << std::endl;
+    return false;
+  }
   if (options.viewGiven &&
       (isSwitch(options.view.c_str()) ||
        pathsNameSameFile(options.view.c_str(), inputPath) ||
@@ -186,6 +203,13 @@ bool checkSwitches(const RunOptions& options, const char* inputPath,
     diagnostics << "quillorn: warning: -dim is ignored: " << inputPath
                 << " is not raw heights (.r16 or .raw); its size is read from "
                    "the file"
+                << std::endl;
+  }
+  if (options.orderGiven && !hasRawName(inputPath) && !hasRawName(outputPath)) {
+    diagnostics << "quillorn: warning: -order is ignored: neither " << inputPath
+                << " nor " << outputPath
+                << " is raw heights (.r16 or .raw); the other formats say "
+                   "their own byte order"
                 << std::endl;
   }
   return true;
@@ -208,17 +232,28 @@ bool openFiles(const char* inputPath, const char* outputPath,
             << ", not a regular file; read the map from a file" << std::endl;
     return false;
   }
-  bool raw = hasRawName(inputPath);
-  const RasterSize* size = raw && options.sizeGiven ? &options.size : nullptr;
+  ReadRequest request;
+  request.raw = hasRawName(inputPath);
+  request.hgt = !request.raw && hasHgtName(inputPath);
+  request.rawSize = request.raw && options.sizeGiven ? &options.size : nullptr;
+  request.bigEndian = options.bigEndian;
+  request.unit = options.unitGiven ? options.unit : 0;
   files->target.format = outputFormatOf(outputPath);
+  files->target.bigEndian = options.bigEndian;
   files->viewWanted = options.viewGiven;
   bool pngWanted =
       files->target.format == HeightFormat::kPng ||
       (files->viewWanted && outputFormatOf(options.view) == HeightFormat::kPng);
-  if (!inspectInput(&files->input, raw, size, &files->source, &error) ||
+  if (!inspectInput(&files->input, request, &files->source, &error) ||
       !checkOutputSize(files->source, files->target.format, &error)) {
     reportRunFailure(error, files->input, FileStream(), console, diagnostics);
     return false;
+  }
+  if (options.unitGiven && !unitTakesEffect(files->source)) {
+    diagnostics << "quillorn: warning: -unit is ignored: the heights of "
+                << inputPath
+                << " are its samples as they stand (unsigned, up to 16 bits)"
+                << std::endl;
   }
   if (isSameFile(files->input, outputPath)) {
     console << "ERROR: Output file is the input file; choose another output"
@@ -227,6 +262,10 @@ bool openFiles(const char* inputPath, const char* outputPath,
   }
   if (pngWanted && !havePng()) {
     console << "ERROR: " << kNoPngSupport << std::endl;
+    return false;
+  }
+  if (files->target.format == HeightFormat::kTiff && !haveTiff()) {
+    console << "ERROR: " << kNoTiffSupport << std::endl;
     return false;
   }
   if (!openOutput(outputPath, &files->output, console, diagnostics)) {

@@ -34,10 +34,17 @@ struct RunOptions {
   std::string view;        // after "-view": the relief picture's path
   bool viewGiven = false;
   bool viewMissing = false;  // "-view" was the last argument
+  bool bigEndian = false;    // after "-order": raw heights' byte order
+  bool orderGiven = false;
+  bool orderValid = false;  // the value was "little" or "big"
+  double unit = 0;          // after "-unit": file units per height step
+  bool unitGiven = false;
+  bool unitValid = false;  // the value was a positive, finite number
 };
 
 // The switches a run takes, and the one function of each.
-constexpr const char* kSwitches[] = {"-sca", "-min", "-smo", "-dim", "-view"};
+constexpr const char* kSwitches[] = {"-sca",  "-min",   "-smo", "-dim",
+                                     "-view", "-order", "-unit"};
 
 // True when argument is one of kSwitches.
 bool isSwitch(const char* argument);

@@ -2,7 +2,8 @@
 // library, so that tests and the fuzzer drive the same code in-process.
 #include <iostream>
 
-#include "app/elevation_recoder.h"
+#include "app/console_window.h"
+#include "platform/terminal.h"
 
 #ifdef _WIN32
 #include <string>
@@ -21,10 +22,12 @@ int wmain(int argc, wchar_t** argv) {
   for (const std::string& argument : arguments) {
     pointers.push_back(argument.c_str());
   }
-  return runCommandLine(argc, pointers.data(), std::cout, std::cerr);
+  return runInConsoleWindow(argc, pointers.data(), consoleFacts(), std::cin,
+                            std::cout, std::cerr);
 }
 #else
 int main(int argc, char** argv) {
-  return runCommandLine(argc, argv, std::cout, std::cerr);
+  return runInConsoleWindow(argc, argv, consoleFacts(), std::cin, std::cout,
+                            std::cerr);
 }
 #endif

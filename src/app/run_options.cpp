@@ -1,41 +1,67 @@
 // The switches on the command line.
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/elevation_recoder.h"
 #include "image/png_file.h"
+#include "image/tiff_file.h"
 
 namespace {
 
-const char* const kHelpLines[] = {
-    "Usage: quillorn <input> <output> [-sca <scale>] [-min <minimum>] "
-    "[-smo <passes>] [-dim <width>x<height>] [-view <picture>]",
-    "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green x "
-    "255 + red),",
-    "a PGM, a greyscale PNG or raw 16-bit heights (.r16, .raw), and writes "
-    "the format",
-    "its output's name ends in: .r16 or .raw (16-bit little-endian), .pgm "
-    "(16-bit),",
-    ".png (16-bit greyscale), anything else a 24-bit BMP in the same "
-    "encoding.",
-    "  -sca <scale>    multiply every height by <scale>; 0 normalizes the "
-    "heights to 0-255",
-    "  -min <minimum>  shift all heights so that the lowest equals <minimum>",
-    "  -smo <passes>   smooth the heights with <passes> passes of a 3x3 mean",
-    "  -dim <w>x<h>    the width and height of a raw input (default: square)",
-    "  -view <picture> also write a shaded relief of the result (.png or "
-    ".bmp)",
-    "Scaling comes first, then smoothing, then the minimum, whatever the order "
-    "given.",
-    "Examples:",
-    "  quillorn terrain.bmp terrain24.bmp",
-    "  quillorn terrain.bmp terrain_smooth.bmp -sca 0 -smo 4 -min 10",
-    "  quillorn terrain.r16 terrain.bmp -dim 2049x1025",
-    "  quillorn dem.pgm dem.bmp -sca 0 -view dem_view.png",
-    "Exit status: 0 when the output was written, -1 (255) on any error.",
-    "quillorn --version prints the version; see also man quillorn.",
-};
+// The help text; PNG and TIFF only where the build reads and writes them.
+std::vector<std::string> helpLines(bool png, bool tiff) {
+  std::string inputs = "a PGM, ";
+  if (png) inputs += "a greyscale PNG, ";
+  if (tiff) inputs += "a TIFF or GeoTIFF, ";
+  std::string outputs = ".pgm, ";
+  if (png) outputs += ".png, ";
+  if (tiff) outputs += ".tif, ";
+  std::vector<std::string> lines = {
+      "Usage: quillorn <input> <output> [-sca <scale>] [-min <minimum>] "
+      "[-smo <passes>]",
+      "       [-dim <width>x<height>] [-order little|big] [-unit <units>] "
+      "[-view <picture>]",
+      "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green "
+      "x 255 + red),",
+      inputs + "an SRTM tile (.hgt) or raw 16-bit heights (.r16, .raw),",
+      "and writes the format its output's name ends in: .r16 or .raw, " +
+          outputs,
+      "all 16-bit, anything else a 24-bit BMP in the same encoding.",
+      "  -sca <scale>    multiply every height by <scale>; 0 normalizes the "
+      "heights to 0-255",
+      "  -min <minimum>  shift all heights so that the lowest equals "
+      "<minimum>",
+      "  -smo <passes>   smooth the heights with <passes> passes of a 3x3 "
+      "mean",
+      "  -dim <w>x<h>    the width and height of a raw input (default: "
+      "square)",
+      "  -order <order>  the byte order of raw heights, in and out: little "
+      "(default) or big",
+      "  -unit <units>   file units (metres) per height step for signed and "
+      "float samples",
+      std::string("  -view <picture> also write a shaded relief of the "
+                  "result (") +
+          (png ? ".png or .bmp)" : ".bmp)"),
+      "Scaling comes first, then smoothing, then the minimum, whatever the "
+      "order given.",
+      "Examples:",
+      "  quillorn terrain.bmp terrain24.bmp",
+      "  quillorn terrain.bmp terrain_smooth.bmp -sca 0 -smo 4 -min 10",
+      "  quillorn terrain.r16 terrain.bmp -dim 2049x1025 -order big",
+      std::string("  quillorn N47W122.hgt map.bmp -view map.") +
+          (png ? "png" : "bmp"),
+  };
+  if (tiff) lines.push_back("  quillorn dem.tif dem.r16 -unit 0.1");
+  lines.push_back(
+      "Exit status: 0 when the output was written, -1 (255) on any error.");
+  lines.push_back(
+      "quillorn --version prints the version; see also man quillorn.");
+  return lines;
+}
 
 }  // namespace
 
@@ -45,13 +71,20 @@ bool isHelpSwitch(const char* argument) {
 }
 
 std::string formatsLine() {
-  std::string line = "Formats: BMP, PGM, raw";
-  if (havePng()) return line + ", PNG (" + pngLibraryVersion() + ")";
-  return line + "; no PNG support in this build";
+  std::string line = "Formats: BMP, PGM, raw, SRTM (.hgt, read)";
+  if (havePng()) line += ", PNG (" + pngLibraryVersion() + ")";
+  if (haveTiff()) line += ", TIFF (" + tiffLibraryVersion() + ")";
+  if (!havePng() && !haveTiff())
+    return line + "; no PNG or TIFF support in this build";
+  if (!havePng()) return line + "; no PNG support in this build";
+  if (!haveTiff()) return line + "; no TIFF support in this build";
+  return line;
 }
 
 void printHelp(std::ostream& console) {
-  for (const char* line : kHelpLines) console << line << std::endl;
+  for (const std::string& line : helpLines(havePng(), haveTiff())) {
+    console << line << std::endl;
+  }
 }
 
 bool isSwitch(const char* argument) {
@@ -102,6 +135,22 @@ RunOptions findRunOptions(int argc, const char* const* argv) {
   if (index != kOptionNotFound && index + 1 < argc) {
     options.sizeGiven = true;
     options.sizeValid = parseRasterSize(argv[index + 1], &options.size);
+  }
+  index = findOption(argc, argv, "-order");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.orderGiven = true;
+    std::string order = argv[index + 1];
+    options.orderValid = order == "little" || order == "big";
+    options.bigEndian = order == "big";
+  }
+  index = findOption(argc, argv, "-unit");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.unitGiven = true;
+    char* end = nullptr;
+    double unit = std::strtod(argv[index + 1], &end);
+    options.unitValid = end != argv[index + 1] && *end == '\0' &&
+                        std::isfinite(unit) && unit > 0;
+    options.unit = options.unitValid ? unit : 0;
   }
   index = findOption(argc, argv, "-view");
   if (index != kOptionNotFound) {

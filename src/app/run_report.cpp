@@ -54,6 +54,7 @@ void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics) {
     parts.push_back(std::to_string(count) + " " + where);
     remedies.push_back(remedy);
   };
+  add(counts.reading.high, "above 65535 after -unit", "a larger -unit");
   add(counts.scale.high, "above " + top + " after -sca",
       "-sca 0 or a smaller -sca");
   add(counts.scale.low, "below 0 after -sca", "a positive -sca");
@@ -62,7 +63,7 @@ void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics) {
   add(counts.minimum.high, "above " + top + " after -min", "a smaller -min");
   add(counts.minimum.low, "below 0 after -min", "a -min of 0 or more");
   add(counts.written, "above 65279 (the most a bitmap holds) when written",
-      "-sca 0, a smaller -sca or a 16-bit output (.r16, .pgm, .png)");
+      "-sca 0, a smaller -sca or a 16-bit output (.r16, .pgm, .png, .tif)");
   if (total == 0) return;
   diagnostics << "quillorn: warning: " << heights(total)
               << (wide
@@ -103,11 +104,41 @@ void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics) {
                    "palette indices, not the colours a viewer shows"
                 << std::endl;
   }
+  if (input.otherOrderSmoother) {
+    const bool big = input.request.bigEndian;
+    diagnostics << "quillorn: warning: the heights look like noise read "
+                << (big ? "big" : "little") << "-endian and like terrain read "
+                << (big ? "little" : "big") << "-endian: "
+                << (big ? ""
+                        : "if they come from a Mac or a tool that "
+                          "writes big-endian raw heights, ")
+                << "add -order " << (big ? "little" : "big") << std::endl;
+  }
   if (input.greyPixels) {
     diagnostics << "quillorn: warning: every pixel of the input is grey "
                    "(red = green = blue): a grey picture, whose heights "
                    "read as 256 x its grey; for the grey itself, save it as "
                    "an 8-bit greyscale bitmap, a PGM or a PNG"
                 << std::endl;
+  }
+}
+
+bool unitTakesEffect(const InputImage& input) {
+  if (input.format == HeightFormat::kHgt) return true;
+  return input.format == HeightFormat::kTiff && unitApplies(input.tiff.sample);
+}
+
+void reportSampleMapping(const InputImage& input, const std::string& path,
+                         std::ostream& diagnostics) {
+  if (input.format != HeightFormat::kTiff &&
+      input.format != HeightFormat::kHgt) {
+    return;
+  }
+  std::string lines[] = {describeMapping(input.mapping),
+                         describeNodata(input.mapping)};
+  for (const std::string& line : lines) {
+    if (!line.empty()) {
+      diagnostics << "quillorn: " << path << ": " << line << std::endl;
+    }
   }
 }

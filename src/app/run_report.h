@@ -16,6 +16,7 @@
 // Heights that left the stored range, stage by stage.
 struct StageCounts {
   HeightValue base = kHeightBase;  // the planes': 255 wraps, 256 clamps
+  StoreCount reading;              // by "-unit", as the samples were read
   StoreCount scale;                // by "-sca"
   int64_t smoothing = 0;           // by "-smo": means of 65280 stored as 0
   StoreCount minimum;              // by "-min"
@@ -50,7 +51,18 @@ void reportRestoringSwitches(float reciprocal, HeightValue lowest,
 
 // Warnings for an input that is probably not a height map in the encoding:
 // an 8-bit bitmap whose used palette entries are not the grey ramp, a
-// 24-bit bitmap whose every pixel is grey.
+// 24-bit bitmap whose every pixel is grey, raw heights that look like noise
+// in their byte order and like terrain in the other.
 void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics);
+
+// True when -unit changes how the input's samples become heights: a TIFF
+// of signed, 32-bit or float samples, or an SRTM tile.
+bool unitTakesEffect(const InputImage& input);
+
+// For elevation files whose samples were shifted or stretched: how heights
+// map back to the file's values, and how many samples were nodata, each a
+// line "quillorn: <path>: ...".
+void reportSampleMapping(const InputImage& input, const std::string& path,
+                         std::ostream& diagnostics);
 
 #endif  // QUILLORN_APP_RUN_REPORT_H_

@@ -1,5 +1,6 @@
 #include "image/height_formats.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -56,8 +57,108 @@ bool inspectRaw(int64_t fileSize, const RasterSize* size, InputImage* image,
   return true;
 }
 
+// True when the first bytes start a TIFF or a BigTIFF, in either byte order.
+bool hasTiffSignature(const uint8_t* start, size_t length) {
+  if (length < 4) return false;
+  bool little = start[0] == 'I' && start[1] == 'I' && start[3] == 0 &&
+                (start[2] == 42 || start[2] == 43);
+  bool big = start[0] == 'M' && start[1] == 'M' && start[2] == 0 &&
+             (start[3] == 42 || start[3] == 43);
+  return little || big;
+}
+
+// An SRTM tile: the file's size gives the square's side.
+bool inspectHgt(int64_t fileSize, InputImage* image, std::string* error) {
+  std::string ignored;
+  if (!inspectRaw(fileSize, nullptr, image, &ignored)) {
+    *error = "SRTM tile has " + std::to_string(fileSize) +
+             " bytes, not 2 x n x n for a square tile (1201 x 1201 or 3601 "
+             "x 3601, 2 bytes a height)";
+    return false;
+  }
+  return true;
+}
+
 RowLayout sampleLayout(int32_t width, int32_t height, int64_t sampleBytes) {
   return RowLayout{width, height, sampleBytes, sampleBytes * width};
+}
+
+// Rows sampled for the byte-order check: enough for a clear answer, few
+// enough to cost nothing on large maps.
+constexpr int64_t kOrderCheckPixels = int64_t{1} << 22;
+
+// True when the heights, read with their two bytes swapped, differ far less
+// from their left neighbours than as read: noise one way, terrain the other.
+bool swappedIsSmoother(const PlaneSet& planes, int32_t width, int32_t height) {
+  if (width < 2) return false;
+  int64_t rows = std::max<int64_t>(1, kOrderCheckPixels / width);
+  int64_t step = std::max<int64_t>(1, height / rows);
+  uint64_t asRead = 0, swapped = 0;
+  for (int64_t row = 0; row < height; row += step) {
+    const uint8_t* low = planes.inRed[static_cast<int32_t>(row)];
+    const uint8_t* high = planes.inGreen[static_cast<int32_t>(row)];
+    for (int32_t column = 1; column < width; ++column) {
+      int32_t a = low[column] | high[column] << 8;
+      int32_t b = low[column - 1] | high[column - 1] << 8;
+      int32_t c = high[column] | low[column] << 8;
+      int32_t d = high[column - 1] | low[column - 1] << 8;
+      asRead += static_cast<uint64_t>(a > b ? a - b : b - a);
+      swapped += static_cast<uint64_t>(c > d ? c - d : d - c);
+    }
+  }
+  return asRead > 0 && swapped * 4 < asRead;
+}
+
+// An SRTM tile's samples, read as stored 16-bit codes, become heights in
+// place: one table of every code's height.
+void mapHgtSamples(InputImage* image, PlaneSet* planes) {
+  constexpr int32_t kVoid = -32768;
+  SampleSurvey survey;
+  std::vector<int64_t> counts(65536, 0);
+  for (int32_t row = 0; row < image->height; ++row) {
+    const uint8_t* low = planes->inRed[row];
+    const uint8_t* high = planes->inGreen[row];
+    for (int32_t column = 0; column < image->width; ++column) {
+      ++counts[static_cast<size_t>(low[column] | high[column] << 8)];
+    }
+  }
+  for (int32_t code = 0; code < 65536; ++code) {
+    int64_t count = counts[static_cast<size_t>(code)];
+    if (count == 0) continue;
+    int32_t sample = static_cast<int16_t>(static_cast<uint16_t>(code));
+    if (sample == kVoid) {
+      survey.nodata += count;
+      continue;
+    }
+    if (survey.valid == 0 || sample < survey.lowest) survey.lowest = sample;
+    if (survey.valid == 0 || sample > survey.highest) survey.highest = sample;
+    survey.valid += count;
+  }
+  SampleType type;
+  type.kind = SampleKind::kSigned;
+  type.bits = 16;
+  image->mapping = planSampleMapping(type, survey, image->request.unit);
+  std::vector<uint16_t> heights(65536);
+  for (int32_t code = 0; code < 65536; ++code) {
+    int32_t sample = static_cast<int16_t>(static_cast<uint16_t>(code));
+    StoreCount clamped;
+    HeightValue height = sample == kVoid
+                             ? image->mapping.nodataHeight
+                             : mapSample(image->mapping, sample, &clamped);
+    heights[static_cast<size_t>(code)] = static_cast<uint16_t>(height);
+    image->unitClamped.low += clamped.low * counts[static_cast<size_t>(code)];
+    image->unitClamped.high += clamped.high * counts[static_cast<size_t>(code)];
+  }
+  for (int32_t row = 0; row < image->height; ++row) {
+    uint8_t* low = planes->inRed[row];
+    uint8_t* high = planes->inGreen[row];
+    for (int32_t column = 0; column < image->width; ++column) {
+      uint16_t height =
+          heights[static_cast<size_t>(low[column] | high[column] << 8)];
+      low[column] = static_cast<uint8_t>(height);
+      high[column] = static_cast<uint8_t>(height >> 8);
+    }
+  }
 }
 
 }  // namespace
@@ -66,11 +167,20 @@ HeightFormat outputFormatOf(const std::string& path) {
   if (hasRawName(path)) return HeightFormat::kRaw;
   if (endsWith(path, ".pgm")) return HeightFormat::kPgm;
   if (endsWith(path, ".png")) return HeightFormat::kPng;
+  if (endsWith(path, ".tif") || endsWith(path, ".tiff")) {
+    return HeightFormat::kTiff;
+  }
   return HeightFormat::kBmp;
 }
 
 bool hasRawName(const std::string& path) {
   return endsWith(path, ".r16") || endsWith(path, ".raw");
+}
+
+bool hasHgtName(const std::string& path) { return endsWith(path, ".hgt"); }
+
+bool hasOutputExtension(const std::string& path) {
+  return outputFormatOf(path) != HeightFormat::kBmp || endsWith(path, ".bmp");
 }
 
 bool parseRasterSize(const char* text, RasterSize* size) {
@@ -96,23 +206,23 @@ bool parseRasterSize(const char* text, RasterSize* size) {
   return true;
 }
 
-bool inspectInput(FileStream* input, bool raw, const RasterSize* rawSize,
+bool inspectInput(FileStream* input, const ReadRequest& request,
                   InputImage* image, std::string* error) {
   releaseInput(image);
   *image = InputImage();
-  if (raw) {
-    image->format = HeightFormat::kRaw;
-    int64_t fileSize = streamLength(input);
-    if (fileSize < 0) {
-      *error = inputReadError(*input);
-      return false;
-    }
-    return inspectRaw(fileSize, rawSize, image, error);
-  }
+  image->request = request;
   int64_t fileSize = streamLength(input);
   if (fileSize < 0) {
     *error = inputReadError(*input);
     return false;
+  }
+  if (request.raw) {
+    image->format = HeightFormat::kRaw;
+    return inspectRaw(fileSize, request.rawSize, image, error);
+  }
+  if (request.hgt) {
+    image->format = HeightFormat::kHgt;
+    return inspectHgt(fileSize, image, error);
   }
   uint8_t start[8] = {};
   size_t known = static_cast<size_t>(fileSize < 8 ? fileSize : 8);
@@ -137,11 +247,25 @@ bool inspectInput(FileStream* input, bool raw, const RasterSize* rawSize,
     image->height = image->png.height;
     return true;
   }
+  if (hasTiffSignature(start, known)) {
+    image->format = HeightFormat::kTiff;
+    if (!haveTiff()) {
+      *error = kNoTiffSupport;
+      return false;
+    }
+    if (!openTiffDecoder(input, &image->tiffDecoder, &image->tiff, error)) {
+      return false;
+    }
+    image->width = image->tiff.width;
+    image->height = image->tiff.height;
+    return true;
+  }
   bool bitmap = known >= 2 && start[0] == 'B' && start[1] == 'M';
   if (!bitmap && fileSize >= kMinimumHeaderSize) {
     *error =
-        "Input file is not a bitmap, PGM or PNG: it starts with none of "
-        "their signatures (raw heights need a name ending in .r16 or .raw)";
+        "Input file is not a bitmap, PGM, PNG or TIFF: it starts with none "
+        "of their signatures (raw heights need a name ending in .r16 or "
+        ".raw, SRTM tiles one ending in .hgt)";
     return false;
   }
   // A bitmap, or too short to be one: its own checks say which.
@@ -173,26 +297,44 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
       }
       return true;
     }
-    case HeightFormat::kRaw: {
+    case HeightFormat::kRaw:
+    case HeightFormat::kHgt: {
       if (!seekTo(input, 0)) {
         *error = inputReadError(*input);
         return false;
       }
+      // SRTM tiles are big-endian, raw heights as -order says.
+      const bool big =
+          image->format == HeightFormat::kHgt || image->request.bigEndian;
       auto store = [&](int32_t row, int32_t column, int32_t count,
                        const uint8_t* bytes) {
         size_t length = static_cast<size_t>(count);
-        splitPairRow(bytes, planes->inRed[row] + column,
-                     planes->inGreen[row] + column, length);
+        uint8_t* low = planes->inRed[row] + column;
+        uint8_t* high = planes->inGreen[row] + column;
+        splitPairRow(bytes, big ? high : low, big ? low : high, length);
         std::memset(planes->inBlue[row] + column, 0, length);
       };
-      return readRows(input, sampleLayout(image->width, image->height, 2),
-                      store, inputReadError, error, progress);
+      if (!readRows(input, sampleLayout(image->width, image->height, 2), store,
+                    inputReadError, error, progress)) {
+        return false;
+      }
+      if (image->format == HeightFormat::kHgt) {
+        mapHgtSamples(image, planes);
+      } else {
+        image->otherOrderSmoother =
+            swappedIsSmoother(*planes, image->width, image->height);
+      }
+      return true;
     }
     case HeightFormat::kPgm:
       return readPgmHeights(input, *image, planes, error, progress);
     case HeightFormat::kPng:
       return decodePngHeights(image->pngDecoder, image->png, planes, error,
                               progress);
+    case HeightFormat::kTiff:
+      return decodeTiffHeights(image->tiffDecoder, image->tiff,
+                               image->request.unit, planes, &image->mapping,
+                               &image->unitClamped, error, progress);
   }
   return false;
 }
@@ -200,6 +342,8 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
 void releaseInput(InputImage* image) {
   freePngDecoder(image->pngDecoder);
   image->pngDecoder = nullptr;
+  freeTiffDecoder(image->tiffDecoder);
+  image->tiffDecoder = nullptr;
 }
 
 bool checkOutputSize(const InputImage& input, HeightFormat format,
@@ -243,7 +387,21 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
     case HeightFormat::kPng:
       return openPngEncoder(output, image->width, image->height,
                             PngPixels::kGrey16, &image->pngEncoder, error);
+    case HeightFormat::kTiff: {
+      // A GIS places the result where the source was, when it is the
+      // source's grid.
+      const GeoTags* geo =
+          source.format == HeightFormat::kTiff && source.tiff.geo.any() &&
+                  source.width == image->width && source.height == image->height
+              ? &source.tiff.geo
+              : nullptr;
+      return openTiffEncoder(output, image->width, image->height, geo,
+                             &image->tiffEncoder, error);
+    }
+    case HeightFormat::kHgt:
+      break;
   }
+  *error = "SRTM tiles are not written";
   return false;
 }
 
@@ -261,8 +419,9 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
                                   &image->clamped, error, progress);
     case HeightFormat::kRaw:
     case HeightFormat::kPgm: {
-      // Raw heights are little-endian, PGM samples big-endian.
-      bool little = image->format == HeightFormat::kRaw;
+      // Raw heights are little-endian unless -order says big, PGM samples
+      // big-endian.
+      bool little = image->format == HeightFormat::kRaw && !image->bigEndian;
       auto load = [&](int32_t row, int32_t column, int32_t count,
                       uint8_t* bytes) {
         const uint8_t* red = planes.outRed[row] + column;
@@ -288,6 +447,24 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
       }
       return true;
     }
+    case HeightFormat::kTiff: {
+      std::vector<uint16_t> row(static_cast<size_t>(width));
+      for (int32_t index = 0; index < height; ++index) {
+        const uint8_t* red = planes.outRed[index];
+        const uint8_t* green = planes.outGreen[index];
+        for (int32_t column = 0; column < width; ++column) {
+          row[static_cast<size_t>(column)] =
+              static_cast<uint16_t>(red[column] | green[column] << 8);
+        }
+        if (!encodeTiffRow(image->tiffEncoder, row.data(), error)) {
+          return false;
+        }
+        reportProgress(progress, index + 1, height);
+      }
+      return true;
+    }
+    case HeightFormat::kHgt:
+      break;
   }
   return false;
 }
@@ -298,6 +475,9 @@ bool finishOutputImage(FileStream* input, FileStream* output,
   if (image->format == HeightFormat::kPng) {
     return finishPngEncoder(image->pngEncoder, error);
   }
+  if (image->format == HeightFormat::kTiff) {
+    return finishTiffEncoder(image->tiffEncoder, error);
+  }
   if (image->keepsBitmap) return copyTail(input, output, source.bitmap, error);
   return true;
 }
@@ -305,4 +485,6 @@ bool finishOutputImage(FileStream* input, FileStream* output,
 void releaseOutput(OutputImage* image) {
   freePngEncoder(image->pngEncoder);
   image->pngEncoder = nullptr;
+  freeTiffEncoder(image->tiffEncoder);
+  image->tiffEncoder = nullptr;
 }

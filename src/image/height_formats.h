@@ -1,7 +1,8 @@
 // Height maps in every file format the tool speaks: the BMP encoding, raw
-// 16-bit heights ("r16"), 16-bit PGM and greyscale PNG. An input is
-// recognised by its name (raw) or its content; an output's format follows
-// the end of its name. Everything between reading and writing is shared.
+// 16-bit heights ("r16"), 16-bit PGM, greyscale PNG, TIFF and GeoTIFF, and
+// SRTM tiles (".hgt", read only). An input is recognised by its name (raw,
+// SRTM) or its content; an output's format follows the end of its name.
+// Everything between reading and writing is shared.
 #ifndef QUILLORN_IMAGE_HEIGHT_FORMATS_H_
 #define QUILLORN_IMAGE_HEIGHT_FORMATS_H_
 
@@ -12,21 +13,33 @@
 #include "image/height_planes.h"
 #include "image/png_file.h"
 #include "image/progress.h"
+#include "image/sample_mapping.h"
+#include "image/tiff_file.h"
 #include "platform/files.h"
 
 enum class HeightFormat {
-  kBmp,  // 8- or 24-bit bitmap, heights green x 255 + red
-  kRaw,  // headerless 16-bit little-endian heights, top row first
-  kPgm,  // netpbm greyscale: P5 (binary) or P2 (text) on input
-  kPng,  // greyscale PNG, 16 bits on output
+  kBmp,   // 8- or 24-bit bitmap, heights green x 255 + red
+  kRaw,   // headerless 16-bit heights, top row first (little-endian unless
+          // -order big)
+  kPgm,   // netpbm greyscale: P5 (binary) or P2 (text) on input
+  kPng,   // greyscale PNG, 16 bits on output
+  kTiff,  // TIFF or GeoTIFF, one sample a pixel; 16-bit unsigned on output
+  kHgt,   // SRTM tile: square, big-endian signed 16-bit, -32768 void; input
 };
 
 // The output format a path asks for by the end of its name, as typed and in
-// any case: ".r16" or ".raw", ".pgm", ".png"; anything else is a bitmap.
+// any case: ".r16" or ".raw", ".pgm", ".png", ".tif" or ".tiff"; anything
+// else is a bitmap.
 HeightFormat outputFormatOf(const std::string& path);
 
 // True when a path names raw heights: its name ends in ".r16" or ".raw".
 bool hasRawName(const std::string& path);
+
+// True when a path names an SRTM tile: its name ends in ".hgt".
+bool hasHgtName(const std::string& path);
+
+// True when the end of the name is one that some output format claims.
+bool hasOutputExtension(const std::string& path);
 
 // A raster's size in pixels.
 struct RasterSize {
@@ -38,9 +51,19 @@ struct RasterSize {
 // bits, nothing else. False when text is not of that form.
 bool parseRasterSize(const char* text, RasterSize* size);
 
+// How the command line asks an input to be read.
+struct ReadRequest {
+  bool raw = false;                     // by its name, raw heights
+  bool hgt = false;                     // by its name, an SRTM tile
+  const RasterSize* rawSize = nullptr;  // -dim: a raw input's size
+  bool bigEndian = false;               // -order big: a raw input's order
+  double unit = 0;  // -unit: file units per height step (0: none)
+};
+
 // An input whose header has been read and checked.
 struct InputImage {
   HeightFormat format = HeightFormat::kBmp;
+  ReadRequest request;
   int32_t width = 0;
   int32_t height = 0;      // rows
   BitmapInfo bitmap;       // kBmp: the bitmap's layout, header and tail
@@ -48,26 +71,38 @@ struct InputImage {
   int32_t maxval = 0;      // kPgm: the largest sample the header allows
   bool text = false;       // kPgm: P2, samples as decimal text
   PngInfo png;             // kPng
-  PngDecoder* pngDecoder = nullptr;  // kPng: open until releaseInput
+  PngDecoder* pngDecoder = nullptr;    // kPng: open until releaseInput
+  TiffInfo tiff;                       // kTiff
+  TiffDecoder* tiffDecoder = nullptr;  // kTiff: open until releaseInput
+  // kTiff, kHgt, once read: how samples became heights, and the heights a
+  // -unit put beyond 0 ... 65535.
+  SampleMapping mapping;
+  StoreCount unitClamped;
+  // kRaw, once read: the heights are far smoother read in the other byte
+  // order (a sign that -order is missing or wrong).
+  bool otherOrderSmoother = false;
   // Once read, a bitmap that is probably no height map in the encoding:
   int32_t colourEntry = -1;  // 8-bit: a used palette entry that is not the
                              // grey of its own index (-1: none)
   bool greyPixels = false;   // 24-bit: every pixel grey, not all black
 };
 
-// Reads and checks the input's header. raw says the input is raw heights
-// (by its name), square unless rawSize (not nullptr) gives the size. Checks
-// every size before anything is allocated. On failure error is the message.
-bool inspectInput(FileStream* input, bool raw, const RasterSize* rawSize,
+// Reads and checks the input's header, as request says (raw heights are
+// square unless request.rawSize gives the size; an SRTM tile is square).
+// Checks every size before anything is allocated. On failure error is the
+// message.
+bool inspectInput(FileStream* input, const ReadRequest& request,
                   InputImage* image, std::string* error);
 
 // Reads the heights into the source planes: a bitmap's as it always has in
 // base 255 (widened to base 256 when the planes are), every other format's
-// samples as base-256 heights with blue 0. Plane row 0 is the top row.
+// samples as base-256 heights with blue 0 (elevation samples mapped as
+// image->mapping then says). Plane row 0 is the top row.
 bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
                       std::string* error, const Progress* progress);
 
-// Frees what the input holds open (the PNG decoder); safe to repeat.
+// Frees what the input holds open (the PNG or TIFF decoder); safe to
+// repeat.
 void releaseInput(InputImage* image);
 
 // An output being written.
@@ -76,8 +111,10 @@ struct OutputImage {
   int32_t width = 0;
   int32_t height = 0;
   bool keepsBitmap = false;  // a bitmap from a bitmap: header and tail kept
+  bool bigEndian = false;    // kRaw: -order big
   int64_t clamped = 0;       // heights cut to what the format holds
   PngEncoder* pngEncoder = nullptr;
+  TiffEncoder* tiffEncoder = nullptr;
 };
 
 // The size of the output file for the formats whose size is known ahead, to
@@ -87,7 +124,8 @@ bool checkOutputSize(const InputImage& input, HeightFormat format,
                      std::string* error);
 
 // The output's header: the input bitmap's header patched, a new bitmap
-// header, the PGM header, or the PNG signature and header.
+// header, the PGM header, the PNG signature and header, or the TIFF's
+// start (with a TIFF input's georeferencing when the sizes agree).
 bool writeOutputHeader(FileStream* input, FileStream* output,
                        const InputImage& source, OutputImage* image,
                        std::string* error);
@@ -98,12 +136,13 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
                         const InputImage& source, OutputImage* image,
                         std::string* error, const Progress* progress);
 
-// What follows the heights: a kept bitmap's tail, the PNG's end.
+// What follows the heights: a kept bitmap's tail, the PNG's end, the
+// TIFF's directory.
 bool finishOutputImage(FileStream* input, FileStream* output,
                        const InputImage& source, OutputImage* image,
                        std::string* error);
 
-// Frees the PNG encoder; safe to repeat.
+// Frees the PNG or TIFF encoder; safe to repeat.
 void releaseOutput(OutputImage* image);
 
 // PGM: reads and checks the header (P5 or P2, width, height, maxval 1 ...

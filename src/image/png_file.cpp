@@ -1,6 +1,7 @@
 #include "image/png_file.h"
 
 #include <spng.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <memory>
@@ -92,7 +93,9 @@ struct PngEncoder {
 bool havePng() { return true; }
 
 std::string pngLibraryVersion() {
-  return std::string("libspng ") + spng_version_string();
+  // Both libraries decide the bytes of a written PNG.
+  return std::string("libspng ") + spng_version_string() + ", zlib " +
+         zlibVersion();
 }
 
 bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,

@@ -21,7 +21,7 @@ constexpr const char* kNoPngSupport =
 // True when this build reads and writes PNG.
 bool havePng();
 
-// "libspng 0.7.3", or "" without PNG.
+// "libspng 0.7.3, zlib 1.2.13", or "" without PNG.
 std::string pngLibraryVersion();
 
 // What a PNG's header says.

@@ -32,6 +32,19 @@ bool readExact(FileStream* file, uint8_t* buffer, size_t size) {
   return false;
 }
 
+int64_t readSome(FileStream* file, uint8_t* buffer, size_t size) {
+  errno = 0;
+  size_t got = std::fread(buffer, 1, size, file->stream);
+  if (got == size || !std::ferror(file->stream)) {
+    return static_cast<int64_t>(got);
+  }
+  file->systemFailure = errno != 0;
+  file->failure = errno != 0 ? lastSystemError() : "read failed";
+  return -1;
+}
+
+int64_t positionOf(FileStream* file) { return streamPosition(file->stream); }
+
 bool writeExact(FileStream* file, const uint8_t* buffer, size_t size) {
   errno = 0;
   if (std::fwrite(buffer, 1, size, file->stream) == size) return true;

@@ -53,6 +53,13 @@ FileStamp stampOf(const FileStream& file);
 // Reads exactly size bytes into buffer; false on a short read or an error.
 bool readExact(FileStream* file, uint8_t* buffer, size_t size);
 
+// Reads up to size bytes into buffer: how many were read (fewer only at the
+// end of the file), or -1 after an error (file->failure says which).
+int64_t readSome(FileStream* file, uint8_t* buffer, size_t size);
+
+// The stream's position in bytes from its start, or -1.
+int64_t positionOf(FileStream* file);
+
 // Writes exactly size bytes from buffer; false on a short write or an error.
 bool writeExact(FileStream* file, const uint8_t* buffer, size_t size);
 

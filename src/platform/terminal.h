@@ -9,4 +9,17 @@ bool standardErrorIsTerminal();
 // is not a terminal or its width cannot be learned.
 int standardErrorColumns();
 
+// What the system says of the console the tool was started in.
+struct ConsoleFacts {
+  // Processes attached to the console, the tool included (Windows'
+  // GetConsoleProcessList); 0 where there is no console of that kind.
+  int processes = 0;
+  bool inputIsConsole = false;   // standard input reads the console
+  bool outputIsConsole = false;  // standard output writes to it
+  bool errorIsConsole = false;   // standard error writes to it
+};
+
+// The facts of this process's console; on POSIX systems, no console.
+ConsoleFacts consoleFacts();
+
 #endif  // QUILLORN_PLATFORM_TERMINAL_H_

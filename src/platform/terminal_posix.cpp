@@ -10,3 +10,7 @@ int standardErrorColumns() {
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
   return size.ws_col;
 }
+
+// A terminal on POSIX systems is never the program's own window: the
+// shell that started the tool keeps it open.
+ConsoleFacts consoleFacts() { return ConsoleFacts(); }

@@ -1,0 +1,101 @@
+// How the samples of elevation files (GeoTIFF, SRTM tiles) become heights:
+// unsigned samples of up to 16 bits as they stand, signed ones shifted so
+// that the lowest valid sample is 0, floats and wide spans stretched over
+// 0 ... 65279, or -unit's file units per height step; nodata takes the
+// lowest valid sample's height.
+#ifndef QUILLORN_IMAGE_SAMPLE_MAPPING_H_
+#define QUILLORN_IMAGE_SAMPLE_MAPPING_H_
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "image/height_planes.h"
+
+// The kind of a file's samples.
+enum class SampleKind {
+  kUnsigned,
+  kSigned,
+  kFloat,
+};
+
+struct SampleType {
+  SampleKind kind = SampleKind::kUnsigned;
+  int bits = 16;  // 8, 16, 32 (or 64 for floats)
+};
+
+// What a first reading found of the valid samples.
+struct SampleSurvey {
+  double lowest = 0;
+  double highest = 0;
+  int64_t valid = 0;
+  int64_t nodata = 0;  // samples equal to the nodata value, or NaN
+
+  // Counts one valid sample.
+  void add(double sample) {
+    if (valid == 0 || sample < lowest) lowest = sample;
+    if (valid == 0 || sample > highest) highest = sample;
+    ++valid;
+  }
+};
+
+// The most valid samples a shift may span, one height step each, so that
+// every output format (the bitmap encoding's 0 ... 65279 included) holds
+// them.
+constexpr double kShiftSpan = 65279;
+
+// How samples become heights.
+enum class MappingRule {
+  kAsStored,   // unsigned of up to 16 bits: the height is the sample
+  kShifted,    // sample - lowest, one height step a file unit
+  kStretched,  // lowest to 0, highest to 65279, linearly, rounded
+  kUnit,       // round((sample - lowest) / unit), from -unit
+};
+
+struct SampleMapping {
+  MappingRule rule = MappingRule::kAsStored;
+  double lowest = 0;             // the file value of height 0
+  double step = 1;               // file units per height step
+  double highest = 0;            // the highest valid sample
+  int64_t nodata = 0;            // samples that were nodata
+  HeightValue nodataHeight = 0;  // the height they take
+};
+
+// The mapping for samples of type as surveyed; unit > 0 (from -unit) sets
+// the step of every rule but kAsStored.
+SampleMapping planSampleMapping(const SampleType& type,
+                                const SampleSurvey& survey, double unit);
+
+// True when unit (from -unit) changes how samples of type become heights.
+bool unitApplies(const SampleType& type);
+
+// The height of one valid sample, clamped to 0 ... 65535, counting clamps.
+inline HeightValue mapSample(const SampleMapping& mapping, double sample,
+                             StoreCount* clamped) {
+  double height = sample;
+  if (mapping.rule != MappingRule::kAsStored) {
+    height = mapping.step > 0
+                 ? std::floor((sample - mapping.lowest) / mapping.step + 0.5)
+                 : 0;
+  }
+  if (height < 0) {
+    ++clamped->low;
+    return 0;
+  }
+  if (height > kLargestWideHeight) {
+    ++clamped->high;
+    return kLargestWideHeight;
+  }
+  return static_cast<HeightValue>(height);
+}
+
+// The line for standard error that says how heights map back to the file's
+// values (height 0, the step, the highest height), for a user who sets an
+// engine's terrain height; "" when heights are the samples as stored.
+std::string describeMapping(const SampleMapping& mapping);
+
+// The line that counts the nodata samples and names their height; "" when
+// there were none.
+std::string describeNodata(const SampleMapping& mapping);
+
+#endif  // QUILLORN_IMAGE_SAMPLE_MAPPING_H_

@@ -1,0 +1,46 @@
+// TIFF in a build without libtiff: every call says that there is none. The
+// run checks haveTiff() before it touches the output, so these errors are
+// only a safety net.
+#include "image/tiff_file.h"
+
+struct TiffDecoder {};
+struct TiffEncoder {};
+
+bool haveTiff() { return false; }
+
+std::string tiffLibraryVersion() { return std::string(); }
+
+bool openTiffDecoder(FileStream*, TiffDecoder** decoder, TiffInfo*,
+                     std::string* error) {
+  *decoder = nullptr;
+  *error = kNoTiffSupport;
+  return false;
+}
+
+bool decodeTiffHeights(TiffDecoder*, const TiffInfo&, double, PlaneSet*,
+                       SampleMapping*, StoreCount*, std::string* error,
+                       const Progress*) {
+  *error = kNoTiffSupport;
+  return false;
+}
+
+void freeTiffDecoder(TiffDecoder*) {}
+
+bool openTiffEncoder(FileStream*, int32_t, int32_t, const GeoTags*,
+                     TiffEncoder** encoder, std::string* error) {
+  *encoder = nullptr;
+  *error = kNoTiffSupport;
+  return false;
+}
+
+bool encodeTiffRow(TiffEncoder*, uint16_t*, std::string* error) {
+  *error = kNoTiffSupport;
+  return false;
+}
+
+bool finishTiffEncoder(TiffEncoder*, std::string* error) {
+  *error = kNoTiffSupport;
+  return false;
+}
+
+void freeTiffEncoder(TiffEncoder*) {}

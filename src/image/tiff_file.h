@@ -1,0 +1,95 @@
+// TIFF and GeoTIFF height maps through libtiff: one sample per pixel of 8,
+// 16 or 32-bit integers or 32/64-bit floats, in strips or tiles, in any
+// compression libtiff decodes, read in rows or tiles straight into the
+// planes; written as 16-bit greyscale, deflate with the horizontal
+// predictor, with the source's georeferencing where it had any. A build
+// without the library (tiff_absent.cpp) answers every call with an error
+// that says so.
+#ifndef QUILLORN_IMAGE_TIFF_FILE_H_
+#define QUILLORN_IMAGE_TIFF_FILE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/height_planes.h"
+#include "image/progress.h"
+#include "image/sample_mapping.h"
+#include "platform/files.h"
+
+// The message for TIFF in a build without it.
+constexpr const char* kNoTiffSupport =
+    "This build of Quillorn has no TIFF support; use BMP, PGM, PNG or raw "
+    "heights";
+
+// True when this build reads and writes TIFF.
+bool haveTiff();
+
+// "libtiff 4.5.0", or "" without TIFF.
+std::string tiffLibraryVersion();
+
+// The GeoTIFF tags that place a map on the earth, as the file had them.
+struct GeoTags {
+  std::vector<double> pixelScale;      // ModelPixelScale
+  std::vector<double> tiepoints;       // ModelTiepoint
+  std::vector<double> transformation;  // ModelTransformation
+  std::vector<uint16_t> keyDirectory;  // GeoKeyDirectory
+  std::vector<double> doubleParams;    // GeoDoubleParams
+  std::string asciiParams;             // GeoAsciiParams
+  bool any() const {
+    return !pixelScale.empty() || !tiepoints.empty() ||
+           !transformation.empty() || !keyDirectory.empty();
+  }
+};
+
+// What a TIFF's first image says.
+struct TiffInfo {
+  int32_t width = 0;
+  int32_t height = 0;
+  SampleType sample;
+  bool tiled = false;
+  bool hasNodata = false;  // GDAL_NODATA
+  double nodata = 0;
+  GeoTags geo;
+};
+
+struct TiffDecoder;
+
+// Reads and checks the first image's header from the stream: one sample per
+// pixel of a type the tool reads (colour, alpha, palettes and other sample
+// types are refused, saying what the file is). Sizes are checked before
+// anything is allocated. Free the decoder with freeTiffDecoder.
+bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
+                     std::string* error);
+
+// Reads the samples twice, once to survey the valid ones and once to store
+// their heights in base-256 planes (blue 0), by planSampleMapping with unit
+// (0: none). mapping says how heights map; clamped counts heights cut to
+// 0 ... 65535 (only with a unit).
+bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info, double unit,
+                       PlaneSet* planes, SampleMapping* mapping,
+                       StoreCount* clamped, std::string* error,
+                       const Progress* progress);
+
+// Safe with nullptr.
+void freeTiffDecoder(TiffDecoder* decoder);
+
+struct TiffEncoder;
+
+// Starts a 16-bit greyscale TIFF of width x height pixels on output (a file
+// the encoder can seek in), with geo's tags when not nullptr.
+bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
+                     const GeoTags* geo, TiffEncoder** encoder,
+                     std::string* error);
+
+// Encodes the next row of width heights, top row first; the row may be
+// changed (the predictor works in place).
+bool encodeTiffRow(TiffEncoder* encoder, uint16_t* row, std::string* error);
+
+// Writes the image's directory after the last row.
+bool finishTiffEncoder(TiffEncoder* encoder, std::string* error);
+
+// Safe with nullptr.
+void freeTiffEncoder(TiffEncoder* encoder);
+
+#endif  // QUILLORN_IMAGE_TIFF_FILE_H_

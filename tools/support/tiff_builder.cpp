@@ -1,0 +1,112 @@
+#include "support/tiff_builder.h"
+
+#include <cstring>
+
+namespace {
+
+void put16(std::vector<uint8_t>* bytes, uint32_t value) {
+  bytes->push_back(static_cast<uint8_t>(value));
+  bytes->push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void put32(std::vector<uint8_t>* bytes, uint32_t value) {
+  put16(bytes, value & 0xFFFF);
+  put16(bytes, value >> 16);
+}
+
+void put64(std::vector<uint8_t>* bytes, uint64_t value) {
+  put32(bytes, static_cast<uint32_t>(value));
+  put32(bytes, static_cast<uint32_t>(value >> 32));
+}
+
+// One sample in the plan's format, little-endian.
+void putSample(const TiffPlan& plan, double value,
+               std::vector<uint8_t>* bytes) {
+  if (plan.sampleFormat == 3) {
+    if (plan.bitsPerSample == 32) {
+      float narrow = static_cast<float>(value);
+      uint32_t bits;
+      std::memcpy(&bits, &narrow, sizeof bits);
+      put32(bytes, bits);
+    } else {
+      uint64_t bits;
+      std::memcpy(&bits, &value, sizeof bits);
+      put64(bytes, bits);
+    }
+    return;
+  }
+  // Integers keep their low bytes: -1 is 0xFF... in any width.
+  uint64_t bits = static_cast<uint64_t>(static_cast<int64_t>(value));
+  for (int byte = 0; byte < plan.bitsPerSample / 8; ++byte) {
+    bytes->push_back(static_cast<uint8_t>(bits >> (8 * byte)));
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> buildTiff(const TiffPlan& plan) {
+  struct Entry {
+    uint16_t tag, type;
+    uint32_t count, value;
+  };
+  std::vector<uint8_t> pixels;
+  uint64_t samples = uint64_t{plan.width} * plan.height * plan.samplesPerPixel;
+  // A forged size keeps its claim, but no gigabytes of samples.
+  if (samples > (uint64_t{1} << 24)) samples = 0;
+  for (uint64_t index = 0; index < samples; ++index) {
+    putSample(plan, index < plan.samples.size() ? plan.samples[index] : 0.0,
+              &pixels);
+  }
+  std::vector<Entry> entries = {
+      {256, 4, 1, plan.width},
+      {257, 4, 1, plan.height},
+      {258, 3, 1, plan.bitsPerSample},
+      {259, 3, 1, 1},
+      {262, 3, 1, plan.photometric},
+      {273, 4, 1, 0},  // the strip's offset, filled in below
+      {277, 3, 1, plan.samplesPerPixel},
+      {278, 4, 1, plan.height},
+      {279, 4, 1, static_cast<uint32_t>(pixels.size())},
+      {339, 3, 1, plan.sampleFormat},
+  };
+  std::string nodata = plan.nodata + '\0';
+  if (!plan.nodata.empty()) {
+    entries.push_back({42113, 2, static_cast<uint32_t>(nodata.size()), 0});
+  }
+  // Values of up to four bytes sit in their entry; a longer text follows
+  // the directory, and the strip follows it.
+  const bool textInline = nodata.size() <= 4;
+  const uint32_t directory = 8;
+  const uint32_t text =
+      directory + 2 + 12 * static_cast<uint32_t>(entries.size()) + 4;
+  const uint32_t strip = text + (plan.nodata.empty() || textInline
+                                     ? 0
+                                     : static_cast<uint32_t>(nodata.size()));
+  std::vector<uint8_t> bytes = {'I', 'I', 42, 0};
+  put32(&bytes, directory);
+  put16(&bytes, static_cast<uint32_t>(entries.size()));
+  for (Entry entry : entries) {
+    put16(&bytes, entry.tag);
+    put16(&bytes, entry.type);
+    put32(&bytes, entry.count);
+    if (entry.tag == 42113 && textInline) {
+      for (size_t index = 0; index < 4; ++index) {
+        bytes.push_back(
+            index < nodata.size() ? static_cast<uint8_t>(nodata[index]) : 0);
+      }
+    } else if (entry.tag == 42113) {
+      put32(&bytes, text);
+    } else if (entry.type == 3) {
+      put16(&bytes, entry.value);
+      put16(&bytes, 0);
+    } else {
+      put32(&bytes, entry.tag == 273 ? strip : entry.value);
+    }
+  }
+  put32(&bytes, 0);
+  if (!plan.nodata.empty() && !textInline) {
+    bytes.insert(bytes.end(), nodata.begin(), nodata.end());
+  }
+  bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+  return bytes;
+}

@@ -1,0 +1,27 @@
+// Builds small uncompressed TIFF files in memory, for tests and fuzzing
+// seeds: one strip, little-endian, the fields a reader needs and nothing
+// else, so that every field can be set to what a test wants.
+#ifndef QUILLORN_SUPPORT_TIFF_BUILDER_H_
+#define QUILLORN_SUPPORT_TIFF_BUILDER_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TiffPlan {
+  uint32_t width = 1;
+  uint32_t height = 1;
+  uint16_t bitsPerSample = 16;
+  uint16_t samplesPerPixel = 1;
+  uint16_t sampleFormat = 1;  // 1 unsigned, 2 signed, 3 floating point
+  uint16_t photometric = 1;   // 1 black is zero
+  std::string nodata;         // GDAL_NODATA's text; none when empty
+  // The samples in file order, each as a double, converted to the sample
+  // format when written; missing samples are written as 0.
+  std::vector<double> samples;
+};
+
+// The file's bytes.
+std::vector<uint8_t> buildTiff(const TiffPlan& plan);
+
+#endif  // QUILLORN_SUPPORT_TIFF_BUILDER_H_

@@ -118,14 +118,17 @@ void keepOldContent(OutputFile* output, std::string* reason) {
 // under the final name, or a file that was new goes. keepReason says why
 // no old content was kept, where none was.
 void putBack(OutputFile* output, const std::string& keepReason) {
-  if (output->mode != OutputMode::kReplace) return;
+  // A device has no old content to put back.
+  if (output->mode == OutputMode::kDevice) return;
   std::string reason;
   FileStream& file = output->file;
   auto note = [&](const std::string& what) {
     file.failure += (file.failure.empty() ? "" : "; ") + what;
     file.systemFailure = true;
   };
-  if (!output->backupPath.empty()) {
+  if (output->mode == OutputMode::kInPlace) {
+    note("rewritten in place, it keeps its new content");
+  } else if (!output->backupPath.empty()) {
     if (renameOver(output->backupPath, output->finalPath, &reason)) {
       output->backupPath.clear();
     } else {

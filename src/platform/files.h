@@ -129,9 +129,9 @@ OutputCommit commitOutputFile(OutputFile* output);
 // rename fails, the outputs renamed before it are put back as they were:
 // each replaced file's old content is kept under a hidden hard link until
 // every output is in place, and a new file is removed. Not put back: an
-// output rewritten in place or a device, and a replaced file of which no
-// hard link could be made (failure then says so). *failed is the index of
-// the output that failed.
+// output rewritten in place and a replaced file of which no hard link could
+// be made (failure says so), and a device. *failed is the index of the
+// output that failed.
 OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
                                int* failed);
 

@@ -464,6 +464,14 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      tiff(16, 1, 1, 0x80000000u),
                      {},
                      "ERROR: Malformed TIFF"});
+    std::vector<uint8_t> forged = tiff(16, 1, 1, 1u << 30);
+    cases.push_back({"TIFF larger than its file",
+                     "a.tif",
+                     forged,
+                     {},
+                     "ERROR: Malformed TIFF: its 1073741824 x 2 samples cannot "
+                     "be in " +
+                         std::to_string(forged.size()) + " bytes"});
   }
   if (toolHasPng()) {
     // The relief picture is a colour PNG.

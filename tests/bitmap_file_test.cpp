@@ -78,6 +78,13 @@ TEST(InspectBitmapTest, RefusesBadHeadersWithTheFirstProblemFound) {
                    "Invalid bit rate"});
   cases.push_back({"12-byte info header", patched(good, 14, 12, 4),
                    "Unsupported bitmap header"});
+  // OS/2 1.x keeps its depth elsewhere: the Windows offset holds anything,
+  // and a small file may end before 54 bytes.
+  std::vector<uint8_t> os2 = patched(patched(good, 14, 12, 4), 28, 0x5A5A, 2);
+  cases.push_back({"OS/2 1.x header", os2, "Unsupported bitmap header"});
+  cases.push_back({"OS/2 1.x header in 30 bytes",
+                   std::vector<uint8_t>(os2.begin(), os2.begin() + 30),
+                   "Unsupported bitmap header"});
   cases.push_back({"RLE8", patched(good, 30, 1, 4),
                    "Compressed bitmaps are not supported"});
   cases.push_back({"bit fields", patched(good, 30, 3, 4),
@@ -293,21 +300,45 @@ namespace {
 
 // Rows longer than the read buffer go through it in pieces: a 24-bit row of
 // 90001 pixels (270,003 bytes and a padding byte) comes back byte for byte,
-// 8-bit rows of 270,001 pixels too.
-TEST(BitmapFileTest, RowsLongerThanTheBufferComeBackWhole) {
+// 8-bit rows of 270,001 pixels too. A header and a tail too large to keep
+// (over 16 MiB) are copied from the input, each from its own offset.
+TEST(BitmapFileTest, LongRowsLargeHeadersAndTailsComeBackWhole) {
   std::mt19937 random(3);
-  for (int bits : {24, 8}) {
+  struct Case {
+    int bits;
+    int32_t width;
+    int64_t gap;  // bytes between the info header and the pixels
+    int64_t tail;
+  };
+  const Case cases[] = {
+      {24, 90001, 0, 0},
+      {8, 270001, 0, 0},
+      {24, 5, kKeptBytes + 1, kKeptBytes + 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, " << c.width);
     BitmapPlan plan;
-    plan.width = bits == 24 ? 90001 : 270001;
+    plan.width = c.width;
     plan.height = 2;
-    plan.bitsPerPixel = bits;
-    plan.pixels.resize(static_cast<size_t>(plan.width) * 2 * (bits / 8));
+    plan.bitsPerPixel = c.bits;
+    plan.pixels.resize(static_cast<size_t>(plan.width) * 2 * (c.bits / 8));
     for (uint8_t& byte : plan.pixels) byte = static_cast<uint8_t>(random());
+    // Bytes that differ from place to place: a copy from another offset
+    // shows.
+    plan.tail.resize(static_cast<size_t>(c.tail));
+    for (uint8_t& byte : plan.tail) byte = static_cast<uint8_t>(random());
     std::vector<uint8_t> input = buildBitmap(plan);
+    if (c.gap > 0) {
+      std::vector<uint8_t> gap(static_cast<size_t>(c.gap));
+      for (uint8_t& byte : gap) byte = static_cast<uint8_t>(random());
+      input.insert(input.begin() + 54, gap.begin(), gap.end());
+      storeLe32(input.data() + 2, static_cast<uint32_t>(input.size()));
+      storeLe32(input.data() + 10, static_cast<uint32_t>(54 + c.gap));
+    }
     Converted converted = convertPlainly(input);
     ASSERT_EQ(converted.image.width, plan.width);
-    if (bits == 24) {
-      EXPECT_EQ(converted.output, input);
+    if (c.bits == 24) {
+      EXPECT_TRUE(converted.output == input);
     } else {
       // The index is the red part; the last pixel of the first file row is
       // the bottom row's.

@@ -39,17 +39,20 @@ TEST(ConsoleProgressTest, DrawsEachPercentOnceAndWipesTheLine) {
   EXPECT_EQ(text.substr(text.size() - wipe.size()), wipe);
 }
 
-// Nothing reaches the stream before a report with work to do, and a bar
-// that drew nothing wipes nothing.
-TEST(ConsoleProgressTest, DrawsNothingWithoutWork) {
-  FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  ConsoleProgress bar;
-  startProgress(&bar, "Writing", file, 80);
-  reportProgress(&bar.progress, 0, 0);
-  finishProgress(&bar);
-  EXPECT_EQ(drawn(file), "");
-  std::fclose(file);
+// Nothing reaches the stream before a report with work to do, nor on a
+// terminal too narrow for any line, and a bar that drew nothing wipes
+// nothing.
+TEST(ConsoleProgressTest, DrawsNothingWithoutWorkOrRoom) {
+  for (int columns : {80, 1, 4}) {
+    FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    ConsoleProgress bar;
+    startProgress(&bar, "Writing", file, columns);
+    reportProgress(&bar.progress, columns == 80 ? 0 : 5, columns == 80 ? 0 : 9);
+    finishProgress(&bar);
+    EXPECT_EQ(drawn(file), "") << columns;
+    std::fclose(file);
+  }
 }
 
 // Every line fits its terminal, never reaching the last column, and gives
@@ -73,7 +76,12 @@ TEST(ConsoleProgressTest, LinesFitTheTerminal) {
        label + " [" + std::string(22, '#') + std::string(8, ' ') +
            "]  75% 1:01:40, 20:33 left"},
       {20, 50, 0.0, "Smoothing x2147  50%"},
-      {3, 50, 0.0, "50%"},
+      {5, 50, 0.0, "  50%"},
+      {4, 50, 0.0, "50%"},
+      {4, 100, 0.0, "100%"},
+      // Not every percentage would fit: nothing.
+      {3, 50, 0.0, ""},
+      {0, 50, 0.0, ""},
   };
   for (const Case& c : cases) {
     std::string line = progressLine(label, c.percent, c.elapsed, c.width);

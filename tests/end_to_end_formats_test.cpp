@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,10 @@
 #include "support/bitmap_builder.h"
 #include "support/tiff_builder.h"
 #include "test_support.h"
+
+#ifdef QUILLORN_TEST_PNG
+#include <spng.h>
+#endif
 
 namespace {
 
@@ -59,6 +64,34 @@ std::vector<uint8_t> bitmapBytes(int32_t width, int32_t height,
   plan.height = height;
   plan.pixels = pixelsFromHeights(heights, width, height, 24);
   return buildBitmap(plan);
+}
+
+// The 54-byte header of a new 24-bit bottom-up bitmap, every field as the
+// format defines it: what strict readers check.
+std::vector<uint8_t> newBitmapHeader(int32_t width, int32_t height) {
+  uint32_t imageSize = static_cast<uint32_t>((3 * width + 3) / 4 * 4 * height);
+  std::vector<uint8_t> header;
+  auto put = [&](uint32_t value, int bytes) {
+    for (int index = 0; index < bytes; ++index) {
+      header.push_back(static_cast<uint8_t>(value >> (8 * index)));
+    }
+  };
+  header = {'B', 'M'};
+  put(54 + imageSize, 4);  // file size
+  put(0, 4);               // reserved
+  put(54, 4);              // pixel data offset
+  put(40, 4);              // info header size
+  put(static_cast<uint32_t>(width), 4);
+  put(static_cast<uint32_t>(height), 4);
+  put(1, 2);   // colour planes
+  put(24, 2);  // bits per pixel
+  put(0, 4);   // no compression
+  put(imageSize, 4);
+  put(2835, 4);  // 72 pixels per inch, across and down
+  put(2835, 4);
+  put(0, 4);  // colours used
+  put(0, 4);  // important colours
+  return header;
 }
 
 // The heights of a file the tool wrote, rows top first, read by the tests'
@@ -133,6 +166,71 @@ TEST(EndToEndTest, SixteenBitFormatsKeepEveryHeight) {
   EXPECT_EQ(pgm, pgmBytes(256, 256, all));
 }
 
+#ifdef QUILLORN_TEST_PNG
+// A greyscale PNG of heights (rows top first) in depth bits (8 or 16),
+// interlaced or not, written by libspng itself.
+std::vector<uint8_t> libraryPng(int32_t width, int32_t height,
+                                const Heights& heights, int depth,
+                                bool interlaced) {
+  std::vector<uint8_t> samples;
+  for (int32_t value : heights) {
+    if (depth == 16) samples.push_back(static_cast<uint8_t>(value >> 8));
+    samples.push_back(static_cast<uint8_t>(value));
+  }
+  spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
+  spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
+  struct spng_ihdr header = {};
+  header.width = static_cast<uint32_t>(width);
+  header.height = static_cast<uint32_t>(height);
+  header.bit_depth = static_cast<uint8_t>(depth);
+  header.color_type = SPNG_COLOR_TYPE_GRAYSCALE;
+  header.interlace_method = interlaced ? SPNG_INTERLACE_ADAM7 : 0;
+  std::vector<uint8_t> file;
+  // Big-endian samples, as the file stores them.
+  if (spng_set_ihdr(context, &header) == 0 &&
+      spng_encode_image(context, samples.data(), samples.size(), SPNG_FMT_RAW,
+                        SPNG_ENCODE_FINALIZE) == 0) {
+    size_t size = 0;
+    int error = 0;
+    uint8_t* bytes =
+        static_cast<uint8_t*>(spng_get_png_buffer(context, &size, &error));
+    if (bytes != nullptr) file.assign(bytes, bytes + size);
+    std::free(bytes);
+  }
+  spng_ctx_free(context);
+  return file;
+}
+
+// An interlaced PNG gives the heights of its plain twin: every pass of
+// Adam7 lands where it belongs, the earlier passes' pixels kept.
+TEST(EndToEndTest, InterlacedPngsGiveTheHeightsOfTheirPlainTwins) {
+  if (!toolHasPng()) GTEST_SKIP() << "the tool under test has no PNG";
+  TempDir dir;
+  const int32_t width = 13, height = 11;
+  const Heights heights = makeTerrain(width, height, 65535, 5);
+  for (int depth : {16, 8}) {
+    Heights expected = heights;
+    if (depth == 8) {
+      for (int32_t& value : expected) value &= 0xFF;
+    }
+    for (bool interlaced : {false, true}) {
+      std::string what =
+          std::to_string(depth) + " bits" + (interlaced ? ", interlaced" : "");
+      ASSERT_TRUE(writeFileBytes(
+          dir.file("in.png"),
+          libraryPng(width, height, expected, depth, interlaced)))
+          << what;
+      ProcessResult result =
+          runQuillorn({dir.file("in.png"), dir.file("out.r16")});
+      EXPECT_EQ(result.exitStatus, 0) << what;
+      std::vector<uint8_t> raw;
+      ASSERT_TRUE(readFileBytes(dir.file("out.r16"), &raw)) << what;
+      EXPECT_EQ(raw, rawBytes(expected)) << what;
+    }
+  }
+}
+#endif
+
 // A bitmap's heights reach a raw file top row first and come back the same,
 // and a top-down bitmap gives the same raw file as its bottom-up twin.
 TEST(EndToEndTest, BitmapsAndRawHeightsMeet) {
@@ -158,9 +256,9 @@ TEST(EndToEndTest, BitmapsAndRawHeightsMeet) {
   EXPECT_EQ(got, heights);
   std::vector<uint8_t> bitmap;
   ASSERT_TRUE(readFileBytes(dir.file("back.bmp"), &bitmap));
-  ASSERT_GE(bitmap.size(), 54u);
-  EXPECT_EQ(fieldLe32(bitmap, 2), bitmap.size()) << "the file-size field";
-  EXPECT_EQ(fieldLe32(bitmap, 10), 54u) << "a standard header";
+  ASSERT_EQ(bitmap.size(), 54u + 24u * 5u);
+  EXPECT_EQ(std::vector<uint8_t>(bitmap.begin(), bitmap.begin() + 54),
+            newBitmapHeader(width, height));
 
   BitmapPlan topDown;
   topDown.width = width;
@@ -279,16 +377,27 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
        text("P2 2 2 9\n1 2 3    "),
        {},
        "ERROR: Malformed PGM: it ends too early after 3 of its 4 samples"},
+      {"text sample above the maxval",
+       "a.pgm",
+       text("P2 2 2 9\n1 2\n9 10\n"),
+       {},
+       "ERROR: Malformed PGM: the sample at row 2, column 2 is 10, above its "
+       "maxval 9"},
       {"raw of no square size",
        "a.r16",
        std::vector<uint8_t>(6, 0),
        {},
        "ERROR: Raw height file has 6 bytes, not 2 x n x n for a square map"},
-      {"raw of another size",
+      {"raw smaller than -dim says",
        "a.raw",
        std::vector<uint8_t>(8, 0),
        {"-dim", "3x2"},
        "ERROR: Raw height file has 8 bytes, but -dim 3x2 needs 12"},
+      {"raw larger than -dim says",
+       "a.raw",
+       std::vector<uint8_t>(14, 0),
+       {"-dim", "3x2"},
+       "ERROR: Raw height file has 14 bytes, but -dim 3x2 needs 12"},
       {"unknown content",
        "a.bin",
        std::vector<uint8_t>(64, 'Z'),
@@ -355,6 +464,14 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      tiff(16, 1, 1, 0x80000000u),
                      {},
                      "ERROR: Malformed TIFF"});
+    std::vector<uint8_t> forged = tiff(16, 1, 1, 1u << 30);
+    cases.push_back({"TIFF larger than its file",
+                     "a.tif",
+                     forged,
+                     {},
+                     "ERROR: Malformed TIFF: its 1073741824 x 2 samples cannot "
+                     "be in " +
+                         std::to_string(forged.size()) + " bytes"});
   }
   if (toolHasPng()) {
     // The relief picture is a colour PNG.
@@ -371,6 +488,39 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      {},
                      "ERROR: Input file is a colour (RGB) PNG; a greyscale "
                      "height map is expected"});
+    // Damaged after the last row: the image data's checksum (the last
+    // chunk's but the end chunk's), the end chunk missing, a damaged chunk
+    // that is not image data.
+    ASSERT_EQ(runQuillorn({dir.file("g.r16"), dir.file("g.png")}).exitStatus,
+              0);
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(readFileBytes(dir.file("g.png"), &png));
+    std::vector<uint8_t> badData = png;
+    badData[png.size() - 13] ^= 1;
+    std::vector<uint8_t> noEnd(png.begin(), png.end() - 12);
+    std::vector<uint8_t> badText = png;
+    const uint8_t textChunk[] = {
+        0,   0, 0,   3, 't', 'E', 'X', 't',
+        'a', 0, 'b', 0, 0,   0,   0};  // its checksum is not 0
+    badText.insert(badText.begin() + 33, std::begin(textChunk),
+                   std::end(textChunk));
+    cases.push_back({"PNG image data checksum wrong",
+                     "a.png",
+                     badData,
+                     {},
+                     "ERROR: Malformed PNG: invalid chunk checksum"});
+    cases.push_back(
+        {"PNG without its end chunk",
+         "a.png",
+         noEnd,
+         {},
+         "ERROR: Malformed PNG: the file ends before the end of its end "
+         "chunk (IEND)"});
+    cases.push_back({"PNG text chunk checksum wrong",
+                     "a.png",
+                     badText,
+                     {},
+                     "ERROR: Malformed PNG: invalid chunk checksum"});
   }
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
   for (const Case& c : cases) {
@@ -443,6 +593,14 @@ TEST(EndToEndTest, PgmHeadersAsOtherToolsWriteThem) {
        {7, 255}},
       {"text samples", "P2\n2 1\n65535\n65535 12\n", {65535, 12}},
       {"small maxval, samples as they stand", "P2 2 1 3 3 1\n", {3, 1}},
+      {"a comment ended by CR alone", "P2 # by hand\r2 1 9 3 1\n", {3, 1}},
+      // One byte a sample up to maxval 255, two from 256 on.
+      {"maxval 255: one byte a sample",
+       "P5 2 1 255\n" + std::string("\x01\xff", 2),
+       {1, 255}},
+      {"maxval 256: two bytes a sample",
+       "P5 2 1 256\n" + std::string("\x01\x00\x00\xff", 4),
+       {256, 255}},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(
@@ -463,7 +621,10 @@ TEST(EndToEndTest, ClampsAreReportedAndPicturesDrawn) {
   TempDir dir;
   ASSERT_TRUE(
       writeFileBytes(dir.file("in.r16"), rawBytes({0, 100, 65535, 30000})));
+  ASSERT_TRUE(
+      writeFileBytes(dir.file("edge.r16"), rawBytes({65279, 65280, 0, 65278})));
   struct Case {
+    std::string input;
     std::string output;
     std::vector<std::string> switches;
     Heights heights;
@@ -471,8 +632,9 @@ TEST(EndToEndTest, ClampsAreReportedAndPicturesDrawn) {
   };
   const std::string warning = "quillorn: warning: ";
   const Case cases[] = {
-      {"a.r16", {}, {0, 100, 65535, 30000}, ""},
-      {"b.bmp",
+      {"in.r16", "a.r16", {}, {0, 100, 65535, 30000}, ""},
+      {"in.r16",
+       "b.bmp",
        {},
        {0, 100, 65279, 30000},
        warning +
@@ -480,15 +642,26 @@ TEST(EndToEndTest, ClampsAreReportedAndPicturesDrawn) {
            "65279 (the most a bitmap holds) when written; -sca 0, a "
            "smaller -sca or a 16-bit output (.r16, .pgm, .png, .tif) keeps "
            "them\n"},
-      {"c.r16",
+      {"in.r16",
+       "c.r16",
        {"-sca", "2", "-min", "-5"},
        {0, 195, 65530, 59995},
        warning + "2 heights were clamped to what the files hold: 1 above "
                  "65535 after -sca, 1 below 0 after -min; -sca 0 or a "
                  "smaller -sca and a -min of 0 or more keep them\n"},
+      // The most a bitmap holds is kept, one more is clamped.
+      {"edge.r16",
+       "d.bmp",
+       {},
+       {65279, 65279, 0, 65278},
+       warning +
+           "1 height was clamped to what the files hold: 1 above "
+           "65279 (the most a bitmap holds) when written; -sca 0, a "
+           "smaller -sca or a 16-bit output (.r16, .pgm, .png, .tif) keeps "
+           "them\n"},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> arguments = {dir.file("in.r16"),
+    std::vector<std::string> arguments = {dir.file(c.input),
                                           dir.file(c.output)};
     arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
     ProcessResult result = runQuillorn(arguments);
@@ -515,6 +688,8 @@ TEST(EndToEndTest, ClampsAreReportedAndPicturesDrawn) {
     std::string why;
     ASSERT_TRUE(decode24(bytes, &view, &why)) << why;
     int32_t side = std::string(name) == "in.r16" ? 2 : 3;
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 54),
+              newBitmapHeader(side, side));
     EXPECT_EQ(view.width, side);
     EXPECT_EQ(view.rows, side);
     bool even =

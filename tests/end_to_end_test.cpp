@@ -202,8 +202,8 @@ TEST(EndToEndTest, ProgressBarsOnlyOnATerminal) {
   plan.height = 200;
   ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(plan)));
   // A narrow and a wide terminal: every redraw fits its line, so no update
-  // ever wraps into a new one.
-  for (int columns : {40, 200}) {
+  // ever wraps into a new one; one of a single column gets no bar at all.
+  for (int columns : {1, 40, 200}) {
     ChildSetup onTerminal;
     onTerminal.terminal = true;
     onTerminal.terminalColumns = columns;
@@ -212,6 +212,10 @@ TEST(EndToEndTest, ProgressBarsOnlyOnATerminal) {
     const std::string& terminal = result.errors;
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.lines, successLines({"Smooth x2"}));
+    if (columns == 1) {
+      EXPECT_EQ(terminal, "");
+      continue;
+    }
     for (const char* label : {"Reading", "Smoothing x2", "Writing"}) {
       EXPECT_NE(terminal.find(std::string("\r") + label), std::string::npos)
           << label;
@@ -300,6 +304,9 @@ TEST(EndToEndTest, FileFailures) {
   ASSERT_EQ(link(dir.file("in.bmp").c_str(), dir.file("hard.bmp").c_str()), 0);
   ASSERT_EQ(symlink(dir.file("in.bmp").c_str(), dir.file("soft.bmp").c_str()),
             0);
+  ASSERT_EQ(symlink("loop2.bmp", dir.file("loop.bmp").c_str()), 0);
+  ASSERT_EQ(symlink("loop.bmp", dir.file("loop2.bmp").c_str()), 0);
+  const std::string longName = dir.file(std::string(300, 'n') + ".bmp");
   const std::string sameFile =
       "ERROR: Output file is the input file; choose another output";
   struct Case {
@@ -318,12 +325,27 @@ TEST(EndToEndTest, FileFailures) {
       {"input path too long", dir.file(std::string(300, 'n')),
        dir.file("out.bmp"), "ERROR: Input file not found",
        "quillorn: " + dir.file(std::string(300, 'n')) + ": File name too long"},
+      {"input is a device", "/dev/zero", dir.file("out.bmp"),
+       "ERROR: Input file is a character device, not a regular file; read "
+       "the map from a file",
+       ""},
       {"output in a missing folder", dir.file("in.bmp"), dir.file("no/out.bmp"),
        "ERROR: Output file cannot be created",
        "quillorn: " + dir.file("no/out.bmp") + ": No such file or directory"},
       {"output is a folder", dir.file("in.bmp"), dir.file("folder"),
        "ERROR: Output file cannot be created",
        "quillorn: " + dir.file("folder") + ": Is a directory"},
+      // Names that can never be written are refused before any work.
+      {"empty output name", dir.file("in.bmp"), "",
+       "ERROR: Output file cannot be created",
+       "quillorn: \"\": No such file or directory"},
+      {"output name too long", dir.file("in.bmp"), longName,
+       "ERROR: Output file cannot be created",
+       "quillorn: " + longName + ": File name too long"},
+      {"output is a loop of links", dir.file("in.bmp"), dir.file("loop.bmp"),
+       "ERROR: Output file cannot be created",
+       "quillorn: " + dir.file("loop.bmp") +
+           ": Too many levels of symbolic links"},
       {"same path", dir.file("in.bmp"), dir.file("in.bmp"), sameFile, ""},
       {"another spelling", dir.file("in.bmp"), dir.path() + "/folder/../in.bmp",
        sameFile, ""},
@@ -337,17 +359,22 @@ TEST(EndToEndTest, FileFailures) {
        "quillorn: /dev/full: No space left on device"},
   };
   for (const Case& c : cases) {
-    // Windows has no full-disk device for a launched build to write to, and
+    // Windows has no full-disk or zero device for a launched build, and
     // Wine fails before the program starts when an argument is a path longer
     // than Windows' 260 characters.
     if (throughLauncher() &&
-        (c.output == "/dev/full" || c.input.size() > 260)) {
+        (c.output == "/dev/full" || c.input == "/dev/zero" ||
+         c.input.size() > 260 || c.output.size() > 260)) {
       continue;
     }
     ProcessResult result = runQuillorn({c.input, c.output, "-smo", "1"});
     EXPECT_EQ(result.exitStatus, kFailed) << c.what;
     ASSERT_FALSE(result.lines.empty()) << c.what;
     EXPECT_EQ(result.lines.back(), c.message) << c.what;
+    // Only a device that fails when written is refused after the work.
+    if (c.output != "/dev/full") {
+      EXPECT_EQ(result.lines.size(), 3u) << c.what;
+    }
     if (!throughLauncher()) {
       EXPECT_EQ(result.errors, c.reason.empty() ? "" : c.reason + "\n")
           << c.what;
@@ -363,6 +390,8 @@ TEST(EndToEndTest, FileFailures) {
   EXPECT_FALSE(fileExists(dir.file("out.bmp")));
   struct stat info;
   EXPECT_EQ(stat("/dev/full", &info), 0) << "a failed device is never removed";
+  ASSERT_EQ(lstat(dir.file("loop.bmp").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode)) << "a loop of links is never replaced";
 }
 
 // Permissions hold even for root, who runs the tool as nobody here.
@@ -441,6 +470,43 @@ TEST(EndToEndTest, PermissionFailures) {
     EXPECT_EQ(readFileBytes(c.output, &bytes), !c.result.empty()) << c.what;
     EXPECT_EQ(bytes, c.result) << c.what;
   }
+
+  // A picture that cannot be replaced (root's, in a folder shared with the
+  // sticky bit): the output, replaced first, is put back as it was, or
+  // removed where it was new, and no hidden file stays.
+  if (geteuid() != 0) return;
+  const std::string shared = dir.file("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  ASSERT_TRUE(writeFileBytes(shared + "/view.bmp", old));
+  ASSERT_EQ(chmod((shared + "/view.bmp").c_str(), 0666), 0);
+  Lines failed = successLines({});
+  failed.back() = "ERROR: Output file cannot be replaced";
+  for (bool existed : {true, false}) {
+    if (existed) {
+      ASSERT_TRUE(writeFileBytes(shared + "/out.bmp", old));
+      own(shared + "/out.bmp");
+    }
+    ProcessResult result =
+        runQuillornWith({dir.file("in.bmp"), shared + "/out.bmp", "-view",
+                         shared + "/view.bmp"},
+                        asNobody);
+    EXPECT_EQ(result.exitStatus, kFailed) << existed;
+    EXPECT_EQ(result.lines, failed) << existed;
+    EXPECT_EQ(result.errors,
+              "quillorn: " + shared + "/view.bmp: Operation not permitted\n")
+        << existed;
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(readFileBytes(shared + "/view.bmp", &bytes));
+    EXPECT_EQ(bytes, old) << existed;
+    EXPECT_EQ(readFileBytes(shared + "/out.bmp", &bytes), existed) << existed;
+    if (existed) {
+      EXPECT_EQ(bytes, old);
+    }
+    EXPECT_EQ(folderNames(shared),
+              existed ? Lines({"out.bmp", "view.bmp"}) : Lines({"view.bmp"}));
+    std::remove((shared + "/out.bmp").c_str());
+  }
 }
 
 mode_t modeOf(const std::string& path) {
@@ -482,13 +548,19 @@ TEST(EndToEndTest, FailuresAndInterruptionsKeepTheOldOutput) {
     const char* what;
     std::vector<std::string> switches;
     ChildSetup setup;
-    int signal;            // the terminating signal, or 0
-    const char* lastLine;  // with no signal: the ERROR line
+    int signal;               // the terminating signal, or 0
+    const char* lastLine;     // with no signal: the ERROR line, if any reaches
+                              // the pipe
+    std::string errors = "";  // with no line: standard error
   };
   ChildSetup memory;
   memory.addressSpaceBytes = 40u << 20;
   ChildSetup fullDisk;
   fullDisk.fileSizeBytes = 1u << 20;
+  ChildSetup fullOutput;
+  fullOutput.outputFile = "/dev/full";
+  ChildSetup closedOutput;
+  closedOutput.outputClosed = true;
   auto interrupt = [](const char* line, int signal) {
     ChildSetup setup;
     setup.afterLine = line;
@@ -516,6 +588,12 @@ TEST(EndToEndTest, FailuresAndInterruptionsKeepTheOldOutput) {
        interrupt("Smooth x1000", SIGTERM),
        SIGTERM,
        nullptr},
+      // Both temporaries go, the picture's too.
+      {"SIGINT while smoothing, with a picture",
+       {"-smo", "1000", "-view", dir.file("view.bmp")},
+       interrupt("Smooth x1000", SIGINT),
+       SIGINT,
+       nullptr},
       {"SIGHUP while writing",
        {},
        interrupt("Writing output height...", SIGHUP),
@@ -526,6 +604,19 @@ TEST(EndToEndTest, FailuresAndInterruptionsKeepTheOldOutput) {
        interrupt("Reading input height...", SIGPIPE),
        SIGPIPE,
        nullptr},
+      // Lines lost are known before the output is replaced.
+      {"standard output on a full device",
+       {},
+       fullOutput,
+       0,
+       nullptr,
+       "quillorn: standard output: No space left on device\n"},
+      {"standard output not open",
+       {},
+       closedOutput,
+       0,
+       nullptr,
+       "quillorn: standard output: Bad file descriptor\n"},
   };
   for (const Case& c : cases) {
 #if defined(__SANITIZE_ADDRESS__)
@@ -541,8 +632,12 @@ TEST(EndToEndTest, FailuresAndInterruptionsKeepTheOldOutput) {
     EXPECT_EQ(result.signal, c.signal) << c.what;
     if (c.signal == 0) {
       EXPECT_EQ(result.exitStatus, kFailed) << c.what;
-      ASSERT_FALSE(result.lines.empty()) << c.what;
-      EXPECT_EQ(result.lines.back(), c.lastLine) << c.what;
+      if (c.lastLine != nullptr) {
+        ASSERT_FALSE(result.lines.empty()) << c.what;
+        EXPECT_EQ(result.lines.back(), c.lastLine) << c.what;
+      } else {
+        EXPECT_EQ(result.errors, c.errors) << c.what;
+      }
     }
     EXPECT_EQ(folderNames(dir.path()), Lines({"in.bmp", "out.bmp"})) << c.what;
     std::vector<uint8_t> kept;
@@ -574,6 +669,14 @@ TEST(EndToEndTest, ReplacementKeepsModesLinksAndWholeness) {
   std::vector<uint8_t> bytes;
   ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &bytes));
   EXPECT_EQ(bytes, input);
+  // With a picture, both replace what was there and leave no hidden link.
+  ASSERT_TRUE(writeFileBytes(dir.file("view.bmp"), {'o', 'l', 'd'}));
+  ASSERT_EQ(runQuillorn({dir.file("in.bmp"), dir.file("new.bmp"), "-view",
+                         dir.file("view.bmp")})
+                .exitStatus,
+            0);
+  ASSERT_TRUE(readFileBytes(dir.file("view.bmp"), &bytes));
+  EXPECT_EQ(bytes.size(), 54u + 12u) << "a 4 x 1 picture";
   if (links) {
     mode_t mask = umask(0);
     umask(mask);
@@ -607,8 +710,8 @@ TEST(EndToEndTest, ReplacementKeepsModesLinksAndWholeness) {
   EXPECT_EQ(second.exitStatus, 0);
   ASSERT_TRUE(readFileBytes(dir.file("race.bmp"), &bytes));
   EXPECT_TRUE(bytes == big || bytes == doubled) << "a mix of both runs";
-  Lines expected = {"big.bmp", "check.bmp", "in.bmp",    "new.bmp",
-                    "out.bmp", "race.bmp",  "target.bmp"};
+  Lines expected = {"big.bmp", "check.bmp", "in.bmp",     "new.bmp",
+                    "out.bmp", "race.bmp",  "target.bmp", "view.bmp"};
   if (links) expected.insert(expected.begin() + 3, "link.bmp");
   EXPECT_EQ(folderNames(dir.path()), expected) << "no temporary is left";
 }
@@ -642,6 +745,21 @@ TEST(EndToEndTest, StandardOutputIsNeverTheOutput) {
   toNull.outputFile = "/dev/null";
   EXPECT_EQ(
       runQuillornWith({dir.file("in.bmp"), "/dev/null"}, toNull).exitStatus, 0);
+
+  // Nor does the output take the place of a closed standard stream: the
+  // warning about a grey input never lands in it.
+  BitmapPlan grey;
+  grey.width = 2;
+  grey.pixels = {40, 40, 40, 7, 7, 7};
+  ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
+  ChildSetup closed;
+  closed.inputAndErrorClosed = true;
+  EXPECT_EQ(
+      runQuillornWith({dir.file("grey.bmp"), dir.file("g.bmp")}, closed).lines,
+      successLines({}));
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(readFileBytes(dir.file("g.bmp"), &bytes));
+  EXPECT_EQ(bytes, buildBitmap(grey));
 }
 
 // An input rewritten during the run is noticed before its large tail is
@@ -776,6 +894,13 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
   grey.width = 2;
   grey.pixels = {40, 40, 40, 7, 7, 7};
   ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
+  BitmapPlan summit;  // height 65280, whose mean wraps to 0
+  summit.pixels = {9, 255, 255};
+  ASSERT_TRUE(writeFileBytes(dir.file("summit.bmp"), buildBitmap(summit)));
+  BitmapPlan floor;  // heights 0 and 510
+  floor.width = 2;
+  floor.pixels = {9, 0, 0, 9, 2, 0};
+  ASSERT_TRUE(writeFileBytes(dir.file("floor.bmp"), buildBitmap(floor)));
   const std::string w = "quillorn: warning: ";
   struct Case {
     std::string input;
@@ -807,6 +932,13 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            "the lowest height was 10, which the factor alone cannot "
            "restore: -sca 2.35294104 -min 10 restores the heights, to "
            "the 256 levels kept\n"},
+      // A scale that leaves no height above 0, and one just above it.
+      {"in.bmp",
+       {"-sca", "0.0000152"},
+       {},
+       w + "-sca 0.0000152 reads as 1.52e-05, so small that every height "
+           "becomes 0\n"},
+      {"in.bmp", {"-sca", "0.0000153"}, {}, ""},
       {"in.bmp",
        {"-smo", "2.9", "-min", "12abc"},
        {"Smooth x2", "Minimum elevation 12"},
@@ -825,6 +957,23 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            w + "-dim is ignored: " + dir.file("in.bmp") +
            " is not raw heights (.r16 or .raw); its size is read from the "
            "file\n"},
+      {"summit.bmp",
+       {"-smo", "1"},
+       {"Smooth x1"},
+       w + "1 height wrapped in the bitmap encoding (0 ... 65279): 1 above "
+           "65279 after -smo; -sca 0 or a smaller -sca keeps them\n"},
+      // The factor alone restores heights whose lowest was 0.
+      {"floor.bmp",
+       {"-sca", "0"},
+       {"Converting to 0-255. To scale back to original, use scale 2"},
+       ""},
+      // The 32-bit range from both sides.
+      {"in.bmp", {"-smo", "2147483647"}, {"Smooth x2147483647"}, ""},
+      {"in.bmp",
+       {"-smo", "2147483648"},
+       {"Smooth x2147483647"},
+       w + "-smo 2147483648 is beyond 32 bits and reads as 2147483647 "
+           "passes\n"},
       {"palette.bmp",
        {},
        {},

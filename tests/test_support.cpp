@@ -147,6 +147,11 @@ bool drain(int fd, std::string* text) {
   }
   dup2(outputFd, STDOUT_FILENO);
   dup2(errorFd, STDERR_FILENO);
+  if (setup.outputClosed) close(STDOUT_FILENO);
+  if (setup.inputAndErrorClosed) {
+    close(STDIN_FILENO);
+    close(STDERR_FILENO);
+  }
   // Every other descriptor (pipe ends, the terminal's controller) closes.
   for (int fd = 3; fd < 1024; ++fd) close(fd);
   const unsigned kNobody = 65534;

@@ -59,8 +59,10 @@ struct ChildSetup {
   bool terminal = false;           // standard error on a pseudo-terminal
   int terminalColumns = 0;         // the terminal's width; 0: the default
   std::string executable;          // instead of the usual executable
-  bool native = false;     // the build beside the tests, with no launcher
-  std::string outputFile;  // standard output to this file, not a pipe
+  bool native = false;        // the build beside the tests, with no launcher
+  std::string outputFile;     // standard output to this file, not a pipe
+  bool outputClosed = false;  // standard output not open at all
+  bool inputAndErrorClosed = false;  // nor standard input and error
   // Once a line equal to afterLine has appeared on standard output, action
   // runs (when set) and the tool gets signal (when not 0); SIGPIPE closes
   // the reading end of its output instead, as `| head -n 3` would.

@@ -90,6 +90,13 @@ std::string scaleNote(const char* text, float scale) {
                         "lowest") +
            " a height can be";
   }
+  // No height is above 65535: a product below 1 truncates to 0.
+  if (scale != 0.0f && std::fabs(static_cast<double>(scale)) * 65535.0 < 1.0) {
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%g", static_cast<double>(scale));
+    return quoted + " reads as " + shown +
+           ", so small that every height becomes 0";
+  }
   if (!wholeDecimal(text)) {
     if (scale == 0.0f)
       return quoted + " is not a number: it reads as 0, which normalizes";

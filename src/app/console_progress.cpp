@@ -8,6 +8,8 @@ namespace {
 constexpr int kMaxBarWidth = 50;
 // Below this a bar says too little to be worth its room.
 constexpr int kMinBarWidth = 10;
+// The narrowest line that shows every percentage: "100%".
+constexpr int kNarrowestLine = 4;
 
 std::string clock(double seconds) {
   long long whole = static_cast<long long>(seconds);
@@ -52,6 +54,7 @@ void drawBar(void* context, int64_t done, int64_t total) {
 
 std::string progressLine(const std::string& label, int percent, double elapsed,
                          int width) {
+  if (width < kNarrowestLine) return std::string();
   char number[16];
   std::snprintf(number, sizeof number, " %3d%%", std::min(percent, 100));
   std::string times;
@@ -89,7 +92,6 @@ std::string progressLine(const std::string& label, int percent, double elapsed,
   if (static_cast<int>(line.size()) > width) {
     // Too narrow for anything but the percentage itself.
     line = std::to_string(std::min(percent, 100)) + "%";
-    line.resize(std::min(line.size(), static_cast<size_t>(std::max(width, 0))));
   }
   return line;
 }
@@ -97,8 +99,10 @@ std::string progressLine(const std::string& label, int percent, double elapsed,
 void startProgress(ConsoleProgress* bar, const std::string& label, FILE* stream,
                    int columns) {
   bar->label = label;
-  bar->stream = stream;
-  bar->columns = columns > 1 ? columns : kDefaultColumns;
+  bar->columns = columns > 0 ? columns : kDefaultColumns;
+  // A terminal too narrow for any line gets none (the last column stays
+  // empty).
+  bar->stream = bar->columns - 1 >= kNarrowestLine ? stream : nullptr;
   bar->shownPercent = -1;
   bar->shownSecond = -1;
   bar->shownWidth = 0;

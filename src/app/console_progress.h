@@ -31,14 +31,16 @@ struct ConsoleProgress {
 
 // Points bar's progress at itself; draws on stream (nullptr for none), in
 // lines that never reach the terminal's last column (columns <= 0: the
-// default), so that a line never wraps.
+// default), so that a line never wraps: nothing on a terminal of fewer than
+// 5 columns.
 void startProgress(ConsoleProgress* bar, const std::string& label, FILE* stream,
                    int columns);
 
 // The line drawn for percent done after elapsed seconds, at most width
 // characters: the label, a bar, the percentage, and on a long stage the
 // elapsed and remaining time ("1:05 left"). Parts that do not fit go,
-// times first, then the bar, then the label's end.
+// times first, then the bar, then the label's end; "" when not every
+// percentage would fit ("100%").
 std::string progressLine(const std::string& label, int percent, double elapsed,
                          int width);
 

@@ -225,6 +225,13 @@ bool openFiles(const char* inputPath, const char* outputPath,
     reportFailure(files->input, diagnostics);
     return false;
   }
+  // /dev/zero would read as an empty file, /dev/urandom as noise.
+  std::string kind = unreadableKind(files->input);
+  if (!kind.empty()) {
+    console << "ERROR: Input file is " << kind
+            << ", not a regular file; read the map from a file" << std::endl;
+    return false;
+  }
   ReadRequest request;
   request.raw = hasRawName(inputPath);
   request.hgt = !request.raw && hasHgtName(inputPath);
@@ -283,6 +290,9 @@ void abandonFiles(RunFiles* files) {
 bool ElevationRecoder::run(int argc, const char* const* argv,
                            std::ostream& console, std::ostream& diagnostics) {
   installInterruptHandlers();
+  // Lines nobody can read make a run nobody can trust: nothing is touched
+  // (the caller says why).
+  if (!consoleTookLines(console)) return false;
   const char* inputPath = argv[1];
   const char* outputPath = argv[2];
   RunOptions options = findRunOptions(argc, argv);
@@ -309,6 +319,13 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   abandonFiles(&files);
   OutputFile* outputs[2] = {&files.output, &files.view};
   int count = files.viewWanted ? 2 : 1;
+  // Known before anything is replaced: the old outputs stay.
+  if (written && !consoleTookLines(console)) {
+    for (int index = 0; index < count; ++index) {
+      discardOutputFile(outputs[index]);
+    }
+    return false;
+  }
   if (!written) {
     for (int index = 0; index < count; ++index) {
       discardOutputFile(outputs[index]);
@@ -321,6 +338,9 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   int failed = 0;
   switch (commitOutputFiles(outputs, count, &failed)) {
     case OutputCommit::kCommitted:
+      // Only a hidden link that could not be removed is left to tell.
+      reportFailure(files.output.file, diagnostics);
+      reportFailure(files.view.file, diagnostics);
       reportStoreCounts(counts, diagnostics);
       console << "Done!" << std::endl;
       return true;
@@ -336,8 +356,11 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   return false;
 }
 
-int runCommandLine(int argc, const char* const* argv, std::ostream& console,
-                   std::ostream& diagnostics) {
+namespace {
+
+// runCommandLine but for the standard output's own failure.
+int runCommand(int argc, const char* const* argv, std::ostream& console,
+               std::ostream& diagnostics) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     console << "Quillorn v" << kVersion << std::endl;
     console << formatsLine() << std::endl;
@@ -358,4 +381,15 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& console,
   ElevationRecoder recoder;
   return recoder.run(argc, argv, console, diagnostics) ? kExitSuccess
                                                        : kExitFailure;
+}
+
+}  // namespace
+
+int runCommandLine(int argc, const char* const* argv, std::ostream& console,
+                   std::ostream& diagnostics) {
+  holdStandardStreams();
+  int status = runCommand(argc, argv, console, diagnostics);
+  // Lines lost (a full device, a closed standard output) are a failure,
+  // whatever else went well.
+  return reportConsoleFailure(console, diagnostics) ? kExitFailure : status;
 }

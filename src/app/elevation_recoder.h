@@ -89,7 +89,9 @@ class ElevationRecoder {
   // argv[1] is the input, argv[2] the output, argv[3...] the switches; needs
   // argc >= 3. The output is replaced only by a complete file: returns false
   // after a failure, having printed its "ERROR: " line and left the input
-  // and any existing output as they were.
+  // and any existing output as they were. A console that takes no lines,
+  // at the start or before the outputs are replaced, fails the run with no
+  // line of its own.
   bool run(int argc, const char* const* argv, std::ostream& console,
            std::ostream& diagnostics);
 };
@@ -97,7 +99,8 @@ class ElevationRecoder {
 // The whole program: "--version" alone prints the version line; otherwise
 // banner, hint, then usage (fewer than two paths, or a switch where the
 // output belongs), help ("-h" or "--help" alone) or one run. Returns the
-// process's exit status.
+// process's exit status: a failure too when console did not take every
+// line, said on diagnostics.
 int runCommandLine(int argc, const char* const* argv, std::ostream& console,
                    std::ostream& diagnostics);
 

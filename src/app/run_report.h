@@ -23,6 +23,14 @@ struct StageCounts {
   int64_t written = 0;             // clamped to what the output format holds
 };
 
+// True when every line written to console so far has reached it (flushed
+// here).
+bool consoleTookLines(std::ostream& console);
+
+// When console did not take every line: one line "quillorn: standard
+// output: <reason>" on diagnostics, and true.
+bool reportConsoleFailure(std::ostream& console, std::ostream& diagnostics);
+
 // One line "quillorn: <path>: <reason>" when the file has a failure to tell.
 void reportFailure(const FileStream& file, std::ostream& diagnostics);
 

@@ -110,17 +110,29 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
     *error = inputReadError(*input);
     return false;
   }
+  uint8_t header[kMinimumHeaderSize] = {};
+  size_t known = static_cast<size_t>(std::min(fileSize, kMinimumHeaderSize));
+  if (!seekTo(input, 0) || !readExact(input, header, known)) {
+    *error = inputReadError(*input);
+    return false;
+  }
+  bool signature = known >= 2 && header[0] == 'B' && header[1] == 'M';
+  // An OS/2 1.x header (12 bytes) keeps its depth elsewhere, and may end
+  // before 54 bytes: its size is checked before any field after it is read.
+  uint32_t infoHeaderSize = loadLe32(header + kInfoHeaderSizeOffset);
+  if (signature && static_cast<int64_t>(known) >= kInfoHeaderSizeOffset + 4 &&
+      infoHeaderSize < kMinimumInfoHeaderSize) {
+    *error = "Unsupported bitmap header: its info header has " +
+             std::to_string(infoHeaderSize) + " bytes, at least " +
+             std::to_string(kMinimumInfoHeaderSize) + " are needed";
+    return false;
+  }
   if (fileSize < kMinimumHeaderSize) {
     *error = "Input file is not a bitmap: " + byteCount(fileSize) +
              " is too short for a bitmap header";
     return false;
   }
-  uint8_t header[kMinimumHeaderSize];
-  if (!seekTo(input, 0) || !readExact(input, header, sizeof header)) {
-    *error = inputReadError(*input);
-    return false;
-  }
-  if (header[0] != 'B' || header[1] != 'M') {
+  if (!signature) {
     *error = "Input file is not a bitmap: it does not start with \"BM\"";
     return false;
   }
@@ -132,18 +144,11 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
     return false;
   }
 
-  uint32_t infoHeaderSize = loadLe32(header + kInfoHeaderSizeOffset);
   uint32_t compression = loadLe32(header + kCompressionOffset);
   int32_t width = static_cast<int32_t>(loadLe32(header + kWidthOffset));
   int32_t height = static_cast<int32_t>(loadLe32(header + kHeightOffset));
   uint32_t pixelDataOffset = loadLe32(header + kPixelDataOffsetOffset);
   int64_t headersEnd = 14 + static_cast<int64_t>(infoHeaderSize);
-  if (infoHeaderSize < kMinimumInfoHeaderSize) {
-    *error = "Unsupported bitmap header: its info header has " +
-             std::to_string(infoHeaderSize) + " bytes, at least " +
-             std::to_string(kMinimumInfoHeaderSize) + " are needed";
-    return false;
-  }
   if (compression != 0) {
     *error = "Compressed bitmaps are not supported (compression type " +
              std::to_string(compression) + ")";

@@ -54,9 +54,10 @@ struct BitmapInfo {
   bool tailKept = false;
 };
 
-// Reads and checks the input's header, in this order: a bitmap at all (54
-// bytes or more, "BM"), the depth ("Invalid bit rate" unless 8 or 24), a
-// usable header (info header of 40 bytes or more, uncompressed, width >= 1,
+// Reads and checks the input's header, in this order: an info header of 40
+// bytes or more where "BM" starts the file (an OS/2 1.x header has its depth
+// elsewhere), a bitmap at all (54 bytes or more, "BM"), the depth ("Invalid
+// bit rate" unless 8 or 24), a usable header (uncompressed, width >= 1,
 // height not 0, pixel data after the headers and inside the file), pixel rows
 // inside the file, and an output small enough for the format's 32-bit sizes.
 // On success fills info, the header bytes kept where they are at most

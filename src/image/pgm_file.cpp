@@ -199,6 +199,15 @@ bool readPgmHeights(FileStream* input, const InputImage& image,
                  " of its " + std::to_string(total) + " samples";
         return false;
       }
+      // A sample above the file's own maxval would be a height outside the
+      // range the file claims.
+      if (value > image.maxval) {
+        *error = "Malformed PGM: the sample at row " + std::to_string(row + 1) +
+                 ", column " + std::to_string(column + 1) + " is " +
+                 std::to_string(value) + ", above its maxval " +
+                 std::to_string(image.maxval);
+        return false;
+      }
       planes->inRed[row][column] = static_cast<uint8_t>(value);
       planes->inGreen[row][column] = static_cast<uint8_t>(value >> 8);
     }

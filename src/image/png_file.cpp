@@ -22,9 +22,8 @@ constexpr int64_t kDeflateRatio = 1040;
 
 int readFromStream(spng_ctx*, void* user, void* destination, size_t length) {
   FileStream* input = static_cast<FileStream*>(user);
-  return readExact(input, static_cast<uint8_t*>(destination), length)
-             ? 0
-             : SPNG_IO_EOF;
+  if (readExact(input, static_cast<uint8_t*>(destination), length)) return 0;
+  return input->systemFailure ? SPNG_IO_ERROR : SPNG_IO_EOF;
 }
 
 int writeToStream(spng_ctx*, void* user, void* source, size_t length) {
@@ -52,6 +51,16 @@ const char* colourKind(uint8_t colourType) {
 
 std::string libraryError(const char* what, int code) {
   return std::string(what) + ": " + spng_strerror(code);
+}
+
+// Why decoding failed where the file was to hold what (e.g. "its last
+// row"): a failed read, the file ending before it, or libspng's reason.
+std::string decodeError(const FileStream& input, int code, const char* what) {
+  if (code == SPNG_IO_ERROR) return inputReadError(input);
+  if (code == SPNG_IO_EOF) {
+    return std::string("Malformed PNG: the file ends before ") + what;
+  }
+  return libraryError("Malformed PNG", code);
 }
 
 // libspng widens samples of 1, 2 and 4 bits to 8 bits (a 4-bit 15 becomes
@@ -105,13 +114,14 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
     return false;
   }
   spng_set_chunk_limits(made->context, kChunkLimit, kChunkLimit);
-  spng_set_crc_action(made->context, SPNG_CRC_ERROR, SPNG_CRC_DISCARD);
+  // A damaged chunk, image data or not, means a damaged file.
+  spng_set_crc_action(made->context, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
   spng_set_png_stream(made->context, readFromStream, input);
   struct spng_ihdr header;
   int code = spng_get_ihdr(made->context, &header);
   if (code != 0) {
     freePngDecoder(made.release());
-    *error = libraryError("Malformed PNG", code);
+    *error = decodeError(*input, code, "the end of its header");
     return false;
   }
   if (header.color_type != SPNG_COLOR_TYPE_GRAYSCALE) {
@@ -150,7 +160,7 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
   code = spng_decode_image(made->context, nullptr, 0, format,
                            SPNG_DECODE_PROGRESSIVE);
   if (code != 0) {
-    *error = libraryError("Malformed PNG", code);
+    *error = decodeError(*input, code, "its image data");
     freePngDecoder(made.release());
     return false;
   }
@@ -195,13 +205,23 @@ bool decodePngHeights(PngDecoder* decoder, const PngInfo& info,
       if (total != 0) reportProgress(progress, ++decoded, total);
     }
     if (code == SPNG_EOI) {
+      // The rest of the file is read too, up to its end chunk, every
+      // checksum checked (the image data's last one included): a file cut
+      // or damaged after its last row is refused like any other.
+      code = spng_decode_chunks(decoder->context);
+      // libspng lets the end chunk's checksum be missing; a read that
+      // failed says it was.
+      if (code == 0 && !decoder->input->failure.empty()) code = SPNG_IO_EOF;
+      if (code != 0) {
+        *error = decodeError(*decoder->input, code,
+                             "the end of its end chunk (IEND)");
+        return false;
+      }
       unscaleSamples(info, planes);
       return true;
     }
     if (code != 0) {
-      *error = code == SPNG_IO_EOF || code == SPNG_IO_ERROR
-                   ? inputReadError(*decoder->input)
-                   : libraryError("Malformed PNG", code);
+      *error = decodeError(*decoder->input, code, "its last row");
       return false;
     }
   }

@@ -15,6 +15,9 @@
 
 namespace {
 
+// The most samples' bytes a compressed TIFF's bytes are taken to hold.
+constexpr int64_t kPackingLimit = int64_t{1} << 16;
+
 // GeoTIFF's tags, and GDAL's nodata, which libtiff does not know by itself.
 constexpr ttag_t kPixelScaleTag = 33550;
 constexpr ttag_t kTiepointTag = 33922;
@@ -252,7 +255,8 @@ std::string tiffLibraryVersion() {
 bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
                      std::string* error) {
   *decoder = nullptr;
-  if (!seekTo(input, 0)) {
+  int64_t fileSize = streamLength(input);
+  if (fileSize < 0 || !seekTo(input, 0)) {
     *error = inputReadError(*input);
     return false;
   }
@@ -312,6 +316,20 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   if (width < 1 || height < 1 || width > INT32_MAX || height > INT32_MAX) {
     *error = "Malformed TIFF: it is " + std::to_string(width) + " x " +
              std::to_string(height) + " pixels";
+    freeTiffDecoder(made.release());
+    return false;
+  }
+  // No compression libtiff reads packs a map much tighter than 1 : 30,000
+  // (zstd or LZMA on a flat map), nor tighter than kPackingLimit: a size
+  // beyond that is forged, and is refused before the planes are made for it.
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  const int64_t ratio = compression == COMPRESSION_NONE ? 1 : kPackingLimit;
+  const int64_t rowBytes = static_cast<int64_t>(width) * (bits / 8);
+  if (static_cast<int64_t>(height) > fileSize * ratio / rowBytes) {
+    *error = "Malformed TIFF: its " + std::to_string(width) + " x " +
+             std::to_string(height) + " samples cannot be in " +
+             std::to_string(fileSize) + " bytes";
     freeTiffDecoder(made.release());
     return false;
   }

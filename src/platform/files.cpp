@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "platform/files_system.h"
 #include "platform/interrupts.h"
@@ -52,6 +53,12 @@ bool writeExact(FileStream* file, const uint8_t* buffer, size_t size) {
   return false;
 }
 
+char nameLetter(uint64_t* seed) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  *seed = *seed * 6364136223846793005ull + 1442695040888963407ull;
+  return kLetters[(*seed >> 33) % 36];
+}
+
 std::string lastSystemError() {
   if (errno == 0) return std::string();
   return std::strerror(errno);
@@ -82,25 +89,74 @@ bool closeOutput(OutputFile* output) {
   return closed;
 }
 
-// Renames a closed output's temporary over its final file. The rename and
-// the end of the guard are one step for the interruption handler: it must
-// never remove the path once it names the finished output.
+// Renames a closed output's temporary over its final file; called with
+// interruptions held back, so that the handler never removes the path once
+// it names the finished output.
 bool placeOutput(OutputFile* output) {
   if (output->mode != OutputMode::kReplace) return true;
-  blockInterrupts();
-  bool renamed = renameOver(output->temporaryPath, output->finalPath,
-                            &output->file.failure);
-  if (renamed) {
-    releaseGuard(output->guard);
-    output->guard = -1;
-    output->temporaryPath.clear();
+  if (!renameOver(output->temporaryPath, output->finalPath,
+                  &output->file.failure)) {
+    output->file.systemFailure = true;
+    return false;
   }
-  unblockInterrupts();
-  if (!renamed) output->file.systemFailure = true;
-  return renamed;
+  releaseGuard(output->guard);
+  output->guard = -1;
+  output->temporaryPath.clear();
+  return true;
+}
+
+// Keeps the file an output is about to replace reachable under a hidden
+// hard link, in case a later output fails.
+void keepOldContent(OutputFile* output, std::string* reason) {
+  if (output->mode != OutputMode::kReplace || !output->replacesFile) return;
+  if (!linkAside(output->finalPath, &output->backupPath, reason)) {
+    output->backupPath.clear();
+  }
+}
+
+// Undoes placeOutput after a later output failed: the old content goes back
+// under the final name, or a file that was new goes. keepReason says why
+// no old content was kept, where none was.
+void putBack(OutputFile* output, const std::string& keepReason) {
+  // A device has no old content to put back.
+  if (output->mode == OutputMode::kDevice) return;
+  std::string reason;
+  FileStream& file = output->file;
+  auto note = [&](const std::string& what) {
+    file.failure += (file.failure.empty() ? "" : "; ") + what;
+    file.systemFailure = true;
+  };
+  if (output->mode == OutputMode::kInPlace) {
+    note("rewritten in place, it keeps its new content");
+  } else if (!output->backupPath.empty()) {
+    if (renameOver(output->backupPath, output->finalPath, &reason)) {
+      output->backupPath.clear();
+    } else {
+      note("the old content could not be put back (" + reason +
+           "); it is kept as " + output->backupPath);
+    }
+  } else if (!output->replacesFile) {
+    if (!removePath(output->finalPath, &reason)) {
+      note("the new file could not be removed: " + reason);
+    }
+  } else {
+    note("replaced, as its old content could not be kept (" + keepReason + ")");
+  }
+}
+
+// Drops the hard link to an old content once every output is in place.
+void dropBackup(OutputFile* output) {
+  std::string reason;
+  if (!output->backupPath.empty() && !removePath(output->backupPath, &reason)) {
+    output->file.failure = "cannot remove the old content's link " +
+                           output->backupPath + ": " + reason;
+  }
+  output->backupPath.clear();
 }
 
 }  // namespace
+
+void (*beforeLaterReplacement)(int index) = nullptr;
 
 OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
                                int* failed) {
@@ -113,16 +169,38 @@ OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
       return OutputCommit::kWriteFailed;
     }
   }
-  for (int index = 0; index < count; ++index) {
-    if (!placeOutput(outputs[index])) {
-      *failed = index;
-      for (int other = index; other < count; ++other) {
-        discardOutputFile(outputs[other]);
-      }
-      return OutputCommit::kReplaceFailed;
+  // One block around every rename: an interruption is delivered once all
+  // outputs are in place, or all are put back.
+  blockInterrupts();
+  std::vector<std::string> keepReasons(static_cast<size_t>(count));
+  int placed = 0;
+  for (; placed < count; ++placed) {
+    if (placed > 0 && beforeLaterReplacement != nullptr) {
+      beforeLaterReplacement(placed);
+    }
+    // The last output has none after it that could fail.
+    if (placed + 1 < count) {
+      keepOldContent(outputs[placed],
+                     &keepReasons[static_cast<size_t>(placed)]);
+    }
+    if (!placeOutput(outputs[placed])) break;
+  }
+  if (placed == count) {
+    for (int index = 0; index < count; ++index) dropBackup(outputs[index]);
+  } else {
+    *failed = placed;
+    // The failed output's own file was never replaced.
+    dropBackup(outputs[placed]);
+    for (int other = placed; other < count; ++other) {
+      discardOutputFile(outputs[other]);
+    }
+    for (int other = placed - 1; other >= 0; --other) {
+      putBack(outputs[other], keepReasons[static_cast<size_t>(other)]);
     }
   }
-  return OutputCommit::kCommitted;
+  unblockInterrupts();
+  return placed < count ? OutputCommit::kReplaceFailed
+                        : OutputCommit::kCommitted;
 }
 
 OutputCommit commitOutputFile(OutputFile* output) {

@@ -32,6 +32,11 @@ struct FileStamp {
 // directory, with file->failure saying why.
 bool openInputFile(const char* path, FileStream* file);
 
+// What the open file is when no height map can be read from it, for the
+// message: "a character device" (/dev/zero, a terminal); "" for a regular
+// file, and for block devices and pipes, which are read as files are.
+std::string unreadableKind(const FileStream& file);
+
 // Closes the stream, if open; a failure to close is recorded, not returned.
 void closeInputFile(FileStream* file);
 
@@ -82,6 +87,9 @@ struct OutputFile {
   std::string fallbackReason;  // with kInPlace: why no temporary was made
   bool replacesFile = false;   // a regular file stood at finalPath
   int guard = -1;              // the interruption guard of the temporary
+  std::string backupPath;      // while committing: a hidden hard link to the
+                               // replaced file, to put back if a later output
+                               // fails
 };
 
 // How opening an output went.
@@ -116,11 +124,20 @@ enum class OutputCommit {
 OutputCommit commitOutputFile(OutputFile* output);
 
 // Finishes several outputs as one: every one is flushed and closed before
-// any is renamed into place, and a failure discards them all (those renamed
-// already stay: a rename fails only in rare cases). *failed is the index of
-// the output that failed.
+// any is renamed into place, and the renames happen with interruptions held
+// back, so that an interruption finds all of them replaced or none. When a
+// rename fails, the outputs renamed before it are put back as they were:
+// each replaced file's old content is kept under a hidden hard link until
+// every output is in place, and a new file is removed. Not put back: an
+// output rewritten in place and a replaced file of which no hard link could
+// be made (failure says so), and a device. *failed is the index of the
+// output that failed.
 OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
                                int* failed);
+
+// For tests: when set, called with interruptions held back just before each
+// output but the first is renamed into place, with its index.
+extern void (*beforeLaterReplacement)(int index);
 
 // Abandons the output: closes it and removes the temporary, so that an
 // existing file keeps its bytes. In place, an output already overwritten is
@@ -131,5 +148,16 @@ void discardOutputFile(OutputFile* output);
 // The system's text for errno, e.g. "No space left on device"; empty when
 // errno is 0.
 std::string lastSystemError();
+
+// Keeps the standard descriptors taken: one that was closed is opened on
+// the null device for reading, so that a write to it still fails as on a
+// closed one and no file the tool opens takes its place (the image would
+// then share it with the progress lines). Nothing to do on Windows.
+void holdStandardStreams();
+
+// Why the standard output takes no more bytes, in the system's words ("No
+// space left on device", "Bad file descriptor"); "" when it takes them or
+// the system does not say (a full disk, for a regular file).
+std::string standardOutputFailure();
 
 #endif  // QUILLORN_PLATFORM_FILES_H_

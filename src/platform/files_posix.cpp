@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "platform/files.h"
@@ -19,6 +20,8 @@ constexpr size_t kNameMax = 255;
 constexpr size_t kTemporaryExtra = 8;
 // Links followed before giving up on a loop.
 constexpr int kMaxLinks = 40;
+// Names tried for a hidden link before giving up on a folder full of them.
+constexpr int kLinkAttempts = 100;
 
 std::string folderOf(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -108,6 +111,14 @@ bool openInputFile(const char* path, FileStream* file) {
   return true;
 }
 
+std::string unreadableKind(const FileStream& file) {
+  struct stat info;
+  if (fstat(fileno(file.stream), &info) == 0 && S_ISCHR(info.st_mode)) {
+    return "a character device";
+  }
+  return std::string();
+}
+
 bool seekTo(FileStream* file, int64_t offset) {
   if (offset < 0) return false;
   errno = 0;
@@ -149,9 +160,21 @@ bool isSameFile(const FileStream& file, const char* path) {
 OutputOpening openOutputFile(const char* path, OutputFile* output) {
   *output = OutputFile();
   output->file.path = path;
+  // A name that can never be written is refused before any work: no name
+  // at all, one longer than the file system takes, a loop of links (which
+  // would otherwise be replaced by a regular file).
+  if (*path == '\0') {
+    errno = ENOENT;
+    fail(&output->file);
+    return OutputOpening::kFailed;
+  }
   output->finalPath = resolveLinks(path);
   struct stat final;
   bool exists = stat(path, &final) == 0;
+  if (!exists && errno != ENOENT) {
+    fail(&output->file);
+    return OutputOpening::kFailed;
+  }
   if (exists) {
     struct stat console;
     // Where the progress lines go, the image cannot go too; a device may be
@@ -227,6 +250,25 @@ bool renameOver(const std::string& from, const std::string& to,
   return false;
 }
 
+bool linkAside(const std::string& path, std::string* linkPath,
+               std::string* reason) {
+  std::string name = temporaryPattern(path);
+  uint64_t seed = static_cast<uint64_t>(getpid()) << 32 ^
+                  static_cast<uint64_t>(time(nullptr));
+  for (int attempt = 0; attempt < kLinkAttempts; ++attempt) {
+    for (size_t at = name.size() - 6; at < name.size(); ++at) {
+      name[at] = nameLetter(&seed);
+    }
+    if (link(path.c_str(), name.c_str()) == 0) {
+      *linkPath = name;
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  *reason = lastSystemError();
+  return false;
+}
+
 bool removePath(const std::string& path, std::string* reason) {
   if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
   *reason = lastSystemError();
@@ -246,6 +288,23 @@ bool cutAtPosition(FILE* stream, std::string* reason) {
   if (length >= 0 && ftruncate(fileno(stream), length) == 0) return true;
   *reason = lastSystemError();
   return false;
+}
+
+void holdStandardStreams() {
+  // In order: open takes the lowest free descriptor, the one just found.
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      open("/dev/null", O_RDONLY);
+    }
+  }
+}
+
+std::string standardOutputFailure() {
+  // The C library forgets why a buffered write failed; writing nothing asks
+  // again (a full device or a descriptor not open for writing answers).
+  errno = 0;
+  if (write(STDOUT_FILENO, "", 0) == 0) return std::string();
+  return lastSystemError();
 }
 
 bool pathsNameSameFile(const char* first, const char* second) {

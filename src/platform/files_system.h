@@ -11,6 +11,15 @@
 bool renameOver(const std::string& from, const std::string& to,
                 std::string* reason);
 
+// Makes a hidden hard link to path beside it (".name.XXXXXX"), named in
+// *linkPath, so that path's content outlives a rename over path.
+bool linkAside(const std::string& path, std::string* linkPath,
+               std::string* reason);
+
+// The next letter or digit of a hidden name's random part, from a seed the
+// caller keeps between calls.
+char nameLetter(uint64_t* seed);
+
 // Removes path; true also when it is already gone.
 bool removePath(const std::string& path, std::string* reason);
 

@@ -85,10 +85,9 @@ FILE* streamFor(HANDLE handle) {
   return stream;
 }
 
-// Creates ".name.XXXXXX" beside finalPath, exclusively, deletable while
-// open (so that an interruption can remove it); the handle or
-// INVALID_HANDLE_VALUE.
-HANDLE createTemporary(const std::wstring& finalPath, std::wstring* path) {
+// ".name.XXXXXX" beside finalPath, the Xs drawn from seed and the name
+// shortened so that the whole stays within kNameMax.
+std::wstring hiddenName(const std::wstring& finalPath, uint64_t* seed) {
   size_t separator = lastSeparator(finalPath);
   std::wstring folder = separator == std::wstring::npos
                             ? std::wstring()
@@ -99,15 +98,25 @@ HANDLE createTemporary(const std::wstring& finalPath, std::wstring* path) {
   if (name.size() > kNameMax - kTemporaryExtra) {
     name.resize(kNameMax - kTemporaryExtra);
   }
-  static const wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned long long seed = GetTickCount64() ^ (GetCurrentProcessId() << 16);
+  std::wstring suffix;
+  for (int index = 0; index < 6; ++index) {
+    suffix.push_back(static_cast<wchar_t>(nameLetter(seed)));
+  }
+  return folder + L"." + name + L"." + suffix;
+}
+
+uint64_t nameSeed() {
+  return GetTickCount64() ^
+         (static_cast<uint64_t>(GetCurrentProcessId()) << 16);
+}
+
+// Creates ".name.XXXXXX" beside finalPath, exclusively, deletable while
+// open (so that an interruption can remove it); the handle or
+// INVALID_HANDLE_VALUE.
+HANDLE createTemporary(const std::wstring& finalPath, std::wstring* path) {
+  uint64_t seed = nameSeed();
   for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-    std::wstring suffix;
-    for (int index = 0; index < 6; ++index) {
-      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-      suffix.push_back(kLetters[(seed >> 33) % 36]);
-    }
-    *path = folder + L"." + name + L"." + suffix;
+    *path = hiddenName(finalPath, &seed);
     HANDLE handle = CreateFileW(path->c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -155,6 +164,13 @@ bool openInputFile(const char* path, FileStream* file) {
   return true;
 }
 
+std::string unreadableKind(const FileStream& file) {
+  HANDLE handle =
+      reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.stream)));
+  if (GetFileType(handle) == FILE_TYPE_CHAR) return "a character device";
+  return std::string();
+}
+
 bool seekTo(FileStream* file, int64_t offset) {
   if (offset < 0) return false;
   errno = 0;
@@ -199,7 +215,25 @@ OutputOpening openOutputFile(const char* path, OutputFile* output) {
   output->file.path = path;
   output->finalPath = path;
   std::wstring wide = widePath(path);
+  // A name that can never be written is refused before any work: no name
+  // at all, one longer than NTFS takes, one the system cannot resolve (a
+  // loop of links, a name with characters Windows forbids).
+  size_t separator = lastSeparator(wide);
+  size_t nameLength = separator == std::wstring::npos
+                          ? wide.size()
+                          : wide.size() - separator - 1;
+  if (wide.empty() || nameLength > kNameMax) {
+    errno = wide.empty() ? ENOENT : ENAMETOOLONG;
+    failWith(&output->file, lastSystemError());
+    return OutputOpening::kFailed;
+  }
   HANDLE existing = probe(wide);
+  DWORD missing = existing == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  if (missing != 0 && missing != ERROR_FILE_NOT_FOUND &&
+      missing != ERROR_PATH_NOT_FOUND) {
+    failWith(&output->file, windowsError());
+    return OutputOpening::kFailed;
+  }
   if (existing != INVALID_HANDLE_VALUE) {
     BY_HANDLE_FILE_INFORMATION final;
     BY_HANDLE_FILE_INFORMATION console;
@@ -276,6 +310,23 @@ bool renameOver(const std::string& from, const std::string& to,
   return false;
 }
 
+bool linkAside(const std::string& path, std::string* linkPath,
+               std::string* reason) {
+  std::wstring wide = widePath(path.c_str());
+  uint64_t seed = nameSeed();
+  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+    std::wstring name = hiddenName(wide, &seed);
+    if (CreateHardLinkW(name.c_str(), wide.c_str(), nullptr)) {
+      *linkPath = utf8FromWide(name.c_str());
+      return true;
+    }
+    DWORD code = GetLastError();
+    if (code != ERROR_ALREADY_EXISTS && code != ERROR_FILE_EXISTS) break;
+  }
+  *reason = windowsError();
+  return false;
+}
+
 bool removePath(const std::string& path, std::string* reason) {
   if (DeleteFileW(widePath(path.c_str()).c_str()) ||
       GetLastError() == ERROR_FILE_NOT_FOUND) {
@@ -301,6 +352,16 @@ bool cutAtPosition(FILE* stream, std::string* reason) {
   if (SetEndOfFile(handle)) return true;
   *reason = windowsError();
   return false;
+}
+
+void holdStandardStreams() {}
+
+std::string standardOutputFailure() {
+  DWORD written = 0;
+  if (WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "", 0, &written, nullptr)) {
+    return std::string();
+  }
+  return windowsError();
 }
 
 bool pathsNameSameFile(const char* first, const char* second) {

@@ -23,8 +23,9 @@ int guardTemporaryFile(const char* path);
 // with -1.
 void releaseGuard(int guard);
 
-// Holds interruptions back while a few calls complete as one step (a rename
-// and the release of its guard); they are delivered at unblockInterrupts.
+// Holds interruptions back while a few calls complete as one step (the
+// renames of every output and the release of their guards); they are
+// delivered at the outermost unblockInterrupts.
 void blockInterrupts();
 void unblockInterrupts();
 

@@ -67,6 +67,20 @@ void encodeHeightRow(HeightValue base, const uint32_t* heights, uint8_t* red,
   encodeRow<kHeightBase>(heights, red, green, width);
 }
 
+bool firstMeanWraps(const BytePlane& red, const BytePlane& green, int32_t width,
+                    int32_t height, HeightValue base) {
+  if (base != kHeightBase) return false;
+  for (int32_t row = 0; row < std::min(height, 2); ++row) {
+    for (int32_t column = 0; column < std::min(width, 2); ++column) {
+      if (decodeHeight(red[row][column], green[row][column]) <=
+          kLargestStoredHeight) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 size_t smoothingBudget(int32_t width, int32_t height) {
   size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   return std::min(kRingBudget, pixels / 2 + kWorkingBase);
@@ -130,12 +144,12 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
 // Reports bands smoothed, counted over every pass of the run: the group's
 // first band-pass is number doneBefore. True when the group's last pass
 // changed a height.
-bool smoothPassGroup(const SmoothRows& rows, HeightValue base, BytePlane* red,
+bool smoothPassGroup(SmoothRows* rows, HeightValue base, BytePlane* red,
                      BytePlane* green, int32_t passes, const Progress* progress,
                      int64_t doneBefore, int64_t total) {
   bool changed = false;
-  const int32_t width = rows.width;
-  const int32_t height = rows.height;
+  const int32_t width = rows->width;
+  const int32_t height = rows->height;
   const int32_t bands = (height + kBandRows - 1) / kBandRows;
   int32_t decoded = 0;  // rows 0 ... decoded - 1 are in the ring
   for (int32_t time = 0; time < bands + passes - 1; ++time) {
@@ -147,16 +161,18 @@ bool smoothPassGroup(const SmoothRows& rows, HeightValue base, BytePlane* red,
       int32_t below = first + count;
       for (; decoded <= std::min(below, height - 1); ++decoded) {
         decodeHeightRow(base, (*red)[decoded], (*green)[decoded],
-                        rows.row(decoded), width);
+                        rows->row(decoded), width);
       }
       uint32_t* band[kBandRows];
       for (int32_t lane = 0; lane < count; ++lane) {
-        band[lane] = rows.row(first + lane);
+        band[lane] = rows->row(first + lane);
       }
-      const uint32_t* up = first > 0 ? rows.row(first - 1) : rows.zeroRow;
-      const uint32_t* down = below < height ? rows.row(below) : rows.zeroRow;
+      const uint32_t* up = first > 0 ? rows->row(first - 1) : rows->zeroRow;
+      const uint32_t* down = below < height ? rows->row(below) : rows->zeroRow;
       bool last = pass == passes - 1;
-      smoothBand(rows, first, band, count, up, down, last ? &changed : nullptr);
+      smoothBand(*rows, first, band, count, up, down,
+                 bandIndex == 0 && rows->wrapFirst, last ? &changed : nullptr);
+      if (bandIndex == 0) rows->wrapFirst = false;
       if (last) {
         for (int32_t lane = 0; lane < count; ++lane) {
           encodeHeightRow(base, band[lane], (*red)[first + lane],
@@ -216,9 +232,10 @@ bool smoothHeightsInRows(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                          const Progress* progress) {
   SmoothRows rows;
   if (!prepareSmoothRows(&rows, width, height, passes)) return false;
+  rows.wrapFirst = firstMeanWraps(*outRed, *outGreen, width, height, base);
   runPassGroups(passes, rows.group, (height + kBandRows - 1) / kBandRows,
                 progress, [&](int32_t group, int64_t done, int64_t total) {
-                  return smoothPassGroup(rows, base, outRed, outGreen, group,
+                  return smoothPassGroup(&rows, base, outRed, outGreen, group,
                                          progress, done, total);
                 });
   return true;
@@ -228,26 +245,19 @@ int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                       int32_t width, int32_t height, HeightValue base,
                       const Progress* progress) {
   if (passes <= 0) return 0;
-  // In base 255 a mean of 65280 is stored as 0, and the next cells must see
-  // that 0. Only a height of 65280 already there can average to 65280, so
-  // the engines, which keep means unwrapped between cells and passes, serve
-  // every image without one; the rare image with one takes the plain path,
-  // which stores every cell at once.
-  bool wraps = base == kHeightBase &&
-               findHeightRange(*outRed, *outGreen, width, height, base).max >
-                   kLargestStoredHeight;
-  if (!wraps) {
-    const LaneKernels* kernels = laneKernelsFor(width, height);
-    if (kernels != nullptr &&
-        smoothHeightsInLanes(passes, outRed, outGreen, width, height, base,
-                             *kernels, smoothingBudget(width, height),
-                             progress)) {
-      return 0;
-    }
-    if (smoothHeightsInRows(passes, outRed, outGreen, width, height, base,
-                            progress)) {
-      return 0;
-    }
+  // In base 255 a mean of 65280 is stored as 0, and the next cells see that
+  // 0; only the first cell's first mean can be 65280.
+  int64_t wrapped = firstMeanWraps(*outRed, *outGreen, width, height, base);
+  const LaneKernels* kernels = laneKernelsFor(width, height);
+  if (kernels != nullptr &&
+      smoothHeightsInLanes(passes, outRed, outGreen, width, height, base,
+                           *kernels, smoothingBudget(width, height),
+                           progress)) {
+    return wrapped;
+  }
+  if (smoothHeightsInRows(passes, outRed, outGreen, width, height, base,
+                          progress)) {
+    return wrapped;
   }
   // Without working rows the same passes run straight on the planes.
   return smoothHeightsDirect(passes, outRed, outGreen, width, height, base,

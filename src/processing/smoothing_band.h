@@ -19,6 +19,14 @@ void decodeHeightRow(int32_t base, const uint8_t* red, const uint8_t* green,
 void encodeHeightRow(int32_t base, const uint32_t* heights, uint8_t* red,
                      uint8_t* green, int32_t width);
 
+// True when the first pass's mean of cell (0, 0) is 65280, which base 255
+// stores as 0: every neighbour of the cell in the image holds 65280. No
+// other mean can wrap: each other cell has a neighbour already smoothed in
+// its pass (to the left or above), which holds less, and after the first
+// pass no cell holds 65280 (planes in base, 255 or 256).
+bool firstMeanWraps(const BytePlane& red, const BytePlane& green, int32_t width,
+                    int32_t height, HeightValue base);
+
 // The working memory smoothing may take beside the planes, in bytes.
 size_t smoothingBudget(int32_t width, int32_t height);
 
@@ -78,6 +86,8 @@ struct SmoothRows {
   // multipliers[n - 1][k]: divisor for a cell of a row with n rows in reach.
   std::unique_ptr<uint32_t[]> multiplierStorage;
   const uint32_t* multipliers[3] = {};
+  // Until the first pass has smoothed band 0: its first mean wraps.
+  bool wrapFirst = false;
 
   uint32_t* row(int32_t index) const {
     return ring[static_cast<size_t>(index % ringRows)];
@@ -88,10 +98,11 @@ struct SmoothRows {
 // firstRow) by one pass: their decoded rows in band[], the final row above in
 // up and the untouched row below in down (rows.zeroRow at the image's edges).
 // Each row is rewritten in place. With changed, *changed is set when a
-// height of the band changed (and left alone otherwise).
+// height of the band changed (and left alone otherwise). With wrap, a mean
+// of 65280 at a row's ends is stored as 0 (see firstMeanWraps).
 void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
                 int32_t count, const uint32_t* up, const uint32_t* down,
-                bool* changed);
+                bool wrap, bool* changed);
 
 // The row engine: passes in bands of kBandRows decoded rows. Returns false,
 // with the planes untouched, when its working rows would break the memory

@@ -80,6 +80,8 @@ struct LaneBands {
   std::unique_ptr<float[]> multipliers;
   bool innerShared[3] = {};
   int32_t left[kLaneRows] = {};
+  // Until the first pass has smoothed band 0: its first mean wraps.
+  bool wrapFirst = false;
   // The rows of a block of steps on their way between planes and cells.
   std::unique_ptr<uint32_t[][kBlockStride]> block;
 
@@ -263,9 +265,14 @@ bool smoothLaneBand(LaneBands* lanes, const LaneKernels& kernels, int32_t index,
                   table,
                   kLaneRows,
                   false,
+                  false,
                   lanes->left};
   auto kernel = kernels.runSteps;
+  // Cell (0, 0), the only one whose mean can wrap, is a head step of band 0.
+  steps.wrap = index == 0 && lanes->wrapFirst;
   bool changed = kernel(steps, 0, lanes->headEnd, track);
+  steps.wrap = false;
+  if (index == 0) lanes->wrapFirst = false;
   if (lanes->headEnd < lanes->tailStart) {
     steps.multiplier = table + static_cast<size_t>(lanes->headEnd) * kLaneRows;
     steps.multiplierStride = 0;
@@ -311,6 +318,7 @@ bool smoothHeightsInLanes(int32_t passes, BytePlane* red, BytePlane* green,
                           const Progress* progress) {
   LaneBands lanes;
   if (!prepareLaneBands(&lanes, width, height, passes, budget)) return false;
+  lanes.wrapFirst = firstMeanWraps(*red, *green, width, height, base);
   runPassGroups(passes, lanes.group, lanes.bands, progress,
                 [&](int32_t group, int64_t done, int64_t total) {
                   return smoothLaneGroup(&lanes, kernels, base, red, green,

@@ -36,6 +36,10 @@ inline constexpr float kLaneOutside = 1.0f / 16777216.0f;
 // 2^23 + h, which the fastest kernel computes with. Sums of cells wrap
 // around 2^32 (unsigned), and the kernels take the offsets out.
 inline constexpr int32_t kLaneZero = 0x4B000000;
+// The cell of a mean of 65280, which base 255 stores as 0: it differs from
+// kLaneZero in the bits of kLaneTopBits alone.
+inline constexpr int32_t kLaneTop = kLaneZero + 65280;
+inline constexpr int32_t kLaneTopBits = 0xFF00;
 
 // How many columns a band's last row trails its first.
 inline constexpr int32_t kLaneTrail = kLaneSkew * (kLaneRows - 1);
@@ -55,6 +59,7 @@ struct LaneSteps {
   const float* multiplier;  // kLaneRows per step, laid out as the cells
   size_t multiplierStride;  // kLaneRows, or 0 where every step shares them
   bool shared;              // with stride 0: every lane's is the same
+  bool wrap;                // a mean of 65280 is stored as 0 (base 255)
   int32_t* left;            // kLaneRows chain values, carried between runs
 };
 
@@ -102,8 +107,8 @@ struct Progress;
 // vector kernels, images 512 columns wide or more.
 const LaneKernels* laneKernelsFor(int32_t width, int32_t height);
 
-// Smooths as smoothHeights does (planes in base 255 or 256, whose heights
-// never reach 65280 in base 255), in bands of lanes with kernels, its working
+// Smooths as smoothHeights does (planes in base 255 or 256), in bands of
+// lanes with kernels, its working
 // bands taking at most budget bytes. Returns false, with the planes
 // untouched, when even one pass's bands would take more, or memory is short.
 bool smoothHeightsInLanes(int32_t passes, BytePlane* red, BytePlane* green,

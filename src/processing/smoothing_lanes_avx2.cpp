@@ -91,6 +91,13 @@ struct Avx2Ops {
                              _mm256_set1_ps(8388608.0f));
     return _mm256_castps_si256(*chain);
   }
+  QUILLORN_LANE_INLINE static Vec wrapTop(Chain* chain, Vec cell) {
+    __m256i top = _mm256_cmpeq_epi32(cell, _mm256_set1_epi32(kLaneTop));
+    cell = _mm256_andnot_si256(
+        _mm256_and_si256(top, _mm256_set1_epi32(kLaneTopBits)), cell);
+    *chain = _mm256_castsi256_ps(cell);
+    return cell;
+  }
 };
 
 }  // namespace

@@ -18,6 +18,8 @@
 // - Vec step(Chain*, Vec sum, Vec multiplier): each lane's mean of its left
 //   neighbour (the chain) and sum, the other eight cells' heights less
 //   2^23; the mean becomes the chain and is returned as a cell;
+// - Vec wrapTop(Chain*, Vec cell): the cell (and the chain) with a mean of
+//   65280 turned into 0, as base 255 stores it;
 // - void transpose(Vec v[kLaneWidth]): lane i of v[k] swaps with lane k of
 //   v[i].
 #ifndef QUILLORN_LANE_TARGET
@@ -116,7 +118,7 @@ QUILLORN_LANE_INLINE LaneGroup<Ops> startLaneGroup(const int32_t* cells,
 // with the row below entering the last lane), the cell itself and the one
 // to its right, and the chain's left neighbour. Then moves the running
 // sums on by a step.
-template <class Ops, bool kTrack, int32_t kGroup>
+template <class Ops, bool kTrack, bool kWrap, int32_t kGroup>
 QUILLORN_LANE_INLINE typename Ops::Vec laneGroupStep(
     int32_t* cells, uint32_t above, uint32_t below,
     typename Ops::Vec multiplier, LaneGroup<Ops>* state,
@@ -140,6 +142,7 @@ QUILLORN_LANE_INLINE typename Ops::Vec laneGroupStep(
   }
   Vec cell = Ops::load(own);
   Vec value = Ops::step(&state->chain, sum, multiplier);
+  if constexpr (kWrap) value = Ops::wrapTop(&state->chain, value);
   if constexpr (kTrack) *differs = Ops::orDiffer(*differs, value, cell);
   Ops::store(own, value);
   // The next step: its cell to the right in, this cell (as it was) out.
@@ -165,8 +168,9 @@ QUILLORN_LANE_INLINE typename Ops::Vec multiplierOf(const float* multiplier,
 
 static_assert(kLaneGroups == 4, "runLaneStepsWith steps four groups");
 
-// With kShared, every lane of every step divides by the first multiplier.
-template <class Ops, bool kTrack, bool kShared>
+// With kShared, every lane of every step divides by the first multiplier;
+// with kWrap, a mean of 65280 is stored as 0.
+template <class Ops, bool kTrack, bool kShared, bool kWrap>
 QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
     const LaneSteps& steps, int32_t from, int32_t to) {
   using Vec = typename Ops::Vec;
@@ -196,16 +200,16 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
   for (int32_t step = from; step < to; ++step) {
     above += static_cast<uint32_t>(aboveRow[step + 1]);
     below += static_cast<uint32_t>(belowRow[step + 1]);
-    firstRow[step] = Ops::first(laneGroupStep<Ops, kTrack, 0>(
+    firstRow[step] = Ops::first(laneGroupStep<Ops, kTrack, kWrap, 0>(
         cells, above, below, multiplierOf<Ops, kShared, 0>(multiplier, shared),
         &group0, &differs));
-    laneGroupStep<Ops, kTrack, 1>(
+    laneGroupStep<Ops, kTrack, kWrap, 1>(
         cells, above, below, multiplierOf<Ops, kShared, 1>(multiplier, shared),
         &group1, &differs);
-    laneGroupStep<Ops, kTrack, 2>(
+    laneGroupStep<Ops, kTrack, kWrap, 2>(
         cells, above, below, multiplierOf<Ops, kShared, 2>(multiplier, shared),
         &group2, &differs);
-    lastRow[step] = Ops::last(laneGroupStep<Ops, kTrack, 3>(
+    lastRow[step] = Ops::last(laneGroupStep<Ops, kTrack, kWrap, 3>(
         cells, above, below, multiplierOf<Ops, kShared, 3>(multiplier, shared),
         &group3, &differs));
     above -= static_cast<uint32_t>(aboveRow[step - 1]);
@@ -223,13 +227,18 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
 template <class Ops>
 QUILLORN_LANE_TARGET bool runLaneStepsWith(const LaneSteps& steps, int32_t from,
                                            int32_t to, bool track) {
+  // Wrapping runs are the rare first steps of a few images: never shared.
+  if (steps.wrap) {
+    return track ? runLaneStepsWith<Ops, true, false, true>(steps, from, to)
+                 : runLaneStepsWith<Ops, false, false, true>(steps, from, to);
+  }
   bool shared = steps.multiplierStride == 0 && steps.shared;
   if (track) {
-    return shared ? runLaneStepsWith<Ops, true, true>(steps, from, to)
-                  : runLaneStepsWith<Ops, true, false>(steps, from, to);
+    return shared ? runLaneStepsWith<Ops, true, true, false>(steps, from, to)
+                  : runLaneStepsWith<Ops, true, false, false>(steps, from, to);
   }
-  return shared ? runLaneStepsWith<Ops, false, true>(steps, from, to)
-                : runLaneStepsWith<Ops, false, false>(steps, from, to);
+  return shared ? runLaneStepsWith<Ops, false, true, false>(steps, from, to)
+                : runLaneStepsWith<Ops, false, false, false>(steps, from, to);
 }
 
 // Between kLaneRows rows of heights (row r at rows + r x stride, step k of

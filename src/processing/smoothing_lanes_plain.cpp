@@ -102,6 +102,12 @@ struct PlainOps {
     }
     return *chain;
   }
+  static Vec wrapTop(Chain* chain, const Vec&) {
+    for (int32_t i = 0; i < kLaneWidth; ++i) {
+      if (chain->lane[i] == kLaneTop) chain->lane[i] = kLaneZero;
+    }
+    return *chain;
+  }
 };
 
 }  // namespace

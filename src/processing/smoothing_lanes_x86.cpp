@@ -98,6 +98,16 @@ struct Sse2Ops {
     chain->high = mean(sum.high, chain->high, multiplier.high);
     return *chain;
   }
+  static __m128i wrapTop(__m128i cell) {
+    __m128i top = _mm_cmpeq_epi32(cell, _mm_set1_epi32(kLaneTop));
+    return _mm_andnot_si128(_mm_and_si128(top, _mm_set1_epi32(kLaneTopBits)),
+                            cell);
+  }
+  static Vec wrapTop(Chain* chain, Vec) {
+    chain->low = wrapTop(chain->low);
+    chain->high = wrapTop(chain->high);
+    return *chain;
+  }
 };
 
 }  // namespace

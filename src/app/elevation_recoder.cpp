@@ -126,8 +126,9 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   }
   ReliefStyle style = reliefStyle(range, width, height);
   ReliefRows rows;
-  auto shade = [&](int32_t row, uint8_t* rgb) {
-    shadeReliefRow(*planes, width, height, style, row, rgb, &rows);
+  auto shade = [&](int32_t row, int32_t column, int32_t count, uint8_t* rgb) {
+    shadeReliefRow(*planes, width, height, style, row, column, count, rgb,
+                   &rows);
   };
   return writePicture(
       &files->view.file,

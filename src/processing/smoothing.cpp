@@ -95,9 +95,11 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
   rows->stride = static_cast<size_t>(width) + 2;
   size_t rowBytes = rows->stride * sizeof(uint32_t);
   size_t budget = smoothingBudget(width, height);
-  // Beside the ring: the zero row, the lanes' sums and three divisor rows.
+  // Beside the ring: the zero row, the lanes' sums and three divisor rows,
+  // and the block's rounding.
   size_t fixed = rowBytes + kBandRows * kBlock * sizeof(uint32_t) +
-                 3 * static_cast<size_t>(width) * sizeof(uint32_t);
+                 3 * static_cast<size_t>(width) * sizeof(uint32_t) +
+                 kLargeBlockSlack;
   auto needed = [&](int32_t group) {
     return fixed + static_cast<size_t>(ringRowsFor(group, height)) * rowBytes;
   };
@@ -108,14 +110,15 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
   if (needed(rows->group) > budget) return false;
   rows->ringRows = ringRowsFor(rows->group, height);
   size_t rowCount = 1 + static_cast<size_t>(rows->ringRows);
-  size_t total = rowCount * rows->stride + kBandRows * kBlock;
-  rows->storage.reset(new (std::nothrow) uint32_t[total]());
+  size_t cells = rowCount * rows->stride + kBandRows * kBlock +
+                 3 * static_cast<size_t>(width);
   rows->ring.reset(new (std::nothrow)
                        uint32_t*[static_cast<size_t>(rows->ringRows)]);
-  rows->multiplierStorage.reset(new (std::nothrow)
-                                    uint32_t[3 * static_cast<size_t>(width)]);
-  if (!rows->storage || !rows->ring || !rows->multiplierStorage) return false;
-  uint32_t* next = rows->storage.get();
+  if (!rows->ring || !rows->storage.allocate(cells * sizeof(uint32_t))) {
+    return false;
+  }
+  uint32_t* next = static_cast<uint32_t*>(rows->storage.data);
+  std::fill(next, next + cells, 0u);
   rows->zeroRow = next + 1;
   next += rows->stride;
   for (int32_t index = 0; index < rows->ringRows; ++index) {
@@ -123,10 +126,10 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
     next += rows->stride;
   }
   rows->sums = next;
+  next += kBandRows * kBlock;
   for (int32_t reach = 1; reach <= 3; ++reach) {
     uint32_t* multipliers =
-        rows->multiplierStorage.get() +
-        static_cast<size_t>(reach - 1) * static_cast<size_t>(width);
+        next + static_cast<size_t>(reach - 1) * static_cast<size_t>(width);
     for (int32_t column = 0; column < width; ++column) {
       int32_t across = 1 + (column > 0) + (column < width - 1);
       multipliers[column] = meanMultiplier(reach * across);

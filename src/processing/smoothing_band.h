@@ -11,6 +11,7 @@
 
 #include "image/height_planes.h"
 #include "image/progress.h"
+#include "platform/memory.h"
 
 // Decodes width heights of planes in base (255 or 256) into heights.
 void decodeHeightRow(int32_t base, const uint8_t* red, const uint8_t* green,
@@ -74,9 +75,9 @@ inline constexpr int32_t kBandRows = 8;
 struct SmoothRows {
   int32_t width = 0;
   int32_t height = 0;
-  size_t stride = 0;                    // width + 2 padding columns
-  std::unique_ptr<uint32_t[]> storage;  // zero row, ring rows, sums
-  uint32_t* zeroRow = nullptr;          // column 0 of an all-zero row
+  size_t stride = 0;            // width + 2 padding columns
+  LargeBlock storage;           // zero row, ring rows, sums, divisor rows
+  uint32_t* zeroRow = nullptr;  // column 0 of an all-zero row
   // Passes run together; decoded rows in flight: image row r lives in
   // ring[r % ringRows].
   int32_t group = 1;
@@ -84,7 +85,6 @@ struct SmoothRows {
   std::unique_ptr<uint32_t*[]> ring;
   uint32_t* sums = nullptr;  // kBandRows blocks of kBlock sums, one per lane
   // multipliers[n - 1][k]: divisor for a cell of a row with n rows in reach.
-  std::unique_ptr<uint32_t[]> multiplierStorage;
   const uint32_t* multipliers[3] = {};
   // Until the first pass has smoothed band 0: its first mean wraps.
   bool wrapFirst = false;

@@ -63,12 +63,26 @@ struct LaneSteps {
   int32_t* left;            // kLaneRows chain values, carried between runs
 };
 
-// Moves heights between kLaneRows rows (row r at rows + r x stride, its cell
-// of step k at column k; heights as they are) and the cells of steps
-// [0, steps) (heights plus kLaneZero), steps a multiple of kLaneWidth; the
-// side read is left as it was.
-using LaneTranspose = void (*)(int32_t* rows, size_t stride, int32_t* cells,
-                               int32_t steps);
+// A band's rows in the planes, for the transfers between planes and cells:
+// row r's red and green bytes from column 0, for the rows in the image.
+struct LanePlaneRows {
+  uint8_t* red[kLaneRows];
+  uint8_t* green[kLaneRows];
+  int32_t rows;   // the band's rows in the image; the others hold height 0
+  int32_t width;  // the image's
+  bool wide;      // base 256 (else 255)
+};
+
+// The transfers move whole squares of this many steps.
+inline constexpr int32_t kTransferSteps = 16;
+
+// Moves a band's steps [0, steps) (a multiple of kTransferSteps) between the
+// planes and the cells (heights plus kLaneZero), decoding or encoding on the
+// way. To the cells every cell is written, those off the image as height 0;
+// to the planes, the image's own pixels alone (means below 65280 in base
+// 255).
+using LaneTransfer = void (*)(const LanePlaneRows& rows, int32_t* cells,
+                              int32_t steps);
 
 // One instruction set's kernels.
 struct LaneKernels {
@@ -76,17 +90,17 @@ struct LaneKernels {
   // track, returns whether a cell changed; otherwise false.
   bool (*runSteps)(const LaneSteps& steps, int32_t from, int32_t to,
                    bool track);
-  LaneTranspose rowsToLanes;
-  LaneTranspose lanesToRows;
+  LaneTransfer planesToLanes;
+  LaneTransfer lanesToPlanes;
 };
 
 #define QUILLORN_DECLARE_LANE_KERNELS(suffix)                                 \
   bool runLaneSteps##suffix(const LaneSteps& steps, int32_t from, int32_t to, \
                             bool track);                                      \
-  void rowsToLanes##suffix(int32_t* rows, size_t stride, int32_t* cells,      \
-                           int32_t steps);                                    \
-  void lanesToRows##suffix(int32_t* rows, size_t stride, int32_t* cells,      \
-                           int32_t steps)
+  void planesToLanes##suffix(const LanePlaneRows& rows, int32_t* cells,       \
+                             int32_t steps);                                  \
+  void lanesToPlanes##suffix(const LanePlaneRows& rows, int32_t* cells,       \
+                             int32_t steps)
 QUILLORN_DECLARE_LANE_KERNELS(Plain);
 #if defined(QUILLORN_X86_KERNELS)
 QUILLORN_DECLARE_LANE_KERNELS(Sse2);

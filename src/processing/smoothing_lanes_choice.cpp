@@ -17,10 +17,10 @@ float laneMultiplier(int32_t count) {
 int32_t availableLaneKernels(const LaneKernels** kernels) {
   static const LaneKernels kAll[] = {
 #if defined(QUILLORN_X86_KERNELS)
-    {runLaneStepsAvx2, rowsToLanesAvx2, lanesToRowsAvx2},
-    {runLaneStepsSse2, rowsToLanesSse2, lanesToRowsSse2},
+    {runLaneStepsAvx2, planesToLanesAvx2, lanesToPlanesAvx2},
+    {runLaneStepsSse2, planesToLanesSse2, lanesToPlanesSse2},
 #endif
-    {runLaneStepsPlain, rowsToLanesPlain, lanesToRowsPlain},
+    {runLaneStepsPlain, planesToLanesPlain, lanesToPlanesPlain},
   };
   int32_t count = static_cast<int32_t>(sizeof(kAll) / sizeof(kAll[0]));
 #if defined(QUILLORN_X86_KERNELS)

@@ -64,6 +64,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   bool read = readInputHeights(&files->input, &files->source, planes, error,
                                &bar.progress);
   finishProgress(&bar);
+  // The PNG decoder's rows are not needed past the last one read.
+  releaseInput(&files->source);
   if (!read) return false;
   reportUnlikelyHeights(files->source, diagnostics);
 

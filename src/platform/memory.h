@@ -14,9 +14,9 @@ void* allocateLargeBlock(size_t bytes);
 // ignored.
 void releaseLargeBlock(void* block, size_t bytes);
 
-// Beyond the bytes asked for, a block may take up to this much (a huge
-// page's rounding).
-constexpr size_t kLargeBlockSlack = size_t{2} << 20;
+// The memory a block of bytes from allocateLargeBlock takes: on Linux,
+// rounded up to whole pages (huge pages from 2 MiB up).
+size_t largeBlockFootprint(size_t bytes);
 
 // A block from allocateLargeBlock, released with its owner.
 struct LargeBlock {

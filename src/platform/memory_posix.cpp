@@ -57,6 +57,15 @@ void* allocateLargeBlock(size_t bytes) {
   return std::malloc(bytes);
 }
 
+size_t largeBlockFootprint(size_t bytes) {
+#if defined(__linux__)
+  if (bytes >= kMappedFrom && bytes <= SIZE_MAX - kHugePage) {
+    return mappedLength(bytes);
+  }
+#endif
+  return bytes;
+}
+
 void releaseLargeBlock(void* block, size_t bytes) {
   if (block == nullptr) return;
   static_cast<void>(bytes);  // only mapped blocks need their length

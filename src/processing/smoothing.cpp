@@ -95,13 +95,12 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
   rows->stride = static_cast<size_t>(width) + 2;
   size_t rowBytes = rows->stride * sizeof(uint32_t);
   size_t budget = smoothingBudget(width, height);
-  // Beside the ring: the zero row, the lanes' sums and three divisor rows,
-  // and the block's rounding.
+  // Beside the ring: the zero row, the lanes' sums and three divisor rows.
   size_t fixed = rowBytes + kBandRows * kBlock * sizeof(uint32_t) +
-                 3 * static_cast<size_t>(width) * sizeof(uint32_t) +
-                 kLargeBlockSlack;
+                 3 * static_cast<size_t>(width) * sizeof(uint32_t);
   auto needed = [&](int32_t group) {
-    return fixed + static_cast<size_t>(ringRowsFor(group, height)) * rowBytes;
+    return largeBlockFootprint(
+        fixed + static_cast<size_t>(ringRowsFor(group, height)) * rowBytes);
   };
   rows->group = std::min(passes, kMaxPassGroup);
   while (rows->group > 1 && needed(rows->group) > budget) rows->group /= 2;

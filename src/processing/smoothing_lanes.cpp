@@ -133,11 +133,10 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   };
   auto needed = [&](int32_t group) {
     size_t rowCount = 2 * static_cast<size_t>(group) + 2;
-    // The cells' block may be rounded up to a whole huge page.
-    return kLargeBlockSlack + 3 * lanes->kindFloats * sizeof(float) +
-           rowCount * lanes->rowStride * sizeof(int32_t) +
-           static_cast<size_t>(slotsFor(group)) * lanes->bandCells *
-               sizeof(int32_t);
+    return largeBlockFootprint(3 * lanes->kindFloats * sizeof(float) +
+                               rowCount * lanes->rowStride * sizeof(int32_t) +
+                               static_cast<size_t>(slotsFor(group)) *
+                                   lanes->bandCells * sizeof(int32_t));
   };
   lanes->group = std::min(passes, kMaxLaneGroup);
   while (lanes->group > 1 && needed(lanes->group) > budget) lanes->group /= 2;

@@ -12,7 +12,7 @@
 # of map. bench/memory.sh checks the peaks.
 #
 #   [BENCH_OLD=path/to/quillorn] [BENCH_KINDS="terrain grey random"] \
-#     bench/run.sh [size] [repetitions]
+#     [BENCH_CLOCK=cpu] bench/run.sh [size] [repetitions]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size="${1:-8192}"
@@ -31,9 +31,17 @@ for kind in "${kinds[@]}"; do
 done
 terrain="$work/terrain_${size}.bmp"
 
-# Seconds of wall time for one command (output discarded).
+# Seconds of wall time for one command (output discarded); with
+# BENCH_CLOCK=cpu, of processor time (user and system, through perf stat),
+# which other work on the machine disturbs far less.
+clock="${BENCH_CLOCK:-wall}"
 seconds() {
   local start end
+  if [ "$clock" = cpu ]; then
+    perf stat -x, -e task-clock -o "$work/clock.txt" "$@" >/dev/null 2>&1
+    awk -F, '/task-clock/ {print $1 / 1000}' "$work/clock.txt"
+    return
+  fi
   start=$(date +%s.%N)
   "$@" >/dev/null 2>&1
   end=$(date +%s.%N)
@@ -80,25 +88,26 @@ if [[ " ${kinds[*]} " == *" terrain "* ]]; then
     "$bin/quillorn" "$terrain" "$work/map.png" >/dev/null
   fi
 fi
-run_case() {
-  local map="$work/${1%%:*}_${size}.bmp"
+# The command of a case, in cmd.
+command_of() {
+  local map="$work/${1%%:*}_${size}.bmp" out="$work/out.bmp"
   case "${1#*:}" in
-    cp) cp "$map" "$work/copy.bmp" ;;
-    plain) "$bin/quillorn" "$map" "$work/out.bmp" ;;
-    smooth1) "$bin/quillorn" "$map" "$work/out.bmp" -smo 1 ;;
-    smooth4) "$bin/quillorn" "$map" "$work/out.bmp" -smo 4 ;;
-    smooth16) "$bin/quillorn" "$map" "$work/out.bmp" -smo 16 ;;
-    old_plain) "$old" "$map" "$work/out.bmp" ;;
-    old_smooth1) "$old" "$map" "$work/out.bmp" -smo 1 ;;
-    old_smooth16) "$old" "$map" "$work/out.bmp" -smo 16 ;;
-    normalize_min) "$bin/quillorn" "$map" "$work/out.bmp" -sca 0 -min 100 ;;
-    to_raw) "$bin/quillorn" "$map" "$work/out.r16" ;;
-    from_raw) "$bin/quillorn" "$raw" "$work/out.bmp" ;;
-    to_pgm) "$bin/quillorn" "$map" "$work/out.pgm" ;;
-    from_pgm) "$bin/quillorn" "$work/map.pgm" "$work/out.bmp" ;;
-    to_png) "$bin/quillorn" "$map" "$work/out.png" ;;
-    from_png) "$bin/quillorn" "$work/map.png" "$work/out.bmp" ;;
-    view) "$bin/quillorn" "$map" "$work/out.bmp" -view "$work/view.bmp" ;;
+    cp) cmd=(cp "$map" "$work/copy.bmp") ;;
+    plain) cmd=("$bin/quillorn" "$map" "$out") ;;
+    smooth1) cmd=("$bin/quillorn" "$map" "$out" -smo 1) ;;
+    smooth4) cmd=("$bin/quillorn" "$map" "$out" -smo 4) ;;
+    smooth16) cmd=("$bin/quillorn" "$map" "$out" -smo 16) ;;
+    old_plain) cmd=("$old" "$map" "$out") ;;
+    old_smooth1) cmd=("$old" "$map" "$out" -smo 1) ;;
+    old_smooth16) cmd=("$old" "$map" "$out" -smo 16) ;;
+    normalize_min) cmd=("$bin/quillorn" "$map" "$out" -sca 0 -min 100) ;;
+    to_raw) cmd=("$bin/quillorn" "$map" "$work/out.r16") ;;
+    from_raw) cmd=("$bin/quillorn" "$raw" "$out") ;;
+    to_pgm) cmd=("$bin/quillorn" "$map" "$work/out.pgm") ;;
+    from_pgm) cmd=("$bin/quillorn" "$work/map.pgm" "$out") ;;
+    to_png) cmd=("$bin/quillorn" "$map" "$work/out.png") ;;
+    from_png) cmd=("$bin/quillorn" "$work/map.png" "$out") ;;
+    view) cmd=("$bin/quillorn" "$map" "$out" -view "$work/view.bmp") ;;
   esac
 }
 for kind in "${kinds[@]}"; do cat "$work/${kind}_${size}.bmp" >/dev/null; done
@@ -106,7 +115,8 @@ for ((rep = 0; rep < reps; ++rep)); do
   for name in "${cases[@]}"; do
     rm -f "$work/copy.bmp" "$work/out.bmp" "$work/out.r16" "$work/out.pgm" \
       "$work/out.png" "$work/view.bmp"
-    times[$name]+="$(seconds run_case "$name") "
+    command_of "$name"
+    times[$name]+="$(seconds "${cmd[@]}") "
   done
 done
 rm -f "$work/copy.bmp" "$work/out.bmp" "$work/out.r16" "$work/out.pgm" \
@@ -120,7 +130,7 @@ done
 per_pass() {  # name, plain name, passes
   echo "(${med[$1]} - ${med[$2]}) * 1000000000 / ($pixels * $3)" | bc -l
 }
-printf '%s x %s (%s pixels), medians of %s interleaved runs\n' "$size" "$size" "$pixels" "$reps"
+printf '%s x %s (%s pixels), medians of %s interleaved runs, %s time\n' "$size" "$size" "$pixels" "$reps" "$clock"
 for kind in "${kinds[@]}"; do
   k="$kind:"
   printf '%s map (%s bytes):\n' "$kind" "$(stat -c %s "$work/${kind}_${size}.bmp")"

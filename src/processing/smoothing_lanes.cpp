@@ -190,11 +190,11 @@ void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
       (lanes.steps + kTransferSteps - 1) / kTransferSteps * kTransferSteps;
   if constexpr (kDecode) {
     kernels.planesToLanes(rows, cells, squares);
-    // The band's first row as decoded, for the band above: lane 0, one
-    // column a step.
-    int32_t* first = lanes.firstRowAfter(0);
+    // The band's first row as decoded, for the band above.
+    uint32_t* first = reinterpret_cast<uint32_t*>(lanes.firstRowAfter(0));
+    decodeHeightRow(base, rows.red[0], rows.green[0], first, lanes.width);
     for (int32_t column = 0; column < lanes.width; ++column) {
-      first[column] = cells[ptrdiff_t{column} * kLaneRows];
+      first[column] += static_cast<uint32_t>(kLaneZero);
     }
   } else {
     kernels.lanesToPlanes(rows, cells, squares);

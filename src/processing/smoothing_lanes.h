@@ -92,6 +92,9 @@ struct LaneKernels {
                    bool track);
   LaneTransfer planesToLanes;
   LaneTransfer lanesToPlanes;
+  // Images with fewer rows, where most of a band's lanes would lie below
+  // the image, are smoothed faster by the row engine.
+  int32_t fewestRows;
 };
 
 #define QUILLORN_DECLARE_LANE_KERNELS(suffix)                                 \
@@ -116,15 +119,15 @@ struct BytePlane;
 struct Progress;
 
 // The kernels that smooth an image of this shape fastest on the processor
-// running the tool, or nullptr where the row engine is faster: images under
-// 20 rows (most of a band's lanes would lie below the image), and without
-// vector kernels, images 512 columns wide or more.
+// running the tool, or nullptr where the row engine is faster: images of
+// fewer rows than the kernels' fewestRows, and without vector kernels,
+// images 512 columns wide or more.
 const LaneKernels* laneKernelsFor(int32_t width, int32_t height);
 
 // Smooths as smoothHeights does (planes in base 255 or 256), in bands of
-// lanes with kernels, its working
-// bands taking at most budget bytes. Returns false, with the planes
-// untouched, when even one pass's bands would take more, or memory is short.
+// lanes with kernels, its working bands taking at most budget bytes. Returns
+// false, with the planes untouched, when even one pass's bands would take more,
+// or memory is short.
 bool smoothHeightsInLanes(int32_t passes, BytePlane* red, BytePlane* green,
                           int32_t width, int32_t height, int32_t base,
                           const LaneKernels& kernels, size_t budget,

@@ -40,9 +40,9 @@ constexpr int32_t kMaxPassGroup = 8;
 // run fewer passes together.
 constexpr size_t kRingBudget = size_t{32} << 20;
 
-// Beyond the planes, the tool promises to need at most half a byte per
-// pixel and 16 MiB; the process itself (its libraries, stack and file
-// buffers) takes about 10 MiB of that.
+// Beyond the planes and their row tables, the tool promises to need at most
+// half a byte per pixel, 24 bytes per column and 16 MiB; the process itself
+// (its libraries, stack and file buffers) takes about 10 MiB of that.
 constexpr size_t kWorkingBase = size_t{6} << 20;
 
 // Rows a group of passes needs in flight: pass p trails pass 0 by p bands,

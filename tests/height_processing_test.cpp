@@ -416,6 +416,15 @@ void paintMap(RandomImage* image, MapKind kind, std::mt19937& random) {
   }
 }
 
+// What a smoothing case is, for its failure messages.
+std::string smoothingCase(Shape shape, int32_t passes, HeightValue base,
+                          MapKind kind) {
+  return std::to_string(shape.width) + " x " + std::to_string(shape.height) +
+         ", " + std::to_string(passes) + " passes, base " +
+         std::to_string(base) + ", map kind " +
+         std::to_string(static_cast<int>(kind));
+}
+
 TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
   std::mt19937 random(11);
   for (Shape shape : differentialShapes(random)) {
@@ -437,11 +446,7 @@ TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
     int64_t plainWrapped = smoothHeightsDirect(passes, &plain.planes.outRed,
                                                &plain.planes.outGreen,
                                                shape.width, shape.height, base);
-    std::string what = std::to_string(shape.width) + " x " +
-                       std::to_string(shape.height) + ", " +
-                       std::to_string(passes) + " passes, base " +
-                       std::to_string(base) + ", map kind " +
-                       std::to_string(static_cast<int>(kind));
+    std::string what = smoothingCase(shape, passes, base, kind);
     ASSERT_EQ(fast.bytes(), plain.bytes()) << what;
     EXPECT_EQ(wrapped, plainWrapped) << what;
   }
@@ -481,11 +486,7 @@ TEST(HeightProcessingDifferentialTest, SmoothingEnginesMatchTheCellByCellRule) {
     auto plain = fresh();
     smoothHeightsDirect(passes, &plain->planes.outRed, &plain->planes.outGreen,
                         shape.width, shape.height, base);
-    std::string what = std::to_string(shape.width) + " x " +
-                       std::to_string(shape.height) + ", " +
-                       std::to_string(passes) + " passes, base " +
-                       std::to_string(base) + ", map kind " +
-                       std::to_string(static_cast<int>(kind));
+    std::string what = smoothingCase(shape, passes, base, kind);
     auto rows = fresh();
     ASSERT_TRUE(smoothHeightsInRows(passes, &rows->planes.outRed,
                                     &rows->planes.outGreen, shape.width,

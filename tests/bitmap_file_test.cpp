@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/little_endian.h"
+#include "image/picture_file.h"
 #include "support/bitmap_builder.h"
 #include "test_support.h"
 
@@ -346,6 +347,52 @@ TEST(BitmapFileTest, LongRowsLargeHeadersAndTailsComeBackWhole) {
       EXPECT_EQ(converted.image.red[last],
                 plan.pixels[static_cast<size_t>(plan.width) - 1]);
     }
+  }
+}
+
+// Pictures are made and written in pieces of rows: every pixel lands where
+// it belongs, bottom-up and blue first, however long the row.
+TEST(BitmapFileTest, PicturesInPiecesHoldEveryPixel) {
+  for (int32_t width : {5, 90001}) {
+    const int32_t height = 3;
+    auto colour = [](int32_t row, int32_t column, int channel) {
+      return static_cast<uint8_t>(row * 101 + column * 7 + channel * 50 +
+                                  column / 256);
+    };
+    auto makeRow = [&](int32_t row, int32_t column, int32_t count,
+                       uint8_t* rgb) {
+      for (int32_t pixel = 0; pixel < count; ++pixel) {
+        for (int channel = 0; channel < 3; ++channel) {
+          rgb[3 * pixel + channel] = colour(row, column + pixel, channel);
+        }
+      }
+    };
+    TempDir dir;
+    std::string path = dir.file("picture.bmp");
+    FileStream output;
+    output.stream = std::fopen(path.c_str(), "wb");
+    std::string error;
+    EXPECT_TRUE(writePicture(&output, false, width, height, makeRow, &error))
+        << error;
+    std::fclose(output.stream);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(readFileBytes(path, &bytes));
+    DecodedImage image;
+    std::string why;
+    ASSERT_TRUE(decode24(bytes, &image, &why)) << why;
+    ASSERT_EQ(image.width, width);
+    ASSERT_EQ(image.rows, height);
+    int32_t wrong = 0;
+    for (int32_t row = 0; row < height; ++row) {
+      for (int32_t column = 0; column < width; ++column) {
+        size_t at = static_cast<size_t>(row) * static_cast<size_t>(width) +
+                    static_cast<size_t>(column);
+        wrong += image.red[at] != colour(row, column, 0) ||
+                 image.green[at] != colour(row, column, 1) ||
+                 image.blue[at] != colour(row, column, 2);
+      }
+    }
+    EXPECT_EQ(wrong, 0) << width;
   }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/compiler.h"
+#include "processing/shaded_relief.h"
 #include "processing/smoothing_band.h"
 #include "processing/smoothing_lanes.h"
 
@@ -227,6 +228,38 @@ TEST(ApplyMinimumElevationTest, ShiftsToTheRequestedMinimum) {
   }
 }
 
+// The relief is shaded in pieces of rows: any cut gives the colours of the
+// row shaded whole, edges repeated only at the image's own.
+TEST(ShadedReliefTest, PiecesGiveTheWholeRowsColours) {
+  std::mt19937 random(9);
+  for (HeightValue base : {kHeightBase, kWideBase}) {
+    const int32_t width = 300, height = 3;
+    std::vector<HeightValue> heights;
+    for (int32_t i = 0; i < width * height; ++i) {
+      heights.push_back(static_cast<HeightValue>(random() % 65280));
+    }
+    Image image(width, height, heights);
+    image.mutablePlanes()->base = base;
+    ReliefStyle style = reliefStyle(
+        findHeightRange(*image.red(), *image.green(), width, height, base),
+        width, height);
+    for (int32_t row = 0; row < height; ++row) {
+      std::vector<uint8_t> whole(3 * width), pieces(3 * width);
+      ReliefRows rows;
+      shadeReliefRow(image.planes(), width, height, style, row, 0, width,
+                     whole.data(), &rows);
+      for (int32_t column = 0; column < width;) {
+        int32_t count =
+            std::min(width - column, static_cast<int32_t>(1 + random() % 40));
+        shadeReliefRow(image.planes(), width, height, style, row, column, count,
+                       pieces.data() + 3 * column, &rows);
+        column += count;
+      }
+      EXPECT_EQ(pieces, whole) << "row " << row << ", base " << base;
+    }
+  }
+}
+
 TEST(TruncateToInt32Test, SaturatesAndMapsNanToZero) {
   EXPECT_EQ(truncateToInt32(2.9), 2);
   EXPECT_EQ(truncateToInt32(-2.9), -2);
@@ -350,6 +383,48 @@ std::vector<Shape> differentialShapes(std::mt19937& random) {
        Shape{1, 40}, Shape{513, 1}, Shape{770, 11}});
 }
 
+// The maps people smooth: random bytes, a grey map (red = green = blue)
+// with white areas, whose white decodes to 65280, sometimes in the first
+// cell's corner, and a map of 65280 alone.
+enum class MapKind { kRandom, kGreyWithWhite, kWhite };
+
+void paintMap(RandomImage* image, MapKind kind, std::mt19937& random) {
+  if (kind == MapKind::kRandom) return;
+  struct Area {
+    int32_t top, left, bottom, right;
+  };
+  std::vector<Area> white;
+  for (int i = 0; i < 3; ++i) {
+    int32_t top = static_cast<int32_t>(random() % image->height);
+    int32_t left = static_cast<int32_t>(random() % image->width);
+    if (i == 0 && random() % 2 == 0) top = left = 0;
+    white.push_back({top, left, top + 1 + static_cast<int32_t>(random() % 40),
+                     left + 1 + static_cast<int32_t>(random() % 90)});
+  }
+  for (int32_t row = 0; row < image->height; ++row) {
+    for (int32_t column = 0; column < image->width; ++column) {
+      bool inWhite = kind == MapKind::kWhite;
+      for (const Area& area : white) {
+        inWhite = inWhite || (row >= area.top && row < area.bottom &&
+                              column >= area.left && column < area.right);
+      }
+      uint8_t grey = inWhite ? 255 : static_cast<uint8_t>(random() % 255);
+      image->planes.inRed[row][column] = grey;
+      image->planes.inGreen[row][column] = grey;
+      image->planes.inBlue[row][column] = grey;
+    }
+  }
+}
+
+// What a smoothing case is, for its failure messages.
+std::string smoothingCase(Shape shape, int32_t passes, HeightValue base,
+                          MapKind kind) {
+  return std::to_string(shape.width) + " x " + std::to_string(shape.height) +
+         ", " + std::to_string(passes) + " passes, base " +
+         std::to_string(base) + ", map kind " +
+         std::to_string(static_cast<int>(kind));
+}
+
 TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
   std::mt19937 random(11);
   for (Shape shape : differentialShapes(random)) {
@@ -360,32 +435,37 @@ TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
     // Small images settle: both stop early, one at a pass, one at a group.
     if (shape.width * shape.height <= 40 && random() % 8 == 0) passes = 5000;
     HeightValue base = random() % 2 == 0 ? kHeightBase : kWideBase;
+    MapKind kind = static_cast<MapKind>(random() % 3);
     RandomImage fast(shape.width, shape.height, random, base);
+    paintMap(&fast, kind, random);
     RandomImage plain(shape.width, shape.height, random, base);
     plain.copyFrom(fast);
-    smoothHeights(passes, &fast.planes.outRed, &fast.planes.outGreen,
-                  shape.width, shape.height, base);
-    smoothHeightsDirect(passes, &plain.planes.outRed, &plain.planes.outGreen,
-                        shape.width, shape.height, base);
-    ASSERT_EQ(fast.bytes(), plain.bytes())
-        << shape.width << " x " << shape.height << ", " << passes
-        << " passes, base " << base;
+    int64_t wrapped =
+        smoothHeights(passes, &fast.planes.outRed, &fast.planes.outGreen,
+                      shape.width, shape.height, base);
+    int64_t plainWrapped = smoothHeightsDirect(passes, &plain.planes.outRed,
+                                               &plain.planes.outGreen,
+                                               shape.width, shape.height, base);
+    std::string what = smoothingCase(shape, passes, base, kind);
+    ASSERT_EQ(fast.bytes(), plain.bytes()) << what;
+    EXPECT_EQ(wrapped, plainWrapped) << what;
   }
 }
 
 // Every engine and every instruction set the processor has, held to the
-// plain rule on images the engines take (in base 255, no height of 65280 or
-// more): shapes across the lanes' bands (32 rows) and skewed steps (124
-// columns between a band's first and last row), pass groups, early stops,
-// and memory too short for all passes together or for any.
+// plain rule on every kind of map: shapes across the lanes' bands (32 rows)
+// and skewed steps (124 columns between a band's first and last row), pass
+// groups, early stops, and memory too short for all passes together or for
+// any.
 TEST(HeightProcessingDifferentialTest, SmoothingEnginesMatchTheCellByCellRule) {
   const LaneKernels* kernels = nullptr;
   int32_t kernelCount = availableLaneKernels(&kernels);
   std::mt19937 random(23);
-  std::vector<Shape> shapes = randomShapes(
-      random, 60, 100,
-      {Shape{125, 32}, Shape{126, 33}, Shape{300, 65}, Shape{257, 97},
-       Shape{1, 40}, Shape{700, 7}, Shape{70, 420}});
+  std::vector<Shape> shapes =
+      randomShapes(random, 60, 100,
+                   {Shape{125, 32}, Shape{126, 33}, Shape{300, 65},
+                    Shape{257, 97}, Shape{1, 40}, Shape{700, 7}, Shape{70, 420},
+                    Shape{2, 2}, Shape{1, 1}, Shape{1, 2}, Shape{2, 1}});
   for (Shape shape : shapes) {
     int32_t passes = static_cast<int32_t>(random() % 5);
     // More passes than a group, over more bands than the ring holds.
@@ -393,13 +473,9 @@ TEST(HeightProcessingDifferentialTest, SmoothingEnginesMatchTheCellByCellRule) {
       passes = static_cast<int32_t>(9 + random() % 9);
     if (shape.width * shape.height <= 60 && random() % 4 == 0) passes = 5000;
     HeightValue base = random() % 2 == 0 ? kHeightBase : kWideBase;
+    MapKind kind = static_cast<MapKind>(random() % 3);
     RandomImage source(shape.width, shape.height, random, base);
-    for (int32_t row = 0; row < shape.height && base == kHeightBase; ++row) {
-      for (int32_t column = 0; column < shape.width; ++column) {
-        uint8_t& green = source.planes.outGreen[row][column];
-        green = std::min<uint8_t>(green, 254);
-      }
-    }
+    paintMap(&source, kind, random);
     auto fresh = [&] {
       auto image =
           std::make_unique<RandomImage>(shape.width, shape.height, random);
@@ -410,9 +486,7 @@ TEST(HeightProcessingDifferentialTest, SmoothingEnginesMatchTheCellByCellRule) {
     auto plain = fresh();
     smoothHeightsDirect(passes, &plain->planes.outRed, &plain->planes.outGreen,
                         shape.width, shape.height, base);
-    std::string what =
-        std::to_string(shape.width) + " x " + std::to_string(shape.height) +
-        ", " + std::to_string(passes) + " passes, base " + std::to_string(base);
+    std::string what = smoothingCase(shape, passes, base, kind);
     auto rows = fresh();
     ASSERT_TRUE(smoothHeightsInRows(passes, &rows->planes.outRed,
                                     &rows->planes.outGreen, shape.width,

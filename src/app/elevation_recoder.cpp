@@ -71,6 +71,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   bool read = readInputHeights(&files->input, &files->source, planes, error,
                                &bar.progress);
   finishProgress(&bar);
+  // The PNG decoder's rows are not needed past the last one read.
+  releaseInput(&files->source);
   if (!read) return false;
   reportUnlikelyHeights(files->source, diagnostics);
   reportSampleMapping(files->source, files->input.path, diagnostics);
@@ -135,8 +137,9 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   }
   ReliefStyle style = reliefStyle(range, width, height);
   ReliefRows rows;
-  auto shade = [&](int32_t row, uint8_t* rgb) {
-    shadeReliefRow(*planes, width, height, style, row, rgb, &rows);
+  auto shade = [&](int32_t row, int32_t column, int32_t count, uint8_t* rgb) {
+    shadeReliefRow(*planes, width, height, style, row, column, count, rgb,
+                   &rows);
   };
   return writePicture(
       &files->view.file,

@@ -7,43 +7,22 @@
 
 namespace {
 
-constexpr int kBlockCount = 3;
+constexpr int kPlaneCount = 3;
 
 BytePlane* sourcePlane(PlaneSet* planes, int index) {
-  BytePlane* all[kBlockCount] = {&planes->inRed, &planes->inGreen,
+  BytePlane* all[kPlaneCount] = {&planes->inRed, &planes->inGreen,
                                  &planes->inBlue};
   return all[index];
 }
 
 BytePlane* targetPlane(PlaneSet* planes, int index) {
-  BytePlane* all[kBlockCount] = {&planes->outRed, &planes->outGreen,
+  BytePlane* all[kPlaneCount] = {&planes->outRed, &planes->outGreen,
                                  &planes->outBlue};
   return all[index];
 }
 
-// Each plane is one block reached through its row table, so that a whole
-// plane is allocated and released at once.
-bool allocatePlane(BytePlane* plane, size_t width, size_t height) {
-  plane->rows = static_cast<uint8_t**>(std::malloc(height * sizeof(uint8_t*)));
-  if (plane->rows == nullptr) return false;
-  uint8_t* block = static_cast<uint8_t*>(allocateLargeBlock(width * height));
-  if (block == nullptr) {
-    std::free(plane->rows);
-    plane->rows = nullptr;
-    return false;
-  }
-  for (size_t row = 0; row < height; ++row) {
-    plane->rows[row] = block + row * width;
-  }
-  return true;
-}
-
-void releasePlane(BytePlane* plane, size_t bytes) {
-  if (plane->rows == nullptr) return;
-  releaseLargeBlock(plane->rows[0], bytes);
-  std::free(plane->rows);
-  plane->rows = nullptr;
-}
+// Each plane starts on a cache line of its own.
+size_t planeBytes(size_t pixels) { return (pixels + 63) / 64 * 64; }
 
 }  // namespace
 
@@ -54,36 +33,51 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
     *error = "Image has no pixels";
     return false;
   }
-  // Sizes in 64 bits first: a plane must be addressable as one block.
+  // Sizes in 64 bits first: the planes must be addressable as one block.
   uint64_t pixels =
       static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
   uint64_t table = static_cast<uint64_t>(height) * sizeof(uint8_t*);
-  if (pixels > PTRDIFF_MAX / 2 || table > PTRDIFF_MAX) {
+  if (pixels > PTRDIFF_MAX / 4 || table > PTRDIFF_MAX / 4) {
     *error = "Image is too large for this system's memory";
+    return false;
+  }
+  const size_t columns = static_cast<size_t>(width);
+  const size_t rows = static_cast<size_t>(height);
+  const size_t plane = planeBytes(columns * rows);
+  // One block for the three planes, one for their row tables.
+  uint8_t* block =
+      static_cast<uint8_t*>(allocateLargeBlock(kPlaneCount * plane));
+  uint8_t** tables = static_cast<uint8_t**>(
+      std::malloc(kPlaneCount * rows * sizeof(uint8_t*)));
+  if (block == nullptr || tables == nullptr) {
+    releaseLargeBlock(block, kPlaneCount * plane);
+    std::free(tables);
+    *error = "Not enough memory for the height planes of " +
+             std::to_string(width) + " x " + std::to_string(height) + " pixels";
     return false;
   }
   planes->width = width;
   planes->height = height;
-  for (int index = 0; index < kBlockCount; ++index) {
-    if (!allocatePlane(sourcePlane(planes, index), static_cast<size_t>(width),
-                       static_cast<size_t>(height))) {
-      releasePlanes(planes);
-      *error = "Not enough memory for the height planes of " +
-               std::to_string(width) + " x " + std::to_string(height) +
-               " pixels";
-      return false;
+  for (int index = 0; index < kPlaneCount; ++index) {
+    BytePlane* source = sourcePlane(planes, index);
+    source->rows = tables + static_cast<size_t>(index) * rows;
+    uint8_t* first = block + static_cast<size_t>(index) * plane;
+    for (size_t row = 0; row < rows; ++row) {
+      source->rows[row] = first + row * columns;
     }
-    *targetPlane(planes, index) = *sourcePlane(planes, index);
+    *targetPlane(planes, index) = *source;
   }
   return true;
 }
 
 void releasePlanes(PlaneSet* planes) {
-  size_t bytes =
-      static_cast<size_t>(planes->width) * static_cast<size_t>(planes->height);
-  // The target planes share the source planes' blocks: free each once.
-  for (int index = 0; index < kBlockCount; ++index) {
-    releasePlane(sourcePlane(planes, index), bytes);
+  // The target planes share the source planes' block, and the red plane's
+  // table and first row begin the tables' block and the planes'.
+  if (planes->inRed.rows != nullptr) {
+    size_t pixels = static_cast<size_t>(planes->width) *
+                    static_cast<size_t>(planes->height);
+    releaseLargeBlock(planes->inRed.rows[0], kPlaneCount * planeBytes(pixels));
+    std::free(planes->inRed.rows);
   }
   *planes = PlaneSet();
 }

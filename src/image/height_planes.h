@@ -117,7 +117,8 @@ struct BytePlane {
 // Plane row 0 is the image's top row. Every conversion computes a target
 // pixel from the same source pixel alone, and nothing reads the source after
 // the conversion, so each target plane shares its source plane's memory:
-// the set owns three blocks, which releasePlanes frees once.
+// the set owns one block of planes and one of row tables, which
+// releasePlanes frees once.
 struct PlaneSet {
   BytePlane inRed;
   BytePlane inGreen;
@@ -136,11 +137,12 @@ struct HeightRange {
   HeightValue max = 0;
 };
 
-// Allocates the planes for width x height pixels (both >= 1): three blocks,
-// the target planes sharing them with the source planes, so that the target
-// is the source byte for byte (red 255 stays 255) until something rewrites
-// it. The bytes are unspecified until written. On failure nothing stays
-// allocated, planes is left empty and error says why.
+// Allocates the planes for width x height pixels (both >= 1) in one block,
+// each plane's rows width bytes apart, the target planes sharing them with
+// the source planes, so that the target is the source byte for byte (red 255
+// stays 255) until something rewrites it. The bytes are unspecified until
+// written. On failure nothing stays allocated, planes is left empty and
+// error says why.
 bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
                     std::string* error);
 

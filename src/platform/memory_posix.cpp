@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 
@@ -10,13 +11,17 @@
 namespace {
 
 #if defined(__linux__)
-// Blocks from this size up are mapped directly and advised for huge pages;
-// smaller ones are not worth a mapping of their own.
-constexpr size_t kMappedFrom = 4u << 20;
-constexpr size_t kHugePage = 2u << 20;
+// Blocks from this size up are mapped directly and filled in at once;
+// smaller ones come from the heap.
+constexpr size_t kMappedFrom = size_t{128} << 10;
+// From a huge page up, blocks are advised for huge pages and rounded up to
+// whole ones.
+constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kPage = size_t{4} << 10;
 
 size_t mappedLength(size_t bytes) {
-  return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  size_t unit = bytes >= kHugePage ? kHugePage : kPage;
+  return (bytes + unit - 1) / unit * unit;
 }
 #endif
 
@@ -33,12 +38,32 @@ void* allocateLargeBlock(size_t bytes) {
     if (block == MAP_FAILED) return nullptr;
 #if defined(MADV_HUGEPAGE)
     // Only advice: where the system has no huge pages the block still works.
-    madvise(block, length, MADV_HUGEPAGE);
+    if (length >= kHugePage) madvise(block, length, MADV_HUGEPAGE);
+#endif
+#if defined(MADV_POPULATE_WRITE)
+    // Every page made at once, not one fault at a time as it is first
+    // written (far cheaper, on virtual machines above all); and a block the
+    // system cannot back is refused now, not met by the out-of-memory
+    // killer later. Kernels before 5.14 do not know the advice: their pages
+    // come as they are touched.
+    if (madvise(block, length, MADV_POPULATE_WRITE) != 0 && errno != EINVAL) {
+      munmap(block, length);
+      return nullptr;
+    }
 #endif
     return block;
   }
 #endif
   return std::malloc(bytes);
+}
+
+size_t largeBlockFootprint(size_t bytes) {
+#if defined(__linux__)
+  if (bytes >= kMappedFrom && bytes <= SIZE_MAX - kHugePage) {
+    return mappedLength(bytes);
+  }
+#endif
+  return bytes;
 }
 
 void releaseLargeBlock(void* block, size_t bytes) {

@@ -48,8 +48,9 @@ NormalizationFactor normalizationFactor(HeightRange range);
 // early once a pass changes no height (every later pass would change nothing
 // either), so that any count up to INT32_MAX ends. Reports the work done over
 // all passes to progress.
-// Returns how many stored means wrapped (in base 255 a mean of 65280, which
-// only an image holding that height can give, is stored as 0).
+// Returns how many stored means wrapped: in base 255 a mean of 65280 is
+// stored as 0, which only the first cell's first mean can be (when every
+// neighbour holds 65280), so 0 or 1.
 int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                       int32_t width, int32_t height,
                       HeightValue base = kHeightBase,

@@ -50,19 +50,23 @@ QUILLORN_VECTORIZED void decodeFloats(const uint8_t* red, const uint8_t* green,
   }
 }
 
-// One row of heights as floats, with the edge repeated one column past
-// each side.
-void loadRow(const PlaneSet& planes, int32_t row, int32_t width,
-             float* values) {
+// Heights of count columns from column on of one row as floats, from
+// values[1] on, with their neighbours on either side in values[0] and
+// values[count + 1] (past the image's edges the edge repeats).
+void loadRow(const PlaneSet& planes, int32_t row, int32_t width, int32_t column,
+             int32_t count, float* values) {
+  int32_t first = column > 0 ? column - 1 : column;
+  int32_t end = column + count < width ? column + count + 1 : width;
+  float* at = values + 1 - (column - first);
   if (planes.base == kWideBase) {
-    decodeFloats<kWideBase>(planes.outRed[row], planes.outGreen[row], width,
-                            values + 1);
+    decodeFloats<kWideBase>(planes.outRed[row] + first,
+                            planes.outGreen[row] + first, end - first, at);
   } else {
-    decodeFloats<kHeightBase>(planes.outRed[row], planes.outGreen[row], width,
-                              values + 1);
+    decodeFloats<kHeightBase>(planes.outRed[row] + first,
+                              planes.outGreen[row] + first, end - first, at);
   }
-  values[0] = values[1];
-  values[width + 1] = values[width];
+  if (first == column) values[0] = values[1];
+  if (end == column + count) values[count + 1] = values[count];
 }
 
 // The colour entry (ramp step and level of light) of every pixel of a row,
@@ -124,25 +128,28 @@ ReliefStyle reliefStyle(HeightRange range, int32_t width, int32_t height) {
 }
 
 void shadeReliefRow(const PlaneSet& planes, int32_t width, int32_t height,
-                    const ReliefStyle& style, int32_t row, uint8_t* rgb,
-                    ReliefRows* rows) {
-  const size_t padded = static_cast<size_t>(width) + 2;
-  rows->heights.resize(3 * padded);
+                    const ReliefStyle& style, int32_t row, int32_t column,
+                    int32_t count, uint8_t* rgb, ReliefRows* rows) {
+  const size_t padded = static_cast<size_t>(count) + 2;
+  if (rows->heights.size() < 3 * padded) rows->heights.resize(3 * padded);
   float* heights = rows->heights.data();
-  loadRow(planes, std::max(row - 1, 0), width, heights);
-  loadRow(planes, row, width, heights + padded);
-  loadRow(planes, std::min(row + 1, height - 1), width, heights + 2 * padded);
+  loadRow(planes, std::max(row - 1, 0), width, column, count, heights);
+  loadRow(planes, row, width, column, count, heights + padded);
+  loadRow(planes, std::min(row + 1, height - 1), width, column, count,
+          heights + 2 * padded);
   const float span = static_cast<float>(style.range.max - style.range.min);
-  rows->colours.resize(static_cast<size_t>(width));
+  if (rows->colours.size() < static_cast<size_t>(count)) {
+    rows->colours.resize(static_cast<size_t>(count));
+  }
   int32_t* entries = rows->colours.data();
-  shadeRow(heights, heights + padded, heights + 2 * padded, width,
+  shadeRow(heights, heights + padded, heights + 2 * padded, count,
            style.heightScale / 2, static_cast<float>(style.range.min),
            span > 0.0f ? (kRampSteps - 1) / span : 0.0f, entries);
   const uint32_t* colours = style.colours.data();
-  for (int32_t column = 0; column < width; ++column) {
-    uint32_t colour = colours[entries[column]];
-    rgb[3 * column] = static_cast<uint8_t>(colour);
-    rgb[3 * column + 1] = static_cast<uint8_t>(colour >> 8);
-    rgb[3 * column + 2] = static_cast<uint8_t>(colour >> 16);
+  for (int32_t pixel = 0; pixel < count; ++pixel) {
+    uint32_t colour = colours[entries[pixel]];
+    rgb[3 * pixel] = static_cast<uint8_t>(colour);
+    rgb[3 * pixel + 1] = static_cast<uint8_t>(colour >> 8);
+    rgb[3 * pixel + 2] = static_cast<uint8_t>(colour >> 16);
   }
 }

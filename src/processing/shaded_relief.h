@@ -23,17 +23,19 @@ struct ReliefStyle {
 // flat map gets no relief and the ramp's middle colour).
 ReliefStyle reliefStyle(HeightRange range, int32_t width, int32_t height);
 
-// Working rows for shading one map, made once and reused for every row.
+// Working rows for shading one map, made once and reused for every piece of
+// a row: as long as the longest piece.
 struct ReliefRows {
   std::vector<float> heights;    // three rows, each padded by one column
   std::vector<int32_t> colours;  // each pixel's entry of style.colours
 };
 
-// Colours image row row of the target heights (planes in base) as width
-// red, green, blue byte triples in rgb. Slopes are measured across two
-// pixels; past the edges the edge repeats.
+// Colours count pixels from column on of image row row of the target
+// heights (planes in base) as red, green, blue byte triples in rgb. Slopes
+// are measured across two pixels; past the edges the edge repeats. Rows may
+// be shaded in pieces of any length: the colours do not depend on them.
 void shadeReliefRow(const PlaneSet& planes, int32_t width, int32_t height,
-                    const ReliefStyle& style, int32_t row, uint8_t* rgb,
-                    ReliefRows* rows);
+                    const ReliefStyle& style, int32_t row, int32_t column,
+                    int32_t count, uint8_t* rgb, ReliefRows* rows);
 
 #endif  // QUILLORN_PROCESSING_SHADED_RELIEF_H_

@@ -40,9 +40,9 @@ constexpr int32_t kMaxPassGroup = 8;
 // run fewer passes together.
 constexpr size_t kRingBudget = size_t{32} << 20;
 
-// Beyond the planes, the tool promises to need at most half a byte per
-// pixel and 16 MiB; the process itself (its libraries, stack and file
-// buffers) takes about 10 MiB of that.
+// Beyond the planes and their row tables, the tool promises to need at most
+// half a byte per pixel, 24 bytes per column and 16 MiB; the process itself
+// (its libraries, stack and file buffers) takes about 10 MiB of that.
 constexpr size_t kWorkingBase = size_t{6} << 20;
 
 // Rows a group of passes needs in flight: pass p trails pass 0 by p bands,
@@ -67,6 +67,20 @@ void encodeHeightRow(HeightValue base, const uint32_t* heights, uint8_t* red,
   encodeRow<kHeightBase>(heights, red, green, width);
 }
 
+bool firstMeanWraps(const BytePlane& red, const BytePlane& green, int32_t width,
+                    int32_t height, HeightValue base) {
+  if (base != kHeightBase) return false;
+  for (int32_t row = 0; row < std::min(height, 2); ++row) {
+    for (int32_t column = 0; column < std::min(width, 2); ++column) {
+      if (decodeHeight(red[row][column], green[row][column]) <=
+          kLargestStoredHeight) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 size_t smoothingBudget(int32_t width, int32_t height) {
   size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   return std::min(kRingBudget, pixels / 2 + kWorkingBase);
@@ -85,7 +99,8 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
   size_t fixed = rowBytes + kBandRows * kBlock * sizeof(uint32_t) +
                  3 * static_cast<size_t>(width) * sizeof(uint32_t);
   auto needed = [&](int32_t group) {
-    return fixed + static_cast<size_t>(ringRowsFor(group, height)) * rowBytes;
+    return largeBlockFootprint(
+        fixed + static_cast<size_t>(ringRowsFor(group, height)) * rowBytes);
   };
   rows->group = std::min(passes, kMaxPassGroup);
   while (rows->group > 1 && needed(rows->group) > budget) rows->group /= 2;
@@ -94,14 +109,15 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
   if (needed(rows->group) > budget) return false;
   rows->ringRows = ringRowsFor(rows->group, height);
   size_t rowCount = 1 + static_cast<size_t>(rows->ringRows);
-  size_t total = rowCount * rows->stride + kBandRows * kBlock;
-  rows->storage.reset(new (std::nothrow) uint32_t[total]());
+  size_t cells = rowCount * rows->stride + kBandRows * kBlock +
+                 3 * static_cast<size_t>(width);
   rows->ring.reset(new (std::nothrow)
                        uint32_t*[static_cast<size_t>(rows->ringRows)]);
-  rows->multiplierStorage.reset(new (std::nothrow)
-                                    uint32_t[3 * static_cast<size_t>(width)]);
-  if (!rows->storage || !rows->ring || !rows->multiplierStorage) return false;
-  uint32_t* next = rows->storage.get();
+  if (!rows->ring || !rows->storage.allocate(cells * sizeof(uint32_t))) {
+    return false;
+  }
+  uint32_t* next = static_cast<uint32_t*>(rows->storage.data);
+  std::fill(next, next + cells, 0u);
   rows->zeroRow = next + 1;
   next += rows->stride;
   for (int32_t index = 0; index < rows->ringRows; ++index) {
@@ -109,10 +125,10 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
     next += rows->stride;
   }
   rows->sums = next;
+  next += kBandRows * kBlock;
   for (int32_t reach = 1; reach <= 3; ++reach) {
     uint32_t* multipliers =
-        rows->multiplierStorage.get() +
-        static_cast<size_t>(reach - 1) * static_cast<size_t>(width);
+        next + static_cast<size_t>(reach - 1) * static_cast<size_t>(width);
     for (int32_t column = 0; column < width; ++column) {
       int32_t across = 1 + (column > 0) + (column < width - 1);
       multipliers[column] = meanMultiplier(reach * across);
@@ -130,12 +146,12 @@ bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
 // Reports bands smoothed, counted over every pass of the run: the group's
 // first band-pass is number doneBefore. True when the group's last pass
 // changed a height.
-bool smoothPassGroup(const SmoothRows& rows, HeightValue base, BytePlane* red,
+bool smoothPassGroup(SmoothRows* rows, HeightValue base, BytePlane* red,
                      BytePlane* green, int32_t passes, const Progress* progress,
                      int64_t doneBefore, int64_t total) {
   bool changed = false;
-  const int32_t width = rows.width;
-  const int32_t height = rows.height;
+  const int32_t width = rows->width;
+  const int32_t height = rows->height;
   const int32_t bands = (height + kBandRows - 1) / kBandRows;
   int32_t decoded = 0;  // rows 0 ... decoded - 1 are in the ring
   for (int32_t time = 0; time < bands + passes - 1; ++time) {
@@ -147,16 +163,18 @@ bool smoothPassGroup(const SmoothRows& rows, HeightValue base, BytePlane* red,
       int32_t below = first + count;
       for (; decoded <= std::min(below, height - 1); ++decoded) {
         decodeHeightRow(base, (*red)[decoded], (*green)[decoded],
-                        rows.row(decoded), width);
+                        rows->row(decoded), width);
       }
       uint32_t* band[kBandRows];
       for (int32_t lane = 0; lane < count; ++lane) {
-        band[lane] = rows.row(first + lane);
+        band[lane] = rows->row(first + lane);
       }
-      const uint32_t* up = first > 0 ? rows.row(first - 1) : rows.zeroRow;
-      const uint32_t* down = below < height ? rows.row(below) : rows.zeroRow;
+      const uint32_t* up = first > 0 ? rows->row(first - 1) : rows->zeroRow;
+      const uint32_t* down = below < height ? rows->row(below) : rows->zeroRow;
       bool last = pass == passes - 1;
-      smoothBand(rows, first, band, count, up, down, last ? &changed : nullptr);
+      smoothBand(*rows, first, band, count, up, down,
+                 bandIndex == 0 && rows->wrapFirst, last ? &changed : nullptr);
+      if (bandIndex == 0) rows->wrapFirst = false;
       if (last) {
         for (int32_t lane = 0; lane < count; ++lane) {
           encodeHeightRow(base, band[lane], (*red)[first + lane],
@@ -216,9 +234,10 @@ bool smoothHeightsInRows(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                          const Progress* progress) {
   SmoothRows rows;
   if (!prepareSmoothRows(&rows, width, height, passes)) return false;
+  rows.wrapFirst = firstMeanWraps(*outRed, *outGreen, width, height, base);
   runPassGroups(passes, rows.group, (height + kBandRows - 1) / kBandRows,
                 progress, [&](int32_t group, int64_t done, int64_t total) {
-                  return smoothPassGroup(rows, base, outRed, outGreen, group,
+                  return smoothPassGroup(&rows, base, outRed, outGreen, group,
                                          progress, done, total);
                 });
   return true;
@@ -228,26 +247,19 @@ int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                       int32_t width, int32_t height, HeightValue base,
                       const Progress* progress) {
   if (passes <= 0) return 0;
-  // In base 255 a mean of 65280 is stored as 0, and the next cells must see
-  // that 0. Only a height of 65280 already there can average to 65280, so
-  // the engines, which keep means unwrapped between cells and passes, serve
-  // every image without one; the rare image with one takes the plain path,
-  // which stores every cell at once.
-  bool wraps = base == kHeightBase &&
-               findHeightRange(*outRed, *outGreen, width, height, base).max >
-                   kLargestStoredHeight;
-  if (!wraps) {
-    const LaneKernels* kernels = laneKernelsFor(width, height);
-    if (kernels != nullptr &&
-        smoothHeightsInLanes(passes, outRed, outGreen, width, height, base,
-                             *kernels, smoothingBudget(width, height),
-                             progress)) {
-      return 0;
-    }
-    if (smoothHeightsInRows(passes, outRed, outGreen, width, height, base,
-                            progress)) {
-      return 0;
-    }
+  // In base 255 a mean of 65280 is stored as 0, and the next cells see that
+  // 0; only the first cell's first mean can be 65280.
+  int64_t wrapped = firstMeanWraps(*outRed, *outGreen, width, height, base);
+  const LaneKernels* kernels = laneKernelsFor(width, height);
+  if (kernels != nullptr &&
+      smoothHeightsInLanes(passes, outRed, outGreen, width, height, base,
+                           *kernels, smoothingBudget(width, height),
+                           progress)) {
+    return wrapped;
+  }
+  if (smoothHeightsInRows(passes, outRed, outGreen, width, height, base,
+                          progress)) {
+    return wrapped;
   }
   // Without working rows the same passes run straight on the planes.
   return smoothHeightsDirect(passes, outRed, outGreen, width, height, base,

@@ -91,7 +91,7 @@ struct ActiveLane {
 // side, as runChains takes them.
 void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
                 int32_t count, const uint32_t* up, const uint32_t* down,
-                bool* changed) {
+                bool wrap, bool* changed) {
   const int32_t width = rows.width;
   const int32_t blocks = (width + kBlock - 1) / kBlock;
   uint32_t* sums = rows.sums;
@@ -134,6 +134,7 @@ void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
       uint32_t* cell = sums + i * kBlock + offset;
       left[i] = meanOf(*cell + left[i],
                        active[i].cellMultipliers[active[i].start + offset]);
+      if (wrap && left[i] == kLargestStoredHeight + 1) left[i] = 0;
       *cell = left[i];
     };
     for (int32_t i = 0; i < activeCount; ++i) {

@@ -11,6 +11,7 @@
 
 #include "image/height_planes.h"
 #include "image/progress.h"
+#include "platform/memory.h"
 
 // Decodes width heights of planes in base (255 or 256) into heights.
 void decodeHeightRow(int32_t base, const uint8_t* red, const uint8_t* green,
@@ -18,6 +19,14 @@ void decodeHeightRow(int32_t base, const uint8_t* red, const uint8_t* green,
 // Encodes width heights (0 ... 65535, below 65280 in base 255) into planes.
 void encodeHeightRow(int32_t base, const uint32_t* heights, uint8_t* red,
                      uint8_t* green, int32_t width);
+
+// True when the first pass's mean of cell (0, 0) is 65280, which base 255
+// stores as 0: every neighbour of the cell in the image holds 65280. No
+// other mean can wrap: each other cell has a neighbour already smoothed in
+// its pass (to the left or above), which holds less, and after the first
+// pass no cell holds 65280 (planes in base, 255 or 256).
+bool firstMeanWraps(const BytePlane& red, const BytePlane& green, int32_t width,
+                    int32_t height, HeightValue base);
 
 // The working memory smoothing may take beside the planes, in bytes.
 size_t smoothingBudget(int32_t width, int32_t height);
@@ -66,9 +75,9 @@ inline constexpr int32_t kBandRows = 8;
 struct SmoothRows {
   int32_t width = 0;
   int32_t height = 0;
-  size_t stride = 0;                    // width + 2 padding columns
-  std::unique_ptr<uint32_t[]> storage;  // zero row, ring rows, sums
-  uint32_t* zeroRow = nullptr;          // column 0 of an all-zero row
+  size_t stride = 0;            // width + 2 padding columns
+  LargeBlock storage;           // zero row, ring rows, sums, divisor rows
+  uint32_t* zeroRow = nullptr;  // column 0 of an all-zero row
   // Passes run together; decoded rows in flight: image row r lives in
   // ring[r % ringRows].
   int32_t group = 1;
@@ -76,8 +85,9 @@ struct SmoothRows {
   std::unique_ptr<uint32_t*[]> ring;
   uint32_t* sums = nullptr;  // kBandRows blocks of kBlock sums, one per lane
   // multipliers[n - 1][k]: divisor for a cell of a row with n rows in reach.
-  std::unique_ptr<uint32_t[]> multiplierStorage;
   const uint32_t* multipliers[3] = {};
+  // Until the first pass has smoothed band 0: its first mean wraps.
+  bool wrapFirst = false;
 
   uint32_t* row(int32_t index) const {
     return ring[static_cast<size_t>(index % ringRows)];
@@ -88,10 +98,11 @@ struct SmoothRows {
 // firstRow) by one pass: their decoded rows in band[], the final row above in
 // up and the untouched row below in down (rows.zeroRow at the image's edges).
 // Each row is rewritten in place. With changed, *changed is set when a
-// height of the band changed (and left alone otherwise).
+// height of the band changed (and left alone otherwise). With wrap, a mean
+// of 65280 at a row's ends is stored as 0 (see firstMeanWraps).
 void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
                 int32_t count, const uint32_t* up, const uint32_t* down,
-                bool* changed);
+                bool wrap, bool* changed);
 
 // The row engine: passes in bands of kBandRows decoded rows. Returns false,
 // with the planes untouched, when its working rows would break the memory

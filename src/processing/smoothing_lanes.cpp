@@ -25,30 +25,8 @@ int32_t laneOf(int32_t row) {
   return (row % kLaneGroups) * kLaneWidth + row / kLaneGroups;
 }
 
-// Steps moved between the planes and the cells at a time: each row's
-// stretch of a block is long enough for the processor to stream it.
-constexpr int32_t kBlockSteps = 1024;
-// A block's rows lie this many heights apart: not a multiple of 4 KiB, which
-// would put the rows a transpose reads together in one cache set.
-constexpr int32_t kBlockStride = kBlockSteps + 16;
-
-// How much more than asked a large block may take: a huge page.
-constexpr size_t kHugePageSlack = size_t{2} << 20;
-
 // Columns of height 0 on either side of a bordering row.
 constexpr int32_t kRowMargin = kLaneTrail + 2;
-
-// The bands' cells: megabytes walked over again and again, in a block the
-// system may back with huge pages (far fewer translation misses).
-struct LargeCells {
-  int32_t* data = nullptr;
-  size_t bytes = 0;
-  void allocate(size_t count) {
-    bytes = count * sizeof(int32_t);
-    data = static_cast<int32_t*>(allocateLargeBlock(bytes));
-  }
-  ~LargeCells() { releaseLargeBlock(data, bytes); }
-};
 
 // Bands of three kinds share multipliers: the first, inner ones, the last.
 int32_t kindOf(int32_t bands, int32_t index) {
@@ -66,36 +44,39 @@ struct LaneBands {
   size_t bandCells = 0;   // per band, kLanePad zero steps on either side
   int32_t group = 1;      // passes run together
   int32_t slots = 0;      // bands in the ring: band b in slot b % slots
-  LargeCells cells;
+  // The bands' cells, the bordering rows and the multipliers: megabytes
+  // walked over again and again, in a block the system may back with huge
+  // pages (far fewer translation misses).
+  LargeBlock block;
+  int32_t* cells = nullptr;
   // Bordering rows, each width + 2 x kRowMargin: a zero row, then for pass
   // p of the group the first row of the band below as pass p - 1 left it
   // (p = 0: as decoded; group + 1 of them) and the last row of the band
   // above as pass p left it (group of them).
   size_t rowStride = 0;
-  std::unique_ptr<int32_t[]> rows;
+  int32_t* rows = nullptr;
   // Multipliers of the first, an inner and the last band: the head steps,
   // one inner step (all inner steps share it), the tail steps; and whether
   // every lane of the inner step has the same one.
   size_t kindFloats = 0;
-  std::unique_ptr<float[]> multipliers;
+  float* multipliers = nullptr;
   bool innerShared[3] = {};
   int32_t left[kLaneRows] = {};
-  // The rows of a block of steps on their way between planes and cells.
-  std::unique_ptr<uint32_t[][kBlockStride]> block;
+  // Until the first pass has smoothed band 0: its first mean wraps.
+  bool wrapFirst = false;
 
   int32_t* band(int32_t index) const {
-    return cells.data + static_cast<size_t>(index % slots) * bandCells +
+    return cells + static_cast<size_t>(index % slots) * bandCells +
            size_t{kLanePad} * kLaneRows;
   }
   int32_t* row(int32_t index) const {
-    return rows.get() + static_cast<size_t>(index) * rowStride + kRowMargin;
+    return rows + static_cast<size_t>(index) * rowStride + kRowMargin;
   }
   const int32_t* zeroRow() const { return row(0); }
   int32_t* firstRowAfter(int32_t pass) const { return row(1 + pass); }
   int32_t* lastRowOf(int32_t pass) const { return row(group + 2 + pass); }
   const float* multipliersOf(int32_t index) const {
-    return multipliers.get() +
-           static_cast<size_t>(kindOf(bands, index)) * kindFloats;
+    return multipliers + static_cast<size_t>(kindOf(bands, index)) * kindFloats;
   }
 };
 
@@ -138,10 +119,10 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   lanes->steps = width + kLaneTrail;
   lanes->headEnd = std::min(kLaneTrail + 1, lanes->steps);
   lanes->tailStart = std::max(width - 1, lanes->headEnd);
-  // The transposes move whole squares of kLaneWidth steps; the last one
-  // may reach into the zero steps after the band.
+  // The transfers move whole squares of steps; the last one may reach into
+  // the zero steps after the band.
   lanes->bandCells =
-      (static_cast<size_t>(lanes->steps) + 2 * kLanePad + kLaneWidth) *
+      (static_cast<size_t>(lanes->steps) + 2 * kLanePad + kTransferSteps) *
       kLaneRows;
   lanes->rowStride = static_cast<size_t>(width) + 2 * kRowMargin;
   lanes->kindFloats = static_cast<size_t>(lanes->headEnd + 1 + lanes->steps -
@@ -152,13 +133,10 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   };
   auto needed = [&](int32_t group) {
     size_t rowCount = 2 * static_cast<size_t>(group) + 2;
-    // The cells' block may be rounded up to a whole huge page.
-    return kHugePageSlack +
-           size_t{kLaneRows} * kBlockStride * sizeof(uint32_t) +
-           3 * lanes->kindFloats * sizeof(float) +
-           rowCount * lanes->rowStride * sizeof(int32_t) +
-           static_cast<size_t>(slotsFor(group)) * lanes->bandCells *
-               sizeof(int32_t);
+    return largeBlockFootprint(3 * lanes->kindFloats * sizeof(float) +
+                               rowCount * lanes->rowStride * sizeof(int32_t) +
+                               static_cast<size_t>(slotsFor(group)) *
+                                   lanes->bandCells * sizeof(int32_t));
   };
   lanes->group = std::min(passes, kMaxLaneGroup);
   while (lanes->group > 1 && needed(lanes->group) > budget) lanes->group /= 2;
@@ -167,21 +145,21 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   size_t cellCount = static_cast<size_t>(lanes->slots) * lanes->bandCells;
   size_t rowCells =
       (2 * static_cast<size_t>(lanes->group) + 2) * lanes->rowStride;
-  lanes->cells.allocate(cellCount);
-  lanes->rows.reset(new (std::nothrow) int32_t[rowCells]);
-  lanes->multipliers.reset(new (std::nothrow) float[3 * lanes->kindFloats]);
-  lanes->block.reset(new (std::nothrow) uint32_t[kLaneRows][kBlockStride]);
-  if (!lanes->cells.data || !lanes->rows || !lanes->multipliers ||
-      !lanes->block) {
+  // The cells, the bordering rows and the multipliers, in one block.
+  size_t multiplierCount = 3 * lanes->kindFloats;
+  if (!lanes->block.allocate((cellCount + rowCells + multiplierCount) *
+                             sizeof(int32_t))) {
     return false;
   }
+  lanes->cells = static_cast<int32_t*>(lanes->block.data);
+  lanes->rows = lanes->cells + cellCount;
+  lanes->multipliers = reinterpret_cast<float*>(lanes->rows + rowCells);
   // Every cell and bordering row outside the image holds height 0.
-  std::fill(lanes->cells.data, lanes->cells.data + cellCount, kLaneZero);
-  std::fill(lanes->rows.get(), lanes->rows.get() + rowCells, kLaneZero);
+  std::fill(lanes->cells, lanes->rows + rowCells, kLaneZero);
   for (int32_t kind = 0; kind < 3; ++kind) {
     int32_t index = kind == 0 ? 0 : kind == 1 ? 1 : lanes->bands - 1;
-    float* table = lanes->multipliers.get() +
-                   static_cast<size_t>(kind) * lanes->kindFloats;
+    float* table =
+        lanes->multipliers + static_cast<size_t>(kind) * lanes->kindFloats;
     fillMultipliers(*lanes, std::min(index, lanes->bands - 1), table);
     const float* inner =
         table + static_cast<size_t>(lanes->headEnd) * kLaneRows;
@@ -192,57 +170,34 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   return true;
 }
 
-// Moves a band between the planes and its cells a block of steps at a
-// time: each row's stretch of the block is decoded into (or encoded from) a
-// row of heights, and the rows are transposed to (or from) the cells.
+// Moves a band between the planes and its cells, whole squares of steps
+// (the last may reach into the zero steps after the band).
 template <bool kDecode>
 void convertBand(const LaneBands& lanes, const LaneKernels& kernels,
                  HeightValue base, BytePlane* red, BytePlane* green,
                  int32_t index) {
   int32_t* cells = lanes.band(index);
   int32_t firstRow = index * kLaneRows;
-  int32_t rows = std::min(kLaneRows, lanes.height - firstRow);
-  uint32_t(*block)[kBlockStride] = lanes.block.get();
-  for (int32_t start = 0; start < lanes.steps; start += kBlockSteps) {
-    int32_t count = std::min(kBlockSteps, lanes.steps - start);
-    int32_t squares = (count + kLaneWidth - 1) / kLaneWidth * kLaneWidth;
-    int32_t* cell = cells + ptrdiff_t{start} * kLaneRows;
-    int32_t* heights = reinterpret_cast<int32_t*>(block[0]);
-    if constexpr (!kDecode) {
-      kernels.lanesToRows(heights, kBlockStride, cell, squares);
-    }
-    for (int32_t row = 0; row < kLaneRows; ++row) {
-      // The block's steps that fall on the row's columns 0 ... width - 1;
-      // rows below the image are zeros, whatever band held the slot before.
-      int32_t column = start - kLaneSkew * row;
-      int32_t from = row < rows ? std::clamp(-column, 0, squares) : squares;
-      int32_t to = std::clamp(lanes.width - column, from, squares);
-      uint32_t* line = block[row];
-      if constexpr (kDecode) {
-        std::fill(line, line + from, 0u);
-        if (from < to) {
-          decodeHeightRow(base, (*red)[firstRow + row] + column + from,
-                          (*green)[firstRow + row] + column + from, line + from,
-                          to - from);
-        }
-        std::fill(line + to, line + squares, 0u);
-      } else if (from < to) {
-        encodeHeightRow(base, line + from,
-                        (*red)[firstRow + row] + column + from,
-                        (*green)[firstRow + row] + column + from, to - from);
-      }
-    }
-    if constexpr (kDecode) {
-      kernels.rowsToLanes(heights, kBlockStride, cell, squares);
-    }
+  LanePlaneRows rows;
+  rows.rows = std::min(kLaneRows, lanes.height - firstRow);
+  rows.width = lanes.width;
+  rows.wide = base == kWideBase;
+  for (int32_t row = 0; row < rows.rows; ++row) {
+    rows.red[row] = (*red)[firstRow + row];
+    rows.green[row] = (*green)[firstRow + row];
   }
+  int32_t squares =
+      (lanes.steps + kTransferSteps - 1) / kTransferSteps * kTransferSteps;
   if constexpr (kDecode) {
+    kernels.planesToLanes(rows, cells, squares);
+    // The band's first row as decoded, for the band above.
     uint32_t* first = reinterpret_cast<uint32_t*>(lanes.firstRowAfter(0));
-    decodeHeightRow(base, (*red)[firstRow], (*green)[firstRow], first,
-                    lanes.width);
+    decodeHeightRow(base, rows.red[0], rows.green[0], first, lanes.width);
     for (int32_t column = 0; column < lanes.width; ++column) {
       first[column] += static_cast<uint32_t>(kLaneZero);
     }
+  } else {
+    kernels.lanesToPlanes(rows, cells, squares);
   }
 }
 
@@ -263,9 +218,14 @@ bool smoothLaneBand(LaneBands* lanes, const LaneKernels& kernels, int32_t index,
                   table,
                   kLaneRows,
                   false,
+                  false,
                   lanes->left};
   auto kernel = kernels.runSteps;
+  // Cell (0, 0), the only one whose mean can wrap, is a head step of band 0.
+  steps.wrap = index == 0 && lanes->wrapFirst;
   bool changed = kernel(steps, 0, lanes->headEnd, track);
+  steps.wrap = false;
+  if (index == 0) lanes->wrapFirst = false;
   if (lanes->headEnd < lanes->tailStart) {
     steps.multiplier = table + static_cast<size_t>(lanes->headEnd) * kLaneRows;
     steps.multiplierStride = 0;
@@ -311,6 +271,7 @@ bool smoothHeightsInLanes(int32_t passes, BytePlane* red, BytePlane* green,
                           const Progress* progress) {
   LaneBands lanes;
   if (!prepareLaneBands(&lanes, width, height, passes, budget)) return false;
+  lanes.wrapFirst = firstMeanWraps(*red, *green, width, height, base);
   runPassGroups(passes, lanes.group, lanes.bands, progress,
                 [&](int32_t group, int64_t done, int64_t total) {
                   return smoothLaneGroup(&lanes, kernels, base, red, green,

@@ -36,6 +36,10 @@ inline constexpr float kLaneOutside = 1.0f / 16777216.0f;
 // 2^23 + h, which the fastest kernel computes with. Sums of cells wrap
 // around 2^32 (unsigned), and the kernels take the offsets out.
 inline constexpr int32_t kLaneZero = 0x4B000000;
+// The cell of a mean of 65280, which base 255 stores as 0: it differs from
+// kLaneZero in the bits of kLaneTopBits alone.
+inline constexpr int32_t kLaneTop = kLaneZero + 65280;
+inline constexpr int32_t kLaneTopBits = 0xFF00;
 
 // How many columns a band's last row trails its first.
 inline constexpr int32_t kLaneTrail = kLaneSkew * (kLaneRows - 1);
@@ -55,15 +59,30 @@ struct LaneSteps {
   const float* multiplier;  // kLaneRows per step, laid out as the cells
   size_t multiplierStride;  // kLaneRows, or 0 where every step shares them
   bool shared;              // with stride 0: every lane's is the same
+  bool wrap;                // a mean of 65280 is stored as 0 (base 255)
   int32_t* left;            // kLaneRows chain values, carried between runs
 };
 
-// Moves heights between kLaneRows rows (row r at rows + r x stride, its cell
-// of step k at column k; heights as they are) and the cells of steps
-// [0, steps) (heights plus kLaneZero), steps a multiple of kLaneWidth; the
-// side read is left as it was.
-using LaneTranspose = void (*)(int32_t* rows, size_t stride, int32_t* cells,
-                               int32_t steps);
+// A band's rows in the planes, for the transfers between planes and cells:
+// row r's red and green bytes from column 0, for the rows in the image.
+struct LanePlaneRows {
+  uint8_t* red[kLaneRows];
+  uint8_t* green[kLaneRows];
+  int32_t rows;   // the band's rows in the image; the others hold height 0
+  int32_t width;  // the image's
+  bool wide;      // base 256 (else 255)
+};
+
+// The transfers move whole squares of this many steps.
+inline constexpr int32_t kTransferSteps = 16;
+
+// Moves a band's steps [0, steps) (a multiple of kTransferSteps) between the
+// planes and the cells (heights plus kLaneZero), decoding or encoding on the
+// way. To the cells every cell is written, those off the image as height 0;
+// to the planes, the image's own pixels alone (means below 65280 in base
+// 255).
+using LaneTransfer = void (*)(const LanePlaneRows& rows, int32_t* cells,
+                              int32_t steps);
 
 // One instruction set's kernels.
 struct LaneKernels {
@@ -71,17 +90,20 @@ struct LaneKernels {
   // track, returns whether a cell changed; otherwise false.
   bool (*runSteps)(const LaneSteps& steps, int32_t from, int32_t to,
                    bool track);
-  LaneTranspose rowsToLanes;
-  LaneTranspose lanesToRows;
+  LaneTransfer planesToLanes;
+  LaneTransfer lanesToPlanes;
+  // Images with fewer rows, where most of a band's lanes would lie below
+  // the image, are smoothed faster by the row engine.
+  int32_t fewestRows;
 };
 
 #define QUILLORN_DECLARE_LANE_KERNELS(suffix)                                 \
   bool runLaneSteps##suffix(const LaneSteps& steps, int32_t from, int32_t to, \
                             bool track);                                      \
-  void rowsToLanes##suffix(int32_t* rows, size_t stride, int32_t* cells,      \
-                           int32_t steps);                                    \
-  void lanesToRows##suffix(int32_t* rows, size_t stride, int32_t* cells,      \
-                           int32_t steps)
+  void planesToLanes##suffix(const LanePlaneRows& rows, int32_t* cells,       \
+                             int32_t steps);                                  \
+  void lanesToPlanes##suffix(const LanePlaneRows& rows, int32_t* cells,       \
+                             int32_t steps)
 QUILLORN_DECLARE_LANE_KERNELS(Plain);
 #if defined(QUILLORN_X86_KERNELS)
 QUILLORN_DECLARE_LANE_KERNELS(Sse2);
@@ -97,15 +119,15 @@ struct BytePlane;
 struct Progress;
 
 // The kernels that smooth an image of this shape fastest on the processor
-// running the tool, or nullptr where the row engine is faster: images under
-// 20 rows (most of a band's lanes would lie below the image), and without
-// vector kernels, images 512 columns wide or more.
+// running the tool, or nullptr where the row engine is faster: images of
+// fewer rows than the kernels' fewestRows, and without vector kernels,
+// images 512 columns wide or more.
 const LaneKernels* laneKernelsFor(int32_t width, int32_t height);
 
-// Smooths as smoothHeights does (planes in base 255 or 256, whose heights
-// never reach 65280 in base 255), in bands of lanes with kernels, its working
-// bands taking at most budget bytes. Returns false, with the planes
-// untouched, when even one pass's bands would take more, or memory is short.
+// Smooths as smoothHeights does (planes in base 255 or 256), in bands of
+// lanes with kernels, its working bands taking at most budget bytes. Returns
+// false, with the planes untouched, when even one pass's bands would take more,
+// or memory is short.
 bool smoothHeightsInLanes(int32_t passes, BytePlane* red, BytePlane* green,
                           int32_t width, int32_t height, int32_t base,
                           const LaneKernels& kernels, size_t budget,

@@ -56,22 +56,97 @@ struct Avx2Ops {
     return _mm256_blend_epi32(_mm256_alignr_epi8(highDown, v, 4),
                               _mm256_set1_epi32(last), 0x80);
   }
-  QUILLORN_LANE_INLINE static void transpose(Vec* v) {
-    __m256i t[8];
+  // Squares of sixteen steps: each half of a vector carries eight steps of
+  // a row (or eight lanes of a step) as 16-bit words.
+  static constexpr int32_t kSquareSteps = 16;
+
+  // In each half, word k of v[i] swaps with word i of v[k].
+  QUILLORN_LANE_INLINE static void transposeWords(Vec* v) {
+    Vec a[8];
     for (int i = 0; i < 8; i += 2) {
-      t[i] = _mm256_unpacklo_epi32(v[i], v[i + 1]);
-      t[i + 1] = _mm256_unpackhi_epi32(v[i], v[i + 1]);
+      a[i] = _mm256_unpacklo_epi16(v[i], v[i + 1]);
+      a[i + 1] = _mm256_unpackhi_epi16(v[i], v[i + 1]);
     }
-    __m256i u[8];
+    Vec b[8];
     for (int i = 0; i < 8; i += 4) {
-      u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
-      u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
-      u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
-      u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+      b[i] = _mm256_unpacklo_epi32(a[i], a[i + 2]);
+      b[i + 1] = _mm256_unpackhi_epi32(a[i], a[i + 2]);
+      b[i + 2] = _mm256_unpacklo_epi32(a[i + 1], a[i + 3]);
+      b[i + 3] = _mm256_unpackhi_epi32(a[i + 1], a[i + 3]);
     }
     for (int i = 0; i < 4; ++i) {
-      v[i] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x20);
-      v[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
+      v[2 * i] = _mm256_unpacklo_epi64(b[i], b[i + 4]);
+      v[2 * i + 1] = _mm256_unpackhi_epi64(b[i], b[i + 4]);
+    }
+  }
+  QUILLORN_LANE_INLINE static Vec loadBytes(const uint8_t* bytes) {
+    return _mm256_cvtepu8_epi16(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
+  }
+  QUILLORN_LANE_INLINE static void storeHalf(int32_t* cells, __m128i words) {
+    store(cells, _mm256_or_si256(_mm256_cvtepu16_epi32(words),
+                                 _mm256_set1_epi32(kLaneZero)));
+  }
+  template <bool kWide>
+  QUILLORN_LANE_INLINE static void planesToSquare(uint8_t* const* red,
+                                                  uint8_t* const* green,
+                                                  int32_t rows,
+                                                  int32_t* cells) {
+    Vec v[8];
+    for (int32_t i = 0; i < 8; ++i) {
+      if (i >= rows) {
+        v[i] = _mm256_setzero_si256();
+        continue;
+      }
+      Vec low = loadBytes(red[i]);
+      Vec high = loadBytes(green[i]);
+      v[i] = _mm256_add_epi16(low, _mm256_slli_epi16(high, 8));
+      if (!kWide) v[i] = _mm256_sub_epi16(v[i], high);
+    }
+    transposeWords(v);
+    // v[k]: step k's lanes, then step 8 + k's.
+    for (int32_t k = 0; k < 8; ++k) {
+      storeHalf(cells + k * kLaneRows, _mm256_castsi256_si128(v[k]));
+      storeHalf(cells + (8 + k) * kLaneRows, _mm256_extracti128_si256(v[k], 1));
+    }
+  }
+  // Steps k and 8 + k's cells as words, one a half.
+  QUILLORN_LANE_INLINE static Vec cellWords(const int32_t* cells) {
+    const Vec mask = _mm256_set1_epi32(0xFFFF);
+    Vec first = _mm256_and_si256(load(cells), mask);
+    Vec second = _mm256_and_si256(load(cells + 8 * kLaneRows), mask);
+    return _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), 0xD8);
+  }
+  template <bool kWide>
+  QUILLORN_LANE_INLINE static void squareToPlanes(const int32_t* cells,
+                                                  uint8_t* const* red,
+                                                  uint8_t* const* green,
+                                                  int32_t rows) {
+    Vec v[8];
+    for (int32_t k = 0; k < 8; ++k) v[k] = cellWords(cells + k * kLaneRows);
+    transposeWords(v);
+    // v[i]: row i's sixteen heights.
+    for (int32_t i = 0; i < rows; ++i) {
+      Vec low;
+      Vec high;
+      if (kWide) {
+        low = _mm256_and_si256(v[i], _mm256_set1_epi16(0xFF));
+        high = _mm256_srli_epi16(v[i], 8);
+      } else {
+        // divideBy255 on words: (h x 32897) >> 23.
+        high = _mm256_srli_epi16(
+            _mm256_mulhi_epu16(v[i],
+                               _mm256_set1_epi16(static_cast<int16_t>(32897))),
+            7);
+        low = _mm256_sub_epi16(
+            v[i], _mm256_sub_epi16(_mm256_slli_epi16(high, 8), high));
+      }
+      Vec bytes =
+          _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xD8);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(red[i]),
+                       _mm256_castsi256_si128(bytes));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(green[i]),
+                       _mm256_extracti128_si256(bytes, 1));
     }
   }
   QUILLORN_LANE_INLINE static Chain startChain(const int32_t* cells) {
@@ -91,6 +166,13 @@ struct Avx2Ops {
                              _mm256_set1_ps(8388608.0f));
     return _mm256_castps_si256(*chain);
   }
+  QUILLORN_LANE_INLINE static Vec wrapTop(Chain* chain, Vec cell) {
+    __m256i top = _mm256_cmpeq_epi32(cell, _mm256_set1_epi32(kLaneTop));
+    cell = _mm256_andnot_si256(
+        _mm256_and_si256(top, _mm256_set1_epi32(kLaneTopBits)), cell);
+    *chain = _mm256_castsi256_ps(cell);
+    return cell;
+  }
 };
 
 }  // namespace
@@ -107,6 +189,6 @@ QUILLORN_LANE_TARGET bool runLaneStepsAvx2(const LaneSteps& steps, int32_t from,
   return changed;
 }
 
-QUILLORN_DEFINE_LANE_TRANSPOSES(Avx2Ops, Avx2)
+QUILLORN_DEFINE_LANE_TRANSFERS(Avx2Ops, Avx2)
 
 #endif  // QUILLORN_X86_KERNELS

@@ -18,8 +18,18 @@
 // - Vec step(Chain*, Vec sum, Vec multiplier): each lane's mean of its left
 //   neighbour (the chain) and sum, the other eight cells' heights less
 //   2^23; the mean becomes the chain and is returned as a cell;
-// - void transpose(Vec v[kLaneWidth]): lane i of v[k] swaps with lane k of
-//   v[i].
+// - Vec wrapTop(Chain*, Vec cell): the cell (and the chain) with a mean of
+//   65280 turned into 0, as base 255 stores it;
+// - kSquareSteps, 8 or 16: the steps of a square of the transfers;
+// - template <bool kWide> void planesToSquare(uint8_t* const* red,
+//   uint8_t* const* green, int32_t rows, int32_t* cells): a square of
+//   kSquareSteps steps of one group's lanes from the planes, red[i] and
+//   green[i] at lane i's columns for the square (i below rows; the other
+//   lanes take height 0), cells at the square's first step, steps kLaneRows
+//   apart; kWide for base 256;
+// - template <bool kWide> void squareToPlanes(const int32_t* cells,
+//   uint8_t* const* red, uint8_t* const* green, int32_t rows): the same
+//   square back to the planes, lanes below rows alone.
 #ifndef QUILLORN_LANE_TARGET
 #error "define QUILLORN_LANE_TARGET before including smoothing_lanes_kernel.h"
 #endif
@@ -27,6 +37,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/height_planes.h"
 #include "platform/compiler.h"
 #include "processing/smoothing_lanes.h"
 
@@ -116,7 +127,7 @@ QUILLORN_LANE_INLINE LaneGroup<Ops> startLaneGroup(const int32_t* cells,
 // with the row below entering the last lane), the cell itself and the one
 // to its right, and the chain's left neighbour. Then moves the running
 // sums on by a step.
-template <class Ops, bool kTrack, int32_t kGroup>
+template <class Ops, bool kTrack, bool kWrap, int32_t kGroup>
 QUILLORN_LANE_INLINE typename Ops::Vec laneGroupStep(
     int32_t* cells, uint32_t above, uint32_t below,
     typename Ops::Vec multiplier, LaneGroup<Ops>* state,
@@ -140,6 +151,7 @@ QUILLORN_LANE_INLINE typename Ops::Vec laneGroupStep(
   }
   Vec cell = Ops::load(own);
   Vec value = Ops::step(&state->chain, sum, multiplier);
+  if constexpr (kWrap) value = Ops::wrapTop(&state->chain, value);
   if constexpr (kTrack) *differs = Ops::orDiffer(*differs, value, cell);
   Ops::store(own, value);
   // The next step: its cell to the right in, this cell (as it was) out.
@@ -165,8 +177,9 @@ QUILLORN_LANE_INLINE typename Ops::Vec multiplierOf(const float* multiplier,
 
 static_assert(kLaneGroups == 4, "runLaneStepsWith steps four groups");
 
-// With kShared, every lane of every step divides by the first multiplier.
-template <class Ops, bool kTrack, bool kShared>
+// With kShared, every lane of every step divides by the first multiplier;
+// with kWrap, a mean of 65280 is stored as 0.
+template <class Ops, bool kTrack, bool kShared, bool kWrap>
 QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
     const LaneSteps& steps, int32_t from, int32_t to) {
   using Vec = typename Ops::Vec;
@@ -196,16 +209,16 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
   for (int32_t step = from; step < to; ++step) {
     above += static_cast<uint32_t>(aboveRow[step + 1]);
     below += static_cast<uint32_t>(belowRow[step + 1]);
-    firstRow[step] = Ops::first(laneGroupStep<Ops, kTrack, 0>(
+    firstRow[step] = Ops::first(laneGroupStep<Ops, kTrack, kWrap, 0>(
         cells, above, below, multiplierOf<Ops, kShared, 0>(multiplier, shared),
         &group0, &differs));
-    laneGroupStep<Ops, kTrack, 1>(
+    laneGroupStep<Ops, kTrack, kWrap, 1>(
         cells, above, below, multiplierOf<Ops, kShared, 1>(multiplier, shared),
         &group1, &differs);
-    laneGroupStep<Ops, kTrack, 2>(
+    laneGroupStep<Ops, kTrack, kWrap, 2>(
         cells, above, below, multiplierOf<Ops, kShared, 2>(multiplier, shared),
         &group2, &differs);
-    lastRow[step] = Ops::last(laneGroupStep<Ops, kTrack, 3>(
+    lastRow[step] = Ops::last(laneGroupStep<Ops, kTrack, kWrap, 3>(
         cells, above, below, multiplierOf<Ops, kShared, 3>(multiplier, shared),
         &group3, &differs));
     above -= static_cast<uint32_t>(aboveRow[step - 1]);
@@ -223,66 +236,113 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
 template <class Ops>
 QUILLORN_LANE_TARGET bool runLaneStepsWith(const LaneSteps& steps, int32_t from,
                                            int32_t to, bool track) {
+  // Wrapping runs are the rare first steps of a few images: never shared.
+  if (steps.wrap) {
+    return track ? runLaneStepsWith<Ops, true, false, true>(steps, from, to)
+                 : runLaneStepsWith<Ops, false, false, true>(steps, from, to);
+  }
   bool shared = steps.multiplierStride == 0 && steps.shared;
   if (track) {
-    return shared ? runLaneStepsWith<Ops, true, true>(steps, from, to)
-                  : runLaneStepsWith<Ops, true, false>(steps, from, to);
+    return shared ? runLaneStepsWith<Ops, true, true, false>(steps, from, to)
+                  : runLaneStepsWith<Ops, true, false, false>(steps, from, to);
   }
-  return shared ? runLaneStepsWith<Ops, false, true>(steps, from, to)
-                : runLaneStepsWith<Ops, false, false>(steps, from, to);
+  return shared ? runLaneStepsWith<Ops, false, true, false>(steps, from, to)
+                : runLaneStepsWith<Ops, false, false, false>(steps, from, to);
 }
 
-// Between kLaneRows rows of heights (row r at rows + r x stride, step k of
-// the band at column k) and the cells of steps [0, steps), steps a multiple
-// of kLaneWidth: one square of kLaneWidth rows and steps at a time.
-template <class Ops, bool kToCells>
-QUILLORN_LANE_TARGET void transposeLanes(int32_t* rows, size_t stride,
-                                         int32_t* cells, int32_t steps) {
-  using Vec = typename Ops::Vec;
-  const int32_t zeros[kLaneWidth] = {kLaneZero, kLaneZero, kLaneZero,
-                                     kLaneZero, kLaneZero, kLaneZero,
-                                     kLaneZero, kLaneZero};
-  const Vec zero = Ops::load(zeros);
-  for (int32_t start = 0; start < steps; start += kLaneWidth) {
+// Steps moved at a time, group by group: each of a group's rows streams a
+// kilobyte of each plane while the stretch's cells stay in cache.
+constexpr int32_t kStretchSteps = 1024;
+
+// Moves steps [0, steps) between the planes and the cells a square of
+// Ops::kSquareSteps steps and one group's lanes at a time, by Ops's square
+// transfer. Where a row of the group has only some of a square's columns
+// (at the image's edges), the square goes through zeroed bytes beside, only
+// the image's own columns copied in or out.
+template <class Ops, bool kToCells, bool kWide>
+QUILLORN_LANE_TARGET void transferBand(const LanePlaneRows& rows,
+                                       int32_t* cells, int32_t steps) {
+  constexpr int32_t kSquare = Ops::kSquareSteps;
+  static_assert(kTransferSteps % kSquare == 0, "whole squares");
+  uint8_t edgeRed[kLaneWidth][kSquare];
+  uint8_t edgeGreen[kLaneWidth][kSquare];
+  for (int32_t start = 0; start < steps; start += kStretchSteps) {
+    int32_t end = start + kStretchSteps < steps ? start + kStretchSteps : steps;
     for (int32_t group = 0; group < kLaneGroups; ++group) {
-      Vec square[kLaneWidth];
-      int32_t* row = rows + static_cast<size_t>(group) * stride + start;
-      int32_t* cell = cells + ptrdiff_t{start} * kLaneRows + group * kLaneWidth;
-      for (int32_t i = 0; i < kLaneWidth; ++i) {
-        square[i] =
-            kToCells
-                ? Ops::load(row + static_cast<size_t>(i * kLaneGroups) * stride)
-                : Ops::sub(Ops::load(cell + i * kLaneRows), zero);
-      }
-      Ops::transpose(square);
-      for (int32_t i = 0; i < kLaneWidth; ++i) {
-        if (kToCells) {
-          Ops::store(cell + i * kLaneRows, Ops::add(square[i], zero));
+      // Rows group + kLaneGroups x i, i below inImage, are the image's.
+      int32_t inImage = (rows.rows - group + kLaneGroups - 1) / kLaneGroups;
+      inImage = inImage < 0 ? 0 : inImage > kLaneWidth ? kLaneWidth : inImage;
+      int32_t lastRow = group + kLaneGroups * (inImage - 1);
+      for (int32_t step = start; step < end; step += kSquare) {
+        int32_t* cell =
+            cells + ptrdiff_t{step} * kLaneRows + group * kLaneWidth;
+        bool inside = step >= kLaneSkew * lastRow &&
+                      step + kSquare <= rows.width + kLaneSkew * group;
+        uint8_t* red[kLaneWidth];
+        uint8_t* green[kLaneWidth];
+        int32_t from[kLaneWidth];  // the row's columns in the square
+        int32_t to[kLaneWidth];
+        for (int32_t i = 0; i < inImage; ++i) {
+          int32_t row = group + kLaneGroups * i;
+          int32_t column = step - kLaneSkew * row;
+          if (inside) {
+            red[i] = rows.red[row] + column;
+            green[i] = rows.green[row] + column;
+            continue;
+          }
+          from[i] = column < 0 ? (-column < kSquare ? -column : kSquare) : 0;
+          to[i] = rows.width - column < kSquare ? rows.width - column : kSquare;
+          if (to[i] < from[i]) to[i] = from[i];
+          for (int32_t k = 0; k < kSquare; ++k) {
+            bool own = kToCells && k >= from[i] && k < to[i];
+            edgeRed[i][k] = own ? rows.red[row][column + k] : 0;
+            edgeGreen[i][k] = own ? rows.green[row][column + k] : 0;
+          }
+          red[i] = edgeRed[i];
+          green[i] = edgeGreen[i];
+        }
+        if constexpr (kToCells) {
+          Ops::template planesToSquare<kWide>(red, green, inImage, cell);
         } else {
-          Ops::store(row + static_cast<size_t>(i * kLaneGroups) * stride,
-                     square[i]);
+          Ops::template squareToPlanes<kWide>(cell, red, green, inImage);
+          if (inside) continue;
+          for (int32_t i = 0; i < inImage; ++i) {
+            int32_t row = group + kLaneGroups * i;
+            int32_t column = step - kLaneSkew * row;
+            for (int32_t k = from[i]; k < to[i]; ++k) {
+              rows.red[row][column + k] = edgeRed[i][k];
+              rows.green[row][column + k] = edgeGreen[i][k];
+            }
+          }
         }
       }
     }
   }
 }
 
+template <class Ops, bool kToCells>
+QUILLORN_LANE_TARGET void transferBand(const LanePlaneRows& rows,
+                                       int32_t* cells, int32_t steps) {
+  if (rows.wide) return transferBand<Ops, kToCells, true>(rows, cells, steps);
+  transferBand<Ops, kToCells, false>(rows, cells, steps);
+}
+
 }  // namespace
 
 // Defines an instruction set's steps (runLaneSteps<suffix>, where they need
-// nothing around them) and transposes (rowsToLanes<suffix> and
-// lanesToRows<suffix>) from its operations.
+// nothing around them) and transfers (planesToLanes<suffix> and
+// lanesToPlanes<suffix>) from its operations.
 #define QUILLORN_DEFINE_LANE_STEPS(Ops, suffix)                       \
   QUILLORN_LANE_TARGET bool runLaneSteps##suffix(                     \
       const LaneSteps& steps, int32_t from, int32_t to, bool track) { \
     return runLaneStepsWith<Ops>(steps, from, to, track);             \
   }
-#define QUILLORN_DEFINE_LANE_TRANSPOSES(Ops, suffix)                 \
-  QUILLORN_LANE_TARGET void rowsToLanes##suffix(                     \
-      int32_t* rows, size_t stride, int32_t* cells, int32_t steps) { \
-    transposeLanes<Ops, true>(rows, stride, cells, steps);           \
-  }                                                                  \
-  QUILLORN_LANE_TARGET void lanesToRows##suffix(                     \
-      int32_t* rows, size_t stride, int32_t* cells, int32_t steps) { \
-    transposeLanes<Ops, false>(rows, stride, cells, steps);          \
+#define QUILLORN_DEFINE_LANE_TRANSFERS(Ops, suffix)               \
+  QUILLORN_LANE_TARGET void planesToLanes##suffix(                \
+      const LanePlaneRows& rows, int32_t* cells, int32_t steps) { \
+    transferBand<Ops, true>(rows, cells, steps);                  \
+  }                                                               \
+  QUILLORN_LANE_TARGET void lanesToPlanes##suffix(                \
+      const LanePlaneRows& rows, int32_t* cells, int32_t steps) { \
+    transferBand<Ops, false>(rows, cells, steps);                 \
   }

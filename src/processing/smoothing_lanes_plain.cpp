@@ -13,6 +13,7 @@ struct PlainOps {
     int32_t lane[kLaneWidth];
   };
   using Chain = Vec;
+  static constexpr int32_t kSquareSteps = kLaneWidth;
 
   static Vec load(const int32_t* cells) {
     Vec v;
@@ -73,12 +74,27 @@ struct PlainOps {
   static void storeChain(const Chain& chain, int32_t* cells) {
     store(cells, chain);
   }
-  static void transpose(Vec* square) {
-    for (int32_t i = 0; i < kLaneWidth; ++i) {
-      for (int32_t k = i + 1; k < kLaneWidth; ++k) {
-        int32_t swapped = square[i].lane[k];
-        square[i].lane[k] = square[k].lane[i];
-        square[k].lane[i] = swapped;
+  template <bool kWide>
+  static void planesToSquare(uint8_t* const* red, uint8_t* const* green,
+                             int32_t rows, int32_t* cells) {
+    for (int32_t k = 0; k < kLaneWidth; ++k) {
+      for (int32_t i = 0; i < kLaneWidth; ++i) {
+        cells[k * kLaneRows + i] =
+            kLaneZero + (i < rows ? decodeHeightIn < kWide
+                                        ? kWideBase
+                                        : kHeightBase > (red[i][k], green[i][k])
+                                  : 0);
+      }
+    }
+  }
+  template <bool kWide>
+  static void squareToPlanes(const int32_t* cells, uint8_t* const* red,
+                             uint8_t* const* green, int32_t rows) {
+    for (int32_t i = 0; i < rows; ++i) {
+      for (int32_t k = 0; k < kLaneWidth; ++k) {
+        encodeSmallHeightIn<kWide ? kWideBase : kHeightBase>(
+            static_cast<uint32_t>(cells[k * kLaneRows + i] - kLaneZero),
+            &red[i][k], &green[i][k]);
       }
     }
   }
@@ -102,9 +118,15 @@ struct PlainOps {
     }
     return *chain;
   }
+  static Vec wrapTop(Chain* chain, const Vec&) {
+    for (int32_t i = 0; i < kLaneWidth; ++i) {
+      if (chain->lane[i] == kLaneTop) chain->lane[i] = kLaneZero;
+    }
+    return *chain;
+  }
 };
 
 }  // namespace
 
 QUILLORN_DEFINE_LANE_STEPS(PlainOps, Plain)
-QUILLORN_DEFINE_LANE_TRANSPOSES(PlainOps, Plain)
+QUILLORN_DEFINE_LANE_TRANSFERS(PlainOps, Plain)

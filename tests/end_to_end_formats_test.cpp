@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -937,6 +939,174 @@ TEST(EndToEndTest, RawHeightsInEitherByteOrder) {
   EXPECT_TRUE(written == big);
 }
 
+// A map fitted to an engine: flips and turns as numpy's, resampled to a
+// size, cut into tiles that share their edges and reassemble into the
+// untiled result, named as each engine counts them, replaced together;
+// every refusal before any work.
+TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
+  TempDir dir;
+  ASSERT_TRUE(writeFileBytes(dir.file("r.r16"), rawBytes({1, 2, 3, 4, 5, 6})));
+  struct Turned {
+    std::vector<std::string> switches;
+    Heights heights;
+  };
+  const Turned turned[] = {
+      {{"-rotate", "90"}, {4, 1, 5, 2, 6, 3}},
+      {{"-rotate", "270"}, {3, 6, 2, 5, 1, 4}},
+      {{"-flip", "horizontal"}, {3, 2, 1, 6, 5, 4}},
+      {{"-rotate", "90", "-flip", "vertical"}, {6, 3, 5, 2, 4, 1}},
+  };
+  for (const Turned& t : turned) {
+    std::vector<std::string> arguments = {dir.file("r.r16"), dir.file("o.r16"),
+                                          "-dim", "3x2"};
+    arguments.insert(arguments.end(), t.switches.begin(), t.switches.end());
+    ProcessResult result = runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, 0) << t.switches[1];
+    EXPECT_EQ(result.lines, successLines({})) << t.switches[1];
+    Heights got;
+    ASSERT_TRUE(readHeights(dir, "o.r16", &got));
+    EXPECT_EQ(got, t.heights) << t.switches[1];
+  }
+
+  // Tiles of 5 x 4 sharing their edges make the 9 x 7 whole.
+  const int32_t width = 9, height = 7;
+  const Heights heights = makeTerrain(width, height, 60000, 6);
+  ASSERT_TRUE(writeFileBytes(dir.file("in.r16"), rawBytes(heights)));
+  ProcessResult whole = runQuillorn(
+      {dir.file("in.r16"), dir.file("w.r16"), "-dim", "9x7", "-smo", "1"});
+  ProcessResult tiled =
+      runQuillorn({dir.file("in.r16"), dir.file("t.r16"), "-dim", "9x7", "-smo",
+                   "1", "-tiles", "2x2"});
+  EXPECT_EQ(tiled.exitStatus, 0);
+  EXPECT_EQ(tiled.lines, whole.lines);
+  EXPECT_FALSE(fileExists(dir.file("t.r16")));
+  Heights all;
+  ASSERT_TRUE(readHeights(dir, "w.r16", &all));
+  for (int32_t j = 0; j < 2; ++j) {
+    for (int32_t i = 0; i < 2; ++i) {
+      std::string name =
+          "t_x" + std::to_string(i) + "_y" + std::to_string(j) + ".r16";
+      Heights tile;
+      ASSERT_TRUE(readHeights(dir, name, &tile)) << name;
+      ASSERT_EQ(tile.size(), 20u) << name;
+      for (int32_t row = 0; row < 4; ++row) {
+        for (int32_t column = 0; column < 5; ++column) {
+          EXPECT_EQ(
+              tile[static_cast<size_t>(row * 5 + column)],
+              all[static_cast<size_t>((j * 3 + row) * width + i * 4 + column)])
+              << name << " " << row << " " << column;
+        }
+      }
+    }
+  }
+
+  // Unity's tiles count x from the left and z from the bottom; the line on
+  // standard error says what to set.
+  ProcessResult unity =
+      runQuillorn({dir.file("in.r16"), dir.file("u.r16"), "-dim", "9x7", "-fit",
+                   "unity", "-tiles", "2x2", "-filter", "linear"});
+  ProcessResult sized =
+      runQuillorn({dir.file("in.r16"), dir.file("s.r16"), "-dim", "9x7",
+                   "-size", "65x65", "-filter", "linear"});
+  EXPECT_EQ(unity.exitStatus, 0);
+  EXPECT_EQ(unity.lines, sized.lines);
+  if (!throughLauncher()) {
+    EXPECT_EQ(unity.errors,
+              "quillorn: for Unity: 2 x 2 terrains, each of Heightmap "
+              "Resolution 33; Terrain Width : Length = 4 : 3 (1.333 : 1) "
+              "keeps the map's proportions\n");
+  }
+  Heights big, bottomLeft;
+  ASSERT_TRUE(readHeights(dir, "s.r16", &big));
+  ASSERT_TRUE(readHeights(dir, "u_0_0.r16", &bottomLeft));
+  ASSERT_EQ(bottomLeft.size(), 33u * 33u);
+  for (int32_t row = 0; row < 33; ++row) {
+    EXPECT_EQ(bottomLeft[static_cast<size_t>(row * 33)],
+              big[static_cast<size_t>((32 + row) * 65)])
+        << row;
+  }
+
+  // A tile that cannot be written replaces none of the others.
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  for (const char* name : {"t_x0_y0.r16", "t_x1_y0.r16", "t_x0_y1.r16"}) {
+    ASSERT_TRUE(writeFileBytes(dir.file(name), old));
+  }
+  ASSERT_TRUE(std::remove(dir.file("t_x1_y1.r16").c_str()) == 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir.file("t_x1_y1.r16")));
+  ProcessResult blocked = runQuillorn(
+      {dir.file("in.r16"), dir.file("t.r16"), "-dim", "9x7", "-tiles", "2x2"});
+  EXPECT_EQ(blocked.exitStatus, kFailed);
+  ASSERT_FALSE(blocked.lines.empty());
+  EXPECT_EQ(blocked.lines.back(), "ERROR: Output file cannot be created");
+  for (const char* name : {"t_x0_y0.r16", "t_x1_y0.r16", "t_x0_y1.r16"}) {
+    std::vector<uint8_t> kept;
+    ASSERT_TRUE(readFileBytes(dir.file(name), &kept));
+    EXPECT_EQ(kept, old) << name;
+  }
+  for (const std::string& name : folderNames(dir.path())) {
+    EXPECT_NE(name[0], '.') << "a temporary was left: " << name;
+  }
+
+  // A bitmap on a new grid keeps the encoding's bytes, blue from the
+  // nearest pixel, in a new header.
+  BitmapPlan plan;
+  plan.width = 2;
+  plan.height = 1;
+  plan.pixels = {7, 0, 100, 9, 1, 200};  // blue, green, red
+  ASSERT_TRUE(writeFileBytes(dir.file("b.bmp"), buildBitmap(plan)));
+  ASSERT_EQ(runQuillorn({dir.file("b.bmp"), dir.file("b3.bmp"), "-size", "3x1",
+                         "-filter", "linear"})
+                .exitStatus,
+            0);
+  std::vector<uint8_t> resized;
+  ASSERT_TRUE(readFileBytes(dir.file("b3.bmp"), &resized));
+  std::vector<uint8_t> want = newBitmapHeader(3, 1);
+  // 100, the mean of 100 and 455 (rounded up), 455: blue of the nearest.
+  want.insert(want.end(), {7, 0, 100, 9, 1, 23, 9, 1, 200, 0, 0, 0});
+  EXPECT_EQ(resized, want);
+
+  // Refusals before any work: the ERROR line, nothing written.
+  ASSERT_TRUE(
+      writeFileBytes(dir.file("long.r16"), rawBytes(Heights(5000, 10))));
+  struct Refused {
+    std::vector<std::string> switches;
+    std::string line;
+  };
+  const Refused refused[] = {
+      {{"-size", "0x5"}, "ERROR: Invalid size after -size"},
+      {{"-size", "9x7", "-filter", "sinc"},
+       "ERROR: Invalid filter after -filter, should be cubic, linear, box, "
+       "mitchell or bspline"},
+      {{"-flip", "diagonal"},
+       "ERROR: Invalid value after -flip, should be horizontal or vertical"},
+      {{"-rotate", "45"}, "ERROR: Invalid value after -rotate"},
+      {{"-fit", "godot"},
+       "ERROR: Invalid engine after -fit, should be unity or unreal"},
+      {{"-tiles", "0x2"}, "ERROR: Invalid tiles after -tiles"},
+      {{"-tiles", "3x2"},
+       "ERROR: -tiles 3x2 cannot cut 9 x 7 pixels into tiles sharing their "
+       "edges"},
+      {{"-tiles", "40x40"}, "ERROR: Too many tiles: -tiles 40x40"},
+  };
+  for (const Refused& r : refused) {
+    std::vector<std::string> arguments = {dir.file("in.r16"),
+                                          dir.file("no.r16"), "-dim", "9x7"};
+    arguments.insert(arguments.end(), r.switches.begin(), r.switches.end());
+    ProcessResult result = runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, kFailed) << r.line;
+    ASSERT_FALSE(result.lines.empty());
+    EXPECT_EQ(result.lines.back().rfind(r.line, 0), 0u) << result.lines.back();
+  }
+  ProcessResult tooLong = runQuillorn({dir.file("long.r16"), dir.file("no.r16"),
+                                       "-dim", "5000x1", "-fit", "unity"});
+  EXPECT_EQ(tooLong.exitStatus, kFailed);
+  EXPECT_EQ(tooLong.lines,
+            withBanner({"ERROR: A 5000 x 1 map is larger than Unity's "
+                        "largest terrain heightmap (4097 x 4097); -tiles 2x1 "
+                        "cuts it into tiles that fit"}));
+  EXPECT_FALSE(fileExists(dir.file("no.r16")));
+}
+
 // A build run through a launcher (the Windows build under Wine) writes what
 // the build beside the tests writes, in every format and for the picture in
 // both kinds: the same bytes, PNG too where both link the same libraries
@@ -971,6 +1141,25 @@ TEST(EndToEndTest, WritesWhatTheNativeBuildWrites) {
   std::string data = sharedTestData();
   if (!data.empty() && toolHasPng()) {
     inputs.push_back(data + "/heightmaps/puget_sound_1025_16bit.png");
+  }
+  // Resampled, turned and tiled the same way on both.
+  const std::vector<std::string> shaped = {"-size", "9x7",    "-rotate",
+                                           "90",    "-tiles", "2x2"};
+  for (const std::string& side :
+       {std::string("native"), std::string("tested")}) {
+    std::vector<std::string> arguments = {dir.file("in.bmp"),
+                                          dir.file(side + "_tile.r16")};
+    arguments.insert(arguments.end(), shaped.begin(), shaped.end());
+    ProcessResult result = side == "native" ? runQuillornWith(arguments, native)
+                                            : runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, 0) << side << " tiles";
+  }
+  for (const char* tile : {"_tile_x0_y0.r16", "_tile_x1_y0.r16",
+                           "_tile_x0_y1.r16", "_tile_x1_y1.r16"}) {
+    std::vector<uint8_t> want, have;
+    ASSERT_TRUE(readFileBytes(dir.file(std::string("native") + tile), &want));
+    ASSERT_TRUE(readFileBytes(dir.file(std::string("tested") + tile), &have));
+    EXPECT_TRUE(want == have) << tile;
   }
   std::vector<std::string> outputs = {"bmp", "r16", "pgm"};
   if (toolHasPng()) outputs.push_back("png");

@@ -139,7 +139,7 @@ void warnAboutArguments(int argc, const char* const* argv,
       if (std::strcmp(argv[index], name) != 0) continue;
       taken[static_cast<size_t>(index)] = true;
       if (index + 1 < argc) taken[static_cast<size_t>(index) + 1] = true;
-      if (seen) {
+      if (seen && !isRepeatableSwitch(name)) {
         warn(std::string("ignoring the repeated ") + name +
              " (the first one counts)");
       }

@@ -1,10 +1,13 @@
 #include "app/elevation_recoder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/console_progress.h"
+#include "app/run_geometry.h"
 #include "app/run_report.h"
 #include "image/height_formats.h"
 #include "image/height_planes.h"
@@ -32,15 +35,140 @@ const char* const kUnitError =
     "ERROR: Invalid unit after -unit, should be a positive number of file "
     "units per height step, e.g. -unit 0.1";
 
+const char* const kResizeError =
+    "ERROR: Invalid size after -size, should be <width>x<height>, e.g. -size "
+    "1025x1025";
+
+const char* const kFilterError =
+    "ERROR: Invalid filter after -filter, should be cubic, linear, box, "
+    "mitchell or bspline";
+
+const char* const kFitError =
+    "ERROR: Invalid engine after -fit, should be unity or unreal";
+
+const char* const kTilesError =
+    "ERROR: Invalid tiles after -tiles, should be <columns>x<rows>, e.g. "
+    "-tiles 4x4";
+
 // The files of one run.
 struct RunFiles {
   FileStream input;
   InputImage source;
-  OutputFile output;
+  RunGeometry geometry;
+  std::string outputPath;
+  OutputFile output;  // one output; a tiled run's first tile
   OutputImage target;
+  // A tiled run's other tiles, row by row from the top left: opened as
+  // they are written, each closed once whole, all renamed at the end.
+  std::vector<OutputFile> tiles;
   OutputFile view;  // the relief picture, when asked for
   bool viewWanted = false;
 };
+
+// Every output of the run, the picture last: what is committed or
+// discarded together.
+std::vector<OutputFile*> allOutputs(RunFiles* files) {
+  std::vector<OutputFile*> outputs = {&files->output};
+  for (OutputFile& tile : files->tiles) outputs.push_back(&tile);
+  if (files->viewWanted) outputs.push_back(&files->view);
+  return outputs;
+}
+
+bool openOutput(const char* path, OutputFile* output, std::ostream& console,
+                std::ostream& diagnostics);
+
+// Writes the target heights of a width x height map: to the output, or as
+// tiles, each to its own file. Prints the three writing lines once.
+bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
+                 int32_t height, StageCounts* counts, ConsoleProgress* bar,
+                 FILE* barStream, int columns, std::ostream& console,
+                 std::ostream& diagnostics, std::string* error) {
+  const RunGeometry& geometry = files->geometry;
+  files->target.width = width;
+  files->target.height = height;
+  files->target.sameGrid = geometry.keepsGrid();
+  if (!geometry.tiled) {
+    console << "Writing output header..." << std::endl;
+    if (!writeOutputHeader(&files->input, &files->output.file, files->source,
+                           &files->target, error)) {
+      return false;
+    }
+    console << "Writing output height..." << std::endl;
+    startProgress(bar, "Writing", barStream, columns);
+    bool wrote = writeOutputHeights(&files->output.file, planes, files->source,
+                                    &files->target, error, &bar->progress);
+    finishProgress(bar);
+    if (!wrote) return false;
+    console << "Finishing output..." << std::endl;
+    if (!finishOutputImage(&files->input, &files->output.file, files->source,
+                           &files->target, error)) {
+      return false;
+    }
+    counts->written = files->target.clamped;
+    return true;
+  }
+  // Tiles: each written whole in turn, one bar across them all.
+  const TilePlan& plan = geometry.tiles;
+  console << "Writing output header..." << std::endl;
+  console << "Writing output height..." << std::endl;
+  startProgress(bar, "Writing tiles", barStream, columns);
+  const int64_t total =
+      int64_t{plan.grid.columns} * plan.grid.rows * plan.tileHeight;
+  int64_t done = 0;
+  struct Across {
+    const Progress* bar;
+    int64_t before;
+    int64_t total;
+  } across = {&bar->progress, 0, total};
+  Progress tileProgress;
+  tileProgress.context = &across;
+  tileProgress.update = [](void* context, int64_t rows, int64_t) {
+    Across* at = static_cast<Across*>(context);
+    reportProgress(at->bar, at->before + rows, at->total);
+  };
+  size_t index = 0;
+  for (int32_t row = 0; row < plan.grid.rows; ++row) {
+    for (int32_t column = 0; column < plan.grid.columns; ++column, ++index) {
+      OutputFile* output =
+          index == 0 ? &files->output : &files->tiles[index - 1];
+      if (index > 0) {
+        std::string path = tilePath(geometry, files->outputPath, column, row);
+        if (!openOutput(path.c_str(), output, console, diagnostics)) {
+          finishProgress(bar);
+          *error = "";
+          return false;
+        }
+      }
+      TilePlanes tile;
+      cutTile(planes, plan, column, row, &tile);
+      OutputImage image;
+      image.format = files->target.format;
+      image.bigEndian = files->target.bigEndian;
+      image.width = plan.tileWidth;
+      image.height = plan.tileHeight;
+      image.sameGrid = false;
+      across.before = done;
+      bool wrote = writeOutputHeader(&files->input, &output->file,
+                                     files->source, &image, error) &&
+                   writeOutputHeights(&output->file, tile.planes, files->source,
+                                      &image, error, &tileProgress) &&
+                   finishOutputImage(&files->input, &output->file,
+                                     files->source, &image, error);
+      releaseOutput(&image);
+      counts->written += image.clamped;
+      done += plan.tileHeight;
+      // Closed once whole: a thousand tiles need no thousand open files.
+      if (!wrote || !closeOutputFile(output)) {
+        finishProgress(bar);
+        if (wrote) *error = outputWriteError(output->file);
+        return false;
+      }
+    }
+  }
+  finishProgress(bar);
+  console << "Finishing output..." << std::endl;
+  return true;
+}
 
 // Everything between opening the files and releasing the planes: read,
 // convert, smooth, shift, write. Prints each progress line before its stage;
@@ -48,8 +176,8 @@ struct RunFiles {
 bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
                StageCounts* counts, std::ostream& console,
                std::ostream& diagnostics, std::string* error) {
-  const int32_t width = files->source.width;
-  const int32_t height = files->source.height;
+  int32_t width = files->source.width;
+  int32_t height = files->source.height;
   // Bars only where someone watches a terminal; never on standard output.
   FILE* barStream = standardErrorIsTerminal() ? stderr : nullptr;
   const int columns = standardErrorColumns();
@@ -77,6 +205,24 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   reportUnlikelyHeights(files->source, diagnostics);
   reportSampleMapping(files->source, files->input.path, diagnostics);
   counts->reading = files->source.unitClamped;
+  // The map takes its shape right after reading: every stage, the output
+  // and the picture work on the new grid.
+  const RunGeometry& geometry = files->geometry;
+  if (geometry.turned &&
+      !applyPlaneTurns(geometry.turns, planes, &width, &height, error)) {
+    return false;
+  }
+  if (geometry.resampled) {
+    startProgress(&bar, "Resampling", barStream, columns);
+    ResampleOutcome outcome;
+    bool resampled = resampleHeights(planes, width, height, geometry.resample,
+                                     &outcome, error, &bar.progress);
+    finishProgress(&bar);
+    if (!resampled) return false;
+    counts->resample = outcome.clamped;
+    width = geometry.width;
+    height = geometry.height;
+  }
 
   console << "Converting..." << std::endl;
   if (options.scaleGiven) {
@@ -108,25 +254,10 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
                               &planes->outGreen, width, height, planes->base);
   }
 
-  console << "Writing output header..." << std::endl;
-  if (!writeOutputHeader(&files->input, &files->output.file, files->source,
-                         &files->target, error)) {
+  if (!writeTarget(files, *planes, width, height, counts, &bar, barStream,
+                   columns, console, diagnostics, error)) {
     return false;
   }
-
-  console << "Writing output height..." << std::endl;
-  startProgress(&bar, "Writing", barStream, columns);
-  bool wrote = writeOutputHeights(&files->output.file, *planes, files->source,
-                                  &files->target, error, &bar.progress);
-  finishProgress(&bar);
-  if (!wrote) return false;
-
-  console << "Finishing output..." << std::endl;
-  if (!finishOutputImage(&files->input, &files->output.file, files->source,
-                         &files->target, error)) {
-    return false;
-  }
-  counts->written = files->target.clamped;
   if (!files->viewWanted) return true;
   // The picture shows the heights as the output stores them.
   HeightRange range = findHeightRange(planes->outRed, planes->outGreen, width,
@@ -190,6 +321,31 @@ bool checkSwitches(const RunOptions& options, const char* inputPath,
     console << kUnitError << std::endl;
     return false;
   }
+  if (options.resizeGiven && !options.resizeValid) {
+    console << kResizeError << std::endl;
+    return false;
+  }
+  if (options.filterGiven && !options.filterValid) {
+    console << kFilterError << std::endl;
+    return false;
+  }
+  if (!options.badTurn.empty()) {
+    console << (options.badTurn == "-flip"
+                    ? "ERROR: Invalid value after -flip, should be horizontal "
+                      "or vertical"
+                    : "ERROR: Invalid value after -rotate, should be 90, 180 "
+                      "or 270 (degrees clockwise)")
+            << std::endl;
+    return false;
+  }
+  if (options.fitGiven && !options.fitValid) {
+    console << kFitError << std::endl;
+    return false;
+  }
+  if (options.tilesGiven && !options.tilesValid) {
+    console << kTilesError << std::endl;
+    return false;
+  }
   if (options.viewGiven &&
       (isSwitch(options.view.c_str()) ||
        pathsNameSameFile(options.view.c_str(), inputPath) ||
@@ -247,10 +403,27 @@ bool openFiles(const char* inputPath, const char* outputPath,
   bool pngWanted =
       files->target.format == HeightFormat::kPng ||
       (files->viewWanted && outputFormatOf(options.view) == HeightFormat::kPng);
-  if (!inspectInput(&files->input, request, &files->source, &error) ||
-      !checkOutputSize(files->source, files->target.format, &error)) {
+  bool inspected = inspectInput(&files->input, request, &files->source, &error);
+  RunGeometry& geometry = files->geometry;
+  bool planned =
+      inspected && planRunGeometry(options, files->source.width,
+                                   files->source.height, &geometry, &error);
+  if (!planned ||
+      !checkOutputSize(files->source, files->target.format,
+                       geometry.tiles.tileWidth, geometry.tiles.tileHeight,
+                       geometry.keepsGrid(), &error)) {
     reportRunFailure(error, files->input, FileStream(), console, diagnostics);
     return false;
+  }
+  if (options.filterGiven && !geometry.resampled) {
+    diagnostics << "quillorn: warning: -filter is ignored: the map keeps its "
+                   "size (resample with -size or -fit)"
+                << std::endl;
+  }
+  if (options.resizeGiven && options.fitGiven) {
+    diagnostics << "quillorn: warning: -size is ignored: -fit picks the "
+                   "engine's size"
+                << std::endl;
   }
   if (options.unitGiven && !unitTakesEffect(files->source)) {
     diagnostics << "quillorn: warning: -unit is ignored: the heights of "
@@ -258,10 +431,22 @@ bool openFiles(const char* inputPath, const char* outputPath,
                 << " are its samples as they stand (unsigned, up to 16 bits)"
                 << std::endl;
   }
-  if (isSameFile(files->input, outputPath)) {
-    console << "ERROR: Output file is the input file; choose another output"
-            << std::endl;
-    return false;
+  // A tiled run writes its tiles beside the output's name, not the output.
+  files->outputPath = outputPath;
+  std::vector<std::string> paths;
+  for (int32_t row = 0; row < geometry.tiles.grid.rows; ++row) {
+    for (int32_t column = 0; column < geometry.tiles.grid.columns; ++column) {
+      paths.push_back(geometry.tiled
+                          ? tilePath(geometry, outputPath, column, row)
+                          : std::string(outputPath));
+    }
+  }
+  for (const std::string& path : paths) {
+    if (isSameFile(files->input, path.c_str())) {
+      console << "ERROR: Output file is the input file; choose another output"
+              << std::endl;
+      return false;
+    }
   }
   if (pngWanted && !havePng()) {
     console << "ERROR: " << kNoPngSupport << std::endl;
@@ -271,9 +456,13 @@ bool openFiles(const char* inputPath, const char* outputPath,
     console << "ERROR: " << kNoTiffSupport << std::endl;
     return false;
   }
-  if (!openOutput(outputPath, &files->output, console, diagnostics)) {
+  // The first output is opened now, so that a name that can never be
+  // written is refused before any work; a tiled run opens its other tiles
+  // as it writes them.
+  if (!openOutput(paths[0].c_str(), &files->output, console, diagnostics)) {
     return false;
   }
+  files->tiles.resize(paths.size() - 1);
   if (files->viewWanted &&
       !openOutput(options.view.c_str(), &files->view, console, diagnostics)) {
     discardOutputFile(&files->output);
@@ -320,42 +509,51 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   releasePlanes(&planes);
   releaseOutput(&files.target);
   abandonFiles(&files);
-  OutputFile* outputs[2] = {&files.output, &files.view};
-  int count = files.viewWanted ? 2 : 1;
+  std::vector<OutputFile*> outputs = allOutputs(&files);
+  auto discardAll = [&] {
+    for (OutputFile* output : outputs) discardOutputFile(output);
+  };
   // Known before anything is replaced: the old outputs stay.
   if (written && !consoleTookLines(console)) {
-    for (int index = 0; index < count; ++index) {
-      discardOutputFile(outputs[index]);
-    }
+    discardAll();
     return false;
   }
   if (!written) {
-    for (int index = 0; index < count; ++index) {
-      discardOutputFile(outputs[index]);
+    discardAll();
+    // A tile that could not be opened has said why already.
+    if (!error.empty()) {
+      reportRunFailure(error, files.input, files.output.file, console,
+                       diagnostics);
     }
-    reportRunFailure(error, files.input, files.output.file, console,
-                     diagnostics);
     reportFailure(files.view.file, diagnostics);
     return false;
   }
   int failed = 0;
-  switch (commitOutputFiles(outputs, count, &failed)) {
+  switch (commitOutputFiles(outputs.data(), static_cast<int>(outputs.size()),
+                            &failed)) {
     case OutputCommit::kCommitted:
       // Only a hidden link that could not be removed is left to tell.
-      reportFailure(files.output.file, diagnostics);
-      reportFailure(files.view.file, diagnostics);
+      for (OutputFile* output : outputs)
+        reportFailure(output->file, diagnostics);
       reportStoreCounts(counts, diagnostics);
+      if (files.geometry.fitted) {
+        diagnostics << engineSettingsLine(files.geometry.fit) << std::endl;
+      }
       console << "Done!" << std::endl;
       return true;
     case OutputCommit::kWriteFailed:
-      error = outputWriteError(outputs[failed]->file);
+      error = outputWriteError(outputs[static_cast<size_t>(failed)]->file);
       break;
     case OutputCommit::kReplaceFailed:
       error = "Output file cannot be replaced";
       break;
   }
-  reportRunFailure(error, files.input, files.output.file, console, diagnostics);
-  reportFailure(files.view.file, diagnostics);
+  OutputFile* failedOutput = outputs[static_cast<size_t>(failed)];
+  reportRunFailure(error, files.input, failedOutput->file, console,
+                   diagnostics);
+  for (OutputFile* output : outputs) {
+    if (output != failedOutput) reportFailure(output->file, diagnostics);
+  }
   return false;
 }
 

@@ -6,8 +6,13 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "image/height_formats.h"
+#include "processing/engine_sizes.h"
+#include "processing/height_tiles.h"
+#include "processing/plane_turns.h"
+#include "processing/resampling.h"
 
 // The version the banner shows.
 constexpr const char* kVersion = "1.00";
@@ -40,11 +45,31 @@ struct RunOptions {
   double unit = 0;          // after "-unit": file units per height step
   bool unitGiven = false;
   bool unitValid = false;  // the value was a positive, finite number
+  RasterSize resize;       // after "-size": the size to resample to
+  bool resizeGiven = false;
+  bool resizeValid = false;
+  ResampleFilter filter = kDefaultResampleFilter;  // after "-filter"
+  bool filterGiven = false;
+  bool filterValid = false;
+  // Every "-flip" and "-rotate", in the order given (the only switches that
+  // count each time); badTurn names the first whose value is none of theirs.
+  std::vector<PlaneTurn> turns;
+  std::string badTurn;
+  Engine engine = Engine::kUnity;  // after "-fit"
+  bool fitGiven = false;
+  bool fitValid = false;
+  TileGrid tiles;  // after "-tiles"
+  bool tilesGiven = false;
+  bool tilesValid = false;
 };
 
 // The switches a run takes, and the one function of each.
-constexpr const char* kSwitches[] = {"-sca",  "-min",   "-smo", "-dim",
-                                     "-view", "-order", "-unit"};
+constexpr const char* kSwitches[] = {
+    "-sca",  "-min",    "-smo",  "-dim",    "-view", "-order", "-unit",
+    "-size", "-filter", "-flip", "-rotate", "-fit",  "-tiles"};
+
+// True for the switches that may be given more than once, each counting.
+bool isRepeatableSwitch(const char* argument);
 
 // True when argument is one of kSwitches.
 bool isSwitch(const char* argument);

@@ -94,6 +94,11 @@ bool isSwitch(const char* argument) {
   return false;
 }
 
+bool isRepeatableSwitch(const char* argument) {
+  return std::strcmp(argument, "-flip") == 0 ||
+         std::strcmp(argument, "-rotate") == 0;
+}
+
 int findOption(int argc, const char* const* argv, const char* name) {
   for (int index = 3; index < argc; ++index) {
     if (std::strcmp(argv[index], name) == 0) return index;
@@ -151,6 +156,39 @@ RunOptions findRunOptions(int argc, const char* const* argv) {
     options.unitValid = end != argv[index + 1] && *end == '\0' &&
                         std::isfinite(unit) && unit > 0;
     options.unit = options.unitValid ? unit : 0;
+  }
+  index = findOption(argc, argv, "-size");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.resizeGiven = true;
+    options.resizeValid = parseRasterSize(argv[index + 1], &options.resize);
+  }
+  index = findOption(argc, argv, "-filter");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.filterGiven = true;
+    options.filterValid = parseResampleFilter(argv[index + 1], &options.filter);
+  }
+  index = findOption(argc, argv, "-fit");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.fitGiven = true;
+    options.fitValid = parseEngine(argv[index + 1], &options.engine);
+  }
+  index = findOption(argc, argv, "-tiles");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.tilesGiven = true;
+    RasterSize grid;
+    options.tilesValid = parseRasterSize(argv[index + 1], &grid);
+    options.tiles.columns = grid.width;
+    options.tiles.rows = grid.height;
+  }
+  // Flips and turns count every time, in order.
+  for (index = 3; index + 1 < argc; ++index) {
+    if (!isRepeatableSwitch(argv[index])) continue;
+    PlaneTurn turn;
+    if (parsePlaneTurn(argv[index], argv[index + 1], &turn)) {
+      options.turns.push_back(turn);
+    } else if (options.badTurn.empty()) {
+      options.badTurn = argv[index];
+    }
   }
   index = findOption(argc, argv, "-view");
   if (index != kOptionNotFound) {

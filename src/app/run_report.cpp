@@ -1,5 +1,6 @@
 #include "app/run_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -52,9 +53,15 @@ void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics) {
     if (count == 0) return;
     total += count;
     parts.push_back(std::to_string(count) + " " + where);
-    remedies.push_back(remedy);
+    if (std::find(remedies.begin(), remedies.end(), remedy) == remedies.end()) {
+      remedies.push_back(remedy);
+    }
   };
   add(counts.reading.high, "above 65535 after -unit", "a larger -unit");
+  add(counts.resample.high, "above " + top + " after resampling",
+      "-filter linear or bspline (which never overshoot)");
+  add(counts.resample.low, "below 0 after resampling",
+      "-filter linear or bspline (which never overshoot)");
   add(counts.scale.high, "above " + top + " after -sca",
       "-sca 0 or a smaller -sca");
   add(counts.scale.low, "below 0 after -sca", "a positive -sca");

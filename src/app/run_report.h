@@ -17,6 +17,7 @@
 struct StageCounts {
   HeightValue base = kHeightBase;  // the planes': 255 wraps, 256 clamps
   StoreCount reading;              // by "-unit", as the samples were read
+  StoreCount resample;             // by "-size" or "-fit": a kernel's swing
   StoreCount scale;                // by "-sca"
   int64_t smoothing = 0;           // by "-smo": means of 65280 stored as 0
   StoreCount minimum;              // by "-min"

@@ -347,13 +347,16 @@ void releaseInput(InputImage* image) {
 }
 
 bool checkOutputSize(const InputImage& input, HeightFormat format,
+                     int32_t width, int32_t height, bool sameGrid,
                      std::string* error) {
-  // A bitmap from a bitmap was measured when its header was checked.
-  if (format != HeightFormat::kBmp || input.format == HeightFormat::kBmp) {
+  // A bitmap from a bitmap of its grid was measured when its header was
+  // checked.
+  if (format != HeightFormat::kBmp ||
+      (sameGrid && input.format == HeightFormat::kBmp)) {
     return true;
   }
-  int64_t size = kMinimumHeaderSize + bitmapRowStride(input.width) *
-                                          static_cast<int64_t>(input.height);
+  int64_t size = kMinimumHeaderSize +
+                 bitmapRowStride(width) * static_cast<int64_t>(height);
   if (size <= kMaximumBitmapFileSize) return true;
   *error = "The output bitmap would have " + std::to_string(size) +
            " bytes, more than a bitmap file can hold";
@@ -363,11 +366,10 @@ bool checkOutputSize(const InputImage& input, HeightFormat format,
 bool writeOutputHeader(FileStream* input, FileStream* output,
                        const InputImage& source, OutputImage* image,
                        std::string* error) {
-  image->width = source.width;
-  image->height = source.height;
   switch (image->format) {
     case HeightFormat::kBmp:
-      image->keepsBitmap = source.format == HeightFormat::kBmp;
+      image->keepsBitmap =
+          source.format == HeightFormat::kBmp && image->sameGrid;
       if (image->keepsBitmap) {
         return writeHeader(input, output, source.bitmap, error);
       }
@@ -390,11 +392,10 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
     case HeightFormat::kTiff: {
       // A GIS places the result where the source was, when it is the
       // source's grid.
-      const GeoTags* geo =
-          source.format == HeightFormat::kTiff && source.tiff.geo.any() &&
-                  source.width == image->width && source.height == image->height
-              ? &source.tiff.geo
-              : nullptr;
+      const GeoTags* geo = source.format == HeightFormat::kTiff &&
+                                   source.tiff.geo.any() && image->sameGrid
+                               ? &source.tiff.geo
+                               : nullptr;
       return openTiffEncoder(output, image->width, image->height, geo,
                              &image->tiffEncoder, error);
     }
@@ -414,6 +415,13 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
     case HeightFormat::kBmp:
       if (image->keepsBitmap) {
         return writePixels(output, source.bitmap, planes, error, progress);
+      }
+      if (planes.base == kHeightBase) {
+        // A bitmap's bytes on a new grid: written as they are, bottom-up.
+        BitmapInfo layout;
+        layout.width = width;
+        layout.rowCount = height;
+        return writePixels(output, layout, planes, error, progress);
       }
       return writeNewBitmapPixels(output, planes, width, height,
                                   &image->clamped, error, progress);

@@ -108,8 +108,11 @@ void releaseInput(InputImage* image);
 // An output being written.
 struct OutputImage {
   HeightFormat format = HeightFormat::kBmp;
-  int32_t width = 0;
+  int32_t width = 0;  // the output's size, set before its header is written
   int32_t height = 0;
+  bool sameGrid = true;  // the input's pixels, neither turned, resampled nor
+                         // cut: only then are a bitmap's header and tail and
+                         // a TIFF's georeferencing carried over
   bool keepsBitmap = false;  // a bitmap from a bitmap: header and tail kept
   bool bigEndian = false;    // kRaw: -order big
   int64_t clamped = 0;       // heights cut to what the format holds
@@ -119,19 +122,24 @@ struct OutputImage {
 
 // The size of the output file for the formats whose size is known ahead, to
 // refuse a bitmap larger than its 32-bit fields can describe before the
-// output is opened. False (error set) when it is too large.
+// output is opened: one of width x height pixels, or the input's own grid
+// (sameGrid). False (error set) when it is too large.
 bool checkOutputSize(const InputImage& input, HeightFormat format,
+                     int32_t width, int32_t height, bool sameGrid,
                      std::string* error);
 
-// The output's header: the input bitmap's header patched, a new bitmap
-// header, the PGM header, the PNG signature and header, or the TIFF's
-// start (with a TIFF input's georeferencing when the sizes agree).
+// The output's header for image->width x image->height pixels: the input
+// bitmap's header patched (a bitmap of the same grid), a new bitmap header,
+// the PGM header, the PNG signature and header, or the TIFF's start (with a
+// TIFF input's georeferencing on the same grid).
 bool writeOutputHeader(FileStream* input, FileStream* output,
                        const InputImage& source, OutputImage* image,
                        std::string* error);
 
-// The target heights in the output's format: clamped to 0 ... 65279 for a
-// new bitmap, as they stand for the 16-bit formats (planes of base 256).
+// The target heights in the output's format: a bitmap's bytes as the planes
+// hold them (planes of base 255, blue included), clamped to 0 ... 65279 for
+// a bitmap from 16-bit heights, as they stand for the 16-bit formats
+// (planes of base 256).
 bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
                         const InputImage& source, OutputImage* image,
                         std::string* error, const Progress* progress);

@@ -69,7 +69,9 @@ namespace {
 // Flushes and closes an output (in place, cutting it to what was written);
 // on failure it is discarded.
 bool closeOutput(OutputFile* output) {
+  if (output->closed) return true;
   FileStream& file = output->file;
+  output->wroteBytes = streamPosition(file.stream) > 0;
   errno = 0;
   bool flushed = std::fflush(file.stream) == 0;
   if (!flushed) file.failure = lastSystemError();
@@ -86,6 +88,7 @@ bool closeOutput(OutputFile* output) {
     file.systemFailure = true;
     discardOutputFile(output);
   }
+  output->closed = closed;
   return closed;
 }
 
@@ -203,6 +206,8 @@ OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
                         : OutputCommit::kCommitted;
 }
 
+bool closeOutputFile(OutputFile* output) { return closeOutput(output); }
+
 OutputCommit commitOutputFile(OutputFile* output) {
   int failed = 0;
   return commitOutputFiles(&output, 1, &failed);
@@ -210,12 +215,13 @@ OutputCommit commitOutputFile(OutputFile* output) {
 
 void discardOutputFile(OutputFile* output) {
   FileStream& file = output->file;
-  bool overwritten = false;
+  bool overwritten = output->closed && output->wroteBytes;
   if (file.stream != nullptr) {
     overwritten = streamPosition(file.stream) > 0;
     std::fclose(file.stream);
     file.stream = nullptr;
   }
+  output->closed = false;
   auto note = [&](const std::string& what) {
     file.failure += (file.failure.empty() ? "" : "; ") + what;
   };

@@ -90,6 +90,8 @@ struct OutputFile {
   std::string backupPath;      // while committing: a hidden hard link to the
                                // replaced file, to put back if a later output
                                // fails
+  bool closed = false;         // flushed and closed whole, not yet renamed
+  bool wroteBytes = false;     // once closed: something was written to it
 };
 
 // How opening an output went.
@@ -122,6 +124,11 @@ enum class OutputCommit {
 // When any of it fails, output->file.failure says why and the output is
 // discarded as by discardOutputFile.
 OutputCommit commitOutputFile(OutputFile* output);
+
+// Flushes and closes a whole output ahead of its commit (in place, cutting
+// it to what was written), so that many outputs need not stay open; the
+// commit then only renames it. On failure it is discarded, failure says why.
+bool closeOutputFile(OutputFile* output);
 
 // Finishes several outputs as one: every one is flushed and closed before
 // any is renamed into place, and the renames happen with interruptions held

@@ -416,9 +416,7 @@ bool resampleHeights(PlaneSet*, int32_t, int32_t, const ResampleRequest&,
                      ResampleOutcome* outcome, std::string* error,
                      const Progress*) {
   *outcome = ResampleOutcome();
-  *error =
-      "This build of quillorn has no resampler (it was built without "
-      "stb_image_resize; on Debian: libstb-dev)";
+  *error = kNoResampler;
   return false;
 }
 

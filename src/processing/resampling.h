@@ -31,8 +31,12 @@ bool parseResampleFilter(const std::string& name, ResampleFilter* filter);
 const char* resampleFilterName(ResampleFilter filter);
 
 // True when the build carries the resampler; without it resampleHeights
-// fails, saying so.
+// fails with kNoResampler.
 bool haveResampler();
+
+constexpr const char* kNoResampler =
+    "This build of Quillorn has no resampler (it was built without "
+    "stb_image_resize; on Debian: libstb-dev); -size and -fit need one";
 
 // What a resampling did besides resampling.
 struct ResampleOutcome {

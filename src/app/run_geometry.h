@@ -1,0 +1,51 @@
+// The shape a run gives the map before its stages: the flips and turns, the
+// size it is resampled to ("-size", "-fit") and the tiles it is cut into
+// ("-tiles"), all decided from the input's header before any work.
+#ifndef QUILLORN_APP_RUN_GEOMETRY_H_
+#define QUILLORN_APP_RUN_GEOMETRY_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/elevation_recoder.h"
+#include "processing/engine_sizes.h"
+#include "processing/height_tiles.h"
+#include "processing/plane_turns.h"
+#include "processing/resampling.h"
+
+// The most tiles one run writes.
+constexpr int64_t kMostTiles = 1024;
+
+struct RunGeometry {
+  std::vector<PlaneTurn> turns;  // in the order given
+  bool turned = false;           // the turns move pixels at all
+  int32_t width = 0;             // after turning and resampling
+  int32_t height = 0;
+  bool resampled = false;
+  ResampleRequest resample;
+  bool fitted = false;  // -fit chose the size
+  EngineFit fit;
+  bool tiled = false;  // more than one tile
+  TilePlan tiles;
+  TileNaming naming = TileNaming::kUnreal;
+
+  // True when the map keeps its input's grid: no turn, no new size, one
+  // file. Only then is a bitmap's header (and a TIFF's georeferencing)
+  // carried over.
+  bool keepsGrid() const { return !turned && !resampled && !tiled; }
+};
+
+// Plans the geometry of a sourceWidth x sourceHeight input for options.
+// False, with the refusal in error, when the engine has no size for it,
+// the tiles cannot share their edges, there are too many, or the build
+// cannot resample.
+bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
+                     int32_t sourceHeight, RunGeometry* geometry,
+                     std::string* error);
+
+// The file of tile (column, row) for an output path.
+std::string tilePath(const RunGeometry& geometry, const std::string& output,
+                     int32_t column, int32_t row);
+
+#endif  // QUILLORN_APP_RUN_GEOMETRY_H_

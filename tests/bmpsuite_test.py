@@ -198,6 +198,56 @@ def check_formats(exe, data, work, Image):
     return problems
 
 
+def check_colour_pngs(exe, work, Image):
+    """Problems with grey maps saved in colour: each must give its grey
+    twin's heights, alpha dropped with a warning; a colour pixel refused."""
+    if "PNG (" not in "".join(run_tool(exe, "--version")[1]):
+        return []
+    problems = []
+    width, height = 37, 23
+    greys = [(x * 7 + y * 11) % 256 for y in range(height) for x in range(width)]
+    grey = Image.new("L", (width, height))
+    grey.putdata(greys)
+
+    def heights_of(image, name, expect_warning=False):
+        path = os.path.join(work, name)
+        image.save(path)
+        target = os.path.join(work, name + ".r16")
+        status, lines, errors = run_tool_errors(exe, path, target)
+        if status != 0:
+            problems.append("%s: status %d, %r" % (name, status, lines[-1:]))
+            return None
+        if ("not fully opaque" in errors) != expect_warning:
+            problems.append("%s: alpha warning %r" % (name, errors))
+        return raw_heights(target)
+
+    want = heights_of(grey, "grey.png")
+    rgba = Image.merge("RGBA", (grey, grey, grey, Image.linear_gradient("L")
+                                .resize((width, height))))
+    palette = grey.convert("P", palette=Image.ADAPTIVE, colors=256)
+    palette.putpalette([v for i in range(256) for v in (i, i, i)])
+    palette.putdata(greys)
+    twins = [(grey.convert("RGB"), "rgb.png", False),
+             (rgba, "rgba.png", True),
+             (grey.convert("LA"), "la.png", False),
+             (palette, "palette.png", False)]
+    for image, name, warned in twins:
+        got = heights_of(image, name, warned)
+        if got is not None and got != want:
+            problems.append("%s: heights differ from its grey twin" % name)
+    colour = grey.convert("RGB")
+    colour.putpixel((5, 2), (10, 20, 30))
+    path = os.path.join(work, "colour.png")
+    colour.save(path)
+    status, lines, _ = run_tool_errors(exe, path, os.path.join(work, "c.r16"))
+    if status != 255 or lines[-1:] != [
+            "ERROR: Input file is a colour (RGB) PNG whose pixel at row 3, "
+            "column 6 is not grey (red 10, green 20, blue 30); a greyscale "
+            "height map is expected"]:
+        problems.append("colour PNG: status %d, %r" % (status, lines[-1:]))
+    return problems
+
+
 def stated_mapping(errors):
     """(height 0's value, one step) from the tool's mapping line, or None."""
     match = re.search(r"height 0 = (\S+), 1 step = (\S+) units?", errors)
@@ -371,6 +421,10 @@ def main():
             formats = check_formats(exe, data, work, Image)
         failures.extend(formats)
         print("height maps through every format: %d problems" % len(formats))
+    with tempfile.TemporaryDirectory() as work:
+        colours = check_colour_pngs(exe, work, Image)
+    failures.extend(colours)
+    print("grey maps saved in colour (Pillow): %d problems" % len(colours))
     with tempfile.TemporaryDirectory() as work:
         geotiffs = check_geotiffs(exe, work)
     if geotiffs is None:

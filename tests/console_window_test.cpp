@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/elevation_recoder.h"
 #include "end_to_end_support.h"
 
 namespace {
@@ -72,6 +73,10 @@ TEST(ConsoleWindowTest, WaitsForEnterOnlyInItsOwnWindow) {
   const std::string usage =
       std::string(kBanner) + "\n" + kHint + "\n" + kUsage + "\n";
   const std::string prompt = std::string(kCloseWindowPrompt) + "\n";
+  // A usage error shows the usage on standard error, window or not.
+  std::ostringstream usageText;
+  printUsage(usageText);
+  const std::string usageLines = usageText.str();
   const char* dropped = "C:\\Maps v2\\terrain.png";
   struct Case {
     std::vector<const char*> argv;
@@ -91,10 +96,10 @@ TEST(ConsoleWindowTest, WaitsForEnterOnlyInItsOwnWindow) {
       "    \"" +
       exe + "\" --help\n";
   const Case cases[] = {
-      {{exe.c_str(), dropped}, true, -1, hint + prompt, "later\n"},
-      {{exe.c_str(), dropped}, false, -1, "", "\nlater\n"},
-      {{exe.c_str()}, true, -1, prompt, "later\n"},
-      {{exe.c_str()}, false, -1, "", "\nlater\n"},
+      {{exe.c_str(), dropped}, true, -1, usageLines + hint + prompt, "later\n"},
+      {{exe.c_str(), dropped}, false, -1, usageLines, "\nlater\n"},
+      {{exe.c_str()}, true, -1, usageLines + prompt, "later\n"},
+      {{exe.c_str()}, false, -1, usageLines, "\nlater\n"},
   };
   for (const Case& c : cases) {
     ConsoleFacts with =

@@ -488,8 +488,8 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      "a.png",
                      colour,
                      {},
-                     "ERROR: Input file is a colour (RGB) PNG; a greyscale "
-                     "height map is expected"});
+                     "ERROR: Input file is a colour (RGB) PNG whose pixel "
+                     "at row 1, column 1 is not grey"});
     // Damaged after the last row: the image data's checksum (the last
     // chunk's but the end chunk's), the end chunk missing, a damaged chunk
     // that is not image data.

@@ -10,10 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/elevation_recoder.h"
 #include "end_to_end_support.h"
 #include "support/bitmap_builder.h"
 #include "test_support.h"
@@ -901,14 +903,60 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
   floor.width = 2;
   floor.pixels = {9, 0, 0, 9, 2, 0};
   ASSERT_TRUE(writeFileBytes(dir.file("floor.bmp"), buildBitmap(floor)));
+  BitmapPlan eight;
+  eight.bitsPerPixel = 8;
+  eight.width = 2;
+  eight.pixels = {3, 250};
+  ASSERT_TRUE(writeFileBytes(dir.file("eight.bmp"), buildBitmap(eight)));
   const std::string w = "quillorn: warning: ";
   struct Case {
     std::string input;
     std::vector<std::string> switches;
     Lines processing;
     std::string errors;
+    std::string output = "out.bmp";
   };
+  const std::string formats =
+      " (.bmp, .r16 or .raw, .pgm, .png and .tif name the formats)\n";
   const Case cases[] = {
+      // A switch last on the line, with nothing to take as its value.
+      {"in.bmp",
+       {"-smo", "1", "-min"},
+       {"Smooth x1"},
+       w + "-min is the last argument, with no value after it; it is "
+           "ignored\n"},
+      // Names that say no format, for the output and for the picture.
+      {"in.bmp",
+       {},
+       {},
+       w + dir.file("out.jpg") +
+           ": no format is named by its ending, so a 24-bit bitmap is "
+           "written" +
+           formats,
+       "out.jpg"},
+      {"in.bmp",
+       {},
+       {},
+       w + dir.file("out") +
+           ": no format is named by its ending, so a 24-bit bitmap is "
+           "written" +
+           formats,
+       "out"},
+      {"in.bmp",
+       {"-view", dir.file("v.jpg")},
+       {},
+       w + dir.file("v.jpg") +
+           ": a picture is a PNG when its name ends in .png, so a 24-bit "
+           "bitmap is written\n"},
+      // 8-bit heights in a 16-bit file, with and without -sca.
+      {"eight.bmp",
+       {},
+       {},
+       w + "the input's heights are 8-bit (0 ... 255), a 256th of what the "
+           "16-bit output holds; -sca 257 spreads them over 0 ... 65535\n",
+       "out.r16"},
+      {"eight.bmp", {"-sca", "257"}, {}, "", "out.r16"},
+      {"eight.bmp", {}, {}, "", "out.bmp"},
       {"in.bmp",
        {"-smo", "1", "-min", "0"},
        {"Smooth x1", "Minimum elevation 0"},
@@ -984,18 +1032,91 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        {},
        {},
        w + "every pixel of the input is grey (red = green = blue): a grey "
-           "picture, whose heights read as 256 x its grey; for the grey "
-           "itself, save it as an 8-bit greyscale bitmap, a PGM or a PNG\n"},
+           "picture, whose heights read as 256 x its grey; -sca 0.00390625 "
+           "reads the grey as it stands, or save it as an 8-bit greyscale "
+           "bitmap, a PGM or a PNG\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> arguments = {dir.file(c.input),
-                                          dir.file("out.bmp")};
+                                          dir.file(c.output)};
     arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
     ProcessResult result = runQuillorn(arguments);
     EXPECT_EQ(result.exitStatus, 0) << c.errors;
     EXPECT_EQ(result.lines, successLines(c.processing)) << c.errors;
     EXPECT_EQ(result.errors, c.errors);
   }
+
+  // Refusals say on standard error what to do; standard output keeps its
+  // one ERROR line.
+  std::ostringstream usageText;
+  printUsage(usageText);
+  const std::string usage = usageText.str();
+  BitmapPlan rle = grey;
+  std::vector<uint8_t> compressed = buildBitmap(rle);
+  compressed[28] = 8;  // an 8-bit bitmap, RLE8-compressed
+  compressed[30] = 1;
+  std::vector<uint8_t> deep = buildBitmap(rle);
+  deep[28] = 32;
+  ASSERT_TRUE(writeFileBytes(dir.file("rle.bmp"), compressed));
+  ASSERT_TRUE(writeFileBytes(dir.file("deep.bmp"), deep));
+  ASSERT_TRUE(
+      writeFileBytes(dir.file("odd.bin"), std::vector<uint8_t>(60, 'Z')));
+  const std::string save =
+      "save it as an uncompressed 24-bit or 8-bit grey bitmap (ImageMagick "
+      "6: convert map.bmp -compress none -type TrueColor BMP3:plain.bmp; in "
+      "an image editor, the BMP export's uncompressed, 24-bit option)\n";
+  struct Refused {
+    std::vector<std::string> arguments;
+    std::string line;
+    std::string errors;
+  };
+  const Refused refused[] = {
+      {{dir.file("in.bmp")}, kUsage, usage},
+      {{dir.file("in.bmp"), dir.file("o.bmp"), "-view", dir.file("in.bmp")},
+       kUsage,
+       "quillorn: " + dir.file("in.bmp") +
+           ": the picture would replace the input; name another picture\n" +
+           usage},
+      {{dir.file("in.bmp"), dir.file("o.bmp"), "-view", dir.file("o.bmp")},
+       kUsage,
+       "quillorn: " + dir.file("o.bmp") +
+           ": the picture would replace the output; name another picture\n" +
+           usage},
+      {{dir.file("rle.bmp"), dir.file("o.bmp")},
+       "ERROR: Compressed bitmaps are not supported (compression type 1)",
+       "quillorn: " + dir.file("rle.bmp") +
+           ": it is compressed (RLE8, run-length encoded 8-bit), which "
+           "Quillorn does not read: " +
+           save},
+      {{dir.file("deep.bmp"), dir.file("o.bmp")},
+       "ERROR: Invalid bit rate",
+       "quillorn: " + dir.file("deep.bmp") +
+           ": its pixels have 32 bits each; Quillorn reads 8-bit and 24-bit "
+           "bitmaps: " +
+           save},
+      {{dir.file("odd.bin"), dir.file("o.bmp")},
+       "ERROR: Input file is not a bitmap, PGM, PNG or TIFF: it starts with "
+       "none of their signatures (raw heights need a name ending in .r16 or "
+       ".raw, SRTM tiles one ending in .hgt)",
+       "quillorn: " + dir.file("odd.bin") +
+           ": Quillorn reads 8- and 24-bit BMP, PGM (P5, P2), greyscale PNG, "
+           "TIFF and GeoTIFF of one band, SRTM tiles (.hgt) and raw 16-bit "
+           "heights (.r16, .raw); save the map as one of them\n"},
+  };
+  for (const Refused& r : refused) {
+    ProcessResult result = runQuillorn(r.arguments);
+    EXPECT_EQ(result.exitStatus, kFailed) << r.line;
+    EXPECT_EQ(result.lines, withBanner({r.line})) << r.line;
+    EXPECT_EQ(result.errors, r.errors) << r.line;
+    EXPECT_FALSE(fileExists(dir.file("o.bmp"))) << r.line;
+  }
+  // Help asked for anywhere on the line is help, not a conversion.
+  ProcessResult help =
+      runQuillorn({dir.file("in.bmp"), dir.file("o.bmp"), "-smo", "--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  ASSERT_GT(help.lines.size(), 2u);
+  EXPECT_EQ(help.lines[2].rfind("Usage: quillorn", 0), 0u);
+  EXPECT_FALSE(fileExists(dir.file("o.bmp")));
 }
 
 }  // namespace

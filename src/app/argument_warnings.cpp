@@ -155,6 +155,13 @@ void warnAboutArguments(int argc, const char* const* argv,
     }
     warn(text);
   }
+  // A switch last on the line has no value, and counts as not given (-view
+  // says so itself).
+  const char* last = argc > 3 ? argv[argc - 1] : "";
+  if (isSwitch(last) && std::strcmp(last, "-view") != 0) {
+    warn(std::string(last) +
+         " is the last argument, with no value after it; it is ignored");
+  }
   auto valueOf = [&](const char* name) -> const char* {
     int index = findOption(argc, argv, name);
     return index != kOptionNotFound && index + 1 < argc ? argv[index + 1]

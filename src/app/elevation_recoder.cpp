@@ -204,6 +204,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   if (!read) return false;
   reportUnlikelyHeights(files->source, diagnostics);
   reportSampleMapping(files->source, files->input.path, diagnostics);
+  reportEightBitHeights(files->source, files->target.format, options.scaleGiven,
+                        diagnostics);
   counts->reading = files->source.unitClamped;
   // The map takes its shape right after reading: every stage, the output
   // and the picture work on the new grid.
@@ -346,13 +348,23 @@ bool checkSwitches(const RunOptions& options, const char* inputPath,
     console << kTilesError << std::endl;
     return false;
   }
-  if (options.viewGiven &&
-      (isSwitch(options.view.c_str()) ||
-       pathsNameSameFile(options.view.c_str(), inputPath) ||
-       pathsNameSameFile(options.view.c_str(), outputPath))) {
-    console << kUsageError << std::endl;
-    return false;
+  if (options.viewGiven) {
+    const char* view = options.view.c_str();
+    std::string reason =
+        isSwitch(view) ? "after -view comes the picture's path, not a switch"
+        : pathsNameSameFile(view, inputPath)
+            ? "the picture would replace the input; name another picture"
+        : pathsNameSameFile(view, outputPath)
+            ? "the picture would replace the output; name another picture"
+            : "";
+    if (!reason.empty()) {
+      console << kUsageError << std::endl;
+      diagnostics << "quillorn: " << view << ": " << reason << std::endl;
+      printUsage(diagnostics);
+      return false;
+    }
   }
+
   if (options.viewMissing) {
     diagnostics << "quillorn: warning: -view needs a picture's path after it; "
                    "no picture is written"
@@ -413,6 +425,10 @@ bool openFiles(const char* inputPath, const char* outputPath,
                        geometry.tiles.tileWidth, geometry.tiles.tileHeight,
                        geometry.keepsGrid(), &error)) {
     reportRunFailure(error, files->input, FileStream(), console, diagnostics);
+    if (!files->source.advice.empty()) {
+      diagnostics << "quillorn: " << inputPath << ": " << files->source.advice
+                  << std::endl;
+    }
     return false;
   }
   if (options.filterGiven && !geometry.resampled) {
@@ -463,10 +479,30 @@ bool openFiles(const char* inputPath, const char* outputPath,
     return false;
   }
   files->tiles.resize(paths.size() - 1);
+  // A device (/dev/null) takes whatever comes; a file's name says its
+  // format, and a name that says none gets a bitmap.
+  if (files->output.mode != OutputMode::kDevice &&
+      !hasOutputExtension(outputPath)) {
+    diagnostics << "quillorn: warning: " << outputPath
+                << ": no format is named by its ending, so a 24-bit bitmap is "
+                   "written (.bmp, .r16 or .raw, .pgm, .png and .tif name the "
+                   "formats)"
+                << std::endl;
+  }
   if (files->viewWanted &&
       !openOutput(options.view.c_str(), &files->view, console, diagnostics)) {
     discardOutputFile(&files->output);
     return false;
+  }
+  const std::string& view = options.view;
+  if (files->viewWanted && files->view.mode != OutputMode::kDevice &&
+      outputFormatOf(view) != HeightFormat::kPng &&
+      !(hasOutputExtension(view) &&
+        outputFormatOf(view) == HeightFormat::kBmp)) {
+    diagnostics << "quillorn: warning: " << view
+                << ": a picture is a PNG when its name ends in .png, so a "
+                   "24-bit bitmap is written"
+                << std::endl;
   }
   return true;
 }
@@ -569,14 +605,18 @@ int runCommand(int argc, const char* const* argv, std::ostream& console,
   }
   console << "Quillorn v" << kVersion << std::endl;
   console << "Hit Ctrl+C to exit" << std::endl;
-  if (argc == 2 && isHelpSwitch(argv[1])) {
-    printHelp(console);
-    return kExitSuccess;
+  // Help asked for anywhere is help, not a conversion.
+  for (int index = 1; index < argc; ++index) {
+    if (isHelpSwitch(argv[index])) {
+      printHelp(console);
+      return kExitSuccess;
+    }
   }
   // A switch where the output belongs means the output was forgotten: no
   // file of that name is written.
   if (argc < 3 || isSwitch(argv[2])) {
     console << kUsageError << std::endl;
+    printUsage(diagnostics);
     return kExitFailure;
   }
   ElevationRecoder recoder;

@@ -74,11 +74,14 @@ bool isRepeatableSwitch(const char* argument);
 // True when argument is one of kSwitches.
 bool isSwitch(const char* argument);
 
-// True for "-h" and "--help".
+// True for "-h" and "--help", which anywhere on the line ask for the help.
 bool isHelpSwitch(const char* argument);
 
 // Prints the help text, a line at a time.
 void printHelp(std::ostream& console);
+
+// Prints the usage line and every switch, as the help starts.
+void printUsage(std::ostream& diagnostics);
 
 // "Formats: BMP, PGM, raw" and PNG with its library where the build has it,
 // for --version.

@@ -12,6 +12,46 @@
 
 namespace {
 
+// The usage and every switch: the help's start, and what a usage error
+// adds on standard error.
+std::vector<std::string> usageLines(bool png) {
+  return {
+      "Usage: quillorn <input> <output> [-sca <scale>] [-min <minimum>] "
+      "[-smo <passes>]",
+      "         [-dim <w>x<h>] [-order little|big] [-unit <units>] "
+      "[-view <picture>]",
+      "         [-flip horizontal|vertical] [-rotate 90|180|270] "
+      "[-size <w>x<h>]",
+      "         [-filter <kernel>] [-fit unity|unreal] [-tiles <c>x<r>]",
+      "  -sca <scale>     multiply every height by <scale>; 0 normalizes the "
+      "heights to 0-255",
+      "  -min <minimum>   shift all heights so that the lowest equals "
+      "<minimum>",
+      "  -smo <passes>    smooth the heights with <passes> passes of a 3x3 "
+      "mean",
+      "  -dim <w>x<h>     the width and height of a raw input (default: "
+      "square)",
+      "  -order <order>   the byte order of raw heights, in and out: little "
+      "(default) or big",
+      "  -unit <units>    file units (metres) per height step for signed "
+      "and float samples",
+      std::string("  -view <picture>  also write a shaded relief of the "
+                  "result (") +
+          (png ? ".png or .bmp)" : ".bmp)"),
+      "  -flip <way>      mirror the map, horizontal or vertical (any number, "
+      "in order)",
+      "  -rotate <angle>  turn the map clockwise by 90, 180 or 270 degrees "
+      "(any number)",
+      "  -size <w>x<h>    resample the heights to w x h, corners on corners",
+      "  -filter <kernel> resampling kernel: cubic (default), linear, box, "
+      "mitchell, bspline",
+      "  -fit <engine>    resample to the size unity or unreal takes, and "
+      "say what to set",
+      "  -tiles <c>x<r>   cut into c x r tiles that share their edges "
+      "(name_x0_y0.ext ...)",
+  };
+}
+
 // The help text; PNG and TIFF only where the build reads and writes them.
 std::vector<std::string> helpLines(bool png, bool tiff) {
   std::string inputs = "a PGM, ";
@@ -20,42 +60,33 @@ std::vector<std::string> helpLines(bool png, bool tiff) {
   std::string outputs = ".pgm, ";
   if (png) outputs += ".png, ";
   if (tiff) outputs += ".tif, ";
-  std::vector<std::string> lines = {
-      "Usage: quillorn <input> <output> [-sca <scale>] [-min <minimum>] "
-      "[-smo <passes>]",
-      "       [-dim <width>x<height>] [-order little|big] [-unit <units>] "
-      "[-view <picture>]",
+  std::vector<std::string> lines = usageLines(png);
+  std::vector<std::string> about = {
       "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green "
       "x 255 + red),",
       inputs + "an SRTM tile (.hgt) or raw 16-bit heights (.r16, .raw),",
       "and writes the format its output's name ends in: .r16 or .raw, " +
           outputs,
       "all 16-bit, anything else a 24-bit BMP in the same encoding.",
-      "  -sca <scale>    multiply every height by <scale>; 0 normalizes the "
-      "heights to 0-255",
-      "  -min <minimum>  shift all heights so that the lowest equals "
-      "<minimum>",
-      "  -smo <passes>   smooth the heights with <passes> passes of a 3x3 "
-      "mean",
-      "  -dim <w>x<h>    the width and height of a raw input (default: "
-      "square)",
-      "  -order <order>  the byte order of raw heights, in and out: little "
-      "(default) or big",
-      "  -unit <units>   file units (metres) per height step for signed and "
-      "float samples",
-      std::string("  -view <picture> also write a shaded relief of the "
-                  "result (") +
-          (png ? ".png or .bmp)" : ".bmp)"),
-      "Scaling comes first, then smoothing, then the minimum, whatever the "
-      "order given.",
+  };
+  lines.insert(lines.begin() + 4, about.begin(), about.end());
+  std::vector<std::string> rest = {
+      "Flips, turns and resampling come right after reading, then scaling, "
+      "smoothing",
+      "and the minimum, whatever the order given.",
       "Examples:",
       "  quillorn terrain.bmp terrain24.bmp",
       "  quillorn terrain.bmp terrain_smooth.bmp -sca 0 -smo 4 -min 10",
       "  quillorn terrain.r16 terrain.bmp -dim 2049x1025 -order big",
       std::string("  quillorn N47W122.hgt map.bmp -view map.") +
           (png ? "png" : "bmp"),
+      "  quillorn painted.bmp small.bmp -size 513x513 -filter linear",
+      "  quillorn N47E011.hgt terrain.r16 -fit unity",
   };
+  lines.insert(lines.end(), rest.begin(), rest.end());
   if (tiff) lines.push_back("  quillorn dem.tif dem.r16 -unit 0.1");
+  if (png)
+    lines.push_back("  quillorn world.png tiles.png -fit unreal -tiles 4x4");
   lines.push_back(
       "Exit status: 0 when the output was written, -1 (255) on any error.");
   lines.push_back(
@@ -79,6 +110,12 @@ std::string formatsLine() {
   if (!havePng()) return line + "; no PNG support in this build";
   if (!haveTiff()) return line + "; no TIFF support in this build";
   return line;
+}
+
+void printUsage(std::ostream& diagnostics) {
+  for (const std::string& line : usageLines(havePng())) {
+    diagnostics << line << std::endl;
+  }
 }
 
 void printHelp(std::ostream& console) {

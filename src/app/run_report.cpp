@@ -124,8 +124,18 @@ void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics) {
   if (input.greyPixels) {
     diagnostics << "quillorn: warning: every pixel of the input is grey "
                    "(red = green = blue): a grey picture, whose heights "
-                   "read as 256 x its grey; for the grey itself, save it as "
-                   "an 8-bit greyscale bitmap, a PGM or a PNG"
+                   "read as 256 x its grey; -sca 0.00390625 reads the grey "
+                   "as it stands, or save it as an 8-bit greyscale bitmap, a "
+                   "PGM or a PNG"
+                << std::endl;
+  }
+  if (input.format == HeightFormat::kPng && input.png.translucent > 0) {
+    diagnostics << "quillorn: warning: " << input.png.translucent
+                << (input.png.translucent == 1 ? " pixel" : " pixels")
+                << " of the input PNG "
+                << (input.png.translucent == 1 ? "is" : "are")
+                << " not fully opaque: the alpha is dropped and the grey "
+                   "read as heights"
                 << std::endl;
   }
 }
@@ -148,4 +158,32 @@ void reportSampleMapping(const InputImage& input, const std::string& path,
       diagnostics << "quillorn: " << path << ": " << line << std::endl;
     }
   }
+}
+
+bool heightsAreEightBit(const InputImage& input) {
+  switch (input.format) {
+    case HeightFormat::kBmp:
+      return input.bitmap.bitsPerPixel == 8;
+    case HeightFormat::kPgm:
+      return input.maxval <= 255;
+    case HeightFormat::kPng:
+      return input.png.bitDepth <= 8;
+    case HeightFormat::kTiff:
+      return input.tiff.sample.kind == SampleKind::kUnsigned &&
+             input.tiff.sample.bits == 8;
+    default:
+      return false;
+  }
+}
+
+void reportEightBitHeights(const InputImage& input, HeightFormat output,
+                           bool scaleGiven, std::ostream& diagnostics) {
+  if (scaleGiven || output == HeightFormat::kBmp ||
+      !heightsAreEightBit(input)) {
+    return;
+  }
+  diagnostics << "quillorn: warning: the input's heights are 8-bit (0 ... "
+                 "255), a 256th of what the 16-bit output holds; -sca 257 "
+                 "spreads them over 0 ... 65535"
+              << std::endl;
 }

@@ -66,4 +66,14 @@ bool unitTakesEffect(const InputImage& input);
 void reportSampleMapping(const InputImage& input, const std::string& path,
                          std::ostream& diagnostics);
 
+// True when the input holds 8-bit samples: an 8-bit bitmap, a PGM of
+// maxval 255 or less, a PNG of 8 bits or fewer, a TIFF of 8-bit unsigned
+// samples.
+bool heightsAreEightBit(const InputImage& input);
+
+// A hint that -sca 257 spreads 8-bit heights over a 16-bit output's range,
+// unless -sca was given or the output is a bitmap.
+void reportEightBitHeights(const InputImage& input, HeightFormat output,
+                           bool scaleGiven, std::ostream& diagnostics);
+
 #endif  // QUILLORN_APP_RUN_REPORT_H_

@@ -102,6 +102,36 @@ std::string outputWriteError(const FileStream& output) {
   return withReason("Cannot write the output file", output);
 }
 
+namespace {
+
+// The name of a bitmap's compression field, as the format defines it.
+std::string compressionName(uint32_t compression) {
+  switch (compression) {
+    case 1:
+      return "RLE8, run-length encoded 8-bit";
+    case 2:
+      return "RLE4, run-length encoded 4-bit";
+    case 3:
+      return "bit fields";
+    case 4:
+      return "an embedded JPEG";
+    case 5:
+      return "an embedded PNG";
+    case 6:
+      return "bit fields with alpha";
+    default:
+      return "compression type " + std::to_string(compression);
+  }
+}
+
+// How to save a bitmap the tool reads: uncompressed, 8 or 24 bits.
+constexpr const char* kSaveAdvice =
+    "save it as an uncompressed 24-bit or 8-bit grey bitmap (ImageMagick 6: "
+    "convert map.bmp -compress none -type TrueColor BMP3:plain.bmp; in an "
+    "image editor, the BMP export's uncompressed, 24-bit option)";
+
+}  // namespace
+
 bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
   *info = BitmapInfo();
   info->stamp = stampOf(*input);
@@ -139,12 +169,17 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
 
   int16_t bitsPerPixel =
       static_cast<int16_t>(loadLe16(header + kBitsPerPixelOffset));
+  uint32_t compression = loadLe32(header + kCompressionOffset);
   if (bitsPerPixel != 8 && bitsPerPixel != 24) {
     *error = "Invalid bit rate";
+    info->advice = "its pixels have " + std::to_string(bitsPerPixel) +
+                   " bits each" +
+                   (compression != 0 ? " (" + compressionName(compression) + ")"
+                                     : std::string()) +
+                   "; Quillorn reads 8-bit and 24-bit bitmaps: " + kSaveAdvice;
     return false;
   }
 
-  uint32_t compression = loadLe32(header + kCompressionOffset);
   int32_t width = static_cast<int32_t>(loadLe32(header + kWidthOffset));
   int32_t height = static_cast<int32_t>(loadLe32(header + kHeightOffset));
   uint32_t pixelDataOffset = loadLe32(header + kPixelDataOffsetOffset);
@@ -152,6 +187,8 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
   if (compression != 0) {
     *error = "Compressed bitmaps are not supported (compression type " +
              std::to_string(compression) + ")";
+    info->advice = "it is compressed (" + compressionName(compression) +
+                   "), which Quillorn does not read: " + kSaveAdvice;
     return false;
   }
   if (width <= 0) {

@@ -52,6 +52,9 @@ struct BitmapInfo {
   std::vector<uint8_t> tail;    // the bytes after the rows, if kept
   bool headerKept = false;
   bool tailKept = false;
+  // When the bitmap is refused for its depth or compression: what to do
+  // about it, for standard error ("" otherwise).
+  std::string advice;
 };
 
 // Reads and checks the input's header, in this order: an info header of 40

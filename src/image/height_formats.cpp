@@ -266,11 +266,18 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
         "Input file is not a bitmap, PGM, PNG or TIFF: it starts with none "
         "of their signatures (raw heights need a name ending in .r16 or "
         ".raw, SRTM tiles one ending in .hgt)";
+    image->advice =
+        "Quillorn reads 8- and 24-bit BMP, PGM (P5, P2), greyscale PNG, "
+        "TIFF and GeoTIFF of one band, SRTM tiles (.hgt) and raw 16-bit "
+        "heights (.r16, .raw); save the map as one of them";
     return false;
   }
   // A bitmap, or too short to be one: its own checks say which.
   image->format = HeightFormat::kBmp;
-  if (!inspectBitmap(input, &image->bitmap, error)) return false;
+  if (!inspectBitmap(input, &image->bitmap, error)) {
+    image->advice = image->bitmap.advice;
+    return false;
+  }
   image->width = image->bitmap.width;
   image->height = image->bitmap.rowCount;
   return true;
@@ -329,7 +336,7 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
     case HeightFormat::kPgm:
       return readPgmHeights(input, *image, planes, error, progress);
     case HeightFormat::kPng:
-      return decodePngHeights(image->pngDecoder, image->png, planes, error,
+      return decodePngHeights(image->pngDecoder, &image->png, planes, error,
                               progress);
     case HeightFormat::kTiff:
       return decodeTiffHeights(image->tiffDecoder, image->tiff,

@@ -81,6 +81,9 @@ struct InputImage {
   // kRaw, once read: the heights are far smoother read in the other byte
   // order (a sign that -order is missing or wrong).
   bool otherOrderSmoother = false;
+  // When the input is refused: what to do about it, for standard error
+  // ("" when the message says it all).
+  std::string advice;
   // Once read, a bitmap that is probably no height map in the encoding:
   int32_t colourEntry = -1;  // 8-bit: a used palette entry that is not the
                              // grey of its own index (-1: none)

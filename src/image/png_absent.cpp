@@ -17,7 +17,7 @@ bool openPngDecoder(FileStream*, PngDecoder** decoder, PngInfo*,
   return false;
 }
 
-bool decodePngHeights(PngDecoder*, const PngInfo&, PlaneSet*,
+bool decodePngHeights(PngDecoder*, PngInfo*, PlaneSet*,
                       std::string* error, const Progress*) {
   *error = kNoPngSupport;
   return false;

@@ -124,12 +124,10 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
     *error = decodeError(*input, code, "the end of its header");
     return false;
   }
-  if (header.color_type != SPNG_COLOR_TYPE_GRAYSCALE) {
-    *error = std::string("Input file is ") + colourKind(header.color_type) +
-             " PNG; a greyscale height map is expected";
-    freePngDecoder(made.release());
-    return false;
-  }
+  // Paint programs save grey maps in colour too: those are read once their
+  // rows show every pixel grey.
+  info->colour = header.color_type != SPNG_COLOR_TYPE_GRAYSCALE;
+  info->colourType = header.color_type;
   if (header.width > INT32_MAX || header.height > INT32_MAX) {
     *error = "Malformed PNG: it is " + std::to_string(header.width) + " x " +
              std::to_string(header.height) + " pixels";
@@ -155,8 +153,12 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
   info->interlaced = header.interlace_method != SPNG_INTERLACE_NONE;
   // Samples as they are in the file: 16 bits in the host's order, 8 bits
   // as bytes, fewer bits unpacked to a byte each (widened by the library,
-  // narrowed back once read).
+  // narrowed back once read); colour as red, green, blue and alpha of the
+  // file's depth (a palette's colours are 8-bit).
   int format = info->bitDepth == 16 ? SPNG_FMT_PNG : SPNG_FMT_G8;
+  if (info->colour) {
+    format = info->bitDepth == 16 ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
+  }
   code = spng_decode_image(made->context, nullptr, 0, format,
                            SPNG_DECODE_PROGRESSIVE);
   if (code != 0) {
@@ -168,20 +170,71 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
   return true;
 }
 
-bool decodePngHeights(PngDecoder* decoder, const PngInfo& info,
-                      PlaneSet* planes, std::string* error,
-                      const Progress* progress) {
-  const size_t width = static_cast<size_t>(info.width);
-  const bool wide = info.bitDepth == 16;
+namespace {
+
+// One decoded row of a colour PNG into grey heights: every pixel must be
+// grey; alpha is counted where it is not opaque, then dropped. False, with
+// the refusal in error, at the first pixel that is not grey.
+template <typename Sample>
+bool storeGreyRow(const PngInfo& info, int32_t row, const uint8_t* bytes,
+                  uint8_t* low, uint8_t* high, int64_t* translucent,
+                  std::string* error) {
+  const Sample opaque = static_cast<Sample>(~Sample{0});
+  for (int32_t column = 0; column < info.width; ++column) {
+    Sample rgba[4];
+    std::memcpy(rgba, bytes + sizeof rgba * static_cast<size_t>(column),
+                sizeof rgba);
+    if (rgba[0] != rgba[1] || rgba[1] != rgba[2]) {
+      *error = std::string("Input file is ") +
+               colourKind(static_cast<uint8_t>(info.colourType)) +
+               " PNG whose pixel at row " + std::to_string(row + 1) +
+               ", column " + std::to_string(column + 1) + " is not grey (red " +
+               std::to_string(rgba[0]) + ", green " + std::to_string(rgba[1]) +
+               ", blue " + std::to_string(rgba[2]) +
+               "); a greyscale height map is expected";
+      return false;
+    }
+    *translucent += rgba[3] != opaque;
+    low[column] = static_cast<uint8_t>(rgba[0]);
+    high[column] = static_cast<uint8_t>(rgba[0] >> 8);
+  }
+  return true;
+}
+
+// The row's pixels as earlier passes of an interlaced colour PNG left them
+// (grey, opaque), so that a pass changes only its own pixels.
+template <typename Sample>
+void loadGreyRow(const PngInfo& info, const uint8_t* low, const uint8_t* high,
+                 uint8_t* bytes) {
+  const Sample opaque = static_cast<Sample>(~Sample{0});
+  for (int32_t column = 0; column < info.width; ++column) {
+    Sample grey = static_cast<Sample>(low[column] | high[column] << 8);
+    Sample rgba[4] = {grey, grey, grey, opaque};
+    std::memcpy(bytes + sizeof rgba * static_cast<size_t>(column), rgba,
+                sizeof rgba);
+  }
+}
+
+}  // namespace
+
+bool decodePngHeights(PngDecoder* decoder, PngInfo* info, PlaneSet* planes,
+                      std::string* error, const Progress* progress) {
+  const size_t width = static_cast<size_t>(info->width);
+  const bool wide = info->bitDepth == 16;
   const bool little = hostIsLittleEndian();
   std::vector<uint8_t> row;
-  if (wide) row.resize(2 * width);
-  for (int32_t planeRow = 0; planeRow < info.height; ++planeRow) {
+  if (info->colour) {
+    row.resize((wide ? 8 : 4) * width);
+  } else if (wide) {
+    row.resize(2 * width);
+  }
+  for (int32_t planeRow = 0; planeRow < info->height; ++planeRow) {
     std::memset(planes->inGreen[planeRow], 0, width);
     std::memset(planes->inBlue[planeRow], 0, width);
   }
+  info->translucent = 0;
   int64_t decoded = 0;
-  const int64_t total = info.interlaced ? 0 : info.height;
+  const int64_t total = info->interlaced ? 0 : info->height;
   for (;;) {
     struct spng_row_info rowInfo;
     int code = spng_get_row_info(decoder->context, &rowInfo);
@@ -191,7 +244,21 @@ bool decodePngHeights(PngDecoder* decoder, const PngInfo& info,
       uint8_t* green = planes->inGreen[target];
       // An interlaced pass writes only its own pixels of the row: the row
       // is given back as the earlier passes left it.
-      if (!wide) {
+      if (info->colour) {
+        if (wide) {
+          loadGreyRow<uint16_t>(*info, red, green, row.data());
+        } else {
+          loadGreyRow<uint8_t>(*info, red, green, row.data());
+        }
+        code = spng_decode_row(decoder->context, row.data(), row.size());
+        bool grey =
+            (code != 0 && code != SPNG_EOI) ||
+            (wide ? storeGreyRow<uint16_t>(*info, target, row.data(), red,
+                                           green, &info->translucent, error)
+                  : storeGreyRow<uint8_t>(*info, target, row.data(), red, green,
+                                          &info->translucent, error));
+        if (!grey) return false;
+      } else if (!wide) {
         code = spng_decode_row(decoder->context, red, width);
       } else {
         uint8_t* low = little ? red : green;
@@ -217,7 +284,7 @@ bool decodePngHeights(PngDecoder* decoder, const PngInfo& info,
                              "the end of its end chunk (IEND)");
         return false;
       }
-      unscaleSamples(info, planes);
+      if (!info->colour) unscaleSamples(*info, planes);
       return true;
     }
     if (code != 0) {

@@ -30,22 +30,30 @@ struct PngInfo {
   int32_t height = 0;
   int bitDepth = 0;  // 1, 2, 4, 8 or 16
   bool interlaced = false;
+  // A colour, palette or alpha PNG, read when every pixel is grey: its
+  // colour type (libspng's), and once read, how many pixels were not fully
+  // opaque (their alpha dropped).
+  bool colour = false;
+  int colourType = 0;
+  int64_t translucent = 0;
 };
 
 struct PngDecoder;
 
-// Reads and checks a PNG's header from the stream's start: a greyscale image
-// of 1 to 16 bits (a colour, palette or alpha PNG is refused, naming its
-// kind). The decoder reads the rows later; free it with freePngDecoder.
+// Reads and checks a PNG's header from the stream's start: greyscale of 1 to
+// 16 bits, or colour, palette or grey with alpha, which the rows must then
+// show to be grey. The decoder reads the rows later; free it with
+// freePngDecoder.
 bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
                     std::string* error);
 
 // Decodes every row into the source planes as base-256 heights (the samples
-// as they stand: a 4-bit sample of 15 is height 15), blue 0. Interlaced
-// images too, row by row.
-bool decodePngHeights(PngDecoder* decoder, const PngInfo& info,
-                      PlaneSet* planes, std::string* error,
-                      const Progress* progress);
+// as they stand: a 4-bit sample of 15 is height 15; a grey colour's value,
+// a palette's colours being 8-bit), blue 0. Interlaced images too, row by
+// row. A colour PNG with a pixel that is not grey is refused, naming the
+// pixel; alpha is dropped and counted in info->translucent.
+bool decodePngHeights(PngDecoder* decoder, PngInfo* info, PlaneSet* planes,
+                      std::string* error, const Progress* progress);
 
 // Safe with nullptr.
 void freePngDecoder(PngDecoder* decoder);

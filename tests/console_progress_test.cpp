@@ -28,13 +28,14 @@ TEST(ConsoleProgressTest, DrawsEachPercentOnceAndWipesTheLine) {
   size_t redraws = 0;
   for (char c : text) redraws += c == '\r';
   EXPECT_EQ(redraws, 101u + 2u) << "0 ... 100 percent, then the wipe";
-  EXPECT_NE(text.find("Reading [" + std::string(25, '#') +
-                      std::string(25, ' ') + "]  50%"),
+  // The bar keeps room for the times that long stages show.
+  EXPECT_NE(text.find("Reading [" + std::string(21, '#') +
+                      std::string(21, ' ') + "]  50%"),
             std::string::npos);
   EXPECT_NE(text.find("100%"), std::string::npos);
   EXPECT_EQ(text.find('\n'), std::string::npos)
       << "a bar never moves the cursor down";
-  std::string wipe = "\r" + std::string(65, ' ') + "\r";
+  std::string wipe = "\r" + std::string(57, ' ') + "\r";
   ASSERT_GE(text.size(), wipe.size());
   EXPECT_EQ(text.substr(text.size() - wipe.size()), wipe);
 }
@@ -73,7 +74,7 @@ TEST(ConsoleProgressTest, LinesFitTheTerminal) {
       // No room for the times beside a bar: the times go.
       {39, 20, 30.0, label + " [##        ]  20%"},
       {79, 75, 3700.0,
-       label + " [" + std::string(22, '#') + std::string(8, ' ') +
+       label + " [" + std::string(21, '#') + std::string(7, ' ') +
            "]  75% 1:01:40, 20:33 left"},
       {20, 50, 0.0, "Smoothing x2147  50%"},
       {5, 50, 0.0, "  50%"},
@@ -87,6 +88,14 @@ TEST(ConsoleProgressTest, LinesFitTheTerminal) {
     std::string line = progressLine(label, c.percent, c.elapsed, c.width);
     EXPECT_EQ(line, c.line) << c.width;
     EXPECT_LE(static_cast<int>(line.size()), c.width);
+  }
+  // The bar keeps its width from the first line to the last, when the times
+  // appear and when they go at 100%.
+  for (int width : {60, 79, 140}) {
+    size_t first = progressLine(label, 1, 0.0, width).find(']');
+    EXPECT_EQ(progressLine(label, 40, 30.0, width).find(']'), first) << width;
+    EXPECT_EQ(progressLine(label, 100, 30.0, width).find(']'), first)
+        << width;
   }
 }
 

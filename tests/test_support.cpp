@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -332,3 +333,35 @@ bool decode24(const std::vector<uint8_t>& file, DecodedImage* image,
   }
   return true;
 }
+
+namespace {
+
+// Leaves the reason of every skipped test in $QUILLORN_SKIP_REASONS, where
+// CTest's closing step reads them: CTest itself shows only that a test
+// skipped, not why.
+class SkipRecorder : public testing::EmptyTestEventListener {
+  void OnTestEnd(const testing::TestInfo& test) override {
+    const char* folder = std::getenv("QUILLORN_SKIP_REASONS");
+    const testing::TestResult* result = test.result();
+    if (folder == nullptr || *folder == '\0' || !result->Skipped()) return;
+    std::string reason;
+    for (int index = 0; index < result->total_part_count(); ++index) {
+      const testing::TestPartResult& part = result->GetTestPartResult(index);
+      if (part.skipped()) reason += part.message();
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    std::string name =
+        std::string(test.test_suite_name()) + "." + test.name() + ".txt";
+    writeFileBytes(std::string(folder) + "/" + name,
+                   std::vector<uint8_t>(reason.begin(), reason.end()));
+  }
+};
+
+// Registered before main runs the tests.
+const bool kSkipRecorderInstalled = [] {
+  testing::UnitTest::GetInstance()->listeners().Append(new SkipRecorder);
+  return true;
+}();
+
+}  // namespace

@@ -10,6 +10,10 @@ constexpr int kMaxBarWidth = 50;
 constexpr int kMinBarWidth = 10;
 // The narrowest line that shows every percentage: "100%".
 constexpr int kNarrowestLine = 4;
+// Room kept for the times from a stage's first line to its last, so that
+// the bar keeps its width when they appear and when they go: " 9:59:59,
+// 9:59:59 left".
+constexpr int kTimesRoom = 22;
 
 std::string clock(double seconds) {
   long long whole = static_cast<long long>(seconds);
@@ -70,9 +74,10 @@ std::string progressLine(const std::string& label, int percent, double elapsed,
                static_cast<int>(times.size()) <=
            width;
   };
-  int bar = std::min(kMaxBarWidth, width - (labelLength + 3 + numberLength +
-                                            static_cast<int>(times.size())));
-  if (bar < kMinBarWidth) {
+  int bar = std::min(kMaxBarWidth,
+                     width - (labelLength + 3 + numberLength + kTimesRoom));
+  if (bar < kMinBarWidth || static_cast<int>(times.size()) > kTimesRoom) {
+    // No room for times beside a bar: none at any point of the stage.
     times.clear();
     bar = std::min(kMaxBarWidth, width - (labelLength + 3 + numberLength));
   }

@@ -333,11 +333,16 @@ def check_geotiffs(exe, work):
     tiled = write("f32_tiled.tif", gdal.GDT_Float32, metres,
                   ["TILED=YES", "BLOCKXSIZE=32", "BLOCKYSIZE=16",
                    "COMPRESS=DEFLATE", "PREDICTOR=3"])
+    big = write("f32_big.tif", gdal.GDT_Float32, metres,
+                ["BIGTIFF=YES", "COMPRESS=LZW"])
     got, errors = heights(plain)
     again, _ = heights(tiled)
-    if got is not None and again is not None:
+    bigger, _ = heights(big)
+    if got is not None and again is not None and bigger is not None:
         if not numpy.array_equal(got, again):
             problems.append("tiled Float32 GeoTIFF differs from its strip twin")
+        if not numpy.array_equal(got, bigger):
+            problems.append("BigTIFF with LZW differs from its classic twin")
         mapping = stated_mapping(errors)
         if mapping is None:
             problems.append("Float32 GeoTIFF: no mapping line: %r" % errors)

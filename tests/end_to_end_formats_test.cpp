@@ -169,15 +169,22 @@ TEST(EndToEndTest, SixteenBitFormatsKeepEveryHeight) {
 }
 
 #ifdef QUILLORN_TEST_PNG
-// A greyscale PNG of heights (rows top first) in depth bits (8 or 16),
-// interlaced or not, written by libspng itself.
-std::vector<uint8_t> libraryPng(int32_t width, int32_t height,
-                                const Heights& heights, int depth,
-                                bool interlaced) {
+// A PNG of heights (rows top first) in depth bits (8 or 16), interlaced or
+// not, written by libspng itself: greyscale, or the same grey as colour
+// (RGB), or colour with alpha (RGBA) that is opaque but for one pixel.
+std::vector<uint8_t> libraryPng(
+    int32_t width, int32_t height, const Heights& heights, int depth,
+    bool interlaced, uint8_t colourType = SPNG_COLOR_TYPE_GRAYSCALE) {
   std::vector<uint8_t> samples;
-  for (int32_t value : heights) {
-    if (depth == 16) samples.push_back(static_cast<uint8_t>(value >> 8));
-    samples.push_back(static_cast<uint8_t>(value));
+  const int channels = colourType == SPNG_COLOR_TYPE_TRUECOLOR         ? 3
+                       : colourType == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ? 4
+                                                                       : 1;
+  for (size_t index = 0; index < heights.size(); ++index) {
+    for (int channel = 0; channel < channels; ++channel) {
+      int32_t value = channel == 3 ? (index == 1 ? 0 : 65535) : heights[index];
+      if (depth == 16) samples.push_back(static_cast<uint8_t>(value >> 8));
+      samples.push_back(static_cast<uint8_t>(value));
+    }
   }
   spng_ctx* context = spng_ctx_new(SPNG_CTX_ENCODER);
   spng_set_option(context, SPNG_ENCODE_TO_BUFFER, 1);
@@ -185,7 +192,7 @@ std::vector<uint8_t> libraryPng(int32_t width, int32_t height,
   header.width = static_cast<uint32_t>(width);
   header.height = static_cast<uint32_t>(height);
   header.bit_depth = static_cast<uint8_t>(depth);
-  header.color_type = SPNG_COLOR_TYPE_GRAYSCALE;
+  header.color_type = colourType;
   header.interlace_method = interlaced ? SPNG_INTERLACE_ADAM7 : 0;
   std::vector<uint8_t> file;
   // Big-endian samples, as the file stores them.
@@ -204,7 +211,8 @@ std::vector<uint8_t> libraryPng(int32_t width, int32_t height,
 }
 
 // An interlaced PNG gives the heights of its plain twin: every pass of
-// Adam7 lands where it belongs, the earlier passes' pixels kept.
+// Adam7 lands where it belongs, the earlier passes' pixels kept; so do the
+// same greys saved in colour, with and without alpha.
 TEST(EndToEndTest, InterlacedPngsGiveTheHeightsOfTheirPlainTwins) {
   if (!toolHasPng()) GTEST_SKIP() << "the tool under test has no PNG";
   TempDir dir;
@@ -215,19 +223,28 @@ TEST(EndToEndTest, InterlacedPngsGiveTheHeightsOfTheirPlainTwins) {
     if (depth == 8) {
       for (int32_t& value : expected) value &= 0xFF;
     }
-    for (bool interlaced : {false, true}) {
-      std::string what =
-          std::to_string(depth) + " bits" + (interlaced ? ", interlaced" : "");
-      ASSERT_TRUE(writeFileBytes(
-          dir.file("in.png"),
-          libraryPng(width, height, expected, depth, interlaced)))
-          << what;
-      ProcessResult result =
-          runQuillorn({dir.file("in.png"), dir.file("out.r16")});
-      EXPECT_EQ(result.exitStatus, 0) << what;
-      std::vector<uint8_t> raw;
-      ASSERT_TRUE(readFileBytes(dir.file("out.r16"), &raw)) << what;
-      EXPECT_EQ(raw, rawBytes(expected)) << what;
+    for (uint8_t colour : {uint8_t{SPNG_COLOR_TYPE_GRAYSCALE},
+                           uint8_t{SPNG_COLOR_TYPE_TRUECOLOR},
+                           uint8_t{SPNG_COLOR_TYPE_TRUECOLOR_ALPHA}}) {
+      for (bool interlaced : {false, true}) {
+        std::string what = std::to_string(depth) + " bits, colour type " +
+                           std::to_string(colour) +
+                           (interlaced ? ", interlaced" : "");
+        ASSERT_TRUE(writeFileBytes(
+            dir.file("in.png"),
+            libraryPng(width, height, expected, depth, interlaced, colour)))
+            << what;
+        ProcessResult result =
+            runQuillorn({dir.file("in.png"), dir.file("out.r16")});
+        EXPECT_EQ(result.exitStatus, 0) << what;
+        std::vector<uint8_t> raw;
+        ASSERT_TRUE(readFileBytes(dir.file("out.r16"), &raw)) << what;
+        EXPECT_EQ(raw, rawBytes(expected)) << what;
+        bool warned = result.errors.find(
+                          "1 pixel of the input PNG is not "
+                          "fully opaque") != std::string::npos;
+        EXPECT_EQ(warned, colour == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA) << what;
+      }
     }
   }
 }

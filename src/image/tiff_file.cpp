@@ -482,6 +482,11 @@ void freeTiffDecoder(TiffDecoder* decoder) {
 
 namespace {
 
+// Deflate's fastest level, as for PNG: after the predictor it wrote an
+// 8192 x 8192 generated terrain in 2.0 s instead of 9.4 s at the default
+// level 6, for a file 3 % larger.
+constexpr int kDeflateLevel = 1;
+
 // Classic TIFF's offsets are 32 bits: larger images go to BigTIFF, which
 // GIS software reads as well. Deflate may grow noise a little, hence the
 // margin.
@@ -523,6 +528,7 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
       TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
       TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
       TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
+      TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, kDeflateLevel) &&
       TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip) &&
       TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Quillorn");
   if (set && geo != nullptr) {

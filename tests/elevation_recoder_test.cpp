@@ -10,7 +10,9 @@
 #include <streambuf>
 #include <vector>
 
+#include "app/run_geometry.h"
 #include "image/tiff_file.h"
+#include "platform/interrupts.h"
 #include "platform/files.h"
 #include "support/bitmap_builder.h"
 #include "support/tiff_builder.h"
@@ -308,6 +310,18 @@ TEST(ElevationRecoderTest, LinesLostDuringTheRunFailIt) {
     ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &bytes));
     EXPECT_EQ(bytes, c.output) << c.room;
   }
+}
+
+// Every tile of the largest tiling and the picture can be guarded at once,
+// so that an interruption finds each temporary to remove.
+TEST(ElevationRecoderTest, EveryTemporaryOfTheLargestTilingIsGuarded) {
+  std::vector<int> guards;
+  for (int64_t index = 0; index <= kMostTiles; ++index) {
+    std::string path = "/nonexistent/.tile" + std::to_string(index);
+    guards.push_back(guardTemporaryFile(path.c_str()));
+    EXPECT_GE(guards.back(), 0) << index;
+  }
+  for (int guard : guards) releaseGuard(guard);
 }
 
 }  // namespace

@@ -2,6 +2,12 @@
 
 #include <utility>
 
+#include "platform/interrupts.h"
+
+// Every tile's temporary and the picture's stay guarded until the commit.
+static_assert(kMostTiles + 1 <= kMaxGuardedFiles,
+              "an interruption must find every temporary");
+
 namespace {
 
 std::string text(int64_t value) { return std::to_string(value); }

@@ -4,8 +4,9 @@
 #ifndef QUILLORN_PLATFORM_INTERRUPTS_H_
 #define QUILLORN_PLATFORM_INTERRUPTS_H_
 
-// How many temporaries can be guarded at once.
-constexpr int kMaxGuardedFiles = 2;
+// How many temporaries can be guarded at once: every tile of the largest
+// tiling (1024), the picture, and one to spare.
+constexpr int kMaxGuardedFiles = 1026;
 
 // Installs the handlers, once per process: on POSIX SIGINT, SIGTERM, SIGHUP
 // and SIGPIPE remove every guarded temporary and end the process by the same

@@ -11,7 +11,9 @@ if(WIN32)
   include(cmake/windows_notices.cmake)
   install(TARGETS quillorn RUNTIME DESTINATION .)
   install(FILES README.md LICENSE ${QUILLORN_NOTICES} DESTINATION .)
-  install(FILES docs/sample_before.png docs/sample_after.png DESTINATION docs)
+  install(FILES docs/sample_before.png docs/sample_after.png docs/building.md
+          docs/fitting.md docs/internals.md docs/performance.md docs/testing.md
+          DESTINATION docs)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME quillorn)
   set(CPACK_PACKAGE_VENDOR "The Quillorn authors")
@@ -49,8 +51,11 @@ else()
   install(FILES docs/quillorn.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES docs/sample_before.png docs/sample_after.png
-        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+# The README's pictures and the pages it links to.
+set(QUILLORN_DOCS docs/sample_before.png docs/sample_after.png
+    docs/building.md docs/fitting.md docs/internals.md docs/performance.md
+    docs/testing.md)
+install(FILES ${QUILLORN_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
 install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR}
         COMPONENT debian EXCLUDE_FROM_ALL)
@@ -65,14 +70,17 @@ set(CPACK_PACKAGE_NAME quillorn)
 set(CPACK_PACKAGE_VENDOR "The Quillorn authors")
 set(CPACK_PACKAGE_CONTACT "Quillorn authors <maintainers@quillorn.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "height map converter for BMP, raw, PGM and PNG terrain")
+    "height map converter for terrain: BMP, raw, PGM, PNG, GeoTIFF, SRTM")
 set(CPACK_PACKAGE_DESCRIPTION
     "Quillorn re-encodes terrain height maps. It reads 8- and 24-bit BMP\n\
 height maps whose pixels carry heights as green x 255 + red, raw 16-bit\n\
-heights, 16-bit PGM and greyscale PNG; it can rescale or normalize the\n\
-heights, smooth them and shift them to a minimum, and writes any of these\n\
-formats, replacing an output only once it is complete. It can also draw a\n\
-shaded relief picture of the map for any image viewer.")
+heights in either byte order, 16-bit PGM, greyscale PNG, TIFF and GeoTIFF\n\
+elevation data (integers or floats, with nodata) and SRTM tiles; it can\n\
+rescale or normalize the heights, smooth them, shift them to a minimum,\n\
+flip, turn and resample them, fit them to Unity's or Unreal's terrain\n\
+sizes and cut them into tiles that share their edges, and writes BMP, raw,\n\
+PGM, PNG or TIFF, replacing an output only once it is complete. It can\n\
+also draw a shaded relief picture of the map for any image viewer.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_FILE_NAME
     "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")

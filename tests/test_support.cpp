@@ -280,8 +280,14 @@ std::string sharedTestData() {
 }
 
 std::string testDataMissing() {
-  return "skipped: no test data in $QUILLORN_TESTDATA or " +
-         std::string(QUILLORN_SOURCE_DIR) + "/../shared/testdata";
+  const char* named = std::getenv("QUILLORN_TESTDATA");
+  if (named != nullptr && *named != '\0') {
+    return std::string("skipped: no test data in $QUILLORN_TESTDATA (") +
+           named + ")";
+  }
+  return "skipped: no test data in " + std::string(QUILLORN_SOURCE_DIR) +
+         "/../shared/testdata (or set $QUILLORN_TESTDATA to the testdata "
+         "folder)";
 }
 
 uint32_t fieldLe32(const std::vector<uint8_t>& bytes, size_t offset) {

@@ -85,10 +85,12 @@ std::string scaleNote(const char* text, float scale) {
   }
   if (std::isinf(scale)) {
     return quoted + " is beyond a single-precision float and reads as " +
-           (scale > 0 ? "infinity: every height above 0 becomes the largest"
-                      : "minus infinity: every height above 0 becomes the "
-                        "lowest") +
-           " a height can be";
+           (scale > 0 ? "infinity: every height above 0 becomes 2147483647, "
+                        "which a bitmap stores wrapped and a 16-bit file as "
+                        "65535"
+                      : "minus infinity: every height above 0 becomes "
+                        "-2147483648, which a bitmap stores wrapped and a "
+                        "16-bit file as 0");
   }
   // No height is above 65535: a product below 1 truncates to 0.
   if (scale != 0.0f && std::fabs(static_cast<double>(scale)) * 65535.0 < 1.0) {

@@ -57,9 +57,10 @@ std::vector<std::string> helpLines(bool png, bool tiff) {
   std::string inputs = "a PGM, ";
   if (png) inputs += "a greyscale PNG, ";
   if (tiff) inputs += "a TIFF or GeoTIFF, ";
-  std::string outputs = ".pgm, ";
-  if (png) outputs += ".png, ";
-  if (tiff) outputs += ".tif, ";
+  std::string outputs = ".pgm";
+  if (png) outputs += ", .png";
+  if (tiff) outputs += ", .tif";
+  outputs += ",";
   std::vector<std::string> lines = usageLines(png);
   std::vector<std::string> about = {
       "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green "

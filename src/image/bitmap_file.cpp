@@ -104,8 +104,11 @@ std::string outputWriteError(const FileStream& output) {
 
 namespace {
 
-// The name of a bitmap's compression field, as the format defines it.
-std::string compressionName(uint32_t compression) {
+// The name of a bitmap's compression field, as the format defines it: OS/2
+// 2.x headers (64 bytes) give 3 and 4 meanings of their own.
+std::string compressionName(uint32_t compression, uint32_t infoHeaderSize) {
+  if (infoHeaderSize == 64 && compression == 3) return "OS/2 Huffman 1D";
+  if (infoHeaderSize == 64 && compression == 4) return "OS/2 RLE24";
   switch (compression) {
     case 1:
       return "RLE8, run-length encoded 8-bit";
@@ -187,7 +190,8 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
   if (compression != 0) {
     *error = "Compressed bitmaps are not supported (compression type " +
              std::to_string(compression) + ")";
-    info->advice = "it is compressed (" + compressionName(compression) +
+    info->advice = "it is compressed (" +
+                   compressionName(compression, infoHeaderSize) +
                    "), which Quillorn does not read: " + kSaveAdvice;
     return false;
   }

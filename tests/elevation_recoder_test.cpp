@@ -12,8 +12,8 @@
 
 #include "app/run_geometry.h"
 #include "image/tiff_file.h"
-#include "platform/interrupts.h"
 #include "platform/files.h"
+#include "platform/interrupts.h"
 #include "support/bitmap_builder.h"
 #include "support/tiff_builder.h"
 #include "test_support.h"

@@ -175,11 +175,12 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
   uint32_t compression = loadLe32(header + kCompressionOffset);
   if (bitsPerPixel != 8 && bitsPerPixel != 24) {
     *error = "Invalid bit rate";
-    info->advice = "its pixels have " + std::to_string(bitsPerPixel) +
-                   " bits each" +
-                   (compression != 0 ? " (" + compressionName(compression) + ")"
-                                     : std::string()) +
-                   "; Quillorn reads 8-bit and 24-bit bitmaps: " + kSaveAdvice;
+    info->advice =
+        "its pixels have " + std::to_string(bitsPerPixel) + " bits each" +
+        (compression != 0
+             ? " (" + compressionName(compression, infoHeaderSize) + ")"
+             : std::string()) +
+        "; Quillorn reads 8-bit and 24-bit bitmaps: " + kSaveAdvice;
     return false;
   }
 

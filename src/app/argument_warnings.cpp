@@ -1,6 +1,7 @@
-// Warnings about the command line: arguments the run ignores, and values it
-// reads other than as they were written. Each keeps its meaning; the user
-// only learns what the tool made of it.
+// What the command line is told about itself before any file is opened:
+// values no switch takes, refused with their ERROR line, and warnings for
+// arguments the run ignores or reads other than as they were written (each
+// keeps its meaning; the user only learns what the tool made of it).
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app/elevation_recoder.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -181,4 +183,81 @@ void warnAboutArguments(int argc, const char* const* argv,
     note = integerNote("-min", valueOf("-min"), options.minimum, "");
     if (!note.empty()) warn(note);
   }
+}
+
+bool checkSwitchValues(const RunOptions& options, const char* inputPath,
+                       const char* outputPath, std::ostream& console,
+                       std::ostream& diagnostics) {
+  struct Refusal {
+    bool refused;
+    const char* line;
+  };
+  const Refusal refusals[] = {
+      {options.sizeGiven && !options.sizeValid,
+       "ERROR: Invalid size after -dim, should be <width>x<height>, e.g. -dim "
+       "2049x1025"},
+      {options.orderGiven && !options.orderValid,
+       "ERROR: Invalid byte order after -order, should be little or big"},
+      {options.unitGiven && !options.unitValid,
+       "ERROR: Invalid unit after -unit, should be a positive number of file "
+       "units per height step, e.g. -unit 0.1"},
+      {options.resizeGiven && !options.resizeValid,
+       "ERROR: Invalid size after -size, should be <width>x<height>, e.g. "
+       "-size 1025x1025"},
+      {options.filterGiven && !options.filterValid,
+       "ERROR: Invalid filter after -filter, should be cubic, linear, box, "
+       "mitchell or bspline"},
+      {options.badTurn == "-flip",
+       "ERROR: Invalid value after -flip, should be horizontal or vertical"},
+      {options.badTurn == "-rotate",
+       "ERROR: Invalid value after -rotate, should be 90, 180 or 270 (degrees "
+       "clockwise)"},
+      {options.fitGiven && !options.fitValid,
+       "ERROR: Invalid engine after -fit, should be unity or unreal"},
+      {options.tilesGiven && !options.tilesValid,
+       "ERROR: Invalid tiles after -tiles, should be <columns>x<rows>, e.g. "
+       "-tiles 4x4"},
+  };
+  for (const Refusal& refusal : refusals) {
+    if (refusal.refused) {
+      console << refusal.line << std::endl;
+      return false;
+    }
+  }
+  if (options.viewGiven) {
+    const char* view = options.view.c_str();
+    std::string reason =
+        isSwitch(view) ? "after -view comes the picture's path, not a switch"
+        : pathsNameSameFile(view, inputPath)
+            ? "the picture would replace the input; name another picture"
+        : pathsNameSameFile(view, outputPath)
+            ? "the picture would replace the output; name another picture"
+            : "";
+    if (!reason.empty()) {
+      console << kUsageError << std::endl;
+      diagnostics << "quillorn: " << view << ": " << reason << std::endl;
+      printUsage(diagnostics);
+      return false;
+    }
+  }
+
+  if (options.viewMissing) {
+    diagnostics << "quillorn: warning: -view needs a picture's path after it; "
+                   "no picture is written"
+                << std::endl;
+  }
+  if (options.sizeGiven && !hasRawName(inputPath)) {
+    diagnostics << "quillorn: warning: -dim is ignored: " << inputPath
+                << " is not raw heights (.r16 or .raw); its size is read from "
+                   "the file"
+                << std::endl;
+  }
+  if (options.orderGiven && !hasRawName(inputPath) && !hasRawName(outputPath)) {
+    diagnostics << "quillorn: warning: -order is ignored: neither " << inputPath
+                << " nor " << outputPath
+                << " is raw heights (.r16 or .raw); the other formats say "
+                   "their own byte order"
+                << std::endl;
+  }
+  return true;
 }

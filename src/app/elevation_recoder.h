@@ -21,6 +21,12 @@ constexpr const char* kVersion = "1.00";
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = -1;
 
+// The usage error: fewer than two paths, a switch where the output
+// belongs, or a picture that would replace the input or the output.
+constexpr const char* kUsageError =
+    "ERROR: Invalid arguments, should be <input> <output>. Optional: -sca "
+    "<scale> -min <minimum> -smo <smooth>";
+
 // findOption's answer when no argument matches.
 constexpr int kOptionNotFound = -1;
 
@@ -110,6 +116,14 @@ RunOptions findRunOptions(int argc, const char* const* argv);
 void warnAboutArguments(int argc, const char* const* argv,
                         const RunOptions& options, std::ostream& diagnostics);
 
+// Refuses, with its ERROR line on console, a value no switch takes and a
+// picture that is a switch, the input or the output (then with the reason
+// and the usage on diagnostics); warns about switches the paths make moot.
+// Needs no file opened.
+bool checkSwitchValues(const RunOptions& options, const char* inputPath,
+                       const char* outputPath, std::ostream& console,
+                       std::ostream& diagnostics);
+
 // Performs one conversion, printing its progress lines and any "ERROR: " line
 // to console, and the system's reasons and warnings to diagnostics.
 class ElevationRecoder {
@@ -125,8 +139,8 @@ class ElevationRecoder {
 };
 
 // The whole program: "--version" alone prints the version line; otherwise
-// banner, hint, then usage (fewer than two paths, or a switch where the
-// output belongs), help ("-h" or "--help" alone) or one run. Returns the
+// banner, hint, then help ("-h" or "--help" anywhere), usage (fewer than
+// two paths, or a switch where the output belongs) or one run. Returns the
 // process's exit status: a failure too when console did not take every
 // line, said on diagnostics.
 int runCommandLine(int argc, const char* const* argv, std::ostream& console,

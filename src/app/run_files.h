@@ -1,0 +1,51 @@
+// The files of one run: the input, the output (or a tiled run's tiles) and
+// the relief picture, opened and checked before any work, then committed or
+// discarded together.
+#ifndef QUILLORN_APP_RUN_FILES_H_
+#define QUILLORN_APP_RUN_FILES_H_
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/elevation_recoder.h"
+#include "app/run_geometry.h"
+#include "image/height_formats.h"
+#include "platform/files.h"
+
+struct RunFiles {
+  FileStream input;
+  InputImage source;
+  RunGeometry geometry;
+  // Where the heights go: the output, or a tiled run's tiles row by row
+  // from the top left (the output's own name is then not written).
+  std::vector<std::string> outputPaths;
+  OutputFile output;  // the first of outputPaths
+  OutputImage target;
+  // A tiled run's other tiles: opened as they are written, each closed once
+  // whole, all renamed at the end.
+  std::vector<OutputFile> tiles;
+  OutputFile view;  // the relief picture, when asked for
+  bool viewWanted = false;
+};
+
+// Opens and checks the input, plans the run's geometry, then opens the
+// first output and the picture; false after printing the ERROR line and
+// the reasons. Warns about switches the input or outputs make moot.
+bool openRunFiles(const char* inputPath, const char* outputPath,
+                  const RunOptions& options, RunFiles* files,
+                  std::ostream& console, std::ostream& diagnostics);
+
+// Opens one output file (the heights, a tile or the picture), saying why
+// not.
+bool openOutput(const char* path, OutputFile* output, std::ostream& console,
+                std::ostream& diagnostics);
+
+// Every output of the run, the picture last: what is committed or discarded
+// together.
+std::vector<OutputFile*> allOutputs(RunFiles* files);
+
+// Closes the input and frees what its reader holds; safe to repeat.
+void abandonFiles(RunFiles* files);
+
+#endif  // QUILLORN_APP_RUN_FILES_H_

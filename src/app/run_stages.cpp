@@ -1,0 +1,231 @@
+#include "app/run_stages.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/console_progress.h"
+#include "image/picture_file.h"
+#include "platform/terminal.h"
+#include "processing/height_processing.h"
+#include "processing/shaded_relief.h"
+
+namespace {
+
+// The bar of the stage running, drawn only where someone watches a
+// terminal, never on standard output.
+struct StageBar {
+  ConsoleProgress progress;
+  FILE* stream = standardErrorIsTerminal() ? stderr : nullptr;
+  int columns = standardErrorColumns();
+};
+
+void startBar(StageBar* bar, const std::string& label) {
+  startProgress(&bar->progress, label, bar->stream, bar->columns);
+}
+
+// One image's header, heights and end, as its format has them.
+bool writeImage(RunFiles* files, FileStream* output, const PlaneSet& planes,
+                OutputImage* image, const Progress* progress,
+                std::string* error) {
+  return writeOutputHeader(&files->input, output, files->source, image,
+                           error) &&
+         writeOutputHeights(output, planes, files->source, image, error,
+                            progress) &&
+         finishOutputImage(&files->input, output, files->source, image, error);
+}
+
+// Writes the target heights of a width x height map: to the output, or as
+// tiles, each to its own file. Prints the three writing lines once.
+bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
+                 int32_t height, StageCounts* counts, StageBar* bar,
+                 std::ostream& console, std::ostream& diagnostics,
+                 std::string* error) {
+  const RunGeometry& geometry = files->geometry;
+  files->target.width = width;
+  files->target.height = height;
+  files->target.sameGrid = geometry.keepsGrid();
+  if (!geometry.tiled) {
+    console << "Writing output header..." << std::endl;
+    if (!writeOutputHeader(&files->input, &files->output.file, files->source,
+                           &files->target, error)) {
+      return false;
+    }
+    console << "Writing output height..." << std::endl;
+    startBar(bar, "Writing");
+    bool wrote =
+        writeOutputHeights(&files->output.file, planes, files->source,
+                           &files->target, error, &bar->progress.progress);
+    finishProgress(&bar->progress);
+    if (!wrote) return false;
+    console << "Finishing output..." << std::endl;
+    if (!finishOutputImage(&files->input, &files->output.file, files->source,
+                           &files->target, error)) {
+      return false;
+    }
+    counts->written = files->target.clamped;
+    return true;
+  }
+  // Tiles: each written whole in turn, one bar across them all.
+  const TilePlan& plan = geometry.tiles;
+  console << "Writing output header..." << std::endl;
+  console << "Writing output height..." << std::endl;
+  startBar(bar, "Writing tiles");
+  const int64_t total =
+      int64_t{plan.grid.columns} * plan.grid.rows * plan.tileHeight;
+  int64_t done = 0;
+  struct Across {
+    const Progress* bar;
+    int64_t before;
+    int64_t total;
+  } across = {&bar->progress.progress, 0, total};
+  Progress tileProgress;
+  tileProgress.context = &across;
+  tileProgress.update = [](void* context, int64_t rows, int64_t) {
+    Across* at = static_cast<Across*>(context);
+    reportProgress(at->bar, at->before + rows, at->total);
+  };
+  size_t index = 0;
+  for (int32_t row = 0; row < plan.grid.rows; ++row) {
+    for (int32_t column = 0; column < plan.grid.columns; ++column, ++index) {
+      OutputFile* output =
+          index == 0 ? &files->output : &files->tiles[index - 1];
+      if (index > 0 && !openOutput(files->outputPaths[index].c_str(), output,
+                                   console, diagnostics)) {
+        finishProgress(&bar->progress);
+        *error = "";
+        return false;
+      }
+      TilePlanes tile;
+      cutTile(planes, plan, column, row, &tile);
+      OutputImage image;
+      image.format = files->target.format;
+      image.bigEndian = files->target.bigEndian;
+      image.width = plan.tileWidth;
+      image.height = plan.tileHeight;
+      image.sameGrid = false;
+      across.before = done;
+      bool wrote = writeImage(files, &output->file, tile.planes, &image,
+                              &tileProgress, error);
+      releaseOutput(&image);
+      counts->written += image.clamped;
+      done += plan.tileHeight;
+      // Closed once whole: a thousand tiles need no thousand open files.
+      if (!wrote || !closeOutputFile(output)) {
+        finishProgress(&bar->progress);
+        if (wrote) *error = outputWriteError(output->file);
+        return false;
+      }
+    }
+  }
+  finishProgress(&bar->progress);
+  console << "Finishing output..." << std::endl;
+  return true;
+}
+
+}  // namespace
+
+bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
+               StageCounts* counts, std::ostream& console,
+               std::ostream& diagnostics, std::string* error) {
+  int32_t width = files->source.width;
+  int32_t height = files->source.height;
+  StageBar bar;
+  // The header was read and checked before the output was opened.
+  console << "Reading input header..." << std::endl;
+
+  console << "Initializing temp arrays..." << std::endl;
+  if (!allocatePlanes(planes, width, height, error)) return false;
+  // A bitmap read for a bitmap keeps the encoding's base 255, byte for
+  // byte; every other pairing carries 16-bit heights in base 256.
+  bool bitmaps = files->source.format == HeightFormat::kBmp &&
+                 files->target.format == HeightFormat::kBmp;
+  planes->base = bitmaps ? kHeightBase : kWideBase;
+  counts->base = planes->base;
+
+  console << "Reading input height..." << std::endl;
+  startBar(&bar, "Reading");
+  bool read = readInputHeights(&files->input, &files->source, planes, error,
+                               &bar.progress.progress);
+  finishProgress(&bar.progress);
+  // The PNG decoder's rows are not needed past the last one read.
+  releaseInput(&files->source);
+  if (!read) return false;
+  reportUnlikelyHeights(files->source, diagnostics);
+  reportSampleMapping(files->source, files->input.path, diagnostics);
+  reportEightBitHeights(files->source, files->target.format, options.scaleGiven,
+                        diagnostics);
+  counts->reading = files->source.unitClamped;
+  // The map takes its shape right after reading: every stage, the output
+  // and the picture work on the new grid.
+  const RunGeometry& geometry = files->geometry;
+  if (geometry.turned &&
+      !applyPlaneTurns(geometry.turns, planes, &width, &height, error)) {
+    return false;
+  }
+  if (geometry.resampled) {
+    startBar(&bar, "Resampling");
+    ResampleOutcome outcome;
+    bool resampled = resampleHeights(planes, width, height, geometry.resample,
+                                     &outcome, error, &bar.progress.progress);
+    finishProgress(&bar.progress);
+    if (!resampled) return false;
+    counts->resample = outcome.clamped;
+    width = geometry.width;
+    height = geometry.height;
+  }
+
+  console << "Converting..." << std::endl;
+  if (options.scaleGiven) {
+    ScaleOutcome outcome = scaleHeights(options.scale, planes, width, height);
+    counts->scale = outcome.stored;
+    if (outcome.normalized) {
+      console << "Converting to 0-255. To scale back to original, use scale "
+              << outcome.reciprocal << std::endl;
+      reportRestoringSwitches(outcome.reciprocal, outcome.lowest, diagnostics);
+    }
+  }
+  // Without "-sca" the target planes already hold the source as read: they
+  // share its memory.
+
+  if (options.smoothGiven) {
+    console << "Smooth x" << options.smoothPasses << std::endl;
+    std::string label = "Smoothing x" + std::to_string(options.smoothPasses);
+    startBar(&bar, label);
+    counts->smoothing =
+        smoothHeights(options.smoothPasses, &planes->outRed, &planes->outGreen,
+                      width, height, planes->base, &bar.progress.progress);
+    finishProgress(&bar.progress);
+  }
+
+  if (options.minimumGiven) {
+    console << "Minimum elevation " << options.minimum << std::endl;
+    counts->minimum =
+        applyMinimumElevation(options.minimum, &planes->outRed,
+                              &planes->outGreen, width, height, planes->base);
+  }
+
+  if (!writeTarget(files, *planes, width, height, counts, &bar, console,
+                   diagnostics, error)) {
+    return false;
+  }
+  if (!files->viewWanted) return true;
+  // The picture shows the heights as the output stores them.
+  HeightRange range = findHeightRange(planes->outRed, planes->outGreen, width,
+                                      height, planes->base);
+  if (files->target.format == HeightFormat::kBmp && !bitmaps) {
+    range.max = std::min(range.max, kLargestStoredHeight);
+    range.min = std::min(range.min, range.max);
+  }
+  ReliefStyle style = reliefStyle(range, width, height);
+  ReliefRows rows;
+  auto shade = [&](int32_t row, int32_t column, int32_t count, uint8_t* rgb) {
+    shadeReliefRow(*planes, width, height, style, row, column, count, rgb,
+                   &rows);
+  };
+  return writePicture(
+      &files->view.file,
+      outputFormatOf(files->view.file.path) == HeightFormat::kPng, width,
+      height, shade, error);
+}

@@ -156,6 +156,20 @@ bool finishOutputImage(FileStream* input, FileStream* output,
 // Frees the PNG or TIFF encoder; safe to repeat.
 void releaseOutput(OutputImage* image);
 
+// Raw heights: the size from -dim (rawSize, not nullptr) or, square, from
+// the file's length.
+bool inspectRaw(int64_t fileSize, const RasterSize* rawSize, InputImage* image,
+                std::string* error);
+
+// SRTM tile: square, its side from the file's length.
+bool inspectHgt(int64_t fileSize, InputImage* image, std::string* error);
+
+// Raw heights or an SRTM tile: reads the samples into base-256 planes (a
+// raw file's in its byte order, noting whether the other order would look
+// smoother; a tile's mapped to heights as image->mapping then says).
+bool readRawHeights(FileStream* input, InputImage* image, PlaneSet* planes,
+                    std::string* error, const Progress* progress);
+
 // PGM: reads and checks the header (P5 or P2, width, height, maxval 1 ...
 // 65535, comments and any whitespace between), filling image.
 bool inspectPgm(FileStream* input, int64_t fileSize, InputImage* image,

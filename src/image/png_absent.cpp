@@ -17,8 +17,8 @@ bool openPngDecoder(FileStream*, PngDecoder** decoder, PngInfo*,
   return false;
 }
 
-bool decodePngHeights(PngDecoder*, PngInfo*, PlaneSet*,
-                      std::string* error, const Progress*) {
+bool decodePngHeights(PngDecoder*, PngInfo*, PlaneSet*, std::string* error,
+                      const Progress*) {
   *error = kNoPngSupport;
   return false;
 }

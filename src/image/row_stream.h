@@ -28,6 +28,12 @@ struct RowLayout {
   int64_t stride = 0;
 };
 
+// The layout of width x rows samples of sampleBytes each, without padding.
+inline RowLayout sampleRowLayout(int32_t width, int32_t rows,
+                                 int64_t sampleBytes) {
+  return RowLayout{width, rows, sampleBytes, sampleBytes * width};
+}
+
 // How the rows go through the buffer.
 struct RowChunks {
   int32_t rows = 1;     // whole rows per buffer (1 for pieces)

@@ -31,11 +31,11 @@ struct SampleSurvey {
   int64_t valid = 0;
   int64_t nodata = 0;  // samples equal to the nodata value, or NaN
 
-  // Counts one valid sample.
-  void add(double sample) {
+  // Counts count valid samples of one value.
+  void add(double sample, int64_t count = 1) {
     if (valid == 0 || sample < lowest) lowest = sample;
     if (valid == 0 || sample > highest) highest = sample;
-    ++valid;
+    valid += count;
   }
 };
 

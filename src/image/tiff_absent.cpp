@@ -33,7 +33,7 @@ bool openTiffEncoder(FileStream*, int32_t, int32_t, const GeoTags*,
   return false;
 }
 
-bool encodeTiffRow(TiffEncoder*, uint16_t*, std::string* error) {
+bool encodeTiffRow(TiffEncoder*, uint8_t*, std::string* error) {
   *error = kNoTiffSupport;
   return false;
 }

@@ -553,7 +553,7 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
   return true;
 }
 
-bool encodeTiffRow(TiffEncoder* encoder, uint16_t* row, std::string* error) {
+bool encodeTiffRow(TiffEncoder* encoder, uint8_t* row, std::string* error) {
   if (TIFFWriteScanline(encoder->tiff, row, static_cast<uint32_t>(encoder->row),
                         0) == 1) {
     ++encoder->row;

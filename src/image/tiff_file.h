@@ -82,9 +82,10 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
                      const GeoTags* geo, TiffEncoder** encoder,
                      std::string* error);
 
-// Encodes the next row of width heights, top row first; the row may be
-// changed (the predictor works in place).
-bool encodeTiffRow(TiffEncoder* encoder, uint16_t* row, std::string* error);
+// Encodes the next row of width heights, two bytes each in the host's
+// order, top row first; the row may be changed (the predictor works in
+// place).
+bool encodeTiffRow(TiffEncoder* encoder, uint8_t* row, std::string* error);
 
 // Writes the image's directory after the last row.
 bool finishTiffEncoder(TiffEncoder* encoder, std::string* error);

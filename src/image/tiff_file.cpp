@@ -1,163 +1,18 @@
 #include "image/tiff_file.h"
 
-#include <tiffio.h>
-
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <memory>
 
 #include "image/bitmap_file.h"
 #include "image/byte_buffer.h"
+#include "image/tiff_stream.h"
 
 namespace {
 
 // The most samples' bytes a compressed TIFF's bytes are taken to hold.
 constexpr int64_t kPackingLimit = int64_t{1} << 16;
-
-// GeoTIFF's tags, and GDAL's nodata, which libtiff does not know by itself.
-constexpr ttag_t kPixelScaleTag = 33550;
-constexpr ttag_t kTiepointTag = 33922;
-constexpr ttag_t kTransformationTag = 34264;
-constexpr ttag_t kKeyDirectoryTag = 34735;
-constexpr ttag_t kDoubleParamsTag = 34736;
-constexpr ttag_t kAsciiParamsTag = 34737;
-constexpr ttag_t kNodataTag = TIFFTAG_GDAL_NODATA;
-
-// Names are libtiff's for messages; field_name is not const in its struct.
-char kPixelScaleName[] = "ModelPixelScaleTag";
-char kTiepointName[] = "ModelTiepointTag";
-char kTransformationName[] = "ModelTransformationTag";
-char kKeyDirectoryName[] = "GeoKeyDirectoryTag";
-char kDoubleParamsName[] = "GeoDoubleParamsTag";
-char kAsciiParamsName[] = "GeoAsciiParamsTag";
-char kNodataName[] = "GDALNoDataValue";
-
-const TIFFFieldInfo kExtraFields[] = {
-    {kPixelScaleTag, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_DOUBLE, FIELD_CUSTOM, 1,
-     1, kPixelScaleName},
-    {kTiepointTag, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_DOUBLE, FIELD_CUSTOM, 1,
-     1, kTiepointName},
-    {kTransformationTag, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_DOUBLE,
-     FIELD_CUSTOM, 1, 1, kTransformationName},
-    {kKeyDirectoryTag, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_SHORT, FIELD_CUSTOM,
-     1, 1, kKeyDirectoryName},
-    {kDoubleParamsTag, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_DOUBLE, FIELD_CUSTOM,
-     1, 1, kDoubleParamsName},
-    {kAsciiParamsTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, kAsciiParamsName},
-    {kNodataTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, kNodataName},
-};
-
-TIFFExtendProc previousExtender = nullptr;
-
-void addExtraFields(TIFF* tiff) {
-  TIFFMergeFieldInfo(tiff, kExtraFields,
-                     sizeof kExtraFields / sizeof kExtraFields[0]);
-  if (previousExtender != nullptr) previousExtender(tiff);
-}
-
-void registerExtraFields() {
-  static bool registered = false;
-  if (registered) return;
-  registered = true;
-  previousExtender = TIFFSetTagExtender(addExtraFields);
-}
-
-// No single allocation of libtiff's may exceed this: a forged directory
-// must not make it reserve gigabytes. Real rows and tiles are far smaller.
-constexpr tmsize_t kLargestAllocation = tmsize_t{1} << 30;
-
-// The stream libtiff reads or writes, and the first error it reported.
-struct TiffStream {
-  FileStream* file = nullptr;
-  std::string error;
-};
-
-int onError(TIFF*, void* user, const char*, const char* format,
-            va_list arguments) {
-  TiffStream* stream = static_cast<TiffStream*>(user);
-  if (stream->error.empty()) {
-    char text[512];
-    std::vsnprintf(text, sizeof text, format, arguments);
-    // One line, for the ERROR line it becomes part of.
-    for (const char* at = text; *at != '\0'; ++at) {
-      bool space = *at == '\n' || *at == '\r' || *at == '\t' || *at == ' ';
-      if (!space) {
-        stream->error += *at;
-      } else if (!stream->error.empty() && stream->error.back() != ' ') {
-        stream->error += ' ';
-      }
-    }
-    while (!stream->error.empty() && stream->error.back() == ' ') {
-      stream->error.pop_back();
-    }
-  }
-  return 1;
-}
-
-// Warnings (unknown tags, odd but readable fields) change nothing read.
-int onWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-tmsize_t readProc(thandle_t handle, void* buffer, tmsize_t size) {
-  TiffStream* stream = static_cast<TiffStream*>(handle);
-  int64_t got = readSome(stream->file, static_cast<uint8_t*>(buffer),
-                         static_cast<size_t>(size));
-  return static_cast<tmsize_t>(got);
-}
-
-tmsize_t writeProc(thandle_t handle, void* buffer, tmsize_t size) {
-  TiffStream* stream = static_cast<TiffStream*>(handle);
-  return writeExact(stream->file, static_cast<const uint8_t*>(buffer),
-                    static_cast<size_t>(size))
-             ? size
-             : 0;
-}
-
-toff_t seekProc(thandle_t handle, toff_t offset, int whence) {
-  TiffStream* stream = static_cast<TiffStream*>(handle);
-  int64_t base = 0;
-  if (whence == SEEK_CUR) base = positionOf(stream->file);
-  if (whence == SEEK_END) base = streamLength(stream->file);
-  int64_t target = base + static_cast<int64_t>(offset);
-  if (base < 0 || target < 0 || !seekTo(stream->file, target)) {
-    return static_cast<toff_t>(-1);
-  }
-  return static_cast<toff_t>(target);
-}
-
-// The stream belongs to the run, which closes it.
-int closeProc(thandle_t) { return 0; }
-
-toff_t sizeProc(thandle_t handle) {
-  TiffStream* stream = static_cast<TiffStream*>(handle);
-  int64_t position = positionOf(stream->file);
-  int64_t length = streamLength(stream->file);
-  if (position >= 0) seekTo(stream->file, position);
-  return static_cast<toff_t>(length < 0 ? 0 : length);
-}
-
-int mapProc(thandle_t, void**, toff_t*) { return 0; }
-void unmapProc(thandle_t, void*, toff_t) {}
-
-// Opens the stream for libtiff in mode ("r" or "w", "w8" for BigTIFF).
-TIFF* openStream(TiffStream* stream, const char* mode) {
-  registerExtraFields();
-  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-  if (options == nullptr) return nullptr;
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options, kLargestAllocation);
-  TIFFOpenOptionsSetErrorHandlerExtR(options, onError, stream);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, onWarning, stream);
-  // "m": no memory mapping, every byte through the stream's reads.
-  std::string flags = std::string(mode) + "m";
-  TIFF* tiff = TIFFClientOpenExt(
-      stream->file->path.c_str(), flags.c_str(), stream, readProc, writeProc,
-      seekProc, closeProc, sizeProc, mapProc, unmapProc, options);
-  TIFFOpenOptionsFree(options);
-  return tiff;
-}
 
 std::string malformed(const TiffStream& stream, const char* what) {
   return std::string("Malformed TIFF: ") +
@@ -234,13 +89,6 @@ struct TiffDecoder {
   TIFF* tiff = nullptr;
 };
 
-struct TiffEncoder {
-  TiffStream stream;
-  TIFF* tiff = nullptr;
-  int32_t width = 0;
-  int32_t row = 0;
-};
-
 bool haveTiff() { return true; }
 
 std::string tiffLibraryVersion() {
@@ -262,7 +110,7 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   }
   std::unique_ptr<TiffDecoder> made(new TiffDecoder);
   made->stream.file = input;
-  made->tiff = openStream(&made->stream, "r");
+  made->tiff = openTiffStream(&made->stream, "r");
   if (made->tiff == nullptr) {
     *error = input->failure.empty() || !input->systemFailure
                  ? malformed(made->stream, "libtiff cannot open it")
@@ -478,107 +326,4 @@ void freeTiffDecoder(TiffDecoder* decoder) {
   if (decoder == nullptr) return;
   if (decoder->tiff != nullptr) TIFFClose(decoder->tiff);
   delete decoder;
-}
-
-namespace {
-
-// Deflate's fastest level, as for PNG: after the predictor it wrote an
-// 8192 x 8192 generated terrain in 2.0 s instead of 9.4 s at the default
-// level 6, for a file 3 % larger.
-constexpr int kDeflateLevel = 1;
-
-// Classic TIFF's offsets are 32 bits: larger images go to BigTIFF, which
-// GIS software reads as well. Deflate may grow noise a little, hence the
-// margin.
-constexpr int64_t kClassicTiffLimit = (int64_t{1} << 32) - (int64_t{1} << 28);
-
-}  // namespace
-
-bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
-                     const GeoTags* geo, TiffEncoder** encoder,
-                     std::string* error) {
-  *encoder = nullptr;
-  std::unique_ptr<TiffEncoder> made(new TiffEncoder);
-  made->stream.file = output;
-  made->width = width;
-  int64_t bytes = 2 * static_cast<int64_t>(width) * height;
-  made->tiff =
-      openStream(&made->stream, bytes > kClassicTiffLimit ? "w8" : "w");
-  auto fail = [&](const char* what) {
-    *error = output->systemFailure
-                 ? outputWriteError(*output)
-                 : "Cannot write TIFF: " + (made->stream.error.empty()
-                                                ? std::string(what)
-                                                : made->stream.error);
-    freeTiffEncoder(made.release());
-    return false;
-  };
-  if (made->tiff == nullptr) return fail("libtiff cannot start it");
-  TIFF* tiff = made->tiff;
-  // Strips of about 256 KiB: small for the memory, large for deflate.
-  uint32_t rowsPerStrip = static_cast<uint32_t>(
-      std::max<int64_t>(1, (int64_t{1} << 18) / (2 * int64_t{width})));
-  bool set =
-      TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width)) &&
-      TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height)) &&
-      TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16) &&
-      TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1) &&
-      TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) &&
-      TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) &&
-      TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-      TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
-      TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
-      TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, kDeflateLevel) &&
-      TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip) &&
-      TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Quillorn");
-  if (set && geo != nullptr) {
-    auto setDoubles = [&](ttag_t tag, const std::vector<double>& values) {
-      return values.empty() ||
-             TIFFSetField(tiff, tag, static_cast<uint16_t>(values.size()),
-                          values.data()) == 1;
-    };
-    set = setDoubles(kPixelScaleTag, geo->pixelScale) &&
-          setDoubles(kTiepointTag, geo->tiepoints) &&
-          setDoubles(kTransformationTag, geo->transformation) &&
-          setDoubles(kDoubleParamsTag, geo->doubleParams) &&
-          (geo->keyDirectory.empty() ||
-           TIFFSetField(tiff, kKeyDirectoryTag,
-                        static_cast<uint16_t>(geo->keyDirectory.size()),
-                        geo->keyDirectory.data()) == 1) &&
-          (geo->asciiParams.empty() ||
-           TIFFSetField(tiff, kAsciiParamsTag, geo->asciiParams.c_str()) == 1);
-  }
-  if (!set) return fail("a tag cannot be set");
-  *encoder = made.release();
-  return true;
-}
-
-bool encodeTiffRow(TiffEncoder* encoder, uint8_t* row, std::string* error) {
-  if (TIFFWriteScanline(encoder->tiff, row, static_cast<uint32_t>(encoder->row),
-                        0) == 1) {
-    ++encoder->row;
-    return true;
-  }
-  *error = encoder->stream.file->systemFailure
-               ? outputWriteError(*encoder->stream.file)
-               : "Cannot write TIFF: " + encoder->stream.error;
-  return false;
-}
-
-bool finishTiffEncoder(TiffEncoder* encoder, std::string* error) {
-  if (TIFFWriteDirectory(encoder->tiff) == 1) return true;
-  *error = encoder->stream.file->systemFailure
-               ? outputWriteError(*encoder->stream.file)
-               : "Cannot write TIFF: " + encoder->stream.error;
-  return false;
-}
-
-void freeTiffEncoder(TiffEncoder* encoder) {
-  if (encoder == nullptr) return;
-  if (encoder->tiff != nullptr) {
-    // The directory was written by finishTiffEncoder, or the output is
-    // being abandoned: either way nothing more goes to the stream.
-    TIFFCleanup(encoder->tiff);
-  }
-  delete encoder;
 }

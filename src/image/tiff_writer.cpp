@@ -1,0 +1,114 @@
+// Writing TIFF: 16-bit greyscale in strips, deflate with the predictor.
+#include <algorithm>
+#include <memory>
+
+#include "image/bitmap_file.h"
+#include "image/tiff_file.h"
+#include "image/tiff_stream.h"
+
+namespace {
+
+// Deflate's fastest level, as for PNG: after the predictor it wrote an
+// 8192 x 8192 generated terrain in 2.0 s instead of 9.4 s at the default
+// level 6, for a file 3 % larger.
+constexpr int kDeflateLevel = 1;
+
+// Classic TIFF's offsets are 32 bits: larger images go to BigTIFF, which
+// GIS software reads as well. Deflate may grow noise a little, hence the
+// margin.
+constexpr int64_t kClassicTiffLimit = (int64_t{1} << 32) - (int64_t{1} << 28);
+
+// Why writing failed: the system's reason, else libtiff's (else what).
+std::string writeFailure(const TiffStream& stream, const char* what) {
+  if (stream.file->systemFailure) return outputWriteError(*stream.file);
+  return std::string("Cannot write TIFF: ") +
+         (stream.error.empty() ? what : stream.error.c_str());
+}
+
+}  // namespace
+
+struct TiffEncoder {
+  TiffStream stream;
+  TIFF* tiff = nullptr;
+  int32_t row = 0;  // the next row's index
+};
+
+bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
+                     const GeoTags* geo, TiffEncoder** encoder,
+                     std::string* error) {
+  *encoder = nullptr;
+  std::unique_ptr<TiffEncoder> made(new TiffEncoder);
+  made->stream.file = output;
+  int64_t bytes = 2 * static_cast<int64_t>(width) * height;
+  made->tiff =
+      openTiffStream(&made->stream, bytes > kClassicTiffLimit ? "w8" : "w");
+  auto fail = [&](const char* what) {
+    *error = writeFailure(made->stream, what);
+    freeTiffEncoder(made.release());
+    return false;
+  };
+  if (made->tiff == nullptr) return fail("libtiff cannot start it");
+  TIFF* tiff = made->tiff;
+  // Strips of about 256 KiB: small for the memory, large for deflate.
+  uint32_t rowsPerStrip = static_cast<uint32_t>(
+      std::max<int64_t>(1, (int64_t{1} << 18) / (2 * int64_t{width})));
+  bool set =
+      TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width)) &&
+      TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height)) &&
+      TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16) &&
+      TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1) &&
+      TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) &&
+      TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) &&
+      TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+      TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
+      TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
+      TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, kDeflateLevel) &&
+      TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip) &&
+      TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Quillorn");
+  if (set && geo != nullptr) {
+    auto setDoubles = [&](ttag_t tag, const std::vector<double>& values) {
+      return values.empty() ||
+             TIFFSetField(tiff, tag, static_cast<uint16_t>(values.size()),
+                          values.data()) == 1;
+    };
+    set = setDoubles(kPixelScaleTag, geo->pixelScale) &&
+          setDoubles(kTiepointTag, geo->tiepoints) &&
+          setDoubles(kTransformationTag, geo->transformation) &&
+          setDoubles(kDoubleParamsTag, geo->doubleParams) &&
+          (geo->keyDirectory.empty() ||
+           TIFFSetField(tiff, kKeyDirectoryTag,
+                        static_cast<uint16_t>(geo->keyDirectory.size()),
+                        geo->keyDirectory.data()) == 1) &&
+          (geo->asciiParams.empty() ||
+           TIFFSetField(tiff, kAsciiParamsTag, geo->asciiParams.c_str()) == 1);
+  }
+  if (!set) return fail("a tag cannot be set");
+  *encoder = made.release();
+  return true;
+}
+
+bool encodeTiffRow(TiffEncoder* encoder, uint8_t* row, std::string* error) {
+  if (TIFFWriteScanline(encoder->tiff, row, static_cast<uint32_t>(encoder->row),
+                        0) == 1) {
+    ++encoder->row;
+    return true;
+  }
+  *error = writeFailure(encoder->stream, "libtiff cannot write it");
+  return false;
+}
+
+bool finishTiffEncoder(TiffEncoder* encoder, std::string* error) {
+  if (TIFFWriteDirectory(encoder->tiff) == 1) return true;
+  *error = writeFailure(encoder->stream, "libtiff cannot write it");
+  return false;
+}
+
+void freeTiffEncoder(TiffEncoder* encoder) {
+  if (encoder == nullptr) return;
+  if (encoder->tiff != nullptr) {
+    // The directory was written by finishTiffEncoder, or the output is
+    // being abandoned: either way nothing more goes to the stream.
+    TIFFCleanup(encoder->tiff);
+  }
+  delete encoder;
+}

@@ -1,3 +1,5 @@
+// Reading PNG through libspng: greyscale of any depth, and colour whose
+// every pixel is grey, read to its end chunk with every checksum checked.
 #include "image/png_file.h"
 
 #include <spng.h>
@@ -26,13 +28,6 @@ int readFromStream(spng_ctx*, void* user, void* destination, size_t length) {
   return input->systemFailure ? SPNG_IO_ERROR : SPNG_IO_EOF;
 }
 
-int writeToStream(spng_ctx*, void* user, void* source, size_t length) {
-  FileStream* output = static_cast<FileStream*>(user);
-  return writeExact(output, static_cast<const uint8_t*>(source), length)
-             ? 0
-             : SPNG_IO_ERROR;
-}
-
 // The kind of a PNG that is not a greyscale height map, for its message.
 const char* colourKind(uint8_t colourType) {
   switch (colourType) {
@@ -49,10 +44,6 @@ const char* colourKind(uint8_t colourType) {
   }
 }
 
-std::string libraryError(const char* what, int code) {
-  return std::string(what) + ": " + spng_strerror(code);
-}
-
 // Why decoding failed where the file was to hold what (e.g. "its last
 // row"): a failed read, the file ending before it, or libspng's reason.
 std::string decodeError(const FileStream& input, int code, const char* what) {
@@ -60,7 +51,7 @@ std::string decodeError(const FileStream& input, int code, const char* what) {
   if (code == SPNG_IO_EOF) {
     return std::string("Malformed PNG: the file ends before ") + what;
   }
-  return libraryError("Malformed PNG", code);
+  return std::string("Malformed PNG: ") + spng_strerror(code);
 }
 
 // libspng widens samples of 1, 2 and 4 bits to 8 bits (a 4-bit 15 becomes
@@ -82,12 +73,6 @@ void unscaleSamples(const PngInfo& info, PlaneSet* planes) {
 struct PngDecoder {
   spng_ctx* context = nullptr;
   FileStream* input = nullptr;
-};
-
-struct PngEncoder {
-  spng_ctx* context = nullptr;
-  FileStream* output = nullptr;
-  bool ended = false;  // the last row was encoded and the file finished
 };
 
 bool havePng() { return true; }
@@ -298,70 +283,4 @@ void freePngDecoder(PngDecoder* decoder) {
   if (decoder == nullptr) return;
   spng_ctx_free(decoder->context);
   delete decoder;
-}
-
-bool openPngEncoder(FileStream* output, int32_t width, int32_t height,
-                    PngPixels pixels, PngEncoder** encoder,
-                    std::string* error) {
-  *encoder = nullptr;
-  std::unique_ptr<PngEncoder> made(new PngEncoder);
-  made->output = output;
-  made->context = spng_ctx_new(SPNG_CTX_ENCODER);
-  if (made->context == nullptr) {
-    *error = "Not enough memory for the PNG encoder";
-    return false;
-  }
-  spng_set_png_stream(made->context, writeToStream, output);
-  // Terrain changes smoothly from one row to the next: the "up" filter and
-  // deflate's fastest level with run-length matching (zlib's Z_RLE) were
-  // the quickest of the settings measured on an 8192 x 8192 map (2.4 s
-  // against 3.0 s for the default strategy), for a file 12 % larger.
-  constexpr int kRunLengthStrategy = 3;
-  spng_set_option(made->context, SPNG_IMG_COMPRESSION_LEVEL, 1);
-  spng_set_option(made->context, SPNG_IMG_COMPRESSION_STRATEGY,
-                  kRunLengthStrategy);
-  spng_set_option(made->context, SPNG_FILTER_CHOICE, SPNG_FILTER_CHOICE_UP);
-  struct spng_ihdr header = {};
-  header.width = static_cast<uint32_t>(width);
-  header.height = static_cast<uint32_t>(height);
-  header.bit_depth = pixels == PngPixels::kGrey16 ? 16 : 8;
-  header.color_type = pixels == PngPixels::kGrey16 ? SPNG_COLOR_TYPE_GRAYSCALE
-                                                   : SPNG_COLOR_TYPE_TRUECOLOR;
-  int code = spng_set_ihdr(made->context, &header);
-  if (code == 0) {
-    code = spng_encode_image(made->context, nullptr, 0, SPNG_FMT_PNG,
-                             SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
-  }
-  if (code != 0) {
-    *error = code == SPNG_IO_ERROR ? outputWriteError(*output)
-                                   : libraryError("Cannot encode PNG", code);
-    freePngEncoder(made.release());
-    return false;
-  }
-  *encoder = made.release();
-  return true;
-}
-
-bool encodePngRow(PngEncoder* encoder, const uint8_t* row, size_t bytes,
-                  std::string* error) {
-  int code = spng_encode_row(encoder->context, row, bytes);
-  // The last row reports the end of the image, the file finished with it.
-  encoder->ended = code == SPNG_EOI;
-  if (code == 0 || code == SPNG_EOI) return true;
-  *error = code == SPNG_IO_ERROR ? outputWriteError(*encoder->output)
-                                 : libraryError("Cannot encode PNG", code);
-  return false;
-}
-
-bool finishPngEncoder(PngEncoder* encoder, std::string* error) {
-  // Encoding was opened to finish the file with its last row.
-  if (encoder->ended) return true;
-  *error = "Cannot encode PNG: the image ended before its last row";
-  return false;
-}
-
-void freePngEncoder(PngEncoder* encoder) {
-  if (encoder == nullptr) return;
-  spng_ctx_free(encoder->context);
-  delete encoder;
 }

@@ -755,11 +755,13 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
     plan.nodata = std::move(nodata);
     return buildTiff(plan);
   };
+  // Printed once the heights are written, after the counts of nodata and
+  // of clamps.
   auto mapping = [](const std::string& name, const std::string& rest) {
-    return "quillorn: " + name + ": heights from its values: " + rest + "\n";
+    return "quillorn: " + name + ": heights from its values: " + rest;
   };
   const std::string engine =
-      "; an engine that spreads 0 ... 65535 over the terrain's height wants ";
+      "; -fit unity, unreal or godot says what to enter in the engine\n";
   struct Case {
     const char* what;
     std::string name;
@@ -778,17 +780,13 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
        bigEndian(tile),
        {},
        {0, 10, 15, 0, 30, 17, 13, 13, 110},
-       mapping("NAME", "height 0 = -10, 1 step = 1 unit, height 110 = 100" +
-                           engine + "65535 units") +
-           oneVoid},
+       oneVoid + mapping("NAME", "height 0 = -10, 1 step = 1 unit, height 110 = 100" + engine)},
       {"SRTM tile in steps of 2 m",
        "s.HGT",
        bigEndian(tile),
        {"-unit", "2"},
        {0, 5, 8, 0, 15, 9, 7, 7, 55},
-       mapping("NAME", "height 0 = -10, 1 step = 2 units, height 55 = 100" +
-                           engine + "131070 units") +
-           oneVoid},
+       oneVoid + mapping("NAME", "height 0 = -10, 1 step = 2 units, height 55 = 100" + engine)},
   };
   if (toolHasTiff()) {
     const std::vector<Case> tiffs = {
@@ -817,60 +815,73 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          tiff(16, 2, 2, {-300, -1, 2, -9999}, "-9999"),
          {},
          {0, 299, 302, 0},
-         mapping("NAME", "height 0 = -300, 1 step = 1 unit, height 302 = 2" +
-                             engine + "65535 units") +
-             oneVoid},
+         oneVoid + mapping("NAME", "height 0 = -300, 1 step = 1 unit, height 302 = 2" + engine)},
         {"Int8 shifted",
          "i8.tif",
          tiff(8, 2, 2, {-5, 5}),
          {},
          {0, 10},
-         mapping("NAME", "height 0 = -5, 1 step = 1 unit, height 10 = 5" +
-                             engine + "65535 units")},
+         mapping("NAME", "height 0 = -5, 1 step = 1 unit, height 10 = 5" + engine)},
         {"UInt32 spanning 65279 steps is shifted",
          "u32.tif",
          tiff(32, 1, 2, {100000, 165279, 100001, 120000}),
          {},
          {0, 65279, 1, 20000},
          mapping("NAME",
-                 "height 0 = 100000, 1 step = 1 unit, height 65279 = 165279" +
-                     engine + "65535 units")},
+                 "height 0 = 100000, 1 step = 1 unit, height 65279 = 165279" + engine)},
         {"UInt32 spanning 65280 steps is stretched",
          "u32s.tif",
          tiff(32, 1, 2, {0, 65280, 10000, 1}),
          {},
          {0, 65279, 10000, 1},
          mapping("NAME",
-                 "height 0 = 0, 1 step = 1.00001532 units, height 65279 = "
-                 "65280" +
-                     engine + "65536.0039 units")},
+                 "height 0 = 0, 1 step = 1.000015 units, height 65279 = "
+                 "65280" + engine)},
         {"Float32 stretched, NaN as nodata",
          "f32.tif",
          tiff(32, 3, 2, {0.5, 1.0, std::nan(""), 2.5}),
          {},
          {0, 16320, 0, 65279},
-         mapping("NAME",
-                 "height 0 = 0.5, 1 step = 3.06377242e-05 units, height "
-                 "65279 = 2.5" +
-                     engine + "2.00784326 units") +
-             oneVoid},
+         oneVoid + mapping("NAME",
+                 "height 0 = 0.5, 1 step = 3.06377e-05 units, height "
+                 "65279 = 2.5" + engine)},
         {"Float64 in steps of 0.25",
          "f64.tif",
          tiff(64, 3, 2, {-1.0, 0.0, 0.6, 2.0}),
          {"-unit", "0.25"},
          {0, 4, 6, 12},
-         mapping("NAME", "height 0 = -1, 1 step = 0.25 units, height 12 = 2" +
-                             engine + "16383.75 units")},
+         mapping("NAME", "height 0 = -1, 1 step = 0.25 units, height 12 = 2" + engine)},
         {"-unit too fine clamps",
          "i16c.tif",
          tiff(16, 2, 2, {0, 1000}),
          {"-unit", "0.01"},
          {0, 65535},
+         "quillorn: warning: 1 height was clamped to what the files "
+         "hold: 1 above 65535 after -unit; a larger -unit keeps them\n" +
+             mapping("NAME",
+                     "height 0 = 0, 1 step = 0.01 units, height 65535 = "
+                     "655.35" +
+                         engine)},
+        // Values far from 0 keep the digits that tell neighbours apart.
+        {"Int32 far below 0",
+         "i32.tif",
+         tiff(32, 2, 2, {-1230000001, -1230000000}),
+         {},
+         {0, 1},
          mapping("NAME",
-                 "height 0 = 0, 1 step = 0.01 units, height 65535 = 655.35" +
-                     engine + "655.35 units") +
-             "quillorn: warning: 1 height was clamped to what the files "
-             "hold: 1 above 65535 after -unit; a larger -unit keeps them\n"},
+                 "height 0 = -1230000001, 1 step = 1 unit, height 1 = "
+                 "-1.23e+09" +
+                     engine)},
+        // A span beyond a double's range stretches to finite heights.
+        {"Float64 spanning -1.7e308 ... 1.7e308",
+         "f64big.tif",
+         tiff(64, 3, 2, {-1.7e308, 1.7e308, 0.0, -1.7e308}),
+         {},
+         {0, 65279, 32640, 0},
+         mapping("NAME",
+                 "height 0 = -1.7e+308, 1 step = 5.2084e+303 units, "
+                 "height 65279 = 1.7e+308" +
+                     engine)},
     };
     cases.insert(cases.end(), tiffs.begin(), tiffs.end());
   }
@@ -1017,10 +1028,10 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
     }
   }
 
-  // Unity's tiles count x from the left and z from the bottom; the line on
-  // standard error says what to set.
+  // Unity's tiles count x from the left and z from the bottom, each file
+  // south row first; the lines on standard error say what to set.
   ProcessResult unity =
-      runQuillorn({dir.file("in.r16"), dir.file("u.r16"), "-dim", "9x7", "-fit",
+      runQuillorn({dir.file("in.r16"), dir.file("u.raw"), "-dim", "9x7", "-fit",
                    "unity", "-tiles", "2x2", "-filter", "linear"});
   ProcessResult sized =
       runQuillorn({dir.file("in.r16"), dir.file("s.r16"), "-dim", "9x7",
@@ -1029,18 +1040,36 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
   EXPECT_EQ(unity.lines, sized.lines);
   if (!throughLauncher()) {
     EXPECT_EQ(unity.errors,
-              "quillorn: for Unity: 2 x 2 terrains, each of Heightmap "
-              "Resolution 33; Terrain Width : Length = 4 : 3 (1.333 : 1) "
-              "keeps the map's proportions\n");
+              "quillorn: for Unity's Terrain Toolbox (Create New Terrain, "
+              "Import Heightmap, Batch mode): the tiles " +
+                  dir.file("u_<x>_<z>.raw") +
+                  ", x from the west and z from the south, each file's "
+                  "first row its south edge:\n"
+                  "quillorn:   Tile X Axis 2\n"
+                  "quillorn:   Tile Z Axis 2\n"
+                  "quillorn:   Depth 16 bit\n"
+                  "quillorn:   Heightmap Resolution 33\n"
+                  "quillorn:   Byte Order Windows\n"
+                  "quillorn:   Total Terrain Width 8\n"
+                  "quillorn:   Total Terrain Length 6\n"
+                  "quillorn: the map's heights have no units: set the "
+                  "terrain's height to what its highest point should stand "
+                  "at\n"
+                  "quillorn: (Width and Length: one unit a pixel of the map; "
+                  "any sizes in that proportion keep its shape)\n");
   }
   Heights big, bottomLeft;
   ASSERT_TRUE(readHeights(dir, "s.r16", &big));
-  ASSERT_TRUE(readHeights(dir, "u_0_0.r16", &bottomLeft));
+  ASSERT_TRUE(readHeights(dir, "u_0_0.raw", &bottomLeft));
   ASSERT_EQ(bottomLeft.size(), 33u * 33u);
+  // The bottom-left tile, its rows from the south: file row r is row 64 - r
+  // of the whole.
   for (int32_t row = 0; row < 33; ++row) {
-    EXPECT_EQ(bottomLeft[static_cast<size_t>(row * 33)],
-              big[static_cast<size_t>((32 + row) * 65)])
-        << row;
+    for (int32_t column = 0; column < 33; ++column) {
+      EXPECT_EQ(bottomLeft[static_cast<size_t>(row * 33 + column)],
+                big[static_cast<size_t>((64 - row) * 65 + column)])
+          << row << " " << column;
+    }
   }
 
   // A tile that cannot be written replaces none of the others.
@@ -1097,8 +1126,8 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
       {{"-flip", "diagonal"},
        "ERROR: Invalid value after -flip, should be horizontal or vertical"},
       {{"-rotate", "45"}, "ERROR: Invalid value after -rotate"},
-      {{"-fit", "godot"},
-       "ERROR: Invalid engine after -fit, should be unity or unreal"},
+      {{"-fit", "godo"},
+       "ERROR: Invalid engine after -fit, should be unity, unreal or godot"},
       {{"-tiles", "0x2"}, "ERROR: Invalid tiles after -tiles"},
       {{"-tiles", "3x2"},
        "ERROR: -tiles 3x2 cannot cut 9 x 7 pixels into tiles sharing their "
@@ -1114,14 +1143,28 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
     ASSERT_FALSE(result.lines.empty());
     EXPECT_EQ(result.lines.back().rfind(r.line, 0), 0u) << result.lines.back();
   }
-  ProcessResult tooLong = runQuillorn({dir.file("long.r16"), dir.file("no.r16"),
+  // A map larger than the engine takes its largest size, warned about.
+  ProcessResult tooLong = runQuillorn({dir.file("long.r16"), dir.file("l.raw"),
                                        "-dim", "5000x1", "-fit", "unity"});
-  EXPECT_EQ(tooLong.exitStatus, kFailed);
-  EXPECT_EQ(tooLong.lines,
-            withBanner({"ERROR: A 5000 x 1 map is larger than Unity's "
-                        "largest terrain heightmap (4097 x 4097); -tiles 2x1 "
-                        "cuts it into tiles that fit"}));
-  EXPECT_FALSE(fileExists(dir.file("no.r16")));
+  EXPECT_EQ(tooLong.exitStatus, 0);
+  EXPECT_EQ(tooLong.lines, successLines({}));
+  EXPECT_EQ(tooLong.errors.rfind(
+                "quillorn: warning: a 5000 x 1 map is larger than Unity's "
+                "largest size (4097), so it is reduced to 4097 x 4097 and "
+                "loses detail; -tiles 2x1 keeps it\n",
+                0),
+            0u)
+      << tooLong.errors;
+  EXPECT_EQ(std::filesystem::file_size(dir.file("l.raw")), 2u * 4097 * 4097);
+  // A side of one pixel is no tiles.
+  ProcessResult thin = runQuillorn({dir.file("long.r16"), dir.file("no.r16"),
+                                    "-dim", "5000x1", "-fit", "unity",
+                                    "-tiles", "1x2"});
+  EXPECT_EQ(thin.exitStatus, kFailed);
+  EXPECT_EQ(thin.lines,
+            withBanner({"ERROR: -tiles 1x2 cannot cut a 5000 x 1 map: a side "
+                        "of one pixel is one tile (-tiles 1x1)"}));
+  EXPECT_FALSE(fileExists(dir.file("no_0_0.r16")));
 }
 
 // A build run through a launcher (the Windows build under Wine) writes what

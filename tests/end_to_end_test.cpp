@@ -953,7 +953,9 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        {},
        {},
        w + "the input's heights are 8-bit (0 ... 255), a 256th of what the "
-           "16-bit output holds; -sca 257 spreads them over 0 ... 65535\n",
+           "16-bit output holds; -sca 257 spreads them over 0 ... 65535 but "
+           "keeps their stair steps, which -smo (or a 16-bit source) "
+           "smooths\n",
        "out.r16"},
       {"eight.bmp", {"-sca", "257"}, {}, "", "out.r16"},
       {"eight.bmp", {}, {}, "", "out.bmp"},

@@ -3,133 +3,263 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
-// The sizes -fit picks for square maps of each side, and Unreal's dialog:
-// a side is components x 2 sections x quads + 1.
-TEST(EngineSizesTest, PicksTheSmallestSizeHoldingTheMap) {
-  struct Case {
-    int32_t side;
-    int32_t unity;
-    int32_t unreal, quads, components;
-  };
-  const Case cases[] = {
-      {1, 33, 127, 63, 1},         {33, 33, 127, 63, 1},
-      {34, 65, 127, 63, 1},        {127, 129, 127, 63, 1},
-      {128, 129, 253, 63, 2},      {1025, 1025, 2017, 63, 16},
-      {1201, 2049, 2017, 63, 16},  {3601, 4097, 4033, 63, 32},
-      {4033, 4097, 4033, 63, 32},  {4034, 4097, 8129, 127, 32},
-      {4097, 4097, 8129, 127, 32}, {8129, 0, 8129, 127, 32},
-  };
-  for (const Case& c : cases) {
-    EngineFit fit;
-    std::string error;
-    const bool unityFits =
-        fitToEngine(Engine::kUnity, c.side, c.side, TileGrid(), &fit, &error);
-    EXPECT_EQ(unityFits, c.unity != 0) << c.side;
-    if (unityFits) {
-      EXPECT_EQ(fit.tiles.tileWidth, c.unity) << c.side;
-      EXPECT_EQ(fit.tiles.tileHeight, c.unity) << c.side;
-      EXPECT_EQ(fit.terrainWidth, 1);
-      EXPECT_EQ(fit.terrainLength, 1);
-    }
-    ASSERT_TRUE(
-        fitToEngine(Engine::kUnreal, c.side, c.side, TileGrid(), &fit, &error))
-        << error;
-    EXPECT_EQ(fit.tiles.tileWidth, c.unreal) << c.side;
-    EXPECT_EQ(fit.tiles.tileHeight, c.unreal) << c.side;
-    EXPECT_EQ(fit.landscape.quadsPerSection, c.quads) << c.side;
-    EXPECT_EQ(fit.landscape.sectionsPerComponent, 2);
-    EXPECT_EQ(fit.landscape.componentsX, c.components) << c.side;
-    EXPECT_EQ(fit.landscape.componentsY, c.components) << c.side;
-    EXPECT_EQ(planWidth(fit.tiles), c.unreal);
-  }
-}
-
-// Maps that are not square, tiled maps, and the refusals that suggest
-// -tiles, with the lines that tell what to enter in the engine.
-TEST(EngineSizesTest, SidesTilesRefusalsAndSettings) {
+// The size nearest the map's side by ratio, each side of every halfway
+// point (sqrt(a b)) it crosses: a side below sqrt(1025 x 2049) = 1449.2
+// takes 1025, one above takes 2049. With tiles, a tile spans (side - 1) /
+// count + 1 samples, fractions kept: 92 across 2 tiles is 46.5, past
+// sqrt(33 x 65) = 46.3. Larger than the engine's largest: its largest,
+// capped, with the tiles that would keep the detail.
+TEST(EngineSizesTest, PicksTheNearestSizeByRatio) {
   struct Case {
     Engine engine;
     int32_t width, height;
     TileGrid grid;
-    int32_t tileWidth, tileHeight;  // 0: refused
-    const char* text;               // the settings line, or the refusal
+    bool tiled;
+    int32_t tileWidth, tileHeight;
+    bool capped;
   };
+  constexpr Engine kUnity = Engine::kUnity;
+  constexpr Engine kUnreal = Engine::kUnreal;
+  constexpr Engine kGodot = Engine::kGodot;
   const Case cases[] = {
-      {Engine::kUnity,
-       1201,
-       801,
-       {1, 1},
-       2049,
-       2049,
-       "quillorn: for Unity: Heightmap Resolution 2049; Terrain Width : "
-       "Length = 3 : 2 (1.5 : 1) keeps the map's proportions"},
-      {Engine::kUnreal,
-       1201,
-       801,
-       {1, 1},
-       2017,
-       1009,
-       "quillorn: for Unreal's New Landscape: Section Size 63x63 Quads, "
-       "Sections Per Component 2x2 Sections, Number of Components 16 x 8 "
-       "(Overall Resolution 2017 x 1009)"},
-      // One side past 4033: both take 127-quad sections.
-      {Engine::kUnreal, 8000, 3000, {1, 1}, 8129, 4065, nullptr},
-      {Engine::kUnity,
-       4097,
-       2049,
-       {4, 2},
-       1025,
-       1025,
-       "quillorn: for Unity: 4 x 2 terrains, each of Heightmap Resolution "
-       "1025; Terrain Width = Length keeps the map's proportions"},
-      {Engine::kUnreal,
-       8193,
-       8193,
-       {4, 4},
-       4033,
-       4033,
-       "quillorn: for Unreal's New Landscape, each of the 4 x 4 tiles: "
-       "Section Size 63x63 Quads, Sections Per Component 2x2 Sections, "
-       "Number of Components 32 x 32 (Overall Resolution 4033 x 4033)"},
-      {Engine::kUnity,
-       4098,
-       300,
-       {1, 1},
-       0,
-       0,
-       "A 4098 x 300 map is larger than Unity's largest terrain heightmap "
-       "(4097 x 4097); -tiles 2x1 cuts it into tiles that fit"},
-      {Engine::kUnreal,
-       20000,
-       8129,
-       {2, 1},
-       0,
-       0,
-       "A 20000 x 8129 map cut into 2 x 1 tiles is larger than Unreal's "
-       "largest recommended landscape (8129 x 8129) per tile; -tiles 3x1 "
-       "cuts it into tiles that fit"},
+      {kUnity, 1, 1, {1, 1}, false, 33, 33, false},
+      {kUnity, 46, 46, {1, 1}, false, 33, 33, false},
+      {kUnity, 47, 47, {1, 1}, false, 65, 65, false},
+      {kUnity, 1025, 1025, {1, 1}, false, 1025, 1025, false},
+      {kUnity, 1449, 300, {1, 1}, false, 1025, 1025, false},
+      {kUnity, 300, 1450, {1, 1}, false, 2049, 2049, false},
+      {kUnity, 4097, 4097, {1, 1}, false, 4097, 4097, false},
+      {kUnity, 4098, 10, {1, 1}, false, 4097, 4097, true},
+      {kUnity, 91, 10, {2, 1}, true, 33, 33, false},
+      {kUnity, 92, 10, {2, 1}, true, 65, 65, false},
+      // 65 / 2 + 1 = 33.5 a tile: the whole shrinks to 65.
+      {kUnity, 66, 10, {2, 1}, true, 33, 33, false},
+      {kUnity, 10, 1, {2, 1}, true, 33, 33, false},
+      {kGodot, 33, 33, {1, 1}, false, 65, 65, false},
+      {kGodot, 91, 91, {1, 1}, false, 65, 65, false},
+      {kGodot, 92, 92, {1, 1}, false, 129, 129, false},
+      {kGodot, 9000, 9000, {1, 1}, false, 4097, 4097, true},
+      {kUnreal, 1025, 1025, {1, 1}, false, 1009, 1009, false},
+      {kUnreal, 1426, 1427, {1, 1}, false, 1009, 2017, false},
+      {kUnreal, 179, 178, {1, 1}, false, 127, 127, false},
+      {kUnreal, 180, 179, {1, 1}, false, 253, 127, false},
+      {kUnreal, 5725, 100, {1, 1}, false, 4033, 127, false},
+      // Past sqrt(4033 x 8129) = 5725.7 both sides take 127-quad sections.
+      {kUnreal, 5726, 100, {1, 1}, false, 8129, 255, false},
+      {kUnreal, 4034, 4033, {1, 1}, false, 4033, 4033, false},
+      {kUnreal, 8000, 4033, {1, 1}, false, 8129, 4065, false},
+      {kUnreal, 8000, 2700, {1, 1}, false, 8129, 2033, false},
+      {kUnreal, 9000, 9000, {1, 1}, false, 8129, 8129, true},
+      // World Composition's tiles are square, even one.
+      {kUnreal, 1201, 801, {1, 1}, true, 1009, 1009, false},
+      {kUnreal, 8193, 8193, {4, 4}, true, 2017, 2017, false},
+      {kUnreal, 20000, 8129, {2, 1}, true, 8129, 8129, true},
   };
   for (const Case& c : cases) {
     EngineFit fit;
     std::string error;
-    bool fits = fitToEngine(c.engine, c.width, c.height, c.grid, &fit, &error);
-    ASSERT_EQ(fits, c.tileWidth != 0) << c.width << " " << error;
-    if (!fits) {
-      EXPECT_EQ(error, c.text);
-      continue;
-    }
-    EXPECT_EQ(fit.tiles.tileWidth, c.tileWidth) << c.width;
-    EXPECT_EQ(fit.tiles.tileHeight, c.tileHeight) << c.width;
-    // Every tile covers its share of the map: the whole holds it.
-    EXPECT_GE(planWidth(fit.tiles), c.width);
-    EXPECT_GE(planHeight(fit.tiles), c.height);
-    EXPECT_EQ(fit.tiles.grid.columns, c.grid.columns);
-    if (c.text != nullptr) {
-      EXPECT_EQ(engineSettingsLine(fit), c.text);
-    }
+    const std::string which = std::to_string(static_cast<int>(c.engine)) +
+                              ": " + std::to_string(c.width) + " x " +
+                              std::to_string(c.height);
+    ASSERT_TRUE(fitToEngine(c.engine, c.width, c.height, c.grid, c.tiled, &fit,
+                            &error))
+        << which << " " << error;
+    EXPECT_EQ(fit.tiles.tileWidth, c.tileWidth) << which;
+    EXPECT_EQ(fit.tiles.tileHeight, c.tileHeight) << which;
+    EXPECT_EQ(fit.capped, c.capped) << which;
+    EXPECT_EQ(fit.tiled, c.tiled) << which;
+    EXPECT_EQ(fit.tiles.grid.columns, c.grid.columns) << which;
+    EXPECT_EQ(fit.tiles.grid.rows, c.grid.rows) << which;
+  }
+}
+
+// Unreal's dialog: a side is components x 2 sections x quads + 1.
+TEST(EngineSizesTest, DescribesUnrealsLandscape) {
+  struct Case {
+    int32_t width, height;
+    int32_t quads, componentsX, componentsY;
+  };
+  const Case cases[] = {
+      {127, 127, 63, 1, 1},      {1009, 505, 63, 8, 4},
+      {4033, 4033, 63, 32, 32},  {8129, 8129, 127, 32, 32},
+      {8129, 255, 127, 32, 1},   {8129, 4065, 127, 32, 16},
+  };
+  for (const Case& c : cases) {
+    EngineFit fit;
+    std::string error;
+    ASSERT_TRUE(fitToEngine(Engine::kUnreal, c.width, c.height, {1, 1}, false,
+                            &fit, &error));
+    EXPECT_EQ(fit.landscape.quadsPerSection, c.quads) << c.width;
+    EXPECT_EQ(fit.landscape.sectionsPerComponent, 2) << c.width;
+    EXPECT_EQ(fit.landscape.componentsX, c.componentsX) << c.width;
+    EXPECT_EQ(fit.landscape.componentsY, c.componentsY) << c.width;
+  }
+}
+
+TEST(EngineSizesTest, RefusesWhatCannotBeCutAndWarnsOfLostDetail) {
+  EngineFit fit;
+  std::string error;
+  EXPECT_FALSE(fitToEngine(Engine::kUnity, 1, 5, {2, 1}, true, &fit, &error));
+  EXPECT_EQ(error,
+            "-tiles 2x1 cannot cut a 1 x 5 map: a side of one pixel is one "
+            "tile (-tiles 1x1)");
+  EXPECT_FALSE(fitToEngine(Engine::kUnreal, 5, 1, {2, 3}, true, &fit, &error));
+  EXPECT_EQ(error,
+            "-tiles 2x3 cannot cut a 5 x 1 map: a side of one pixel is one "
+            "tile (-tiles 2x1)");
+  EXPECT_FALSE(fitToEngine(Engine::kUnity, 5, 5, {0, 1}, true, &fit, &error));
+
+  ASSERT_TRUE(
+      fitToEngine(Engine::kUnity, 5000, 1, {1, 1}, false, &fit, &error));
+  EXPECT_EQ(engineCapWarning(fit, 5000, 1),
+            "quillorn: warning: a 5000 x 1 map is larger than Unity's largest "
+            "size (4097), so it is reduced to 4097 x 4097 and loses detail; "
+            "-tiles 2x1 keeps it");
+  ASSERT_TRUE(
+      fitToEngine(Engine::kUnreal, 20000, 8129, {2, 1}, true, &fit, &error));
+  EXPECT_EQ(engineCapWarning(fit, 20000, 8129),
+            "quillorn: warning: a 20000 x 8129 map cut into 2 x 1 tiles is "
+            "larger than Unreal's largest size (8129 a tile), so it is "
+            "reduced to 16257 x 8129 and loses detail; -tiles 3x1 keeps it");
+}
+
+// What to enter in each engine, in its own words: heights in steps of 0.5
+// m from -100 m, samples 30 m apart, and the same without units.
+TEST(EngineSizesTest, SaysWhatToEnterInTheEngine) {
+  TerrainMeasures units;
+  units.heightsHaveUnits = true;
+  units.heightZero = -100;
+  units.step = 0.5;
+  units.groundInMetres = true;
+  units.spacingX = 30;
+  units.spacingY = 20;
+  units.fileName = "t.raw";
+  TerrainMeasures plain;
+  plain.fileName = "t.raw";
+  plain.bigEndian = true;
+  struct Case {
+    Engine engine;
+    int32_t width, height;
+    TileGrid grid;
+    bool tiled;
+    const TerrainMeasures* measures;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {Engine::kUnity,
+       1025,
+       1025,
+       {1, 1},
+       false,
+       &units,
+       {"quillorn: for Unity's Import Raw (Terrain Settings, Import Raw), the "
+        "file's first row is the terrain's south edge:",
+        "quillorn:   Depth 16 bit", "quillorn:   Heightmap Resolution 1025",
+        "quillorn:   Byte Order Windows", "quillorn:   Flip Vertically off",
+        "quillorn:   Terrain Width 30720", "quillorn:   Terrain Length 20480",
+        "quillorn:   Terrain Height 32768", "quillorn:   Position Y -100",
+        "quillorn: one height level in Unity is 1 unit (it keeps 15 of the "
+        "file's 16 bits)"}},
+      {Engine::kUnity,
+       1201,
+       801,
+       {1, 1},
+       false,
+       &plain,
+       {"quillorn: for Unity's Import Raw (Terrain Settings, Import Raw), the "
+        "file's first row is the terrain's south edge:",
+        "quillorn:   Depth 16 bit", "quillorn:   Heightmap Resolution 1025",
+        "quillorn:   Byte Order Mac", "quillorn:   Flip Vertically off",
+        "quillorn:   Terrain Width 1200", "quillorn:   Terrain Length 800",
+        "quillorn: the map's heights have no units: set the terrain's height "
+        "to what its highest point should stand at",
+        "quillorn: (Width and Length: one unit a pixel of the map; any sizes "
+        "in that proportion keep its shape)"}},
+      {Engine::kUnity,
+       2049,
+       2049,
+       {2, 2},
+       true,
+       &units,
+       {"quillorn: for Unity's Terrain Toolbox (Create New Terrain, Import "
+        "Heightmap, Batch mode): the tiles t.raw, x from the west and z from "
+        "the south, each file's first row its south edge:",
+        "quillorn:   Tile X Axis 2", "quillorn:   Tile Z Axis 2",
+        "quillorn:   Depth 16 bit", "quillorn:   Heightmap Resolution 1025",
+        "quillorn:   Byte Order Windows",
+        "quillorn:   Total Terrain Width 61440",
+        "quillorn:   Total Terrain Length 40960",
+        "quillorn:   Terrain Height 32767.5",
+        "quillorn:   Start Position Y -100",
+        "quillorn: one height level in Unity is 1 unit (it keeps 15 of the "
+        "file's 16 bits)"}},
+      {Engine::kUnreal,
+       1009,
+       505,
+       {1, 1},
+       false,
+       &units,
+       {"quillorn: for Unreal's New Landscape, Import from File (Unreal "
+        "Engine 5):",
+        "quillorn:   Section Size 63x63 Quads",
+        "quillorn:   Sections Per Component 2x2 Sections",
+        "quillorn:   Number of Components 8 x 4",
+        "quillorn:   Overall Resolution 1009 x 505", "quillorn:   Scale X 3000",
+        "quillorn:   Scale Y 2000", "quillorn:   Scale Z 6400",
+        "quillorn:   Location Z 1628400",
+        "quillorn: (Scale and Location in centimetres, taking the map's units "
+        "as metres)",
+        "quillorn: one height level in Unreal is 0.5 units"}},
+      {Engine::kUnreal,
+       2017,
+       2017,
+       {2, 2},
+       true,
+       &plain,
+       {"quillorn: for World Composition's Import Tiled Landscape (Unreal "
+        "Engine 4, or 5 without World Partition): the tiles t.raw share "
+        "their edges, y from the south as its Flip Tile Y Coordinate reads "
+        "them; Unreal Engine 5's Import from File wants one file instead "
+        "(-fit unreal without -tiles). Each tile:",
+        "quillorn:   Flip Tile Y Coordinate on",
+        "quillorn:   Section Size 63x63 Quads",
+        "quillorn:   Sections Per Component 2x2 Sections",
+        "quillorn:   Number of Components 8 x 8",
+        "quillorn:   Overall Resolution 1009 x 1009",
+        "quillorn: the map's heights have no units: set the terrain's height "
+        "to what its highest point should stand at"}},
+      {Engine::kGodot,
+       1025,
+       1025,
+       {1, 1},
+       false,
+       &units,
+       {"quillorn: for Godot's terrain add-ons (HTerrain's and Terrain3D's "
+        "import dialogs; 16-bit little-endian, the first row north):",
+        "quillorn:   Min Height -100", "quillorn:   Max Height 32667.5",
+        "quillorn: the samples lie 30 x 20 metres apart (the terrain's scale)",
+        "quillorn: one height level in Godot is 0.5 units"}},
+      {Engine::kGodot,
+       1025,
+       1025,
+       {1, 1},
+       false,
+       &plain,
+       {"quillorn: for Godot's terrain add-ons (HTerrain's and Terrain3D's "
+        "import dialogs; 16-bit little-endian, the first row north):",
+        "quillorn:   Min Height 0", "quillorn:   Max Height 65535"}},
+  };
+  for (const Case& c : cases) {
+    EngineFit fit;
+    std::string error;
+    ASSERT_TRUE(fitToEngine(c.engine, c.width, c.height, c.grid, c.tiled, &fit,
+                            &error));
+    EXPECT_EQ(engineSettingsLines(fit, *c.measures), c.lines)
+        << static_cast<int>(c.engine) << " " << c.width;
   }
 }
 
@@ -137,10 +267,12 @@ TEST(EngineSizesTest, ParsesEngineNames) {
   Engine engine = Engine::kUnreal;
   EXPECT_TRUE(parseEngine("unity", &engine));
   EXPECT_EQ(engine, Engine::kUnity);
+  EXPECT_TRUE(parseEngine("godot", &engine));
+  EXPECT_EQ(engine, Engine::kGodot);
   EXPECT_TRUE(parseEngine("unreal", &engine));
   EXPECT_EQ(engine, Engine::kUnreal);
   EXPECT_FALSE(parseEngine("Unity", &engine));
-  EXPECT_FALSE(parseEngine("godot", &engine));
+  EXPECT_FALSE(parseEngine("unreal5", &engine));
   EXPECT_EQ(engine, Engine::kUnreal);
 }
 

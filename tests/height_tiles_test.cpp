@@ -46,19 +46,48 @@ TEST(HeightTilesTest, PlansEvenCutsAndNamesTheNearestSizes) {
 }
 
 TEST(HeightTilesTest, NamesEachTileBesideTheOutput) {
-  constexpr TileNaming kUnreal = TileNaming::kUnreal;
+  constexpr TileNaming kUnreal = TileNaming::kFromTop;
   constexpr TileNaming kUnity = TileNaming::kUnity;
+  constexpr TileNaming kBottom = TileNaming::kFromBottom;
   const TileGrid four{4, 4};
   EXPECT_EQ(tileFileName("out/t.png", kUnreal, four, 1, 0), "out/t_x1_y0.png");
   EXPECT_EQ(tileFileName("out/t.png", kUnreal, four, 0, 3), "out/t_x0_y3.png");
-  // Unity's z runs up the map: the top row of tiles is the last.
+  // World Composition counts y up the map, as Unity counts z.
+  EXPECT_EQ(tileFileName("out/t.png", kBottom, four, 1, 0), "out/t_x1_y3.png");
+  EXPECT_EQ(tileFileName("t.r16", kBottom, {3, 2}, 2, 1), "t_x2_y0.r16");
   EXPECT_EQ(tileFileName("out/t.png", kUnity, four, 1, 0), "out/t_1_3.png");
   EXPECT_EQ(tileFileName("t.r16", kUnity, {2, 3}, 1, 2), "t_1_0.r16");
+  // Unity's Toolbox sorts names as text: indices of one width, the widest
+  // of either axis (11 tiles across, 3 down: two digits for both).
+  EXPECT_EQ(tileFileName("t.raw", kUnity, {11, 3}, 10, 2), "t_10_00.raw");
+  EXPECT_EQ(tileFileName("t.raw", kUnity, {3, 11}, 2, 0), "t_02_10.raw");
+  EXPECT_EQ(tileFileName("t.raw", kUnity, {10, 10}, 9, 9), "t_9_0.raw");
+  EXPECT_EQ(tileFileName("t.raw", kUnity, {12, 12}, 3, 0), "t_03_11.raw");
+  EXPECT_EQ(tileNamePattern("o/t.raw", kUnity), "o/t_<x>_<z>.raw");
+  EXPECT_EQ(tileNamePattern("wc.png", kBottom), "wc_x<i>_y<j>.png");
   // Extensions are the last name's own: none in a folder or a leading dot.
   EXPECT_EQ(tileFileName("maps.v2/w", kUnreal, four, 1, 1), "maps.v2/w_x1_y1");
   EXPECT_EQ(tileFileName("C:\\m\\w.tar.bmp", kUnreal, four, 0, 1),
             "C:\\m\\w.tar_x0_y1.bmp");
   EXPECT_EQ(tileFileName("m/.hidden", kUnreal, four, 0, 0), "m/.hidden_x0_y0");
+}
+
+// What an importer that takes every file of a tile prefix would take.
+TEST(HeightTilesTest, KnowsTheNamesATiledImportTakes) {
+  struct Case {
+    const char* name;
+    bool tile;
+  };
+  const Case cases[] = {
+      {"wc_x0_y0.png", true},  {"WC_X12_Y3.PNG", true},
+      {"wc_x0_y0.r16", true},  {"wc_x0_y.png", false},
+      {"wc_x_y0.png", false},  {"wc_x0_y0", false},
+      {"wc.png", false},       {"wcx_x0_y0.png", false},
+      {"wc_x0_y0_.png", false}, {"wc_x1y0.png", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(isTileName(c.name, "wc"), c.tile) << c.name;
+  }
 }
 
 // Fitted to Unity in 2 x 2 tiles, a 50 x 40 map is resampled to 65 x 65 and
@@ -81,7 +110,8 @@ TEST(HeightTilesTest, TilesReassembleIntoTheWhole) {
     }
   }
   EngineFit fit;
-  ASSERT_TRUE(fitToEngine(Engine::kUnity, width, height, {2, 2}, &fit, &error));
+  ASSERT_TRUE(
+      fitToEngine(Engine::kUnity, width, height, {2, 2}, true, &fit, &error));
   const TilePlan& plan = fit.tiles;
   ASSERT_EQ(plan.tileWidth, 33);
   ResampleOutcome outcome;

@@ -213,7 +213,7 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
        "ERROR: Invalid value after -rotate, should be 90, 180 or 270 (degrees "
        "clockwise)"},
       {options.fitGiven && !options.fitValid,
-       "ERROR: Invalid engine after -fit, should be unity or unreal"},
+       "ERROR: Invalid engine after -fit, should be unity, unreal or godot"},
       {options.tilesGiven && !options.tilesValid,
        "ERROR: Invalid tiles after -tiles, should be <columns>x<rows>, e.g. "
        "-tiles 4x4"},

@@ -34,9 +34,10 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   // The run owns the planes and releases them once, whatever happened.
   PlaneSet planes;
   StageCounts counts;
+  WrittenHeights heights;
   std::string error;
-  bool written = runStages(&files, options, &planes, &counts, console,
-                           diagnostics, &error);
+  bool written = runStages(&files, options, &planes, &counts, &heights,
+                           console, diagnostics, &error);
   if (written) console << "Deleting temp arrays..." << std::endl;
   releasePlanes(&planes);
   releaseOutput(&files.target);
@@ -68,9 +69,8 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
       for (OutputFile* output : outputs)
         reportFailure(output->file, diagnostics);
       reportStoreCounts(counts, diagnostics);
-      if (files.geometry.fitted) {
-        diagnostics << engineSettingsLine(files.geometry.fit) << std::endl;
-      }
+      reportWrittenHeights(heights, inputPath, diagnostics);
+      reportEngineSettings(files, heights, options, outputPath, diagnostics);
       console << "Done!" << std::endl;
       return true;
     case OutputCommit::kWriteFailed:

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/run_report.h"
+#include "platform/folders.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 
@@ -32,6 +33,135 @@ bool openOutput(const char* path, OutputFile* output, std::ostream& console,
   return true;
 }
 
+namespace {
+
+// "<name>.json" beside "<name>.raw".
+std::string sidecarPath(const std::string& outputPath) {
+  const size_t folder = outputPath.find_last_of("/\\");
+  const size_t dot = outputPath.find_last_of('.');
+  const bool extension =
+      dot != std::string::npos && (folder == std::string::npos || dot > folder + 1);
+  return (extension ? outputPath.substr(0, dot) : outputPath) + ".json";
+}
+
+bool endsWith(const std::string& text, const char* ending) {
+  std::string low = text;
+  for (char& letter : low) {
+    if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter + 32);
+  }
+  const std::string end = ending;
+  return low.size() >= end.size() &&
+         low.compare(low.size() - end.size(), end.size(), end) == 0;
+}
+
+// Files of the tiles' pattern already beside them, which an importer that
+// takes every match would take too.
+std::vector<std::string> strangerTiles(const std::string& outputPath,
+                                       const std::vector<std::string>& ours) {
+  const size_t slash = outputPath.find_last_of("/\\");
+  const std::string folder =
+      slash == std::string::npos ? "" : outputPath.substr(0, slash + 1);
+  const std::string name =
+      slash == std::string::npos ? outputPath : outputPath.substr(slash + 1);
+  const size_t dot = name.find_last_of('.');
+  const std::string prefix =
+      dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+  std::vector<std::string> names, strangers;
+  listFolder(folder, &names);
+  for (const std::string& entry : names) {
+    if (!isTileName(entry, prefix)) continue;
+    bool mine = false;
+    for (const std::string& path : ours) mine = mine || path == folder + entry;
+    if (!mine) strangers.push_back(entry);
+  }
+  return strangers;
+}
+
+}  // namespace
+
+void planEngineFiles(const char* outputPath, const RunOptions& options,
+                     RunFiles* files, std::ostream& diagnostics) {
+  const RunGeometry& geometry = files->geometry;
+  if (!geometry.fitted) return;
+  const std::string output = outputPath;
+  const HeightFormat format = files->target.format;
+  if (geometry.fit.capped) {
+    diagnostics << engineCapWarning(geometry.fit, files->source.width,
+                                    files->source.height)
+                << std::endl;
+  }
+  auto warn = [&](const std::string& text) {
+    diagnostics << "quillorn: warning: " << text << std::endl;
+  };
+  switch (options.engine) {
+    case Engine::kUnity:
+      // Import Raw and the Toolbox read the first row as the south edge.
+      files->target.southFirst = format == HeightFormat::kRaw;
+      if (format != HeightFormat::kRaw) {
+        warn(output +
+             ": Unity imports raw heights (Import Raw, the Terrain Toolbox); "
+             "name the output .raw");
+      } else if (!endsWith(output, ".raw")) {
+        warn(output +
+             ": Unity's file picker and Terrain Toolbox list .raw files "
+             "only; name the output .raw");
+      }
+      break;
+    case Engine::kUnreal: {
+      if (geometry.tiled) {
+        if (format == HeightFormat::kRaw && endsWith(output, ".raw")) {
+          warn(output +
+               ": Unreal reads a .raw tile only with a .json of its size "
+               "beside it; name the tiles .r16 or .png");
+        }
+        std::vector<std::string> strangers =
+            strangerTiles(output, files->outputPaths);
+        if (!strangers.empty()) {
+          warn("the folder already holds " + std::to_string(strangers.size()) +
+               (strangers.size() == 1 ? " file" : " files") +
+               " named like the tiles (" + strangers[0] +
+               (strangers.size() > 1 ? ", ..." : "") +
+               "), which Unreal's tiled import takes too; move " +
+               (strangers.size() == 1 ? "it" : "them") + " away");
+        }
+        break;
+      }
+      // A .raw needs its size beside it; a .r16 only when it is not square.
+      const bool square =
+          geometry.fit.tiles.tileWidth == geometry.fit.tiles.tileHeight;
+      files->sidecarWanted = format == HeightFormat::kRaw &&
+                             (endsWith(output, ".raw") || !square);
+      if (format != HeightFormat::kRaw && format != HeightFormat::kPng) {
+        warn(output +
+             ": Unreal imports 16-bit PNG and raw heights (.png, .r16, "
+             ".raw); name the output .png or .r16");
+      }
+      break;
+    }
+    case Engine::kGodot:
+      if (format == HeightFormat::kPng) {
+        warn(output +
+             ": Godot reads PNG at 8 bits (256 levels); name the output "
+             ".raw for its terrain add-ons");
+      } else if (format != HeightFormat::kRaw) {
+        warn(output +
+             ": Godot's terrain add-ons import raw heights; name the output "
+             ".raw");
+      } else if (!endsWith(output, ".raw")) {
+        warn(output +
+             ": HTerrain imports .raw, not .r16 (Terrain3D takes both); name "
+             "the output .raw for either");
+      }
+      break;
+  }
+}
+
+std::string sidecarText(const RunFiles& files) {
+  return "{\"width\": " + std::to_string(files.geometry.width) +
+         ", \"height\": " + std::to_string(files.geometry.height) +
+         ", \"bpp\": 16}\n";
+}
+
 bool openRunFiles(const char* inputPath, const char* outputPath,
                   const RunOptions& options, RunFiles* files,
                   std::ostream& console, std::ostream& diagnostics) {
@@ -53,8 +183,13 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
   request.hgt = !request.raw && hasHgtName(inputPath);
   request.rawSize = request.raw && options.sizeGiven ? &options.size : nullptr;
   request.bigEndian = options.bigEndian;
-  request.unit = options.unitGiven ? options.unit : 0;
   files->target.format = outputFormatOf(outputPath);
+  request.mapping.unit = options.unitGiven ? options.unit : 0;
+  // An engine gets the whole 16-bit range (a bitmap holds a little less).
+  request.mapping.stretchShifted = options.fitGiven;
+  if (options.fitGiven && files->target.format != HeightFormat::kBmp) {
+    request.mapping.stretchTop = kLargestWideHeight;
+  }
   files->target.bigEndian = options.bigEndian;
   files->viewWanted = options.viewGiven;
   bool pngWanted =
@@ -107,7 +242,18 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
               << std::endl;
       return false;
     }
+    if (geometry.tiled && options.viewGiven &&
+        pathsNameSameFile(options.view.c_str(), path.c_str())) {
+      console << kUsageError << std::endl;
+      diagnostics << "quillorn: " << options.view
+                  << ": the picture would replace a tile; name another "
+                     "picture"
+                  << std::endl;
+      printUsage(diagnostics);
+      return false;
+    }
   }
+  planEngineFiles(outputPath, options, files, diagnostics);
   if (pngWanted && !havePng()) {
     console << "ERROR: " << kNoPngSupport << std::endl;
     return false;
@@ -138,6 +284,13 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
     discardOutputFile(&files->output);
     return false;
   }
+  if (files->sidecarWanted &&
+      !openOutput(sidecarPath(outputPath).c_str(), &files->sidecar, console,
+                  diagnostics)) {
+    discardOutputFile(&files->output);
+    if (files->viewWanted) discardOutputFile(&files->view);
+    return false;
+  }
   // A picture is a PNG or, by its name or for want of one, a bitmap.
   const std::string& view = options.view;
   const HeightFormat viewFormat = outputFormatOf(view);
@@ -157,6 +310,7 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
 std::vector<OutputFile*> allOutputs(RunFiles* files) {
   std::vector<OutputFile*> outputs = {&files->output};
   for (OutputFile& tile : files->tiles) outputs.push_back(&tile);
+  if (files->sidecarWanted) outputs.push_back(&files->sidecar);
   if (files->viewWanted) outputs.push_back(&files->view);
   return outputs;
 }

@@ -27,6 +27,10 @@ struct RunFiles {
   std::vector<OutputFile> tiles;
   OutputFile view;  // the relief picture, when asked for
   bool viewWanted = false;
+  // Unreal's size file beside a raw output ("<name>.json"), written and
+  // replaced with it.
+  OutputFile sidecar;
+  bool sidecarWanted = false;
 };
 
 // Opens and checks the input, plans the run's geometry, then opens the
@@ -36,13 +40,22 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
                   const RunOptions& options, RunFiles* files,
                   std::ostream& console, std::ostream& diagnostics);
 
+// Decides the files an engine fit adds or changes (Unity's rows south
+// first, Unreal's size file) and warns about names and folders its
+// importer would not take as they are. Needs the paths of the outputs.
+void planEngineFiles(const char* outputPath, const RunOptions& options,
+                     RunFiles* files, std::ostream& diagnostics);
+
+// The JSON of Unreal's size file for the run's map.
+std::string sidecarText(const RunFiles& files);
+
 // Opens one output file (the heights, a tile or the picture), saying why
 // not.
 bool openOutput(const char* path, OutputFile* output, std::ostream& console,
                 std::ostream& diagnostics);
 
-// Every output of the run, the picture last: what is committed or discarded
-// together.
+// Every output of the run, the size file and the picture last: what is
+// committed or discarded together.
 std::vector<OutputFile*> allOutputs(RunFiles* files);
 
 // Closes the input and frees what its reader holds; safe to repeat.

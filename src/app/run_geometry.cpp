@@ -35,15 +35,18 @@ bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
   int32_t targetWidth = width, targetHeight = height;
   if (options.fitGiven) {
     geometry->fitted = true;
-    if (!fitToEngine(options.engine, width, height, grid, &geometry->fit,
-                     error)) {
+    if (!fitToEngine(options.engine, width, height, grid, options.tilesGiven,
+                     &geometry->fit, error)) {
       return false;
     }
     geometry->tiles = geometry->fit.tiles;
     targetWidth = planWidth(geometry->tiles);
     targetHeight = planHeight(geometry->tiles);
-    geometry->naming = options.engine == Engine::kUnity ? TileNaming::kUnity
-                                                        : TileNaming::kUnreal;
+    // Each engine's importer reads tile numbers its own way; Godot's
+    // add-ons import one map, so its tiles keep the plain names.
+    geometry->naming = options.engine == Engine::kUnity    ? TileNaming::kUnity
+                       : options.engine == Engine::kUnreal ? TileNaming::kFromBottom
+                                                           : TileNaming::kFromTop;
   } else {
     if (options.resizeGiven) {
       targetWidth = options.resize.width;
@@ -53,7 +56,7 @@ bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
       return false;
     }
   }
-  geometry->tiled = grid.columns * grid.rows > 1;
+  geometry->tiled = options.tilesGiven;
   geometry->width = targetWidth;
   geometry->height = targetHeight;
   geometry->resampled = targetWidth != width || targetHeight != height;

@@ -26,9 +26,9 @@ struct RunGeometry {
   ResampleRequest resample;
   bool fitted = false;  // -fit chose the size
   EngineFit fit;
-  bool tiled = false;  // more than one tile
+  bool tiled = false;  // -tiles: written as tiles, even one
   TilePlan tiles;
-  TileNaming naming = TileNaming::kUnreal;
+  TileNaming naming = TileNaming::kFromTop;
 
   // True when the map keeps its input's grid: no turn, no new size, one
   // file. Only then is a bitmap's header (and a TIFF's georeferencing)
@@ -37,9 +37,8 @@ struct RunGeometry {
 };
 
 // Plans the geometry of a sourceWidth x sourceHeight input for options.
-// False, with the refusal in error, when the engine has no size for it,
-// the tiles cannot share their edges, there are too many, or the build
-// cannot resample.
+// False, with the refusal in error, when the tiles cannot share their
+// edges, there are too many, or the build cannot resample.
 bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
                      int32_t sourceHeight, RunGeometry* geometry,
                      std::string* error);

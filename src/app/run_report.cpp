@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "image/ground_spacing.h"
+
 namespace {
 
 std::string heights(int64_t count) {
@@ -145,18 +147,74 @@ bool unitTakesEffect(const InputImage& input) {
   return input.format == HeightFormat::kTiff && unitApplies(input.tiff.sample);
 }
 
-void reportSampleMapping(const InputImage& input, const std::string& path,
-                         std::ostream& diagnostics) {
+WrittenHeights heightsOfInput(const InputImage& input) {
+  WrittenHeights written;
+  written.haveUnits = (input.format == HeightFormat::kTiff ||
+                       input.format == HeightFormat::kHgt) &&
+                      input.mapping.rule != MappingRule::kAsStored;
+  if (written.haveUnits) written.mapping = input.mapping;
+  return written;
+}
+
+void reportNodata(const InputImage& input, const std::string& path,
+                  std::ostream& diagnostics) {
   if (input.format != HeightFormat::kTiff &&
       input.format != HeightFormat::kHgt) {
     return;
   }
-  std::string lines[] = {describeMapping(input.mapping),
-                         describeNodata(input.mapping)};
-  for (const std::string& line : lines) {
-    if (!line.empty()) {
-      diagnostics << "quillorn: " << path << ": " << line << std::endl;
-    }
+  const std::string line = describeNodata(input.mapping);
+  if (!line.empty()) {
+    diagnostics << "quillorn: " << path << ": " << line << std::endl;
+  }
+}
+
+void reportWrittenHeights(const WrittenHeights& written,
+                          const std::string& path, std::ostream& diagnostics) {
+  if (!written.haveUnits) return;
+  const std::string line = describeMapping(written.mapping, written.top);
+  if (!line.empty()) {
+    diagnostics << "quillorn: " << path << ": " << line << std::endl;
+  }
+}
+
+void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
+                          const RunOptions& options,
+                          const std::string& outputPath,
+                          std::ostream& diagnostics) {
+  const RunGeometry& geometry = files.geometry;
+  if (!geometry.fitted) return;
+  const InputImage& source = files.source;
+  TerrainMeasures measures;
+  measures.heightsHaveUnits = written.haveUnits;
+  measures.heightZero = written.mapping.lowest;
+  measures.step = written.mapping.step;
+  measures.bigEndian = options.bigEndian;
+  measures.fileName = geometry.tiled
+                          ? tileNamePattern(outputPath, geometry.naming)
+                          : outputPath;
+  GroundSpacing spacing;
+  const bool ground =
+      source.format == HeightFormat::kTiff
+          ? spacingOfGeoTags(source.tiff.geo, &spacing)
+          : source.format == HeightFormat::kHgt &&
+                spacingOfSrtmTile(files.input.path, source.width, &spacing);
+  if (ground) {
+    // The turns swap the axes; the resampling spreads the same ground over
+    // more or fewer samples, corners on corners.
+    const bool swap = composeTurns(geometry.turns).swapAxes;
+    const int32_t width = swap ? source.height : source.width;
+    const int32_t height = swap ? source.width : source.height;
+    const double across = swap ? spacing.y : spacing.x;
+    const double along = swap ? spacing.x : spacing.y;
+    measures.groundInMetres = true;
+    measures.spacingX = across * std::max(width - 1, 1) /
+                        std::max(geometry.width - 1, 1);
+    measures.spacingY = along * std::max(height - 1, 1) /
+                        std::max(geometry.height - 1, 1);
+  }
+  for (const std::string& line :
+       engineSettingsLines(geometry.fit, measures)) {
+    diagnostics << line << std::endl;
   }
 }
 
@@ -184,6 +242,7 @@ void reportEightBitHeights(const InputImage& input, HeightFormat output,
   }
   diagnostics << "quillorn: warning: the input's heights are 8-bit (0 ... "
                  "255), a 256th of what the 16-bit output holds; -sca 257 "
-                 "spreads them over 0 ... 65535"
+                 "spreads them over 0 ... 65535 but keeps their stair steps, "
+                 "which -smo (or a 16-bit source) smooths"
               << std::endl;
 }

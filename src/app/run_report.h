@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/elevation_recoder.h"
+#include "app/run_files.h"
 #include "image/height_formats.h"
 #include "image/height_planes.h"
 #include "platform/files.h"
@@ -22,6 +23,14 @@ struct StageCounts {
   int64_t smoothing = 0;           // by "-smo": means of 65280 stored as 0
   StoreCount minimum;              // by "-min"
   int64_t written = 0;             // clamped to what the output format holds
+};
+
+// What the written heights stand for: an elevation input's values as its
+// samples were mapped, carried through every stage that changed heights.
+struct WrittenHeights {
+  bool haveUnits = false;  // elevation data whose samples were mapped
+  SampleMapping mapping;   // lowest: the value of height 0; step: per height
+  HeightValue top = 0;     // the highest height written
 };
 
 // True when every line written to console so far has reached it (flushed
@@ -60,19 +69,36 @@ void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics);
 // of signed, 32-bit or float samples, or an SRTM tile.
 bool unitTakesEffect(const InputImage& input);
 
-// For elevation files whose samples were shifted or stretched: how heights
-// map back to the file's values, and how many samples were nodata, each a
-// line "quillorn: <path>: ...".
-void reportSampleMapping(const InputImage& input, const std::string& path,
-                         std::ostream& diagnostics);
+// The heights of an elevation file whose samples were shifted or
+// stretched: the written heights as input's mapping carries them.
+WrittenHeights heightsOfInput(const InputImage& input);
+
+// For elevation files: how many samples were nodata, a line "quillorn:
+// <path>: ..."; nothing when none were.
+void reportNodata(const InputImage& input, const std::string& path,
+                  std::ostream& diagnostics);
+
+// For heights with units: how the written heights map back to the input
+// file's values, a line "quillorn: <path>: heights from its values: ...".
+void reportWrittenHeights(const WrittenHeights& written,
+                          const std::string& path, std::ostream& diagnostics);
+
+// After a -fit: what to enter in the engine, from the written heights'
+// meaning and, where the input says, the samples' spacing on the ground,
+// for the output at outputPath.
+void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
+                          const RunOptions& options,
+                          const std::string& outputPath,
+                          std::ostream& diagnostics);
 
 // True when the input holds 8-bit samples: an 8-bit bitmap, a PGM of
 // maxval 255 or less, a PNG of 8 bits or fewer, a TIFF of 8-bit unsigned
 // samples.
 bool heightsAreEightBit(const InputImage& input);
 
-// A hint that -sca 257 spreads 8-bit heights over a 16-bit output's range,
-// unless -sca was given or the output is a bitmap.
+// A hint that 8-bit heights in a 16-bit output keep their stair steps:
+// -sca 257 spreads them over the range, -smo smooths them; unless -sca was
+// given or the output is a bitmap.
 void reportEightBitHeights(const InputImage& input, HeightFormat output,
                            bool scaleGiven, std::ostream& diagnostics);
 

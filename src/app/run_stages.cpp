@@ -102,6 +102,7 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
       OutputImage image;
       image.format = files->target.format;
       image.bigEndian = files->target.bigEndian;
+      image.southFirst = files->target.southFirst;
       image.width = plan.tileWidth;
       image.height = plan.tileHeight;
       image.sameGrid = false;
@@ -127,8 +128,9 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
 }  // namespace
 
 bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
-               StageCounts* counts, std::ostream& console,
-               std::ostream& diagnostics, std::string* error) {
+               StageCounts* counts, WrittenHeights* written,
+               std::ostream& console, std::ostream& diagnostics,
+               std::string* error) {
   int32_t width = files->source.width;
   int32_t height = files->source.height;
   StageBar bar;
@@ -153,7 +155,10 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   releaseInput(&files->source);
   if (!read) return false;
   reportUnlikelyHeights(files->source, diagnostics);
-  reportSampleMapping(files->source, files->input.path, diagnostics);
+  reportNodata(files->source, files->input.path, diagnostics);
+  // Every stage that changes heights carries their meaning along.
+  *written = heightsOfInput(files->source);
+  SampleMapping& mapping = written->mapping;
   reportEightBitHeights(files->source, files->target.format, options.scaleGiven,
                         diagnostics);
   counts->reading = files->source.unitClamped;
@@ -167,11 +172,21 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   if (geometry.resampled) {
     startBar(&bar, "Resampling");
     ResampleOutcome outcome;
-    bool resampled = resampleHeights(planes, width, height, geometry.resample,
-                                     &outcome, error, &bar.progress.progress);
+    ResampleRequest request = geometry.resample;
+    // Stretched heights stand for a range: a kernel's swing past it is
+    // squeezed back in, not clamped.
+    request.keepRange =
+        written->haveUnits && mapping.rule == MappingRule::kStretched;
+    bool resampled = resampleHeights(planes, width, height, request, &outcome,
+                                     error, &bar.progress.progress);
     finishProgress(&bar.progress);
     if (!resampled) return false;
     counts->resample = outcome.clamped;
+    if (outcome.remapScale != 1.0) {
+      mapping = transformedMapping(
+          mapping, outcome.remapOffset / outcome.remapScale,
+          outcome.remapScale);
+    }
     width = geometry.width;
     height = geometry.height;
   }
@@ -180,6 +195,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   if (options.scaleGiven) {
     ScaleOutcome outcome = scaleHeights(options.scale, planes, width, height);
     counts->scale = outcome.stored;
+    mapping = transformedMapping(mapping, outcome.normalized ? -outcome.lowest : 0,
+                                 static_cast<double>(outcome.factor));
     if (outcome.normalized) {
       console << "Converting to 0-255. To scale back to original, use scale "
               << outcome.reciprocal << std::endl;
@@ -201,16 +218,27 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
 
   if (options.minimumGiven) {
     console << "Minimum elevation " << options.minimum << std::endl;
-    counts->minimum =
-        applyMinimumElevation(options.minimum, &planes->outRed,
-                              &planes->outGreen, width, height, planes->base);
+    int64_t shift = 0;
+    counts->minimum = applyMinimumElevation(options.minimum, &planes->outRed,
+                                            &planes->outGreen, width, height,
+                                            planes->base, &shift);
+    mapping = transformedMapping(mapping, static_cast<double>(shift), 1.0);
   }
 
   if (!writeTarget(files, *planes, width, height, counts, &bar, console,
                    diagnostics, error)) {
     return false;
   }
-  if (!files->viewWanted) return true;
+  if (files->sidecarWanted) {
+    const std::string text = sidecarText(*files);
+    if (!writeExact(&files->sidecar.file,
+                    reinterpret_cast<const uint8_t*>(text.data()),
+                    text.size())) {
+      *error = outputWriteError(files->sidecar.file);
+      return false;
+    }
+  }
+  if (!files->viewWanted && !written->haveUnits) return true;
   // The picture shows the heights as the output stores them.
   HeightRange range = findHeightRange(planes->outRed, planes->outGreen, width,
                                       height, planes->base);
@@ -218,6 +246,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     range.max = std::min(range.max, kLargestStoredHeight);
     range.min = std::min(range.min, range.max);
   }
+  written->top = range.max;
+  if (!files->viewWanted) return true;
   ReliefStyle style = reliefStyle(range, width, height);
   ReliefRows rows;
   auto shade = [&](int32_t row, int32_t column, int32_t count, uint8_t* rgb) {

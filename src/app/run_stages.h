@@ -12,11 +12,13 @@
 #include "image/height_planes.h"
 
 // Runs every stage, printing each progress line before it; the planes it
-// allocates stay in planes for the caller to release, and counts gathers
-// what each stage clamped or wrapped. False with error set on a failure
-// (error empty when its ERROR line was printed already).
+// allocates stay in planes for the caller to release, counts gathers what
+// each stage clamped or wrapped, and written what the heights written stand
+// for. False with error set on a failure (error empty when its ERROR line
+// was printed already).
 bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
-               StageCounts* counts, std::ostream& console,
-               std::ostream& diagnostics, std::string* error);
+               StageCounts* counts, WrittenHeights* written,
+               std::ostream& console, std::ostream& diagnostics,
+               std::string* error);
 
 #endif  // QUILLORN_APP_RUN_STAGES_H_

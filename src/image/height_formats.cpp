@@ -186,7 +186,7 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
                               progress);
     case HeightFormat::kTiff:
       return decodeTiffHeights(image->tiffDecoder, image->tiff,
-                               image->request.unit, planes, &image->mapping,
+                               image->request.mapping, planes, &image->mapping,
                                &image->unitClamped, error, progress);
   }
   return false;
@@ -285,8 +285,9 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
       bool little = image->format == HeightFormat::kRaw && !image->bigEndian;
       auto load = [&](int32_t row, int32_t column, int32_t count,
                       uint8_t* bytes) {
-        const uint8_t* red = planes.outRed[row] + column;
-        const uint8_t* green = planes.outGreen[row] + column;
+        const int32_t from = image->southFirst ? height - 1 - row : row;
+        const uint8_t* red = planes.outRed[from] + column;
+        const uint8_t* green = planes.outGreen[from] + column;
         joinPairRow(little ? red : green, little ? green : red, bytes,
                     static_cast<size_t>(count));
       };

@@ -57,7 +57,7 @@ struct ReadRequest {
   bool hgt = false;                     // by its name, an SRTM tile
   const RasterSize* rawSize = nullptr;  // -dim: a raw input's size
   bool bigEndian = false;               // -order big: a raw input's order
-  double unit = 0;  // -unit: file units per height step (0: none)
+  MappingRequest mapping;  // -unit, and how -fit stretches elevation data
 };
 
 // An input whose header has been read and checked.
@@ -118,6 +118,7 @@ struct OutputImage {
                          // a TIFF's georeferencing carried over
   bool keepsBitmap = false;  // a bitmap from a bitmap: header and tail kept
   bool bigEndian = false;    // kRaw: -order big
+  bool southFirst = false;   // kRaw: the bottom row first, as Unity reads
   int64_t clamped = 0;       // heights cut to what the format holds
   PngEncoder* pngEncoder = nullptr;
   TiffEncoder* tiffEncoder = nullptr;

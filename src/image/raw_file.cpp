@@ -63,7 +63,7 @@ void mapHgtSamples(InputImage* image, PlaneSet* planes) {
   SampleType type;
   type.kind = SampleKind::kSigned;
   type.bits = 16;
-  image->mapping = planSampleMapping(type, survey, image->request.unit);
+  image->mapping = planSampleMapping(type, survey, image->request.mapping);
   std::vector<uint16_t> heights(65536);
   for (int32_t code = 0; code < 65536; ++code) {
     int32_t sample = static_cast<int16_t>(static_cast<uint16_t>(code));

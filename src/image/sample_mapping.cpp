@@ -1,29 +1,43 @@
 #include "image/sample_mapping.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
-namespace {
-
-std::string number(double value) {
+std::string compactNumber(double value, double tolerance) {
   char text[40];
-  std::snprintf(text, sizeof text, "%.9g", value);
+  // Whole numbers keep their units digit (-10, not -1e+01) up to nine
+  // digits; beyond, an exponent reads better.
+  const double magnitude = std::fabs(value);
+  int digits = 1;
+  while (digits < 10 && magnitude >= std::pow(10.0, digits)) ++digits;
+  if (digits > 9) digits = 1;
+  for (; digits < 17; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    if (std::fabs(std::strtod(text, nullptr) - value) <= tolerance) {
+      return text;
+    }
+  }
+  std::snprintf(text, sizeof text, "%.17g", value);
   return text;
 }
-
-}  // namespace
 
 bool unitApplies(const SampleType& type) {
   return !(type.kind == SampleKind::kUnsigned && type.bits <= 16);
 }
 
 SampleMapping planSampleMapping(const SampleType& type,
-                                const SampleSurvey& survey, double unit) {
+                                const SampleSurvey& survey,
+                                const MappingRequest& request) {
   SampleMapping mapping;
   mapping.nodata = survey.nodata;
   mapping.lowest = survey.valid > 0 ? survey.lowest : 0;
   mapping.highest = survey.valid > 0 ? survey.highest : 0;
-  const double span = mapping.highest - mapping.lowest;
+  // Halves first: the span of -1e308 ... 1e308 is beyond a double, its
+  // half is not.
+  const double halfSpan = mapping.highest / 2 - mapping.lowest / 2;
+  const double span = 2 * halfSpan;
   if (!unitApplies(type)) {
     mapping.rule = MappingRule::kAsStored;
     mapping.step = 1;
@@ -33,38 +47,47 @@ SampleMapping planSampleMapping(const SampleType& type,
     return mapping;
   }
   mapping.nodataHeight = 0;
-  if (unit > 0) {
+  if (request.unit > 0) {
     mapping.rule = MappingRule::kUnit;
-    mapping.step = unit;
-  } else if (type.kind != SampleKind::kFloat && span <= kShiftSpan) {
+    mapping.step = request.unit;
+  } else if (type.kind != SampleKind::kFloat && span <= kShiftSpan &&
+             !request.stretchShifted) {
     mapping.rule = MappingRule::kShifted;
     mapping.step = 1;
   } else {
     mapping.rule = MappingRule::kStretched;
     // A flat map keeps height 0 everywhere.
-    mapping.step = span > 0 ? span / kShiftSpan : 0;
+    mapping.step = halfSpan > 0 ? halfSpan / (request.stretchTop / 2) : 0;
   }
   return mapping;
 }
 
-std::string describeMapping(const SampleMapping& mapping) {
+SampleMapping transformedMapping(const SampleMapping& mapping, double shift,
+                                 double factor) {
+  SampleMapping result = mapping;
+  result.lowest = mapping.lowest - shift * mapping.step;
+  result.step = mapping.step / factor;
+  return result;
+}
+
+std::string describeMapping(const SampleMapping& mapping, HeightValue top) {
   if (mapping.rule == MappingRule::kAsStored) return "";
   if (mapping.step <= 0) {
-    return "every valid sample is " + number(mapping.lowest) +
+    return "every valid sample is " + compactNumber(mapping.lowest, 0) +
            ", so every height is 0";
   }
-  StoreCount ignored;
-  HeightValue top = mapSample(mapping, mapping.highest, &ignored);
-  std::string line =
-      "heights from its values: height 0 = " + number(mapping.lowest) +
-      ", 1 step = " + number(mapping.step) +
-      (mapping.step == 1 ? " unit" : " units") + ", height " +
-      std::to_string(top) + " = " + number(mapping.lowest + top * mapping.step);
-  line +=
-      "; an engine that spreads 0 ... 65535 over the terrain's height "
-      "wants " +
-      number(kLargestWideHeight * mapping.step) + " units";
-  return line;
+  // A quarter of a step at each number keeps every height's value, read
+  // back from the line, within half a step.
+  const double quarter = mapping.step / 4;
+  // Halves, so that a span beyond a double's range stays finite.
+  const double topValue =
+      2 * (mapping.lowest / 2 + top * (mapping.step / 2));
+  return "heights from its values: height 0 = " +
+         compactNumber(mapping.lowest, quarter) + ", 1 step = " +
+         compactNumber(mapping.step, quarter / kLargestWideHeight) +
+         (mapping.step == 1 ? " unit" : " units") + ", height " +
+         std::to_string(top) + " = " + compactNumber(topValue, quarter) +
+         "; -fit unity, unreal or godot says what to enter in the engine";
 }
 
 std::string describeNodata(const SampleMapping& mapping) {

@@ -61,10 +61,22 @@ struct SampleMapping {
   HeightValue nodataHeight = 0;  // the height they take
 };
 
-// The mapping for samples of type as surveyed; unit > 0 (from -unit) sets
-// the step of every rule but kAsStored.
+// How the command line asks samples to become heights.
+struct MappingRequest {
+  double unit = 0;  // -unit: file units per height step (0: none)
+  // A map fitted to an engine: samples that would be shifted are stretched
+  // too, so that the engine's precision is spent on the terrain's range.
+  bool stretchShifted = false;
+  // The height the highest sample is stretched to: kShiftSpan, which every
+  // output holds, or 65535 for a 16-bit output.
+  double stretchTop = kShiftSpan;
+};
+
+// The mapping for samples of type as surveyed, as request asks: a unit
+// sets the step of every rule but kAsStored.
 SampleMapping planSampleMapping(const SampleType& type,
-                                const SampleSurvey& survey, double unit);
+                                const SampleSurvey& survey,
+                                const MappingRequest& request);
 
 // True when unit (from -unit) changes how samples of type become heights.
 bool unitApplies(const SampleType& type);
@@ -74,11 +86,17 @@ inline HeightValue mapSample(const SampleMapping& mapping, double sample,
                              StoreCount* clamped) {
   double height = sample;
   if (mapping.rule != MappingRule::kAsStored) {
-    height = mapping.step > 0
-                 ? std::floor((sample - mapping.lowest) / mapping.step + 0.5)
-                 : 0;
+    double above = sample - mapping.lowest;
+    // Halved, a span beyond what a double holds (-1e308 ... 1e308) stays
+    // finite, and so does every height of it.
+    double steps = std::isfinite(above)
+                       ? above / mapping.step
+                       : (sample / 2 - mapping.lowest / 2) / (mapping.step / 2);
+    height = mapping.step > 0 ? std::floor(steps + 0.5) : 0;
   }
-  if (height < 0) {
+  // A NaN height (no sample should give one) stands at the bottom, never
+  // converted to an integer.
+  if (!(height >= 0)) {
     ++clamped->low;
     return 0;
   }
@@ -89,10 +107,20 @@ inline HeightValue mapSample(const SampleMapping& mapping, double sample,
   return static_cast<HeightValue>(height);
 }
 
-// The line for standard error that says how heights map back to the file's
-// values (height 0, the step, the highest height), for a user who sets an
-// engine's terrain height; "" when heights are the samples as stored.
-std::string describeMapping(const SampleMapping& mapping);
+// The mapping of heights h' = (h + shift) x factor, where h were mapped by
+// mapping: the same values, in the new heights' terms.
+SampleMapping transformedMapping(const SampleMapping& mapping, double shift,
+                                 double factor);
+
+// value in the fewest significant digits that stay within tolerance of it
+// (tolerance > 0), as printf's %g writes them.
+std::string compactNumber(double value, double tolerance);
+
+// The line for standard error that says how the written heights map back to
+// the file's values (height 0, the step, the highest height top), each
+// number exact to a quarter of a step; "" when heights are the samples as
+// stored.
+std::string describeMapping(const SampleMapping& mapping, HeightValue top);
 
 // The line that counts the nodata samples and names their height; "" when
 // there were none.

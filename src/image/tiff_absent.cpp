@@ -17,7 +17,8 @@ bool openTiffDecoder(FileStream*, TiffDecoder** decoder, TiffInfo*,
   return false;
 }
 
-bool decodeTiffHeights(TiffDecoder*, const TiffInfo&, double, PlaneSet*,
+bool decodeTiffHeights(TiffDecoder*, const TiffInfo&, const MappingRequest&,
+                       PlaneSet*,
                        SampleMapping*, StoreCount*, std::string* error,
                        const Progress*) {
   *error = kNoTiffSupport;

@@ -275,7 +275,8 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
 
 }  // namespace
 
-bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info, double unit,
+bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
+                       const MappingRequest& request,
                        PlaneSet* planes, SampleMapping* mapping,
                        StoreCount* clamped, std::string* error,
                        const Progress* progress) {
@@ -302,7 +303,7 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info, double unit,
   if (!forEachSampleRun(decoder, info, 0, total, surveyRun, error, progress)) {
     return false;
   }
-  *mapping = planSampleMapping(info.sample, survey, unit);
+  *mapping = planSampleMapping(info.sample, survey, request);
   const HeightValue nodataHeight = mapping->nodataHeight;
   auto storeRun = [&](int32_t row, int32_t column, int32_t count,
                       const uint8_t* bytes) {

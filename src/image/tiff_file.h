@@ -63,10 +63,11 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
                      std::string* error);
 
 // Reads the samples twice, once to survey the valid ones and once to store
-// their heights in base-256 planes (blue 0), by planSampleMapping with unit
-// (0: none). mapping says how heights map; clamped counts heights cut to
+// their heights in base-256 planes (blue 0), by planSampleMapping as request
+// asks. mapping says how heights map; clamped counts heights cut to
 // 0 ... 65535 (only with a unit).
-bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info, double unit,
+bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
+                       const MappingRequest& request,
                        PlaneSet* planes, SampleMapping* mapping,
                        StoreCount* clamped, std::string* error,
                        const Progress* progress);

@@ -1,8 +1,9 @@
 // The heightmap sizes terrain engines take ("-fit"), and what to enter in
-// the engine so that the map keeps its proportions.
+// the engine so that the map stands north up, at its true heights.
 //
 // Unity clamps a terrain's heightmap resolution to 2^n + 1, from 33 to 4097,
-// square. Unreal builds a landscape from components of sections of quads
+// square; Godot's HTerrain takes 2^n + 1 from 65 to 4097 (Terrain3D any
+// size). Unreal builds a landscape from components of sections of quads
 // whose edge vertices are shared, so a side is components x sections x
 // quads + 1 vertices; the sizes taken here are its recommended ones:
 //
@@ -16,20 +17,21 @@
 //   8129         127                   2 x 2                 32
 //
 // (components per side). Both sides share one section size: when a side
-// needs 8129, the other takes the smallest of the 127-quad sizes with a
-// power-of-two number of components (255, 509, 1017, 2033, 4065, 8129).
+// takes 8129, the other takes one of the 127-quad sizes with a power-of-two
+// number of components (255, 509, 1017, 2033, 4065, 8129).
 #ifndef QUILLORN_PROCESSING_ENGINE_SIZES_H_
 #define QUILLORN_PROCESSING_ENGINE_SIZES_H_
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "processing/height_tiles.h"
 
-enum class Engine { kUnity, kUnreal };
+enum class Engine { kUnity, kUnreal, kGodot };
 
-// The engine "-fit" names ("unity", "unreal"); false (engine untouched) for
-// any other name.
+// The engine "-fit" names ("unity", "unreal", "godot"); false (engine
+// untouched) for any other name.
 bool parseEngine(const std::string& name, Engine* engine);
 
 // What Unreal's new-landscape dialog asks for one landscape (one tile).
@@ -43,28 +45,53 @@ struct UnrealLandscape {
 // The sizes "-fit" picks for a map, with or without tiles.
 struct EngineFit {
   Engine engine = Engine::kUnity;
+  bool tiled = false;  // written as tiles (-tiles), even one
   // Each tile an engine size (the whole map's when the grid is 1 x 1); the
   // whole is resampled to planWidth(tiles) x planHeight(tiles).
   TilePlan tiles;
   UnrealLandscape landscape;  // Unreal only
-  // Unity only: the terrain's width : length that keeps the map's
-  // proportions, in lowest terms (each tile's, when tiled).
-  int64_t terrainWidth = 0;
-  int64_t terrainLength = 0;
+  // The map's pixel spacings per tile, across and along: what keeps its
+  // proportions when the ground has no units.
+  double spansAcross = 0;
+  double spansAlong = 0;
+  // The map, or a tile of it, is larger than the engine's largest size and
+  // takes that size: its detail is reduced.
+  bool capped = false;
+  TileGrid cappedTiles;  // with capped: the -tiles that keep the detail
 };
 
-// The engine's smallest size holding a width x height map cut by grid
-// (1 x 1: not cut): for Unity the smallest 2^n + 1 with grid.columns x (size
-// - 1) + 1 >= width and grid.rows x (size - 1) + 1 >= height, square; for
-// Unreal the smallest recommended size doing so on each side. False, with a
-// refusal that suggests the -tiles that would fit, when the engine's largest
-// size is too small, or when the grid is empty.
+// The engine's size nearest each tile of a width x height map cut by grid
+// (written as tiles when tiled), by ratio, halfway going up: a tile spans (side - 1) /
+// count + 1 samples. Unity and Godot are square; Unreal's sides share one
+// section size, and its tiles (World Composition's) are square. A tile
+// larger than the engine's largest size takes the largest (capped). False,
+// with a refusal, when the grid is empty or would cut a side of one pixel.
 bool fitToEngine(Engine engine, int32_t width, int32_t height, TileGrid grid,
-                 EngineFit* fit, std::string* error);
+                 bool tiled, EngineFit* fit, std::string* error);
 
-// The line for standard error that says what to enter in the engine:
-// Unity's heightmap resolution and terrain width : length, or the fields of
-// Unreal's new-landscape dialog; per tile when tiled.
-std::string engineSettingsLine(const EngineFit& fit);
+// The warning for a capped fit of a width x height map: its detail is
+// reduced, and the -tiles that keep it.
+std::string engineCapWarning(const EngineFit& fit, int32_t width,
+                             int32_t height);
+
+// What the written map measures, for the fields the engine asks for.
+struct TerrainMeasures {
+  // The heights stand for values in units (elevation data, -unit): height
+  // h is heightZero + h x step.
+  bool heightsHaveUnits = false;
+  double heightZero = 0;
+  double step = 1;
+  // The ground is georeferenced in metres: spacing between written samples.
+  bool groundInMetres = false;
+  double spacingX = 0;
+  double spacingY = 0;
+  bool bigEndian = false;   // -order big
+  std::string fileName;     // the output's or the tiles' name pattern
+};
+
+// The lines for standard error that say what to enter in the engine, in
+// its own field names, each line whole.
+std::vector<std::string> engineSettingsLines(const EngineFit& fit,
+                                             const TerrainMeasures& measures);
 
 #endif  // QUILLORN_PROCESSING_ENGINE_SIZES_H_

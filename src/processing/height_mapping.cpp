@@ -212,8 +212,10 @@ NormalizationFactor normalizationFactor(HeightRange range) {
 
 StoreCount applyMinimumElevation(int32_t minimum, BytePlane* outRed,
                                  BytePlane* outGreen, int32_t width,
-                                 int32_t height, HeightValue base) {
+                                 int32_t height, HeightValue base,
+                                 int64_t* shift) {
   HeightRange range = findHeightRange(*outRed, *outGreen, width, height, base);
+  if (shift != nullptr) *shift = int64_t{minimum} - range.min;
   if (minimum == range.min) return StoreCount();
   // In 64 bits: a requested minimum near either end of the 32-bit range
   // would overflow the shift or the shifted heights.

@@ -66,12 +66,14 @@ int64_t smoothHeightsDirect(int32_t passes, BytePlane* outRed,
                             const Progress* progress = nullptr);
 
 // Adds one shift to every target height (planes in base, 255 or 256) so
-// that the lowest equals minimum; rewrites nothing when it already does.
+// that the lowest equals minimum, and tells it in shift when not nullptr;
+// rewrites nothing when it already does.
 // Results outside what the planes hold exactly are stored by the base's rule
 // (wrapping in base 255, saturating in base 256) and counted.
 StoreCount applyMinimumElevation(int32_t minimum, BytePlane* outRed,
                                  BytePlane* outGreen, int32_t width,
                                  int32_t height,
-                                 HeightValue base = kHeightBase);
+                                 HeightValue base = kHeightBase,
+                                 int64_t* shift = nullptr);
 
 #endif  // QUILLORN_PROCESSING_HEIGHT_PROCESSING_H_

@@ -1,5 +1,7 @@
 #include "processing/height_tiles.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string text(int32_t value) { return std::to_string(value); }
@@ -70,17 +72,76 @@ bool planTiles(int32_t width, int32_t height, TileGrid grid, TilePlan* plan,
   return false;
 }
 
-std::string tileFileName(const std::string& outputPath, TileNaming naming,
-                         TileGrid grid, int32_t column, int32_t row) {
+namespace {
+
+// Where a suffix goes in outputPath: before the extension of its last
+// component. A dot that starts the name (".png") or sits in a folder is no
+// extension.
+size_t suffixPlace(const std::string& outputPath) {
   const size_t folder = outputPath.find_last_of("/\\");
   const size_t nameStart = folder == std::string::npos ? 0 : folder + 1;
   size_t dot = outputPath.find_last_of('.');
-  // A dot that starts the name (".png") or sits in a folder is no extension.
   if (dot == std::string::npos || dot <= nameStart) dot = outputPath.size();
-  std::string suffix =
-      naming == TileNaming::kUnity
-          ? "_" + text(column) + "_" + text(grid.rows - 1 - row)
-          : "_x" + text(column) + "_y" + text(row);
+  return dot;
+}
+
+// value in decimal, zero-padded to width digits.
+std::string padded(int32_t value, size_t width) {
+  std::string digits = text(value);
+  return std::string(width > digits.size() ? width - digits.size() : 0, '0') +
+         digits;
+}
+
+}  // namespace
+
+std::string tileFileName(const std::string& outputPath, TileNaming naming,
+                         TileGrid grid, int32_t column, int32_t row) {
+  const size_t dot = suffixPlace(outputPath);
+  const int32_t fromBottom = grid.rows - 1 - row;
+  std::string suffix;
+  switch (naming) {
+    case TileNaming::kFromTop:
+      suffix = "_x" + text(column) + "_y" + text(row);
+      break;
+    case TileNaming::kFromBottom:
+      suffix = "_x" + text(column) + "_y" + text(fromBottom);
+      break;
+    case TileNaming::kUnity: {
+      const size_t width =
+          text(std::max(grid.columns, grid.rows) - 1).size();
+      suffix = "_" + padded(column, width) + "_" + padded(fromBottom, width);
+      break;
+    }
+  }
+  return outputPath.substr(0, dot) + suffix + outputPath.substr(dot);
+}
+
+bool isTileName(const std::string& name, const std::string& prefix) {
+  auto lower = [](std::string text) {
+    for (char& letter : text) {
+      if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter + 32);
+    }
+    return text;
+  };
+  const std::string low = lower(name);
+  const std::string start = lower(prefix) + "_x";
+  if (low.compare(0, start.size(), start) != 0) return false;
+  size_t at = start.size();
+  auto digits = [&] {
+    size_t first = at;
+    while (at < low.size() && low[at] >= '0' && low[at] <= '9') ++at;
+    return at > first;
+  };
+  if (!digits() || low.compare(at, 2, "_y") != 0) return false;
+  at += 2;
+  return digits() && at < low.size() && low[at] == '.';
+}
+
+std::string tileNamePattern(const std::string& outputPath,
+                            TileNaming naming) {
+  const size_t dot = suffixPlace(outputPath);
+  const char* suffix =
+      naming == TileNaming::kUnity ? "_<x>_<z>" : "_x<i>_y<j>";
   return outputPath.substr(0, dot) + suffix + outputPath.substr(dot);
 }
 

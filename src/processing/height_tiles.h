@@ -38,8 +38,12 @@ bool planTiles(int32_t width, int32_t height, TileGrid grid, TilePlan* plan,
 
 // Which corner the tile numbers count from, and how the names read.
 enum class TileNaming {
-  kUnreal,  // <name>_x<i>_y<j>: i from the left, j from the top
-  kUnity,   // <name>_<i>_<j>: i from the left, j (Unity's z) from the bottom
+  kFromTop,     // <name>_x<i>_y<j>: i from the left, j from the top
+  kFromBottom,  // <name>_x<i>_y<j>: j from the bottom (World Composition's
+                // Flip Tile Y Coordinate, World Machine's tiles)
+  kUnity,       // <name>_<i>_<j>: j (Unity's z) from the bottom, both
+                // zero-padded to the widest index, as the Terrain Toolbox
+                // sorts names as text
 };
 
 // The file of tile (column, row) of grid, counted from the top left,
@@ -47,6 +51,16 @@ enum class TileNaming {
 // component ("out/tiles.png" gives "out/tiles_x1_y0.png").
 std::string tileFileName(const std::string& outputPath, TileNaming naming,
                          TileGrid grid, int32_t column, int32_t row);
+
+// True when name (a file's name, without its folder) reads as a tile of
+// prefix to an importer that takes every such file: prefix, "_x", digits,
+// "_y", digits, then an extension, in any case.
+bool isTileName(const std::string& name, const std::string& prefix);
+
+// The tiles' names as a pattern for a reader: "out/tiles_x<i>_y<j>.png",
+// "out/t_<x>_<z>.raw".
+std::string tileNamePattern(const std::string& outputPath,
+                            TileNaming naming);
 
 // One tile of a whole map's planes, read in place: its planes are row tables
 // into the whole's memory, so cutting costs no copy. Valid while the

@@ -164,13 +164,59 @@ Axis planAxis(int32_t from, int32_t to, ResampleFilter filter) {
   return axis;
 }
 
-// The source samples [first, last) that result samples [begin, end) read.
+// The source samples [first, last) that result samples [begin, end) read:
+// up to reach samples past either end, which the odd extension supplies.
 void sourceSpan(const Axis& axis, int32_t begin, int32_t end, int32_t* first,
                 int32_t* last) {
   double low = std::floor(begin * axis.step) - axis.reach;
   double high = std::ceil((end - 1) * axis.step) + axis.reach + 1;
-  *first = static_cast<int32_t>(std::max(0.0, low));
-  *last = static_cast<int32_t>(std::min<double>(axis.from, high));
+  *first = static_cast<int32_t>(std::max<double>(-axis.reach, low));
+  *last = static_cast<int32_t>(std::min<double>(axis.from + axis.reach, high));
+}
+
+// Beyond its ends a map continues as its point reflection through the end
+// sample: x at -k is 2 f(0) - f(k), and likewise past the last. A kernel
+// centred on an end sample then gives that sample exactly (the reflected
+// halves cancel), so a map's edges and corners keep their heights in a
+// reduction as in an enlargement, an edge depends on that edge alone, and
+// a ramp stays a ramp up to the edge. One term of such a value.
+struct ExtensionTerm {
+  float coefficient;
+  int32_t index;
+};
+
+// Sample x (any) of n as a sum of samples within 0 ... n - 1.
+void extensionTerms(int32_t x, int32_t n, std::vector<ExtensionTerm>* terms) {
+  terms->clear();
+  if (n == 1) {
+    terms->push_back({1.0f, 0});
+    return;
+  }
+  float sign = 1.0f;
+  // Each reflection brings x nearer the map, so this ends.
+  while (x < 0 || x >= n) {
+    const int32_t end = x < 0 ? 0 : n - 1;
+    terms->push_back({2.0f * sign, end});
+    sign = -sign;
+    x = 2 * end - x;
+  }
+  terms->push_back({sign, x});
+}
+
+// Fills the pad values before and after the n samples of row (row[-pad]
+// ... row[n + pad - 1]) by the odd extension.
+void extendRow(float* row, int32_t n, int32_t pad,
+               std::vector<ExtensionTerm>* terms) {
+  for (int32_t x = -pad; x < n + pad; ++x) {
+    if (x == 0) x = n;
+    if (x >= n + pad) break;
+    extensionTerms(x, n, terms);
+    float value = 0.0f;
+    for (const ExtensionTerm& term : *terms) {
+      value += term.coefficient * row[term.index];
+    }
+    row[x] = value;
+  }
 }
 
 // The library's offset that puts result sample begin (its first in a call)
@@ -196,15 +242,33 @@ void decodeRow(const uint8_t* red, const uint8_t* green, int32_t width,
   }
 }
 
-// Rounds (halves up), clamps to what the base stores and counts the clamps.
+// The lowest and highest heights a resampling computed, before they were
+// stored.
+struct ComputedRange {
+  float lowest = 0.0f;
+  float highest = 0.0f;
+  bool any = false;
+};
+
+void surveyRow(const float* heights, int32_t width, ComputedRange* range) {
+  for (int32_t column = 0; column < width; ++column) {
+    const float value = heights[column];
+    if (!range->any || value < range->lowest) range->lowest = value;
+    if (!range->any || value > range->highest) range->highest = value;
+    range->any = true;
+  }
+}
+
+// Rounds scale x height + offset (halves up), clamps to what the base
+// stores and counts the clamps.
 template <HeightValue kBase>
-void encodeRow(const float* heights, int32_t width, uint8_t* red,
-               uint8_t* green, StoreCount* clamped) {
+void encodeRow(const float* heights, int32_t width, float scale, float offset,
+               uint8_t* red, uint8_t* green, StoreCount* clamped) {
   constexpr float kTop = static_cast<float>(largestStoredHeight(kBase));
   int64_t low = 0;
   int64_t high = 0;
   for (int32_t column = 0; column < width; ++column) {
-    float value = heights[column] + 0.5f;
+    float value = heights[column] * scale + offset + 0.5f;
     low += value < 0.0f;
     high += value >= kTop + 1.0f;
     // Written so that anything not in range, NaN too, ends at an end.
@@ -267,10 +331,47 @@ int32_t bandRows(const Axis& across, const Axis& down, int64_t bandBytes) {
       rows, 1.0, static_cast<double>(std::min(down.to, kRowsPerCall))));
 }
 
+// Where one pass of a resampling puts its results: stored in result's
+// planes as scale x height + offset, or (result nullptr) only surveyed.
+struct BandTarget {
+  PlaneSet* result = nullptr;
+  float scale = 1.0f;
+  float offset = 0.0f;
+  StoreCount* clamped = nullptr;
+  ComputedRange* range = nullptr;
+};
+
+// Source row (any, the odd extension past the ends) of a map from width
+// columns, with pad columns of extension on either side, into row (which
+// points at column 0); scratch holds a row of the same size.
 template <HeightValue kBase>
-bool resampleInBands(const PlaneSet& source, PlaneSet* result,
-                     const Axis& across, const Axis& down, int64_t bandBytes,
-                     StoreCount* clamped, WorkingMemory* memory,
+void extendedSourceRow(const PlaneSet& source, int32_t height, int32_t width,
+                       int32_t pad, int32_t sourceRow, float* row,
+                       std::vector<float>* scratch,
+                       std::vector<ExtensionTerm>* rowTerms,
+                       std::vector<ExtensionTerm>* columnTerms) {
+  extensionTerms(sourceRow, height, rowTerms);
+  const size_t padded = static_cast<size_t>(width) + 2 * size_t(pad);
+  scratch->resize(padded);
+  float* real = scratch->data() + pad;
+  for (size_t index = 0; index < rowTerms->size(); ++index) {
+    const ExtensionTerm term = (*rowTerms)[index];
+    float* into = rowTerms->size() == 1 ? row : real;
+    decodeRow<kBase>(source.outRed[term.index], source.outGreen[term.index],
+                     width, into);
+    extendRow(into, width, pad, columnTerms);
+    if (rowTerms->size() == 1) return;
+    for (int32_t column = -pad; column < width + pad; ++column) {
+      const float part = term.coefficient * real[column];
+      row[column] = index == 0 ? part : row[column] + part;
+    }
+  }
+}
+
+template <HeightValue kBase>
+bool resampleInBands(const PlaneSet& source, const Axis& across,
+                     const Axis& down, int64_t bandBytes,
+                     const BandTarget& target, WorkingMemory* memory,
                      std::string* error, const Progress* progress) {
   const int32_t band = bandRows(across, down, bandBytes);
   // The deepest slab is a band's in the middle of the map.
@@ -280,34 +381,39 @@ bool resampleInBands(const PlaneSet& source, PlaneSet* result,
     sourceSpan(down, begin, std::min(down.to, begin + band), &first, &last);
     slabRows = std::max(slabRows, last - first);
   }
+  const int32_t pad = across.reach;
+  const int32_t stride = across.from + 2 * pad;
   FloatBuffer slab(memory);
   FloatBuffer results(memory);
-  if (!slab.allocate(int64_t{slabRows} * across.from) ||
+  if (!slab.allocate(int64_t{slabRows} * stride) ||
       !results.allocate(int64_t{band} * across.to)) {
     *error = "Not enough memory for the resampling's working rows";
     return false;
   }
-  const int sourceStride = across.from * static_cast<int>(sizeof(float));
+  std::vector<float> scratch;
+  std::vector<ExtensionTerm> rowTerms, columnTerms;
+  const int sourceStride = stride * static_cast<int>(sizeof(float));
   const int resultStride = across.to * static_cast<int>(sizeof(float));
   for (int32_t begin = 0; begin < down.to; begin += band) {
     const int32_t end = std::min(down.to, begin + band);
     int32_t first, last;
     sourceSpan(down, begin, end, &first, &last);
     for (int32_t row = first; row < last; ++row) {
-      decodeRow<kBase>(source.outRed[row], source.outGreen[row], across.from,
-                       slab.data + int64_t{row - first} * across.from);
+      extendedSourceRow<kBase>(source, down.from, across.from, pad, row,
+                               slab.data + int64_t{row - first} * stride + pad,
+                               &scratch, &rowTerms, &columnTerms);
     }
     for (int32_t left = 0; left < across.to; left += kColumnsPerCall) {
       const int32_t right = std::min(across.to, left + kColumnsPerCall);
       int32_t firstColumn, lastColumn;
       sourceSpan(across, left, right, &firstColumn, &lastColumn);
       int done = stbir_resize_subpixel(
-          slab.data + firstColumn, lastColumn - firstColumn, last - first,
-          sourceStride, results.data + left, right - left, end - begin,
-          resultStride, STBIR_TYPE_FLOAT, 1, STBIR_ALPHA_CHANNEL_NONE, 0,
-          STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP, across.filter, down.filter,
-          STBIR_COLORSPACE_LINEAR, memory, static_cast<float>(across.scale),
-          static_cast<float>(down.scale),
+          slab.data + pad + firstColumn, lastColumn - firstColumn,
+          last - first, sourceStride, results.data + left, right - left,
+          end - begin, resultStride, STBIR_TYPE_FLOAT, 1,
+          STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP,
+          across.filter, down.filter, STBIR_COLORSPACE_LINEAR, memory,
+          static_cast<float>(across.scale), static_cast<float>(down.scale),
           libraryShift(across, left, firstColumn),
           libraryShift(down, begin, first));
       if (!done) {
@@ -316,9 +422,14 @@ bool resampleInBands(const PlaneSet& source, PlaneSet* result,
       }
     }
     for (int32_t row = begin; row < end; ++row) {
-      encodeRow<kBase>(results.data + int64_t{row - begin} * across.to,
-                       across.to, result->outRed[row], result->outGreen[row],
-                       clamped);
+      const float* heights = results.data + int64_t{row - begin} * across.to;
+      if (target.result == nullptr) {
+        surveyRow(heights, across.to, target.range);
+        continue;
+      }
+      encodeRow<kBase>(heights, across.to, target.scale, target.offset,
+                       target.result->outRed[row],
+                       target.result->outGreen[row], target.clamped);
     }
     reportProgress(progress, end, down.to);
   }
@@ -389,13 +500,52 @@ bool resampleHeights(PlaneSet* planes, int32_t width, int32_t height,
   if (!allocatePlanes(&result, newWidth, newHeight, error)) return false;
   result.base = planes->base;
   WorkingMemory memory;
-  bool done = planes->base == kWideBase
-                  ? resampleInBands<kWideBase>(
-                        *planes, &result, across, down, request.bandBytes,
-                        &outcome->clamped, &memory, error, progress)
-                  : resampleInBands<kHeightBase>(
-                        *planes, &result, across, down, request.bandBytes,
-                        &outcome->clamped, &memory, error, progress);
+  auto pass = [&](const BandTarget& target, const Progress* reports) {
+    return planes->base == kWideBase
+               ? resampleInBands<kWideBase>(*planes, across, down,
+                                            request.bandBytes, target, &memory,
+                                            error, reports)
+               : resampleInBands<kHeightBase>(*planes, across, down,
+                                              request.bandBytes, target,
+                                              &memory, error, reports);
+  };
+  BandTarget store;
+  store.result = &result;
+  store.clamped = &outcome->clamped;
+  bool done = true;
+  if (request.keepRange) {
+    // A first pass finds how far the kernel swings; the second squeezes
+    // the results linearly into what the planes hold, when they leave it.
+    // Each pass is half of the bar.
+    struct Half {
+      const Progress* whole;
+      int64_t before;
+    } half = {progress, 0};
+    Progress halves;
+    halves.context = &half;
+    halves.update = [](void* context, int64_t rows, int64_t total) {
+      Half* at = static_cast<Half*>(context);
+      reportProgress(at->whole, at->before + rows, 2 * total);
+    };
+    ComputedRange range;
+    BandTarget survey;
+    survey.range = &range;
+    done = pass(survey, &halves);
+    const float top = static_cast<float>(largestStoredHeight(planes->base));
+    const float low = std::min(range.lowest, 0.0f);
+    const float high = std::max(range.highest, top);
+    if (done && range.any && high > low && (low < 0.0f || high > top)) {
+      // The ends land a hair inside, so that rounding cannot push them out.
+      store.scale = (top - 0.01f) / (high - low);
+      store.offset = -low * store.scale;
+      outcome->remapScale = static_cast<double>(store.scale);
+      outcome->remapOffset = static_cast<double>(store.offset);
+    }
+    half.before = newHeight;
+    if (done) done = pass(store, &halves);
+  } else {
+    done = pass(store, progress);
+  }
   if (!done) {
     releasePlanes(&result);
     *outcome = ResampleOutcome();

@@ -1,6 +1,6 @@
 // Resampling the heights to another grid: the map's first and last rows and
 // columns land on the first and last of the result, as a terrain's vertices
-// do, so corners keep their place and a ramp stays a ramp. The kernels come
+// do, so corners keep their place and height, and a ramp stays a ramp. The kernels come
 // from stb_image_resize; this file feeds it bands of rows and stores what it
 // computes.
 #ifndef QUILLORN_PROCESSING_RESAMPLING_H_
@@ -43,6 +43,10 @@ struct ResampleOutcome {
   // New heights a kernel pushed past what the planes hold (below 0, above
   // largestStoredHeight(base)), stored clamped to the nearer end.
   StoreCount clamped;
+  // With keepRange: each stored height is remapScale x the computed one +
+  // remapOffset (1 and 0 when every computed height fit).
+  double remapScale = 1.0;
+  double remapOffset = 0.0;
   // The most working memory it held at once beside the two plane sets:
   // bands of rows as floats and the library's own buffers, in bytes.
   int64_t workingBytes = 0;
@@ -58,6 +62,11 @@ struct ResampleRequest {
   int32_t height = 1;
   ResampleFilter filter = kDefaultResampleFilter;
   int64_t bandBytes = kResampleBandBytes;  // smaller bands, more of them
+  // Heights that stand for a range rather than counted steps (a stretched
+  // elevation map): when the kernel swings past what the planes hold, the
+  // results are squeezed linearly into it instead of clamped, at the cost
+  // of a second pass.
+  bool keepRange = false;
 };
 
 // Replaces the planes of a width x height map (target heights in base
@@ -66,7 +75,11 @@ struct ResampleRequest {
 // sits at source position (r (height - 1) / (request.height - 1),
 // c (width - 1) / (request.width - 1)); a side of one pixel sits on the
 // source's first row or column, and a side whose size does not change is
-// copied, not filtered. New heights are rounded to the nearest (halves up)
+// copied, not filtered. Past its edges the map continues as its point
+// reflection through the edge sample, so that, enlarged or reduced, its
+// first and last rows and columns are the source's resampled along
+// themselves alone: corners keep their heights, and two parts of a map
+// sharing an edge, resampled alone, still share it. New heights are rounded to the nearest (halves up)
 // and clamped to what the base stores, counted in outcome. Blue, which the
 // tool carries but does not interpret, takes the blue of the source pixel
 // nearest each new pixel (halves to the right and down), so masks and flags

@@ -77,8 +77,9 @@ std::function<HeightValue(int32_t, int32_t)> randomHeights(HeightValue top,
 }
 
 // A plane through the map, from 1000 up; resampled with the linear or the
-// cubic kernel it stays that plane within one height (the rounding) away
-// from where the kernels reach past the edges. Reduced by a ratio other than
+// cubic kernel it stays that plane within one height (the rounding), up to
+// its edges, where the map continues as its reflection through the edge
+// sample. Reduced by a ratio other than
 // 2, the triangle's samples are not exact on a plane (their centre drifts by
 // a few hundredths of a pixel), so those cases take a gentler one.
 TEST_F(ResampleHeightsTest, RampStaysRampUpAndDown) {
@@ -117,12 +118,9 @@ TEST_F(ResampleHeightsTest, RampStaysRampUpAndDown) {
     EXPECT_EQ(outcome.clamped.low + outcome.clamped.high, 0);
     const double stepX = (c.width - 1.0) / (c.newWidth - 1.0);
     const double stepY = (c.height - 1.0) / (c.newHeight - 1.0);
-    // Kernels reach 2 (cubic) or 1 (linear) pixels of the coarser grid.
-    const int32_t marginX = static_cast<int32_t>(std::ceil(2.0 / stepX)) + 2;
-    const int32_t marginY = static_cast<int32_t>(std::ceil(2.0 / stepY)) + 2;
     int failures = 0;
-    for (int32_t row = marginY; row < c.newHeight - marginY; ++row) {
-      for (int32_t column = marginX; column < c.newWidth - marginX; ++column) {
+    for (int32_t row = 0; row < c.newHeight; ++row) {
+      for (int32_t column = 0; column < c.newWidth; ++column) {
         double expected =
             1000 + columnSlope * column * stepX + rowSlope * row * stepY;
         if (std::abs(map.at(row, column) - expected) > 1.0 && failures++ < 5) {
@@ -164,6 +162,80 @@ TEST_F(ResampleHeightsTest, EnlargedCornersAreTheSourceCorners) {
             << corner;
       }
     }
+  }
+}
+
+// Reduced or enlarged by any kernel, a map keeps its corners' heights, its
+// edges are its source edges resampled alone, and two halves of a map that
+// share a column, each resampled alone, agree on it to the bit.
+TEST_F(ResampleHeightsTest, EdgesKeepTheirHeightsEitherWay) {
+  const ResampleFilter filters[] = {
+      ResampleFilter::kCubic, ResampleFilter::kLinear, ResampleFilter::kBox,
+      ResampleFilter::kMitchell, ResampleFilter::kBspline};
+  // Width 2 k + 1: halves of k + 1 columns share column k.
+  const int32_t sizes[][4] = {{65, 65, 33, 33},   {129, 41, 17, 9},
+                              {201, 77, 51, 61},  {33, 17, 65, 33},
+                              {1025, 9, 257, 3}};
+  for (ResampleFilter filter : filters) {
+    for (const auto& size : sizes) {
+      const std::string what = std::string(resampleFilterName(filter)) + " " +
+                               std::to_string(size[0]) + " to " +
+                               std::to_string(size[2]);
+      const auto heights = randomHeights(65535, 11);
+      Map whole(size[0], size[1], kWideBase, heights, noBlue);
+      const int32_t half = (size[0] - 1) / 2;
+      Map left(half + 1, size[1], kWideBase, heights, noBlue);
+      Map right(half + 1, size[1], kWideBase,
+                [&](int32_t row, int32_t column) {
+                  return heights(row, column + half);
+                },
+                noBlue);
+      Map top(size[0], 1, kWideBase, heights, noBlue);
+      const HeightValue corners[] = {
+          whole.at(0, 0), whole.at(0, size[0] - 1), whole.at(size[1] - 1, 0),
+          whole.at(size[1] - 1, size[0] - 1)};
+      ResampleOutcome outcome;
+      const int32_t halfTo = (size[2] + 1) / 2;
+      ASSERT_TRUE(whole.resample({size[2], size[3], filter}, &outcome));
+      ASSERT_TRUE(left.resample({halfTo, size[3], filter}, &outcome));
+      ASSERT_TRUE(right.resample({halfTo, size[3], filter}, &outcome));
+      ASSERT_TRUE(top.resample({size[2], 1, filter}, &outcome));
+      const HeightValue result[] = {
+          whole.at(0, 0), whole.at(0, size[2] - 1), whole.at(size[3] - 1, 0),
+          whole.at(size[3] - 1, size[2] - 1)};
+      for (int corner = 0; corner < 4; ++corner) {
+        EXPECT_EQ(result[corner], corners[corner]) << what << " " << corner;
+      }
+      for (int32_t row = 0; row < size[3]; ++row) {
+        ASSERT_EQ(left.at(row, halfTo - 1), right.at(row, 0))
+            << what << " row " << row;
+      }
+      for (int32_t column = 0; column < size[2]; ++column) {
+        ASSERT_EQ(whole.at(0, column), top.at(0, column))
+            << what << " column " << column;
+      }
+    }
+  }
+}
+
+// Heights that stand for a range are squeezed back into it, not clamped:
+// the same step edge as below, ends at 0 and the top, the rest in order.
+TEST_F(ResampleHeightsTest, KeptRangeSqueezesInsteadOfClamping) {
+  const HeightValue row[] = {0, 0, 65535, 65535};
+  Map map(4, 3, kWideBase, [&](int32_t, int32_t column) { return row[column]; },
+          noBlue);
+  ResampleRequest request{7, 3, ResampleFilter::kCubic};
+  request.keepRange = true;
+  ResampleOutcome outcome;
+  ASSERT_TRUE(map.resample(request, &outcome));
+  EXPECT_EQ(outcome.clamped.low + outcome.clamped.high, 0);
+  // Catmull-Rom swings T / 16 past both ends, between the samples on
+  // either side of the edge: the range is 9 T / 8 wide.
+  EXPECT_NEAR(outcome.remapScale, 8.0 / 9.0, 1e-4);
+  EXPECT_NEAR(outcome.remapOffset, 65535.0 / 18.0, 0.5);
+  const HeightValue expected[] = {3641, 0, 3641, 32768, 61894, 65535, 61894};
+  for (int32_t column = 0; column < 7; ++column) {
+    EXPECT_NEAR(map.at(1, column), expected[column], 1) << column;
   }
 }
 

@@ -436,6 +436,66 @@ bool resampleInBands(const PlaneSet& source, const Axis& across,
   return true;
 }
 
+// A line of a map's red and green as a map of its own: row (across) or
+// column (down) index of planes, count samples long; rows holds its row
+// table.
+PlaneSet lineView(const PlaneSet& planes, bool column, int32_t index,
+                  int32_t count, std::vector<uint8_t*>* rows) {
+  rows->assign(2 * static_cast<size_t>(column ? count : 1), nullptr);
+  const size_t length = rows->size() / 2;
+  for (size_t at = 0; at < length; ++at) {
+    const int32_t row = column ? static_cast<int32_t>(at) : index;
+    const int32_t offset = column ? index : 0;
+    (*rows)[at] = planes.outRed.rows[row] + offset;
+    (*rows)[length + at] = planes.outGreen.rows[row] + offset;
+  }
+  PlaneSet view;
+  view.outRed.rows = view.inRed.rows = rows->data();
+  view.outGreen.rows = view.inGreen.rows = rows->data() + length;
+  view.width = column ? 1 : count;
+  view.height = column ? count : 1;
+  view.base = planes.base;
+  return view;
+}
+
+// Gives the result's first and last rows and columns again, each from the
+// source's own first or last row or column alone: so two parts of a map
+// that share an edge, resampled alone, agree on it to the bit, and corners
+// are the source's. The filter over a whole map gives the same heights but
+// for rounding in the last float bit.
+template <HeightValue kBase>
+bool resampleEdges(const PlaneSet& source, PlaneSet* result,
+                   const Axis& across, const Axis& down, ResampleFilter filter,
+                   const BandTarget& target, WorkingMemory* memory,
+                   std::string* error) {
+  const Axis still = planAxis(1, 1, filter);
+  std::vector<uint8_t*> sourceRows, resultRows;
+  for (bool column : {false, true}) {
+    const Axis& along = column ? down : across;
+    const int32_t last = (column ? across : down).to - 1;
+    for (int32_t end : {0, last}) {
+      const int32_t sourceIndex =
+          end == 0 ? 0 : (column ? across.from : down.from) - 1;
+      PlaneSet line =
+          lineView(source, column, sourceIndex, along.from, &sourceRows);
+      PlaneSet into = lineView(*result, column, end, along.to, &resultRows);
+      StoreCount ignored;
+      BandTarget edge = target;
+      edge.result = &into;
+      edge.clamped = &ignored;
+      const bool done =
+          column ? resampleInBands<kBase>(line, still, along,
+                                          kResampleBandBytes, edge, memory,
+                                          error, nullptr)
+                 : resampleInBands<kBase>(line, along, still,
+                                          kResampleBandBytes, edge, memory,
+                                          error, nullptr);
+      if (!done) return false;
+    }
+  }
+  return true;
+}
+
 void resampleBlue(const PlaneSet& source, PlaneSet* result, const Axis& across,
                   const Axis& down) {
   if (uniformBlue(source.outBlue, across.from, down.from)) {
@@ -545,6 +605,15 @@ bool resampleHeights(PlaneSet* planes, int32_t width, int32_t height,
     if (done) done = pass(store, &halves);
   } else {
     done = pass(store, progress);
+  }
+  if (done) {
+    done = planes->base == kWideBase
+               ? resampleEdges<kWideBase>(*planes, &result, across, down,
+                                          request.filter, store, &memory,
+                                          error)
+               : resampleEdges<kHeightBase>(*planes, &result, across, down,
+                                            request.filter, store, &memory,
+                                            error);
   }
   if (!done) {
     releasePlanes(&result);

@@ -1202,24 +1202,42 @@ TEST(EndToEndTest, WritesWhatTheNativeBuildWrites) {
   if (!data.empty() && toolHasPng()) {
     inputs.push_back(data + "/heightmaps/puget_sound_1025_16bit.png");
   }
-  // Resampled, turned and tiled the same way on both.
-  const std::vector<std::string> shaped = {"-size", "9x7",    "-rotate",
-                                           "90",    "-tiles", "2x2"};
-  for (const std::string& side :
-       {std::string("native"), std::string("tested")}) {
-    std::vector<std::string> arguments = {dir.file("in.bmp"),
-                                          dir.file(side + "_tile.r16")};
-    arguments.insert(arguments.end(), shaped.begin(), shaped.end());
-    ProcessResult result = side == "native" ? runQuillornWith(arguments, native)
-                                            : runQuillorn(arguments);
-    EXPECT_EQ(result.exitStatus, 0) << side << " tiles";
-  }
-  for (const char* tile : {"_tile_x0_y0.r16", "_tile_x1_y0.r16",
-                           "_tile_x0_y1.r16", "_tile_x1_y1.r16"}) {
-    std::vector<uint8_t> want, have;
-    ASSERT_TRUE(readFileBytes(dir.file(std::string("native") + tile), &want));
-    ASSERT_TRUE(readFileBytes(dir.file(std::string("tested") + tile), &have));
-    EXPECT_TRUE(want == have) << tile;
+  // Resampled, turned, tiled and fitted to each engine the same way on
+  // both, the engines' own files included.
+  struct Shaped {
+    std::string output;
+    std::vector<std::string> switches;
+    std::vector<std::string> files;
+  };
+  const Shaped shapes[] = {
+      {"_tile.r16",
+       {"-size", "9x7", "-rotate", "90", "-tiles", "2x2"},
+       {"_tile_x0_y0.r16", "_tile_x1_y0.r16", "_tile_x0_y1.r16",
+        "_tile_x1_y1.r16"}},
+      {"_u.raw",
+       {"-fit", "unity", "-tiles", "2x1"},
+       {"_u_0_0.raw", "_u_1_0.raw"}},
+      {"_ue.raw", {"-fit", "unreal"}, {"_ue.raw", "_ue.json"}},
+      {"_g.raw", {"-fit", "godot", "-flip", "vertical"}, {"_g.raw"}},
+  };
+  for (const Shaped& shape : shapes) {
+    for (const std::string& side :
+         {std::string("native"), std::string("tested")}) {
+      std::vector<std::string> arguments = {dir.file("in.bmp"),
+                                            dir.file(side + shape.output)};
+      arguments.insert(arguments.end(), shape.switches.begin(),
+                       shape.switches.end());
+      ProcessResult result = side == "native"
+                                 ? runQuillornWith(arguments, native)
+                                 : runQuillorn(arguments);
+      EXPECT_EQ(result.exitStatus, 0) << side << shape.output;
+    }
+    for (const std::string& file : shape.files) {
+      std::vector<uint8_t> want, have;
+      ASSERT_TRUE(readFileBytes(dir.file("native" + file), &want)) << file;
+      ASSERT_TRUE(readFileBytes(dir.file("tested" + file), &have)) << file;
+      EXPECT_TRUE(want == have) << file;
+    }
   }
   std::vector<std::string> outputs = {"bmp", "r16", "pgm"};
   if (toolHasPng()) outputs.push_back("png");

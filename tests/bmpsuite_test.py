@@ -349,7 +349,7 @@ def check_geotiffs(exe, work):
         else:
             back = mapping[0] + got * mapping[1]
             error = numpy.abs(back - metres.astype(numpy.float64)).max()
-            if error > mapping[1] / 2 + 1e-6:
+            if error > mapping[1] * (0.5 + 1e-3):
                 problems.append("Float32 GeoTIFF: metres back within %g, "
                                 "step %g" % (error, mapping[1]))
         distinct = len(numpy.unique(metres))

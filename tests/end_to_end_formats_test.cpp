@@ -835,7 +835,7 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          {},
          {0, 65279, 10000, 1},
          mapping("NAME",
-                 "height 0 = 0, 1 step = 1.000015 units, height 65279 = "
+                 "height 0 = 0, 1 step = 1.00001532 units, height 65279 = "
                  "65280" + engine)},
         {"Float32 stretched, NaN as nodata",
          "f32.tif",
@@ -843,7 +843,7 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          {},
          {0, 16320, 0, 65279},
          oneVoid + mapping("NAME",
-                 "height 0 = 0.5, 1 step = 3.06377e-05 units, height "
+                 "height 0 = 0.5, 1 step = 3.06377242e-05 units, height "
                  "65279 = 2.5" + engine)},
         {"Float64 in steps of 0.25",
          "f64.tif",
@@ -879,7 +879,7 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          {},
          {0, 65279, 32640, 0},
          mapping("NAME",
-                 "height 0 = -1.7e+308, 1 step = 5.2084e+303 units, "
+                 "height 0 = -1.7e+308, 1 step = 5.20841312e+303 units, "
                  "height 65279 = 1.7e+308" +
                      engine)},
     };

@@ -76,17 +76,17 @@ std::string describeMapping(const SampleMapping& mapping, HeightValue top) {
     return "every valid sample is " + compactNumber(mapping.lowest, 0) +
            ", so every height is 0";
   }
-  // A quarter of a step at each number keeps every height's value, read
-  // back from the line, within half a step.
-  const double quarter = mapping.step / 4;
+  // Heights are rounded to half a step of the values they stand for; the
+  // numbers add at most a ten-thousandth of a step to that, at any height.
+  const double within = mapping.step * 1e-4;
   // Halves, so that a span beyond a double's range stays finite.
   const double topValue =
       2 * (mapping.lowest / 2 + top * (mapping.step / 2));
   return "heights from its values: height 0 = " +
-         compactNumber(mapping.lowest, quarter) + ", 1 step = " +
-         compactNumber(mapping.step, quarter / kLargestWideHeight) +
+         compactNumber(mapping.lowest, within) + ", 1 step = " +
+         compactNumber(mapping.step, within / kLargestWideHeight) +
          (mapping.step == 1 ? " unit" : " units") + ", height " +
-         std::to_string(top) + " = " + compactNumber(topValue, quarter) +
+         std::to_string(top) + " = " + compactNumber(topValue, within) +
          "; -fit unity, unreal or godot says what to enter in the engine";
 }
 

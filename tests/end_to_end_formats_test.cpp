@@ -1028,6 +1028,29 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
     }
   }
 
+  // One tile is a tile, named as one; a picture may not replace a tile.
+  ProcessResult one = runQuillorn(
+      {dir.file("in.r16"), dir.file("one.r16"), "-dim", "9x7", "-tiles", "1x1"});
+  EXPECT_EQ(one.exitStatus, 0);
+  EXPECT_FALSE(fileExists(dir.file("one.r16")));
+  Heights single;
+  ASSERT_TRUE(readHeights(dir, "one_x0_y0.r16", &single));
+  EXPECT_EQ(single, heights);
+  ProcessResult overTile =
+      runQuillorn({dir.file("in.r16"), dir.file("p.r16"), "-dim", "9x7",
+                   "-tiles", "2x2", "-view", dir.file("p_x1_y0.r16")});
+  EXPECT_EQ(overTile.exitStatus, kFailed);
+  EXPECT_EQ(overTile.lines, withBanner({kUsage}));
+  if (!throughLauncher()) {
+    EXPECT_EQ(overTile.errors.rfind("quillorn: " + dir.file("p_x1_y0.r16") +
+                                        ": the picture would replace a tile; "
+                                        "name another picture\n",
+                                    0),
+              0u)
+        << overTile.errors;
+  }
+  EXPECT_FALSE(fileExists(dir.file("p_x0_y0.r16")));
+
   // Unity's tiles count x from the left and z from the bottom, each file
   // south row first; the lines on standard error say what to set.
   ProcessResult unity =

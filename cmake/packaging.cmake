@@ -77,8 +77,8 @@ height maps whose pixels carry heights as green x 255 + red, raw 16-bit\n\
 heights in either byte order, 16-bit PGM, greyscale PNG, TIFF and GeoTIFF\n\
 elevation data (integers or floats, with nodata) and SRTM tiles; it can\n\
 rescale or normalize the heights, smooth them, shift them to a minimum,\n\
-flip, turn and resample them, fit them to Unity's or Unreal's terrain\n\
-sizes and cut them into tiles that share their edges, and writes BMP, raw,\n\
+flip, turn and resample them, fit them to Unity's, Unreal's or Godot's\n\
+terrains, north up at their true heights, cut them into tiles, and writes BMP, raw,\n\
 PGM, PNG or TIFF, replacing an output only once it is complete. It can\n\
 also draw a shaded relief picture of the map for any image viewer.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)

@@ -22,7 +22,7 @@ std::vector<std::string> usageLines(bool png) {
       "[-view <picture>]",
       "         [-flip horizontal|vertical] [-rotate 90|180|270] "
       "[-size <w>x<h>]",
-      "         [-filter <kernel>] [-fit unity|unreal] [-tiles <c>x<r>]",
+      "         [-filter <kernel>] [-fit unity|unreal|godot] [-tiles <c>x<r>]",
       "  -sca <scale>     multiply every height by <scale>; 0 normalizes the "
       "heights to 0-255",
       "  -min <minimum>   shift all heights so that the lowest equals "
@@ -45,8 +45,8 @@ std::vector<std::string> usageLines(bool png) {
       "  -size <w>x<h>    resample the heights to w x h, corners on corners",
       "  -filter <kernel> resampling kernel: cubic (default), linear, box, "
       "mitchell, bspline",
-      "  -fit <engine>    resample to the size unity or unreal takes, and "
-      "say what to set",
+      "  -fit <engine>    resample to the size unity, unreal or godot takes, "
+      "and say what to set",
       "  -tiles <c>x<r>   cut into c x r tiles that share their edges "
       "(name_x0_y0.ext ...)",
   };
@@ -82,7 +82,7 @@ std::vector<std::string> helpLines(bool png, bool tiff) {
       std::string("  quillorn N47W122.hgt map.bmp -view map.") +
           (png ? "png" : "bmp"),
       "  quillorn painted.bmp small.bmp -size 513x513 -filter linear",
-      "  quillorn N47E011.hgt terrain.r16 -fit unity",
+      "  quillorn N47E011.hgt terrain.raw -fit unity",
   };
   lines.insert(lines.end(), rest.begin(), rest.end());
   if (tiff) lines.push_back("  quillorn dem.tif dem.r16 -unit 0.1");

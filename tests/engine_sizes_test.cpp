@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,36 @@ TEST(EngineSizesTest, PicksTheNearestSizeByRatio) {
     EXPECT_EQ(fit.tiled, c.tiled) << which;
     EXPECT_EQ(fit.tiles.grid.columns, c.grid.columns) << which;
     EXPECT_EQ(fit.tiles.grid.rows, c.grid.rows) << which;
+  }
+}
+
+// Every halfway point of every engine, from both sides: the side just
+// below sqrt(a b) takes a, the side just above takes b.
+TEST(EngineSizesTest, EveryHalfwayPointFromBothSides) {
+  struct Family {
+    Engine engine;
+    std::vector<int32_t> sizes;
+  };
+  const Family families[] = {
+      {Engine::kUnity, {33, 65, 129, 257, 513, 1025, 2049, 4097}},
+      {Engine::kGodot, {65, 129, 257, 513, 1025, 2049, 4097}},
+      {Engine::kUnreal, {127, 253, 505, 1009, 2017, 4033, 8129}},
+  };
+  for (const Family& family : families) {
+    for (size_t index = 0; index + 1 < family.sizes.size(); ++index) {
+      const int32_t a = family.sizes[index], b = family.sizes[index + 1];
+      const auto below =
+          static_cast<int32_t>(std::floor(std::sqrt(static_cast<double>(a) * b)));
+      for (int32_t side : {below, below + 1}) {
+        EngineFit fit;
+        std::string error;
+        ASSERT_TRUE(fitToEngine(family.engine, side, side, {1, 1}, false, &fit,
+                                &error));
+        EXPECT_EQ(fit.tiles.tileWidth, side == below ? a : b)
+            << static_cast<int>(family.engine) << " side " << side;
+        EXPECT_EQ(fit.tiles.tileHeight, fit.tiles.tileWidth);
+      }
+    }
   }
 }
 

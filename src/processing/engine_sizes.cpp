@@ -165,9 +165,10 @@ bool fitToEngine(Engine engine, int32_t width, int32_t height, TileGrid grid,
     // nearest of the same section size.
     const int32_t side = nearestSize(larger, kUnrealSizes);
     const Sizes& family = side == 8129 ? kUnreal127 : kUnreal63;
-    const bool wide = &larger == &across;
-    fit->tiles.tileWidth = wide ? side : nearestSize(across, family);
-    fit->tiles.tileHeight = wide ? nearestSize(along, family) : side;
+    fit->tiles.tileWidth =
+        longer(along, across) ? nearestSize(across, family) : side;
+    fit->tiles.tileHeight =
+        longer(across, along) ? nearestSize(along, family) : side;
   }
   if (engine == Engine::kUnreal) describeLandscape(fit);
   return true;

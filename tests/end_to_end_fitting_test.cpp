@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -79,7 +80,8 @@ double number(const std::map<std::string, std::string>& fields,
               const std::string& name) {
   auto found = fields.find(name);
   EXPECT_NE(found, fields.end()) << name;
-  return found == fields.end() ? NAN : std::strtod(found->second.c_str(), nullptr);
+  return found == fields.end() ? NAN
+                               : std::strtod(found->second.c_str(), nullptr);
 }
 
 // A grid of 16-bit samples, row 0 first as the file stores them.
@@ -102,7 +104,8 @@ bool readSquare(const std::string& path, Samples* samples) {
   }
   std::vector<uint8_t> bytes;
   if (!readFileBytes(raw, &bytes)) return false;
-  const auto side = static_cast<int32_t>(std::lround(std::sqrt(bytes.size() / 2)));
+  const auto side =
+      static_cast<int32_t>(std::lround(std::sqrt(bytes.size() / 2)));
   samples->width = samples->height = side;
   samples->values.clear();
   for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
@@ -139,6 +142,30 @@ void expectCornersTrue(Terrain& terrain, double tolerance,
                           [](double value) { return std::isnan(value); }),
             0)
       << what << ": parts of the terrain have no tile";
+}
+
+// A file whose row 0 is north, each sample v standing at metres(v).
+Terrain northUp(const Samples& file,
+                const std::function<double(int32_t)>& metres) {
+  Terrain terrain;
+  terrain.resize(file.width, file.height);
+  for (int32_t row = 0; row < file.height; ++row) {
+    for (int32_t column = 0; column < file.width; ++column) {
+      terrain.at(row, column) = metres(file.at(row, column));
+    }
+  }
+  return terrain;
+}
+
+// Unreal's height of sample v: (Location Z + (v - 32768) / 128 x Scale Z)
+// centimetres, from the fields printed.
+std::function<double(int32_t)> unrealMetres(
+    const std::map<std::string, std::string>& fields) {
+  const double scaleZ = number(fields, "Scale Z");
+  const double locationZ = number(fields, "Location Z");
+  return [=](int32_t v) {
+    return (locationZ + (v - 32768) / 128.0 * scaleZ) / 100;
+  };
 }
 
 // Unity's heightmap keeps 0 ... 32766 of the normalized 0 ... 1.
@@ -235,8 +262,9 @@ TEST_F(EngineRecipeTest, UnityToolboxTiles) {
         for (int32_t column = 0; column < size; ++column) {
           const double metres =
               base + unityKept(tile.at(row, column) / 65535.0) * height;
-          double& there = terrain.at(terrain.height - 1 - (z * (size - 1) + row),
-                                     x * (size - 1) + column);
+          double& there =
+              terrain.at(terrain.height - 1 - (z * (size - 1) + row),
+                         x * (size - 1) + column);
           // Neighbours share their edge samples.
           if (!std::isnan(there)) {
             ASSERT_EQ(there, metres) << name;
@@ -260,17 +288,9 @@ TEST_F(EngineRecipeTest, UnrealImportFromFile) {
   Samples file;
   ASSERT_TRUE(readSquare(dir_.file("dem.png"), &file));
   ASSERT_EQ(file.width, 253);
-  const double scaleZ = number(fields, "Scale Z");
-  const double locationZ = number(fields, "Location Z");
-  Terrain terrain;
-  terrain.resize(file.width, file.height);
-  for (int32_t row = 0; row < file.height; ++row) {
-    for (int32_t column = 0; column < file.width; ++column) {
-      terrain.at(row, column) =
-          (locationZ + (file.at(row, column) - 32768) / 128.0 * scaleZ) / 100;
-    }
-  }
-  expectCornersTrue(terrain, scaleZ / 128 / 100, "Import from File");
+  Terrain terrain = northUp(file, unrealMetres(fields));
+  expectCornersTrue(terrain, number(fields, "Scale Z") / 128 / 100,
+                    "Import from File");
   // 1 degree north over 252 spacings, in cm.
   EXPECT_NEAR(number(fields, "Scale Y"), 111200 * 100 / 252.0, 200);
 }
@@ -296,8 +316,7 @@ TEST_F(EngineRecipeTest, WorldCompositionTiles) {
   ProcessResult result = run({"wc.png", "-fit", "unreal", "-tiles", "4x4"});
   auto fields = printedFields(result.errors);
   EXPECT_EQ(fields["Flip Tile Y Coordinate"], "on");
-  const double scaleZ = number(fields, "Scale Z");
-  const double locationZ = number(fields, "Location Z");
+  const auto metresOf = unrealMetres(fields);
   EXPECT_EQ(fields["Overall Resolution"], "127 x 127");
   const int32_t size = 127;
   Terrain terrain;
@@ -311,9 +330,7 @@ TEST_F(EngineRecipeTest, WorldCompositionTiles) {
       ASSERT_EQ(tile.width, size) << name;
       for (int32_t row = 0; row < size; ++row) {
         for (int32_t column = 0; column < size; ++column) {
-          const double metres =
-              (locationZ + (tile.at(row, column) - 32768) / 128.0 * scaleZ) /
-              100;
+          const double metres = metresOf(tile.at(row, column));
           // Tile j counts from the south: its top row is j + 1 spans up.
           const int32_t fromNorth = (3 - j) * (size - 1) + row;
           double& there = terrain.at(fromNorth, i * (size - 1) + column);
@@ -325,7 +342,8 @@ TEST_F(EngineRecipeTest, WorldCompositionTiles) {
       }
     }
   }
-  expectCornersTrue(terrain, scaleZ / 128 / 100, "World Composition");
+  expectCornersTrue(terrain, number(fields, "Scale Z") / 128 / 100,
+                    "World Composition");
 }
 
 // The Godot add-ons: height = Min + (Max - Min) x v / 65535, row 0 north,
@@ -338,13 +356,8 @@ TEST_F(EngineRecipeTest, GodotAddOns) {
   EXPECT_EQ(file.width, 257);
   const double low = number(fields, "Min Height");
   const double high = number(fields, "Max Height");
-  Terrain terrain;
-  terrain.resize(file.width, file.height);
-  for (int32_t row = 0; row < file.height; ++row) {
-    for (int32_t column = 0; column < file.width; ++column) {
-      terrain.at(row, column) = low + (high - low) * file.at(row, column) / 65535;
-    }
-  }
+  Terrain terrain =
+      northUp(file, [&](int32_t v) { return low + (high - low) * v / 65535; });
   expectCornersTrue(terrain, (high - low) / 65535, "Godot");
 }
 
@@ -370,24 +383,13 @@ TEST_F(EngineRecipeTest, FloatHeightsForUnreal) {
   Samples file;
   ASSERT_TRUE(readSquare(dir_.file("ue.r16"), &file));
   ASSERT_EQ(file.width, 127);
-  const double scaleZ = number(fields, "Scale Z");
-  const double locationZ = number(fields, "Location Z");
-  Terrain terrain;
-  terrain.resize(file.width, file.height);
-  int32_t lowest = 65535, highest = 0;
-  for (int32_t row = 0; row < file.height; ++row) {
-    for (int32_t column = 0; column < file.width; ++column) {
-      lowest = std::min(lowest, file.at(row, column));
-      highest = std::max(highest, file.at(row, column));
-      terrain.at(row, column) =
-          (locationZ + (file.at(row, column) - 32768) / 128.0 * scaleZ) / 100 -
-          0.25;
-    }
-  }
+  const auto metres = unrealMetres(fields);
+  Terrain terrain = northUp(file, [&](int32_t v) { return metres(v) - 0.25; });
   // The engine's whole range is spent on the terrain.
-  EXPECT_LE(lowest, 1);
-  EXPECT_GE(highest, 65534);
-  expectCornersTrue(terrain, scaleZ / 128 / 100, "float heights");
+  EXPECT_LE(*std::min_element(file.values.begin(), file.values.end()), 1);
+  EXPECT_GE(*std::max_element(file.values.begin(), file.values.end()), 65534);
+  expectCornersTrue(terrain, number(fields, "Scale Z") / 128 / 100,
+                    "float heights");
 }
 
 // Unreal's size file goes beside a .raw, and beside a .r16 that is not
@@ -403,9 +405,8 @@ TEST_F(EngineRecipeTest, UnrealSizeFileBesideRaw) {
   // 300 x 150 takes 253 x 127.
   ASSERT_TRUE(writeFileBytes(dir_.file("wide.r16"),
                              std::vector<uint8_t>(2 * 300 * 150, 7)));
-  ProcessResult wide =
-      runQuillorn({dir_.file("wide.r16"), dir_.file("w.r16"), "-dim",
-                   "300x150", "-fit", "unreal"});
+  ProcessResult wide = runQuillorn({dir_.file("wide.r16"), dir_.file("w.r16"),
+                                    "-dim", "300x150", "-fit", "unreal"});
   EXPECT_EQ(wide.exitStatus, 0);
   ASSERT_TRUE(readFileBytes(dir_.file("w.json"), &json));
   EXPECT_EQ(std::string(json.begin(), json.end()),

@@ -780,16 +780,18 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
        bigEndian(tile),
        {},
        {0, 10, 15, 0, 30, 17, 13, 13, 110},
-       oneVoid + mapping("NAME", "height 0 = -10, 1 step = 1 unit, height 110 = 100" + engine)},
+       oneVoid +
+           mapping("NAME", "height 0 = -10, 1 step = 1 unit, height 110 = 100" +
+                               engine)},
       // The line describes the heights written, after every stage.
       {"SRTM tile halved by -sca",
        "h.hgt",
        bigEndian(tile),
        {"-sca", "0.5"},
        {0, 5, 7, 0, 15, 8, 6, 6, 55},
-       oneVoid + mapping("NAME",
-                         "height 0 = -10, 1 step = 2 units, height 55 = 100" +
-                             engine)},
+       oneVoid +
+           mapping("NAME", "height 0 = -10, 1 step = 2 units, height 55 = 100" +
+                               engine)},
       {"SRTM tile lifted by -min",
        "m.hgt",
        bigEndian(tile),
@@ -803,7 +805,9 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
        bigEndian(tile),
        {"-unit", "2"},
        {0, 5, 8, 0, 15, 9, 7, 7, 55},
-       oneVoid + mapping("NAME", "height 0 = -10, 1 step = 2 units, height 55 = 100" + engine)},
+       oneVoid +
+           mapping("NAME", "height 0 = -10, 1 step = 2 units, height 55 = 100" +
+                               engine)},
   };
   if (toolHasTiff()) {
     const std::vector<Case> tiffs = {
@@ -832,20 +836,24 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          tiff(16, 2, 2, {-300, -1, 2, -9999}, "-9999"),
          {},
          {0, 299, 302, 0},
-         oneVoid + mapping("NAME", "height 0 = -300, 1 step = 1 unit, height 302 = 2" + engine)},
+         oneVoid + mapping("NAME",
+                           "height 0 = -300, 1 step = 1 unit, height 302 = 2" +
+                               engine)},
         {"Int8 shifted",
          "i8.tif",
          tiff(8, 2, 2, {-5, 5}),
          {},
          {0, 10},
-         mapping("NAME", "height 0 = -5, 1 step = 1 unit, height 10 = 5" + engine)},
+         mapping("NAME",
+                 "height 0 = -5, 1 step = 1 unit, height 10 = 5" + engine)},
         {"UInt32 spanning 65279 steps is shifted",
          "u32.tif",
          tiff(32, 1, 2, {100000, 165279, 100001, 120000}),
          {},
          {0, 65279, 1, 20000},
          mapping("NAME",
-                 "height 0 = 100000, 1 step = 1 unit, height 65279 = 165279" + engine)},
+                 "height 0 = 100000, 1 step = 1 unit, height 65279 = 165279" +
+                     engine)},
         {"UInt32 spanning 65280 steps is stretched",
          "u32s.tif",
          tiff(32, 1, 2, {0, 65280, 10000, 1}),
@@ -853,21 +861,25 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          {0, 65279, 10000, 1},
          mapping("NAME",
                  "height 0 = 0, 1 step = 1.00001532 units, height 65279 = "
-                 "65280" + engine)},
+                 "65280" +
+                     engine)},
         {"Float32 stretched, NaN as nodata",
          "f32.tif",
          tiff(32, 3, 2, {0.5, 1.0, std::nan(""), 2.5}),
          {},
          {0, 16320, 0, 65279},
-         oneVoid + mapping("NAME",
-                 "height 0 = 0.5, 1 step = 3.06377242e-05 units, height "
-                 "65279 = 2.5" + engine)},
+         oneVoid +
+             mapping("NAME",
+                     "height 0 = 0.5, 1 step = 3.06377242e-05 units, height "
+                     "65279 = 2.5" +
+                         engine)},
         {"Float64 in steps of 0.25",
          "f64.tif",
          tiff(64, 3, 2, {-1.0, 0.0, 0.6, 2.0}),
          {"-unit", "0.25"},
          {0, 4, 6, 12},
-         mapping("NAME", "height 0 = -1, 1 step = 0.25 units, height 12 = 2" + engine)},
+         mapping("NAME",
+                 "height 0 = -1, 1 step = 0.25 units, height 12 = 2" + engine)},
         {"-unit too fine clamps",
          "i16c.tif",
          tiff(16, 2, 2, {0, 1000}),
@@ -1052,8 +1064,8 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
   }
 
   // One tile is a tile, named as one; a picture may not replace a tile.
-  ProcessResult one = runQuillorn(
-      {dir.file("in.r16"), dir.file("one.r16"), "-dim", "9x7", "-tiles", "1x1"});
+  ProcessResult one = runQuillorn({dir.file("in.r16"), dir.file("one.r16"),
+                                   "-dim", "9x7", "-tiles", "1x1"});
   EXPECT_EQ(one.exitStatus, 0);
   EXPECT_FALSE(fileExists(dir.file("one.r16")));
   Heights single;
@@ -1203,9 +1215,9 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
       << tooLong.errors;
   EXPECT_EQ(std::filesystem::file_size(dir.file("l.raw")), 2u * 4097 * 4097);
   // A side of one pixel is no tiles.
-  ProcessResult thin = runQuillorn({dir.file("long.r16"), dir.file("no.r16"),
-                                    "-dim", "5000x1", "-fit", "unity",
-                                    "-tiles", "1x2"});
+  ProcessResult thin =
+      runQuillorn({dir.file("long.r16"), dir.file("no.r16"), "-dim", "5000x1",
+                   "-fit", "unity", "-tiles", "1x2"});
   EXPECT_EQ(thin.exitStatus, kFailed);
   EXPECT_EQ(thin.lines,
             withBanner({"ERROR: -tiles 1x2 cannot cut a 5000 x 1 map: a side "

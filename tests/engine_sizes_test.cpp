@@ -66,8 +66,8 @@ TEST(EngineSizesTest, PicksTheNearestSizeByRatio) {
     const std::string which = std::to_string(static_cast<int>(c.engine)) +
                               ": " + std::to_string(c.width) + " x " +
                               std::to_string(c.height);
-    ASSERT_TRUE(fitToEngine(c.engine, c.width, c.height, c.grid, c.tiled, &fit,
-                            &error))
+    ASSERT_TRUE(
+        fitToEngine(c.engine, c.width, c.height, c.grid, c.tiled, &fit, &error))
         << which << " " << error;
     EXPECT_EQ(fit.tiles.tileWidth, c.tileWidth) << which;
     EXPECT_EQ(fit.tiles.tileHeight, c.tileHeight) << which;
@@ -93,8 +93,8 @@ TEST(EngineSizesTest, EveryHalfwayPointFromBothSides) {
   for (const Family& family : families) {
     for (size_t index = 0; index + 1 < family.sizes.size(); ++index) {
       const int32_t a = family.sizes[index], b = family.sizes[index + 1];
-      const auto below =
-          static_cast<int32_t>(std::floor(std::sqrt(static_cast<double>(a) * b)));
+      const auto below = static_cast<int32_t>(
+          std::floor(std::sqrt(static_cast<double>(a) * b)));
       for (int32_t side : {below, below + 1}) {
         EngineFit fit;
         std::string error;
@@ -115,9 +115,9 @@ TEST(EngineSizesTest, DescribesUnrealsLandscape) {
     int32_t quads, componentsX, componentsY;
   };
   const Case cases[] = {
-      {127, 127, 63, 1, 1},      {1009, 505, 63, 8, 4},
-      {4033, 4033, 63, 32, 32},  {8129, 8129, 127, 32, 32},
-      {8129, 255, 127, 32, 1},   {8129, 4065, 127, 32, 16},
+      {127, 127, 63, 1, 1},     {1009, 505, 63, 8, 4},
+      {4033, 4033, 63, 32, 32}, {8129, 8129, 127, 32, 32},
+      {8129, 255, 127, 32, 1},  {8129, 4065, 127, 32, 16},
   };
   for (const Case& c : cases) {
     EngineFit fit;

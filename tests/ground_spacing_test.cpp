@@ -38,7 +38,7 @@ TEST(GroundSpacingTest, GeoTiffsInMetresOnly) {
   geographic.keyDirectory = keys({{1024, 2}});
   GeoTags turned;
   turned.transformation = {0, 25, 0, 500000, -25, 0, 0, 5e6,
-                           0, 0, 0, 0,      0,   0, 0, 1};
+                           0, 0,  0, 0,      0,   0, 0, 1};
   GeoTags none;
   const Case cases[] = {
       {"projected, unit unsaid", projected, true, 30, 20},

@@ -79,10 +79,10 @@ TEST(HeightTilesTest, KnowsTheNamesATiledImportTakes) {
     bool tile;
   };
   const Case cases[] = {
-      {"wc_x0_y0.png", true},  {"WC_X12_Y3.PNG", true},
-      {"wc_x0_y0.r16", true},  {"wc_x0_y.png", false},
-      {"wc_x_y0.png", false},  {"wc_x0_y0", false},
-      {"wc.png", false},       {"wcx_x0_y0.png", false},
+      {"wc_x0_y0.png", true},   {"WC_X12_Y3.PNG", true},
+      {"wc_x0_y0.r16", true},   {"wc_x0_y.png", false},
+      {"wc_x_y0.png", false},   {"wc_x0_y0", false},
+      {"wc.png", false},        {"wcx_x0_y0.png", false},
       {"wc_x0_y0_.png", false}, {"wc_x1y0.png", false},
   };
   for (const Case& c : cases) {

@@ -173,8 +173,10 @@ TEST_F(ResampleHeightsTest, EdgesKeepTheirHeightsEitherWay) {
       ResampleFilter::kCubic, ResampleFilter::kLinear, ResampleFilter::kBox,
       ResampleFilter::kMitchell, ResampleFilter::kBspline};
   // Width 2 k + 1: halves of k + 1 columns share column k.
-  const int32_t sizes[][4] = {{65, 65, 33, 33},   {129, 41, 17, 9},
-                              {201, 77, 51, 61},  {33, 17, 65, 33},
+  const int32_t sizes[][4] = {{65, 65, 33, 33},
+                              {129, 41, 17, 9},
+                              {201, 77, 51, 61},
+                              {33, 17, 65, 33},
                               {1025, 9, 257, 3}};
   for (ResampleFilter filter : filters) {
     for (const auto& size : sizes) {
@@ -185,24 +187,25 @@ TEST_F(ResampleHeightsTest, EdgesKeepTheirHeightsEitherWay) {
       Map whole(size[0], size[1], kWideBase, heights, noBlue);
       const int32_t half = (size[0] - 1) / 2;
       Map left(half + 1, size[1], kWideBase, heights, noBlue);
-      Map right(half + 1, size[1], kWideBase,
-                [&](int32_t row, int32_t column) {
-                  return heights(row, column + half);
-                },
-                noBlue);
+      Map right(
+          half + 1, size[1], kWideBase,
+          [&](int32_t row, int32_t column) {
+            return heights(row, column + half);
+          },
+          noBlue);
       Map top(size[0], 1, kWideBase, heights, noBlue);
-      const HeightValue corners[] = {
-          whole.at(0, 0), whole.at(0, size[0] - 1), whole.at(size[1] - 1, 0),
-          whole.at(size[1] - 1, size[0] - 1)};
+      const HeightValue corners[] = {whole.at(0, 0), whole.at(0, size[0] - 1),
+                                     whole.at(size[1] - 1, 0),
+                                     whole.at(size[1] - 1, size[0] - 1)};
       ResampleOutcome outcome;
       const int32_t halfTo = (size[2] + 1) / 2;
       ASSERT_TRUE(whole.resample({size[2], size[3], filter}, &outcome));
       ASSERT_TRUE(left.resample({halfTo, size[3], filter}, &outcome));
       ASSERT_TRUE(right.resample({halfTo, size[3], filter}, &outcome));
       ASSERT_TRUE(top.resample({size[2], 1, filter}, &outcome));
-      const HeightValue result[] = {
-          whole.at(0, 0), whole.at(0, size[2] - 1), whole.at(size[3] - 1, 0),
-          whole.at(size[3] - 1, size[2] - 1)};
+      const HeightValue result[] = {whole.at(0, 0), whole.at(0, size[2] - 1),
+                                    whole.at(size[3] - 1, 0),
+                                    whole.at(size[3] - 1, size[2] - 1)};
       for (int corner = 0; corner < 4; ++corner) {
         EXPECT_EQ(result[corner], corners[corner]) << what << " " << corner;
       }
@@ -222,8 +225,9 @@ TEST_F(ResampleHeightsTest, EdgesKeepTheirHeightsEitherWay) {
 // the same step edge as below, ends at 0 and the top, the rest in order.
 TEST_F(ResampleHeightsTest, KeptRangeSqueezesInsteadOfClamping) {
   const HeightValue row[] = {0, 0, 65535, 65535};
-  Map map(4, 3, kWideBase, [&](int32_t, int32_t column) { return row[column]; },
-          noBlue);
+  Map map(
+      4, 3, kWideBase, [&](int32_t, int32_t column) { return row[column]; },
+      noBlue);
   ResampleRequest request{7, 3, ResampleFilter::kCubic};
   request.keepRange = true;
   ResampleOutcome outcome;

@@ -36,8 +36,8 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   StageCounts counts;
   WrittenHeights heights;
   std::string error;
-  bool written = runStages(&files, options, &planes, &counts, &heights,
-                           console, diagnostics, &error);
+  bool written = runStages(&files, options, &planes, &counts, &heights, console,
+                           diagnostics, &error);
   if (written) console << "Deleting temp arrays..." << std::endl;
   releasePlanes(&planes);
   releaseOutput(&files.target);

@@ -44,9 +44,10 @@ bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
     targetHeight = planHeight(geometry->tiles);
     // Each engine's importer reads tile numbers its own way; Godot's
     // add-ons import one map, so its tiles keep the plain names.
-    geometry->naming = options.engine == Engine::kUnity    ? TileNaming::kUnity
-                       : options.engine == Engine::kUnreal ? TileNaming::kFromBottom
-                                                           : TileNaming::kFromTop;
+    geometry->naming = options.engine == Engine::kUnity ? TileNaming::kUnity
+                       : options.engine == Engine::kUnreal
+                           ? TileNaming::kFromBottom
+                           : TileNaming::kFromTop;
   } else {
     if (options.resizeGiven) {
       targetWidth = options.resize.width;

@@ -207,13 +207,12 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
     const double across = swap ? spacing.y : spacing.x;
     const double along = swap ? spacing.x : spacing.y;
     measures.groundInMetres = true;
-    measures.spacingX = across * std::max(width - 1, 1) /
-                        std::max(geometry.width - 1, 1);
-    measures.spacingY = along * std::max(height - 1, 1) /
-                        std::max(geometry.height - 1, 1);
+    measures.spacingX =
+        across * std::max(width - 1, 1) / std::max(geometry.width - 1, 1);
+    measures.spacingY =
+        along * std::max(height - 1, 1) / std::max(geometry.height - 1, 1);
   }
-  for (const std::string& line :
-       engineSettingsLines(geometry.fit, measures)) {
+  for (const std::string& line : engineSettingsLines(geometry.fit, measures)) {
     diagnostics << line << std::endl;
   }
 }

@@ -183,9 +183,9 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     if (!resampled) return false;
     counts->resample = outcome.clamped;
     if (outcome.remapScale != 1.0) {
-      mapping = transformedMapping(
-          mapping, outcome.remapOffset / outcome.remapScale,
-          outcome.remapScale);
+      mapping =
+          transformedMapping(mapping, outcome.remapOffset / outcome.remapScale,
+                             outcome.remapScale);
     }
     width = geometry.width;
     height = geometry.height;
@@ -195,8 +195,9 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   if (options.scaleGiven) {
     ScaleOutcome outcome = scaleHeights(options.scale, planes, width, height);
     counts->scale = outcome.stored;
-    mapping = transformedMapping(mapping, outcome.normalized ? -outcome.lowest : 0,
-                                 static_cast<double>(outcome.factor));
+    mapping =
+        transformedMapping(mapping, outcome.normalized ? -outcome.lowest : 0,
+                           static_cast<double>(outcome.factor));
     if (outcome.normalized) {
       console << "Converting to 0-255. To scale back to original, use scale "
               << outcome.reciprocal << std::endl;

@@ -4,10 +4,10 @@
 
 namespace {
 
-constexpr uint16_t kModelTypeKey = 1024;       // GTModelTypeGeoKey
-constexpr uint16_t kGeographicModel = 2;       // ModelTypeGeographic
-constexpr uint16_t kLinearUnitsKey = 3076;     // ProjLinearUnitsGeoKey
-constexpr uint16_t kMetre = 9001;              // Linear_Meter
+constexpr uint16_t kModelTypeKey = 1024;    // GTModelTypeGeoKey
+constexpr uint16_t kGeographicModel = 2;    // ModelTypeGeographic
+constexpr uint16_t kLinearUnitsKey = 3076;  // ProjLinearUnitsGeoKey
+constexpr uint16_t kMetre = 9001;           // Linear_Meter
 constexpr double kPi = 3.14159265358979323846;
 
 // A short key's value from the key directory (four header shorts, then
@@ -76,8 +76,8 @@ bool spacingOfSrtmTile(const std::string& path, int32_t side,
   const char east = static_cast<char>(name[3] & ~0x20);
   int latitude = 0, longitude = 0;
   if ((north != 'N' && north != 'S') || (east != 'E' && east != 'W') ||
-      !digits(1, 2, &latitude) || !digits(4, 3, &longitude) ||
-      latitude > 89 || longitude > 180) {
+      !digits(1, 2, &latitude) || !digits(4, 3, &longitude) || latitude > 89 ||
+      longitude > 180) {
     return false;
   }
   // The name is the south-west corner; the middle is half a degree north.

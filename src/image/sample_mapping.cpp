@@ -80,8 +80,7 @@ std::string describeMapping(const SampleMapping& mapping, HeightValue top) {
   // numbers add at most a ten-thousandth of a step to that, at any height.
   const double within = mapping.step * 1e-4;
   // Halves, so that a span beyond a double's range stays finite.
-  const double topValue =
-      2 * (mapping.lowest / 2 + top * (mapping.step / 2));
+  const double topValue = 2 * (mapping.lowest / 2 + top * (mapping.step / 2));
   return "heights from its values: height 0 = " +
          compactNumber(mapping.lowest, within) + ", 1 step = " +
          compactNumber(mapping.step, within / kLargestWideHeight) +

@@ -18,9 +18,8 @@ bool openTiffDecoder(FileStream*, TiffDecoder** decoder, TiffInfo*,
 }
 
 bool decodeTiffHeights(TiffDecoder*, const TiffInfo&, const MappingRequest&,
-                       PlaneSet*,
-                       SampleMapping*, StoreCount*, std::string* error,
-                       const Progress*) {
+                       PlaneSet*, SampleMapping*, StoreCount*,
+                       std::string* error, const Progress*) {
   *error = kNoTiffSupport;
   return false;
 }

@@ -276,10 +276,9 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
 }  // namespace
 
 bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
-                       const MappingRequest& request,
-                       PlaneSet* planes, SampleMapping* mapping,
-                       StoreCount* clamped, std::string* error,
-                       const Progress* progress) {
+                       const MappingRequest& request, PlaneSet* planes,
+                       SampleMapping* mapping, StoreCount* clamped,
+                       std::string* error, const Progress* progress) {
   const SampleReader read = readerFor(info.sample);
   const size_t sampleBytes = static_cast<size_t>(info.sample.bits / 8);
   const bool floats = info.sample.kind == SampleKind::kFloat;

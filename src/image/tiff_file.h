@@ -67,10 +67,9 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
 // asks. mapping says how heights map; clamped counts heights cut to
 // 0 ... 65535 (only with a unit).
 bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
-                       const MappingRequest& request,
-                       PlaneSet* planes, SampleMapping* mapping,
-                       StoreCount* clamped, std::string* error,
-                       const Progress* progress);
+                       const MappingRequest& request, PlaneSet* planes,
+                       SampleMapping* mapping, StoreCount* clamped,
+                       std::string* error, const Progress* progress);
 
 // Safe with nullptr.
 void freeTiffDecoder(TiffDecoder* decoder);

@@ -61,9 +61,9 @@ struct EngineFit {
 };
 
 // The engine's size nearest each tile of a width x height map cut by grid
-// (written as tiles when tiled), by ratio, halfway going up: a tile spans (side - 1) /
-// count + 1 samples. Unity and Godot are square; Unreal's sides share one
-// section size, and its tiles (World Composition's) are square. A tile
+// (written as tiles when tiled), by ratio, halfway going up: a tile spans (side
+// - 1) / count + 1 samples. Unity and Godot are square; Unreal's sides share
+// one section size, and its tiles (World Composition's) are square. A tile
 // larger than the engine's largest size takes the largest (capped). False,
 // with a refusal, when the grid is empty or would cut a side of one pixel.
 bool fitToEngine(Engine engine, int32_t width, int32_t height, TileGrid grid,
@@ -85,8 +85,8 @@ struct TerrainMeasures {
   bool groundInMetres = false;
   double spacingX = 0;
   double spacingY = 0;
-  bool bigEndian = false;   // -order big
-  std::string fileName;     // the output's or the tiles' name pattern
+  bool bigEndian = false;  // -order big
+  std::string fileName;    // the output's or the tiles' name pattern
 };
 
 // The lines for standard error that say what to enter in the engine, in

@@ -72,8 +72,7 @@ int64_t smoothHeightsDirect(int32_t passes, BytePlane* outRed,
 // (wrapping in base 255, saturating in base 256) and counted.
 StoreCount applyMinimumElevation(int32_t minimum, BytePlane* outRed,
                                  BytePlane* outGreen, int32_t width,
-                                 int32_t height,
-                                 HeightValue base = kHeightBase,
+                                 int32_t height, HeightValue base = kHeightBase,
                                  int64_t* shift = nullptr);
 
 #endif  // QUILLORN_PROCESSING_HEIGHT_PROCESSING_H_

@@ -107,8 +107,7 @@ std::string tileFileName(const std::string& outputPath, TileNaming naming,
       suffix = "_x" + text(column) + "_y" + text(fromBottom);
       break;
     case TileNaming::kUnity: {
-      const size_t width =
-          text(std::max(grid.columns, grid.rows) - 1).size();
+      const size_t width = text(std::max(grid.columns, grid.rows) - 1).size();
       suffix = "_" + padded(column, width) + "_" + padded(fromBottom, width);
       break;
     }
@@ -119,7 +118,8 @@ std::string tileFileName(const std::string& outputPath, TileNaming naming,
 bool isTileName(const std::string& name, const std::string& prefix) {
   auto lower = [](std::string text) {
     for (char& letter : text) {
-      if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter + 32);
+      if (letter >= 'A' && letter <= 'Z')
+        letter = static_cast<char>(letter + 32);
     }
     return text;
   };
@@ -137,11 +137,9 @@ bool isTileName(const std::string& name, const std::string& prefix) {
   return digits() && at < low.size() && low[at] == '.';
 }
 
-std::string tileNamePattern(const std::string& outputPath,
-                            TileNaming naming) {
+std::string tileNamePattern(const std::string& outputPath, TileNaming naming) {
   const size_t dot = suffixPlace(outputPath);
-  const char* suffix =
-      naming == TileNaming::kUnity ? "_<x>_<z>" : "_x<i>_y<j>";
+  const char* suffix = naming == TileNaming::kUnity ? "_<x>_<z>" : "_x<i>_y<j>";
   return outputPath.substr(0, dot) + suffix + outputPath.substr(dot);
 }
 

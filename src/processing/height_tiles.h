@@ -59,8 +59,7 @@ bool isTileName(const std::string& name, const std::string& prefix);
 
 // The tiles' names as a pattern for a reader: "out/tiles_x<i>_y<j>.png",
 // "out/t_<x>_<z>.raw".
-std::string tileNamePattern(const std::string& outputPath,
-                            TileNaming naming);
+std::string tileNamePattern(const std::string& outputPath, TileNaming naming);
 
 // One tile of a whole map's planes, read in place: its planes are row tables
 // into the whole's memory, so cutting costs no copy. Valid while the

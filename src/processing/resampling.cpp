@@ -408,12 +408,12 @@ bool resampleInBands(const PlaneSet& source, const Axis& across,
       int32_t firstColumn, lastColumn;
       sourceSpan(across, left, right, &firstColumn, &lastColumn);
       int done = stbir_resize_subpixel(
-          slab.data + pad + firstColumn, lastColumn - firstColumn,
-          last - first, sourceStride, results.data + left, right - left,
-          end - begin, resultStride, STBIR_TYPE_FLOAT, 1,
-          STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP,
-          across.filter, down.filter, STBIR_COLORSPACE_LINEAR, memory,
-          static_cast<float>(across.scale), static_cast<float>(down.scale),
+          slab.data + pad + firstColumn, lastColumn - firstColumn, last - first,
+          sourceStride, results.data + left, right - left, end - begin,
+          resultStride, STBIR_TYPE_FLOAT, 1, STBIR_ALPHA_CHANNEL_NONE, 0,
+          STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP, across.filter, down.filter,
+          STBIR_COLORSPACE_LINEAR, memory, static_cast<float>(across.scale),
+          static_cast<float>(down.scale),
           libraryShift(across, left, firstColumn),
           libraryShift(down, begin, first));
       if (!done) {
@@ -428,8 +428,8 @@ bool resampleInBands(const PlaneSet& source, const Axis& across,
         continue;
       }
       encodeRow<kBase>(heights, across.to, target.scale, target.offset,
-                       target.result->outRed[row],
-                       target.result->outGreen[row], target.clamped);
+                       target.result->outRed[row], target.result->outGreen[row],
+                       target.clamped);
     }
     reportProgress(progress, end, down.to);
   }
@@ -464,8 +464,8 @@ PlaneSet lineView(const PlaneSet& planes, bool column, int32_t index,
 // are the source's. The filter over a whole map gives the same heights but
 // for rounding in the last float bit.
 template <HeightValue kBase>
-bool resampleEdges(const PlaneSet& source, PlaneSet* result,
-                   const Axis& across, const Axis& down, ResampleFilter filter,
+bool resampleEdges(const PlaneSet& source, PlaneSet* result, const Axis& across,
+                   const Axis& down, ResampleFilter filter,
                    const BandTarget& target, WorkingMemory* memory,
                    std::string* error) {
   const Axis still = planAxis(1, 1, filter);
@@ -484,12 +484,11 @@ bool resampleEdges(const PlaneSet& source, PlaneSet* result,
       edge.result = &into;
       edge.clamped = &ignored;
       const bool done =
-          column ? resampleInBands<kBase>(line, still, along,
-                                          kResampleBandBytes, edge, memory,
-                                          error, nullptr)
-                 : resampleInBands<kBase>(line, along, still,
-                                          kResampleBandBytes, edge, memory,
-                                          error, nullptr);
+          column
+              ? resampleInBands<kBase>(line, still, along, kResampleBandBytes,
+                                       edge, memory, error, nullptr)
+              : resampleInBands<kBase>(line, along, still, kResampleBandBytes,
+                                       edge, memory, error, nullptr);
       if (!done) return false;
     }
   }
@@ -607,13 +606,12 @@ bool resampleHeights(PlaneSet* planes, int32_t width, int32_t height,
     done = pass(store, progress);
   }
   if (done) {
-    done = planes->base == kWideBase
-               ? resampleEdges<kWideBase>(*planes, &result, across, down,
-                                          request.filter, store, &memory,
-                                          error)
-               : resampleEdges<kHeightBase>(*planes, &result, across, down,
-                                            request.filter, store, &memory,
-                                            error);
+    done =
+        planes->base == kWideBase
+            ? resampleEdges<kWideBase>(*planes, &result, across, down,
+                                       request.filter, store, &memory, error)
+            : resampleEdges<kHeightBase>(*planes, &result, across, down,
+                                         request.filter, store, &memory, error);
   }
   if (!done) {
     releasePlanes(&result);

@@ -1,8 +1,8 @@
 // Resampling the heights to another grid: the map's first and last rows and
 // columns land on the first and last of the result, as a terrain's vertices
-// do, so corners keep their place and height, and a ramp stays a ramp. The kernels come
-// from stb_image_resize; this file feeds it bands of rows and stores what it
-// computes.
+// do, so corners keep their place and height, and a ramp stays a ramp. The
+// kernels come from stb_image_resize; this file feeds it bands of rows and
+// stores what it computes.
 #ifndef QUILLORN_PROCESSING_RESAMPLING_H_
 #define QUILLORN_PROCESSING_RESAMPLING_H_
 
@@ -79,12 +79,12 @@ struct ResampleRequest {
 // reflection through the edge sample, so that, enlarged or reduced, its
 // first and last rows and columns are the source's resampled along
 // themselves alone: corners keep their heights, and two parts of a map
-// sharing an edge, resampled alone, still share it. New heights are rounded to the nearest (halves up)
-// and clamped to what the base stores, counted in outcome. Blue, which the
-// tool carries but does not interpret, takes the blue of the source pixel
-// nearest each new pixel (halves to the right and down), so masks and flags
-// keep their values. The new planes' source and target are one, as
-// allocatePlanes gives them. A size equal to the map's leaves the planes as
+// sharing an edge, resampled alone, still share it. New heights are rounded to
+// the nearest (halves up) and clamped to what the base stores, counted in
+// outcome. Blue, which the tool carries but does not interpret, takes the blue
+// of the source pixel nearest each new pixel (halves to the right and down), so
+// masks and flags keep their values. The new planes' source and target are one,
+// as allocatePlanes gives them. A size equal to the map's leaves the planes as
 // they are. On failure (no resampler in the build, no memory, a size the
 // library cannot take) the planes are untouched and error says why.
 // Reports result rows done to progress.

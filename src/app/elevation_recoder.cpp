@@ -23,6 +23,9 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
                          diagnostics)) {
     return false;
   }
+  // Only a run that will convert can be interrupted to any purpose: help,
+  // the usage error and a refused switch end before the hint would help.
+  console << "Hit Ctrl+C to exit" << std::endl;
   warnAboutArguments(argc, argv, options, diagnostics);
   RunFiles files;
   if (!openRunFiles(inputPath, outputPath, options, &files, console,
@@ -100,7 +103,6 @@ int runCommand(int argc, const char* const* argv, std::ostream& console,
     return kExitSuccess;
   }
   console << "Quillorn v" << kVersion << std::endl;
-  console << "Hit Ctrl+C to exit" << std::endl;
   // Help asked for anywhere is help, not a conversion.
   for (int index = 1; index < argc; ++index) {
     if (isHelpSwitch(argv[index])) {

@@ -55,6 +55,24 @@ bool hasOutputExtension(const std::string& path) {
   return outputFormatOf(path) != HeightFormat::kBmp || endsWith(path, ".bmp");
 }
 
+const char* unwritableFormatOf(const std::string& path) {
+  struct Named {
+    const char* ending;
+    const char* format;
+  };
+  // Formats a viewer or an engine would open by the name and then fail on:
+  // a bitmap under their name would only look written.
+  static const Named kUnwritable[] = {{".jpg", "JPEG"},
+                                      {".jpeg", "JPEG"},
+                                      {".gif", "GIF"},
+                                      {".webp", "WebP"},
+                                      {".exr", "OpenEXR"}};
+  for (const Named& named : kUnwritable) {
+    if (endsWith(path, named.ending)) return named.format;
+  }
+  return nullptr;
+}
+
 bool parseRasterSize(const char* text, RasterSize* size) {
   int64_t parts[2] = {0, 0};
   int part = 0;

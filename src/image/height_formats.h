@@ -41,6 +41,11 @@ bool hasHgtName(const std::string& path);
 // True when the end of the name is one that some output format claims.
 bool hasOutputExtension(const std::string& path);
 
+// The picture format a path's ending names that no output is written in
+// (".jpg" or ".jpeg" "JPEG", ".gif" "GIF", ".webp" "WebP", ".exr"
+// "OpenEXR"), in any case; nullptr for every other name.
+const char* unwritableFormatOf(const std::string& path);
+
 // A raster's size in pixels.
 struct RasterSize {
   int32_t width = 0;

@@ -1065,6 +1065,10 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
       "save it as an uncompressed 24-bit or 8-bit grey bitmap (ImageMagick "
       "6: convert map.bmp -compress none -type TrueColor BMP3:plain.bmp; in "
       "an image editor, the BMP export's uncompressed, 24-bit option)\n";
+  const std::string saveEightBits =
+      "save it as an uncompressed 8-bit bitmap, which keeps its heights "
+      "(ImageMagick 6: convert map.bmp -compress none BMP3:plain.bmp; in an "
+      "image editor, the BMP export's uncompressed, 8-bit option)\n";
   struct Refused {
     std::vector<std::string> arguments;
     std::string line;
@@ -1088,7 +1092,7 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        "quillorn: " + dir.file("rle.bmp") +
            ": it is compressed (RLE8, run-length encoded 8-bit), which "
            "Quillorn does not read: " +
-           save,
+           saveEightBits,
        true},
       {{dir.file("deep.bmp"), dir.file("o.bmp")},
        "ERROR: Invalid bit rate",
@@ -1151,6 +1155,85 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
   ASSERT_GT(help.lines.size(), 2u);
   EXPECT_EQ(help.lines[1].rfind("Usage: quillorn", 0), 0u);
   EXPECT_FALSE(fileExists(dir.file("o.bmp")));
+}
+
+// The advice for an RLE8 grey bitmap, run as written with ImageMagick,
+// gives a bitmap of the same heights as the uncompressed original.
+TEST(EndToEndTest, CompressedBitmapAdviceKeepsHeights) {
+  const std::string convert = "/usr/bin/convert";
+  if (!fileExists(convert)) {
+    GTEST_SKIP() << "ImageMagick 6 is not installed (Debian's imagemagick): "
+                    "the advice for an RLE8 bitmap is not run";
+  }
+  if (throughLauncher()) GTEST_SKIP() << "runs convert, not through a launcher";
+  ChildSetup setup;
+  setup.executable = convert;
+  ProcessResult version = runQuillornWith({"-version"}, setup);
+  if (version.lines.empty() ||
+      version.lines[0].find("ImageMagick") == std::string::npos) {
+    GTEST_SKIP() << convert << " is not ImageMagick's convert";
+  }
+  TempDir dir;
+  BitmapPlan plan;
+  plan.bitsPerPixel = 8;
+  plan.width = 4;
+  plan.height = 2;
+  plan.pixels = {3, 250, 7, 7, 0, 1, 2, 200};
+  const std::vector<uint8_t> plain = buildBitmap(plan);
+  // The same pixels as RLE8 runs of one, each row ended, then the bitmap.
+  const size_t offset = fieldLe32(plain, 10);
+  std::vector<uint8_t> rle(plain.begin(),
+                           plain.begin() + static_cast<ptrdiff_t>(offset));
+  for (size_t row = 0; row < 2; ++row) {
+    for (size_t column = 0; column < 4; ++column) {
+      rle.insert(rle.end(), {1, plan.pixels[row * 4 + column]});
+    }
+    rle.insert(rle.end(), {0, 0});
+  }
+  rle.insert(rle.end(), {0, 1});
+  const uint32_t fileSize = static_cast<uint32_t>(rle.size());
+  const uint32_t imageSize = fileSize - static_cast<uint32_t>(offset);
+  for (int byte = 0; byte < 4; ++byte) {
+    rle[static_cast<size_t>(2 + byte)] =
+        static_cast<uint8_t>(fileSize >> (8 * byte));
+    rle[static_cast<size_t>(34 + byte)] =
+        static_cast<uint8_t>(imageSize >> (8 * byte));
+  }
+  rle[30] = 1;
+  ASSERT_TRUE(writeFileBytes(dir.file("map.bmp"), rle));
+  ASSERT_TRUE(writeFileBytes(dir.file("twin.bmp"), plain));
+  ProcessResult refused =
+      runQuillorn({dir.file("map.bmp"), dir.file("no.r16")});
+  ASSERT_EQ(refused.exitStatus, kFailed);
+  // The command between "ImageMagick 6: " and ";", its file names ours.
+  const std::string start = "ImageMagick 6: ";
+  size_t from = refused.errors.find(start);
+  ASSERT_NE(from, std::string::npos) << refused.errors;
+  from += start.size();
+  const size_t to = refused.errors.find(';', from);
+  ASSERT_NE(to, std::string::npos) << refused.errors;
+  std::istringstream words(refused.errors.substr(from, to - from));
+  std::vector<std::string> command;
+  for (std::string word; words >> word;) {
+    if (word == "map.bmp") word = dir.file("map.bmp");
+    if (word == "BMP3:plain.bmp") word = "BMP3:" + dir.file("plain.bmp");
+    command.push_back(word);
+  }
+  ASSERT_FALSE(command.empty());
+  ASSERT_EQ(command[0], "convert");
+  command.erase(command.begin());
+  ProcessResult converted = runQuillornWith(command, setup);
+  ASSERT_EQ(converted.exitStatus, 0) << converted.errors;
+  ASSERT_EQ(
+      runQuillorn({dir.file("plain.bmp"), dir.file("plain.r16")}).exitStatus,
+      0);
+  ASSERT_EQ(
+      runQuillorn({dir.file("twin.bmp"), dir.file("twin.r16")}).exitStatus, 0);
+  std::vector<uint8_t> got, want;
+  ASSERT_TRUE(readFileBytes(dir.file("plain.r16"), &got));
+  ASSERT_TRUE(readFileBytes(dir.file("twin.r16"), &want));
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(want.size(), 16u);
 }
 
 }  // namespace

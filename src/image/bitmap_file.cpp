@@ -133,6 +133,14 @@ constexpr const char* kSaveAdvice =
     "convert map.bmp -compress none -type TrueColor BMP3:plain.bmp; in an "
     "image editor, the BMP export's uncompressed, 24-bit option)";
 
+// The same for an 8-bit bitmap (RLE8): -type TrueColor would turn its grey
+// into 24-bit grey, which reads 256 times higher; without it ImageMagick
+// keeps the 8 bits and the grey palette, so the heights stay.
+constexpr const char* kSaveEightBitAdvice =
+    "save it as an uncompressed 8-bit bitmap, which keeps its heights "
+    "(ImageMagick 6: convert map.bmp -compress none BMP3:plain.bmp; in an "
+    "image editor, the BMP export's uncompressed, 8-bit option)";
+
 }  // namespace
 
 bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
@@ -193,7 +201,8 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
              std::to_string(compression) + ")";
     info->advice = "it is compressed (" +
                    compressionName(compression, infoHeaderSize) +
-                   "), which Quillorn does not read: " + kSaveAdvice;
+                   "), which Quillorn does not read: " +
+                   (bitsPerPixel == 8 ? kSaveEightBitAdvice : kSaveAdvice);
     return false;
   }
   if (width <= 0) {

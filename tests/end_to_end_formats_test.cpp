@@ -172,10 +172,14 @@ TEST(EndToEndTest, SixteenBitFormatsKeepEveryHeight) {
 #ifdef QUILLORN_TEST_PNG
 // A PNG of heights (rows top first) in depth bits (8 or 16), interlaced or
 // not, written by libspng itself: greyscale, or the same grey as colour
-// (RGB), or colour with alpha (RGBA) that is opaque but for one pixel.
-std::vector<uint8_t> libraryPng(
-    int32_t width, int32_t height, const Heights& heights, int depth,
-    bool interlaced, uint8_t colourType = SPNG_COLOR_TYPE_GRAYSCALE) {
+// (RGB), or colour with alpha (RGBA) that is opaque but for one pixel, or
+// 8-bit indices into a grey palette. With keyed, a tRNS chunk makes the
+// second pixel's grey transparent (every pixel of that grey).
+std::vector<uint8_t> libraryPng(int32_t width, int32_t height,
+                                const Heights& heights, int depth,
+                                bool interlaced,
+                                uint8_t colourType = SPNG_COLOR_TYPE_GRAYSCALE,
+                                bool keyed = false) {
   std::vector<uint8_t> samples;
   const int channels = colourType == SPNG_COLOR_TYPE_TRUECOLOR         ? 3
                        : colourType == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ? 4
@@ -195,10 +199,33 @@ std::vector<uint8_t> libraryPng(
   header.bit_depth = static_cast<uint8_t>(depth);
   header.color_type = colourType;
   header.interlace_method = interlaced ? SPNG_INTERLACE_ADAM7 : 0;
+  spng_set_ihdr(context, &header);
+  const uint16_t key = static_cast<uint16_t>(heights[1]);
+  if (colourType == SPNG_COLOR_TYPE_INDEXED) {
+    struct spng_plte palette = {};
+    palette.n_entries = 256;
+    for (uint32_t entry = 0; entry < 256; ++entry) {
+      palette.entries[entry].red = static_cast<uint8_t>(entry);
+      palette.entries[entry].green = static_cast<uint8_t>(entry);
+      palette.entries[entry].blue = static_cast<uint8_t>(entry);
+    }
+    spng_set_plte(context, &palette);
+  }
+  if (keyed) {
+    struct spng_trns trns = {};
+    trns.gray = key;
+    trns.red = key;
+    trns.green = key;
+    trns.blue = key;
+    trns.n_type3_entries = key + 1u;
+    for (uint32_t entry = 0; entry <= key && entry < 256; ++entry) {
+      trns.type3_alpha[entry] = entry == key ? 0 : 255;
+    }
+    spng_set_trns(context, &trns);
+  }
   std::vector<uint8_t> file;
   // Big-endian samples, as the file stores them.
-  if (spng_set_ihdr(context, &header) == 0 &&
-      spng_encode_image(context, samples.data(), samples.size(), SPNG_FMT_RAW,
+  if (spng_encode_image(context, samples.data(), samples.size(), SPNG_FMT_RAW,
                         SPNG_ENCODE_FINALIZE) == 0) {
     size_t size = 0;
     int error = 0;
@@ -224,16 +251,36 @@ TEST(EndToEndTest, InterlacedPngsGiveTheHeightsOfTheirPlainTwins) {
     if (depth == 8) {
       for (int32_t& value : expected) value &= 0xFF;
     }
-    for (uint8_t colour : {uint8_t{SPNG_COLOR_TYPE_GRAYSCALE},
-                           uint8_t{SPNG_COLOR_TYPE_TRUECOLOR},
-                           uint8_t{SPNG_COLOR_TYPE_TRUECOLOR_ALPHA}}) {
+    // Every pixel of the second one's grey is transparent with tRNS.
+    const int64_t keyedCount =
+        std::count(expected.begin(), expected.end(), expected[1]);
+    ASSERT_GT(keyedCount, 0);
+    struct Kind {
+      uint8_t colour;
+      bool keyed;
+      int64_t translucent;
+    };
+    const Kind kinds[] = {
+        {SPNG_COLOR_TYPE_GRAYSCALE, false, 0},
+        {SPNG_COLOR_TYPE_TRUECOLOR, false, 0},
+        {SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, false, 1},
+        {SPNG_COLOR_TYPE_GRAYSCALE, true, keyedCount},
+        {SPNG_COLOR_TYPE_TRUECOLOR, true, keyedCount},
+        {SPNG_COLOR_TYPE_INDEXED, false, 0},
+        {SPNG_COLOR_TYPE_INDEXED, true, keyedCount},
+    };
+    for (const Kind& kind : kinds) {
+      // A palette's indices have 8 bits at most.
+      if (kind.colour == SPNG_COLOR_TYPE_INDEXED && depth == 16) continue;
       for (bool interlaced : {false, true}) {
         std::string what = std::to_string(depth) + " bits, colour type " +
-                           std::to_string(colour) +
+                           std::to_string(kind.colour) +
+                           (kind.keyed ? ", tRNS" : "") +
                            (interlaced ? ", interlaced" : "");
-        ASSERT_TRUE(writeFileBytes(
-            dir.file("in.png"),
-            libraryPng(width, height, expected, depth, interlaced, colour)))
+        ASSERT_TRUE(
+            writeFileBytes(dir.file("in.png"),
+                           libraryPng(width, height, expected, depth,
+                                      interlaced, kind.colour, kind.keyed)))
             << what;
         ProcessResult result =
             runQuillorn({dir.file("in.png"), dir.file("out.r16")});
@@ -241,10 +288,18 @@ TEST(EndToEndTest, InterlacedPngsGiveTheHeightsOfTheirPlainTwins) {
         std::vector<uint8_t> raw;
         ASSERT_TRUE(readFileBytes(dir.file("out.r16"), &raw)) << what;
         EXPECT_EQ(raw, rawBytes(expected)) << what;
-        bool warned = result.errors.find(
-                          "1 pixel of the input PNG is not "
-                          "fully opaque") != std::string::npos;
-        EXPECT_EQ(warned, colour == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA) << what;
+        const std::string count = std::to_string(kind.translucent);
+        const std::string warning =
+            "quillorn: warning: " + count +
+            (kind.translucent == 1 ? " pixel of the input PNG is"
+                                   : " pixels of the input PNG are") +
+            " not fully opaque: the alpha is dropped and the grey read as "
+            "heights\n";
+        bool warned = result.errors.find(warning) != std::string::npos;
+        EXPECT_EQ(warned, kind.translucent > 0) << what << result.errors;
+        EXPECT_EQ(result.errors.find("opaque") != std::string::npos,
+                  kind.translucent > 0)
+            << what;
       }
     }
   }
@@ -448,6 +503,27 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
        std::vector<uint8_t>(8, 0),
        {"-unit", "0.1m"},
        "ERROR: Invalid unit after -unit, should be a positive number"},
+      // Values that would make every height 0 or none a number.
+      {"-unit inf",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "inf"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+      {"-unit beyond a double",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "1e999"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+      {"-unit nan",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "nan"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+      {"-unit below 0",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "-1"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
   };
   if (toolHasTiff()) {
     auto tiff = [](uint16_t bits, uint16_t format, uint16_t samples,
@@ -482,6 +558,17 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
     cases.push_back({"TIFF of 2^31 columns",
                      "a.tif",
                      tiff(16, 1, 1, 0x80000000u),
+                     {},
+                     "ERROR: Malformed TIFF"});
+    // A BigTIFF whose first directory lies at 2^63 - 16: the file's fault,
+    // not the system's.
+    std::vector<uint8_t> farOffset = {'I',  'I',  43,   0,    8,    0,
+                                      0,    0,    0xF0, 0xFF, 0xFF, 0xFF,
+                                      0xFF, 0xFF, 0xFF, 0x7F};
+    farOffset.resize(80, 0);
+    cases.push_back({"BigTIFF directory offset past its end",
+                     "a.tif",
+                     farOffset,
                      {},
                      "ERROR: Malformed TIFF"});
     std::vector<uint8_t> forged = tiff(16, 1, 1, 1u << 30);

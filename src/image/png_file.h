@@ -32,7 +32,8 @@ struct PngInfo {
   bool interlaced = false;
   // A colour, palette or alpha PNG, read when every pixel is grey: its
   // colour type (libspng's), and once read, how many pixels were not fully
-  // opaque (their alpha dropped).
+  // opaque (their alpha, or their colour's transparency in a tRNS chunk,
+  // dropped; in any PNG).
   bool colour = false;
   int colourType = 0;
   int64_t translucent = 0;

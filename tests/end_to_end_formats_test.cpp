@@ -555,6 +555,20 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      tiff(16, 3, 1, 2),
                      {},
                      "ERROR: Input file is a TIFF of 16-bit floating-point"});
+    // JPEG 2000 inside a TIFF: a codec no libtiff has, refused before the
+    // work as any codec missing from the build is.
+    TiffPlan jpeg2000;
+    jpeg2000.width = 2;
+    jpeg2000.height = 2;
+    jpeg2000.compression = 34712;
+    cases.push_back({"TIFF of a codec the build lacks",
+                     "a.tif",
+                     buildTiff(jpeg2000),
+                     {},
+                     "ERROR: Unsupported TIFF compression: this build reads "
+                     "no TIFF of compression 34712; save it with deflate, LZW "
+                     "or no compression (GDAL: gdal_translate -co "
+                     "COMPRESS=DEFLATE in.tif plain.tif)"});
     cases.push_back({"TIFF of 2^31 columns",
                      "a.tif",
                      tiff(16, 1, 1, 0x80000000u),

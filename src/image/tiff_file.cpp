@@ -167,11 +167,24 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
     freeTiffDecoder(made.release());
     return false;
   }
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  // A codec this build's libtiff lacks would only fail at the first strip,
+  // after the work began, and as if the file were damaged.
+  if (!TIFFIsCODECConfigured(compression)) {
+    const TIFFCodec* codec = TIFFFindCODEC(compression);
+    *error = std::string("Unsupported TIFF compression: this build reads no ") +
+             (codec != nullptr
+                  ? std::string(codec->name) + "-compressed TIFF"
+                  : "TIFF of compression " + std::to_string(compression)) +
+             "; save it with deflate, LZW or no compression (GDAL: "
+             "gdal_translate -co COMPRESS=DEFLATE in.tif plain.tif)";
+    freeTiffDecoder(made.release());
+    return false;
+  }
   // No compression libtiff reads packs a map much tighter than 1 : 30,000
   // (zstd or LZMA on a flat map), nor tighter than kPackingLimit: a size
   // beyond that is forged, and is refused before the planes are made for it.
-  uint16_t compression = COMPRESSION_NONE;
-  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
   const int64_t ratio = compression == COMPRESSION_NONE ? 1 : kPackingLimit;
   const int64_t rowBytes = static_cast<int64_t>(width) * (bits / 8);
   if (static_cast<int64_t>(height) > fileSize * ratio / rowBytes) {

@@ -61,7 +61,7 @@ std::vector<uint8_t> buildTiff(const TiffPlan& plan) {
       {256, 4, 1, plan.width},
       {257, 4, 1, plan.height},
       {258, 3, 1, plan.bitsPerSample},
-      {259, 3, 1, 1},
+      {259, 3, 1, plan.compression},
       {262, 3, 1, plan.photometric},
       {273, 4, 1, 0},  // the strip's offset, filled in below
       {277, 3, 1, plan.samplesPerPixel},

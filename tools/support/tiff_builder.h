@@ -15,6 +15,7 @@ struct TiffPlan {
   uint16_t samplesPerPixel = 1;
   uint16_t sampleFormat = 1;  // 1 unsigned, 2 signed, 3 floating point
   uint16_t photometric = 1;   // 1 black is zero
+  uint16_t compression = 1;   // the tag only: the strip is always plain
   std::string nodata;         // GDAL_NODATA's text; none when empty
   // The samples in file order, each as a double, converted to the sample
   // format when written; missing samples are written as 0.

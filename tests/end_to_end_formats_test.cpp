@@ -569,6 +569,35 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      "no TIFF of compression 34712; save it with deflate, LZW "
                      "or no compression (GDAL: gdal_translate -co "
                      "COMPRESS=DEFLATE in.tif plain.tif)"});
+    // Strips and tiles that cannot be read within the memory bound: 2 KB
+    // claiming 65536-wide tiles of deflate, 9 MiB in one strip of 1024 x
+    // 1024.
+    TiffPlan wideTiles;
+    wideTiles.width = 65536;
+    wideTiles.height = 1024;
+    wideTiles.tileWidth = 65536;
+    wideTiles.tileHeight = 65536;
+    wideTiles.compression = 8;
+    wideTiles.storedBytes = 2100;
+    cases.push_back({"TIFF tiles beyond the bound",
+                     "a.tif",
+                     buildTiff(wideTiles),
+                     {},
+                     "ERROR: TIFF tiles too large: reading one takes "
+                     "134219828 bytes, more than the 42991616 a 65536 x 1024 "
+                     "map allows; save it in smaller tiles"});
+    TiffPlan bigStrip;
+    bigStrip.width = 1024;
+    bigStrip.height = 1024;
+    bigStrip.compression = 8;
+    bigStrip.storedBytes = 9u << 20;
+    cases.push_back({"TIFF strip beyond the bound",
+                     "a.tif",
+                     buildTiff(bigStrip),
+                     {},
+                     "ERROR: TIFF strips too large: reading one takes 9439232 "
+                     "bytes, more than the 8929280 a 1024 x 1024 map "
+                     "allows"});
     cases.push_back({"TIFF of 2^31 columns",
                      "a.tif",
                      tiff(16, 1, 1, 0x80000000u),
@@ -1023,6 +1052,20 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
                              engine + "65535 units") +
              "quillorn: NAME: 2 samples were nodata (no value); they take "
              "height 0, the lowest valid sample's\n"},
+        {"3 x 3 in one 16384 x 16384 tile, its rows below left out",
+         "bigtile.tif",
+         [] {
+           TiffPlan plan;
+           plan.width = 3;
+           plan.height = 3;
+           plan.tileWidth = 16384;
+           plan.tileHeight = 16384;
+           plan.samples = {1, 2, 3, 40, 50, 60, 700, 800, 900};
+           return buildTiff(plan);
+         }(),
+         {},
+         {1, 2, 3, 40, 50, 60, 700, 800, 900},
+         ""},
         {"Float32 stretched, NaN as nodata",
          "f32.tif",
          tiff(32, 3, 2, {0.5, 1.0, std::nan(""), 2.5}),

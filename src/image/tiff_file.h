@@ -55,10 +55,18 @@ struct TiffInfo {
 
 struct TiffDecoder;
 
+// The most a TIFF's strip or tile may take to read (as stored, and decoded)
+// beside the planes of a width x height map: half a byte per pixel, 16
+// bytes per column and 8 MiB, what the memory bound leaves while reading.
+constexpr int64_t tiffReadingBudget(int64_t width, int64_t height) {
+  return width * height / 2 + 16 * width + (int64_t{8} << 20);
+}
+
 // Reads and checks the first image's header from the stream: one sample per
-// pixel of a type the tool reads (colour, alpha, palettes and other sample
-// types are refused, saying what the file is). Sizes are checked before
-// anything is allocated. Free the decoder with freeTiffDecoder.
+// pixel of a type the tool reads (colour, alpha, palettes, other sample
+// types and codecs the build lacks are refused, saying what the file is).
+// Sizes, and the strips' or tiles' buffers against tiffReadingBudget, are
+// checked before anything is allocated. Free the decoder with freeTiffDecoder.
 bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
                      std::string* error);
 

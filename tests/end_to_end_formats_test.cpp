@@ -1285,6 +1285,20 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
   for (const std::string& name : folderNames(dir.path())) {
     EXPECT_NE(name[0], '.') << "a temporary was left: " << name;
   }
+  // A tile after the first that fails while written (a full device) names
+  // itself on standard error, and the first is not left either.
+  if (fileExists("/dev/full") && !throughLauncher()) {
+    std::filesystem::create_symlink("/dev/full", dir.file("f_x1_y0.r16"));
+    ProcessResult full = runQuillorn({dir.file("in.r16"), dir.file("f.r16"),
+                                      "-dim", "9x7", "-tiles", "2x2"});
+    EXPECT_EQ(full.exitStatus, kFailed);
+    ASSERT_FALSE(full.lines.empty());
+    EXPECT_EQ(full.lines.back(),
+              "ERROR: Cannot write the output file: No space left on device");
+    EXPECT_EQ(full.errors, "quillorn: " + dir.file("f_x1_y0.r16") +
+                               ": No space left on device\n");
+    EXPECT_FALSE(fileExists(dir.file("f_x0_y0.r16")));
+  }
 
   // A bitmap on a new grid keeps the encoding's bytes, blue from the
   // nearest pixel, in a new header.

@@ -55,9 +55,12 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   }
   if (!written) {
     discardAll();
-    // A tile that could not be opened has said why already.
+    // A tile that could not be opened has said why already; one that
+    // failed while written names itself, not the first.
     if (!error.empty()) {
-      reportRunFailure(error, files.input, files.output.file, console,
+      const OutputFile* failed =
+          files.failed != nullptr ? files.failed : &files.output;
+      reportRunFailure(error, files.input, failed->file, console,
                        diagnostics);
     }
     reportFailure(files.view.file, diagnostics);

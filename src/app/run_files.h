@@ -27,6 +27,9 @@ struct RunFiles {
   std::vector<OutputFile> tiles;
   OutputFile view;  // the relief picture, when asked for
   bool viewWanted = false;
+  // The output or tile whose writing failed, for its reason to be told;
+  // nullptr when none did.
+  OutputFile* failed = nullptr;
 };
 
 // Opens and checks the input, plans the run's geometry, then opens the

@@ -115,6 +115,7 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
       if (!wrote || !closeOutputFile(output)) {
         finishProgress(&bar->progress);
         if (wrote) *error = outputWriteError(output->file);
+        files->failed = output;
         return false;
       }
     }

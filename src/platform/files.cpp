@@ -190,6 +190,8 @@ OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
   }
   if (placed == count) {
     for (int index = 0; index < count; ++index) dropBackup(outputs[index]);
+    // All new: what was held back, or comes now, cannot undo that.
+    settleInterrupts();
   } else {
     *failed = placed;
     // The failed output's own file was never replaced.

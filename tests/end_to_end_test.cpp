@@ -716,6 +716,35 @@ TEST(EndToEndTest, ReplacementKeepsModesLinksAndWholeness) {
                     "out.bmp", "race.bmp",  "target.bmp", "view.bmp"};
   if (links) expected.insert(expected.begin() + 3, "link.bmp");
   EXPECT_EQ(folderNames(dir.path()), expected) << "no temporary is left";
+
+  // Runs writing the same 1024 tiles at once: every round leaves the tiles
+  // of one run, each run's flat heights its -min.
+  TempDir tiles;
+  ASSERT_TRUE(writeFileBytes(tiles.file("flat.r16"),
+                             std::vector<uint8_t>(2 * 33 * 33, 100)));
+  for (int round = 0; round < 4; ++round) {
+    std::vector<std::thread> runs;
+    for (int run = 1; run <= 4; ++run) {
+      runs.emplace_back([&tiles, run] {
+        runQuillorn({tiles.file("flat.r16"), tiles.file("t.r16"), "-dim",
+                     "33x33", "-tiles", "32x32", "-min", std::to_string(run)});
+      });
+    }
+    for (std::thread& run : runs) run.join();
+    std::vector<uint8_t> first, tile;
+    ASSERT_TRUE(readFileBytes(tiles.file("t_x0_y0.r16"), &first));
+    ASSERT_EQ(first.size(), 8u);
+    int mixed = 0;
+    for (int j = 0; j < 32; ++j) {
+      for (int i = 0; i < 32; ++i) {
+        ASSERT_TRUE(readFileBytes(tiles.file("t_x" + std::to_string(i) + "_y" +
+                                             std::to_string(j) + ".r16"),
+                                  &tile));
+        mixed += tile != first;
+      }
+    }
+    EXPECT_EQ(mixed, 0) << "tiles of another run in round " << round;
+  }
 }
 
 // Where the progress lines go, the image cannot go: refused before any

@@ -350,6 +350,38 @@ TEST(EndToEndTest, BitmapsAndRawHeightsMeet) {
   std::vector<uint8_t> twin;
   ASSERT_TRUE(readFileBytes(dir.file("down.r16"), &twin));
   EXPECT_EQ(twin, raw);
+
+  // A bitmap of 3780 x 2000 pixels per metre through a PNG (pHYs) or a TIFF
+  // (resolution tags) and back is the same file; raw heights have no place
+  // for them, and the way back writes the usual 2835.
+  std::vector<uint8_t> dense = bitmapBytes(width, height, heights);
+  const uint8_t ppm[] = {0xC4, 0x0E, 0, 0, 0xD0, 0x07, 0, 0};
+  std::copy(std::begin(ppm), std::end(ppm), dense.begin() + 38);
+  ASSERT_TRUE(writeFileBytes(dir.file("dense.bmp"), dense));
+  struct Trip {
+    std::string via;
+    bool kept;
+  };
+  std::vector<Trip> trips = {{"r16", false}};
+  if (toolHasPng()) trips.push_back({"png", true});
+  if (toolHasTiff()) trips.push_back({"tif", true});
+  for (const Trip& trip : trips) {
+    const std::string there = dir.file("dense." + trip.via);
+    const std::string home = dir.file("dense_" + trip.via + ".bmp");
+    ASSERT_EQ(runQuillorn({dir.file("dense.bmp"), there}).exitStatus, 0);
+    std::vector<std::string> arguments = {there, home};
+    if (trip.via == "r16") arguments.insert(arguments.end(), {"-dim", "7x5"});
+    ASSERT_EQ(runQuillorn(arguments).exitStatus, 0) << trip.via;
+    std::vector<uint8_t> returned;
+    ASSERT_TRUE(readFileBytes(home, &returned));
+    if (trip.kept) {
+      EXPECT_EQ(returned, dense) << trip.via;
+    } else {
+      EXPECT_EQ(std::vector<uint8_t>(returned.begin(), returned.begin() + 54),
+                newBitmapHeader(width, height))
+          << trip.via;
+    }
+  }
 }
 
 // For heights that stay within 0 ... 65279 through every stage, every pair

@@ -731,16 +731,16 @@ TEST(EndToEndTest, ReplacementKeepsModesLinksAndWholeness) {
       });
     }
     for (std::thread& run : runs) run.join();
-    std::vector<uint8_t> first, tile;
-    ASSERT_TRUE(readFileBytes(tiles.file("t_x0_y0.r16"), &first));
-    ASSERT_EQ(first.size(), 8u);
+    std::vector<uint8_t> firstTile, tile;
+    ASSERT_TRUE(readFileBytes(tiles.file("t_x0_y0.r16"), &firstTile));
+    ASSERT_EQ(firstTile.size(), 8u);
     int mixed = 0;
     for (int j = 0; j < 32; ++j) {
       for (int i = 0; i < 32; ++i) {
         ASSERT_TRUE(readFileBytes(tiles.file("t_x" + std::to_string(i) + "_y" +
                                              std::to_string(j) + ".r16"),
                                   &tile));
-        mixed += tile != first;
+        mixed += tile != firstTile;
       }
     }
     EXPECT_EQ(mixed, 0) << "tiles of another run in round " << round;

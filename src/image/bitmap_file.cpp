@@ -244,6 +244,13 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
   }
 
   info->pixelDataOffset = pixelDataOffset;
+  // Signed in the header; a negative density is no density.
+  const int32_t across =
+      static_cast<int32_t>(loadLe32(header + kPixelsPerMetreAcrossOffset));
+  const int32_t down =
+      static_cast<int32_t>(loadLe32(header + kPixelsPerMetreDownOffset));
+  info->density.across = across > 0 ? static_cast<uint32_t>(across) : 0;
+  info->density.down = down > 0 ? static_cast<uint32_t>(down) : 0;
   info->width = width;
   info->height = height;
   info->bitsPerPixel = bitsPerPixel;

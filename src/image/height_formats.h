@@ -139,7 +139,8 @@ bool checkOutputSize(const InputImage& input, HeightFormat format,
 // The output's header for image->width x image->height pixels: the input
 // bitmap's header patched (a bitmap of the same grid), a new bitmap header,
 // the PGM header, the PNG signature and header, or the TIFF's start (with a
-// TIFF input's georeferencing on the same grid).
+// TIFF input's georeferencing on the same grid). On the same grid a new
+// bitmap header, a PNG and a TIFF take the input's pixels per metre.
 bool writeOutputHeader(FileStream* input, FileStream* output,
                        const InputImage& source, OutputImage* image,
                        std::string* error);

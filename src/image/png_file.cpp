@@ -169,6 +169,15 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
     freePngDecoder(made.release());
     return false;
   }
+  // pHYs comes before the image data, read by now; a unit of 0 gives only
+  // the pixels' aspect, no density.
+  struct spng_phys physical;
+  if (spng_get_phys(made->context, &physical) == 0 &&
+      physical.unit_specifier == 1 && physical.ppu_x <= INT32_MAX &&
+      physical.ppu_y <= INT32_MAX) {
+    info->density.across = physical.ppu_x;
+    info->density.down = physical.ppu_y;
+  }
   *decoder = made.release();
   return true;
 }

@@ -58,6 +58,30 @@ double sampleAt(const uint8_t* bytes) {
 
 using SampleReader = double (*)(const uint8_t*);
 
+// Pixels per metre from the resolution tags, in inches or centimetres; none
+// without a unit or with a value no bitmap field holds.
+PixelDensity densityOf(TIFF* tiff) {
+  float across = 0, down = 0;
+  uint16_t unit = RESUNIT_NONE;
+  PixelDensity density;
+  if (TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &across) != 1 ||
+      TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &down) != 1) {
+    return density;
+  }
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
+  const double perMetre = unit == RESUNIT_CENTIMETER ? 100.0
+                          : unit == RESUNIT_INCH     ? 1 / 0.0254
+                                                     : 0.0;
+  auto metre = [&](float value) -> uint32_t {
+    const double pixels = std::round(static_cast<double>(value) * perMetre);
+    return pixels >= 1 && pixels <= INT32_MAX ? static_cast<uint32_t>(pixels)
+                                              : 0;
+  };
+  density.across = metre(across);
+  density.down = metre(down);
+  return density;
+}
+
 // The rows of a tile read at most: those of the image, below them nothing.
 int64_t tileRowsRead(TIFF* tiff, int64_t height) {
   uint32_t tileHeight = 0;
@@ -270,6 +294,7 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   info->geo.keyDirectory = fieldValues<uint16_t>(tiff, kKeyDirectoryTag);
   info->geo.doubleParams = fieldValues<double>(tiff, kDoubleParamsTag);
   info->geo.asciiParams = textField(tiff, kAsciiParamsTag, &found);
+  info->density = densityOf(tiff);
   *decoder = made.release();
   return true;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/height_planes.h"
+#include "image/pixel_density.h"
 #include "image/progress.h"
 #include "image/sample_mapping.h"
 #include "platform/files.h"
@@ -51,6 +52,7 @@ struct TiffInfo {
   bool hasNodata = false;  // GDAL_NODATA
   double nodata = 0;
   GeoTags geo;
+  PixelDensity density;  // from the resolution tags, in inches or cm
 };
 
 struct TiffDecoder;
@@ -85,10 +87,11 @@ void freeTiffDecoder(TiffDecoder* decoder);
 struct TiffEncoder;
 
 // Starts a 16-bit greyscale TIFF of width x height pixels on output (a file
-// the encoder can seek in), with geo's tags when not nullptr.
+// the encoder can seek in), with geo's tags when not nullptr and density as
+// resolution tags in centimetres where known.
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
-                     const GeoTags* geo, TiffEncoder** encoder,
-                     std::string* error);
+                     const GeoTags* geo, const PixelDensity& density,
+                     TiffEncoder** encoder, std::string* error);
 
 // Encodes the next row of width heights, two bytes each in the host's
 // order, top row first; the row may be changed (the predictor works in

@@ -16,8 +16,16 @@ inline constexpr char kUsage[] =
 // On POSIX an exit status of -1 reads as 255.
 constexpr int kFailed = 255;
 
+// The lines of a run that converts, or set out to: banner and hint first.
 inline Lines withBanner(Lines rest) {
   rest.insert(rest.begin(), {kBanner, kHint});
+  return rest;
+}
+
+// The lines of help, the usage error and a refused switch: nothing runs,
+// so no hint.
+inline Lines bannerOnly(Lines rest) {
+  rest.insert(rest.begin(), kBanner);
   return rest;
 }
 

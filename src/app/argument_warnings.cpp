@@ -224,6 +224,16 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
       return false;
     }
   }
+  if (const char* format = unwritableFormatOf(outputPath)) {
+    console << "ERROR: Output format not supported: Quillorn writes no "
+            << format << std::endl;
+    diagnostics << "quillorn: " << outputPath << ": its name asks for "
+                << format
+                << ", which Quillorn does not write; end it in .bmp, .r16, "
+                   ".raw, .pgm, .png or .tif"
+                << std::endl;
+    return false;
+  }
   if (options.viewGiven) {
     const char* view = options.view.c_str();
     std::string reason =

@@ -23,6 +23,9 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
                          diagnostics)) {
     return false;
   }
+  // Only a run that will convert can be interrupted to any purpose: help,
+  // the usage error and a refused switch end before the hint would help.
+  console << "Hit Ctrl+C to exit" << std::endl;
   warnAboutArguments(argc, argv, options, diagnostics);
   RunFiles files;
   if (!openRunFiles(inputPath, outputPath, options, &files, console,
@@ -53,9 +56,12 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
   }
   if (!written) {
     discardAll();
-    // A tile that could not be opened has said why already.
+    // A tile that could not be opened has said why already; one that
+    // failed while written names itself, not the first.
     if (!error.empty()) {
-      reportRunFailure(error, files.input, files.output.file, console,
+      const OutputFile* failed =
+          files.failed != nullptr ? files.failed : &files.output;
+      reportRunFailure(error, files.input, failed->file, console,
                        diagnostics);
     }
     reportFailure(files.view.file, diagnostics);
@@ -100,7 +106,6 @@ int runCommand(int argc, const char* const* argv, std::ostream& console,
     return kExitSuccess;
   }
   console << "Quillorn v" << kVersion << std::endl;
-  console << "Hit Ctrl+C to exit" << std::endl;
   // Help asked for anywhere is help, not a conversion.
   for (int index = 1; index < argc; ++index) {
     if (isHelpSwitch(argv[index])) {

@@ -116,9 +116,11 @@ RunOptions findRunOptions(int argc, const char* const* argv);
 void warnAboutArguments(int argc, const char* const* argv,
                         const RunOptions& options, std::ostream& diagnostics);
 
-// Refuses, with its ERROR line on console, a value no switch takes and a
-// picture that is a switch, the input or the output (then with the reason
-// and the usage on diagnostics); warns about switches the paths make moot.
+// Refuses, with its ERROR line on console, a value no switch takes, an
+// output named for a picture format no output is written in (the reason on
+// diagnostics), and a picture that is a switch, the input or the output
+// (then with the reason and the usage on diagnostics); warns about switches
+// the paths make moot.
 // Needs no file opened.
 bool checkSwitchValues(const RunOptions& options, const char* inputPath,
                        const char* outputPath, std::ostream& console,
@@ -129,7 +131,9 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
 class ElevationRecoder {
  public:
   // argv[1] is the input, argv[2] the output, argv[3...] the switches; needs
-  // argc >= 3. The output is replaced only by a complete file: returns false
+  // argc >= 3. Prints the hint line once the switches' values are accepted,
+  // before any file is opened. The output is replaced only by a complete
+  // file: returns false
   // after a failure, having printed its "ERROR: " line and left the input
   // and any existing output as they were. A console that takes no lines,
   // at the start or before the outputs are replaced, fails the run with no
@@ -139,8 +143,8 @@ class ElevationRecoder {
 };
 
 // The whole program: "--version" alone prints the version line; otherwise
-// banner, hint, then help ("-h" or "--help" anywhere), usage (fewer than
-// two paths, or a switch where the output belongs) or one run. Returns the
+// the banner, then help ("-h" or "--help" anywhere), usage (fewer than two
+// paths, or a switch where the output belongs) or one run. Returns the
 // process's exit status: a failure too when console did not take every
 // line, said on diagnostics.
 int runCommandLine(int argc, const char* const* argv, std::ostream& console,

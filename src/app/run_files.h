@@ -31,6 +31,9 @@ struct RunFiles {
   // replaced with it.
   OutputFile sidecar;
   bool sidecarWanted = false;
+  // The output or tile whose writing failed, for its reason to be told;
+  // nullptr when none did.
+  OutputFile* failed = nullptr;
 };
 
 // Opens and checks the input, plans the run's geometry, then opens the

@@ -45,52 +45,65 @@ void reportRunFailure(const std::string& message, const FileStream& input,
 }
 
 void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics) {
+  // In base 255 only the stages that store v mod 255 and v div 255 wrap:
+  // -sca, -smo and -min. Reading with -unit, resampling and writing clamp
+  // in every base, so a modder who sees "wrapped" can expect spikes.
   const bool wide = counts.base == kWideBase;
   const std::string top = std::to_string(largestStoredHeight(counts.base));
-  std::vector<std::string> parts;
-  std::vector<std::string> remedies;
-  int64_t total = 0;
-  auto add = [&](int64_t count, const std::string& where,
+  struct Group {
+    std::vector<std::string> parts;
+    std::vector<std::string> remedies;
+    int64_t total = 0;
+  };
+  Group clamped;
+  Group wrapped;
+  auto add = [&](Group* group, int64_t count, const std::string& where,
                  const std::string& remedy) {
     if (count == 0) return;
-    total += count;
-    parts.push_back(std::to_string(count) + " " + where);
+    group->total += count;
+    group->parts.push_back(std::to_string(count) + " " + where);
+    std::vector<std::string>& remedies = group->remedies;
     if (std::find(remedies.begin(), remedies.end(), remedy) == remedies.end()) {
       remedies.push_back(remedy);
     }
   };
-  add(counts.reading.high, "above 65535 after -unit", "a larger -unit");
-  add(counts.resample.high, "above " + top + " after resampling",
+  Group* stored = wide ? &clamped : &wrapped;
+  add(&clamped, counts.reading.high, "above 65535 after -unit",
+      "a larger -unit");
+  add(&clamped, counts.resample.high, "above " + top + " after resampling",
       "-filter linear or bspline (which never overshoot)");
-  add(counts.resample.low, "below 0 after resampling",
+  add(&clamped, counts.resample.low, "below 0 after resampling",
       "-filter linear or bspline (which never overshoot)");
-  add(counts.scale.high, "above " + top + " after -sca",
+  add(stored, counts.scale.high, "above " + top + " after -sca",
       "-sca 0 or a smaller -sca");
-  add(counts.scale.low, "below 0 after -sca", "a positive -sca");
-  add(counts.smoothing, "above " + top + " after -smo",
+  add(stored, counts.scale.low, "below 0 after -sca", "a positive -sca");
+  add(stored, counts.smoothing, "above " + top + " after -smo",
       "-sca 0 or a smaller -sca");
-  add(counts.minimum.high, "above " + top + " after -min", "a smaller -min");
-  add(counts.minimum.low, "below 0 after -min", "a -min of 0 or more");
-  add(counts.written, "above 65279 (the most a bitmap holds) when written",
+  add(stored, counts.minimum.high, "above " + top + " after -min",
+      "a smaller -min");
+  add(stored, counts.minimum.low, "below 0 after -min", "a -min of 0 or more");
+  add(&clamped, counts.written,
+      "above 65279 (the most a bitmap holds) when written",
       "-sca 0, a smaller -sca or a 16-bit output (.r16, .pgm, .png, .tif)");
-  if (total == 0) return;
-  diagnostics << "quillorn: warning: " << heights(total)
-              << (wide
-                      ? (total == 1 ? " was" : " were") +
-                            std::string(" clamped to what the files hold: ")
-                      : std::string(
-                            " wrapped in the bitmap encoding (0 ... 65279): "));
-  for (size_t index = 0; index < parts.size(); ++index) {
-    diagnostics << (index == 0 ? "" : ", ") << parts[index];
-  }
-  diagnostics << "; ";
-  for (size_t index = 0; index < remedies.size(); ++index) {
-    if (index > 0)
-      diagnostics << (index + 1 == remedies.size() ? " and " : ", ");
-    diagnostics << remedies[index];
-  }
-  diagnostics << (remedies.size() == 1 ? " keeps them" : " keep them")
-              << std::endl;
+  auto line = [&](const Group& group, const std::string& what) {
+    if (group.total == 0) return;
+    diagnostics << "quillorn: warning: " << heights(group.total) << what;
+    for (size_t index = 0; index < group.parts.size(); ++index) {
+      diagnostics << (index == 0 ? "" : ", ") << group.parts[index];
+    }
+    diagnostics << "; ";
+    const std::vector<std::string>& remedies = group.remedies;
+    for (size_t index = 0; index < remedies.size(); ++index) {
+      if (index > 0)
+        diagnostics << (index + 1 == remedies.size() ? " and " : ", ");
+      diagnostics << remedies[index];
+    }
+    diagnostics << (remedies.size() == 1 ? " keeps them" : " keep them")
+                << std::endl;
+  };
+  line(clamped, (clamped.total == 1 ? " was" : " were") +
+                    std::string(" clamped to what the files hold: "));
+  line(wrapped, " wrapped in the bitmap encoding (0 ... 65279): ");
 }
 
 void reportRestoringSwitches(float reciprocal, HeightValue lowest,

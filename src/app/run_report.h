@@ -18,7 +18,7 @@
 struct StageCounts {
   HeightValue base = kHeightBase;  // the planes': 255 wraps, 256 clamps
   StoreCount reading;              // by "-unit", as the samples were read
-  StoreCount resample;             // by "-size" or "-fit": a kernel's swing
+  StoreCount resample;             // by "-size" or "-fit": clamped, any base
   StoreCount scale;                // by "-sca"
   int64_t smoothing = 0;           // by "-smo": means of 65280 stored as 0
   StoreCount minimum;              // by "-min"
@@ -49,9 +49,10 @@ void reportRunFailure(const std::string& message, const FileStream& input,
                       const FileStream& output, std::ostream& console,
                       std::ostream& diagnostics);
 
-// One warning line when heights were clamped (planes of base 256) or wrapped
-// (base 255): how many, in which stage, at which end, and what keeps them.
-// Nothing when every height fit.
+// A warning line for heights that were clamped (reading with -unit,
+// resampling, writing, and every stage in planes of base 256) and one for
+// those that wrapped (-sca, -smo, -min in base 255): how many, in which
+// stage, at which end, and what keeps them. Nothing when every height fit.
 void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics);
 
 // After a normalization of heights whose lowest was above 0: the switches

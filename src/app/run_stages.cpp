@@ -116,6 +116,7 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
       if (!wrote || !closeOutputFile(output)) {
         finishProgress(&bar->progress);
         if (wrote) *error = outputWriteError(output->file);
+        files->failed = output;
         return false;
       }
     }
@@ -236,6 +237,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
                     reinterpret_cast<const uint8_t*>(text.data()),
                     text.size())) {
       *error = outputWriteError(files->sidecar.file);
+      files->failed = &files->sidecar;
       return false;
     }
   }

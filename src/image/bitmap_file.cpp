@@ -133,6 +133,14 @@ constexpr const char* kSaveAdvice =
     "convert map.bmp -compress none -type TrueColor BMP3:plain.bmp; in an "
     "image editor, the BMP export's uncompressed, 24-bit option)";
 
+// The same for an 8-bit bitmap (RLE8): -type TrueColor would turn its grey
+// into 24-bit grey, which reads 256 times higher; without it ImageMagick
+// keeps the 8 bits and the grey palette, so the heights stay.
+constexpr const char* kSaveEightBitAdvice =
+    "save it as an uncompressed 8-bit bitmap, which keeps its heights "
+    "(ImageMagick 6: convert map.bmp -compress none BMP3:plain.bmp; in an "
+    "image editor, the BMP export's uncompressed, 8-bit option)";
+
 }  // namespace
 
 bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
@@ -193,7 +201,8 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
              std::to_string(compression) + ")";
     info->advice = "it is compressed (" +
                    compressionName(compression, infoHeaderSize) +
-                   "), which Quillorn does not read: " + kSaveAdvice;
+                   "), which Quillorn does not read: " +
+                   (bitsPerPixel == 8 ? kSaveEightBitAdvice : kSaveAdvice);
     return false;
   }
   if (width <= 0) {
@@ -235,6 +244,13 @@ bool inspectBitmap(FileStream* input, BitmapInfo* info, std::string* error) {
   }
 
   info->pixelDataOffset = pixelDataOffset;
+  // Signed in the header; a negative density is no density.
+  const int32_t across =
+      static_cast<int32_t>(loadLe32(header + kPixelsPerMetreAcrossOffset));
+  const int32_t down =
+      static_cast<int32_t>(loadLe32(header + kPixelsPerMetreDownOffset));
+  info->density.across = across > 0 ? static_cast<uint32_t>(across) : 0;
+  info->density.down = down > 0 ? static_cast<uint32_t>(down) : 0;
   info->width = width;
   info->height = height;
   info->bitsPerPixel = bitsPerPixel;

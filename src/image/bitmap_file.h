@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/height_planes.h"
+#include "image/pixel_density.h"
 #include "image/progress.h"
 #include "platform/files.h"
 
@@ -20,6 +21,8 @@ constexpr int64_t kHeightOffset = 22;
 constexpr int64_t kBitsPerPixelOffset = 28;
 constexpr int64_t kCompressionOffset = 30;
 constexpr int64_t kImageSizeOffset = 34;
+constexpr int64_t kPixelsPerMetreAcrossOffset = 38;
+constexpr int64_t kPixelsPerMetreDownOffset = 42;
 // File header (14 bytes) plus the smallest Windows info header (40 bytes).
 constexpr int64_t kMinimumHeaderSize = 54;
 constexpr int32_t kMinimumInfoHeaderSize = 40;
@@ -48,6 +51,7 @@ struct BitmapInfo {
   int64_t outputFileSize = 0;   // header + output rows + tail
 
   FileStamp stamp;              // the input as inspected
+  PixelDensity density;         // the header's pixels per metre, if positive
   std::vector<uint8_t> header;  // the first pixelDataOffset bytes, if kept
   std::vector<uint8_t> tail;    // the bytes after the rows, if kept
   bool headerKept = false;
@@ -110,9 +114,10 @@ bool planesAreGrey(const PlaneSet& planes, int32_t width, int32_t height);
 int64_t bitmapRowStride(int32_t width);
 
 // Writes the 54-byte header of a new 24-bit bottom-up bitmap of width x
-// height pixels (a standard BITMAPINFOHEADER with the sizes filled in).
+// height pixels (a standard BITMAPINFOHEADER with the sizes filled in, and
+// density's pixels per metre where known, else kDefaultPixelsPerMetre).
 bool writeNewBitmapHeader(FileStream* output, int32_t width, int32_t height,
-                          std::string* error);
+                          const PixelDensity& density, std::string* error);
 
 // Writes the target heights of base-256 planes as the pixels of that
 // bitmap: bottom-up rows, blue 0, each height clamped to 0 ... 65279 and

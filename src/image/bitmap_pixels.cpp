@@ -63,7 +63,7 @@ bool writePixels(FileStream* output, const BitmapInfo& info,
 }
 
 bool writeNewBitmapHeader(FileStream* output, int32_t width, int32_t height,
-                          std::string* error) {
+                          const PixelDensity& density, std::string* error) {
   uint8_t header[kMinimumHeaderSize] = {'B', 'M'};
   int64_t imageSize = bitmapRowStride(width) * height;
   storeLe32(header + kFileSizeOffset,
@@ -75,9 +75,11 @@ bool writeNewBitmapHeader(FileStream* output, int32_t width, int32_t height,
   storeLe16(header + 26, 1);  // one colour plane
   storeLe16(header + kBitsPerPixelOffset, 24);
   storeLe32(header + kImageSizeOffset, static_cast<uint32_t>(imageSize));
-  // 72 pixels per inch, as most programs write.
-  storeLe32(header + 38, 2835);
-  storeLe32(header + 42, 2835);
+  const bool known = density.known();
+  storeLe32(header + kPixelsPerMetreAcrossOffset,
+            known ? density.across : kDefaultPixelsPerMetre);
+  storeLe32(header + kPixelsPerMetreDownOffset,
+            known ? density.down : kDefaultPixelsPerMetre);
   if (!writeExact(output, header, sizeof header)) {
     *error = outputWriteError(*output);
     return false;

@@ -33,6 +33,21 @@ bool hasTiffSignature(const uint8_t* start, size_t length) {
   return little || big;
 }
 
+// The pixels per metre the input records: a bitmap's header, a PNG's pHYs,
+// a TIFF's resolution tags; none for the formats without a place for them.
+PixelDensity densityOf(const InputImage& source) {
+  switch (source.format) {
+    case HeightFormat::kBmp:
+      return source.bitmap.density;
+    case HeightFormat::kPng:
+      return source.png.density;
+    case HeightFormat::kTiff:
+      return source.tiff.density;
+    default:
+      return PixelDensity();
+  }
+}
+
 }  // namespace
 
 HeightFormat outputFormatOf(const std::string& path) {
@@ -53,6 +68,24 @@ bool hasHgtName(const std::string& path) { return endsWith(path, ".hgt"); }
 
 bool hasOutputExtension(const std::string& path) {
   return outputFormatOf(path) != HeightFormat::kBmp || endsWith(path, ".bmp");
+}
+
+const char* unwritableFormatOf(const std::string& path) {
+  struct Named {
+    const char* ending;
+    const char* format;
+  };
+  // Formats a viewer or an engine would open by the name and then fail on:
+  // a bitmap under their name would only look written.
+  static const Named kUnwritable[] = {{".jpg", "JPEG"},
+                                      {".jpeg", "JPEG"},
+                                      {".gif", "GIF"},
+                                      {".webp", "WebP"},
+                                      {".exr", "OpenEXR"}};
+  for (const Named& named : kUnwritable) {
+    if (endsWith(path, named.ending)) return named.format;
+  }
+  return nullptr;
 }
 
 bool parseRasterSize(const char* text, RasterSize* size) {
@@ -219,6 +252,10 @@ bool checkOutputSize(const InputImage& input, HeightFormat format,
 bool writeOutputHeader(FileStream* input, FileStream* output,
                        const InputImage& source, OutputImage* image,
                        std::string* error) {
+  // Pixels per metre go where the format has a place for them, on the
+  // input's grid only: a bitmap through a PNG or TIFF comes back the same.
+  const PixelDensity density =
+      image->sameGrid ? densityOf(source) : PixelDensity();
   switch (image->format) {
     case HeightFormat::kBmp:
       image->keepsBitmap =
@@ -226,7 +263,8 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
       if (image->keepsBitmap) {
         return writeHeader(input, output, source.bitmap, error);
       }
-      return writeNewBitmapHeader(output, image->width, image->height, error);
+      return writeNewBitmapHeader(output, image->width, image->height, density,
+                                  error);
     case HeightFormat::kRaw:
       return true;
     case HeightFormat::kPgm: {
@@ -241,7 +279,8 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
     }
     case HeightFormat::kPng:
       return openPngEncoder(output, image->width, image->height,
-                            PngPixels::kGrey16, &image->pngEncoder, error);
+                            PngPixels::kGrey16, density, &image->pngEncoder,
+                            error);
     case HeightFormat::kTiff: {
       // A GIS places the result where the source was, when it is the
       // source's grid.
@@ -249,7 +288,7 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
                                    source.tiff.geo.any() && image->sameGrid
                                ? &source.tiff.geo
                                : nullptr;
-      return openTiffEncoder(output, image->width, image->height, geo,
+      return openTiffEncoder(output, image->width, image->height, geo, density,
                              &image->tiffEncoder, error);
     }
     case HeightFormat::kHgt:

@@ -41,6 +41,11 @@ bool hasHgtName(const std::string& path);
 // True when the end of the name is one that some output format claims.
 bool hasOutputExtension(const std::string& path);
 
+// The picture format a path's ending names that no output is written in
+// (".jpg" or ".jpeg" "JPEG", ".gif" "GIF", ".webp" "WebP", ".exr"
+// "OpenEXR"), in any case; nullptr for every other name.
+const char* unwritableFormatOf(const std::string& path);
+
 // A raster's size in pixels.
 struct RasterSize {
   int32_t width = 0;
@@ -135,7 +140,8 @@ bool checkOutputSize(const InputImage& input, HeightFormat format,
 // The output's header for image->width x image->height pixels: the input
 // bitmap's header patched (a bitmap of the same grid), a new bitmap header,
 // the PGM header, the PNG signature and header, or the TIFF's start (with a
-// TIFF input's georeferencing on the same grid).
+// TIFF input's georeferencing on the same grid). On the same grid a new
+// bitmap header, a PNG and a TIFF take the input's pixels per metre.
 bool writeOutputHeader(FileStream* input, FileStream* output,
                        const InputImage& source, OutputImage* image,
                        std::string* error);

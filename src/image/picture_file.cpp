@@ -17,8 +17,8 @@ bool writePng(FileStream* output, int32_t width, int32_t height,
               const PictureRow& makeRow, std::string* error) {
   std::vector<uint8_t> row(3 * static_cast<size_t>(width));
   PngEncoder* encoder = nullptr;
-  bool done =
-      openPngEncoder(output, width, height, PngPixels::kRgb8, &encoder, error);
+  bool done = openPngEncoder(output, width, height, PngPixels::kRgb8,
+                             PixelDensity(), &encoder, error);
   for (int32_t index = 0; done && index < height; ++index) {
     for (int32_t column = 0; column < width; column += kPiecePixels) {
       makeRow(index, column, std::min(kPiecePixels, width - column),
@@ -36,7 +36,8 @@ bool writePng(FileStream* output, int32_t width, int32_t height,
 bool writePicture(FileStream* output, bool png, int32_t width, int32_t height,
                   const PictureRow& makeRow, std::string* error) {
   if (png) return writePng(output, width, height, makeRow, error);
-  if (!writeNewBitmapHeader(output, width, height, error)) return false;
+  if (!writeNewBitmapHeader(output, width, height, PixelDensity(), error))
+    return false;
   // Bitmap rows run bottom-up, in blue, green, red order, padded to 4.
   RowLayout layout{width, height, 3, bitmapRowStride(width)};
   auto load = [&](int32_t fileRow, int32_t column, int32_t count,

@@ -26,7 +26,8 @@ bool decodePngHeights(PngDecoder*, PngInfo*, PlaneSet*, std::string* error,
 void freePngDecoder(PngDecoder*) {}
 
 bool openPngEncoder(FileStream*, int32_t, int32_t, PngPixels,
-                    PngEncoder** encoder, std::string* error) {
+                    const PixelDensity&, PngEncoder** encoder,
+                    std::string* error) {
   *encoder = nullptr;
   *error = kNoPngSupport;
   return false;

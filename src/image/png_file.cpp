@@ -68,6 +68,21 @@ void unscaleSamples(const PngInfo& info, PlaneSet* planes) {
   }
 }
 
+// How many pixels of a greyscale PNG carry the grey its tRNS chunk makes
+// transparent: the samples as they stand, read into the planes.
+int64_t countKeyedGrey(const PngInfo& info, const PlaneSet& planes,
+                       uint16_t key) {
+  int64_t keyed = 0;
+  for (int32_t row = 0; row < info.height; ++row) {
+    const uint8_t* red = planes.inRed[row];
+    const uint8_t* green = planes.inGreen[row];
+    for (int32_t column = 0; column < info.width; ++column) {
+      keyed += (red[column] | green[column] << 8) == key;
+    }
+  }
+  return keyed;
+}
+
 }  // namespace
 
 struct PngDecoder {
@@ -144,12 +159,24 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
   if (info->colour) {
     format = info->bitDepth == 16 ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
   }
-  code = spng_decode_image(made->context, nullptr, 0, format,
-                           SPNG_DECODE_PROGRESSIVE);
+  // Colour rows come with tRNS applied as alpha, so that a palette's or an
+  // RGB's transparent colour is counted as any alpha is.
+  const int flags =
+      SPNG_DECODE_PROGRESSIVE | (info->colour ? SPNG_DECODE_TRNS : 0);
+  code = spng_decode_image(made->context, nullptr, 0, format, flags);
   if (code != 0) {
     *error = decodeError(*input, code, "its image data");
     freePngDecoder(made.release());
     return false;
+  }
+  // pHYs comes before the image data, read by now; a unit of 0 gives only
+  // the pixels' aspect, no density.
+  struct spng_phys physical;
+  if (spng_get_phys(made->context, &physical) == 0 &&
+      physical.unit_specifier == 1 && physical.ppu_x <= INT32_MAX &&
+      physical.ppu_y <= INT32_MAX) {
+    info->density.across = physical.ppu_x;
+    info->density.down = physical.ppu_y;
   }
   *decoder = made.release();
   return true;
@@ -269,7 +296,14 @@ bool decodePngHeights(PngDecoder* decoder, PngInfo* info, PlaneSet* planes,
                              "the end of its end chunk (IEND)");
         return false;
       }
-      if (!info->colour) unscaleSamples(*info, planes);
+      if (!info->colour) {
+        unscaleSamples(*info, planes);
+        // A grey made transparent by tRNS is alpha too, dropped as such.
+        struct spng_trns key;
+        if (spng_get_trns(decoder->context, &key) == 0) {
+          info->translucent = countKeyedGrey(*info, *planes, key.gray);
+        }
+      }
       return true;
     }
     if (code != 0) {

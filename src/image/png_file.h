@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/height_planes.h"
+#include "image/pixel_density.h"
 #include "image/progress.h"
 #include "platform/files.h"
 
@@ -32,10 +33,12 @@ struct PngInfo {
   bool interlaced = false;
   // A colour, palette or alpha PNG, read when every pixel is grey: its
   // colour type (libspng's), and once read, how many pixels were not fully
-  // opaque (their alpha dropped).
+  // opaque (their alpha, or their colour's transparency in a tRNS chunk,
+  // dropped; in any PNG).
   bool colour = false;
   int colourType = 0;
   int64_t translucent = 0;
+  PixelDensity density;  // from a pHYs chunk in pixels per metre
 };
 
 struct PngDecoder;
@@ -67,9 +70,11 @@ enum class PngPixels {
 struct PngEncoder;
 
 // Starts a PNG of width x height pixels on output, not interlaced, at a
-// fast compression level; writes its header.
+// fast compression level; writes its header, with a pHYs chunk of density
+// where known.
 bool openPngEncoder(FileStream* output, int32_t width, int32_t height,
-                    PngPixels pixels, PngEncoder** encoder, std::string* error);
+                    PngPixels pixels, const PixelDensity& density,
+                    PngEncoder** encoder, std::string* error);
 
 // Encodes the next row, top row first.
 bool encodePngRow(PngEncoder* encoder, const uint8_t* row, size_t bytes,

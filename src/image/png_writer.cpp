@@ -31,8 +31,8 @@ struct PngEncoder {
 };
 
 bool openPngEncoder(FileStream* output, int32_t width, int32_t height,
-                    PngPixels pixels, PngEncoder** encoder,
-                    std::string* error) {
+                    PngPixels pixels, const PixelDensity& density,
+                    PngEncoder** encoder, std::string* error) {
   *encoder = nullptr;
   std::unique_ptr<PngEncoder> made(new PngEncoder);
   made->output = output;
@@ -58,6 +58,13 @@ bool openPngEncoder(FileStream* output, int32_t width, int32_t height,
   header.color_type = pixels == PngPixels::kGrey16 ? SPNG_COLOR_TYPE_GRAYSCALE
                                                    : SPNG_COLOR_TYPE_TRUECOLOR;
   int code = spng_set_ihdr(made->context, &header);
+  if (code == 0 && density.known()) {
+    struct spng_phys physical = {};
+    physical.ppu_x = density.across;
+    physical.ppu_y = density.down;
+    physical.unit_specifier = 1;  // metres
+    code = spng_set_phys(made->context, &physical);
+  }
   if (code == 0) {
     code = spng_encode_image(made->context, nullptr, 0, SPNG_FMT_PNG,
                              SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);

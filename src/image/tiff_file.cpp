@@ -1,5 +1,6 @@
 #include "image/tiff_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +57,71 @@ double sampleAt(const uint8_t* bytes) {
 }
 
 using SampleReader = double (*)(const uint8_t*);
+
+// Pixels per metre from the resolution tags, in inches or centimetres; none
+// without a unit or with a value no bitmap field holds.
+PixelDensity densityOf(TIFF* tiff) {
+  float across = 0, down = 0;
+  uint16_t unit = RESUNIT_NONE;
+  PixelDensity density;
+  if (TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &across) != 1 ||
+      TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &down) != 1) {
+    return density;
+  }
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
+  const double perMetre = unit == RESUNIT_CENTIMETER ? 100.0
+                          : unit == RESUNIT_INCH     ? 1 / 0.0254
+                                                     : 0.0;
+  auto metre = [&](float value) -> uint32_t {
+    const double pixels = std::round(static_cast<double>(value) * perMetre);
+    return pixels >= 1 && pixels <= INT32_MAX ? static_cast<uint32_t>(pixels)
+                                              : 0;
+  };
+  density.across = metre(across);
+  density.down = metre(down);
+  return density;
+}
+
+// The rows of a tile read at most: those of the image, below them nothing.
+int64_t tileRowsRead(TIFF* tiff, int64_t height) {
+  uint32_t tileHeight = 0;
+  TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
+  return std::min<int64_t>(tileHeight, height);
+}
+
+// What reading takes besides the planes: the largest strip or tile as stored
+// (libtiff reads one whole, never past the file's end, and past 1 MiB no
+// more than 10 times its decoded size + 4096) and the rows decoded from it
+// at once (a scanline, or a tile's rows within the image; twice that where
+// the floating-point predictor works on a copy).
+int64_t readingBuffers(TIFF* tiff, int64_t height, int64_t fileSize) {
+  const bool tiled = TIFFIsTiled(tiff) != 0;
+  const uint32_t count =
+      tiled ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+  const uint64_t chunk = std::min<uint64_t>(
+      tiled ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff), uint64_t{1} << 40);
+  int64_t stored = 0;
+  for (uint32_t index = 0; index < count && stored < fileSize; ++index) {
+    uint64_t bytes = TIFFGetStrileByteCount(tiff, index);
+    if (bytes > (uint64_t{1} << 20) && chunk != 0 &&
+        (bytes - 4096) / 10 > chunk) {
+      bytes = chunk * 10 + 4096;
+    }
+    stored =
+        std::max<int64_t>(stored, static_cast<int64_t>(std::min<uint64_t>(
+                                      bytes, static_cast<uint64_t>(fileSize))));
+  }
+  uint64_t rowBytes =
+      tiled ? TIFFTileRowSize64(tiff) : TIFFScanlineSize64(tiff);
+  const int64_t rows = tiled ? tileRowsRead(tiff, height) : 1;
+  // A row beyond 2^40 bytes is beyond any budget; no product overflows.
+  rowBytes = std::min<uint64_t>(rowBytes, uint64_t{1} << 40);
+  int64_t decoded = static_cast<int64_t>(rowBytes) * rows;
+  uint16_t predictor = PREDICTOR_NONE;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_PREDICTOR, &predictor);
+  if (predictor == PREDICTOR_FLOATINGPOINT) decoded *= 2;
+  return stored + decoded;
+}
 
 SampleReader readerFor(const SampleType& type) {
   switch (type.kind) {
@@ -167,17 +233,46 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
     freeTiffDecoder(made.release());
     return false;
   }
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  // A codec this build's libtiff lacks would only fail at the first strip,
+  // after the work began, and as if the file were damaged.
+  if (!TIFFIsCODECConfigured(compression)) {
+    const TIFFCodec* codec = TIFFFindCODEC(compression);
+    *error = std::string("Unsupported TIFF compression: this build reads no ") +
+             (codec != nullptr
+                  ? std::string(codec->name) + "-compressed TIFF"
+                  : "TIFF of compression " + std::to_string(compression)) +
+             "; save it with deflate, LZW or no compression (GDAL: "
+             "gdal_translate -co COMPRESS=DEFLATE in.tif plain.tif)";
+    freeTiffDecoder(made.release());
+    return false;
+  }
   // No compression libtiff reads packs a map much tighter than 1 : 30,000
   // (zstd or LZMA on a flat map), nor tighter than kPackingLimit: a size
   // beyond that is forged, and is refused before the planes are made for it.
-  uint16_t compression = COMPRESSION_NONE;
-  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
   const int64_t ratio = compression == COMPRESSION_NONE ? 1 : kPackingLimit;
   const int64_t rowBytes = static_cast<int64_t>(width) * (bits / 8);
   if (static_cast<int64_t>(height) > fileSize * ratio / rowBytes) {
     *error = "Malformed TIFF: its " + std::to_string(width) + " x " +
              std::to_string(height) + " samples cannot be in " +
              std::to_string(fileSize) + " bytes";
+    freeTiffDecoder(made.release());
+    return false;
+  }
+  // A strip or tile too large to read within the memory bound is refused
+  // now, before the planes are made; a tile larger than the image is read
+  // only as far as the image reaches.
+  const int64_t buffers = readingBuffers(tiff, height, fileSize);
+  const int64_t budget = tiffReadingBudget(width, height);
+  if (buffers > budget) {
+    const bool tiled = TIFFIsTiled(tiff) != 0;
+    *error = std::string("TIFF ") + (tiled ? "tiles" : "strips") +
+             " too large: reading one takes " + std::to_string(buffers) +
+             " bytes, more than the " + std::to_string(budget) + " a " +
+             std::to_string(width) + " x " + std::to_string(height) +
+             " map allows; save it in smaller tiles (GDAL: gdal_translate -co "
+             "TILED=YES in.tif tiled.tif)";
     freeTiffDecoder(made.release());
     return false;
   }
@@ -199,6 +294,7 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   info->geo.keyDirectory = fieldValues<uint16_t>(tiff, kKeyDirectoryTag);
   info->geo.doubleParams = fieldValues<double>(tiff, kDoubleParamsTag);
   info->geo.asciiParams = textField(tiff, kAsciiParamsTag, &found);
+  info->density = densityOf(tiff);
   *decoder = made.release();
   return true;
 }
@@ -242,11 +338,15 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
   uint32_t tileWidth = 0, tileHeight = 0;
   TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
   TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
-  tmsize_t tileBytes = TIFFTileSize(tiff);
+  // Only a tile's rows within the image are decoded: a tile far larger
+  // than the image costs no more than the image's rows of it.
+  const tmsize_t rowBytes = TIFFTileRowSize(tiff);
+  const int64_t rowsRead = tileRowsRead(tiff, info.height);
   if (tileWidth == 0 || tileHeight == 0 ||
-      tileBytes < static_cast<tmsize_t>(sampleBytes * tileWidth * tileHeight)) {
+      rowBytes < static_cast<tmsize_t>(sampleBytes * tileWidth)) {
     return fail("its tiles have no size");
   }
+  const tmsize_t tileBytes = rowBytes * static_cast<tmsize_t>(rowsRead);
   std::unique_ptr<uint8_t[]> tile = allocateBytes(tileBytes);
   if (!tile) {
     *error = "Not enough memory for a TIFF tile of " +
@@ -257,15 +357,17 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
     int32_t rows =
         static_cast<int32_t>(std::min<int64_t>(tileHeight, info.height - top));
     for (int64_t left = 0; left < info.width; left += tileWidth) {
-      if (TIFFReadTile(tiff, tile.get(), static_cast<uint32_t>(left),
-                       static_cast<uint32_t>(top), 0, 0) < 0) {
+      const uint32_t index = TIFFComputeTile(tiff, static_cast<uint32_t>(left),
+                                             static_cast<uint32_t>(top), 0, 0);
+      if (TIFFReadEncodedTile(tiff, index, tile.get(),
+                              rowBytes * static_cast<tmsize_t>(rows)) < 0) {
         return fail("a tile cannot be decoded");
       }
       int32_t count =
           static_cast<int32_t>(std::min<int64_t>(tileWidth, info.width - left));
       for (int32_t row = 0; row < rows; ++row) {
         visit(static_cast<int32_t>(top) + row, static_cast<int32_t>(left),
-              count, tile.get() + row * sampleBytes * tileWidth);
+              count, tile.get() + row * rowBytes);
       }
     }
     reportProgress(progress, doneBefore + top + rows, total);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/height_planes.h"
+#include "image/pixel_density.h"
 #include "image/progress.h"
 #include "image/sample_mapping.h"
 #include "platform/files.h"
@@ -51,14 +52,23 @@ struct TiffInfo {
   bool hasNodata = false;  // GDAL_NODATA
   double nodata = 0;
   GeoTags geo;
+  PixelDensity density;  // from the resolution tags, in inches or cm
 };
 
 struct TiffDecoder;
 
+// The most a TIFF's strip or tile may take to read (as stored, and decoded)
+// beside the planes of a width x height map: half a byte per pixel, 16
+// bytes per column and 8 MiB, what the memory bound leaves while reading.
+constexpr int64_t tiffReadingBudget(int64_t width, int64_t height) {
+  return width * height / 2 + 16 * width + (int64_t{8} << 20);
+}
+
 // Reads and checks the first image's header from the stream: one sample per
-// pixel of a type the tool reads (colour, alpha, palettes and other sample
-// types are refused, saying what the file is). Sizes are checked before
-// anything is allocated. Free the decoder with freeTiffDecoder.
+// pixel of a type the tool reads (colour, alpha, palettes, other sample
+// types and codecs the build lacks are refused, saying what the file is).
+// Sizes, and the strips' or tiles' buffers against tiffReadingBudget, are
+// checked before anything is allocated. Free the decoder with freeTiffDecoder.
 bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
                      std::string* error);
 
@@ -77,10 +87,11 @@ void freeTiffDecoder(TiffDecoder* decoder);
 struct TiffEncoder;
 
 // Starts a 16-bit greyscale TIFF of width x height pixels on output (a file
-// the encoder can seek in), with geo's tags when not nullptr.
+// the encoder can seek in), with geo's tags when not nullptr and density as
+// resolution tags in centimetres where known.
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
-                     const GeoTags* geo, TiffEncoder** encoder,
-                     std::string* error);
+                     const GeoTags* geo, const PixelDensity& density,
+                     TiffEncoder** encoder, std::string* error);
 
 // Encodes the next row of width heights, two bytes each in the host's
 // order, top row first; the row may be changed (the predictor works in

@@ -93,10 +93,17 @@ toff_t seekProc(thandle_t handle, toff_t offset, int whence) {
   int64_t base = 0;
   if (whence == SEEK_CUR) base = positionOf(stream->file);
   if (whence == SEEK_END) base = streamLength(stream->file);
-  int64_t target = base + static_cast<int64_t>(offset);
-  if (base < 0 || target < 0 || !seekTo(stream->file, target)) {
+  // Offsets come from the file: one past its end (a forged BigTIFF offset
+  // near 2^63, say) is the file's fault, for libtiff to call malformed, and
+  // never reaches the system, whose EINVAL would read as an I/O error.
+  const int64_t limit = stream->reading ? streamLength(stream->file) : 0;
+  if (base < 0 || limit < 0) return static_cast<toff_t>(-1);
+  if (offset > static_cast<toff_t>(INT64_MAX - base)) {
     return static_cast<toff_t>(-1);
   }
+  int64_t target = base + static_cast<int64_t>(offset);
+  if (stream->reading && target > limit) return static_cast<toff_t>(-1);
+  if (!seekTo(stream->file, target)) return static_cast<toff_t>(-1);
   return static_cast<toff_t>(target);
 }
 
@@ -118,6 +125,7 @@ void unmapProc(thandle_t, void*, toff_t) {}
 
 TIFF* openTiffStream(TiffStream* stream, const char* mode) {
   registerExtraFields();
+  stream->reading = mode[0] == 'r';
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   if (options == nullptr) return nullptr;
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, kLargestAllocation);

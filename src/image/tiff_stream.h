@@ -25,6 +25,7 @@ constexpr ttag_t kNodataTag = TIFFTAG_GDAL_NODATA;
 struct TiffStream {
   FileStream* file = nullptr;
   std::string error;
+  bool reading = false;  // set by openTiffStream for mode "r"
 };
 
 // Opens stream for libtiff in mode ("r", "w", or "w8" for BigTIFF), without

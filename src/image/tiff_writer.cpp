@@ -34,8 +34,8 @@ struct TiffEncoder {
 };
 
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
-                     const GeoTags* geo, TiffEncoder** encoder,
-                     std::string* error) {
+                     const GeoTags* geo, const PixelDensity& density,
+                     TiffEncoder** encoder, std::string* error) {
   *encoder = nullptr;
   std::unique_ptr<TiffEncoder> made(new TiffEncoder);
   made->stream.file = output;
@@ -65,6 +65,15 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
       TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, kDeflateLevel) &&
       TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip) &&
       TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Quillorn");
+  // Centimetres keep a bitmap's whole pixels per metre through the
+  // rational: 3780 is 37.8, read back as 3780.
+  if (set && density.known()) {
+    set = TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER) &&
+          TIFFSetField(tiff, TIFFTAG_XRESOLUTION,
+                       static_cast<double>(density.across) / 100.0) &&
+          TIFFSetField(tiff, TIFFTAG_YRESOLUTION,
+                       static_cast<double>(density.down) / 100.0);
+  }
   if (set && geo != nullptr) {
     auto setDoubles = [&](ttag_t tag, const std::vector<double>& values) {
       return values.empty() ||

@@ -6,6 +6,7 @@
 
 #include "platform/files_system.h"
 #include "platform/interrupts.h"
+#include "platform/replacement_lock.h"
 
 // What both systems share: the C runtime's streams and its error texts.
 
@@ -172,6 +173,16 @@ OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
       return OutputCommit::kWriteFailed;
     }
   }
+  // Another run replacing the same names waits for these renames to end,
+  // and these for its: the files replaced together come from one run. Taken
+  // before the block, so that an interruption can end the wait.
+  ReplacementLock lock;
+  for (int index = 0; index < count; ++index) {
+    if (outputs[index]->mode == OutputMode::kReplace) {
+      lockReplacement(outputs[index]->finalPath, &lock);
+      break;
+    }
+  }
   // One block around every rename: an interruption is delivered once all
   // outputs are in place, or all are put back.
   blockInterrupts();
@@ -190,6 +201,8 @@ OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
   }
   if (placed == count) {
     for (int index = 0; index < count; ++index) dropBackup(outputs[index]);
+    // All new: what was held back, or comes now, cannot undo that.
+    settleInterrupts();
   } else {
     *failed = placed;
     // The failed output's own file was never replaced.
@@ -202,6 +215,7 @@ OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
     }
   }
   unblockInterrupts();
+  unlockReplacement(&lock);
   return placed < count ? OutputCommit::kReplaceFailed
                         : OutputCommit::kCommitted;
 }

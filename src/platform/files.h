@@ -138,7 +138,9 @@ bool closeOutputFile(OutputFile* output);
 // every output is in place, and a new file is removed. Not put back: an
 // output rewritten in place and a replaced file of which no hard link could
 // be made (failure says so), and a device. *failed is the index of the
-// output that failed.
+// output that failed. Once every output is in place, interruptions are
+// settled (settleInterrupts): one held back or later no longer ends the
+// process.
 OutputCommit commitOutputFiles(OutputFile* const* outputs, int count,
                                int* failed);
 

@@ -8,11 +8,11 @@
 // tiling (1024), the picture, and one to spare.
 constexpr int kMaxGuardedFiles = 1026;
 
-// Installs the handlers, once per process: on POSIX SIGINT, SIGTERM, SIGHUP
-// and SIGPIPE remove every guarded temporary and end the process by the same
-// signal, and SIGXFSZ is ignored (an over-limit write then fails like any
-// other); on Windows a console control handler removes them and exits with
-// status -1.
+// Installs the handlers, once per process, and ends what settleInterrupts
+// began: on POSIX SIGINT, SIGTERM, SIGHUP and SIGPIPE remove every guarded
+// temporary and end the process by the same signal, and SIGXFSZ is ignored
+// (an over-limit write then fails like any other); on Windows a console
+// control handler removes them and exits with status -1.
 void installInterruptHandlers();
 
 // Guards path (a temporary file the tool created): an interruption removes
@@ -29,5 +29,11 @@ void releaseGuard(int guard);
 // delivered at the outermost unblockInterrupts.
 void blockInterrupts();
 void unblockInterrupts();
+
+// Every output is in place: from now until the next installInterruptHandlers
+// an interruption, held back or new, no longer ends the process, so that a
+// run whose outputs are all new ends with its own status. Call it inside a
+// block, before the outermost unblock delivers what was held.
+void settleInterrupts();
 
 #endif  // QUILLORN_PLATFORM_INTERRUPTS_H_

@@ -18,6 +18,9 @@ volatile sig_atomic_t guardedInUse[kMaxGuardedFiles];
 // Blocks nest: only the outermost unblock lets the signals through.
 int blockDepth = 0;
 
+// Set once every output is in place: the handler then lets the run finish.
+volatile sig_atomic_t settled = 0;
+
 sigset_t interruptSet() {
   sigset_t set;
   sigemptyset(&set);
@@ -27,6 +30,9 @@ sigset_t interruptSet() {
 
 // Only async-signal-safe calls: unlink, signal, raise.
 extern "C" void onInterrupt(int number) {
+  // The outputs are new and no temporary is left: ending by the signal now
+  // would only report a failure that did not happen.
+  if (settled) return;
   for (int slot = 0; slot < kMaxGuardedFiles; ++slot) {
     if (guardedInUse[slot]) unlink(guardedPaths[slot]);
   }
@@ -37,6 +43,7 @@ extern "C" void onInterrupt(int number) {
 }  // namespace
 
 void installInterruptHandlers() {
+  settled = 0;
   struct sigaction action;
   std::memset(&action, 0, sizeof action);
   action.sa_handler = onInterrupt;
@@ -90,3 +97,5 @@ void releaseGuard(int guard) {
   guardedInUse[guard] = 0;
   unblockInterrupts();
 }
+
+void settleInterrupts() { settled = 1; }

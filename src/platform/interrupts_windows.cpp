@@ -18,6 +18,7 @@ GuardLock lock;
 CRITICAL_SECTION& guardLock = lock.section;
 std::wstring guardedPaths[kMaxGuardedFiles];
 bool guardedInUse[kMaxGuardedFiles];
+bool settled = false;  // every output in place: the run ends by itself
 
 BOOL WINAPI onControl(DWORD event) {
   switch (event) {
@@ -31,6 +32,12 @@ BOOL WINAPI onControl(DWORD event) {
       return FALSE;
   }
   EnterCriticalSection(&guardLock);
+  // The outputs are new: exiting with -1 would report a failure that did
+  // not happen, so the run finishes with its own status.
+  if (settled) {
+    LeaveCriticalSection(&guardLock);
+    return TRUE;
+  }
   for (int slot = 0; slot < kMaxGuardedFiles; ++slot) {
     // The temporaries are opened for shared deletion: they go once the
     // process's handles close.
@@ -43,6 +50,9 @@ BOOL WINAPI onControl(DWORD event) {
 }  // namespace
 
 void installInterruptHandlers() {
+  EnterCriticalSection(&guardLock);
+  settled = false;
+  LeaveCriticalSection(&guardLock);
   static bool installed = false;
   if (installed) return;
   installed = true;
@@ -76,3 +86,9 @@ void releaseGuard(int guard) {
 void blockInterrupts() { EnterCriticalSection(&guardLock); }
 
 void unblockInterrupts() { LeaveCriticalSection(&guardLock); }
+
+void settleInterrupts() {
+  EnterCriticalSection(&guardLock);
+  settled = true;
+  LeaveCriticalSection(&guardLock);
+}

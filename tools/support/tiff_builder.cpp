@@ -50,25 +50,44 @@ std::vector<uint8_t> buildTiff(const TiffPlan& plan) {
     uint32_t count, value;
   };
   std::vector<uint8_t> pixels;
-  uint64_t samples = uint64_t{plan.width} * plan.height * plan.samplesPerPixel;
+  const bool tiled = plan.tileWidth > 0 && plan.tileHeight > 0;
+  // A tile's rows are tileWidth wide; those below the image are left out.
+  const uint64_t rowSamples =
+      uint64_t{tiled ? plan.tileWidth : plan.width} * plan.samplesPerPixel;
+  const uint64_t rows =
+      tiled && plan.tileHeight < plan.height ? plan.tileHeight : plan.height;
+  uint64_t samples = rowSamples * rows;
   // A forged size keeps its claim, but no gigabytes of samples.
   if (samples > (uint64_t{1} << 24)) samples = 0;
   for (uint64_t index = 0; index < samples; ++index) {
-    putSample(plan, index < plan.samples.size() ? plan.samples[index] : 0.0,
-              &pixels);
+    const uint64_t row = index / rowSamples;
+    const uint64_t column = index % rowSamples;
+    const uint64_t at =
+        row * uint64_t{plan.width} * plan.samplesPerPixel + column;
+    const bool inside = column < uint64_t{plan.width} * plan.samplesPerPixel &&
+                        at < plan.samples.size();
+    putSample(plan, inside ? plan.samples[at] : 0.0, &pixels);
   }
+  if (plan.storedBytes != 0) pixels.resize(plan.storedBytes, 0);
+  const uint32_t stored = static_cast<uint32_t>(pixels.size());
   std::vector<Entry> entries = {
-      {256, 4, 1, plan.width},
-      {257, 4, 1, plan.height},
-      {258, 3, 1, plan.bitsPerSample},
-      {259, 3, 1, 1},
+      {256, 4, 1, plan.width},         {257, 4, 1, plan.height},
+      {258, 3, 1, plan.bitsPerSample}, {259, 3, 1, plan.compression},
       {262, 3, 1, plan.photometric},
-      {273, 4, 1, 0},  // the strip's offset, filled in below
-      {277, 3, 1, plan.samplesPerPixel},
-      {278, 4, 1, plan.height},
-      {279, 4, 1, static_cast<uint32_t>(pixels.size())},
-      {339, 3, 1, plan.sampleFormat},
   };
+  if (tiled) {
+    entries.push_back({277, 3, 1, plan.samplesPerPixel});
+    entries.push_back({322, 4, 1, plan.tileWidth});
+    entries.push_back({323, 4, 1, plan.tileHeight});
+    entries.push_back({324, 4, 1, 0});  // the tile's offset, filled in below
+    entries.push_back({325, 4, 1, stored});
+  } else {
+    entries.push_back({273, 4, 1, 0});  // the strip's offset, below
+    entries.push_back({277, 3, 1, plan.samplesPerPixel});
+    entries.push_back({278, 4, 1, plan.height});
+    entries.push_back({279, 4, 1, stored});
+  }
+  entries.push_back({339, 3, 1, plan.sampleFormat});
   std::string nodata = plan.nodata + '\0';
   if (!plan.nodata.empty()) {
     entries.push_back({42113, 2, static_cast<uint32_t>(nodata.size()), 0});
@@ -100,7 +119,7 @@ std::vector<uint8_t> buildTiff(const TiffPlan& plan) {
       put16(&bytes, entry.value);
       put16(&bytes, 0);
     } else {
-      put32(&bytes, entry.tag == 273 ? strip : entry.value);
+      put32(&bytes, entry.tag == 273 || entry.tag == 324 ? strip : entry.value);
     }
   }
   put32(&bytes, 0);

@@ -15,7 +15,15 @@ struct TiffPlan {
   uint16_t samplesPerPixel = 1;
   uint16_t sampleFormat = 1;  // 1 unsigned, 2 signed, 3 floating point
   uint16_t photometric = 1;   // 1 black is zero
-  std::string nodata;         // GDAL_NODATA's text; none when empty
+  uint16_t compression = 1;   // the tag only: the data is always plain
+  // One tile of tileWidth x tileHeight from the top-left corner (its rows
+  // below the image left out) instead of one strip; 0: a strip.
+  uint32_t tileWidth = 0;
+  uint32_t tileHeight = 0;
+  // When not 0, the strip's or tile's data is cut or padded with zeros to
+  // this many bytes, its byte count saying so.
+  uint32_t storedBytes = 0;
+  std::string nodata;  // GDAL_NODATA's text; none when empty
   // The samples in file order, each as a double, converted to the sample
   // format when written; missing samples are written as 0.
   std::vector<double> samples;

@@ -142,7 +142,9 @@ void warnAboutArguments(int argc, const char* const* argv,
     for (int index = 3; index < argc; ++index) {
       if (std::strcmp(argv[index], name) != 0) continue;
       taken[static_cast<size_t>(index)] = true;
-      if (index + 1 < argc) taken[static_cast<size_t>(index) + 1] = true;
+      if (index + 1 < argc && !isFlagSwitch(name)) {
+        taken[static_cast<size_t>(index) + 1] = true;
+      }
       if (seen && !isRepeatableSwitch(name)) {
         warn(std::string("ignoring the repeated ") + name +
              " (the first one counts)");
@@ -162,7 +164,8 @@ void warnAboutArguments(int argc, const char* const* argv,
   // A switch last on the line has no value, and counts as not given (-view
   // says so itself).
   const char* last = argc > 3 ? argv[argc - 1] : "";
-  if (isSwitch(last) && std::strcmp(last, "-view") != 0) {
+  if (isSwitch(last) && std::strcmp(last, "-view") != 0 &&
+      !isFlagSwitch(last)) {
     warn(std::string(last) +
          " is the last argument, with no value after it; it is ignored");
   }

@@ -67,12 +67,16 @@ struct RunOptions {
   TileGrid tiles;  // after "-tiles"
   bool tilesGiven = false;
   bool tilesValid = false;
+  bool world = false;  // "-world", which takes no value
 };
 
 // The switches a run takes, and the one function of each.
 constexpr const char* kSwitches[] = {
     "-sca",  "-min",    "-smo",  "-dim",    "-view", "-order", "-unit",
-    "-size", "-filter", "-flip", "-rotate", "-fit",  "-tiles"};
+    "-size", "-filter", "-flip", "-rotate", "-fit",  "-tiles", "-world"};
+
+// True for the switches that take no value ("-world").
+bool isFlagSwitch(const char* argument);
 
 // True for the switches that may be given more than once, each counting.
 bool isRepeatableSwitch(const char* argument);

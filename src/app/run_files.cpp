@@ -254,6 +254,18 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
     }
   }
   planEngineFiles(outputPath, options, files, diagnostics);
+  if (options.world) {
+    const InputImage& source = files->source;
+    files->worldWanted =
+        source.format == HeightFormat::kTiff && source.tiff.geo.any();
+    if (files->worldWanted) {
+      files->worlds.resize(paths.size());
+    } else {
+      diagnostics << "quillorn: warning: -world is ignored: " << inputPath
+                  << " says nothing of where it lies (a GeoTIFF does)"
+                  << std::endl;
+    }
+  }
   if (pngWanted && !havePng()) {
     console << "ERROR: " << kNoPngSupport << std::endl;
     return false;
@@ -310,6 +322,7 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
 std::vector<OutputFile*> allOutputs(RunFiles* files) {
   std::vector<OutputFile*> outputs = {&files->output};
   for (OutputFile& tile : files->tiles) outputs.push_back(&tile);
+  for (OutputFile& world : files->worlds) outputs.push_back(&world);
   if (files->sidecarWanted) outputs.push_back(&files->sidecar);
   if (files->viewWanted) outputs.push_back(&files->view);
   return outputs;

@@ -31,6 +31,9 @@ struct RunFiles {
   // replaced with it.
   OutputFile sidecar;
   bool sidecarWanted = false;
+  // -world: a world file beside each output, made as each is written.
+  std::vector<OutputFile> worlds;
+  bool worldWanted = false;
   // The output or tile whose writing failed, for its reason to be told;
   // nullptr when none did.
   OutputFile* failed = nullptr;

@@ -4,8 +4,9 @@
 
 #include "platform/interrupts.h"
 
-// Every tile's temporary and the picture's stay guarded until the commit.
-static_assert(kMostTiles + 1 <= kMaxGuardedFiles,
+// Every tile's temporary, its world file's and the picture's stay guarded
+// until the commit.
+static_assert(2 * kMostTiles + 1 <= kMaxGuardedFiles,
               "an interruption must find every temporary");
 
 namespace {
@@ -69,6 +70,48 @@ bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
     return false;
   }
   return true;
+}
+
+Affine outputToSource(const RunGeometry& geometry, int32_t sourceWidth,
+                      int32_t sourceHeight, int32_t column, int32_t row,
+                      double centre) {
+  const double o = centre;
+  Affine tile;
+  if (geometry.tiled) {
+    tile.c = static_cast<double>(column) * (geometry.tiles.tileWidth - 1);
+    tile.f = static_cast<double>(row) * (geometry.tiles.tileHeight - 1);
+  }
+  // Resampled pixel i sits at turned pixel i (n - 1) / (n' - 1).
+  const Orientation turn = composeTurns(geometry.turns);
+  const int32_t turnedWidth = turn.swapAxes ? sourceHeight : sourceWidth;
+  const int32_t turnedHeight = turn.swapAxes ? sourceWidth : sourceHeight;
+  auto ratio = [](int32_t from, int32_t to) {
+    return to > 1 ? (from - 1.0) / (to - 1.0) : 0.0;
+  };
+  Affine resample;
+  if (geometry.resampled) {
+    resample.a = ratio(turnedWidth, geometry.width);
+    resample.e = ratio(turnedHeight, geometry.height);
+    resample.c = o * (1 - resample.a);
+    resample.f = o * (1 - resample.e);
+  }
+  // Pixel indices: (a, b) = swapped ? (column, row) : (row, column), each
+  // counted from the far side when mirrored.
+  Affine toSource;
+  const double sColumns = turn.mirrorColumns ? -1 : 1;
+  const double sRows = turn.mirrorRows ? -1 : 1;
+  const double columnEnd = turn.mirrorColumns ? sourceWidth - 1 : 0;
+  const double rowEnd = turn.mirrorRows ? sourceHeight - 1 : 0;
+  // b (the source column's index) and a (the source row's) from x, y.
+  const double bx = turn.swapAxes ? 0 : 1, by = turn.swapAxes ? 1 : 0;
+  const double ax = turn.swapAxes ? 1 : 0, ay = turn.swapAxes ? 0 : 1;
+  toSource.a = sColumns * bx;
+  toSource.b = sColumns * by;
+  toSource.c = sColumns * -o + columnEnd + o;
+  toSource.d = sRows * ax;
+  toSource.e = sRows * ay;
+  toSource.f = sRows * -o + rowEnd + o;
+  return composeAffine(toSource, composeAffine(resample, tile));
 }
 
 std::string tilePath(const RunGeometry& geometry, const std::string& output,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/elevation_recoder.h"
+#include "image/geo_reference.h"
 #include "processing/engine_sizes.h"
 #include "processing/height_tiles.h"
 #include "processing/plane_turns.h"
@@ -42,6 +43,15 @@ struct RunGeometry {
 bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
                      int32_t sourceHeight, RunGeometry* geometry,
                      std::string* error);
+
+// The map from the raster coordinates of tile (column, row) (of the whole
+// output when not tiled) to those of the sourceWidth x sourceHeight input,
+// through the tile's place, the resampling and the turns; centre is where
+// a pixel's own coordinates lie within it (0.5 for pixel corners, 0 for
+// centres).
+Affine outputToSource(const RunGeometry& geometry, int32_t sourceWidth,
+                      int32_t sourceHeight, int32_t column, int32_t row,
+                      double centre);
 
 // The file of tile (column, row) for an output path.
 std::string tilePath(const RunGeometry& geometry, const std::string& output,

@@ -23,6 +23,7 @@ std::vector<std::string> usageLines(bool png) {
       "         [-flip horizontal|vertical] [-rotate 90|180|270] "
       "[-size <w>x<h>]",
       "         [-filter <kernel>] [-fit unity|unreal|godot] [-tiles <c>x<r>]",
+      "         [-world]",
       "  -sca <scale>     multiply every height by <scale>; 0 normalizes the "
       "heights to 0-255",
       "  -min <minimum>   shift all heights so that the lowest equals "
@@ -49,6 +50,8 @@ std::vector<std::string> usageLines(bool png) {
       "and say what to set",
       "  -tiles <c>x<r>   cut into c x r tiles that share their edges "
       "(name_x0_y0.ext ...)",
+      "  -world           also write a world file beside each output of a "
+      "GeoTIFF (.pgw, .tfw ...)",
   };
 }
 
@@ -130,6 +133,10 @@ bool isSwitch(const char* argument) {
     if (std::strcmp(argument, name) == 0) return true;
   }
   return false;
+}
+
+bool isFlagSwitch(const char* argument) {
+  return std::strcmp(argument, "-world") == 0;
 }
 
 bool isRepeatableSwitch(const char* argument) {
@@ -228,6 +235,7 @@ RunOptions findRunOptions(int argc, const char* const* argv) {
       options.badTurn = argv[index];
     }
   }
+  options.world = findOption(argc, argv, "-world") != kOptionNotFound;
   index = findOption(argc, argv, "-view");
   if (index != kOptionNotFound) {
     options.viewGiven = index + 1 < argc;

@@ -175,6 +175,14 @@ void reportNodata(const InputImage& input, const std::string& path,
       input.format != HeightFormat::kHgt) {
     return;
   }
+  if (input.format == HeightFormat::kTiff && input.tiff.values.known) {
+    diagnostics << "quillorn: " << path << ": its samples stand for values of "
+                << compactNumber(input.tiff.values.offset, 0) << " + "
+                << compactNumber(input.tiff.values.scale, 0)
+                << " x sample (the band's offset and scale): heights are "
+                   "told in those units"
+                << std::endl;
+  }
   const std::string line = describeNodata(input.mapping);
   if (!line.empty()) {
     diagnostics << "quillorn: " << path << ": " << line << std::endl;

@@ -36,16 +36,58 @@ bool writeImage(RunFiles* files, FileStream* output, const PlaneSet& planes,
          finishOutputImage(&files->input, output, files->source, image, error);
 }
 
+// Where output (tile column, row) lies, from where its pixels came in a
+// georeferenced input, and what its heights stand for.
+void placeOutput(const RunFiles& files, const WrittenHeights& written,
+                 int32_t column, int32_t row, OutputImage* image) {
+  const InputImage& source = files.source;
+  if (source.format == HeightFormat::kTiff && source.tiff.geo.any()) {
+    const double centre = pixelIsPoint(source.tiff.geo) ? 0.0 : 0.5;
+    image->geo = placedGeoTags(
+        source.tiff.geo, outputToSource(files.geometry, source.width,
+                                        source.height, column, row, centre));
+  }
+  if (written.haveUnits) {
+    image->values.known = true;
+    image->values.offset = written.mapping.lowest;
+    image->values.scale = written.mapping.step;
+  }
+}
+
+// The world file of output index, placed as image says; closed once
+// written. False with error set (and the file named) on a failure.
+bool writeWorldFile(RunFiles* files, size_t index, const OutputImage& image,
+                    std::ostream& console, std::ostream& diagnostics,
+                    std::string* error) {
+  if (!files->worldWanted) return true;
+  OutputFile* world = &files->worlds[index];
+  if (!openOutput(worldFilePath(files->outputPaths[index]).c_str(), world,
+                  console, diagnostics)) {
+    *error = "";
+    return false;
+  }
+  const std::string text = worldFileText(image.geo);
+  if (!writeExact(&world->file, reinterpret_cast<const uint8_t*>(text.data()),
+                  text.size()) ||
+      !closeOutputFile(world)) {
+    *error = outputWriteError(world->file);
+    files->failed = world;
+    return false;
+  }
+  return true;
+}
+
 // Writes the target heights of a width x height map: to the output, or as
 // tiles, each to its own file. Prints the three writing lines once.
 bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
-                 int32_t height, StageCounts* counts, StageBar* bar,
-                 std::ostream& console, std::ostream& diagnostics,
-                 std::string* error) {
+                 int32_t height, const WrittenHeights& written,
+                 StageCounts* counts, StageBar* bar, std::ostream& console,
+                 std::ostream& diagnostics, std::string* error) {
   const RunGeometry& geometry = files->geometry;
   files->target.width = width;
   files->target.height = height;
   files->target.sameGrid = geometry.keepsGrid();
+  placeOutput(*files, written, 0, 0, &files->target);
   if (!geometry.tiled) {
     console << "Writing output header..." << std::endl;
     if (!writeOutputHeader(&files->input, &files->output.file, files->source,
@@ -65,7 +107,7 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
       return false;
     }
     counts->written = files->target.clamped;
-    return true;
+    return writeWorldFile(files, 0, files->target, console, diagnostics, error);
   }
   // Tiles: each written whole in turn, one bar across them all.
   const TilePlan& plan = geometry.tiles;
@@ -106,6 +148,7 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
       image.width = plan.tileWidth;
       image.height = plan.tileHeight;
       image.sameGrid = false;
+      placeOutput(*files, written, column, row, &image);
       across.before = done;
       bool wrote = writeImage(files, &output->file, tile.planes, &image,
                               &tileProgress, error);
@@ -117,6 +160,10 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
         finishProgress(&bar->progress);
         if (wrote) *error = outputWriteError(output->file);
         files->failed = output;
+        return false;
+      }
+      if (!writeWorldFile(files, index, image, console, diagnostics, error)) {
+        finishProgress(&bar->progress);
         return false;
       }
     }
@@ -227,8 +274,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     mapping = transformedMapping(mapping, static_cast<double>(shift), 1.0);
   }
 
-  if (!writeTarget(files, *planes, width, height, counts, &bar, console,
-                   diagnostics, error)) {
+  if (!writeTarget(files, *planes, width, height, *written, counts, &bar,
+                   console, diagnostics, error)) {
     return false;
   }
   if (files->sidecarWanted) {

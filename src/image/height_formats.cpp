@@ -282,14 +282,11 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
                             PngPixels::kGrey16, density, &image->pngEncoder,
                             error);
     case HeightFormat::kTiff: {
-      // A GIS places the result where the source was, when it is the
-      // source's grid.
-      const GeoTags* geo = source.format == HeightFormat::kTiff &&
-                                   source.tiff.geo.any() && image->sameGrid
-                               ? &source.tiff.geo
-                               : nullptr;
+      // A GIS places the result where its part of the source was, and
+      // reads its heights in the source's units.
+      const GeoTags* geo = image->geo.any() ? &image->geo : nullptr;
       return openTiffEncoder(output, image->width, image->height, geo, density,
-                             &image->tiffEncoder, error);
+                             image->values, &image->tiffEncoder, error);
     }
     case HeightFormat::kHgt:
       break;

@@ -124,6 +124,8 @@ struct OutputImage {
   bool keepsBitmap = false;  // a bitmap from a bitmap: header and tail kept
   bool bigEndian = false;    // kRaw: -order big
   bool southFirst = false;   // kRaw: the bottom row first, as Unity reads
+  GeoTags geo;               // kTiff: where the output lies, when known
+  BandValues values;         // kTiff: what its heights stand for
   int64_t clamped = 0;       // heights cut to what the format holds
   PngEncoder* pngEncoder = nullptr;
   TiffEncoder* tiffEncoder = nullptr;

@@ -62,6 +62,21 @@ SampleMapping planSampleMapping(const SampleType& type,
   return mapping;
 }
 
+SampleMapping mappingInValues(const SampleMapping& samples,
+                              const BandValues& values) {
+  if (!values.known) return samples;
+  SampleMapping result = samples;
+  if (result.rule == MappingRule::kAsStored) {
+    result.rule = MappingRule::kShifted;
+    result.lowest = 0;
+    result.step = 1;
+  }
+  result.lowest = values.offset + values.scale * result.lowest;
+  result.step = values.scale * result.step;
+  result.highest = values.offset + values.scale * samples.highest;
+  return result;
+}
+
 SampleMapping transformedMapping(const SampleMapping& mapping, double shift,
                                  double factor) {
   SampleMapping result = mapping;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/gdal_metadata.h"
 #include "image/height_planes.h"
 
 // The kind of a file's samples.
@@ -106,6 +107,12 @@ inline HeightValue mapSample(const SampleMapping& mapping, double sample,
   }
   return static_cast<HeightValue>(height);
 }
+
+// The mapping in a band's units, value = offset + scale x sample, of a
+// mapping of samples; the mapping itself when the values are unknown.
+// Heights that were the samples as stored then stand for values too.
+SampleMapping mappingInValues(const SampleMapping& samples,
+                              const BandValues& values);
 
 // The mapping of heights h' = (h + shift) x factor, where h were mapped by
 // mapping: the same values, in the new heights' terms.

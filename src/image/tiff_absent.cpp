@@ -27,8 +27,8 @@ bool decodeTiffHeights(TiffDecoder*, const TiffInfo&, const MappingRequest&,
 void freeTiffDecoder(TiffDecoder*) {}
 
 bool openTiffEncoder(FileStream*, int32_t, int32_t, const GeoTags*,
-                     const PixelDensity&, TiffEncoder** encoder,
-                     std::string* error) {
+                     const PixelDensity&, const BandValues&,
+                     TiffEncoder** encoder, std::string* error) {
   *encoder = nullptr;
   *error = kNoTiffSupport;
   return false;

@@ -295,6 +295,7 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   info->geo.doubleParams = fieldValues<double>(tiff, kDoubleParamsTag);
   info->geo.asciiParams = textField(tiff, kAsciiParamsTag, &found);
   info->density = densityOf(tiff);
+  info->values = parseBandValues(textField(tiff, kMetadataTag, &found));
   *decoder = made.release();
   return true;
 }
@@ -404,8 +405,13 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
   if (!forEachSampleRun(decoder, info, 0, total, surveyRun, error, progress)) {
     return false;
   }
-  *mapping = planSampleMapping(info.sample, survey, request);
-  const HeightValue nodataHeight = mapping->nodataHeight;
+  // Heights count the file's samples; a band's scale and offset then say
+  // what they stand for (and -unit is in those units).
+  MappingRequest inSamples = request;
+  if (info.values.known) inSamples.unit /= std::fabs(info.values.scale);
+  const SampleMapping samples =
+      planSampleMapping(info.sample, survey, inSamples);
+  const HeightValue nodataHeight = samples.nodataHeight;
   auto storeRun = [&](int32_t row, int32_t column, int32_t count,
                       const uint8_t* bytes) {
     uint8_t* red = planes->inRed[row] + column;
@@ -413,13 +419,13 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
     std::memset(planes->inBlue[row] + column, 0, static_cast<size_t>(count));
     for (int32_t index = 0; index < count; ++index) {
       double sample = read(bytes + sampleBytes * static_cast<size_t>(index));
-      HeightValue height = isNodata(sample)
-                               ? nodataHeight
-                               : mapSample(*mapping, sample, clamped);
+      HeightValue height =
+          isNodata(sample) ? nodataHeight : mapSample(samples, sample, clamped);
       red[index] = static_cast<uint8_t>(height);
       green[index] = static_cast<uint8_t>(height >> 8);
     }
   };
+  *mapping = mappingInValues(samples, info.values);
   return forEachSampleRun(decoder, info, info.height, total, storeRun, error,
                           progress);
 }

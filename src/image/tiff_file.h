@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "image/gdal_metadata.h"
 #include "image/height_planes.h"
 #include "image/pixel_density.h"
 #include "image/progress.h"
@@ -53,6 +54,7 @@ struct TiffInfo {
   double nodata = 0;
   GeoTags geo;
   PixelDensity density;  // from the resolution tags, in inches or cm
+  BandValues values;     // GDAL's band scale and offset, where given
 };
 
 struct TiffDecoder;
@@ -87,11 +89,13 @@ void freeTiffDecoder(TiffDecoder* decoder);
 struct TiffEncoder;
 
 // Starts a 16-bit greyscale TIFF of width x height pixels on output (a file
-// the encoder can seek in), with geo's tags when not nullptr and density as
-// resolution tags in centimetres where known.
+// the encoder can seek in), with geo's tags when not nullptr, density as
+// resolution tags in centimetres where known, and values as GDAL's band
+// scale and offset where known.
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
                      const GeoTags* geo, const PixelDensity& density,
-                     TiffEncoder** encoder, std::string* error);
+                     const BandValues& values, TiffEncoder** encoder,
+                     std::string* error);
 
 // Encodes the next row of width heights, two bytes each in the host's
 // order, top row first; the row may be changed (the predictor works in

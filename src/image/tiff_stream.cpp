@@ -13,6 +13,7 @@ char kKeyDirectoryName[] = "GeoKeyDirectoryTag";
 char kDoubleParamsName[] = "GeoDoubleParamsTag";
 char kAsciiParamsName[] = "GeoAsciiParamsTag";
 char kNodataName[] = "GDALNoDataValue";
+char kMetadataName[] = "GDALMetadata";
 
 const TIFFFieldInfo kExtraFields[] = {
     {kPixelScaleTag, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_DOUBLE, FIELD_CUSTOM, 1,
@@ -27,6 +28,7 @@ const TIFFFieldInfo kExtraFields[] = {
      1, 1, kDoubleParamsName},
     {kAsciiParamsTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, kAsciiParamsName},
     {kNodataTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, kNodataName},
+    {kMetadataTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, kMetadataName},
 };
 
 TIFFExtendProc previousExtender = nullptr;

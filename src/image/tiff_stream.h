@@ -20,6 +20,7 @@ constexpr ttag_t kKeyDirectoryTag = 34735;
 constexpr ttag_t kDoubleParamsTag = 34736;
 constexpr ttag_t kAsciiParamsTag = 34737;
 constexpr ttag_t kNodataTag = TIFFTAG_GDAL_NODATA;
+constexpr ttag_t kMetadataTag = TIFFTAG_GDAL_METADATA;
 
 // The stream libtiff reads or writes, and the first error it reported.
 struct TiffStream {

@@ -35,7 +35,8 @@ struct TiffEncoder {
 
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
                      const GeoTags* geo, const PixelDensity& density,
-                     TiffEncoder** encoder, std::string* error) {
+                     const BandValues& values, TiffEncoder** encoder,
+                     std::string* error) {
   *encoder = nullptr;
   std::unique_ptr<TiffEncoder> made(new TiffEncoder);
   made->stream.file = output;
@@ -75,10 +76,10 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
                        static_cast<double>(density.down) / 100.0);
   }
   if (set && geo != nullptr) {
-    auto setDoubles = [&](ttag_t tag, const std::vector<double>& values) {
-      return values.empty() ||
-             TIFFSetField(tiff, tag, static_cast<uint16_t>(values.size()),
-                          values.data()) == 1;
+    auto setDoubles = [&](ttag_t tag, const std::vector<double>& doubles) {
+      return doubles.empty() ||
+             TIFFSetField(tiff, tag, static_cast<uint16_t>(doubles.size()),
+                          doubles.data()) == 1;
     };
     set = setDoubles(kPixelScaleTag, geo->pixelScale) &&
           setDoubles(kTiepointTag, geo->tiepoints) &&
@@ -90,6 +91,10 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
                         geo->keyDirectory.data()) == 1) &&
           (geo->asciiParams.empty() ||
            TIFFSetField(tiff, kAsciiParamsTag, geo->asciiParams.c_str()) == 1);
+  }
+  // A GIS reads heights in units through the band's scale and offset.
+  if (set && values.known) {
+    set = TIFFSetField(tiff, kMetadataTag, bandValuesXml(values).c_str()) == 1;
   }
   if (!set) return fail("a tag cannot be set");
   *encoder = made.release();

@@ -5,8 +5,9 @@
 #define QUILLORN_PLATFORM_INTERRUPTS_H_
 
 // How many temporaries can be guarded at once: every tile of the largest
-// tiling (1024), the picture, and one to spare.
-constexpr int kMaxGuardedFiles = 1026;
+// tiling (1024) and its world file, the picture, and one to spare (the
+// size file of an untiled run).
+constexpr int kMaxGuardedFiles = 2050;
 
 // Installs the handlers, once per process, and ends what settleInterrupts
 // began: on POSIX SIGINT, SIGTERM, SIGHUP and SIGPIPE remove every guarded

@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""GeoTIFFs written by GDAL through every change of grid, read back by GDAL.
+
+Every output of a georeferenced input (flipped, turned, resampled, cut into
+tiles, or with a world file beside a picture) must lie where its part of
+the source lay: each pixel's centre, through the output's geotransform,
+falls on the source pixel its height came from, to a hundredth of a pixel,
+with that pixel's value in the source's units (the band's scale and offset
+read in and written out) within half a step.
+
+usage: geotiff_test.py <quillorn>
+Exit 77 (skipped) where GDAL's Python bindings or numpy are absent, except
+under CI.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+
+SKIP = 77
+
+
+def skip(reason):
+    print("SKIPPED: " + reason)
+    folder = os.environ.get("QUILLORN_SKIP_REASONS")
+    if folder:
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "geotiff_gdal.txt"), "w") as out:
+            out.write(reason + "\n")
+    if os.environ.get("CI"):
+        print("CI must have GDAL's Python bindings and numpy")
+        sys.exit(1)
+    sys.exit(SKIP)
+
+
+try:
+    import numpy
+    from osgeo import gdal, osr
+except ImportError:
+    skip("GDAL's Python bindings (python3-gdal) or numpy are not installed")
+
+gdal.UseExceptions()
+TOOL = sys.argv[1]
+WIDTH, HEIGHT = 9, 7
+GEO = [600000.0, 30.0, 0.0, 5300000.0, 0.0, -20.0]
+problems = []
+
+
+def write(path, data, kind, scale=None, offset=None):
+    dataset = gdal.GetDriverByName("GTiff").Create(
+        path, data.shape[1], data.shape[0], 1, kind)
+    dataset.SetGeoTransform(GEO)
+    srs = osr.SpatialReference()
+    srs.ImportFromEPSG(32632)
+    dataset.SetProjection(srs.ExportToWkt())
+    band = dataset.GetRasterBand(1)
+    band.WriteArray(data)
+    if scale is not None:
+        band.SetScale(scale)
+        band.SetOffset(offset)
+    dataset = None
+    return path
+
+
+def run(*arguments):
+    result = subprocess.run([TOOL] + list(arguments), capture_output=True,
+                            text=True)
+    if result.returncode != 0:
+        problems.append("%s: exit %d: %s" % (" ".join(arguments),
+                                             result.returncode, result.stderr))
+    return result
+
+
+def values(path):
+    """(geotransform, values in units, step) of a TIFF the tool wrote."""
+    dataset = gdal.Open(path)
+    band = dataset.GetRasterBand(1)
+    scale = band.GetScale() or 1.0
+    offset = band.GetOffset() or 0.0
+    data = band.ReadAsArray().astype(numpy.float64) * scale + offset
+    return dataset.GetGeoTransform(), data, scale
+
+
+def check_placed(what, path, source_values, source_step, exact_grid=True):
+    """Each pixel's centre falls on a source pixel with its value."""
+    try:
+        transform, data, step = values(path)
+    except RuntimeError as failure:
+        problems.append("%s: GDAL cannot read it: %s" % (what, failure))
+        return
+    inverse = gdal.InvGeoTransform(GEO)
+    worst_place = 0.0
+    worst_value = 0.0
+    for row in range(data.shape[0]):
+        for column in range(data.shape[1]):
+            x, y = gdal.ApplyGeoTransform(transform, column + 0.5, row + 0.5)
+            u, v = gdal.ApplyGeoTransform(inverse, x, y)
+            i, j = u - 0.5, v - 0.5
+            if not exact_grid:
+                continue
+            worst_place = max(worst_place, abs(i - round(i)), abs(j - round(j)))
+            i, j = int(round(i)), int(round(j))
+            if not (0 <= i < WIDTH and 0 <= j < HEIGHT):
+                problems.append("%s: pixel %d,%d lies off the source" %
+                                (what, row, column))
+                return
+            worst_value = max(worst_value,
+                              abs(data[row, column] - source_values[j, i]))
+    if worst_place > 0.01:
+        problems.append("%s: pixel centres %g of a pixel off the source's" %
+                        (what, worst_place))
+    if worst_value > step / 2 + 1e-9 + source_step / 2:
+        problems.append("%s: values %g off (step %g)" % (what, worst_value, step))
+    srs = osr.SpatialReference(wkt=gdal.Open(path).GetProjection())
+    if srs.GetAuthorityCode(None) != "32632":
+        problems.append("%s: projection lost" % what)
+
+
+def corners_placed(what, path, turned):
+    """A resampled grid's first and last pixels lie on the source's corners
+    (of a quarter-turned source: its bottom-left and top-right)."""
+    transform, data, _ = values(path)
+    inverse = gdal.InvGeoTransform(GEO)
+    rows, columns = data.shape
+    first, last = ((HEIGHT - 1, 0), (0, WIDTH - 1)) if turned else \
+        ((0, 0), (HEIGHT - 1, WIDTH - 1))
+    for row, column, want in ((0, 0, first), (rows - 1, columns - 1, last)):
+        x, y = gdal.ApplyGeoTransform(transform, column + 0.5, row + 0.5)
+        u, v = gdal.ApplyGeoTransform(inverse, x, y)
+        if abs(v - 0.5 - want[0]) > 0.01 or abs(u - 0.5 - want[1]) > 0.01:
+            problems.append("%s: corner %d,%d at source %g,%g" %
+                            (what, row, column, v - 0.5, u - 0.5))
+
+
+def main():
+    work = tempfile.mkdtemp()
+    rows, columns = numpy.mgrid[0:HEIGHT, 0:WIDTH]
+    metres = (rows * 97.25 + columns * 13.5 - 120.75).astype(numpy.float32)
+    floats = write(os.path.join(work, "f.tif"), metres, gdal.GDT_Float32)
+    # Int16 samples in 20 cm steps from 100 m.
+    samples = (rows * 37 + columns * 5 - 40).astype(numpy.int16)
+    scaled = write(os.path.join(work, "s.tif"), samples, gdal.GDT_Int16,
+                   scale=0.2, offset=100.0)
+    scaled_values = samples.astype(numpy.float64) * 0.2 + 100.0
+
+    grids = [
+        ("as it is", []),
+        ("flipped across", ["-flip", "horizontal"]),
+        ("flipped down", ["-flip", "vertical"]),
+        ("a quarter turn", ["-rotate", "90"]),
+        ("a half turn", ["-rotate", "180"]),
+        ("three quarters", ["-rotate", "270"]),
+        ("turned and flipped", ["-rotate", "90", "-flip", "vertical"]),
+    ]
+    for what, switches in grids:
+        out = os.path.join(work, "out.tif")
+        run(floats, out, *switches)
+        check_placed("Float32 " + what, out, metres, 0.0)
+    # The band's scale and offset in: heights of 0.2 m steps, the mapping
+    # line in metres; out: GDAL reads metres.
+    out = os.path.join(work, "scaled.tif")
+    result = run(scaled, out)
+    if "1 step = 0.2 units" not in result.stderr:
+        problems.append("scaled Int16: mapping line %r" % result.stderr)
+    check_placed("scaled Int16", out, scaled_values, 0.0)
+
+    # Tiles: each tile lands on its part of the source.
+    run(floats, os.path.join(work, "t.tif"), "-tiles", "2x3")
+    for j in range(3):
+        for i in range(2):
+            name = os.path.join(work, "t_x%d_y%d.tif" % (i, j))
+            check_placed("tile %d,%d" % (i, j), name, metres, 0.0)
+    # Resampled: corners on corners, enlarged and reduced, turned too.
+    for size, switches in (("17x13", []), ("5x4", []),
+                           ("13x17", ["-rotate", "90"])):
+        out = os.path.join(work, "r.tif")
+        run(floats, out, "-size", size, *switches)
+        corners_placed("resampled to " + size, out, bool(switches))
+    # A world file beside a picture places it as the TIFF's geotransform.
+    png = os.path.join(work, "w.png")
+    tif = os.path.join(work, "w.tif")
+    run(floats, png, "-world", "-rotate", "90")
+    run(floats, tif, "-rotate", "90")
+    try:
+        with open(os.path.join(work, "w.pgw")) as world:
+            a, d, b, e, x, y = (float(line) for line in world)
+        transform, _, _ = values(tif)
+        want = [x - a / 2 - b / 2, a, b, y - d / 2 - e / 2, d, e]
+        if max(abs(p - q) for p, q in zip(want, transform)) > 1e-6:
+            problems.append("world file %r, TIFF %r" % (want, transform))
+    except (OSError, ValueError) as failure:
+        problems.append("world file: %s" % failure)
+
+    for problem in problems:
+        print("FAIL " + problem)
+    print("%d problems" % len(problems))
+    return 1 if problems else 0
+
+
+sys.exit(main())

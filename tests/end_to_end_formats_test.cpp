@@ -973,15 +973,16 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
     std::string errors;  // with NAME for the input's path
   };
   const std::vector<int32_t> tile = {-10, 0, 5, -32768, 20, 7, 3, 3, 100};
+  // Filled by default from the valid samples around it: 1 / d^2 weights.
   const std::string oneVoid =
-      "quillorn: NAME: 1 sample was nodata (no value); it takes height 0, "
-      "the lowest valid sample's\n";
+      "quillorn: NAME: 1 sample was nodata (no value): 1 filled from the "
+      "valid samples around (within 100)\n";
   std::vector<Case> cases = {
       {"SRTM tile with a void",
        "N47W122.hgt",
        bigEndian(tile),
        {},
-       {0, 10, 15, 0, 30, 17, 13, 13, 110},
+       {0, 10, 15, 14, 30, 17, 13, 13, 110},
        oneVoid +
            mapping("NAME", "height 0 = -10, 1 step = 1 unit, height 110 = 100" +
                                engine)},
@@ -990,7 +991,7 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
        "h.hgt",
        bigEndian(tile),
        {"-sca", "0.5"},
-       {0, 5, 7, 0, 15, 8, 6, 6, 55},
+       {0, 5, 7, 7, 15, 8, 6, 6, 55},
        oneVoid +
            mapping("NAME", "height 0 = -10, 1 step = 2 units, height 55 = 100" +
                                engine)},
@@ -998,7 +999,7 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
        "m.hgt",
        bigEndian(tile),
        {"-min", "100"},
-       {100, 110, 115, 100, 130, 117, 113, 113, 210},
+       {100, 110, 115, 114, 130, 117, 113, 113, 210},
        oneVoid + mapping("NAME",
                          "height 0 = -110, 1 step = 1 unit, height 210 = 100" +
                              engine)},
@@ -1006,7 +1007,7 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
        "s.HGT",
        bigEndian(tile),
        {"-unit", "2"},
-       {0, 5, 8, 0, 15, 9, 7, 7, 55},
+       {0, 5, 8, 7, 15, 9, 7, 7, 55},
        oneVoid +
            mapping("NAME", "height 0 = -10, 1 step = 2 units, height 55 = 100" +
                                engine)},
@@ -1033,6 +1034,13 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          "u16n.tif",
          tiff(16, 1, 2, {5, 7, 65535, 300}, "7"),
          {},
+         {5, 13229, 65535, 300},
+         "quillorn: NAME: 1 sample was nodata (no value): 1 filled from the "
+         "valid samples around (within 100)\n"},
+        {"UInt16 nodata kept with -fill 0",
+         "u16k.tif",
+         tiff(16, 1, 2, {5, 7, 65535, 300}, "7"),
+         {"-fill", "0"},
          {5, 5, 65535, 300},
          "quillorn: NAME: 1 sample was nodata (no value); it takes height 5, "
          "the lowest valid sample's\n"},
@@ -1047,7 +1055,7 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          "i16.tif",
          tiff(16, 2, 2, {-300, -1, 2, -9999}, "-9999"),
          {},
-         {0, 299, 302, 0},
+         {0, 299, 302, 240},
          oneVoid + mapping("NAME",
                            "height 0 = -300, 1 step = 1 unit, height 302 = 2" +
                                engine)},
@@ -1086,7 +1094,7 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          "f32n.tif",
          tiff(32, 3, 2, {-9999.9, 10.0, 20.0, 65289.0}, "-9999.9"),
          {},
-         {0, 0, 10, 65279},
+         {13060, 0, 10, 65279},
          oneVoid + mapping("NAME",
                            "height 0 = 10, 1 step = 1 unit, height 65279 = "
                            "65289" + engine)},
@@ -1096,9 +1104,9 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
               {std::numeric_limits<double>::infinity(), 1.0,
                -std::numeric_limits<double>::infinity(), 65280.0}),
          {},
-         {0, 0, 0, 65279},
-         "quillorn: NAME: 2 samples were nodata (no value); they take "
-         "height 0, the lowest valid sample's\n" +
+         {21760, 0, 43519, 65279},
+         "quillorn: NAME: 2 samples were nodata (no value): 2 filled from "
+         "the valid samples around (within 100)\n" +
              mapping("NAME",
                      "height 0 = 1, 1 step = 1 unit, height 65279 = 65280" +
                          engine)},
@@ -1120,7 +1128,7 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          "f32.tif",
          tiff(32, 3, 2, {0.5, 1.0, std::nan(""), 2.5}),
          {},
-         {0, 16320, 0, 65279},
+         {0, 16320, 29376, 65279},
          oneVoid +
              mapping("NAME",
                      "height 0 = 0.5, 1 step = 3.06377242e-05 units, height "

@@ -132,6 +132,63 @@ def corners_placed(what, path, turned):
                             (what, row, column, v - 0.5, u - 0.5))
 
 
+def fill_model(heights, marks, reach):
+    """The fill's rule in numpy's terms: each mark the 1 / d^2 mean of the
+    nearest unmarked height along each of the eight ways within reach."""
+    out = heights.astype(numpy.float64).copy()
+    rows, columns = heights.shape
+    for row, column in zip(*numpy.nonzero(marks)):
+        total = weights = 0.0
+        for dr, dc in ((-1, 0), (1, 0), (0, -1), (0, 1),
+                       (-1, -1), (-1, 1), (1, -1), (1, 1)):
+            length = 2 ** 0.5 if dr and dc else 1.0
+            steps = 1
+            while steps * length <= reach:
+                r, c = row + steps * dr, column + steps * dc
+                if not (0 <= r < rows and 0 <= c < columns):
+                    break
+                if not marks[r, c]:
+                    d = steps * length
+                    total += heights[r, c] / (d * d)
+                    weights += 1 / (d * d)
+                    break
+                steps += 1
+        if weights:
+            out[row, column] = numpy.floor(total / weights + 0.5)
+    return out.astype(numpy.int64)
+
+
+def check_fill(work):
+    """A hole near the edge and one inside are filled as the model says; a
+    sea farther than the reach keeps the lowest height."""
+    rows, columns = numpy.mgrid[0:40, 0:60]
+    metres = (200 + rows * 3.5 + numpy.sin(columns / 5.0) * 40).astype(
+        numpy.float32)
+    marks = numpy.zeros(metres.shape, bool)
+    marks[0:4, 10:15] = True      # at the edge
+    marks[18:25, 30:36] = True    # inside
+    marks[:, 50:] = True          # a sea 10 wide
+    source = metres.copy()
+    source[marks] = -9999
+    path = write(os.path.join(work, "holes.tif"), source, gdal.GDT_Float32)
+    dataset = gdal.Open(path, gdal.GA_Update)
+    dataset.GetRasterBand(1).SetNoDataValue(-9999)
+    dataset = None
+    kept = os.path.join(work, "kept.r16")
+    filled = os.path.join(work, "filled.r16")
+    run(path, kept, "-fill", "0")
+    result = run(path, filled, "-fill", "6")
+    plain = numpy.fromfile(kept, "<u2").reshape(metres.shape)
+    got = numpy.fromfile(filled, "<u2").reshape(metres.shape)
+    want = fill_model(plain, marks, 6)
+    if not numpy.array_equal(got, want):
+        problems.append("fill: %d heights differ from the model" %
+                        int((got != want).sum()))
+    far = int((want[marks] == 0).sum())
+    if "%d farther off take height 0" % far not in result.stderr:
+        problems.append("fill: counts not said: %r" % result.stderr)
+
+
 def main():
     work = tempfile.mkdtemp()
     rows, columns = numpy.mgrid[0:HEIGHT, 0:WIDTH]
@@ -190,6 +247,8 @@ def main():
             problems.append("world file %r, TIFF %r" % (want, transform))
     except (OSError, ValueError) as failure:
         problems.append("world file: %s" % failure)
+
+    check_fill(work)
 
     for problem in problems:
         print("FAIL " + problem)

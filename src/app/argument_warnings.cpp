@@ -217,6 +217,9 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
        "clockwise)"},
       {options.fitGiven && !options.fitValid,
        "ERROR: Invalid engine after -fit, should be unity, unreal or godot"},
+      {options.fillGiven && !options.fillValid,
+       "ERROR: Invalid distance after -fill, should be a whole number of "
+       "samples, 0 or more, e.g. -fill 100"},
       {options.tilesGiven && !options.tilesValid,
        "ERROR: Invalid tiles after -tiles, should be <columns>x<rows>, e.g. "
        "-tiles 4x4"},

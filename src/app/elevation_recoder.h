@@ -11,6 +11,7 @@
 #include "image/height_formats.h"
 #include "processing/engine_sizes.h"
 #include "processing/height_tiles.h"
+#include "processing/nodata_fill.h"
 #include "processing/plane_turns.h"
 #include "processing/resampling.h"
 
@@ -67,13 +68,16 @@ struct RunOptions {
   TileGrid tiles;  // after "-tiles"
   bool tilesGiven = false;
   bool tilesValid = false;
-  bool world = false;  // "-world", which takes no value
+  bool world = false;                     // "-world", which takes no value
+  int32_t fillReach = kDefaultFillReach;  // after "-fill": samples a fill
+  bool fillGiven = false;                 // reaches; 0 fills nothing
+  bool fillValid = false;
 };
 
 // The switches a run takes, and the one function of each.
 constexpr const char* kSwitches[] = {
-    "-sca",  "-min",    "-smo",  "-dim",    "-view", "-order", "-unit",
-    "-size", "-filter", "-flip", "-rotate", "-fit",  "-tiles", "-world"};
+    "-sca",    "-min",  "-smo",    "-dim", "-view",  "-order", "-unit", "-size",
+    "-filter", "-flip", "-rotate", "-fit", "-tiles", "-world", "-fill"};
 
 // True for the switches that take no value ("-world").
 bool isFlagSwitch(const char* argument);

@@ -23,7 +23,7 @@ std::vector<std::string> usageLines(bool png) {
       "         [-flip horizontal|vertical] [-rotate 90|180|270] "
       "[-size <w>x<h>]",
       "         [-filter <kernel>] [-fit unity|unreal|godot] [-tiles <c>x<r>]",
-      "         [-world]",
+      "         [-world] [-fill <samples>]",
       "  -sca <scale>     multiply every height by <scale>; 0 normalizes the "
       "heights to 0-255",
       "  -min <minimum>   shift all heights so that the lowest equals "
@@ -52,6 +52,8 @@ std::vector<std::string> usageLines(bool png) {
       "(name_x0_y0.ext ...)",
       "  -world           also write a world file beside each output of a "
       "GeoTIFF (.pgw, .tfw ...)",
+      "  -fill <samples>  fill nodata holes from up to that many samples "
+      "around (default 100, 0: none)",
   };
 }
 
@@ -236,6 +238,15 @@ RunOptions findRunOptions(int argc, const char* const* argv) {
     }
   }
   options.world = findOption(argc, argv, "-world") != kOptionNotFound;
+  index = findOption(argc, argv, "-fill");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.fillGiven = true;
+    char* end = nullptr;
+    const long long reach = std::strtoll(argv[index + 1], &end, 10);
+    options.fillValid = end != argv[index + 1] && *end == '\0' && reach >= 0 &&
+                        reach <= INT32_MAX;
+    if (options.fillValid) options.fillReach = static_cast<int32_t>(reach);
+  }
   index = findOption(argc, argv, "-view");
   if (index != kOptionNotFound) {
     options.viewGiven = index + 1 < argc;

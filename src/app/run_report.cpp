@@ -169,7 +169,8 @@ WrittenHeights heightsOfInput(const InputImage& input) {
   return written;
 }
 
-void reportNodata(const InputImage& input, const std::string& path,
+void reportNodata(const InputImage& input, const FillOutcome& fill,
+                  int32_t reach, const std::string& path,
                   std::ostream& diagnostics) {
   if (input.format != HeightFormat::kTiff &&
       input.format != HeightFormat::kHgt) {
@@ -183,7 +184,7 @@ void reportNodata(const InputImage& input, const std::string& path,
                    "told in those units"
                 << std::endl;
   }
-  const std::string line = describeNodata(input.mapping);
+  const std::string line = describeNodata(input.mapping, fill.filled, reach);
   if (!line.empty()) {
     diagnostics << "quillorn: " << path << ": " << line << std::endl;
   }

@@ -13,6 +13,7 @@
 #include "image/height_formats.h"
 #include "image/height_planes.h"
 #include "platform/files.h"
+#include "processing/nodata_fill.h"
 
 // Heights that left the stored range, stage by stage.
 struct StageCounts {
@@ -74,9 +75,11 @@ bool unitTakesEffect(const InputImage& input);
 // stretched: the written heights as input's mapping carries them.
 WrittenHeights heightsOfInput(const InputImage& input);
 
-// For elevation files: how many samples were nodata, a line "quillorn:
-// <path>: ..."; nothing when none were.
-void reportNodata(const InputImage& input, const std::string& path,
+// For elevation files: how many samples were nodata, and how many of them
+// fill filled from within reach, a line "quillorn: <path>: ..."; nothing
+// when none were. Before it, a TIFF band's scale and offset.
+void reportNodata(const InputImage& input, const FillOutcome& fill,
+                  int32_t reach, const std::string& path,
                   std::ostream& diagnostics);
 
 // For heights with units: how the written heights map back to the input

@@ -203,7 +203,19 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   releaseInput(&files->source);
   if (!read) return false;
   reportUnlikelyHeights(files->source, diagnostics);
-  reportNodata(files->source, files->input.path, diagnostics);
+  // Nodata is filled from its surroundings before anything moves it; the
+  // readers marked it in blue, which elevation data does not carry.
+  FillOutcome fill;
+  const bool elevation = files->source.format == HeightFormat::kTiff ||
+                         files->source.format == HeightFormat::kHgt;
+  if (elevation && files->source.mapping.nodata > 0) {
+    startBar(&bar, "Filling");
+    fill = fillNodata(planes, &planes->outBlue, width, height,
+                      options.fillReach, &bar.progress.progress);
+    finishProgress(&bar.progress);
+  }
+  reportNodata(files->source, fill, options.fillReach, files->input.path,
+               diagnostics);
   // Every stage that changes heights carries their meaning along.
   *written = heightsOfInput(files->source);
   SampleMapping& mapping = written->mapping;

@@ -78,9 +78,12 @@ void mapHgtSamples(InputImage* image, PlaneSet* planes) {
   for (int32_t row = 0; row < image->height; ++row) {
     uint8_t* low = planes->inRed[row];
     uint8_t* high = planes->inGreen[row];
+    uint8_t* marks = planes->inBlue[row];
     for (int32_t column = 0; column < image->width; ++column) {
-      uint16_t height =
-          heights[static_cast<size_t>(low[column] | high[column] << 8)];
+      const int32_t code = low[column] | high[column] << 8;
+      // Voids are marked for the fill.
+      marks[column] = code == 0x8000 ? 1 : 0;
+      uint16_t height = heights[static_cast<size_t>(code)];
       low[column] = static_cast<uint8_t>(height);
       high[column] = static_cast<uint8_t>(height >> 8);
     }

@@ -104,11 +104,23 @@ std::string describeMapping(const SampleMapping& mapping, HeightValue top) {
          "; -fit unity, unreal or godot says what to enter in the engine";
 }
 
-std::string describeNodata(const SampleMapping& mapping) {
+std::string describeNodata(const SampleMapping& mapping, int64_t filled,
+                           int32_t reach) {
   if (mapping.nodata == 0) return "";
-  return std::to_string(mapping.nodata) +
-         (mapping.nodata == 1 ? " sample was" : " samples were") +
-         " nodata (no value); " +
-         (mapping.nodata == 1 ? "it takes" : "they take") + " height " +
-         std::to_string(mapping.nodataHeight) + ", the lowest valid sample's";
+  const int64_t kept = mapping.nodata - filled;
+  std::string line = std::to_string(mapping.nodata) +
+                     (mapping.nodata == 1 ? " sample was" : " samples were") +
+                     " nodata (no value)";
+  if (filled > 0) {
+    line += ": " + std::to_string(filled) +
+            " filled from the valid samples around (within " +
+            std::to_string(reach) + ")";
+    if (kept == 0) return line;
+    line += ", " + std::to_string(kept) + " farther off";
+  }
+  return line + (filled > 0 ? " " : "; ") +
+         (filled > 0 ? (kept == 1 ? "takes" : "take")
+                     : (kept == 1 ? "it takes" : "they take")) +
+         " height " + std::to_string(mapping.nodataHeight) +
+         ", the lowest valid sample's";
 }

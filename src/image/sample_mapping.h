@@ -129,8 +129,10 @@ std::string compactNumber(double value, double tolerance);
 // stored.
 std::string describeMapping(const SampleMapping& mapping, HeightValue top);
 
-// The line that counts the nodata samples and names their height; "" when
-// there were none.
-std::string describeNodata(const SampleMapping& mapping);
+// The line that counts the nodata samples, those of them filled from the
+// valid samples within reach, and names the others' height; "" when there
+// were none.
+std::string describeNodata(const SampleMapping& mapping, int64_t filled,
+                           int32_t reach);
 
 #endif  // QUILLORN_IMAGE_SAMPLE_MAPPING_H_

@@ -416,11 +416,13 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
                       const uint8_t* bytes) {
     uint8_t* red = planes->inRed[row] + column;
     uint8_t* green = planes->inGreen[row] + column;
-    std::memset(planes->inBlue[row] + column, 0, static_cast<size_t>(count));
+    uint8_t* marks = planes->inBlue[row] + column;
     for (int32_t index = 0; index < count; ++index) {
       double sample = read(bytes + sampleBytes * static_cast<size_t>(index));
+      const bool missing = isNodata(sample);
+      marks[index] = missing ? 1 : 0;
       HeightValue height =
-          isNodata(sample) ? nodataHeight : mapSample(samples, sample, clamped);
+          missing ? nodataHeight : mapSample(samples, sample, clamped);
       red[index] = static_cast<uint8_t>(height);
       green[index] = static_cast<uint8_t>(height >> 8);
     }

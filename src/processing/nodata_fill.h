@@ -1,0 +1,35 @@
+// Filling holes of nodata from the valid heights around them ("-fill"):
+// each marked height within reach of valid ones becomes their inverse
+// distance weighted mean, as GIS fill tools make it, so that voids and
+// holes vanish instead of standing as pits; marks farther off keep their
+// height (a sea marked nodata stays flat).
+#ifndef QUILLORN_PROCESSING_NODATA_FILL_H_
+#define QUILLORN_PROCESSING_NODATA_FILL_H_
+
+#include <cstdint>
+
+#include "image/height_planes.h"
+#include "image/progress.h"
+
+// The most samples a fill reaches, and its default reach.
+constexpr int32_t kDefaultFillReach = 100;
+
+// What a fill did.
+struct FillOutcome {
+  int64_t filled = 0;  // marked heights given their surroundings' mean
+  int64_t kept = 0;    // marked heights farther than reach from any valid
+};
+
+// For every height of the width x height target planes (base 256) whose
+// mark is not 0: looks from it in the eight directions (across, down and
+// diagonally) for the nearest unmarked height within reach samples (a
+// diagonal step counts sqrt(2)), and gives it the mean of those it found,
+// each weighted 1 / distance^2, rounded (halves up); none found, it keeps
+// its height. Only unmarked heights are read, so the order does not
+// matter. Every mark is cleared (reach 0 only clears them). Reports rows
+// done to progress.
+FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
+                       int32_t height, int32_t reach,
+                       const Progress* progress = nullptr);
+
+#endif  // QUILLORN_PROCESSING_NODATA_FILL_H_

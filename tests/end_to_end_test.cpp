@@ -1097,6 +1097,14 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
   ASSERT_TRUE(writeFileBytes(dir.file("deep.bmp"), deep));
   ASSERT_TRUE(
       writeFileBytes(dir.file("odd.bin"), std::vector<uint8_t>(60, 'Z')));
+  // A zip's local header: the name's length at byte 26, the name at 30.
+  std::vector<uint8_t> zip = {'P', 'K', 3, 4};
+  zip.resize(30, 0);
+  zip[26] = 11;
+  const std::string inside = "N47W122.hgt";
+  zip.insert(zip.end(), inside.begin(), inside.end());
+  zip.resize(200, 7);
+  ASSERT_TRUE(writeFileBytes(dir.file("N47W122.hgt.zip"), zip));
   const std::string save =
       "save it as an uncompressed 24-bit or 8-bit grey bitmap (ImageMagick "
       "6: convert map.bmp -compress none -type TrueColor BMP3:plain.bmp; in "
@@ -1145,6 +1153,14 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            ": Quillorn reads 8- and 24-bit BMP, PGM (P5, P2), greyscale PNG, "
            "TIFF and GeoTIFF of one band, SRTM tiles (.hgt) and raw 16-bit "
            "heights (.r16, .raw); save the map as one of them\n",
+       true},
+      // SRTM tiles come zipped: the refusal names the tile inside.
+      {{dir.file("N47W122.hgt.zip"), dir.file("o.bmp")},
+       "ERROR: Input file is a zip archive holding N47W122.hgt, not a height "
+       "map: unzip it and convert the file inside",
+       "quillorn: " + dir.file("N47W122.hgt.zip") +
+           ": unzip the archive (unzip <archive>, or open it in the file "
+           "manager), then: quillorn N47W122.hgt <output>\n",
        true},
       // Picture formats no output is written in, refused before any work.
       {{dir.file("in.bmp"), dir.file("o.jpg"), "-smo", "1"},

@@ -249,6 +249,17 @@ def main():
         problems.append("world file: %s" % failure)
 
     check_fill(work)
+    # The usual SRTM download, zipped by Python's zipfile.
+    import zipfile
+    archive = os.path.join(work, "N47W122.hgt.zip")
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as zipped:
+        zipped.writestr("N47W122.hgt", bytes(2 * 1201 * 1201))
+    result = subprocess.run([TOOL, archive, os.path.join(work, "z.bmp")],
+                            capture_output=True, text=True)
+    if result.stdout.splitlines()[-1:] != [
+            "ERROR: Input file is a zip archive holding N47W122.hgt, not a "
+            "height map: unzip it and convert the file inside"]:
+        problems.append("zip: %r" % result.stdout)
 
     for problem in problems:
         print("FAIL " + problem)

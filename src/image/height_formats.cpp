@@ -111,6 +111,44 @@ bool parseRasterSize(const char* text, RasterSize* size) {
   return true;
 }
 
+namespace {
+
+// A zip archive (SRTM tiles are downloaded as N47W122.hgt.zip): refused,
+// naming the first file inside from its local header (the name's length at
+// byte 26, the name from byte 30), so the user knows what to unzip.
+bool refuseZip(FileStream* input, int64_t fileSize, InputImage* image,
+               std::string* error) {
+  constexpr int64_t kHeader = 30;
+  constexpr uint16_t kLongestName = 1024;
+  uint8_t header[kHeader];
+  std::string name;
+  if (fileSize >= kHeader && seekTo(input, 0) &&
+      readExact(input, header, sizeof header)) {
+    const uint16_t length = loadLe16(header + 26);
+    if (length > 0 && length <= kLongestName && kHeader + length <= fileSize) {
+      name.resize(length);
+      if (!readExact(input, reinterpret_cast<uint8_t*>(&name[0]), length)) {
+        name.clear();
+      }
+    }
+  }
+  // A name is shown only as printable text.
+  for (char letter : name) {
+    if (static_cast<unsigned char>(letter) < 32) name.clear();
+  }
+  *error = "Input file is a zip archive" +
+           (name.empty() ? std::string() : " holding " + name) +
+           ", not a height map: unzip it and convert the file inside";
+  image->advice =
+      name.empty() ? "unzip the archive, then run quillorn on the map it holds"
+                   : "unzip the archive (unzip <archive>, or open it in the "
+                     "file manager), then: quillorn " +
+                         name + " <output>";
+  return false;
+}
+
+}  // namespace
+
 bool inspectInput(FileStream* input, const ReadRequest& request,
                   InputImage* image, std::string* error) {
   releaseInput(image);
@@ -164,6 +202,9 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
     image->width = image->tiff.width;
     image->height = image->tiff.height;
     return true;
+  }
+  if (known >= 4 && std::memcmp(start, "PK\3\4", 4) == 0) {
+    return refuseZip(input, fileSize, image, error);
   }
   bool bitmap = known >= 2 && start[0] == 'B' && start[1] == 'M';
   if (!bitmap && fileSize >= kMinimumHeaderSize) {

@@ -29,13 +29,14 @@ for bits in 24 8; do
     -fit unity
   echo "$bits-bit input: clean"
 done
-# Elevation samples: an SRTM tile in steps of 2, out to TIFF and back.
+# Elevation samples: an SRTM tile in steps of 2, its voids filled, out to
+# TIFF and back.
 "$quillorn" "$work/in.bmp" "$work/tile.r16" -size 45x45 -order big >/dev/null
 mv "$work/tile.r16" "$work/N00E000.hgt"
 if [ -n "$tiff" ]; then
-  check "$work/N00E000.hgt" "$work/out.tif" -unit 2
+  check "$work/N00E000.hgt" "$work/out.tif" -unit 2 -fill 3 -world
   check "$work/out.tif" "$work/back.r16"
 else
-  check "$work/N00E000.hgt" "$work/out.r16" -unit 2
+  check "$work/N00E000.hgt" "$work/out.r16" -unit 2 -fill 3 -world
 fi
 echo "elevation samples: clean"

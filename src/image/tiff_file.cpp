@@ -8,6 +8,8 @@
 
 #include "image/bitmap_file.h"
 #include "image/byte_buffer.h"
+#include "image/little_endian.h"
+#include "image/pixel_rows.h"
 #include "image/tiff_stream.h"
 
 namespace {
@@ -302,6 +304,9 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
 
 namespace {
 
+// The largest strip decoded whole.
+constexpr int64_t kWholeStripBytes = int64_t{8} << 20;
+
 // Calls visit(row, column, count, bytes) for every run of samples of the
 // image, top to bottom, through one row's or one tile's buffer; reports
 // rows done (plus doneBefore) of total. False with error set on a failure.
@@ -320,6 +325,36 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
   if (!info.tiled) {
     tmsize_t rowBytes = TIFFScanlineSize(tiff);
     if (rowBytes < sampleBytes * info.width) return fail("its rows are short");
+    // Strips of a few megabytes are decoded whole, in one call the library
+    // makes through libdeflate where it has it; larger ones a row at a time.
+    uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    const int64_t stripRows =
+        std::min<int64_t>(std::max<uint32_t>(rowsPerStrip, 1), info.height);
+    if (stripRows > 1 && stripRows * rowBytes <= kWholeStripBytes) {
+      std::unique_ptr<uint8_t[]> strip =
+          allocateBytes(static_cast<tmsize_t>(stripRows * rowBytes));
+      if (!strip) {
+        *error = "Not enough memory for a TIFF strip";
+        return false;
+      }
+      for (int64_t top = 0; top < info.height; top += stripRows) {
+        const int64_t rows = std::min<int64_t>(stripRows, info.height - top);
+        const uint32_t index =
+            TIFFComputeStrip(tiff, static_cast<uint32_t>(top), 0);
+        if (TIFFReadEncodedStrip(tiff, index, strip.get(),
+                                 static_cast<tmsize_t>(rows * rowBytes)) <
+            static_cast<tmsize_t>(rows * rowBytes)) {
+          return fail("a strip cannot be decoded");
+        }
+        for (int64_t row = 0; row < rows; ++row) {
+          visit(static_cast<int32_t>(top + row), 0, info.width,
+                strip.get() + row * rowBytes);
+        }
+        reportProgress(progress, doneBefore + top + rows, total);
+      }
+      return true;
+    }
     std::unique_ptr<uint8_t[]> row = allocateBytes(rowBytes);
     if (!row) {
       *error = "Not enough memory for a TIFF row of " +
@@ -390,6 +425,33 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
     return (floats && !std::isfinite(sample)) ||
            (info.hasNodata && sample == nodata);
   };
+  // 16-bit (or narrower) unsigned samples without nodata are the heights
+  // as they stand: one pass, no survey, the bytes split straight into the
+  // planes.
+  if (!unitApplies(info.sample) && !info.hasNodata) {
+    const bool wide = info.sample.bits == 16;
+    const bool little = hostIsLittleEndian();
+    auto copyRun = [&](int32_t row, int32_t column, int32_t count,
+                       const uint8_t* bytes) {
+      uint8_t* red = planes->inRed[row] + column;
+      uint8_t* green = planes->inGreen[row] + column;
+      const size_t length = static_cast<size_t>(count);
+      std::memset(planes->inBlue[row] + column, 0, length);
+      if (wide) {
+        splitPairRow(bytes, little ? red : green, little ? green : red, length);
+      } else {
+        std::memcpy(red, bytes, length);
+        std::memset(green, 0, length);
+      }
+    };
+    if (!forEachSampleRun(decoder, info, 0, info.height, copyRun, error,
+                          progress)) {
+      return false;
+    }
+    *mapping = mappingInValues(
+        planSampleMapping(info.sample, SampleSurvey(), request), info.values);
+    return true;
+  }
   const int64_t total = 2 * static_cast<int64_t>(info.height);
   SampleSurvey survey;
   auto surveyRun = [&](int32_t, int32_t, int32_t count, const uint8_t* bytes) {

@@ -1,6 +1,7 @@
 // Writing TIFF: 16-bit greyscale in strips, deflate with the predictor.
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "image/bitmap_file.h"
 #include "image/tiff_file.h"
@@ -27,10 +28,17 @@ std::string writeFailure(const TiffStream& stream, const char* what) {
 
 }  // namespace
 
+// Rows go to the library a whole strip at a time, which it deflates in
+// one call (through libdeflate where it has it) instead of row by row
+// through zlib's stream.
 struct TiffEncoder {
   TiffStream stream;
   TIFF* tiff = nullptr;
   int32_t row = 0;  // the next row's index
+  int32_t height = 0;
+  size_t rowBytes = 0;
+  uint32_t rowsPerStrip = 1;
+  std::vector<uint8_t> strip;  // the rows of the strip being filled
 };
 
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
@@ -53,6 +61,10 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
   // Strips of about 256 KiB: small for the memory, large for deflate.
   uint32_t rowsPerStrip = static_cast<uint32_t>(
       std::max<int64_t>(1, (int64_t{1} << 18) / (2 * int64_t{width})));
+  made->height = height;
+  made->rowBytes = 2 * static_cast<size_t>(width);
+  made->rowsPerStrip = rowsPerStrip;
+  made->strip.reserve(made->rowBytes * rowsPerStrip);
   bool set =
       TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width)) &&
       TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height)) &&
@@ -102,9 +114,17 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
 }
 
 bool encodeTiffRow(TiffEncoder* encoder, uint8_t* row, std::string* error) {
-  if (TIFFWriteScanline(encoder->tiff, row, static_cast<uint32_t>(encoder->row),
-                        0) == 1) {
-    ++encoder->row;
+  encoder->strip.insert(encoder->strip.end(), row, row + encoder->rowBytes);
+  ++encoder->row;
+  const bool full =
+      encoder->strip.size() == encoder->rowBytes * encoder->rowsPerStrip;
+  if (!full && encoder->row < encoder->height) return true;
+  const uint32_t strip = static_cast<uint32_t>(
+      (encoder->row - 1) / static_cast<int32_t>(encoder->rowsPerStrip));
+  if (TIFFWriteEncodedStrip(encoder->tiff, strip, encoder->strip.data(),
+                            static_cast<tmsize_t>(encoder->strip.size())) >=
+      0) {
+    encoder->strip.clear();
     return true;
   }
   *error = writeFailure(encoder->stream, "libtiff cannot write it");

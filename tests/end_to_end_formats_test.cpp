@@ -1317,6 +1317,18 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
   for (const std::string& name : folderNames(dir.path())) {
     EXPECT_NE(name[0], '.') << "a temporary was left: " << name;
   }
+  // 64 tiles within 24 open files: each tile is closed once whole.
+  if (!throughLauncher()) {
+    ASSERT_TRUE(writeFileBytes(dir.file("nine.r16"), rawBytes(Heights(81, 7))));
+    ChildSetup fewFiles;
+    fewFiles.openFiles = 24;
+    ProcessResult many = runQuillornWith(
+        {dir.file("nine.r16"), dir.file("m.r16"), "-tiles", "8x8"}, fewFiles);
+    EXPECT_EQ(many.exitStatus, 0) << many.errors;
+    Heights last;
+    ASSERT_TRUE(readHeights(dir, "m_x7_y7.r16", &last));
+    EXPECT_EQ(last, Heights(4, 7));
+  }
   // A tile after the first that fails while written (a full device) names
   // itself on standard error, and the first is not left either.
   if (fileExists("/dev/full") && !throughLauncher()) {

@@ -174,12 +174,13 @@ TEST(EndToEndTest, SixteenBitFormatsKeepEveryHeight) {
 // not, written by libspng itself: greyscale, or the same grey as colour
 // (RGB), or colour with alpha (RGBA) that is opaque but for one pixel, or
 // 8-bit indices into a grey palette. With keyed, a tRNS chunk makes the
-// second pixel's grey transparent (every pixel of that grey).
+// second pixel's grey transparent (every pixel of that grey); a lastBlue of
+// 0 or more is the last pixel's blue instead of its grey.
 std::vector<uint8_t> libraryPng(int32_t width, int32_t height,
                                 const Heights& heights, int depth,
                                 bool interlaced,
                                 uint8_t colourType = SPNG_COLOR_TYPE_GRAYSCALE,
-                                bool keyed = false) {
+                                bool keyed = false, int32_t lastBlue = -1) {
   std::vector<uint8_t> samples;
   const int channels = colourType == SPNG_COLOR_TYPE_TRUECOLOR         ? 3
                        : colourType == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ? 4
@@ -187,6 +188,9 @@ std::vector<uint8_t> libraryPng(int32_t width, int32_t height,
   for (size_t index = 0; index < heights.size(); ++index) {
     for (int channel = 0; channel < channels; ++channel) {
       int32_t value = channel == 3 ? (index == 1 ? 0 : 65535) : heights[index];
+      if (channel == 2 && lastBlue >= 0 && index + 1 == heights.size()) {
+        value = lastBlue;
+      }
       if (depth == 16) samples.push_back(static_cast<uint8_t>(value >> 8));
       samples.push_back(static_cast<uint8_t>(value));
     }
@@ -670,6 +674,18 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      {},
                      "ERROR: Input file is a colour (RGB) PNG whose pixel "
                      "at row 1, column 1 is not grey"});
+#ifdef QUILLORN_TEST_PNG
+    // Red and green alike are not grey while blue differs.
+    cases.push_back(
+        {"colour PNG of red = green, not blue",
+         "a.png",
+         libraryPng(2, 1, {10, 20}, 8, false, SPNG_COLOR_TYPE_TRUECOLOR, false,
+                    99),
+         {},
+         "ERROR: Input file is a colour (RGB) PNG whose pixel at row 1, "
+         "column 2 is not grey (red 20, green 20, blue 99); a greyscale "
+         "height map is expected"});
+#endif
     // Damaged after the last row: the image data's checksum (the last
     // chunk's but the end chunk's), the end chunk missing, a damaged chunk
     // that is not image data.

@@ -788,6 +788,9 @@ TEST(EndToEndTest, StandardOutputIsNeverTheOutput) {
   grey.width = 2;
   grey.pixels = {40, 40, 40, 7, 7, 7};
   ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
+  BitmapPlan tinted = grey;  // its second pixel's red = green, not blue
+  tinted.pixels[3] = 60;
+  ASSERT_TRUE(writeFileBytes(dir.file("tinted.bmp"), buildBitmap(tinted)));
   ChildSetup closed;
   closed.inputAndErrorClosed = true;
   EXPECT_EQ(
@@ -1062,6 +1065,7 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        w + "the input's palette is not a grey ramp (entry 9 is not the grey "
            "of its own index): its heights are the palette indices, not the "
            "colours a viewer shows\n"},
+      {"tinted.bmp", {}, {}, ""},
       {"grey.bmp",
        {},
        {},

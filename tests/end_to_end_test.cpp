@@ -788,9 +788,6 @@ TEST(EndToEndTest, StandardOutputIsNeverTheOutput) {
   grey.width = 2;
   grey.pixels = {40, 40, 40, 7, 7, 7};
   ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
-  BitmapPlan tinted = grey;  // its second pixel's red = green, not blue
-  tinted.pixels[3] = 60;
-  ASSERT_TRUE(writeFileBytes(dir.file("tinted.bmp"), buildBitmap(tinted)));
   ChildSetup closed;
   closed.inputAndErrorClosed = true;
   EXPECT_EQ(
@@ -933,6 +930,9 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
   grey.width = 2;
   grey.pixels = {40, 40, 40, 7, 7, 7};
   ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
+  BitmapPlan tinted = grey;  // its second pixel's red = green, not blue
+  tinted.pixels[3] = 60;
+  ASSERT_TRUE(writeFileBytes(dir.file("tinted.bmp"), buildBitmap(tinted)));
   BitmapPlan summit;  // height 65280, whose mean wraps to 0
   summit.pixels = {9, 255, 255};
   ASSERT_TRUE(writeFileBytes(dir.file("summit.bmp"), buildBitmap(summit)));

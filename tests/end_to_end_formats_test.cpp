@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -97,6 +98,45 @@ std::vector<uint8_t> newBitmapHeader(int32_t width, int32_t height) {
   return header;
 }
 
+// The first four bytes of a classic TIFF in the host's byte order, as
+// libtiff writes one: "II*\0" little-endian, "MM\0*" big-endian.
+std::vector<uint8_t> classicTiffStart() {
+  const uint16_t probe = 1;
+  uint8_t first = 0;
+  std::memcpy(&first, &probe, 1);
+  return first == 1 ? std::vector<uint8_t>{'I', 'I', 42, 0}
+                    : std::vector<uint8_t>{'M', 'M', 0, 42};
+}
+
+// The doubles of one tag of a classic little-endian TIFF's first
+// directory, read by the test itself; empty when the tag is absent.
+std::vector<double> tiffDoubles(const std::vector<uint8_t>& bytes,
+                                uint16_t tag) {
+  auto at = [&](size_t offset, size_t size) {
+    uint64_t value = 0;
+    for (size_t index = 0; index < size && offset + index < bytes.size();
+         ++index) {
+      value |= uint64_t{bytes[offset + index]} << (8 * index);
+    }
+    return value;
+  };
+  if (bytes.size() < 8 || bytes[0] != 'I') return {};
+  const size_t directory = at(4, 4);
+  const size_t count = at(directory, 2);
+  for (size_t entry = 0; entry < count; ++entry) {
+    const size_t start = directory + 2 + 12 * entry;
+    if (at(start, 2) != tag || at(start + 2, 2) != 12) continue;
+    std::vector<double> values(at(start + 4, 4));
+    const size_t data = at(start + 8, 4);
+    for (size_t index = 0; index < values.size(); ++index) {
+      const uint64_t bits = at(data + 8 * index, 8);
+      std::memcpy(&values[index], &bits, sizeof bits);
+    }
+    return values;
+  }
+  return {};
+}
+
 // The heights of a file the tool wrote, rows top first, read by the tests'
 // own readers (a PNG through the tool's conversion to raw, which the corpus
 // test holds to Pillow's reading).
@@ -167,6 +207,14 @@ TEST(EndToEndTest, SixteenBitFormatsKeepEveryHeight) {
   std::vector<uint8_t> pgm;
   ASSERT_TRUE(readFileBytes(dir.file("all.pgm"), &pgm));
   EXPECT_EQ(pgm, pgmBytes(256, 256, all));
+  // 128 KiB of heights make a classic TIFF, not a BigTIFF.
+  if (toolHasTiff()) {
+    std::vector<uint8_t> tiff;
+    ASSERT_TRUE(readFileBytes(dir.file("all.tif"), &tiff));
+    ASSERT_GE(tiff.size(), 4u);
+    EXPECT_EQ(std::vector<uint8_t>(tiff.begin(), tiff.begin() + 4),
+              classicTiffStart());
+  }
 }
 
 #ifdef QUILLORN_TEST_PNG
@@ -1358,6 +1406,48 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
     EXPECT_EQ(full.errors, "quillorn: " + dir.file("f_x1_y0.r16") +
                                ": No space left on device\n");
     EXPECT_FALSE(fileExists(dir.file("f_x0_y0.r16")));
+  }
+
+  // A GeoTIFF's georeferencing goes to a TIFF of its grid, as it was, and
+  // to none whose grid a stage changed: turned, flipped, resampled, tiled.
+  if (toolHasTiff()) {
+    TiffPlan geo;
+    geo.width = 4;
+    geo.height = 4;
+    geo.samples = std::vector<double>(16, 9);
+    geo.pixelScale = {30, 20, 0};
+    geo.tiepoints = {0, 0, 0, 500000, 4000000, 0};
+    ASSERT_TRUE(writeFileBytes(dir.file("geo.tif"), buildTiff(geo)));
+    struct Placed {
+      std::vector<std::string> switches;
+      std::string written;  // the file to look at
+      bool georeferenced;
+    };
+    const Placed placed[] = {
+        {{}, "g.tif", true},
+        {{"-rotate", "90"}, "g.tif", false},
+        {{"-rotate", "180"}, "g.tif", false},
+        {{"-flip", "vertical"}, "g.tif", false},
+        {{"-size", "7x7"}, "g.tif", false},
+        {{"-tiles", "3x3"}, "g_x0_y0.tif", false},
+    };
+    for (const Placed& p : placed) {
+      std::vector<std::string> arguments = {dir.file("geo.tif"),
+                                            dir.file("g.tif")};
+      arguments.insert(arguments.end(), p.switches.begin(), p.switches.end());
+      std::remove(dir.file("g.tif").c_str());
+      ASSERT_EQ(runQuillorn(arguments).exitStatus, 0) << p.written;
+      std::vector<uint8_t> bytes;
+      ASSERT_TRUE(readFileBytes(dir.file(p.written), &bytes)) << p.written;
+      const std::string what =
+          p.switches.empty() ? "the same grid" : p.switches[0];
+      EXPECT_EQ(tiffDoubles(bytes, 33550),
+                p.georeferenced ? geo.pixelScale : std::vector<double>())
+          << what;
+      EXPECT_EQ(tiffDoubles(bytes, 33922),
+                p.georeferenced ? geo.tiepoints : std::vector<double>())
+          << what;
+    }
   }
 
   // A bitmap on a new grid keeps the encoding's bytes, blue from the

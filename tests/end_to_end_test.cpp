@@ -1066,6 +1066,12 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            "of its own index): its heights are the palette indices, not the "
            "colours a viewer shows\n"},
       {"tinted.bmp", {}, {}, ""},
+      // Flips and turns count each time: repeating them is no mistake.
+      {"in.bmp",
+       {"-flip", "horizontal", "-rotate", "90", "-flip", "vertical", "-rotate",
+        "270"},
+       {},
+       ""},
       {"grey.bmp",
        {},
        {},

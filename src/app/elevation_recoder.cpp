@@ -60,8 +60,7 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
     if (!error.empty()) {
       const OutputFile* failed =
           files.failed != nullptr ? files.failed : &files.output;
-      reportRunFailure(error, files.input, failed->file, console,
-                       diagnostics);
+      reportRunFailure(error, files.input, failed->file, console, diagnostics);
     }
     reportFailure(files.view.file, diagnostics);
     return false;

@@ -34,6 +34,17 @@ int main(int argc, char** argv) {
       {5, 4, 24, 0, fuzzPrefix(true, 1, false, 0, true, 1, 1 << 2)},
       {4, 3, 8, 2, fuzzPrefix(false, 0, true, -3, false, 0, 2 << 2 | 16)},
       {3, 3, 24, 0, fuzzPrefix(true, 5, false, 0, false, 0, 3 << 2)},
+      // Geometry (byte 5): a flip, -size 5x3 cut into 2 x 1 tiles, linear;
+      // a quarter turn cut into 2 x 2; Unity's tiles, mitchell; repeated
+      // turns fitted to Unreal.
+      {9, 7, 24, 0,
+       fuzzPrefix(false, 0, false, 0, false, 0, 1 << 2,
+                  1 | 1 << 2 | 1 << 4 | 1 << 6)},
+      {9, 7, 8, 0, fuzzPrefix(true, 2, false, 0, true, 1, 0, 2 | 3 << 4)},
+      {5, 4, 24, 0,
+       fuzzPrefix(false, 0, true, 5, false, 0, 2 << 2,
+                  2 << 2 | 3 << 4 | 3 << 6)},
+      {3, 3, 24, 1, fuzzPrefix(false, 0, false, 0, true, 2, 16, 3 | 3 << 2)},
   };
   int index = 0;
   auto save = [&](const std::vector<uint8_t>& bytes) {

@@ -1,10 +1,11 @@
 // libFuzzer target: arbitrary bytes as the input file (named as a bitmap,
 // raw heights, a PGM, a PNG, a TIFF or an SRTM tile), an arbitrary switch
-// set and output format,
-// through the whole conversion run. Beyond the sanitizers it checks the
-// run's promises: success means "Done!" last, the output (and the picture,
-// when asked for) in place, a bitmap of the size its header claims; failure
-// means one "ERROR: " line last and no file left behind.
+// set, geometry (flips, turns, -size, -fit, -tiles, -filter) and output
+// format, through the whole conversion run. Beyond the sanitizers it checks
+// the run's promises: success means "Done!" last, the output or its tiles
+// (and the picture, when asked for) in place, every bitmap of the size its
+// header claims; failure means one "ERROR: " line last and no file left
+// behind.
 #include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -26,13 +27,25 @@ namespace {
 // A plain buffer: it must outlive the exit handler that removes the folder.
 char workFolderPath[64];
 
-const char* const kNames[] = {"in.bmp",  "in.r16",  "in.pgm",  "in.png",
-                              "in.tif",  "in.hgt",  "out.bmp", "out.r16",
-                              "out.pgm", "out.png", "out.tif", "view.png",
-                              "view.bmp"};
+// The names in the folder, "." and ".." left out.
+std::vector<std::string> folderNames(const char* folder) {
+  std::vector<std::string> names;
+  if (DIR* listing = opendir(folder)) {
+    while (dirent* entry = readdir(listing)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(listing);
+  }
+  return names;
+}
 
-void removeFiles(const std::string& folder) {
-  for (const char* name : kNames) std::remove((folder + "/" + name).c_str());
+// Every file of the folder: the input, outputs, tiles and pictures of the
+// last run.
+void removeFiles(const char* folder) {
+  for (const std::string& name : folderNames(folder)) {
+    std::remove((std::string(folder) + "/" + name).c_str());
+  }
 }
 
 void removeWorkFolder() {
@@ -69,7 +82,7 @@ std::string lastLine(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < kFuzzPrefixSize) return 0;
   const std::string folder = workFolder();
-  removeFiles(folder);
+  removeFiles(folder.c_str());
   const std::string input = folder + "/" + fuzzInputName(data);
   const std::string output = folder + "/" + fuzzOutputName(data);
   const std::string view =
@@ -93,38 +106,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int status = runCommandLine(static_cast<int>(argv.size()), argv.data(),
                               console, diagnostics);
   std::string last = lastLine(console.str());
-  if (status == kExitSuccess) {
-    if (last != "Done!" || !exists(output)) abort();
-    if (!view.empty() && !exists(view)) abort();
-    if (output.substr(output.size() - 4) == ".bmp") {
-      // The header's file size must be the file's real size.
-      struct stat info;
-      uint8_t header[6];
-      FILE* written = std::fopen(output.c_str(), "rb");
-      if (written == nullptr || std::fread(header, 1, 6, written) != 6) abort();
-      std::fclose(written);
-      if (stat(output.c_str(), &info) != 0 ||
-          loadLe32(header + 2) != static_cast<uint64_t>(info.st_size)) {
-        abort();
-      }
+  // A tiled run writes its tiles (named "out_...") instead of the output.
+  const int tiles[4] = {0, 2, 2, 4};
+  const int tileCount = tiles[(data[5] >> 4) & 3];
+  std::vector<std::string> names = folderNames(folder.c_str());
+  size_t written = 0;
+  for (const std::string& name : names) {
+    if (name.rfind("out", 0) != 0) continue;
+    ++written;
+    if (status != kExitSuccess || name.substr(name.size() - 4) != ".bmp") {
+      continue;
     }
+    // The header's file size must be the file's real size.
+    const std::string path = folder + "/" + name;
+    struct stat info;
+    uint8_t header[6];
+    FILE* bitmap = std::fopen(path.c_str(), "rb");
+    if (bitmap == nullptr || std::fread(header, 1, 6, bitmap) != 6) abort();
+    std::fclose(bitmap);
+    if (stat(path.c_str(), &info) != 0 ||
+        loadLe32(header + 2) != static_cast<uint64_t>(info.st_size)) {
+      abort();
+    }
+  }
+  if (status == kExitSuccess) {
+    if (last != "Done!") abort();
+    if (tileCount == 0 ? !exists(output) : exists(output)) abort();
+    if (written != static_cast<size_t>(tileCount == 0 ? 1 : tileCount)) {
+      abort();
+    }
+    if (!view.empty() && !exists(view)) abort();
   } else {
     if (status != kExitFailure || last.rfind("ERROR: ", 0) != 0 ||
-        exists(output) || (!view.empty() && exists(view))) {
+        written != 0 || (!view.empty() && exists(view))) {
       abort();
     }
   }
   // Nothing else may be left in the folder: no temporary survives a run.
-  size_t names = 0;
-  if (DIR* listing = opendir(folder.c_str())) {
-    while (dirent* entry = readdir(listing)) {
-      std::string name = entry->d_name;
-      names += name != "." && name != "..";
-    }
-    closedir(listing);
-  }
   size_t expected = 1;
-  if (status == kExitSuccess) expected += view.empty() ? 1 : 2;
-  if (names != expected) abort();
+  if (status == kExitSuccess) expected += written + (view.empty() ? 0 : 1);
+  if (names.size() != expected) abort();
   return 0;
 }

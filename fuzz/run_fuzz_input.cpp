@@ -36,6 +36,23 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
   if (elevation(prefix) && (prefix[4] & 3) == 3) {
     switches.insert(switches.end(), {"-unit", "0.5"});
   }
+  const uint8_t geometry = prefix[5];
+  const std::vector<std::string> turns[4] = {
+      {},
+      {"-flip", "horizontal"},
+      {"-rotate", "90"},
+      {"-flip", "vertical", "-rotate", "270", "-rotate", "90"}};
+  const std::vector<std::string> sizes[4] = {
+      {}, {"-size", "5x3"}, {"-fit", "unity"}, {"-fit", "unreal"}};
+  const std::vector<std::string> tilings[4] = {
+      {}, {"-tiles", "2x1"}, {"-tiles", "1x2"}, {"-tiles", "2x2"}};
+  const std::vector<std::string> filters[4] = {
+      {}, {"-filter", "linear"}, {"-filter", "box"}, {"-filter", "mitchell"}};
+  for (const std::vector<std::string>* part :
+       {&turns[geometry & 3], &sizes[(geometry >> 2) & 3],
+        &tilings[(geometry >> 4) & 3], &filters[(geometry >> 6) & 3]}) {
+    switches.insert(switches.end(), part->begin(), part->end());
+  }
   return switches;
 }
 
@@ -57,11 +74,16 @@ std::string fuzzViewName(const uint8_t* prefix) {
 
 std::vector<uint8_t> fuzzPrefix(bool scale, int scaleIndex, bool minimum,
                                 int16_t minimumValue, bool smooth,
-                                int8_t passes, uint8_t formats) {
+                                int8_t passes, uint8_t formats,
+                                uint8_t geometry) {
   uint8_t flags =
       static_cast<uint8_t>((scale ? 1 : 0) | (minimum ? 2 : 0) |
                            (smooth ? 4 : 0) | (scaleIndex & 7) << 3);
   uint16_t bits = static_cast<uint16_t>(minimumValue);
-  return {flags, static_cast<uint8_t>(passes), static_cast<uint8_t>(bits),
-          static_cast<uint8_t>(bits >> 8), formats};
+  return {flags,
+          static_cast<uint8_t>(passes),
+          static_cast<uint8_t>(bits),
+          static_cast<uint8_t>(bits >> 8),
+          formats,
+          geometry};
 }

@@ -10,15 +10,19 @@
 #include <vector>
 
 // Bytes before the file: switch flags and scale choice, passes, minimum (2),
-// names and the new switches.
-constexpr size_t kFuzzPrefixSize = 5;
+// names and the new switches, the map's geometry.
+constexpr size_t kFuzzPrefixSize = 6;
 
 // The switches a prefix selects: byte 0 bit 0 "-sca", bit 1 "-min", bit 2
 // "-smo", bits 3-5 the scale's index in a fixed table; byte 1 the passes
 // (-3 ... 3); bytes 2-3 the minimum (16-bit signed); byte 4 bit 4 "-view"
 // (bit 5: a PNG picture, else a bitmap), bit 6 "-dim 3x2", bit 7 the
 // elevation names (see fuzzInputName), with "-order big" for their raw
-// input and "-unit 0.5" for their second TIFF input.
+// input and "-unit 0.5" for their second TIFF input; byte 5 the geometry:
+// bits 0-1 the turns (none, "-flip horizontal", "-rotate 90", "-flip
+// vertical -rotate 270 -rotate 90"), bits 2-3 the size ("-size 5x3",
+// "-fit unity", "-fit unreal"), bits 4-5 "-tiles 2x1", "1x2" or "2x2",
+// bits 6-7 "-filter linear", "box" or "mitchell".
 std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
                                       const std::string& folder);
 
@@ -32,10 +36,11 @@ std::string fuzzOutputName(const uint8_t* prefix);
 // The picture's name, when the prefix asks for one ("" otherwise).
 std::string fuzzViewName(const uint8_t* prefix);
 
-// A prefix that selects the given switches (scaleIndex 0 ... 7) and names
-// (formats: byte 4 as above).
+// A prefix that selects the given switches (scaleIndex 0 ... 7), names
+// (formats: byte 4 as above) and geometry (byte 5 as above).
 std::vector<uint8_t> fuzzPrefix(bool scale, int scaleIndex, bool minimum,
                                 int16_t minimumValue, bool smooth,
-                                int8_t passes, uint8_t formats = 0);
+                                int8_t passes, uint8_t formats = 0,
+                                uint8_t geometry = 0);
 
 #endif  // QUILLORN_FUZZ_RUN_FUZZ_INPUT_H_

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -97,6 +98,45 @@ std::vector<uint8_t> newBitmapHeader(int32_t width, int32_t height) {
   return header;
 }
 
+// The first four bytes of a classic TIFF in the host's byte order, as
+// libtiff writes one: "II*\0" little-endian, "MM\0*" big-endian.
+std::vector<uint8_t> classicTiffStart() {
+  const uint16_t probe = 1;
+  uint8_t first = 0;
+  std::memcpy(&first, &probe, 1);
+  return first == 1 ? std::vector<uint8_t>{'I', 'I', 42, 0}
+                    : std::vector<uint8_t>{'M', 'M', 0, 42};
+}
+
+// The doubles of one tag of a classic little-endian TIFF's first
+// directory, read by the test itself; empty when the tag is absent.
+std::vector<double> tiffDoubles(const std::vector<uint8_t>& bytes,
+                                uint16_t tag) {
+  auto at = [&](size_t offset, size_t size) {
+    uint64_t value = 0;
+    for (size_t index = 0; index < size && offset + index < bytes.size();
+         ++index) {
+      value |= uint64_t{bytes[offset + index]} << (8 * index);
+    }
+    return value;
+  };
+  if (bytes.size() < 8 || bytes[0] != 'I') return {};
+  const size_t directory = at(4, 4);
+  const size_t count = at(directory, 2);
+  for (size_t entry = 0; entry < count; ++entry) {
+    const size_t start = directory + 2 + 12 * entry;
+    if (at(start, 2) != tag || at(start + 2, 2) != 12) continue;
+    std::vector<double> values(at(start + 4, 4));
+    const size_t data = at(start + 8, 4);
+    for (size_t index = 0; index < values.size(); ++index) {
+      const uint64_t bits = at(data + 8 * index, 8);
+      std::memcpy(&values[index], &bits, sizeof bits);
+    }
+    return values;
+  }
+  return {};
+}
+
 // The heights of a file the tool wrote, rows top first, read by the tests'
 // own readers (a PNG through the tool's conversion to raw, which the corpus
 // test holds to Pillow's reading).
@@ -167,6 +207,14 @@ TEST(EndToEndTest, SixteenBitFormatsKeepEveryHeight) {
   std::vector<uint8_t> pgm;
   ASSERT_TRUE(readFileBytes(dir.file("all.pgm"), &pgm));
   EXPECT_EQ(pgm, pgmBytes(256, 256, all));
+  // 128 KiB of heights make a classic TIFF, not a BigTIFF.
+  if (toolHasTiff()) {
+    std::vector<uint8_t> tiff;
+    ASSERT_TRUE(readFileBytes(dir.file("all.tif"), &tiff));
+    ASSERT_GE(tiff.size(), 4u);
+    EXPECT_EQ(std::vector<uint8_t>(tiff.begin(), tiff.begin() + 4),
+              classicTiffStart());
+  }
 }
 
 #ifdef QUILLORN_TEST_PNG
@@ -174,12 +222,13 @@ TEST(EndToEndTest, SixteenBitFormatsKeepEveryHeight) {
 // not, written by libspng itself: greyscale, or the same grey as colour
 // (RGB), or colour with alpha (RGBA) that is opaque but for one pixel, or
 // 8-bit indices into a grey palette. With keyed, a tRNS chunk makes the
-// second pixel's grey transparent (every pixel of that grey).
+// second pixel's grey transparent (every pixel of that grey); a lastBlue of
+// 0 or more is the last pixel's blue instead of its grey.
 std::vector<uint8_t> libraryPng(int32_t width, int32_t height,
                                 const Heights& heights, int depth,
                                 bool interlaced,
                                 uint8_t colourType = SPNG_COLOR_TYPE_GRAYSCALE,
-                                bool keyed = false) {
+                                bool keyed = false, int32_t lastBlue = -1) {
   std::vector<uint8_t> samples;
   const int channels = colourType == SPNG_COLOR_TYPE_TRUECOLOR         ? 3
                        : colourType == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ? 4
@@ -187,6 +236,9 @@ std::vector<uint8_t> libraryPng(int32_t width, int32_t height,
   for (size_t index = 0; index < heights.size(); ++index) {
     for (int channel = 0; channel < channels; ++channel) {
       int32_t value = channel == 3 ? (index == 1 ? 0 : 65535) : heights[index];
+      if (channel == 2 && lastBlue >= 0 && index + 1 == heights.size()) {
+        value = lastBlue;
+      }
       if (depth == 16) samples.push_back(static_cast<uint8_t>(value >> 8));
       samples.push_back(static_cast<uint8_t>(value));
     }
@@ -670,6 +722,18 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      {},
                      "ERROR: Input file is a colour (RGB) PNG whose pixel "
                      "at row 1, column 1 is not grey"});
+#ifdef QUILLORN_TEST_PNG
+    // Red and green alike are not grey while blue differs.
+    cases.push_back(
+        {"colour PNG of red = green, not blue",
+         "a.png",
+         libraryPng(2, 1, {10, 20}, 8, false, SPNG_COLOR_TYPE_TRUECOLOR, false,
+                    99),
+         {},
+         "ERROR: Input file is a colour (RGB) PNG whose pixel at row 1, "
+         "column 2 is not grey (red 20, green 20, blue 99); a greyscale "
+         "height map is expected"});
+#endif
     // Damaged after the last row: the image data's checksum (the last
     // chunk's but the end chunk's), the end chunk missing, a damaged chunk
     // that is not image data.
@@ -1018,9 +1082,10 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
        {4, 65535, 0, 32},
        "quillorn: warning: 1 height was clamped to what the files hold: "
        "1 above 65535 after -unit; a larger -unit keeps them\n" +
-           mapping("NAME",
-                   "height 0 = -1, 1 step = 0.25 units, height 65535 = 16382.75" +
-                       engine)},
+           mapping(
+               "NAME",
+               "height 0 = -1, 1 step = 0.25 units, height 65535 = 16382.75" +
+                   engine)},
   };
   if (toolHasTiff()) {
     const std::vector<Case> tiffs = {
@@ -1088,8 +1153,9 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          tiff(32, 2, 2, {-3, 60000, -2, 0}),
          {},
          {0, 60003, 1, 3},
-         mapping("NAME",
-                 "height 0 = -3, 1 step = 1 unit, height 60003 = 60000" + engine)},
+         mapping(
+             "NAME",
+             "height 0 = -3, 1 step = 1 unit, height 60003 = 60000" + engine)},
         {"Float32 nodata a float cannot hold exactly",
          "f32n.tif",
          tiff(32, 3, 2, {-9999.9, 10.0, 20.0, 65289.0}, "-9999.9"),
@@ -1097,7 +1163,8 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
          {13060, 0, 10, 65279},
          oneVoid + mapping("NAME",
                            "height 0 = 10, 1 step = 1 unit, height 65279 = "
-                           "65289" + engine)},
+                           "65289" +
+                               engine)},
         {"Float32 infinities as nodata",
          "f32i.tif",
          tiff(32, 3, 2,
@@ -1411,6 +1478,18 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
   for (const std::string& name : folderNames(dir.path())) {
     EXPECT_NE(name[0], '.') << "a temporary was left: " << name;
   }
+  // 64 tiles within 24 open files: each tile is closed once whole.
+  if (!throughLauncher()) {
+    ASSERT_TRUE(writeFileBytes(dir.file("nine.r16"), rawBytes(Heights(81, 7))));
+    ChildSetup fewFiles;
+    fewFiles.openFiles = 24;
+    ProcessResult many = runQuillornWith(
+        {dir.file("nine.r16"), dir.file("m.r16"), "-tiles", "8x8"}, fewFiles);
+    EXPECT_EQ(many.exitStatus, 0) << many.errors;
+    Heights last;
+    ASSERT_TRUE(readHeights(dir, "m_x7_y7.r16", &last));
+    EXPECT_EQ(last, Heights(4, 7));
+  }
   // A tile after the first that fails while written (a full device) names
   // itself on standard error, and the first is not left either.
   if (fileExists("/dev/full") && !throughLauncher()) {
@@ -1424,6 +1503,81 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
     EXPECT_EQ(full.errors, "quillorn: " + dir.file("f_x1_y0.r16") +
                                ": No space left on device\n");
     EXPECT_FALSE(fileExists(dir.file("f_x0_y0.r16")));
+  }
+
+  // A GeoTIFF's georeferencing moves with its pixels: each output pixel's
+  // centre, placed by the output's tags (a pixel scale and tiepoint, or a
+  // transformation once turned), falls on the centre of the source pixel
+  // its height came from; resampled, the corners stay on the corners.
+  if (toolHasTiff()) {
+    TiffPlan geo;
+    geo.width = 4;
+    geo.height = 4;
+    for (int32_t value = 0; value < 16; ++value) geo.samples.push_back(value);
+    geo.pixelScale = {30, 20, 0};
+    geo.tiepoints = {0, 0, 0, 500000, 4000000, 0};
+    ASSERT_TRUE(writeFileBytes(dir.file("geo.tif"), buildTiff(geo)));
+    struct Placed {
+      std::vector<std::string> switches;
+      std::string written;  // the file to look at
+      bool turned;          // placed by a transformation
+      bool resampled;       // only the corners are checked
+    };
+    const Placed placed[] = {
+        {{}, "g.tif", false, false},
+        {{"-rotate", "90"}, "g.tif", true, false},
+        {{"-rotate", "180"}, "g.tif", true, false},
+        {{"-flip", "vertical"}, "g.tif", true, false},
+        {{"-rotate", "270", "-flip", "horizontal"}, "g.tif", true, false},
+        {{"-size", "7x7"}, "g.tif", false, true},
+        {{"-tiles", "3x3"}, "g_x2_y1.tif", false, false},
+    };
+    for (const Placed& p : placed) {
+      std::vector<std::string> arguments = {dir.file("geo.tif"),
+                                            dir.file("g.tif")};
+      arguments.insert(arguments.end(), p.switches.begin(), p.switches.end());
+      std::remove(dir.file("g.tif").c_str());
+      ASSERT_EQ(runQuillorn(arguments).exitStatus, 0) << p.written;
+      std::vector<uint8_t> bytes;
+      ASSERT_TRUE(readFileBytes(dir.file(p.written), &bytes)) << p.written;
+      const std::string what =
+          p.switches.empty() ? "the same grid" : p.switches[0];
+      const std::vector<double> scale = tiffDoubles(bytes, 33550);
+      const std::vector<double> ties = tiffDoubles(bytes, 33922);
+      const std::vector<double> matrix = tiffDoubles(bytes, 34264);
+      ASSERT_EQ(matrix.size(), p.turned ? 16u : 0u) << what;
+      ASSERT_EQ(scale.size(), p.turned ? 0u : 3u) << what;
+      ASSERT_EQ(ties.size(), p.turned ? 0u : 6u) << what;
+      // Model x, y of raster x, y in the output.
+      auto model = [&](double x, double y) {
+        if (p.turned) {
+          return std::make_pair(matrix[0] * x + matrix[1] * y + matrix[3],
+                                matrix[4] * x + matrix[5] * y + matrix[7]);
+        }
+        return std::make_pair(ties[3] + (x - ties[0]) * scale[0],
+                              ties[4] - (y - ties[1]) * scale[1]);
+      };
+      Heights got;
+      ASSERT_TRUE(readHeights(dir, p.written, &got)) << what;
+      const int32_t side =
+          static_cast<int32_t>(std::lround(std::sqrt(got.size())));
+      for (int32_t row = 0; row < side; ++row) {
+        for (int32_t column = 0; column < side; ++column) {
+          const bool corner = (row == 0 || row == side - 1) &&
+                              (column == 0 || column == side - 1);
+          if (p.resampled && !corner) continue;
+          const auto at = model(column + 0.5, row + 0.5);
+          // The source pixel there: x = 500000 + 30 u, y = 4000000 - 20 v.
+          const double u = (at.first - 500000) / 30 - 0.5;
+          const double v = (4000000 - at.second) / 20 - 0.5;
+          ASSERT_NEAR(u, std::round(u), 1e-6) << what;
+          ASSERT_NEAR(v, std::round(v), 1e-6) << what;
+          EXPECT_EQ(got[static_cast<size_t>(row * side + column)],
+                    std::lround(v) * 4 + std::lround(u))
+              << what << " at " << row << ", " << column;
+        }
+      }
+    }
   }
 
   // A bitmap on a new grid keeps the encoding's bytes, blue from the

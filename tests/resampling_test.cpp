@@ -246,35 +246,47 @@ TEST_F(ResampleHeightsTest, KeptRangeSqueezesInsteadOfClamping) {
 // Samples 0, 0, T, T in each row, doubled (7 columns, rows kept): Catmull-
 // Rom's weights at the half-way points are -1/16, 9/16, 9/16, -1/16, so the
 // kernel dips to -T/16 and peaks at 17 T / 16; both are clamped and counted,
-// in either base. Blue takes the nearest source pixel, halves to the right.
+// in either base. Blue takes the nearest source pixel, halves to the right,
+// also where its first row is all one value and only the rows below vary.
 TEST_F(ResampleHeightsTest, OvershootsClampedAndCountedBlueNearest) {
-  for (HeightValue base : {kHeightBase, kWideBase}) {
-    const HeightValue top = largestStoredHeight(base);
-    const HeightValue row[] = {0, 0, top, top};
-    Map map(
-        4, 3, base, [&](int32_t, int32_t column) { return row[column]; },
-        [](int32_t r, int32_t column) {
-          return static_cast<uint8_t>(10 * column + r);
-        });
-    ResampleOutcome outcome;
-    ASSERT_TRUE(map.resample({7, 3, ResampleFilter::kCubic}, &outcome));
-    EXPECT_EQ(outcome.clamped.low, 3);
-    EXPECT_EQ(outcome.clamped.high, 3);
-    EXPECT_GT(outcome.workingBytes, 0);
-    const HeightValue half = (top + 1) / 2;  // top / 2 rounded up
-    const HeightValue expected[] = {0, 0, 0, half, top, top, top};
-    const int blues[] = {0, 10, 10, 20, 20, 30, 30};
-    for (int32_t r = 0; r < 3; ++r) {
-      for (int32_t column = 0; column < 7; ++column) {
-        EXPECT_EQ(map.at(r, column), expected[column]) << base << " " << column;
-        EXPECT_EQ(map.planes.outBlue[r][column], blues[column] + r);
-        // The target is the source's memory, as after allocatePlanes.
-        EXPECT_EQ(map.planes.inRed[r], map.planes.outRed[r]);
+  using BlueAt = uint8_t (*)(int32_t, int32_t);
+  const BlueAt blueFunctions[] = {
+      [](int32_t r, int32_t column) {
+        return static_cast<uint8_t>(10 * column + r);
+      },
+      [](int32_t r, int32_t column) {
+        return static_cast<uint8_t>(r == 0 ? 7 : 10 * column + r);
+      },
+  };
+  for (BlueAt blueAt : blueFunctions) {
+    for (HeightValue base : {kHeightBase, kWideBase}) {
+      const HeightValue top = largestStoredHeight(base);
+      const HeightValue row[] = {0, 0, top, top};
+      Map map(
+          4, 3, base, [&](int32_t, int32_t column) { return row[column]; },
+          blueAt);
+      ResampleOutcome outcome;
+      ASSERT_TRUE(map.resample({7, 3, ResampleFilter::kCubic}, &outcome));
+      EXPECT_EQ(outcome.clamped.low, 3);
+      EXPECT_EQ(outcome.clamped.high, 3);
+      EXPECT_GT(outcome.workingBytes, 0);
+      const HeightValue half = (top + 1) / 2;  // top / 2 rounded up
+      const HeightValue expected[] = {0, 0, 0, half, top, top, top};
+      const int32_t nearest[] = {0, 1, 1, 2, 2, 3, 3};
+      for (int32_t r = 0; r < 3; ++r) {
+        for (int32_t column = 0; column < 7; ++column) {
+          EXPECT_EQ(map.at(r, column), expected[column])
+              << base << " " << column;
+          EXPECT_EQ(map.planes.outBlue[r][column], blueAt(r, nearest[column]))
+              << r << " " << column;
+          // The target is the source's memory, as after allocatePlanes.
+          EXPECT_EQ(map.planes.inRed[r], map.planes.outRed[r]);
+        }
       }
+      EXPECT_EQ(map.planes.width, 7);
+      EXPECT_EQ(map.planes.height, 3);
+      EXPECT_EQ(map.planes.base, base);
     }
-    EXPECT_EQ(map.planes.width, 7);
-    EXPECT_EQ(map.planes.height, 3);
-    EXPECT_EQ(map.planes.base, base);
   }
 }
 

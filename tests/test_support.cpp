@@ -164,6 +164,10 @@ bool drain(int fd, std::string* text) {
     rlimit limit{setup.addressSpaceBytes, setup.addressSpaceBytes};
     if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
   }
+  if (setup.openFiles != 0) {
+    rlimit limit{setup.openFiles, setup.openFiles};
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) _exit(126);
+  }
   if (setup.fileSizeBytes != 0) {
     rlimit limit{setup.fileSizeBytes, setup.fileSizeBytes};
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);

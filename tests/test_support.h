@@ -56,6 +56,7 @@ struct ChildSetup {
   bool unprivileged = false;       // a root caller runs it as nobody
   uint64_t addressSpaceBytes = 0;  // RLIMIT_AS; 0: no limit
   uint64_t fileSizeBytes = 0;      // RLIMIT_FSIZE; 0: no limit
+  uint64_t openFiles = 0;          // RLIMIT_NOFILE; 0: no limit
   bool terminal = false;           // standard error on a pseudo-terminal
   int terminalColumns = 0;         // the terminal's width; 0: the default
   std::string executable;          // instead of the usual executable

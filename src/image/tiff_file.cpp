@@ -113,11 +113,15 @@ int64_t readingBuffers(TIFF* tiff, int64_t height, int64_t fileSize) {
         std::max<int64_t>(stored, static_cast<int64_t>(std::min<uint64_t>(
                                       bytes, static_cast<uint64_t>(fileSize))));
   }
-  uint64_t rowBytes =
+  const uint64_t rowBytes =
       tiled ? TIFFTileRowSize64(tiff) : TIFFScanlineSize64(tiff);
   const int64_t rows = tiled ? tileRowsRead(tiff, height) : 1;
-  // A row beyond 2^40 bytes is beyond any budget; no product overflows.
-  rowBytes = std::min<uint64_t>(rowBytes, uint64_t{1} << 40);
+  // 2^60 bytes is beyond any budget: saturating there, nothing below
+  // overflows.
+  constexpr int64_t kBeyond = int64_t{1} << 60;
+  if (rows > 0 && rowBytes > static_cast<uint64_t>(kBeyond / rows)) {
+    return kBeyond;
+  }
   int64_t decoded = static_cast<int64_t>(rowBytes) * rows;
   uint16_t predictor = PREDICTOR_NONE;
   TIFFGetFieldDefaulted(tiff, TIFFTAG_PREDICTOR, &predictor);

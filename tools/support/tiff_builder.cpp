@@ -48,6 +48,7 @@ std::vector<uint8_t> buildTiff(const TiffPlan& plan) {
   struct Entry {
     uint16_t tag, type;
     uint32_t count, value;
+    std::vector<uint8_t> data = {};  // the value's bytes, not a number
   };
   std::vector<uint8_t> pixels;
   const bool tiled = plan.tileWidth > 0 && plan.tileHeight > 0;
@@ -88,33 +89,52 @@ std::vector<uint8_t> buildTiff(const TiffPlan& plan) {
     entries.push_back({279, 4, 1, stored});
   }
   entries.push_back({339, 3, 1, plan.sampleFormat});
-  std::string nodata = plan.nodata + '\0';
-  if (!plan.nodata.empty()) {
-    entries.push_back({42113, 2, static_cast<uint32_t>(nodata.size()), 0});
+  auto doubles = [](const std::vector<double>& values) {
+    std::vector<uint8_t> data;
+    for (double value : values) {
+      uint64_t bits;
+      std::memcpy(&bits, &value, sizeof bits);
+      put64(&data, bits);
+    }
+    return data;
+  };
+  if (!plan.pixelScale.empty()) {
+    entries.push_back({33550, 12, static_cast<uint32_t>(plan.pixelScale.size()),
+                       0, doubles(plan.pixelScale)});
   }
-  // Values of up to four bytes sit in their entry; a longer text follows
-  // the directory, and the strip follows it.
-  const bool textInline = nodata.size() <= 4;
+  if (!plan.tiepoints.empty()) {
+    entries.push_back({33922, 12, static_cast<uint32_t>(plan.tiepoints.size()),
+                       0, doubles(plan.tiepoints)});
+  }
+  if (!plan.nodata.empty()) {
+    std::string nodata = plan.nodata + '\0';
+    entries.push_back({42113, 2, static_cast<uint32_t>(nodata.size()), 0,
+                       std::vector<uint8_t>(nodata.begin(), nodata.end())});
+  }
+  // Values of up to four bytes sit in their entry; longer ones follow the
+  // directory, each at an even offset, and the strip follows them.
   const uint32_t directory = 8;
-  const uint32_t text =
+  const uint32_t after =
       directory + 2 + 12 * static_cast<uint32_t>(entries.size()) + 4;
-  const uint32_t strip = text + (plan.nodata.empty() || textInline
-                                     ? 0
-                                     : static_cast<uint32_t>(nodata.size()));
+  std::vector<uint8_t> outside;
+  for (Entry& entry : entries) {
+    if (entry.data.size() <= 4) continue;
+    entry.value = after + static_cast<uint32_t>(outside.size());
+    outside.insert(outside.end(), entry.data.begin(), entry.data.end());
+    if (outside.size() % 2 != 0) outside.push_back(0);
+  }
+  const uint32_t strip = after + static_cast<uint32_t>(outside.size());
   std::vector<uint8_t> bytes = {'I', 'I', 42, 0};
   put32(&bytes, directory);
   put16(&bytes, static_cast<uint32_t>(entries.size()));
-  for (Entry entry : entries) {
+  for (const Entry& entry : entries) {
     put16(&bytes, entry.tag);
     put16(&bytes, entry.type);
     put32(&bytes, entry.count);
-    if (entry.tag == 42113 && textInline) {
+    if (!entry.data.empty() && entry.data.size() <= 4) {
       for (size_t index = 0; index < 4; ++index) {
-        bytes.push_back(
-            index < nodata.size() ? static_cast<uint8_t>(nodata[index]) : 0);
+        bytes.push_back(index < entry.data.size() ? entry.data[index] : 0);
       }
-    } else if (entry.tag == 42113) {
-      put32(&bytes, text);
     } else if (entry.type == 3) {
       put16(&bytes, entry.value);
       put16(&bytes, 0);
@@ -123,9 +143,7 @@ std::vector<uint8_t> buildTiff(const TiffPlan& plan) {
     }
   }
   put32(&bytes, 0);
-  if (!plan.nodata.empty() && !textInline) {
-    bytes.insert(bytes.end(), nodata.begin(), nodata.end());
-  }
+  bytes.insert(bytes.end(), outside.begin(), outside.end());
   bytes.insert(bytes.end(), pixels.begin(), pixels.end());
   return bytes;
 }

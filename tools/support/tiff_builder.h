@@ -24,6 +24,9 @@ struct TiffPlan {
   // this many bytes, its byte count saying so.
   uint32_t storedBytes = 0;
   std::string nodata;  // GDAL_NODATA's text; none when empty
+  // GeoTIFF's model pixel scale and tiepoints; none when empty.
+  std::vector<double> pixelScale;
+  std::vector<double> tiepoints;
   // The samples in file order, each as a double, converted to the sample
   // format when written; missing samples are written as 0.
   std::vector<double> samples;

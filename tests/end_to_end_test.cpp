@@ -1005,7 +1005,8 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        {},
        w + "-view needs a picture's path after it; no picture is written\n" +
            w + "-dim is ignored: " + dir.file("in.bmp") +
-           " is not raw heights (.r16 or .raw); its size is read from the "
+           " is not raw heights (.r16, .raw or .r32); its size is read from "
+           "the "
            "file\n"},
       {"summit.bmp",
        {"-smo", "1"},
@@ -1097,13 +1098,15 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            "bitmaps: " +
            save},
       {{dir.file("odd.bin"), dir.file("o.bmp")},
-       "ERROR: Input file is not a bitmap, PGM, PNG or TIFF: it starts with "
-       "none of their signatures (raw heights need a name ending in .r16 or "
-       ".raw, SRTM tiles one ending in .hgt)",
+       "ERROR: Input file is not a bitmap, PGM, PFM, PNG or TIFF: it starts "
+       "with none of their signatures (raw heights need a name ending in .r16 "
+       "or .raw, raw floats one ending in .r32, SRTM tiles one ending in "
+       ".hgt)",
        "quillorn: " + dir.file("odd.bin") +
            ": Quillorn reads 8- and 24-bit BMP, PGM (P5, P2), greyscale PNG, "
-           "TIFF and GeoTIFF of one band, SRTM tiles (.hgt) and raw 16-bit "
-           "heights (.r16, .raw); save the map as one of them\n"},
+           "TIFF and GeoTIFF of one band, greyscale PFM, SRTM tiles (.hgt), "
+           "raw 16-bit heights (.r16, .raw) and raw 32-bit floats (.r32); "
+           "save the map as one of them\n"},
   };
   for (const Refused& r : refused) {
     ProcessResult result = runQuillorn(r.arguments);

@@ -246,17 +246,20 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
                    "no picture is written"
                 << std::endl;
   }
-  if (options.sizeGiven && !hasRawName(inputPath)) {
+  auto raw = [](const char* path) {
+    return hasRawName(path) || hasR32Name(path);
+  };
+  if (options.sizeGiven && !raw(inputPath)) {
     diagnostics << "quillorn: warning: -dim is ignored: " << inputPath
-                << " is not raw heights (.r16 or .raw); its size is read from "
-                   "the file"
+                << " is not raw heights (.r16, .raw or .r32); its size is read "
+                   "from the file"
                 << std::endl;
   }
-  if (options.orderGiven && !hasRawName(inputPath) && !hasRawName(outputPath)) {
+  if (options.orderGiven && !raw(inputPath) && !raw(outputPath)) {
     diagnostics << "quillorn: warning: -order is ignored: neither " << inputPath
                 << " nor " << outputPath
-                << " is raw heights (.r16 or .raw); the other formats say "
-                   "their own byte order"
+                << " is raw heights (.r16, .raw or .r32); the other formats "
+                   "say their own byte order"
                 << std::endl;
   }
   return true;

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "app/run_report.h"
-#include "platform/folders.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
+#include "platform/folders.h"
 
 bool openOutput(const char* path, OutputFile* output, std::ostream& console,
                 std::ostream& diagnostics) {
@@ -39,8 +39,8 @@ namespace {
 std::string sidecarPath(const std::string& outputPath) {
   const size_t folder = outputPath.find_last_of("/\\");
   const size_t dot = outputPath.find_last_of('.');
-  const bool extension =
-      dot != std::string::npos && (folder == std::string::npos || dot > folder + 1);
+  const bool extension = dot != std::string::npos &&
+                         (folder == std::string::npos || dot > folder + 1);
   return (extension ? outputPath.substr(0, dot) : outputPath) + ".json";
 }
 
@@ -129,8 +129,8 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
       // A .raw needs its size beside it; a .r16 only when it is not square.
       const bool square =
           geometry.fit.tiles.tileWidth == geometry.fit.tiles.tileHeight;
-      files->sidecarWanted = format == HeightFormat::kRaw &&
-                             (endsWith(output, ".raw") || !square);
+      files->sidecarWanted =
+          format == HeightFormat::kRaw && (endsWith(output, ".raw") || !square);
       if (format != HeightFormat::kRaw && format != HeightFormat::kPng) {
         warn(output +
              ": Unreal imports 16-bit PNG and raw heights (.png, .r16, "
@@ -181,7 +181,10 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
   ReadRequest request;
   request.raw = hasRawName(inputPath);
   request.hgt = !request.raw && hasHgtName(inputPath);
-  request.rawSize = request.raw && options.sizeGiven ? &options.size : nullptr;
+  request.r32 = hasR32Name(inputPath);
+  request.rawSize = (request.raw || request.r32) && options.sizeGiven
+                        ? &options.size
+                        : nullptr;
   request.bigEndian = options.bigEndian;
   files->target.format = outputFormatOf(outputPath);
   request.mapping.unit = options.unitGiven ? options.unit : 0;
@@ -221,7 +224,9 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
                    "engine's size"
                 << std::endl;
   }
-  if (options.unitGiven && !unitTakesEffect(files->source)) {
+  // A float output takes the unit as the value of a step.
+  if (options.unitGiven && !unitTakesEffect(files->source) &&
+      !writesValues(files->target.format)) {
     diagnostics << "quillorn: warning: -unit is ignored: the heights of "
                 << inputPath
                 << " are its samples as they stand (unsigned, up to 16 bits)"

@@ -1,6 +1,7 @@
 #include "app/run_report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -142,15 +143,23 @@ void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics) {
   }
 }
 
+bool samplesAreMapped(HeightFormat format) {
+  return format == HeightFormat::kTiff || format == HeightFormat::kHgt ||
+         format == HeightFormat::kR32 || format == HeightFormat::kPfm;
+}
+
 bool unitTakesEffect(const InputImage& input) {
-  if (input.format == HeightFormat::kHgt) return true;
+  if (input.format == HeightFormat::kHgt ||
+      input.format == HeightFormat::kR32 ||
+      input.format == HeightFormat::kPfm) {
+    return true;
+  }
   return input.format == HeightFormat::kTiff && unitApplies(input.tiff.sample);
 }
 
 WrittenHeights heightsOfInput(const InputImage& input) {
   WrittenHeights written;
-  written.haveUnits = (input.format == HeightFormat::kTiff ||
-                       input.format == HeightFormat::kHgt) &&
+  written.haveUnits = samplesAreMapped(input.format) &&
                       input.mapping.rule != MappingRule::kAsStored;
   if (written.haveUnits) written.mapping = input.mapping;
   return written;
@@ -158,10 +167,7 @@ WrittenHeights heightsOfInput(const InputImage& input) {
 
 void reportNodata(const InputImage& input, const std::string& path,
                   std::ostream& diagnostics) {
-  if (input.format != HeightFormat::kTiff &&
-      input.format != HeightFormat::kHgt) {
-    return;
-  }
+  if (!samplesAreMapped(input.format)) return;
   const std::string line = describeNodata(input.mapping);
   if (!line.empty()) {
     diagnostics << "quillorn: " << path << ": " << line << std::endl;
@@ -175,6 +181,30 @@ void reportWrittenHeights(const WrittenHeights& written,
   if (!line.empty()) {
     diagnostics << "quillorn: " << path << ": " << line << std::endl;
   }
+}
+
+WrittenValues valuesOfHeights(const WrittenHeights& written, double unit) {
+  WrittenValues values;
+  if (written.haveUnits) {
+    values.zero = written.mapping.lowest;
+    values.step = written.mapping.step;
+  } else {
+    values.step = unit > 0 ? unit : 1;
+  }
+  return values;
+}
+
+void reportWrittenValues(const WrittenValues& values, HeightValue top,
+                         const std::string& path, std::ostream& diagnostics) {
+  // Exact to a ten-thousandth of a step, as the input's mapping line is.
+  const double within = std::max(std::fabs(values.step), 1e-30) * 1e-4;
+  diagnostics << "quillorn: " << path
+              << ": each height is written as its value, "
+              << compactNumber(values.zero, within) << " + "
+              << compactNumber(values.step, within / kLargestWideHeight)
+              << " x height (height " << top << " = "
+              << compactNumber(values.zero + values.step * top, within) << ")"
+              << std::endl;
 }
 
 void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
@@ -207,13 +237,12 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
     const double across = swap ? spacing.y : spacing.x;
     const double along = swap ? spacing.x : spacing.y;
     measures.groundInMetres = true;
-    measures.spacingX = across * std::max(width - 1, 1) /
-                        std::max(geometry.width - 1, 1);
-    measures.spacingY = along * std::max(height - 1, 1) /
-                        std::max(geometry.height - 1, 1);
+    measures.spacingX =
+        across * std::max(width - 1, 1) / std::max(geometry.width - 1, 1);
+    measures.spacingY =
+        along * std::max(height - 1, 1) / std::max(geometry.height - 1, 1);
   }
-  for (const std::string& line :
-       engineSettingsLines(geometry.fit, measures)) {
+  for (const std::string& line : engineSettingsLines(geometry.fit, measures)) {
     diagnostics << line << std::endl;
   }
 }

@@ -103,6 +103,7 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
       image.format = files->target.format;
       image.bigEndian = files->target.bigEndian;
       image.southFirst = files->target.southFirst;
+      image.values = files->target.values;
       image.width = plan.tileWidth;
       image.height = plan.tileHeight;
       image.sameGrid = false;
@@ -183,9 +184,9 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     if (!resampled) return false;
     counts->resample = outcome.clamped;
     if (outcome.remapScale != 1.0) {
-      mapping = transformedMapping(
-          mapping, outcome.remapOffset / outcome.remapScale,
-          outcome.remapScale);
+      mapping =
+          transformedMapping(mapping, outcome.remapOffset / outcome.remapScale,
+                             outcome.remapScale);
     }
     width = geometry.width;
     height = geometry.height;
@@ -195,8 +196,9 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   if (options.scaleGiven) {
     ScaleOutcome outcome = scaleHeights(options.scale, planes, width, height);
     counts->scale = outcome.stored;
-    mapping = transformedMapping(mapping, outcome.normalized ? -outcome.lowest : 0,
-                                 static_cast<double>(outcome.factor));
+    mapping =
+        transformedMapping(mapping, outcome.normalized ? -outcome.lowest : 0,
+                           static_cast<double>(outcome.factor));
     if (outcome.normalized) {
       console << "Converting to 0-255. To scale back to original, use scale "
               << outcome.reciprocal << std::endl;
@@ -225,6 +227,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     mapping = transformedMapping(mapping, static_cast<double>(shift), 1.0);
   }
 
+  files->target.values =
+      valuesOfHeights(*written, options.unitGiven ? options.unit : 0);
   if (!writeTarget(files, *planes, width, height, counts, &bar, console,
                    diagnostics, error)) {
     return false;
@@ -238,7 +242,10 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
       return false;
     }
   }
-  if (!files->viewWanted && !written->haveUnits) return true;
+  if (!files->viewWanted && !written->haveUnits &&
+      !writesValues(files->target.format)) {
+    return true;
+  }
   // The picture shows the heights as the output stores them.
   HeightRange range = findHeightRange(planes->outRed, planes->outGreen, width,
                                       height, planes->base);

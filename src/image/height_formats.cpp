@@ -37,6 +37,7 @@ bool hasTiffSignature(const uint8_t* start, size_t length) {
 
 HeightFormat outputFormatOf(const std::string& path) {
   if (hasRawName(path)) return HeightFormat::kRaw;
+  if (hasR32Name(path)) return HeightFormat::kR32;
   if (endsWith(path, ".pgm")) return HeightFormat::kPgm;
   if (endsWith(path, ".png")) return HeightFormat::kPng;
   if (endsWith(path, ".tif") || endsWith(path, ".tiff")) {
@@ -48,6 +49,8 @@ HeightFormat outputFormatOf(const std::string& path) {
 bool hasRawName(const std::string& path) {
   return endsWith(path, ".r16") || endsWith(path, ".raw");
 }
+
+bool hasR32Name(const std::string& path) { return endsWith(path, ".r32"); }
 
 bool hasHgtName(const std::string& path) { return endsWith(path, ".hgt"); }
 
@@ -90,7 +93,12 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
   }
   if (request.raw) {
     image->format = HeightFormat::kRaw;
-    return inspectRaw(fileSize, request.rawSize, image, error);
+    return inspectRaw(fileSize, request.rawSize, 2, image, error);
+  }
+  if (request.r32) {
+    image->format = HeightFormat::kR32;
+    image->bigEndianFloats = request.bigEndian;
+    return inspectRaw(fileSize, request.rawSize, 4, image, error);
   }
   if (request.hgt) {
     image->format = HeightFormat::kHgt;
@@ -105,6 +113,24 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
   if (known >= 2 && start[0] == 'P' && (start[1] == '5' || start[1] == '2')) {
     image->format = HeightFormat::kPgm;
     return inspectPgm(input, fileSize, image, error);
+  }
+  // "Pf" then whitespace; "PF" is a colour map.
+  const bool pfm = known >= 3 && start[0] == 'P' &&
+                   (start[1] == 'f' || start[1] == 'F') &&
+                   (start[2] == ' ' || start[2] == '\t' || start[2] == '\r' ||
+                    start[2] == '\n');
+  if (pfm && start[1] == 'F') {
+    *error =
+        "Input file is a colour PFM (PF); a greyscale one (Pf) is "
+        "expected";
+    image->advice =
+        "save the map as a greyscale PFM, raw 32-bit floats (.r32) or a "
+        "float TIFF";
+    return false;
+  }
+  if (pfm) {
+    image->format = HeightFormat::kPfm;
+    return inspectPfm(input, fileSize, image, error);
   }
   if (known == 8 && std::memcmp(start, kPngSignature, 8) == 0) {
     image->format = HeightFormat::kPng;
@@ -135,13 +161,15 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
   bool bitmap = known >= 2 && start[0] == 'B' && start[1] == 'M';
   if (!bitmap && fileSize >= kMinimumHeaderSize) {
     *error =
-        "Input file is not a bitmap, PGM, PNG or TIFF: it starts with none "
-        "of their signatures (raw heights need a name ending in .r16 or "
-        ".raw, SRTM tiles one ending in .hgt)";
+        "Input file is not a bitmap, PGM, PFM, PNG or TIFF: it starts with "
+        "none of their signatures (raw heights need a name ending in .r16 or "
+        ".raw, raw floats one ending in .r32, SRTM tiles one ending in "
+        ".hgt)";
     image->advice =
         "Quillorn reads 8- and 24-bit BMP, PGM (P5, P2), greyscale PNG, "
-        "TIFF and GeoTIFF of one band, SRTM tiles (.hgt) and raw 16-bit "
-        "heights (.r16, .raw); save the map as one of them";
+        "TIFF and GeoTIFF of one band, greyscale PFM, SRTM tiles (.hgt), raw "
+        "16-bit heights (.r16, .raw) and raw 32-bit floats (.r32); save the "
+        "map as one of them";
     return false;
   }
   // A bitmap, or too short to be one: its own checks say which.
@@ -179,6 +207,9 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
     case HeightFormat::kRaw:
     case HeightFormat::kHgt:
       return readRawHeights(input, image, planes, error, progress);
+    case HeightFormat::kR32:
+    case HeightFormat::kPfm:
+      return readFloatHeights(input, image, planes, error, progress);
     case HeightFormat::kPgm:
       return readPgmHeights(input, *image, planes, error, progress);
     case HeightFormat::kPng:
@@ -228,6 +259,7 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
       }
       return writeNewBitmapHeader(output, image->width, image->height, error);
     case HeightFormat::kRaw:
+    case HeightFormat::kR32:
       return true;
     case HeightFormat::kPgm: {
       std::string header = "P5\n" + std::to_string(image->width) + " " +
@@ -253,9 +285,11 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
                              &image->tiffEncoder, error);
     }
     case HeightFormat::kHgt:
+    case HeightFormat::kPfm:
       break;
   }
-  *error = "SRTM tiles are not written";
+  *error = image->format == HeightFormat::kHgt ? "SRTM tiles are not written"
+                                               : "PFM files are not written";
   return false;
 }
 
@@ -313,7 +347,10 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
       }
       return true;
     }
+    case HeightFormat::kR32:
+      return writeFloatHeights(output, planes, *image, error, progress);
     case HeightFormat::kHgt:
+    case HeightFormat::kPfm:
       break;
   }
   return false;

@@ -421,7 +421,7 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
        "a.bin",
        std::vector<uint8_t>(64, 'Z'),
        {},
-       "ERROR: Input file is not a bitmap, PGM, PFM, PNG or TIFF"},
+       "ERROR: Input file is not a bitmap, PGM, PFM, PNG, TIFF or OpenEXR"},
       {"bad -dim",
        "a.r16",
        std::vector<uint8_t>(8, 0),

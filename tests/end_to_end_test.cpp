@@ -75,7 +75,10 @@ TEST(EndToEndTest, VersionAndUnicodePaths) {
   EXPECT_EQ(version.lines[0],
             std::string("Quillorn v") + QUILLORN_PROJECT_VERSION);
   EXPECT_EQ(
-      version.lines[1].rfind("Formats: BMP, PGM, raw, SRTM (.hgt, read)", 0),
+      version.lines[1].rfind(
+          "Formats: BMP, PGM, raw, raw floats (.r32), SRTM (.hgt, read), PFM "
+          "(read)",
+          0),
       0u);
 
   TempDir dir;
@@ -1098,13 +1101,15 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            "bitmaps: " +
            save},
       {{dir.file("odd.bin"), dir.file("o.bmp")},
-       "ERROR: Input file is not a bitmap, PGM, PFM, PNG or TIFF: it starts "
-       "with none of their signatures (raw heights need a name ending in .r16 "
+       "ERROR: Input file is not a bitmap, PGM, PFM, PNG, TIFF or OpenEXR: it "
+       "starts with none of their signatures (raw heights need a name ending "
+       "in .r16 "
        "or .raw, raw floats one ending in .r32, SRTM tiles one ending in "
        ".hgt)",
        "quillorn: " + dir.file("odd.bin") +
            ": Quillorn reads 8- and 24-bit BMP, PGM (P5, P2), greyscale PNG, "
-           "TIFF and GeoTIFF of one band, greyscale PFM, SRTM tiles (.hgt), "
+           "TIFF and GeoTIFF of one band, OpenEXR, greyscale PFM, SRTM tiles "
+           "(.hgt), "
            "raw 16-bit heights (.r16, .raw) and raw 32-bit floats (.r32); "
            "save the map as one of them\n"},
   };

@@ -217,6 +217,9 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
       {options.tilesGiven && !options.tilesValid,
        "ERROR: Invalid tiles after -tiles, should be <columns>x<rows>, e.g. "
        "-tiles 4x4"},
+      {options.channelGiven && !options.channelValid,
+       "ERROR: Invalid channel after -channel, should be red, green, blue, "
+       "alpha or luma"},
   };
   for (const Refusal& refusal : refusals) {
     if (refusal.refused) {

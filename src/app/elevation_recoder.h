@@ -67,12 +67,15 @@ struct RunOptions {
   TileGrid tiles;  // after "-tiles"
   bool tilesGiven = false;
   bool tilesValid = false;
+  ChannelChoice channel = ChannelChoice::kGrey;  // after "-channel"
+  bool channelGiven = false;
+  bool channelValid = false;
 };
 
 // The switches a run takes, and the one function of each.
 constexpr const char* kSwitches[] = {
     "-sca",  "-min",    "-smo",  "-dim",    "-view", "-order", "-unit",
-    "-size", "-filter", "-flip", "-rotate", "-fit",  "-tiles"};
+    "-size", "-filter", "-flip", "-rotate", "-fit",  "-tiles", "-channel"};
 
 // True for the switches that may be given more than once, each counting.
 bool isRepeatableSwitch(const char* argument);

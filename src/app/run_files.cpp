@@ -186,6 +186,8 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
                         ? &options.size
                         : nullptr;
   request.bigEndian = options.bigEndian;
+  request.channel =
+      options.channelGiven ? options.channel : ChannelChoice::kGrey;
   files->target.format = outputFormatOf(outputPath);
   request.mapping.unit = options.unitGiven ? options.unit : 0;
   // An engine gets the whole 16-bit range (a bitmap holds a little less).
@@ -265,6 +267,10 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
   }
   if (files->target.format == HeightFormat::kTiff && !haveTiff()) {
     console << "ERROR: " << kNoTiffSupport << std::endl;
+    return false;
+  }
+  if (files->target.format == HeightFormat::kExr && !haveExr()) {
+    console << "ERROR: " << kNoExrSupport << std::endl;
     return false;
   }
   // The first output is opened now, so that a name that can never be

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/elevation_recoder.h"
+#include "image/exr_file.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 
@@ -23,6 +24,7 @@ std::vector<std::string> usageLines(bool png) {
       "         [-flip horizontal|vertical] [-rotate 90|180|270] "
       "[-size <w>x<h>]",
       "         [-filter <kernel>] [-fit unity|unreal|godot] [-tiles <c>x<r>]",
+      "         [-channel red|green|blue|alpha|luma]",
       "  -sca <scale>     multiply every height by <scale>; 0 normalizes the "
       "heights to 0-255",
       "  -min <minimum>   shift all heights so that the lowest equals "
@@ -49,6 +51,8 @@ std::vector<std::string> usageLines(bool png) {
       "and say what to set",
       "  -tiles <c>x<r>   cut into c x r tiles that share their edges "
       "(name_x0_y0.ext ...)",
+      "  -channel <name>  read a colour PNG, TIFF or EXR's red, green, blue, "
+      "alpha or luma",
   };
 }
 
@@ -70,7 +74,7 @@ std::vector<std::string> helpLines(bool png, bool tiff) {
           outputs,
       "all 16-bit, anything else a 24-bit BMP in the same encoding.",
   };
-  lines.insert(lines.begin() + 4, about.begin(), about.end());
+  lines.insert(lines.begin() + 5, about.begin(), about.end());
   std::vector<std::string> rest = {
       "Flips, turns and resampling come right after reading, then scaling, "
       "smoothing",
@@ -103,14 +107,27 @@ bool isHelpSwitch(const char* argument) {
 }
 
 std::string formatsLine() {
-  std::string line = "Formats: BMP, PGM, raw, SRTM (.hgt, read)";
-  if (havePng()) line += ", PNG (" + pngLibraryVersion() + ")";
-  if (haveTiff()) line += ", TIFF (" + tiffLibraryVersion() + ")";
-  if (!havePng() && !haveTiff())
-    return line + "; no PNG or TIFF support in this build";
-  if (!havePng()) return line + "; no PNG support in this build";
-  if (!haveTiff()) return line + "; no TIFF support in this build";
-  return line;
+  std::string line =
+      "Formats: BMP, PGM, raw, raw floats (.r32), SRTM (.hgt, read), PFM "
+      "(read)";
+  std::vector<std::string> missing;
+  auto library = [&](bool have, const char* name, const std::string& version) {
+    if (have) {
+      line += std::string(", ") + name + " (" + version + ")";
+    } else {
+      missing.push_back(name);
+    }
+  };
+  library(havePng(), "PNG", pngLibraryVersion());
+  library(haveTiff(), "TIFF", tiffLibraryVersion());
+  library(haveExr(), "OpenEXR", exrLibraryVersion());
+  if (missing.empty()) return line;
+  line += "; no ";
+  for (size_t index = 0; index < missing.size(); ++index) {
+    line += index == 0 ? "" : index + 1 == missing.size() ? " or " : ", ";
+    line += missing[index];
+  }
+  return line + " support in this build";
 }
 
 void printUsage(std::ostream& diagnostics) {
@@ -209,6 +226,12 @@ RunOptions findRunOptions(int argc, const char* const* argv) {
   if (index != kOptionNotFound && index + 1 < argc) {
     options.fitGiven = true;
     options.fitValid = parseEngine(argv[index + 1], &options.engine);
+  }
+  index = findOption(argc, argv, "-channel");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.channelGiven = true;
+    options.channelValid =
+        parseChannelChoice(argv[index + 1], &options.channel);
   }
   index = findOption(argc, argv, "-tiles");
   if (index != kOptionNotFound && index + 1 < argc) {

@@ -143,15 +143,45 @@ void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics) {
   }
 }
 
+void reportChannelRead(const InputImage& input, const std::string& path,
+                       std::ostream& diagnostics) {
+  const ChannelChoice choice = input.request.channel;
+  if (choice == ChannelChoice::kGrey) return;
+  const std::string name = channelChoiceName(choice);
+  std::string what;
+  if (input.format == HeightFormat::kPng && input.png.colour) {
+    // A palette's colours are 8-bit whatever the index's depth.
+    const int depth = input.png.bitDepth == 16 ? 16 : 8;
+    what = choice == ChannelChoice::kLuma
+               ? "the luma of its red, green and blue (Rec. 709), rounded "
+                 "to " +
+                     std::to_string(depth) + " bits"
+               : "its " + name + " channel";
+  } else if (input.format == HeightFormat::kExr && input.exr.picked) {
+    what = input.exr.read;
+  }
+  if (what.empty()) {
+    diagnostics << "quillorn: warning: -channel is ignored: " << path
+                << " is not a colour PNG or OpenEXR; its one channel is read"
+                << std::endl;
+    return;
+  }
+  diagnostics << "quillorn: warning: " << path << ": the heights are " << what
+              << " (-channel " << name << "), not a grey the colours agree on"
+              << std::endl;
+}
+
 bool samplesAreMapped(HeightFormat format) {
   return format == HeightFormat::kTiff || format == HeightFormat::kHgt ||
-         format == HeightFormat::kR32 || format == HeightFormat::kPfm;
+         format == HeightFormat::kR32 || format == HeightFormat::kPfm ||
+         format == HeightFormat::kExr;
 }
 
 bool unitTakesEffect(const InputImage& input) {
   if (input.format == HeightFormat::kHgt ||
       input.format == HeightFormat::kR32 ||
-      input.format == HeightFormat::kPfm) {
+      input.format == HeightFormat::kPfm ||
+      input.format == HeightFormat::kExr) {
     return true;
   }
   return input.format == HeightFormat::kTiff && unitApplies(input.tiff.sample);

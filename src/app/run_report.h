@@ -65,6 +65,11 @@ void reportRestoringSwitches(float reciprocal, HeightValue lowest,
 // in their byte order and like terrain in the other.
 void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics);
 
+// With -channel: a warning naming what of the colour input became the
+// heights, or that -channel is ignored for an input that is not colour.
+void reportChannelRead(const InputImage& input, const std::string& path,
+                       std::ostream& diagnostics);
+
 // True for the formats whose samples are mapped to heights (elevation
 // and float files), not taken as they stand.
 bool samplesAreMapped(HeightFormat format);

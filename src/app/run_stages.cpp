@@ -156,6 +156,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   releaseInput(&files->source);
   if (!read) return false;
   reportUnlikelyHeights(files->source, diagnostics);
+  reportChannelRead(files->source, files->input.path, diagnostics);
   reportNodata(files->source, files->input.path, diagnostics);
   // Every stage that changes heights carries their meaning along.
   *written = heightsOfInput(files->source);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "image/byte_buffer.h"
 #include "image/little_endian.h"
 #include "image/pixel_rows.h"
 #include "image/row_stream.h"
@@ -43,6 +45,7 @@ HeightFormat outputFormatOf(const std::string& path) {
   if (endsWith(path, ".tif") || endsWith(path, ".tiff")) {
     return HeightFormat::kTiff;
   }
+  if (endsWith(path, ".exr")) return HeightFormat::kExr;
   return HeightFormat::kBmp;
 }
 
@@ -141,6 +144,7 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
     if (!openPngDecoder(input, &image->pngDecoder, &image->png, error)) {
       return false;
     }
+    image->png.channel = request.channel;
     image->width = image->png.width;
     image->height = image->png.height;
     return true;
@@ -158,16 +162,32 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
     image->height = image->tiff.height;
     return true;
   }
+  if (hasExrSignature(start, known)) {
+    image->format = HeightFormat::kExr;
+    if (!haveExr()) {
+      *error = kNoExrSupport;
+      return false;
+    }
+    if (!openExrDecoder(input, request.channel, &image->exrDecoder, &image->exr,
+                        error)) {
+      return false;
+    }
+    image->width = image->exr.width;
+    image->height = image->exr.height;
+    return true;
+  }
   bool bitmap = known >= 2 && start[0] == 'B' && start[1] == 'M';
   if (!bitmap && fileSize >= kMinimumHeaderSize) {
     *error =
-        "Input file is not a bitmap, PGM, PFM, PNG or TIFF: it starts with "
-        "none of their signatures (raw heights need a name ending in .r16 or "
+        "Input file is not a bitmap, PGM, PFM, PNG, TIFF or OpenEXR: it starts "
+        "with none of their signatures (raw heights need a name ending in .r16 "
+        "or "
         ".raw, raw floats one ending in .r32, SRTM tiles one ending in "
         ".hgt)";
     image->advice =
         "Quillorn reads 8- and 24-bit BMP, PGM (P5, P2), greyscale PNG, "
-        "TIFF and GeoTIFF of one band, greyscale PFM, SRTM tiles (.hgt), raw "
+        "TIFF and GeoTIFF of one band, OpenEXR, greyscale PFM, SRTM tiles "
+        "(.hgt), raw "
         "16-bit heights (.r16, .raw) and raw 32-bit floats (.r32); save the "
         "map as one of them";
     return false;
@@ -219,6 +239,10 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
       return decodeTiffHeights(image->tiffDecoder, image->tiff,
                                image->request.mapping, planes, &image->mapping,
                                &image->unitClamped, error, progress);
+    case HeightFormat::kExr:
+      return decodeExrHeights(image->exrDecoder, image->exr,
+                              image->request.mapping, planes, &image->mapping,
+                              &image->unitClamped, error, progress);
   }
   return false;
 }
@@ -228,6 +252,8 @@ void releaseInput(InputImage* image) {
   image->pngDecoder = nullptr;
   freeTiffDecoder(image->tiffDecoder);
   image->tiffDecoder = nullptr;
+  freeExrDecoder(image->exrDecoder);
+  image->exrDecoder = nullptr;
 }
 
 bool checkOutputSize(const InputImage& input, HeightFormat format,
@@ -284,6 +310,9 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
       return openTiffEncoder(output, image->width, image->height, geo,
                              &image->tiffEncoder, error);
     }
+    case HeightFormat::kExr:
+      return openExrEncoder(output, image->width, image->height,
+                            &image->exrEncoder, error);
     case HeightFormat::kHgt:
     case HeightFormat::kPfm:
       break;
@@ -349,6 +378,25 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
     }
     case HeightFormat::kR32:
       return writeFloatHeights(output, planes, *image, error, progress);
+    case HeightFormat::kExr: {
+      std::unique_ptr<float[]> row = allocateFloats(width);
+      if (!row) {
+        *error = "Not enough memory for a row of " + std::to_string(width) +
+                 " floats";
+        return false;
+      }
+      for (int32_t index = 0; index < height; ++index) {
+        const uint8_t* red = planes.outRed[index];
+        const uint8_t* green = planes.outGreen[index];
+        for (int32_t column = 0; column < width; ++column) {
+          row[static_cast<size_t>(column)] =
+              valueOfHeight(image->values, red[column] | green[column] << 8);
+        }
+        if (!encodeExrRow(image->exrEncoder, row.get(), error)) return false;
+        reportProgress(progress, index + 1, height);
+      }
+      return true;
+    }
     case HeightFormat::kHgt:
     case HeightFormat::kPfm:
       break;
@@ -365,6 +413,9 @@ bool finishOutputImage(FileStream* input, FileStream* output,
   if (image->format == HeightFormat::kTiff) {
     return finishTiffEncoder(image->tiffEncoder, error);
   }
+  if (image->format == HeightFormat::kExr) {
+    return finishExrEncoder(image->exrEncoder, error);
+  }
   if (image->keepsBitmap) return copyTail(input, output, source.bitmap, error);
   return true;
 }
@@ -374,4 +425,6 @@ void releaseOutput(OutputImage* image) {
   image->pngEncoder = nullptr;
   freeTiffEncoder(image->tiffEncoder);
   image->tiffEncoder = nullptr;
+  freeExrEncoder(image->exrEncoder);
+  image->exrEncoder = nullptr;
 }

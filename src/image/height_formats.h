@@ -1,7 +1,7 @@
 // Height maps in every file format the tool speaks: the BMP encoding, raw
 // 16-bit heights ("r16"), raw 32-bit floats ("r32"), 16-bit PGM, greyscale
-// PNG, TIFF and GeoTIFF, SRTM tiles (".hgt", read only) and PFM (read
-// only). An input is recognised by its name (raw,
+// PNG, TIFF and GeoTIFF, OpenEXR, SRTM tiles (".hgt", read only) and PFM
+// (read only). An input is recognised by its name (raw,
 // SRTM) or its content; an output's format follows the end of its name.
 // Everything between reading and writing is shared.
 #ifndef QUILLORN_IMAGE_HEIGHT_FORMATS_H_
@@ -11,6 +11,8 @@
 #include <string>
 
 #include "image/bitmap_file.h"
+#include "image/channel_choice.h"
+#include "image/exr_file.h"
 #include "image/float_heights.h"
 #include "image/height_planes.h"
 #include "image/png_file.h"
@@ -30,17 +32,18 @@ enum class HeightFormat {
   kR32,   // headerless 32-bit float samples, top row first (little-endian
           // unless -order big); each height's value on output
   kPfm,   // portable float map, grey ("Pf"), bottom row first; input
+  kExr,   // OpenEXR: one channel read as floats; one float channel Y out
 };
 
 // The output format a path asks for by the end of its name, as typed and in
-// any case: ".r16" or ".raw", ".r32", ".pgm", ".png", ".tif" or ".tiff";
-// anything else is a bitmap.
+// any case: ".r16" or ".raw", ".r32", ".pgm", ".png", ".tif" or ".tiff",
+// ".exr"; anything else is a bitmap.
 HeightFormat outputFormatOf(const std::string& path);
 
 // True for the formats that hold each height's value as a float rather
 // than the height itself.
 inline bool writesValues(HeightFormat format) {
-  return format == HeightFormat::kR32;
+  return format == HeightFormat::kR32 || format == HeightFormat::kExr;
 }
 
 // True when a path names raw heights: its name ends in ".r16" or ".raw".
@@ -73,6 +76,7 @@ struct ReadRequest {
   const RasterSize* rawSize = nullptr;  // -dim: a raw input's size
   bool bigEndian = false;               // -order big: a raw input's order
   MappingRequest mapping;  // -unit, and how -fit stretches elevation data
+  ChannelChoice channel = ChannelChoice::kGrey;  // -channel
 };
 
 // An input whose header has been read and checked.
@@ -90,8 +94,10 @@ struct InputImage {
   PngDecoder* pngDecoder = nullptr;    // kPng: open until releaseInput
   TiffInfo tiff;                       // kTiff
   TiffDecoder* tiffDecoder = nullptr;  // kTiff: open until releaseInput
-  // kTiff, kHgt, kR32, kPfm, once read: how samples became heights, and the
-  // heights a -unit put beyond 0 ... 65535.
+  ExrInfo exr;                         // kExr
+  ExrDecoder* exrDecoder = nullptr;    // kExr: open until releaseInput
+  // kTiff, kHgt, kR32, kPfm, kExr, once read: how samples became heights, and
+  // the heights a -unit put beyond 0 ... 65535.
   SampleMapping mapping;
   StoreCount unitClamped;
   // kRaw, once read: the heights are far smoother read in the other byte
@@ -135,10 +141,11 @@ struct OutputImage {
   bool keepsBitmap = false;  // a bitmap from a bitmap: header and tail kept
   bool bigEndian = false;    // kRaw: -order big
   bool southFirst = false;   // kRaw: the bottom row first, as Unity reads
-  WrittenValues values;      // kR32: the value each height is written as
+  WrittenValues values;      // kR32, kExr: the value each height is written as
   int64_t clamped = 0;       // heights cut to what the format holds
   PngEncoder* pngEncoder = nullptr;
   TiffEncoder* tiffEncoder = nullptr;
+  ExrEncoder* exrEncoder = nullptr;
 };
 
 // The size of the output file for the formats whose size is known ahead, to

@@ -142,11 +142,13 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
       if (format == HeightFormat::kPng) {
         warn(output +
              ": Godot reads PNG at 8 bits (256 levels); name the output "
-             ".raw for its terrain add-ons");
+             ".exr (full precision) or .raw for its terrain add-ons");
+      } else if (format == HeightFormat::kExr) {
+        break;
       } else if (format != HeightFormat::kRaw) {
         warn(output +
-             ": Godot's terrain add-ons import raw heights; name the output "
-             ".raw");
+             ": Godot's terrain add-ons import OpenEXR and raw heights; name "
+             "the output .exr (full precision) or .raw");
       } else if (!endsWith(output, ".raw")) {
         warn(output +
              ": HTerrain imports .raw, not .r16 (Terrain3D takes both); name "

@@ -249,6 +249,7 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
   measures.heightZero = written.mapping.lowest;
   measures.step = written.mapping.step;
   measures.bigEndian = options.bigEndian;
+  measures.floatOutput = writesValues(files.target.format);
   measures.fileName = geometry.tiled
                           ? tileNamePattern(outputPath, geometry.naming)
                           : outputPath;

@@ -143,8 +143,7 @@ bool fitToEngine(Engine engine, int32_t width, int32_t height, TileGrid grid,
   fit->engine = engine;
   fit->tiled = tiled || grid.columns * grid.rows > 1;
   fit->tiles.grid = grid;
-  fit->spansAcross =
-      static_cast<double>(std::max(width - 1, 1)) / grid.columns;
+  fit->spansAcross = static_cast<double>(std::max(width - 1, 1)) / grid.columns;
   fit->spansAlong = static_cast<double>(std::max(height - 1, 1)) / grid.rows;
   const TileSide across = tileSide(width, grid.columns);
   const TileSide along = tileSide(height, grid.rows);
@@ -217,7 +216,8 @@ std::vector<std::string> engineSettingsLines(const EngineFit& fit,
       lines.push_back(
           "quillorn: for Unity's Terrain Toolbox (Create New Terrain, Import "
           "Heightmap, Batch mode): the tiles " +
-          m.fileName + ", x from the west and z from the south, each "
+          m.fileName +
+          ", x from the west and z from the south, each "
           "file's first row its south edge:");
       lines.push_back(field("Tile X Axis", text(grid.columns)));
       lines.push_back(field("Tile Z Axis", text(grid.rows)));
@@ -227,8 +227,7 @@ std::vector<std::string> engineSettingsLines(const EngineFit& fit,
           "the file's first row is the terrain's south edge:");
     }
     lines.push_back(field("Depth", "16 bit"));
-    lines.push_back(
-        field("Heightmap Resolution", text(fit.tiles.tileWidth)));
+    lines.push_back(field("Heightmap Resolution", text(fit.tiles.tileWidth)));
     lines.push_back(field("Byte Order", m.bigEndian ? "Mac" : "Windows"));
     if (!tiled) lines.push_back(field("Flip Vertically", "off"));
     if (tiled) {
@@ -262,12 +261,12 @@ std::vector<std::string> engineSettingsLines(const EngineFit& fit,
     lines.push_back(field("Section Size", quads + "x" + quads + " Quads"));
     lines.push_back(field("Sections Per Component",
                           sections + "x" + sections + " Sections"));
-    lines.push_back(field("Number of Components",
-                          text(landscape.componentsX) + " x " +
-                              text(landscape.componentsY)));
-    lines.push_back(field("Overall Resolution",
-                          text(fit.tiles.tileWidth) + " x " +
-                              text(fit.tiles.tileHeight)));
+    lines.push_back(field(
+        "Number of Components",
+        text(landscape.componentsX) + " x " + text(landscape.componentsY)));
+    lines.push_back(
+        field("Overall Resolution",
+              text(fit.tiles.tileWidth) + " x " + text(fit.tiles.tileHeight)));
     if (m.groundInMetres) {
       lines.push_back(
           field("Scale X", 100 * m.spacingX, 100 * m.spacingX * 1e-7));
@@ -288,8 +287,11 @@ std::vector<std::string> engineSettingsLines(const EngineFit& fit,
     }
   } else {
     lines.push_back(
-        "quillorn: for Godot's terrain add-ons (HTerrain's and Terrain3D's "
-        "import dialogs; 16-bit little-endian, the first row north):");
+        std::string("quillorn: for Godot's terrain add-ons (HTerrain's and "
+                    "Terrain3D's import dialogs; ") +
+        (m.floatOutput ? "OpenEXR, each height's value as a float"
+                       : "16-bit little-endian") +
+        ", the first row north):");
     lines.push_back(field("Min Height", m.heightZero, quarter));
     lines.push_back(
         field("Max Height", m.heightZero + 65535 * m.step, quarter));
@@ -299,6 +301,11 @@ std::vector<std::string> engineSettingsLines(const EngineFit& fit,
                       compactNumber(m.spacingY, m.spacingY * 1e-7) +
                       " metres apart (the terrain's scale)");
     }
+  }
+  if (fit.engine == Engine::kGodot && !m.floatOutput) {
+    lines.push_back(
+        "quillorn: an .exr output gives Godot each height's full precision "
+        "(Terrain3D recommends OpenEXR)");
   }
   if (!m.heightsHaveUnits) {
     if (fit.engine != Engine::kGodot) {
@@ -311,12 +318,11 @@ std::vector<std::string> engineSettingsLines(const EngineFit& fit,
     const double level =
         fit.engine == Engine::kUnity ? m.step * 65535.0 / 32766.0 : m.step;
     const std::string worth = compactNumber(level, level * 1e-3);
-    lines.push_back("quillorn: one height level in " +
-                    std::string(engineName(fit.engine)) + " is " + worth +
-                    (worth == "1" ? " unit" : " units") +
-                    (fit.engine == Engine::kUnity
-                         ? " (it keeps 15 of the file's 16 bits)"
-                         : ""));
+    lines.push_back(
+        "quillorn: one height level in " + std::string(engineName(fit.engine)) +
+        " is " + worth + (worth == "1" ? " unit" : " units") +
+        (fit.engine == Engine::kUnity ? " (it keeps 15 of the file's 16 bits)"
+                                      : ""));
   }
   if (!m.groundInMetres && fit.engine == Engine::kUnity) {
     lines.push_back(

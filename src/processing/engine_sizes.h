@@ -86,6 +86,7 @@ struct TerrainMeasures {
   double spacingX = 0;
   double spacingY = 0;
   bool bigEndian = false;   // -order big
+  bool floatOutput = false;  // the output holds each height's value (EXR)
   std::string fileName;     // the output's or the tiles' name pattern
 };
 

@@ -51,28 +51,34 @@ std::vector<std::string> usageLines(bool png) {
       "and say what to set",
       "  -tiles <c>x<r>   cut into c x r tiles that share their edges "
       "(name_x0_y0.ext ...)",
-      "  -channel <name>  read a colour PNG, TIFF or EXR's red, green, blue, "
-      "alpha or luma",
+      "  -channel <name>  read a colour PNG or EXR's red, green, blue, alpha "
+      "or luma",
   };
 }
 
-// The help text; PNG and TIFF only where the build reads and writes them.
-std::vector<std::string> helpLines(bool png, bool tiff) {
+// The help text; PNG, TIFF and OpenEXR only where the build reads and
+// writes them.
+std::vector<std::string> helpLines(bool png, bool tiff, bool exr) {
   std::string inputs = "a PGM, ";
   if (png) inputs += "a greyscale PNG, ";
   if (tiff) inputs += "a TIFF or GeoTIFF, ";
+  if (exr) inputs += "an OpenEXR, ";
   std::string outputs = ".pgm";
   if (png) outputs += ", .png";
   if (tiff) outputs += ", .tif";
   outputs += ",";
+  const std::string floats = exr ? ".r32 and .exr" : ".r32";
   std::vector<std::string> lines = usageLines(png);
   std::vector<std::string> about = {
       "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green "
       "x 255 + red),",
-      inputs + "an SRTM tile (.hgt) or raw 16-bit heights (.r16, .raw),",
-      "and writes the format its output's name ends in: .r16 or .raw, " +
-          outputs,
-      "all 16-bit, anything else a 24-bit BMP in the same encoding.",
+      inputs + "a PFM, an SRTM tile (.hgt),",
+      "raw 16-bit heights (.r16, .raw) or raw 32-bit floats (.r32), and "
+      "writes the format",
+      "its output's name ends in: .r16 or .raw, " + outputs + " all 16-bit; " +
+          floats,
+      "each height's value as a float; anything else a 24-bit BMP in the "
+      "same encoding.",
   };
   lines.insert(lines.begin() + 5, about.begin(), about.end());
   std::vector<std::string> rest = {
@@ -92,6 +98,8 @@ std::vector<std::string> helpLines(bool png, bool tiff) {
   if (tiff) lines.push_back("  quillorn dem.tif dem.r16 -unit 0.1");
   if (png)
     lines.push_back("  quillorn world.png tiles.png -fit unreal -tiles 4x4");
+  if (png) lines.push_back("  quillorn painted.png h.r16 -channel luma");
+  if (exr) lines.push_back("  quillorn dem.tif godot.exr -fit godot");
   lines.push_back(
       "Exit status: 0 when the output was written, -1 (255) on any error.");
   lines.push_back(
@@ -137,7 +145,7 @@ void printUsage(std::ostream& diagnostics) {
 }
 
 void printHelp(std::ostream& console) {
-  for (const std::string& line : helpLines(havePng(), haveTiff())) {
+  for (const std::string& line : helpLines(havePng(), haveTiff(), haveExr())) {
     console << line << std::endl;
   }
 }

@@ -26,10 +26,10 @@ namespace {
 // A plain buffer: it must outlive the exit handler that removes the folder.
 char workFolderPath[64];
 
-const char* const kNames[] = {"in.bmp",  "in.r16",  "in.pgm",  "in.png",
-                              "in.tif",  "in.hgt",  "out.bmp", "out.r16",
-                              "out.pgm", "out.png", "out.tif", "view.png",
-                              "view.bmp"};
+const char* const kNames[] = {
+    "in.bmp",  "in.r16",  "in.pgm",  "in.png",  "in.tif",   "in.hgt",
+    "in.exr",  "in.pfm",  "in.r32",  "out.bmp", "out.r16",  "out.pgm",
+    "out.png", "out.tif", "out.exr", "out.r32", "view.png", "view.bmp"};
 
 void removeFiles(const std::string& folder) {
   for (const char* name : kNames) std::remove((folder + "/" + name).c_str());

@@ -51,8 +51,8 @@ std::vector<std::string> usageLines(bool png) {
       "and say what to set",
       "  -tiles <c>x<r>   cut into c x r tiles that share their edges "
       "(name_x0_y0.ext ...)",
-      "  -channel <name>  read a colour PNG or EXR's red, green, blue, alpha "
-      "or luma",
+      "  -channel <name>  read a colour PNG, TIFF or EXR's red, green, blue, "
+      "alpha or luma",
   };
 }
 

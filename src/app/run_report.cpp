@@ -157,12 +157,21 @@ void reportChannelRead(const InputImage& input, const std::string& path,
                  "to " +
                      std::to_string(depth) + " bits"
                : "its " + name + " channel";
+  } else if (input.format == HeightFormat::kTiff && input.tiff.samples > 1) {
+    const SampleType& type = input.tiff.sample;
+    what = choice != ChannelChoice::kLuma ? "its " + name + " channel"
+           : type.kind == SampleKind::kFloat
+               ? "the luma of its red, green and blue (Rec. 709)"
+               : "the luma of its red, green and blue (Rec. 709), rounded "
+                 "to " +
+                     std::to_string(type.bits) + " bits";
   } else if (input.format == HeightFormat::kExr && input.exr.picked) {
     what = input.exr.read;
   }
   if (what.empty()) {
     diagnostics << "quillorn: warning: -channel is ignored: " << path
-                << " is not a colour PNG or OpenEXR; its one channel is read"
+                << " is not a colour PNG, TIFF or OpenEXR; its one channel is "
+                   "read"
                 << std::endl;
     return;
   }

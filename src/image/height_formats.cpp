@@ -155,6 +155,7 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
       *error = kNoTiffSupport;
       return false;
     }
+    image->tiff.channel = request.channel;
     if (!openTiffDecoder(input, &image->tiffDecoder, &image->tiff, error)) {
       return false;
     }

@@ -129,10 +129,25 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
   // Checked in this order: what the file is before how large it is, so
   // that a colour picture is named as one whatever its size.
-  if (samples != 1) {
+  uint16_t planar = PLANARCONFIG_CONTIG;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+  const ChannelChoice channel = info->channel;
+  if (samples != 1 && channel == ChannelChoice::kGrey) {
     *error = "Input file is a TIFF of " + std::to_string(samples) +
              " samples a pixel (colour, or with alpha); a one-band "
-             "greyscale height map is expected";
+             "greyscale height map is expected: -channel red, green, blue or "
+             "luma reads one, or save it from the editor's greyscale mode";
+    freeTiffDecoder(made.release());
+    return false;
+  }
+  const int needed = channel == ChannelChoice::kAlpha ? 4 : 3;
+  if (samples != 1 && (photometric != PHOTOMETRIC_RGB || samples < needed ||
+                       planar != PLANARCONFIG_CONTIG)) {
+    *error = "Input file is a TIFF of " + std::to_string(samples) +
+             " samples a pixel" +
+             (planar != PLANARCONFIG_CONTIG ? " in separate planes" : "") +
+             "; -channel " + channelChoiceName(channel) + " reads an RGB" +
+             (needed == 4 ? "A" : "") + " TIFF of interleaved samples";
     freeTiffDecoder(made.release());
     return false;
   }
@@ -173,7 +188,7 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   uint16_t compression = COMPRESSION_NONE;
   TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
   const int64_t ratio = compression == COMPRESSION_NONE ? 1 : kPackingLimit;
-  const int64_t rowBytes = static_cast<int64_t>(width) * (bits / 8);
+  const int64_t rowBytes = static_cast<int64_t>(width) * (bits / 8) * samples;
   if (static_cast<int64_t>(height) > fileSize * ratio / rowBytes) {
     *error = "Malformed TIFF: its " + std::to_string(width) + " x " +
              std::to_string(height) + " samples cannot be in " +
@@ -185,6 +200,7 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   info->height = static_cast<int32_t>(height);
   info->sample = type;
   info->tiled = TIFFIsTiled(tiff) != 0;
+  info->samples = samples;
   bool found = false;
   std::string nodata = textField(tiff, kNodataTag, &found);
   if (found) {
@@ -213,7 +229,8 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
                       int64_t doneBefore, int64_t total, Visit visit,
                       std::string* error, const Progress* progress) {
   TIFF* tiff = decoder->tiff;
-  const int64_t sampleBytes = info.sample.bits / 8;
+  // A run's bytes hold whole pixels, every sample of each.
+  const int64_t sampleBytes = info.sample.bits / 8 * info.samples;
   auto fail = [&](const char* what) {
     *error = decoder->stream.file->systemFailure
                  ? inputReadError(*decoder->stream.file)
@@ -276,13 +293,29 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
 }  // namespace
 
 bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
-                       const MappingRequest& request,
-                       PlaneSet* planes, SampleMapping* mapping,
-                       StoreCount* clamped, std::string* error,
-                       const Progress* progress) {
-  const SampleReader read = readerFor(info.sample);
+                       const MappingRequest& request, PlaneSet* planes,
+                       SampleMapping* mapping, StoreCount* clamped,
+                       std::string* error, const Progress* progress) {
+  const SampleReader readSample = readerFor(info.sample);
   const size_t sampleBytes = static_cast<size_t>(info.sample.bits / 8);
+  const size_t pixelBytes = sampleBytes * static_cast<size_t>(info.samples);
   const bool floats = info.sample.kind == SampleKind::kFloat;
+  const ChannelChoice channel = info.channel;
+  const size_t picked = channel == ChannelChoice::kGreen   ? 1
+                        : channel == ChannelChoice::kBlue  ? 2
+                        : channel == ChannelChoice::kAlpha ? 3
+                                                           : 0;
+  // The pixel's height sample: its one sample, the channel picked, or the
+  // luma (rounded to whole samples, as the file's integers are).
+  auto read = [&](const uint8_t* pixel) {
+    if (channel != ChannelChoice::kLuma) {
+      return readSample(pixel + sampleBytes * picked);
+    }
+    const double luma = kLumaRed * readSample(pixel) +
+                        kLumaGreen * readSample(pixel + sampleBytes) +
+                        kLumaBlue * readSample(pixel + 2 * sampleBytes);
+    return floats ? luma : std::round(luma);
+  };
   const double nodata = nodataAsSample(info);
   auto isNodata = [&](double sample) {
     return (floats && !std::isfinite(sample)) ||
@@ -292,7 +325,7 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
   SampleSurvey survey;
   auto surveyRun = [&](int32_t, int32_t, int32_t count, const uint8_t* bytes) {
     for (int32_t index = 0; index < count; ++index) {
-      double sample = read(bytes + sampleBytes * static_cast<size_t>(index));
+      double sample = read(bytes + pixelBytes * static_cast<size_t>(index));
       if (isNodata(sample)) {
         ++survey.nodata;
       } else {
@@ -311,7 +344,7 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
     uint8_t* green = planes->inGreen[row] + column;
     std::memset(planes->inBlue[row] + column, 0, static_cast<size_t>(count));
     for (int32_t index = 0; index < count; ++index) {
-      double sample = read(bytes + sampleBytes * static_cast<size_t>(index));
+      double sample = read(bytes + pixelBytes * static_cast<size_t>(index));
       HeightValue height = isNodata(sample)
                                ? nodataHeight
                                : mapSample(*mapping, sample, clamped);

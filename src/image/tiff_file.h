@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "image/channel_choice.h"
 #include "image/height_planes.h"
 #include "image/progress.h"
 #include "image/sample_mapping.h"
@@ -51,12 +52,17 @@ struct TiffInfo {
   bool hasNodata = false;  // GDAL_NODATA
   double nodata = 0;
   GeoTags geo;
+  int samples = 1;  // per pixel: 1, or 3 or more (RGB) with -channel
+  // Set before opening: the channel of a colour TIFF read as the heights
+  // (-channel); without it a TIFF of several samples is refused.
+  ChannelChoice channel = ChannelChoice::kGrey;
 };
 
 struct TiffDecoder;
 
 // Reads and checks the first image's header from the stream: one sample per
-// pixel of a type the tool reads (colour, alpha, palettes and other sample
+// pixel of a type the tool reads, or an RGB(A) image whose channel
+// info->channel picks (colour without it, alpha, palettes and other sample
 // types are refused, saying what the file is). Sizes are checked before
 // anything is allocated. Free the decoder with freeTiffDecoder.
 bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,

@@ -1054,6 +1054,23 @@ TEST(EndToEndTest, ColourTiffsAreReadByTheChannelPicked) {
           << label << "\n" << result.errors;
     }
   }
+  // A grey TIFF: the channel asked for is its one, said so.
+  TiffPlan grey;
+  grey.width = 2;
+  grey.samples = {40000, 9};
+  ASSERT_TRUE(writeFileBytes(dir.file("g.tif"), buildTiff(grey)));
+  ProcessResult result = runQuillorn(
+      {dir.file("g.tif"), dir.file("g.r16"), "-channel", "luma"});
+  ASSERT_EQ(result.exitStatus, 0) << result.errors;
+  Heights heights;
+  ASSERT_TRUE(readHeights(dir, "g.r16", &heights));
+  EXPECT_EQ(heights, (Heights{40000, 9}));
+  if (!throughLauncher()) {
+    EXPECT_EQ(result.errors, "quillorn: warning: -channel is ignored: " +
+                                 dir.file("g.tif") +
+                                 " is not a colour PNG, TIFF or OpenEXR; its "
+                                 "one channel is read\n");
+  }
 }
 
 // A map fitted to an engine: flips and turns as numpy's, resampled to a

@@ -32,7 +32,19 @@ void keepMessage(exr_const_context_t context, exr_result_t,
     return;
   }
   ExrStream* stream = static_cast<ExrStream*>(data);
-  if (stream->message.empty() && message != nullptr) stream->message = message;
+  if (!stream->message.empty() || message == nullptr) return;
+  // One line, for the ERROR line it becomes part of.
+  for (const char* at = message; *at != '\0'; ++at) {
+    const bool space = *at == '\n' || *at == '\r' || *at == '\t' || *at == ' ';
+    if (!space) {
+      stream->message += *at;
+    } else if (!stream->message.empty() && stream->message.back() != ' ') {
+      stream->message += ' ';
+    }
+  }
+  while (!stream->message.empty() && stream->message.back() == ' ') {
+    stream->message.pop_back();
+  }
 }
 
 int64_t readAt(exr_const_context_t, void* data, void* buffer, uint64_t size,

@@ -300,7 +300,9 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
   const size_t sampleBytes = static_cast<size_t>(info.sample.bits / 8);
   const size_t pixelBytes = sampleBytes * static_cast<size_t>(info.samples);
   const bool floats = info.sample.kind == SampleKind::kFloat;
-  const ChannelChoice channel = info.channel;
+  // A grey TIFF has its one channel, whatever -channel asked for.
+  const ChannelChoice channel =
+      info.samples > 1 ? info.channel : ChannelChoice::kGrey;
   const size_t picked = channel == ChannelChoice::kGreen   ? 1
                         : channel == ChannelChoice::kBlue  ? 2
                         : channel == ChannelChoice::kAlpha ? 3

@@ -540,10 +540,12 @@ bool openExrEncoder(FileStream* output, int32_t width, int32_t height,
     freeExrEncoder(made.release());
     return false;
   }
-  made->chunk = allocateFloats(int64_t{made->chunkRows} * width);
+  // A map of fewer rows than a chunk holds needs no more than its rows.
+  const int64_t samples = int64_t{std::min(made->chunkRows, height)} * width;
+  made->chunk = allocateFloats(samples);
   if (!made->chunk) {
     *error = "Not enough memory for an OpenEXR chunk of " +
-             std::to_string(int64_t{made->chunkRows} * width) + " samples";
+             std::to_string(samples) + " samples";
     freeExrEncoder(made.release());
     return false;
   }

@@ -1,7 +1,10 @@
 // make_fuzz_seeds <folder>: writes a small seed corpus for the fuzzer: valid
-// 8- and 24-bit files, odd widths, top-down rows, tails, raw heights, PGMs
-// and a PNG, with switch sets and output formats.
+// 8- and 24-bit files, odd widths, top-down rows, tails, raw heights, PGMs,
+// a PNG, elevation and float files (raw floats, PFM, an OpenEXR), with
+// switch sets and output formats.
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -91,8 +94,55 @@ int main(int argc, char** argv) {
     if (pngFile != nullptr) std::fclose(pngFile);
     if (!save(bytes)) return 1;
   }
+  // An OpenEXR made by the tool itself, where the build has OpenEXR: read
+  // as a float file (byte 4 bits 7 and 6), written as one.
+  std::string exrPath = folder + "/seed.exr";
+  const char* toExr[] = {"quillorn", rawPath.c_str(), exrPath.c_str(), "-dim",
+                         "3x2"};
+  if (runCommandLine(5, toExr, ignored, ignored) == kExitSuccess) {
+    std::FILE* exrFile = std::fopen(exrPath.c_str(), "rb");
+    std::vector<uint8_t> bytes =
+        fuzzPrefix(false, 0, false, 0, true, 1, 0 | 0 << 2 | 64 | 128);
+    for (int c; exrFile != nullptr && (c = std::fgetc(exrFile)) != EOF;) {
+      bytes.push_back(static_cast<uint8_t>(c));
+    }
+    if (exrFile != nullptr) std::fclose(exrFile);
+    if (!save(bytes)) return 1;
+  }
   std::remove(rawPath.c_str());
   std::remove(pngPath.c_str());
+  std::remove(exrPath.c_str());
+  // Raw floats of 3 x 2 (a NaN and an infinity among them) in both byte
+  // orders, and a PFM of them: each to a float output and a 16-bit one.
+  const float samples[6] = {-5.5f,
+                            120.25f,
+                            3.0f,
+                            std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            1e30f};
+  std::vector<uint8_t> little, big;
+  for (float sample : samples) {
+    uint8_t bytes[4];
+    std::memcpy(bytes, &sample, 4);
+    // The seeds are made on little-endian hosts, as the fuzzer runs.
+    little.insert(little.end(), bytes, bytes + 4);
+    big.insert(big.end(), {bytes[3], bytes[2], bytes[1], bytes[0]});
+  }
+  const std::string pfmHeader = "Pf\n3 2\n-1.0\n";
+  std::vector<uint8_t> pfm(pfmHeader.begin(), pfmHeader.end());
+  pfm.insert(pfm.end(), little.begin(), little.end());
+  struct FloatSeed {
+    const std::vector<uint8_t>* file;
+    uint8_t names;  // byte 4's name bits
+  };
+  const FloatSeed floatSeeds[] = {
+      {&big, 2 | 1 << 2}, {&little, 3 | 0 << 2}, {&pfm, 1 | 2 << 2}};
+  for (const FloatSeed& seed : floatSeeds) {
+    std::vector<uint8_t> bytes = fuzzPrefix(
+        false, 0, false, 0, false, 0, static_cast<uint8_t>(seed.names | 192));
+    bytes.insert(bytes.end(), seed.file->begin(), seed.file->end());
+    if (!save(bytes)) return 1;
+  }
   // Elevation files (byte 4 bit 7): TIFFs of several sample types, an SRTM
   // tile with a void, big-endian raw heights.
   struct Elevation {

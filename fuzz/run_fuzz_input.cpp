@@ -6,8 +6,16 @@ const char* const kScales[8] = {"0", "1", "2", "0.5", "-1", "1e30", "nan", "x"};
 const char* const kEndings[4] = {".bmp", ".r16", ".pgm", ".png"};
 const char* const kElevationInputs[4] = {".tif", ".hgt", ".r16", ".tif"};
 const char* const kElevationOutputs[4] = {".tif", ".bmp", ".r16", ".png"};
+// Float files are elevation names with -dim 3x2; OpenEXR and PFM inputs are
+// known by their bytes, whatever their names.
+const char* const kFloatInputs[4] = {".exr", ".pfm", ".r32", ".r32"};
+const char* const kFloatOutputs[4] = {".exr", ".r32", ".r16", ".png"};
 
 bool elevation(const uint8_t* prefix) { return (prefix[4] & 128) != 0; }
+
+bool floats(const uint8_t* prefix) {
+  return elevation(prefix) && (prefix[4] & 64) != 0;
+}
 
 }  // namespace
 
@@ -57,12 +65,14 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
 }
 
 std::string fuzzInputName(const uint8_t* prefix) {
-  return std::string("in") +
-         (elevation(prefix) ? kElevationInputs : kEndings)[prefix[4] & 3];
+  return std::string("in") + (floats(prefix)      ? kFloatInputs
+                              : elevation(prefix) ? kElevationInputs
+                                                  : kEndings)[prefix[4] & 3];
 }
 
 std::string fuzzOutputName(const uint8_t* prefix) {
-  return std::string("out") + (elevation(prefix)
+  return std::string("out") + (floats(prefix) ? kFloatOutputs
+                               : elevation(prefix)
                                    ? kElevationOutputs
                                    : kEndings)[(prefix[4] >> 2) & 3];
 }

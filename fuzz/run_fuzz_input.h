@@ -29,7 +29,9 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
 // The input's and output's names a prefix selects: byte 4 bits 0-1 the
 // input's ending, bits 2-3 the output's (".bmp", ".r16", ".pgm", ".png";
 // with bit 7 the input's ".tif", ".hgt", ".r16", ".tif" and the output's
-// ".tif", ".bmp", ".r16", ".png").
+// ".tif", ".bmp", ".r16", ".png"; with bits 7 and 6 the float files: the
+// input's ".exr", ".pfm", ".r32", ".r32" and the output's ".exr", ".r32",
+// ".r16", ".png").
 std::string fuzzInputName(const uint8_t* prefix);
 std::string fuzzOutputName(const uint8_t* prefix);
 

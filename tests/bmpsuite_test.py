@@ -249,9 +249,71 @@ def check_colour_pngs(exe, work, Image):
     if status != 255 or lines[-1:] != [
             "ERROR: Input file is a colour (RGB) PNG whose pixel at row 3, "
             "column 6 is not grey (red 10, green 20, blue 30); a greyscale "
-            "height map is expected"]:
+            "height map is expected: -channel red, green, blue or luma reads "
+            "one, or save it from the editor's greyscale mode"]:
         problems.append("colour PNG: status %d, %r" % (status, lines[-1:]))
+    problems += check_picked_channels(exe, work, Image)
     return problems
+
+
+def check_picked_channels(exe, work, Image):
+    """Problems with -channel on colour PNGs of 8 and 16 bits: each channel
+    and the luma as numpy computes them (Rec. 709, rounded to the depth)."""
+    try:
+        import numpy
+    except ImportError:
+        print("numpy is not installed: -channel is not checked")
+        return []
+    problems = []
+    rng = numpy.random.default_rng(29)
+    for depth in (8, 16):
+        top = 255 if depth == 8 else 65535
+        rgba = rng.integers(0, top + 1, size=(9, 13, 4), dtype=numpy.int64)
+        path = os.path.join(work, "picked%d.png" % depth)
+        if depth == 8:
+            Image.fromarray(rgba.astype(numpy.uint8), "RGBA").save(path)
+        else:
+            # Pillow writes no 16-bit colour PNG: this one is made here.
+            write_png16(path, rgba)
+        luma = numpy.floor(0.2126 * rgba[..., 0] + 0.7152 * rgba[..., 1] +
+                           0.0722 * rgba[..., 2] + 0.5).astype(numpy.int64)
+        wanted = {"red": rgba[..., 0], "green": rgba[..., 1],
+                  "blue": rgba[..., 2], "alpha": rgba[..., 3], "luma": luma}
+        for name, values in wanted.items():
+            target = os.path.join(work, "picked%d_%s.r16" % (depth, name))
+            status, lines, errors = run_tool_errors(exe, path, target,
+                                                    "-channel", name)
+            if status != 0:
+                problems.append("-channel %s, %d bits: status %d, %r"
+                                % (name, depth, status, lines[-1:]))
+                continue
+            if raw_heights(target) != [int(v) for v in values.flatten()]:
+                problems.append("-channel %s, %d bits: heights differ from "
+                                "numpy's" % (name, depth))
+            if "(-channel %s)" % name not in errors:
+                problems.append("-channel %s: no warning, %r" % (name, errors))
+    return problems
+
+
+def write_png16(path, rgba):
+    """A 16-bit RGBA PNG of rgba (rows, columns, 4), big-endian samples."""
+    import struct
+    import zlib
+
+    def chunk(kind, data):
+        body = kind + data
+        return (struct.pack(">I", len(data)) + body +
+                struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF))
+
+    rows, columns = rgba.shape[:2]
+    raw = b"".join(b"\0" + rgba[row].astype(">u2").tobytes()
+                   for row in range(rows))
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n")
+        out.write(chunk(b"IHDR", struct.pack(">IIBBBBB", columns, rows, 16, 6,
+                                             0, 0, 0)))
+        out.write(chunk(b"IDAT", zlib.compress(raw)))
+        out.write(chunk(b"IEND", b""))
 
 
 def stated_mapping(errors):

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/run_geometry.h"
+#include "image/exr_file.h"
 #include "image/tiff_file.h"
 #include "platform/files.h"
 #include "platform/interrupts.h"
@@ -168,7 +169,8 @@ TEST(ElevationRecoderTest, EveryTruncationIsRefusedOrConverts) {
 }
 
 // The same for the other formats' readers: no prefix converts, a PNG's
-// included (its last checksums and end chunk are read too).
+// included (its last checksums and end chunk are read too), a PFM's and an
+// OpenEXR's.
 TEST(ElevationRecoderTest, EveryTruncatedHeightFileIsRefused) {
   TempDir dir;
   std::string p5 = "P5\n# two by two\n2 2\n65535\n";
@@ -197,6 +199,18 @@ TEST(ElevationRecoderTest, EveryTruncatedHeightFileIsRefused) {
     plan.nodata = "-9999";
     plan.samples = {-5, 7, -9999, 3, 2, 1};
     cases.push_back({"d.tif", buildTiff(plan)});
+  }
+  // A grey PFM of 2 x 2 little-endian floats.
+  const std::string pfm = "Pf\n2 2\n-1.0\n" +
+                          std::string("\0\0\x80\x3F\0\0\0\x40", 8) +
+                          std::string("\0\0\x40\x40\0\0\x80\x40", 8);
+  cases.push_back({"e.pfm", std::vector<uint8_t>(pfm.begin(), pfm.end())});
+  if (haveExr() &&
+      runInProcess({dir.file("in.r16"), dir.file("in.exr")}).exitStatus ==
+          kExitSuccess) {
+    std::vector<uint8_t> exr;
+    ASSERT_TRUE(readFileBytes(dir.file("in.exr"), &exr));
+    cases.push_back({"f.exr", exr});
   }
   for (const Case& c : cases) {
     for (size_t length = 0; length <= c.whole.size(); ++length) {

@@ -561,7 +561,7 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
        "a.bin",
        std::vector<uint8_t>(64, 'Z'),
        {},
-       "ERROR: Input file is not a bitmap, PGM, PNG or TIFF"},
+       "ERROR: Input file is not a bitmap, PGM, PFM, PNG, TIFF or OpenEXR"},
       {"bad -dim",
        "a.r16",
        std::vector<uint8_t>(8, 0),
@@ -626,7 +626,21 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      {},
                      "ERROR: Input file is a TIFF of 2 samples a pixel "
                      "(colour, or with alpha); a one-band greyscale height "
-                     "map is expected"});
+                     "map is expected: -channel red, green, blue or luma "
+                     "reads one, or save it from the editor's greyscale "
+                     "mode"});
+    cases.push_back({"two-band TIFF with -channel",
+                     "a.tif",
+                     tiff(16, 1, 2, 2),
+                     {"-channel", "red"},
+                     "ERROR: Input file is a TIFF of 2 samples a pixel; "
+                     "-channel red reads an RGB TIFF of interleaved samples"});
+    cases.push_back({"bad -channel",
+                     "a.tif",
+                     tiff(16, 1, 2, 2),
+                     {"-channel", "Red"},
+                     "ERROR: Invalid channel after -channel, should be red, "
+                     "green, blue, alpha or luma"});
     cases.push_back({"12-bit TIFF",
                      "a.tif",
                      tiff(12, 1, 1, 2),
@@ -1328,6 +1342,75 @@ TEST(EndToEndTest, RawHeightsInEitherByteOrder) {
   std::vector<uint8_t> written;
   ASSERT_TRUE(readFileBytes(dir.file("out.r16"), &written));
   EXPECT_TRUE(written == big);
+}
+
+// -channel on RGBA TIFFs of 16 bits and floats: each channel, and the
+// luma rounded to the samples' depth.
+TEST(EndToEndTest, ColourTiffsAreReadByTheChannelPicked) {
+  if (!toolHasTiff()) GTEST_SKIP() << "the tool was built without TIFF";
+  TempDir dir;
+  // Two pixels of red, green, blue, alpha.
+  const std::vector<double> rgba = {1000, 2000, 30000, 65535,
+                                    7,    65000, 3,    12};
+  struct Case {
+    uint16_t bits;
+    uint16_t format;
+    std::string channel;
+    Heights expected;
+  };
+  const Case cases[] = {
+      {16, 1, "red", {1000, 7}},
+      {16, 1, "green", {2000, 65000}},
+      {16, 1, "blue", {30000, 3}},
+      {16, 1, "alpha", {65535, 12}},
+      // 0.2126 x 1000 + 0.7152 x 2000 + 0.0722 x 30000 = 3809;
+      // 0.2126 x 7 + 0.7152 x 65000 + 0.0722 x 3 = 46489.6948.
+      {16, 1, "luma", {3809, 46490}},
+      // Floats keep the luma's fraction until they are stretched.
+      {32, 3, "luma", {0, 65279}},
+  };
+  for (const Case& c : cases) {
+    TiffPlan plan;
+    plan.width = 2;
+    plan.height = 1;
+    plan.bitsPerSample = c.bits;
+    plan.sampleFormat = c.format;
+    plan.samplesPerPixel = 4;
+    plan.photometric = 2;
+    plan.samples = rgba;
+    ASSERT_TRUE(writeFileBytes(dir.file("c.tif"), buildTiff(plan)));
+    ProcessResult result = runQuillorn(
+        {dir.file("c.tif"), dir.file("c.r16"), "-channel", c.channel});
+    const std::string label = std::to_string(c.bits) + " " + c.channel;
+    ASSERT_EQ(result.exitStatus, 0) << label << "\n" << result.errors;
+    Heights heights;
+    ASSERT_TRUE(readHeights(dir, "c.r16", &heights));
+    EXPECT_EQ(heights, c.expected) << label;
+    if (!throughLauncher()) {
+      EXPECT_EQ(result.errors.rfind("quillorn: warning: " + dir.file("c.tif") +
+                                        ": the heights are ",
+                                    0),
+                0u)
+          << label << "\n" << result.errors;
+    }
+  }
+  // A grey TIFF: the channel asked for is its one, said so.
+  TiffPlan grey;
+  grey.width = 2;
+  grey.samples = {40000, 9};
+  ASSERT_TRUE(writeFileBytes(dir.file("g.tif"), buildTiff(grey)));
+  ProcessResult result = runQuillorn(
+      {dir.file("g.tif"), dir.file("g.r16"), "-channel", "luma"});
+  ASSERT_EQ(result.exitStatus, 0) << result.errors;
+  Heights heights;
+  ASSERT_TRUE(readHeights(dir, "g.r16", &heights));
+  EXPECT_EQ(heights, (Heights{40000, 9}));
+  if (!throughLauncher()) {
+    EXPECT_EQ(result.errors, "quillorn: warning: -channel is ignored: " +
+                                 dir.file("g.tif") +
+                                 " is not a colour PNG, TIFF or OpenEXR; its "
+                                 "one channel is read\n");
+  }
 }
 
 // A map fitted to an engine: flips and turns as numpy's, resampled to a

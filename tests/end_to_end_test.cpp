@@ -75,7 +75,10 @@ TEST(EndToEndTest, VersionAndUnicodePaths) {
   EXPECT_EQ(version.lines[0],
             std::string("Quillorn v") + QUILLORN_PROJECT_VERSION);
   EXPECT_EQ(
-      version.lines[1].rfind("Formats: BMP, PGM, raw, SRTM (.hgt, read)", 0),
+      version.lines[1].rfind(
+          "Formats: BMP, PGM, raw, raw floats (.r32), SRTM (.hgt, read), PFM "
+          "(read)",
+          0),
       0u);
 
   TempDir dir;
@@ -1042,7 +1045,8 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        {},
        w + "-view needs a picture's path after it; no picture is written\n" +
            w + "-dim is ignored: " + dir.file("in.bmp") +
-           " is not raw heights (.r16 or .raw); its size is read from the "
+           " is not raw heights (.r16, .raw or .r32); its size is read from "
+           "the "
            "file\n"},
       {"summit.bmp",
        {"-smo", "1"},
@@ -1156,13 +1160,17 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            save,
        true},
       {{dir.file("odd.bin"), dir.file("o.bmp")},
-       "ERROR: Input file is not a bitmap, PGM, PNG or TIFF: it starts with "
-       "none of their signatures (raw heights need a name ending in .r16 or "
-       ".raw, SRTM tiles one ending in .hgt)",
+       "ERROR: Input file is not a bitmap, PGM, PFM, PNG, TIFF or OpenEXR: it "
+       "starts with none of their signatures (raw heights need a name ending "
+       "in .r16 "
+       "or .raw, raw floats one ending in .r32, SRTM tiles one ending in "
+       ".hgt)",
        "quillorn: " + dir.file("odd.bin") +
            ": Quillorn reads 8- and 24-bit BMP, PGM (P5, P2), greyscale PNG, "
-           "TIFF and GeoTIFF of one band, SRTM tiles (.hgt) and raw 16-bit "
-           "heights (.r16, .raw); save the map as one of them\n",
+           "TIFF and GeoTIFF of one band, OpenEXR, greyscale PFM, SRTM tiles "
+           "(.hgt), "
+           "raw 16-bit heights (.r16, .raw) and raw 32-bit floats (.r32); "
+           "save the map as one of them\n",
        true},
       // SRTM tiles come zipped: the refusal names the tile inside.
       {{dir.file("N47W122.hgt.zip"), dir.file("o.bmp")},
@@ -1177,27 +1185,22 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        "ERROR: Output format not supported: Quillorn writes no JPEG",
        "quillorn: " + dir.file("o.jpg") +
            ": its name asks for JPEG, which Quillorn does not write; end it "
-           "in .bmp, .r16, .raw, .pgm, .png or .tif\n"},
+           "in .bmp, .r16, .raw, .r32, .pgm, .png, .tif or .exr\n"},
       {{dir.file("in.bmp"), dir.file("o.JPEG")},
        "ERROR: Output format not supported: Quillorn writes no JPEG",
        "quillorn: " + dir.file("o.JPEG") +
            ": its name asks for JPEG, which Quillorn does not write; end it "
-           "in .bmp, .r16, .raw, .pgm, .png or .tif\n"},
+           "in .bmp, .r16, .raw, .r32, .pgm, .png, .tif or .exr\n"},
       {{dir.file("in.bmp"), dir.file("o.gif")},
        "ERROR: Output format not supported: Quillorn writes no GIF",
        "quillorn: " + dir.file("o.gif") +
            ": its name asks for GIF, which Quillorn does not write; end it "
-           "in .bmp, .r16, .raw, .pgm, .png or .tif\n"},
+           "in .bmp, .r16, .raw, .r32, .pgm, .png, .tif or .exr\n"},
       {{dir.file("in.bmp"), dir.file("o.webp"), "-tiles", "1x2"},
        "ERROR: Output format not supported: Quillorn writes no WebP",
        "quillorn: " + dir.file("o.webp") +
            ": its name asks for WebP, which Quillorn does not write; end it "
-           "in .bmp, .r16, .raw, .pgm, .png or .tif\n"},
-      {{dir.file("in.bmp"), dir.file("o.exr")},
-       "ERROR: Output format not supported: Quillorn writes no OpenEXR",
-       "quillorn: " + dir.file("o.exr") +
-           ": its name asks for OpenEXR, which Quillorn does not write; end "
-           "it in .bmp, .r16, .raw, .pgm, .png or .tif\n"},
+           "in .bmp, .r16, .raw, .r32, .pgm, .png, .tif or .exr\n"},
   };
   for (const Refused& r : refused) {
     ProcessResult result = runQuillorn(r.arguments);

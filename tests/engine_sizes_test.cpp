@@ -159,7 +159,8 @@ TEST(EngineSizesTest, RefusesWhatCannotBeCutAndWarnsOfLostDetail) {
 }
 
 // What to enter in each engine, in its own words: heights in steps of 0.5
-// m from -100 m, samples 30 m apart, and the same without units.
+// m from -100 m, samples 30 m apart, the same without units, and in an
+// OpenEXR.
 TEST(EngineSizesTest, SaysWhatToEnterInTheEngine) {
   TerrainMeasures units;
   units.heightsHaveUnits = true;
@@ -172,6 +173,8 @@ TEST(EngineSizesTest, SaysWhatToEnterInTheEngine) {
   TerrainMeasures plain;
   plain.fileName = "t.raw";
   plain.bigEndian = true;
+  TerrainMeasures floats = units;  // an OpenEXR output of the same heights
+  floats.floatOutput = true;
   struct Case {
     Engine engine;
     int32_t width, height;
@@ -273,6 +276,20 @@ TEST(EngineSizesTest, SaysWhatToEnterInTheEngine) {
         "import dialogs; 16-bit little-endian, the first row north):",
         "quillorn:   Min Height -100", "quillorn:   Max Height 32667.5",
         "quillorn: the samples lie 30 x 20 metres apart (the terrain's scale)",
+        "quillorn: an .exr output gives Godot each height's full precision "
+        "(Terrain3D recommends OpenEXR)",
+        "quillorn: one height level in Godot is 0.5 units"}},
+      {Engine::kGodot,
+       1025,
+       1025,
+       {1, 1},
+       false,
+       &floats,
+       {"quillorn: for Godot's terrain add-ons (HTerrain's and Terrain3D's "
+        "import dialogs; OpenEXR, each height's value as a float, the first "
+        "row north):",
+        "quillorn:   Min Height -100", "quillorn:   Max Height 32667.5",
+        "quillorn: the samples lie 30 x 20 metres apart (the terrain's scale)",
         "quillorn: one height level in Godot is 0.5 units"}},
       {Engine::kGodot,
        1025,
@@ -282,7 +299,9 @@ TEST(EngineSizesTest, SaysWhatToEnterInTheEngine) {
        &plain,
        {"quillorn: for Godot's terrain add-ons (HTerrain's and Terrain3D's "
         "import dialogs; 16-bit little-endian, the first row north):",
-        "quillorn:   Min Height 0", "quillorn:   Max Height 65535"}},
+        "quillorn:   Min Height 0", "quillorn:   Max Height 65535",
+        "quillorn: an .exr output gives Godot each height's full precision "
+        "(Terrain3D recommends OpenEXR)"}},
   };
   for (const Case& c : cases) {
     EngineFit fit;

@@ -110,6 +110,7 @@ installedVersion() {
   case "$1" in
     libspng) binary=libspng-dev ;;
     tiff) binary=libtiff-dev ;;
+    openexr) binary=libopenexr-dev ;;
     *) binary="" ;;
   esac
   [ -n "$binary" ] || return 0

@@ -223,6 +223,9 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
       {options.tilesGiven && !options.tilesValid,
        "ERROR: Invalid tiles after -tiles, should be <columns>x<rows>, e.g. "
        "-tiles 4x4"},
+      {options.channelGiven && !options.channelValid,
+       "ERROR: Invalid channel after -channel, should be red, green, blue, "
+       "alpha or luma"},
   };
   for (const Refusal& refusal : refusals) {
     if (refusal.refused) {
@@ -236,7 +239,7 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
     diagnostics << "quillorn: " << outputPath << ": its name asks for "
                 << format
                 << ", which Quillorn does not write; end it in .bmp, .r16, "
-                   ".raw, .pgm, .png or .tif"
+                   ".raw, .r32, .pgm, .png, .tif or .exr"
                 << std::endl;
     return false;
   }
@@ -262,17 +265,20 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
                    "no picture is written"
                 << std::endl;
   }
-  if (options.sizeGiven && !hasRawName(inputPath)) {
+  auto raw = [](const char* path) {
+    return hasRawName(path) || hasR32Name(path);
+  };
+  if (options.sizeGiven && !raw(inputPath)) {
     diagnostics << "quillorn: warning: -dim is ignored: " << inputPath
-                << " is not raw heights (.r16 or .raw); its size is read from "
-                   "the file"
+                << " is not raw heights (.r16, .raw or .r32); its size is read "
+                   "from the file"
                 << std::endl;
   }
-  if (options.orderGiven && !hasRawName(inputPath) && !hasRawName(outputPath)) {
+  if (options.orderGiven && !raw(inputPath) && !raw(outputPath)) {
     diagnostics << "quillorn: warning: -order is ignored: neither " << inputPath
                 << " nor " << outputPath
-                << " is raw heights (.r16 or .raw); the other formats say "
-                   "their own byte order"
+                << " is raw heights (.r16, .raw or .r32); the other formats "
+                   "say their own byte order"
                 << std::endl;
   }
   return true;

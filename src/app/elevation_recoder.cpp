@@ -75,6 +75,10 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
         reportFailure(output->file, diagnostics);
       reportStoreCounts(counts, diagnostics);
       reportWrittenHeights(heights, inputPath, diagnostics);
+      if (writesValues(files.target.format)) {
+        reportWrittenValues(files.target.values, heights.top, outputPath,
+                            diagnostics);
+      }
       reportEngineSettings(files, heights, options, outputPath, diagnostics);
       console << "Done!" << std::endl;
       return true;

@@ -72,12 +72,16 @@ struct RunOptions {
   int32_t fillReach = kDefaultFillReach;  // after "-fill": samples a fill
   bool fillGiven = false;                 // reaches; 0 fills nothing
   bool fillValid = false;
+  ChannelChoice channel = ChannelChoice::kGrey;  // after "-channel"
+  bool channelGiven = false;
+  bool channelValid = false;
 };
 
 // The switches a run takes, and the one function of each.
 constexpr const char* kSwitches[] = {
-    "-sca",    "-min",  "-smo",    "-dim", "-view",  "-order", "-unit", "-size",
-    "-filter", "-flip", "-rotate", "-fit", "-tiles", "-world", "-fill"};
+    "-sca",    "-min",   "-smo",    "-dim",  "-view",  "-order",
+    "-unit",   "-size",  "-filter", "-flip", "-rotate", "-fit",
+    "-tiles",  "-world", "-fill",   "-channel"};
 
 // True for the switches that take no value ("-world").
 bool isFlagSwitch(const char* argument);

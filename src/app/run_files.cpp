@@ -142,11 +142,13 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
       if (format == HeightFormat::kPng) {
         warn(output +
              ": Godot reads PNG at 8 bits (256 levels); name the output "
-             ".raw for its terrain add-ons");
+             ".exr (full precision) or .raw for its terrain add-ons");
+      } else if (format == HeightFormat::kExr) {
+        break;
       } else if (format != HeightFormat::kRaw) {
         warn(output +
-             ": Godot's terrain add-ons import raw heights; name the output "
-             ".raw");
+             ": Godot's terrain add-ons import OpenEXR and raw heights; name "
+             "the output .exr (full precision) or .raw");
       } else if (!endsWith(output, ".raw")) {
         warn(output +
              ": HTerrain imports .raw, not .r16 (Terrain3D takes both); name "
@@ -181,8 +183,13 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
   ReadRequest request;
   request.raw = hasRawName(inputPath);
   request.hgt = !request.raw && hasHgtName(inputPath);
-  request.rawSize = request.raw && options.sizeGiven ? &options.size : nullptr;
+  request.r32 = hasR32Name(inputPath);
+  request.rawSize = (request.raw || request.r32) && options.sizeGiven
+                        ? &options.size
+                        : nullptr;
   request.bigEndian = options.bigEndian;
+  request.channel =
+      options.channelGiven ? options.channel : ChannelChoice::kGrey;
   files->target.format = outputFormatOf(outputPath);
   request.mapping.unit = options.unitGiven ? options.unit : 0;
   // An engine gets the whole 16-bit range (a bitmap holds a little less).
@@ -221,7 +228,9 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
                    "engine's size"
                 << std::endl;
   }
-  if (options.unitGiven && !unitTakesEffect(files->source)) {
+  // A float output takes the unit as the value of a step.
+  if (options.unitGiven && !unitTakesEffect(files->source) &&
+      !writesValues(files->target.format)) {
     diagnostics << "quillorn: warning: -unit is ignored: the heights of "
                 << inputPath
                 << " are its samples as they stand (unsigned, up to 16 bits)"
@@ -272,6 +281,10 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
   }
   if (files->target.format == HeightFormat::kTiff && !haveTiff()) {
     console << "ERROR: " << kNoTiffSupport << std::endl;
+    return false;
+  }
+  if (files->target.format == HeightFormat::kExr && !haveExr()) {
+    console << "ERROR: " << kNoExrSupport << std::endl;
     return false;
   }
   // The first output is opened now, so that a name that can never be

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/elevation_recoder.h"
+#include "image/exr_file.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 
@@ -23,7 +24,7 @@ std::vector<std::string> usageLines(bool png) {
       "         [-flip horizontal|vertical] [-rotate 90|180|270] "
       "[-size <w>x<h>]",
       "         [-filter <kernel>] [-fit unity|unreal|godot] [-tiles <c>x<r>]",
-      "         [-world] [-fill <samples>]",
+      "         [-world] [-fill <samples>] [-channel red|green|blue|alpha|luma]",
       "  -sca <scale>     multiply every height by <scale>; 0 normalizes the "
       "heights to 0-255",
       "  -min <minimum>   shift all heights so that the lowest equals "
@@ -54,28 +55,36 @@ std::vector<std::string> usageLines(bool png) {
       "GeoTIFF (.pgw, .tfw ...)",
       "  -fill <samples>  fill nodata holes from up to that many samples "
       "around (default 100, 0: none)",
+      "  -channel <name>  read a colour PNG, TIFF or EXR's red, green, blue, "
+      "alpha or luma",
   };
 }
 
-// The help text; PNG and TIFF only where the build reads and writes them.
-std::vector<std::string> helpLines(bool png, bool tiff) {
+// The help text; PNG, TIFF and OpenEXR only where the build reads and
+// writes them.
+std::vector<std::string> helpLines(bool png, bool tiff, bool exr) {
   std::string inputs = "a PGM, ";
   if (png) inputs += "a greyscale PNG, ";
   if (tiff) inputs += "a TIFF or GeoTIFF, ";
+  if (exr) inputs += "an OpenEXR, ";
   std::string outputs = ".pgm";
   if (png) outputs += ", .png";
   if (tiff) outputs += ", .tif";
   outputs += ",";
+  const std::string floats = exr ? ".r32 and .exr" : ".r32";
   std::vector<std::string> lines = usageLines(png);
   std::vector<std::string> about = {
       "Re-encodes a height map: reads a BMP (8 or 24 bits, each height green "
       "x 255 + red),",
-      inputs + "an SRTM tile (.hgt) or raw 16-bit heights (.r16, .raw),",
-      "and writes the format its output's name ends in: .r16 or .raw, " +
-          outputs,
-      "all 16-bit, anything else a 24-bit BMP in the same encoding.",
+      inputs + "a PFM, an SRTM tile (.hgt),",
+      "raw 16-bit heights (.r16, .raw) or raw 32-bit floats (.r32), and "
+      "writes the format",
+      "its output's name ends in: .r16 or .raw, " + outputs + " all 16-bit; " +
+          floats,
+      "each height's value as a float; anything else a 24-bit BMP in the "
+      "same encoding.",
   };
-  lines.insert(lines.begin() + 4, about.begin(), about.end());
+  lines.insert(lines.begin() + 5, about.begin(), about.end());
   std::vector<std::string> rest = {
       "Flips, turns and resampling come right after reading, then scaling, "
       "smoothing",
@@ -93,6 +102,8 @@ std::vector<std::string> helpLines(bool png, bool tiff) {
   if (tiff) lines.push_back("  quillorn dem.tif dem.r16 -unit 0.1");
   if (png)
     lines.push_back("  quillorn world.png tiles.png -fit unreal -tiles 4x4");
+  if (png) lines.push_back("  quillorn painted.png h.r16 -channel luma");
+  if (exr) lines.push_back("  quillorn dem.tif godot.exr -fit godot");
   lines.push_back(
       "Exit status: 0 when the output was written, -1 (255) on any error.");
   lines.push_back(
@@ -108,14 +119,27 @@ bool isHelpSwitch(const char* argument) {
 }
 
 std::string formatsLine() {
-  std::string line = "Formats: BMP, PGM, raw, SRTM (.hgt, read)";
-  if (havePng()) line += ", PNG (" + pngLibraryVersion() + ")";
-  if (haveTiff()) line += ", TIFF (" + tiffLibraryVersion() + ")";
-  if (!havePng() && !haveTiff())
-    return line + "; no PNG or TIFF support in this build";
-  if (!havePng()) return line + "; no PNG support in this build";
-  if (!haveTiff()) return line + "; no TIFF support in this build";
-  return line;
+  std::string line =
+      "Formats: BMP, PGM, raw, raw floats (.r32), SRTM (.hgt, read), PFM "
+      "(read)";
+  std::vector<std::string> missing;
+  auto library = [&](bool have, const char* name, const std::string& version) {
+    if (have) {
+      line += std::string(", ") + name + " (" + version + ")";
+    } else {
+      missing.push_back(name);
+    }
+  };
+  library(havePng(), "PNG", pngLibraryVersion());
+  library(haveTiff(), "TIFF", tiffLibraryVersion());
+  library(haveExr(), "OpenEXR", exrLibraryVersion());
+  if (missing.empty()) return line;
+  line += "; no ";
+  for (size_t index = 0; index < missing.size(); ++index) {
+    line += index == 0 ? "" : index + 1 == missing.size() ? " or " : ", ";
+    line += missing[index];
+  }
+  return line + " support in this build";
 }
 
 void printUsage(std::ostream& diagnostics) {
@@ -125,7 +149,7 @@ void printUsage(std::ostream& diagnostics) {
 }
 
 void printHelp(std::ostream& console) {
-  for (const std::string& line : helpLines(havePng(), haveTiff())) {
+  for (const std::string& line : helpLines(havePng(), haveTiff(), haveExr())) {
     console << line << std::endl;
   }
 }
@@ -218,6 +242,12 @@ RunOptions findRunOptions(int argc, const char* const* argv) {
   if (index != kOptionNotFound && index + 1 < argc) {
     options.fitGiven = true;
     options.fitValid = parseEngine(argv[index + 1], &options.engine);
+  }
+  index = findOption(argc, argv, "-channel");
+  if (index != kOptionNotFound && index + 1 < argc) {
+    options.channelGiven = true;
+    options.channelValid =
+        parseChannelChoice(argv[index + 1], &options.channel);
   }
   index = findOption(argc, argv, "-tiles");
   if (index != kOptionNotFound && index + 1 < argc) {

@@ -1,6 +1,7 @@
 #include "app/run_report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -155,15 +156,62 @@ void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics) {
   }
 }
 
+void reportChannelRead(const InputImage& input, const std::string& path,
+                       std::ostream& diagnostics) {
+  const ChannelChoice choice = input.request.channel;
+  if (choice == ChannelChoice::kGrey) return;
+  const std::string name = channelChoiceName(choice);
+  std::string what;
+  if (input.format == HeightFormat::kPng && input.png.colour) {
+    // A palette's colours are 8-bit whatever the index's depth.
+    const int depth = input.png.bitDepth == 16 ? 16 : 8;
+    what = choice == ChannelChoice::kLuma
+               ? "the luma of its red, green and blue (Rec. 709), rounded "
+                 "to " +
+                     std::to_string(depth) + " bits"
+               : "its " + name + " channel";
+  } else if (input.format == HeightFormat::kTiff && input.tiff.samples > 1) {
+    const SampleType& type = input.tiff.sample;
+    what = choice != ChannelChoice::kLuma ? "its " + name + " channel"
+           : type.kind == SampleKind::kFloat
+               ? "the luma of its red, green and blue (Rec. 709)"
+               : "the luma of its red, green and blue (Rec. 709), rounded "
+                 "to " +
+                     std::to_string(type.bits) + " bits";
+  } else if (input.format == HeightFormat::kExr && input.exr.picked) {
+    what = input.exr.read;
+  }
+  if (what.empty()) {
+    diagnostics << "quillorn: warning: -channel is ignored: " << path
+                << " is not a colour PNG, TIFF or OpenEXR; its one channel is "
+                   "read"
+                << std::endl;
+    return;
+  }
+  diagnostics << "quillorn: warning: " << path << ": the heights are " << what
+              << " (-channel " << name << "), not a grey the colours agree on"
+              << std::endl;
+}
+
+bool samplesAreMapped(HeightFormat format) {
+  return format == HeightFormat::kTiff || format == HeightFormat::kHgt ||
+         format == HeightFormat::kR32 || format == HeightFormat::kPfm ||
+         format == HeightFormat::kExr;
+}
+
 bool unitTakesEffect(const InputImage& input) {
-  if (input.format == HeightFormat::kHgt) return true;
+  if (input.format == HeightFormat::kHgt ||
+      input.format == HeightFormat::kR32 ||
+      input.format == HeightFormat::kPfm ||
+      input.format == HeightFormat::kExr) {
+    return true;
+  }
   return input.format == HeightFormat::kTiff && unitApplies(input.tiff.sample);
 }
 
 WrittenHeights heightsOfInput(const InputImage& input) {
   WrittenHeights written;
-  written.haveUnits = (input.format == HeightFormat::kTiff ||
-                       input.format == HeightFormat::kHgt) &&
+  written.haveUnits = samplesAreMapped(input.format) &&
                       input.mapping.rule != MappingRule::kAsStored;
   if (written.haveUnits) written.mapping = input.mapping;
   return written;
@@ -172,10 +220,7 @@ WrittenHeights heightsOfInput(const InputImage& input) {
 void reportNodata(const InputImage& input, const FillOutcome& fill,
                   int32_t reach, const std::string& path,
                   std::ostream& diagnostics) {
-  if (input.format != HeightFormat::kTiff &&
-      input.format != HeightFormat::kHgt) {
-    return;
-  }
+  if (!samplesAreMapped(input.format)) return;
   if (input.format == HeightFormat::kTiff && input.tiff.values.known) {
     diagnostics << "quillorn: " << path << ": its samples stand for values of "
                 << compactNumber(input.tiff.values.offset, 0) << " + "
@@ -199,6 +244,30 @@ void reportWrittenHeights(const WrittenHeights& written,
   }
 }
 
+WrittenValues valuesOfHeights(const WrittenHeights& written, double unit) {
+  WrittenValues values;
+  if (written.haveUnits) {
+    values.zero = written.mapping.lowest;
+    values.step = written.mapping.step;
+  } else {
+    values.step = unit > 0 ? unit : 1;
+  }
+  return values;
+}
+
+void reportWrittenValues(const WrittenValues& values, HeightValue top,
+                         const std::string& path, std::ostream& diagnostics) {
+  // Exact to a ten-thousandth of a step, as the input's mapping line is.
+  const double within = std::max(std::fabs(values.step), 1e-30) * 1e-4;
+  diagnostics << "quillorn: " << path
+              << ": each height is written as its value, "
+              << compactNumber(values.zero, within) << " + "
+              << compactNumber(values.step, within / kLargestWideHeight)
+              << " x height (height " << top << " = "
+              << compactNumber(values.zero + values.step * top, within) << ")"
+              << std::endl;
+}
+
 void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
                           const RunOptions& options,
                           const std::string& outputPath,
@@ -211,6 +280,7 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
   measures.heightZero = written.mapping.lowest;
   measures.step = written.mapping.step;
   measures.bigEndian = options.bigEndian;
+  measures.floatOutput = writesValues(files.target.format);
   measures.fileName = geometry.tiled
                           ? tileNamePattern(outputPath, geometry.naming)
                           : outputPath;

@@ -67,6 +67,15 @@ void reportRestoringSwitches(float reciprocal, HeightValue lowest,
 // in their byte order and like terrain in the other.
 void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics);
 
+// With -channel: a warning naming what of the colour input became the
+// heights, or that -channel is ignored for an input that is not colour.
+void reportChannelRead(const InputImage& input, const std::string& path,
+                       std::ostream& diagnostics);
+
+// True for the formats whose samples are mapped to heights (elevation
+// and float files), not taken as they stand.
+bool samplesAreMapped(HeightFormat format);
+
 // True when -unit changes how the input's samples become heights: a TIFF
 // of signed, 32-bit or float samples, or an SRTM tile.
 bool unitTakesEffect(const InputImage& input);
@@ -86,6 +95,15 @@ void reportNodata(const InputImage& input, const FillOutcome& fill,
 // file's values, a line "quillorn: <path>: heights from its values: ...".
 void reportWrittenHeights(const WrittenHeights& written,
                           const std::string& path, std::ostream& diagnostics);
+
+// What a float output holds for each height: the input's values where the
+// heights have units, else height x unit (from -unit; 1 when 0).
+WrittenValues valuesOfHeights(const WrittenHeights& written, double unit);
+
+// For a float output: a line "quillorn: <path>: each height is written as
+// its value, h0 + step x height (height top = ...)".
+void reportWrittenValues(const WrittenValues& values, HeightValue top,
+                         const std::string& path, std::ostream& diagnostics);
 
 // After a -fit: what to enter in the engine, from the written heights'
 // meaning and, where the input says, the samples' spacing on the ground,

@@ -48,9 +48,9 @@ void placeOutput(const RunFiles& files, const WrittenHeights& written,
                                         source.height, column, row, centre));
   }
   if (written.haveUnits) {
-    image->values.known = true;
-    image->values.offset = written.mapping.lowest;
-    image->values.scale = written.mapping.step;
+    image->bandValues.known = true;
+    image->bandValues.offset = written.mapping.lowest;
+    image->bandValues.scale = written.mapping.step;
   }
 }
 
@@ -145,6 +145,7 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
       image.format = files->target.format;
       image.bigEndian = files->target.bigEndian;
       image.southFirst = files->target.southFirst;
+      image.values = files->target.values;
       image.width = plan.tileWidth;
       image.height = plan.tileHeight;
       image.sameGrid = false;
@@ -214,6 +215,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
                       options.fillReach, &bar.progress.progress);
     finishProgress(&bar.progress);
   }
+  reportChannelRead(files->source, files->input.path, diagnostics);
   reportNodata(files->source, fill, options.fillReach, files->input.path,
                diagnostics);
   // Every stage that changes heights carries their meaning along.
@@ -286,6 +288,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     mapping = transformedMapping(mapping, static_cast<double>(shift), 1.0);
   }
 
+  files->target.values =
+      valuesOfHeights(*written, options.unitGiven ? options.unit : 0);
   if (!writeTarget(files, *planes, width, height, *written, counts, &bar,
                    console, diagnostics, error)) {
     return false;
@@ -300,7 +304,10 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
       return false;
     }
   }
-  if (!files->viewWanted && !written->haveUnits) return true;
+  if (!files->viewWanted && !written->haveUnits &&
+      !writesValues(files->target.format)) {
+    return true;
+  }
   // The picture shows the heights as the output stores them.
   HeightRange range = findHeightRange(planes->outRed, planes->outGreen, width,
                                       height, planes->base);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "image/byte_buffer.h"
 #include "image/little_endian.h"
 #include "image/pixel_rows.h"
 #include "image/row_stream.h"
@@ -52,17 +54,21 @@ PixelDensity densityOf(const InputImage& source) {
 
 HeightFormat outputFormatOf(const std::string& path) {
   if (hasRawName(path)) return HeightFormat::kRaw;
+  if (hasR32Name(path)) return HeightFormat::kR32;
   if (endsWith(path, ".pgm")) return HeightFormat::kPgm;
   if (endsWith(path, ".png")) return HeightFormat::kPng;
   if (endsWith(path, ".tif") || endsWith(path, ".tiff")) {
     return HeightFormat::kTiff;
   }
+  if (endsWith(path, ".exr")) return HeightFormat::kExr;
   return HeightFormat::kBmp;
 }
 
 bool hasRawName(const std::string& path) {
   return endsWith(path, ".r16") || endsWith(path, ".raw");
 }
+
+bool hasR32Name(const std::string& path) { return endsWith(path, ".r32"); }
 
 bool hasHgtName(const std::string& path) { return endsWith(path, ".hgt"); }
 
@@ -80,8 +86,7 @@ const char* unwritableFormatOf(const std::string& path) {
   static const Named kUnwritable[] = {{".jpg", "JPEG"},
                                       {".jpeg", "JPEG"},
                                       {".gif", "GIF"},
-                                      {".webp", "WebP"},
-                                      {".exr", "OpenEXR"}};
+                                      {".webp", "WebP"}};
   for (const Named& named : kUnwritable) {
     if (endsWith(path, named.ending)) return named.format;
   }
@@ -161,7 +166,12 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
   }
   if (request.raw) {
     image->format = HeightFormat::kRaw;
-    return inspectRaw(fileSize, request.rawSize, image, error);
+    return inspectRaw(fileSize, request.rawSize, 2, image, error);
+  }
+  if (request.r32) {
+    image->format = HeightFormat::kR32;
+    image->bigEndianFloats = request.bigEndian;
+    return inspectRaw(fileSize, request.rawSize, 4, image, error);
   }
   if (request.hgt) {
     image->format = HeightFormat::kHgt;
@@ -177,6 +187,24 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
     image->format = HeightFormat::kPgm;
     return inspectPgm(input, fileSize, image, error);
   }
+  // "Pf" then whitespace; "PF" is a colour map.
+  const bool pfm = known >= 3 && start[0] == 'P' &&
+                   (start[1] == 'f' || start[1] == 'F') &&
+                   (start[2] == ' ' || start[2] == '\t' || start[2] == '\r' ||
+                    start[2] == '\n');
+  if (pfm && start[1] == 'F') {
+    *error =
+        "Input file is a colour PFM (PF); a greyscale one (Pf) is "
+        "expected";
+    image->advice =
+        "save the map as a greyscale PFM, raw 32-bit floats (.r32) or a "
+        "float TIFF";
+    return false;
+  }
+  if (pfm) {
+    image->format = HeightFormat::kPfm;
+    return inspectPfm(input, fileSize, image, error);
+  }
   if (known == 8 && std::memcmp(start, kPngSignature, 8) == 0) {
     image->format = HeightFormat::kPng;
     if (!havePng()) {
@@ -186,6 +214,7 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
     if (!openPngDecoder(input, &image->pngDecoder, &image->png, error)) {
       return false;
     }
+    image->png.channel = request.channel;
     image->width = image->png.width;
     image->height = image->png.height;
     return true;
@@ -196,6 +225,7 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
       *error = kNoTiffSupport;
       return false;
     }
+    image->tiff.channel = request.channel;
     if (!openTiffDecoder(input, &image->tiffDecoder, &image->tiff, error)) {
       return false;
     }
@@ -206,16 +236,34 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
   if (known >= 4 && std::memcmp(start, "PK\3\4", 4) == 0) {
     return refuseZip(input, fileSize, image, error);
   }
+  if (hasExrSignature(start, known)) {
+    image->format = HeightFormat::kExr;
+    if (!haveExr()) {
+      *error = kNoExrSupport;
+      return false;
+    }
+    if (!openExrDecoder(input, request.channel, &image->exrDecoder, &image->exr,
+                        error)) {
+      return false;
+    }
+    image->width = image->exr.width;
+    image->height = image->exr.height;
+    return true;
+  }
   bool bitmap = known >= 2 && start[0] == 'B' && start[1] == 'M';
   if (!bitmap && fileSize >= kMinimumHeaderSize) {
     *error =
-        "Input file is not a bitmap, PGM, PNG or TIFF: it starts with none "
-        "of their signatures (raw heights need a name ending in .r16 or "
-        ".raw, SRTM tiles one ending in .hgt)";
+        "Input file is not a bitmap, PGM, PFM, PNG, TIFF or OpenEXR: it starts "
+        "with none of their signatures (raw heights need a name ending in .r16 "
+        "or "
+        ".raw, raw floats one ending in .r32, SRTM tiles one ending in "
+        ".hgt)";
     image->advice =
         "Quillorn reads 8- and 24-bit BMP, PGM (P5, P2), greyscale PNG, "
-        "TIFF and GeoTIFF of one band, SRTM tiles (.hgt) and raw 16-bit "
-        "heights (.r16, .raw); save the map as one of them";
+        "TIFF and GeoTIFF of one band, OpenEXR, greyscale PFM, SRTM tiles "
+        "(.hgt), raw "
+        "16-bit heights (.r16, .raw) and raw 32-bit floats (.r32); save the "
+        "map as one of them";
     return false;
   }
   // A bitmap, or too short to be one: its own checks say which.
@@ -253,6 +301,9 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
     case HeightFormat::kRaw:
     case HeightFormat::kHgt:
       return readRawHeights(input, image, planes, error, progress);
+    case HeightFormat::kR32:
+    case HeightFormat::kPfm:
+      return readFloatHeights(input, image, planes, error, progress);
     case HeightFormat::kPgm:
       return readPgmHeights(input, *image, planes, error, progress);
     case HeightFormat::kPng:
@@ -262,6 +313,10 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
       return decodeTiffHeights(image->tiffDecoder, image->tiff,
                                image->request.mapping, planes, &image->mapping,
                                &image->unitClamped, error, progress);
+    case HeightFormat::kExr:
+      return decodeExrHeights(image->exrDecoder, image->exr,
+                              image->request.mapping, planes, &image->mapping,
+                              &image->unitClamped, error, progress);
   }
   return false;
 }
@@ -271,6 +326,8 @@ void releaseInput(InputImage* image) {
   image->pngDecoder = nullptr;
   freeTiffDecoder(image->tiffDecoder);
   image->tiffDecoder = nullptr;
+  freeExrDecoder(image->exrDecoder);
+  image->exrDecoder = nullptr;
 }
 
 bool checkOutputSize(const InputImage& input, HeightFormat format,
@@ -307,6 +364,7 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
       return writeNewBitmapHeader(output, image->width, image->height, density,
                                   error);
     case HeightFormat::kRaw:
+    case HeightFormat::kR32:
       return true;
     case HeightFormat::kPgm: {
       std::string header = "P5\n" + std::to_string(image->width) + " " +
@@ -327,12 +385,17 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
       // reads its heights in the source's units.
       const GeoTags* geo = image->geo.any() ? &image->geo : nullptr;
       return openTiffEncoder(output, image->width, image->height, geo, density,
-                             image->values, &image->tiffEncoder, error);
+                             image->bandValues, &image->tiffEncoder, error);
     }
+    case HeightFormat::kExr:
+      return openExrEncoder(output, image->width, image->height,
+                            &image->exrEncoder, error);
     case HeightFormat::kHgt:
+    case HeightFormat::kPfm:
       break;
   }
-  *error = "SRTM tiles are not written";
+  *error = image->format == HeightFormat::kHgt ? "SRTM tiles are not written"
+                                               : "PFM files are not written";
   return false;
 }
 
@@ -390,7 +453,29 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
       }
       return true;
     }
+    case HeightFormat::kR32:
+      return writeFloatHeights(output, planes, *image, error, progress);
+    case HeightFormat::kExr: {
+      std::unique_ptr<float[]> row = allocateFloats(width);
+      if (!row) {
+        *error = "Not enough memory for a row of " + std::to_string(width) +
+                 " floats";
+        return false;
+      }
+      for (int32_t index = 0; index < height; ++index) {
+        const uint8_t* red = planes.outRed[index];
+        const uint8_t* green = planes.outGreen[index];
+        for (int32_t column = 0; column < width; ++column) {
+          row[static_cast<size_t>(column)] =
+              valueOfHeight(image->values, red[column] | green[column] << 8);
+        }
+        if (!encodeExrRow(image->exrEncoder, row.get(), error)) return false;
+        reportProgress(progress, index + 1, height);
+      }
+      return true;
+    }
     case HeightFormat::kHgt:
+    case HeightFormat::kPfm:
       break;
   }
   return false;
@@ -405,6 +490,9 @@ bool finishOutputImage(FileStream* input, FileStream* output,
   if (image->format == HeightFormat::kTiff) {
     return finishTiffEncoder(image->tiffEncoder, error);
   }
+  if (image->format == HeightFormat::kExr) {
+    return finishExrEncoder(image->exrEncoder, error);
+  }
   if (image->keepsBitmap) return copyTail(input, output, source.bitmap, error);
   return true;
 }
@@ -414,4 +502,6 @@ void releaseOutput(OutputImage* image) {
   image->pngEncoder = nullptr;
   freeTiffEncoder(image->tiffEncoder);
   image->tiffEncoder = nullptr;
+  freeExrEncoder(image->exrEncoder);
+  image->exrEncoder = nullptr;
 }

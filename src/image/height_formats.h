@@ -1,6 +1,7 @@
 // Height maps in every file format the tool speaks: the BMP encoding, raw
-// 16-bit heights ("r16"), 16-bit PGM, greyscale PNG, TIFF and GeoTIFF, and
-// SRTM tiles (".hgt", read only). An input is recognised by its name (raw,
+// 16-bit heights ("r16"), raw 32-bit floats ("r32"), 16-bit PGM, greyscale
+// PNG, TIFF and GeoTIFF, OpenEXR, SRTM tiles (".hgt", read only) and PFM
+// (read only). An input is recognised by its name (raw,
 // SRTM) or its content; an output's format follows the end of its name.
 // Everything between reading and writing is shared.
 #ifndef QUILLORN_IMAGE_HEIGHT_FORMATS_H_
@@ -10,6 +11,9 @@
 #include <string>
 
 #include "image/bitmap_file.h"
+#include "image/channel_choice.h"
+#include "image/exr_file.h"
+#include "image/float_heights.h"
 #include "image/height_planes.h"
 #include "image/png_file.h"
 #include "image/progress.h"
@@ -25,15 +29,28 @@ enum class HeightFormat {
   kPng,   // greyscale PNG, 16 bits on output
   kTiff,  // TIFF or GeoTIFF, one sample a pixel; 16-bit unsigned on output
   kHgt,   // SRTM tile: square, big-endian signed 16-bit, -32768 void; input
+  kR32,   // headerless 32-bit float samples, top row first (little-endian
+          // unless -order big); each height's value on output
+  kPfm,   // portable float map, grey ("Pf"), bottom row first; input
+  kExr,   // OpenEXR: one channel read as floats; one float channel Y out
 };
 
 // The output format a path asks for by the end of its name, as typed and in
-// any case: ".r16" or ".raw", ".pgm", ".png", ".tif" or ".tiff"; anything
-// else is a bitmap.
+// any case: ".r16" or ".raw", ".r32", ".pgm", ".png", ".tif" or ".tiff",
+// ".exr"; anything else is a bitmap.
 HeightFormat outputFormatOf(const std::string& path);
+
+// True for the formats that hold each height's value as a float rather
+// than the height itself.
+inline bool writesValues(HeightFormat format) {
+  return format == HeightFormat::kR32 || format == HeightFormat::kExr;
+}
 
 // True when a path names raw heights: its name ends in ".r16" or ".raw".
 bool hasRawName(const std::string& path);
+
+// True when a path names raw 32-bit floats: its name ends in ".r32".
+bool hasR32Name(const std::string& path);
 
 // True when a path names an SRTM tile: its name ends in ".hgt".
 bool hasHgtName(const std::string& path);
@@ -60,9 +77,11 @@ bool parseRasterSize(const char* text, RasterSize* size);
 struct ReadRequest {
   bool raw = false;                     // by its name, raw heights
   bool hgt = false;                     // by its name, an SRTM tile
+  bool r32 = false;                     // by its name, raw 32-bit floats
   const RasterSize* rawSize = nullptr;  // -dim: a raw input's size
   bool bigEndian = false;               // -order big: a raw input's order
   MappingRequest mapping;  // -unit, and how -fit stretches elevation data
+  ChannelChoice channel = ChannelChoice::kGrey;  // -channel
 };
 
 // An input whose header has been read and checked.
@@ -70,17 +89,20 @@ struct InputImage {
   HeightFormat format = HeightFormat::kBmp;
   ReadRequest request;
   int32_t width = 0;
-  int32_t height = 0;      // rows
-  BitmapInfo bitmap;       // kBmp: the bitmap's layout, header and tail
-  int64_t dataOffset = 0;  // kRaw, kPgm: the first sample's byte
-  int32_t maxval = 0;      // kPgm: the largest sample the header allows
-  bool text = false;       // kPgm: P2, samples as decimal text
-  PngInfo png;             // kPng
+  int32_t height = 0;            // rows
+  BitmapInfo bitmap;             // kBmp: the bitmap's layout, header and tail
+  int64_t dataOffset = 0;        // kRaw, kPgm, kPfm: the first sample's byte
+  bool bigEndianFloats = false;  // kR32, kPfm: the samples' byte order
+  int32_t maxval = 0;            // kPgm: the largest sample the header allows
+  bool text = false;             // kPgm: P2, samples as decimal text
+  PngInfo png;                   // kPng
   PngDecoder* pngDecoder = nullptr;    // kPng: open until releaseInput
   TiffInfo tiff;                       // kTiff
   TiffDecoder* tiffDecoder = nullptr;  // kTiff: open until releaseInput
-  // kTiff, kHgt, once read: how samples became heights, and the heights a
-  // -unit put beyond 0 ... 65535.
+  ExrInfo exr;                         // kExr
+  ExrDecoder* exrDecoder = nullptr;    // kExr: open until releaseInput
+  // kTiff, kHgt, kR32, kPfm, kExr, once read: how samples became heights, and
+  // the heights a -unit put beyond 0 ... 65535.
   SampleMapping mapping;
   StoreCount unitClamped;
   // kRaw, once read: the heights are far smoother read in the other byte
@@ -125,10 +147,12 @@ struct OutputImage {
   bool bigEndian = false;    // kRaw: -order big
   bool southFirst = false;   // kRaw: the bottom row first, as Unity reads
   GeoTags geo;               // kTiff: where the output lies, when known
-  BandValues values;         // kTiff: what its heights stand for
+  BandValues bandValues;     // kTiff: what its heights stand for
+  WrittenValues values;      // kR32, kExr: the value each height is written as
   int64_t clamped = 0;       // heights cut to what the format holds
   PngEncoder* pngEncoder = nullptr;
   TiffEncoder* tiffEncoder = nullptr;
+  ExrEncoder* exrEncoder = nullptr;
 };
 
 // The size of the output file for the formats whose size is known ahead, to
@@ -165,10 +189,10 @@ bool finishOutputImage(FileStream* input, FileStream* output,
 // Frees the PNG or TIFF encoder; safe to repeat.
 void releaseOutput(OutputImage* image);
 
-// Raw heights: the size from -dim (rawSize, not nullptr) or, square, from
-// the file's length.
-bool inspectRaw(int64_t fileSize, const RasterSize* rawSize, InputImage* image,
-                std::string* error);
+// Raw heights of sampleBytes each (2, or 4 for floats): the size from -dim
+// (rawSize, not nullptr) or, square, from the file's length.
+bool inspectRaw(int64_t fileSize, const RasterSize* rawSize,
+                int64_t sampleBytes, InputImage* image, std::string* error);
 
 // SRTM tile: square, its side from the file's length.
 bool inspectHgt(int64_t fileSize, InputImage* image, std::string* error);
@@ -178,6 +202,22 @@ bool inspectHgt(int64_t fileSize, InputImage* image, std::string* error);
 // smoother; a tile's mapped to heights as image->mapping then says).
 bool readRawHeights(FileStream* input, InputImage* image, PlaneSet* planes,
                     std::string* error, const Progress* progress);
+
+// PFM: reads and checks the header ("Pf", width, height, the scale whose
+// sign gives the byte order), and that the file holds every sample.
+bool inspectPfm(FileStream* input, int64_t fileSize, InputImage* image,
+                std::string* error);
+
+// Raw 32-bit floats or a PFM: reads the samples twice into base-256 planes,
+// mapped as image->mapping then says.
+bool readFloatHeights(FileStream* input, InputImage* image, PlaneSet* planes,
+                      std::string* error, const Progress* progress);
+
+// Raw 32-bit floats: writes each height's value in image->values, in the
+// byte order image->bigEndian says.
+bool writeFloatHeights(FileStream* output, const PlaneSet& planes,
+                       const OutputImage& image, std::string* error,
+                       const Progress* progress);
 
 // PGM: reads and checks the header (P5 or P2, width, height, maxval 1 ...
 // 65535, comments and any whitespace between), filling image.

@@ -5,6 +5,7 @@
 #include <spng.h>
 #include <zlib.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -192,10 +193,27 @@ bool storeGreyRow(const PngInfo& info, int32_t row, const uint8_t* bytes,
                   uint8_t* low, uint8_t* high, int64_t* translucent,
                   std::string* error) {
   const Sample opaque = static_cast<Sample>(~Sample{0});
+  const ChannelChoice channel = info.channel;
   for (int32_t column = 0; column < info.width; ++column) {
     Sample rgba[4];
     std::memcpy(rgba, bytes + sizeof rgba * static_cast<size_t>(column),
                 sizeof rgba);
+    if (channel != ChannelChoice::kGrey) {
+      // The luma in the file's own depth: 8-bit colours give 8-bit
+      // heights.
+      const Sample picked =
+          channel == ChannelChoice::kLuma
+              ? static_cast<Sample>(std::lround(kLumaRed * rgba[0] +
+                                                kLumaGreen * rgba[1] +
+                                                kLumaBlue * rgba[2]))
+              : rgba[channel == ChannelChoice::kRed     ? 0
+                     : channel == ChannelChoice::kGreen ? 1
+                     : channel == ChannelChoice::kBlue  ? 2
+                                                        : 3];
+      low[column] = static_cast<uint8_t>(picked);
+      high[column] = static_cast<uint8_t>(picked >> 8);
+      continue;
+    }
     if (rgba[0] != rgba[1] || rgba[1] != rgba[2]) {
       *error = std::string("Input file is ") +
                colourKind(static_cast<uint8_t>(info.colourType)) +
@@ -203,7 +221,9 @@ bool storeGreyRow(const PngInfo& info, int32_t row, const uint8_t* bytes,
                ", column " + std::to_string(column + 1) + " is not grey (red " +
                std::to_string(rgba[0]) + ", green " + std::to_string(rgba[1]) +
                ", blue " + std::to_string(rgba[2]) +
-               "); a greyscale height map is expected";
+               "); a greyscale height map is expected: -channel red, green, "
+               "blue or luma reads one, or save it from the editor's "
+               "greyscale mode";
       return false;
     }
     *translucent += rgba[3] != opaque;
@@ -219,9 +239,11 @@ template <typename Sample>
 void loadGreyRow(const PngInfo& info, const uint8_t* low, const uint8_t* high,
                  uint8_t* bytes) {
   const Sample opaque = static_cast<Sample>(~Sample{0});
+  // Alpha read as the heights keeps what earlier passes gave it.
+  const bool alpha = info.channel == ChannelChoice::kAlpha;
   for (int32_t column = 0; column < info.width; ++column) {
     Sample grey = static_cast<Sample>(low[column] | high[column] << 8);
-    Sample rgba[4] = {grey, grey, grey, opaque};
+    Sample rgba[4] = {grey, grey, grey, alpha ? grey : opaque};
     std::memcpy(bytes + sizeof rgba * static_cast<size_t>(column), rgba,
                 sizeof rgba);
   }

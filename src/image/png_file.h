@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/channel_choice.h"
 #include "image/height_planes.h"
 #include "image/pixel_density.h"
 #include "image/progress.h"
@@ -39,6 +40,9 @@ struct PngInfo {
   int colourType = 0;
   int64_t translucent = 0;
   PixelDensity density;  // from a pHYs chunk in pixels per metre
+  // Set before decoding: the channel of a colour PNG read as the heights
+  // (-channel), which need then not be grey.
+  ChannelChoice channel = ChannelChoice::kGrey;
 };
 
 struct PngDecoder;
@@ -54,7 +58,8 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
 // as they stand: a 4-bit sample of 15 is height 15; a grey colour's value,
 // a palette's colours being 8-bit), blue 0. Interlaced images too, row by
 // row. A colour PNG with a pixel that is not grey is refused, naming the
-// pixel; alpha is dropped and counted in info->translucent.
+// pixel, unless info->channel picks a channel or the luma (rounded to the
+// file's depth); alpha is dropped and counted in info->translucent.
 bool decodePngHeights(PngDecoder* decoder, PngInfo* info, PlaneSet* planes,
                       std::string* error, const Progress* progress);
 

@@ -19,4 +19,26 @@ inline void reportProgress(const Progress* progress, int64_t done,
   }
 }
 
+// One of several equal passes over a stage's work (a float input read
+// twice), reporting to the whole stage's progress as its share of it.
+struct PassProgress {
+  Progress progress;  // what the pass reports to
+  const Progress* whole = nullptr;
+  int64_t pass = 0;
+  int64_t passes = 1;
+};
+
+// Makes pass->progress report pass index of passes to whole.
+inline void startPass(PassProgress* pass, const Progress* whole, int64_t index,
+                      int64_t passes) {
+  pass->whole = whole;
+  pass->pass = index;
+  pass->passes = passes;
+  pass->progress.context = pass;
+  pass->progress.update = [](void* context, int64_t done, int64_t total) {
+    const PassProgress* at = static_cast<const PassProgress*>(context);
+    reportProgress(at->whole, total * at->pass + done, total * at->passes);
+  };
+}
+
 #endif  // QUILLORN_IMAGE_PROGRESS_H_

@@ -94,16 +94,21 @@ void mapHgtSamples(InputImage* image, PlaneSet* planes) {
 
 // Raw heights: the file's size gives the square's side, or must match the
 // size the user gave.
-bool inspectRaw(int64_t fileSize, const RasterSize* size, InputImage* image,
-                std::string* error) {
+bool inspectRaw(int64_t fileSize, const RasterSize* size, int64_t sampleBytes,
+                InputImage* image, std::string* error) {
   const std::string has =
-      "Raw height file has " + std::to_string(fileSize) + " bytes";
+      std::string(sampleBytes == 4 ? "Raw float file" : "Raw height file") +
+      " has " + std::to_string(fileSize) + " bytes";
+  const std::string each =
+      std::to_string(sampleBytes) +
+      (sampleBytes == 4 ? " bytes a float" : " bytes a height");
   if (size != nullptr) {
-    int64_t expected = 2 * static_cast<int64_t>(size->width) * size->height;
+    int64_t expected =
+        sampleBytes * static_cast<int64_t>(size->width) * size->height;
     if (fileSize != expected) {
       *error = has + ", but -dim " + std::to_string(size->width) + "x" +
                std::to_string(size->height) + " needs " +
-               std::to_string(expected) + " (2 bytes a height)";
+               std::to_string(expected) + " (" + each + ")";
       return false;
     }
     image->width = size->width;
@@ -111,15 +116,18 @@ bool inspectRaw(int64_t fileSize, const RasterSize* size, InputImage* image,
     return true;
   }
   int64_t side = 0;
-  // The integer square root of fileSize / 2, without floating point.
+  // The integer square root of fileSize / sampleBytes, without floating
+  // point.
   for (int64_t step = int64_t{1} << 31; step > 0; step >>= 1) {
     int64_t next = side + step;
-    if (next <= INT32_MAX && 2 * next * next <= fileSize) side = next;
+    if (next <= INT32_MAX && next * next <= fileSize / sampleBytes) {
+      side = next;
+    }
   }
-  if (side == 0 || 2 * side * side != fileSize) {
-    *error = has +
-             ", not 2 x n x n for a square map (2 bytes a height); "
-             "give its size with -dim <width>x<height>";
+  if (side == 0 || sampleBytes * side * side != fileSize) {
+    *error = has + ", not " + std::to_string(sampleBytes) +
+             " x n x n for a square map (" + each +
+             "); give its size with -dim <width>x<height>";
     return false;
   }
   image->width = image->height = static_cast<int32_t>(side);
@@ -129,7 +137,7 @@ bool inspectRaw(int64_t fileSize, const RasterSize* size, InputImage* image,
 // An SRTM tile: the file's size gives the square's side.
 bool inspectHgt(int64_t fileSize, InputImage* image, std::string* error) {
   std::string ignored;
-  if (!inspectRaw(fileSize, nullptr, image, &ignored)) {
+  if (!inspectRaw(fileSize, nullptr, 2, image, &ignored)) {
     *error = "SRTM tile has " + std::to_string(fileSize) +
              " bytes, not 2 x n x n for a square tile (1201 x 1201 or 3601 "
              "x 3601, 2 bytes a height)";

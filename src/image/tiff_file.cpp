@@ -201,10 +201,25 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
   // Checked in this order: what the file is before how large it is, so
   // that a colour picture is named as one whatever its size.
-  if (samples != 1) {
+  uint16_t planar = PLANARCONFIG_CONTIG;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+  const ChannelChoice channel = info->channel;
+  if (samples != 1 && channel == ChannelChoice::kGrey) {
     *error = "Input file is a TIFF of " + std::to_string(samples) +
              " samples a pixel (colour, or with alpha); a one-band "
-             "greyscale height map is expected";
+             "greyscale height map is expected: -channel red, green, blue or "
+             "luma reads one, or save it from the editor's greyscale mode";
+    freeTiffDecoder(made.release());
+    return false;
+  }
+  const int needed = channel == ChannelChoice::kAlpha ? 4 : 3;
+  if (samples != 1 && (photometric != PHOTOMETRIC_RGB || samples < needed ||
+                       planar != PLANARCONFIG_CONTIG)) {
+    *error = "Input file is a TIFF of " + std::to_string(samples) +
+             " samples a pixel" +
+             (planar != PLANARCONFIG_CONTIG ? " in separate planes" : "") +
+             "; -channel " + channelChoiceName(channel) + " reads an RGB" +
+             (needed == 4 ? "A" : "") + " TIFF of interleaved samples";
     freeTiffDecoder(made.release());
     return false;
   }
@@ -258,7 +273,7 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   // (zstd or LZMA on a flat map), nor tighter than kPackingLimit: a size
   // beyond that is forged, and is refused before the planes are made for it.
   const int64_t ratio = compression == COMPRESSION_NONE ? 1 : kPackingLimit;
-  const int64_t rowBytes = static_cast<int64_t>(width) * (bits / 8);
+  const int64_t rowBytes = static_cast<int64_t>(width) * (bits / 8) * samples;
   if (static_cast<int64_t>(height) > fileSize * ratio / rowBytes) {
     *error = "Malformed TIFF: its " + std::to_string(width) + " x " +
              std::to_string(height) + " samples cannot be in " +
@@ -286,6 +301,7 @@ bool openTiffDecoder(FileStream* input, TiffDecoder** decoder, TiffInfo* info,
   info->height = static_cast<int32_t>(height);
   info->sample = type;
   info->tiled = TIFFIsTiled(tiff) != 0;
+  info->samples = samples;
   bool found = false;
   std::string nodata = textField(tiff, kNodataTag, &found);
   if (found) {
@@ -319,7 +335,8 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
                       int64_t doneBefore, int64_t total, Visit visit,
                       std::string* error, const Progress* progress) {
   TIFF* tiff = decoder->tiff;
-  const int64_t sampleBytes = info.sample.bits / 8;
+  // A run's bytes hold whole pixels, every sample of each.
+  const int64_t sampleBytes = info.sample.bits / 8 * info.samples;
   auto fail = [&](const char* what) {
     *error = decoder->stream.file->systemFailure
                  ? inputReadError(*decoder->stream.file)
@@ -421,9 +438,28 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
                        const MappingRequest& request, PlaneSet* planes,
                        SampleMapping* mapping, StoreCount* clamped,
                        std::string* error, const Progress* progress) {
-  const SampleReader read = readerFor(info.sample);
+  const SampleReader readSample = readerFor(info.sample);
   const size_t sampleBytes = static_cast<size_t>(info.sample.bits / 8);
+  const size_t pixelBytes = sampleBytes * static_cast<size_t>(info.samples);
   const bool floats = info.sample.kind == SampleKind::kFloat;
+  // A grey TIFF has its one channel, whatever -channel asked for.
+  const ChannelChoice channel =
+      info.samples > 1 ? info.channel : ChannelChoice::kGrey;
+  const size_t picked = channel == ChannelChoice::kGreen   ? 1
+                        : channel == ChannelChoice::kBlue  ? 2
+                        : channel == ChannelChoice::kAlpha ? 3
+                                                           : 0;
+  // The pixel's height sample: its one sample, the channel picked, or the
+  // luma (rounded to whole samples, as the file's integers are).
+  auto read = [&](const uint8_t* pixel) {
+    if (channel != ChannelChoice::kLuma) {
+      return readSample(pixel + sampleBytes * picked);
+    }
+    const double luma = kLumaRed * readSample(pixel) +
+                        kLumaGreen * readSample(pixel + sampleBytes) +
+                        kLumaBlue * readSample(pixel + 2 * sampleBytes);
+    return floats ? luma : std::round(luma);
+  };
   const double nodata = nodataAsSample(info);
   auto isNodata = [&](double sample) {
     return (floats && !std::isfinite(sample)) ||
@@ -432,7 +468,7 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
   // 16-bit (or narrower) unsigned samples without nodata are the heights
   // as they stand: one pass, no survey, the bytes split straight into the
   // planes.
-  if (!unitApplies(info.sample) && !info.hasNodata) {
+  if (!unitApplies(info.sample) && !info.hasNodata && info.samples == 1) {
     const bool wide = info.sample.bits == 16;
     const bool little = hostIsLittleEndian();
     auto copyRun = [&](int32_t row, int32_t column, int32_t count,
@@ -460,7 +496,7 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
   SampleSurvey survey;
   auto surveyRun = [&](int32_t, int32_t, int32_t count, const uint8_t* bytes) {
     for (int32_t index = 0; index < count; ++index) {
-      double sample = read(bytes + sampleBytes * static_cast<size_t>(index));
+      double sample = read(bytes + pixelBytes * static_cast<size_t>(index));
       if (isNodata(sample)) {
         ++survey.nodata;
       } else {
@@ -484,7 +520,7 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
     uint8_t* green = planes->inGreen[row] + column;
     uint8_t* marks = planes->inBlue[row] + column;
     for (int32_t index = 0; index < count; ++index) {
-      double sample = read(bytes + sampleBytes * static_cast<size_t>(index));
+      double sample = read(bytes + pixelBytes * static_cast<size_t>(index));
       const bool missing = isNodata(sample);
       marks[index] = missing ? 1 : 0;
       HeightValue height =

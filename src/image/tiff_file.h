@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/gdal_metadata.h"
+#include "image/channel_choice.h"
 #include "image/height_planes.h"
 #include "image/pixel_density.h"
 #include "image/progress.h"
@@ -55,6 +56,10 @@ struct TiffInfo {
   GeoTags geo;
   PixelDensity density;  // from the resolution tags, in inches or cm
   BandValues values;     // GDAL's band scale and offset, where given
+  int samples = 1;  // per pixel: 1, or 3 or more (RGB) with -channel
+  // Set before opening: the channel of a colour TIFF read as the heights
+  // (-channel); without it a TIFF of several samples is refused.
+  ChannelChoice channel = ChannelChoice::kGrey;
 };
 
 struct TiffDecoder;
@@ -67,7 +72,8 @@ constexpr int64_t tiffReadingBudget(int64_t width, int64_t height) {
 }
 
 // Reads and checks the first image's header from the stream: one sample per
-// pixel of a type the tool reads (colour, alpha, palettes, other sample
+// pixel of a type the tool reads, or an RGB(A) image whose channel
+// info->channel picks (colour without it, alpha, palettes, other sample
 // types and codecs the build lacks are refused, saying what the file is).
 // Sizes, and the strips' or tiles' buffers against tiffReadingBudget, are
 // checked before anything is allocated. Free the decoder with freeTiffDecoder.

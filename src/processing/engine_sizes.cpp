@@ -287,8 +287,11 @@ std::vector<std::string> engineSettingsLines(const EngineFit& fit,
     }
   } else {
     lines.push_back(
-        "quillorn: for Godot's terrain add-ons (HTerrain's and Terrain3D's "
-        "import dialogs; 16-bit little-endian, the first row north):");
+        std::string("quillorn: for Godot's terrain add-ons (HTerrain's and "
+                    "Terrain3D's import dialogs; ") +
+        (m.floatOutput ? "OpenEXR, each height's value as a float"
+                       : "16-bit little-endian") +
+        ", the first row north):");
     lines.push_back(field("Min Height", m.heightZero, quarter));
     lines.push_back(
         field("Max Height", m.heightZero + 65535 * m.step, quarter));
@@ -298,6 +301,11 @@ std::vector<std::string> engineSettingsLines(const EngineFit& fit,
                       compactNumber(m.spacingY, m.spacingY * 1e-7) +
                       " metres apart (the terrain's scale)");
     }
+  }
+  if (fit.engine == Engine::kGodot && !m.floatOutput) {
+    lines.push_back(
+        "quillorn: an .exr output gives Godot each height's full precision "
+        "(Terrain3D recommends OpenEXR)");
   }
   if (!m.heightsHaveUnits) {
     if (fit.engine != Engine::kGodot) {

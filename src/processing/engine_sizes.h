@@ -85,8 +85,9 @@ struct TerrainMeasures {
   bool groundInMetres = false;
   double spacingX = 0;
   double spacingY = 0;
-  bool bigEndian = false;  // -order big
-  std::string fileName;    // the output's or the tiles' name pattern
+  bool bigEndian = false;   // -order big
+  bool floatOutput = false;  // the output holds each height's value (EXR)
+  std::string fileName;     // the output's or the tiles' name pattern
 };
 
 // The lines for standard error that say what to enter in the engine, in

@@ -46,3 +46,71 @@ add_test(NAME web_module_matches_native
           ${QUILLORN_WEB_TEST_MAPS} ${CMAKE_BINARY_DIR}/Testing/smoke)
 set_tests_properties(web_module_matches_native PROPERTIES
   FIXTURES_REQUIRED native)
+
+# The page's folder: what any static host serves as it is.
+set(QUILLORN_PAGE "${CMAKE_BINARY_DIR}/page")
+file(MAKE_DIRECTORY "${QUILLORN_PAGE}")
+configure_file(web/index.html "${QUILLORN_PAGE}/index.html" @ONLY)
+
+# fflate makes the zip of several outputs; npm installs it (with the
+# browser tests' puppeteer-core) from web/package-lock.json.
+set(QUILLORN_WEB_MODULES "${CMAKE_SOURCE_DIR}/web/node_modules")
+find_program(QUILLORN_NPM npm)
+if(NOT EXISTS "${QUILLORN_WEB_MODULES}/fflate/umd/index.js" AND QUILLORN_NPM)
+  message(STATUS "Installing the page's npm packages (npm ci)")
+  execute_process(COMMAND ${QUILLORN_NPM} ci --ignore-scripts --no-audit --no-fund
+    WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}/web" RESULT_VARIABLE installed)
+  if(NOT installed EQUAL 0)
+    message(WARNING "npm ci failed in web/")
+  endif()
+endif()
+if(NOT EXISTS "${QUILLORN_WEB_MODULES}/fflate/umd/index.js")
+  message(FATAL_ERROR
+    "fflate is missing: run npm ci in web/ (Debian: npm)")
+endif()
+
+include(cmake/web_notices.cmake)
+
+set(page_sources page.js worker.js style.css)
+set(page_files "")
+foreach(name ${page_sources})
+  list(APPEND page_files "${QUILLORN_PAGE}/${name}")
+  add_custom_command(OUTPUT "${QUILLORN_PAGE}/${name}"
+    COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_SOURCE_DIR}/web/${name}"
+            "${QUILLORN_PAGE}/${name}"
+    DEPENDS "${CMAKE_SOURCE_DIR}/web/${name}" VERBATIM)
+endforeach()
+foreach(pair "README.md=README.md" "LICENSE=LICENSE"
+        "web/node_modules/fflate/umd/index.js=fflate.js")
+  string(REPLACE "=" ";" pair "${pair}")
+  list(GET pair 0 from)
+  list(GET pair 1 to)
+  list(APPEND page_files "${QUILLORN_PAGE}/${to}")
+  add_custom_command(OUTPUT "${QUILLORN_PAGE}/${to}"
+    COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_SOURCE_DIR}/${from}"
+            "${QUILLORN_PAGE}/${to}"
+    DEPENDS "${CMAKE_SOURCE_DIR}/${from}" VERBATIM)
+endforeach()
+add_custom_target(page ALL
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quillorn>
+          $<TARGET_FILE_DIR:quillorn>/quillorn.wasm "${QUILLORN_PAGE}"
+  DEPENDS quillorn ${page_files}
+  COMMENT "The page in ${QUILLORN_PAGE}"
+  VERBATIM)
+
+# The page in headless Chromium (Debian's), driven by puppeteer-core; it
+# also converts a 4097 x 4097 map and adds its time to bench/.
+find_program(QUILLORN_CHROMIUM NAMES chromium chromium-browser)
+if(NOT QUILLORN_CHROMIUM)
+  message(WARNING "chromium not found (Debian: chromium): the page is not tested in a browser")
+  return()
+endif()
+add_test(NAME web_page_in_chromium
+  COMMAND ${QUILLORN_NODE} ${CMAKE_SOURCE_DIR}/web/tests/browser_test.cjs
+          ${QUILLORN_PAGE} ${QUILLORN_NATIVE_QUILLORN}
+          ${QUILLORN_WEB_TEST_MAPS} ${CMAKE_BINARY_DIR}/Testing/browser
+          ${CMAKE_BINARY_DIR}/Testing/bench_web.txt)
+set_tests_properties(web_page_in_chromium PROPERTIES
+  FIXTURES_REQUIRED native
+  ENVIRONMENT "QUILLORN_CHROMIUM=${QUILLORN_CHROMIUM}"
+  TIMEOUT 900)

@@ -88,6 +88,57 @@ function runNative(input, output, switches) {
   return { status, lines: stdout.split('\n').filter((line) => line), files };
 }
 
+// A 16-bit greyscale PNG of side x side pixels, all 0: a few megabytes
+// however large, since deflate packs rows of zeros a thousandfold.
+function writeZeroPng(file, side) {
+  const zlib = require('zlib');
+  const table = Array.from({ length: 256 }, (_, n) => {
+    let c = n;
+    for (let k = 0; k < 8; k++) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
+    return c >>> 0;
+  });
+  const crc32 = (bytes) => {
+    let crc = 0xffffffff;
+    for (const byte of bytes) crc = table[(crc ^ byte) & 0xff] ^ (crc >>> 8);
+    return (crc ^ 0xffffffff) >>> 0;
+  };
+  const chunk = (type, data) => {
+    const length = Buffer.alloc(4);
+    length.writeUInt32BE(data.length);
+    const body = Buffer.concat([Buffer.from(type), data]);
+    const crc = Buffer.alloc(4);
+    crc.writeUInt32BE(crc32(body));
+    return Buffer.concat([length, body, crc]);
+  };
+  const header = Buffer.alloc(13);
+  header.writeUInt32BE(side, 0);
+  header.writeUInt32BE(side, 4);
+  header[8] = 16;
+  const deflate = zlib.createDeflate({ level: 9 });
+  const parts = [];
+  deflate.on('data', (part) => parts.push(part));
+  const row = Buffer.alloc(side * 2 + 1);
+  return new Promise((resolve) => {
+    deflate.on('end', () => {
+      fs.writeFileSync(file, Buffer.concat([Buffer.from([137, 80, 78, 71, 13, 10, 26, 10]),
+        chunk('IHDR', header), chunk('IDAT', Buffer.concat(parts)), chunk('IEND', Buffer.alloc(0))]));
+      resolve();
+    });
+    let rows = 0;
+    const pump = () => {
+      while (rows < side) {
+        rows += 1;
+        if (!deflate.write(row)) {
+          deflate.once('drain', pump);
+          return;
+        }
+      }
+      deflate.end();
+    };
+    pump();
+  });
+}
+
 // Sets the form's fields (id: value) as a person would: selects chosen,
 // text typed.
 async function setForm(page, fields) {
@@ -306,6 +357,33 @@ async function conversionCase(page, downloads, { map, how, fields, output, switc
       'the input relief is the native -view picture');
     check(Buffer.from(pictures.result).equals(fs.readFileSync(path.join(viewFolder, 'result.png'))),
       'the result relief is the native -view picture');
+
+    // A map larger than a module's memory: the tool's ERROR line, and the
+    // page says what size fits. Never run natively (it might fit there).
+    const huge = path.join(work, 'zero_36000.png');
+    if (!fs.existsSync(huge)) await writeZeroPng(huge, 36000);
+    await pickFile(page, huge);
+    await setForm(page, { format: 'r16' });
+    fs.rmSync(downloads, { recursive: true, force: true });
+    fs.mkdirSync(downloads, { recursive: true });
+    const refused = await convert(page);
+    check(refused.out.some((line) => /^ERROR: .*memory/.test(line)),
+      `a map too large for the memory: its ERROR line (${refused.out.slice(-1)})`);
+    check(/does not fit in the memory.*pixels fit/.test(refused.status) && !refused.downloadable,
+      `a map too large for the memory: the size that fits said, nothing to download (${refused.status})`);
+
+    // The bar follows the stages of a conversion.
+    await pickFile(page, path.join(maps, 'puget_sound_1025_16bit.png'));
+    await setForm(page, { format: 'png', smooth: '3', size: '2049x2049' });
+    await page.evaluate(() => {
+      window.stagesSeen = [];
+      new MutationObserver(() => window.stagesSeen.push(document.getElementById('stage').textContent))
+        .observe(document.getElementById('stage'), { childList: true, characterData: true, subtree: true });
+    });
+    await convert(page);
+    const stages = await page.evaluate(() => window.stagesSeen);
+    check(stages.some((text) => /^Reading \d+%$/.test(text)) && stages.some((text) => /^Smoothing x3 \d+%$/.test(text)),
+      `the progress bar shows the stages (${[...new Set(stages.map((t) => t.replace(/ \d+%$/, '')))].join(', ')})`);
 
     if (benchFile) {
       // A 4097 x 4097 map, made natively from the test map.

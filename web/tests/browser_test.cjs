@@ -157,12 +157,15 @@ async function setForm(page, fields) {
 
 async function pickFile(page, file) {
   const input = await page.$('#map');
+  await page.$eval('#picked', (element) => { element.textContent = ''; });
   await input.uploadFile(file);
-  await page.waitForFunction(() => /bytes/.test(document.getElementById('picked').textContent));
+  await page.waitForFunction((name) => document.getElementById('picked').textContent.startsWith(name + ','),
+    {}, path.basename(file));
 }
 
 // Drops the file on the drop zone, as a drag from the desktop does.
 async function dropFile(page, file) {
+  await page.$eval('#picked', (element) => { element.textContent = ''; });
   const bytes = fs.readFileSync(file).toString('base64');
   await page.evaluate((name, base64) => {
     const data = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
@@ -172,7 +175,7 @@ async function dropFile(page, file) {
     zone.dispatchEvent(new DragEvent('dragover', { dataTransfer: transfer, bubbles: true, cancelable: true }));
     zone.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
   }, path.basename(file), bytes);
-  await page.waitForFunction((name) => document.getElementById('picked').textContent.startsWith(name),
+  await page.waitForFunction((name) => document.getElementById('picked').textContent.startsWith(name + ','),
     {}, path.basename(file));
 }
 

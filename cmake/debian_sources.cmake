@@ -9,6 +9,9 @@
 # licence notices.
 include_guard(GLOBAL)
 include(ExternalProject)
+# The libraries are C; enabled here, at file scope, since a language
+# enabled inside a function is known to that function alone.
+enable_language(C)
 
 set(QUILLORN_DEPS_DIR "${CMAKE_SOURCE_DIR}/build/deps" CACHE PATH
     "Where tools/fetch-windows-deps.sh unpacks the cross builds' libraries")
@@ -106,7 +109,6 @@ function(quillorn_add_static_spng)
   quillorn_source_version("${source}" version)
   set(QUILLORN_SPNG_DEBIAN_VERSION "${version}" PARENT_SCOPE)
   message(STATUS "libspng for ${CMAKE_SYSTEM_NAME}: Debian source ${version}")
-  enable_language(C)
   add_library(quillorn_spng STATIC "${source}/spng/spng.c")
   target_include_directories(quillorn_spng SYSTEM PUBLIC "${source}/spng")
   # As Debian builds it: a static library without the hand-written vector

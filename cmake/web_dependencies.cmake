@@ -25,7 +25,6 @@ message(STATUS "zlib for ${CMAKE_SYSTEM_NAME}: Debian source ${QUILLORN_ZLIB_DEB
 
 # zlib's library proper, as its own makefile lists it (no gz* file calls
 # are used, but libtiff's configure looks for them).
-enable_language(C)
 set(zlib_files adler32 compress crc32 deflate gzclose gzlib gzread gzwrite
     infback inffast inflate inftrees trees uncompr zutil)
 list(TRANSFORM zlib_files PREPEND "${QUILLORN_ZLIB_SOURCE_DIR}/")

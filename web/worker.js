@@ -55,15 +55,20 @@ function readFolder(module, folder, skip) {
   return files.sort((a, b) => (a.name < b.name ? -1 : 1));
 }
 
+// Formats written front to back, which the null device takes; TIFF
+// seeks back, and SRTM tiles are read only: their reliefs go through PNG.
+const kStreamedFormats = ['.bmp', '.png', '.pgm', '.raw', '.r16'];
+
 // The relief of the input alone: the map converted to nowhere (a link to
 // the null device, named with the input's extension so that its format is
-// the input's), with the input's own reading switches.
+// the input's where it can be), with the input's own reading switches.
 async function inputRelief(name, bytes, readingArgs) {
   const module = await startModule(true);
   module.FS.mkdir('/work');
   module.FS.writeFile('/work/' + name, bytes);
   const dot = name.lastIndexOf('.');
-  const sink = '/work/nowhere' + (dot > 0 ? name.slice(dot) : '');
+  const extension = dot > 0 ? name.slice(dot).toLowerCase() : '';
+  const sink = '/work/nowhere' + (kStreamedFormats.includes(extension) ? extension : '.png');
   module.FS.symlink('/dev/null', sink);
   const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', '/work/relief.png']);
   if (result.status !== 0) return null;

@@ -251,6 +251,9 @@ async function conversionCase(page, downloads, { map, how, fields, output, switc
     check(fs.readdirSync(downloads).length === 0, `${label}: no download`);
     return seconds;
   }
+  const relief = await page.waitForFunction(() => document.getElementById('input-view').src,
+    { timeout: 60000 }).then(() => true, () => false);
+  check(relief, `${label}: the input's relief is shown`);
   const downloaded = await download(page, downloads);
   check(downloaded !== null, `${label}: downloaded`);
   if (downloaded) {
@@ -306,7 +309,14 @@ async function conversionCase(page, downloads, { map, how, fields, output, switc
       .filter((control) => !control.labels || control.labels.length === 0).map((control) => control.id));
     check(unlabelled.length === 0, `every control is labelled (${unlabelled.join(', ') || 'all'})`);
 
+    // A plain TIFF of heights, made natively: its relief cannot go
+    // through a TIFF written to the null device.
+    const tiff = path.join(work, 'puget_sound_1025.tif');
+    execFileSync(nativeTool, [path.join(maps, 'puget_sound_1025_16bit.png'), tiff]);
     const cases = [
+      { label: 'a TIFF fitted to Godot', map: tiff, how: 'pick',
+        fields: { format: 'png', fit: 'godot' }, output: 'puget_sound_1025.png',
+        switches: ['-fit', 'godot'] },
       { label: 'a 16-bit PNG fitted to Unreal', map: 'puget_sound_1025_16bit.png', how: 'pick',
         fields: { format: 'png', fit: 'unreal' }, output: 'puget_sound_1025_16bit_out.png',
         switches: ['-fit', 'unreal'] },

@@ -27,8 +27,8 @@ target_link_options(quillorn PRIVATE
   -sENVIRONMENT=web,worker,node)
 
 # The page's tests compare its output with the native build's, which the
-# first of them makes when it is not there yet (build/release, as the
-# release preset has it).
+# first of them brings up to date (build/release, as the release preset
+# has it; configured there first when it is not).
 set(QUILLORN_NATIVE_QUILLORN "${CMAKE_SOURCE_DIR}/build/release/quillorn"
     CACHE FILEPATH "The native quillorn the page's output is compared with")
 set(QUILLORN_WEB_TEST_MAPS "${CMAKE_SOURCE_DIR}/../shared/testdata/heightmaps"

@@ -5,13 +5,13 @@
 const $ = (id) => document.getElementById(id);
 const worker = new Worker('worker.js');
 
-// What a map needs of the module's memory, from docs/performance.md: 3.5
-// bytes per pixel (3 more per result pixel when resampled) and some 24 MiB;
-// a module has at most 4 GiB.
-const kModuleBytes = 4 * 1024 ** 3;
-const kFixedBytes = 24 * 1024 ** 2;
-const kSide = Math.floor(Math.sqrt((kModuleBytes - kFixedBytes) / 3.5));
-const kResampledSide = Math.floor(Math.sqrt((kModuleBytes - kFixedBytes) / 6.5));
+// The largest map a module takes: its planes must be addressable as one
+// block, at most PTRDIFF_MAX / 4 pixels in 32-bit WebAssembly (the tool's
+// own limit); a map of that size and a resampled one beside it (3.5 and 3
+// bytes per pixel, docs/performance.md) stay within the 4 GiB a module may
+// grow to, where the browser allows it that much.
+const kMaxPixels = Math.floor((2 ** 31 - 1) / 4);
+const kSide = Math.floor(Math.sqrt(kMaxPixels));
 
 let map = null;             // { name, bytes } of the picked map
 let outputs = [];           // the last successful run's files
@@ -140,10 +140,10 @@ function finished(message) {
     const memory = message.aborted ||
       Array.from($('log').children).some((line) => /memory/i.test(line.textContent));
     setStatus(memory
-      ? `The map does not fit in the memory the browser gives this page (a module ` +
-        `has at most 4 GiB): maps up to about ${kSide.toLocaleString('en')} × ` +
-        `${kSide.toLocaleString('en')} pixels fit, ${kResampledSide.toLocaleString('en')} × ` +
-        `${kResampledSide.toLocaleString('en')} when resampled.`
+      ? `The map does not fit in the memory this page can have: it takes maps of up ` +
+        `to ${kMaxPixels.toLocaleString('en')} pixels (${kSide.toLocaleString('en')} × ` +
+        `${kSide.toLocaleString('en')}), in as much memory as the browser gives it (at ` +
+        `most 4 GiB).`
       : `The conversion was refused (exit status ${message.status}); nothing to download.`);
   } else {
     outputs = message.files;

@@ -382,7 +382,8 @@ async function conversionCase(page, downloads, { map, how, fields, output, switc
     const refused = await convert(page);
     check(refused.out.some((line) => /^ERROR: .*memory/.test(line)),
       `a map too large for the memory: its ERROR line (${refused.out.slice(-1)})`);
-    check(/does not fit in the memory.*pixels fit/.test(refused.status) && !refused.downloadable,
+    check(/does not fit in the memory.*536,870,911 pixels \(23,170 × 23,170\)/.test(refused.status) &&
+      !refused.downloadable,
       `a map too large for the memory: the size that fits said, nothing to download (${refused.status})`);
 
     // The bar follows the stages of a conversion.

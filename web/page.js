@@ -48,8 +48,9 @@ function switches() {
   const smooth = $('smooth').value.trim();
   if (smooth && smooth !== '0') args.push('-smo', smooth);
   if ($('minimum').value.trim()) args.push('-min', $('minimum').value.trim());
-  if ($('flip').value) args.push('-flip', $('flip').value);
-  if ($('rotate').value) args.push('-rotate', $('rotate').value);
+  for (const step of ['turn1', 'turn2', 'turn3']) {
+    if ($(step).value) args.push(...$(step).value.split(' '));
+  }
   if ($('size').value.trim()) args.push('-size', $('size').value.trim());
   if ($('filter').value) args.push('-filter', $('filter').value);
   if ($('fit').value) args.push('-fit', $('fit').value);

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Fetches Debian's own source packages of the libraries the Windows build
-# links statically and that Debian has no mingw-w64 build of (libspng, and
-# libtiff), so that quillorn.exe is built from the same sources as the
-# Linux packages. Nothing of the system's apt setup is changed: apt runs with
+# Fetches Debian's own source packages of the libraries the Windows and the
+# web builds link statically and that Debian has no build of for them
+# (libspng and libtiff for Windows; zlib too for the browser), so that
+# quillorn.exe and the page's WebAssembly are built from the same sources
+# as the Linux packages. Nothing of the system's apt setup is changed: apt runs with
 # a private list of deb-src entries, made from the machine's own apt sources
 # (the same mirrors and suites), and private state under the target folder.
 #
 #   tools/fetch-windows-deps.sh [<folder>] [<source package>...]
 #
 # <folder> defaults to build/deps (ignored by git); the packages default to
-# libspng and tiff. Each lands in <folder>/<package>, a link to the unpacked
+# libspng and tiff (the web build asks for zlib as well). Each lands in <folder>/<package>, a link to the unpacked
 # tree (Debian's patches applied); its debian/changelog names the version.
 # The version taken is that of the installed -dev package where there is one
 # (the one the Linux build links), otherwise the newest that downloads (a
@@ -111,6 +112,7 @@ installedVersion() {
     libspng) binary=libspng-dev ;;
     tiff) binary=libtiff-dev ;;
     openexr) binary=libopenexr-dev ;;
+    zlib) binary=zlib1g-dev ;;
     *) binary="" ;;
   esac
   [ -n "$binary" ] || return 0

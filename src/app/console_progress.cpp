@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/terminal.h"
+
 namespace {
 
 // The bar never grows past this, however wide the terminal.
@@ -29,10 +31,17 @@ std::string clock(double seconds) {
 
 void drawBar(void* context, int64_t done, int64_t total) {
   ConsoleProgress* bar = static_cast<ConsoleProgress*>(context);
-  if (bar->stream == nullptr || total <= 0) return;
+  if (total <= 0) return;
   // In double: done * 100 overflows for the counts of a huge "-smo".
   int percent = static_cast<int>(static_cast<double>(done) * 100.0 /
                                  static_cast<double>(total));
+  // A host with a bar of its own (the web page) gets every new percentage,
+  // terminal or not.
+  if (percent != bar->reportedPercent) {
+    bar->reportedPercent = percent;
+    showStageProgress(bar->label.c_str(), percent);
+  }
+  if (bar->stream == nullptr) return;
   double elapsed = std::chrono::duration<double>(
                        std::chrono::steady_clock::now() - bar->started)
                        .count();
@@ -111,6 +120,7 @@ void startProgress(ConsoleProgress* bar, const std::string& label, FILE* stream,
   bar->shownPercent = -1;
   bar->shownSecond = -1;
   bar->shownWidth = 0;
+  bar->reportedPercent = -1;
   bar->started = std::chrono::steady_clock::now();
   bar->progress.update = drawBar;
   bar->progress.context = bar;

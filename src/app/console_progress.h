@@ -24,7 +24,8 @@ struct ConsoleProgress {
   int columns = kDefaultColumns;
   int shownPercent = -1;
   long long shownSecond = -1;
-  size_t shownWidth = 0;  // characters of the line drawn last
+  size_t shownWidth = 0;     // characters of the line drawn last
+  int reportedPercent = -1;  // handed to showStageProgress last
   std::chrono::steady_clock::time_point started;
   Progress progress;  // hands reports to the bar
 };

@@ -66,6 +66,11 @@ std::string temporaryPattern(const std::string& finalPath) {
 
 // The permission bits of a new file: 0666 less the umask.
 mode_t newFileMode() {
+#if defined(__EMSCRIPTEN__)
+  // Emscripten keeps no umask and answers 0777, which would leave every new
+  // file unreadable, the page's outputs included: a usual umask's bits.
+  return 0644;
+#endif
   mode_t mask = umask(0);
   umask(mask);
   return 0666 & ~mask;

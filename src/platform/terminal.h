@@ -9,6 +9,11 @@ bool standardErrorIsTerminal();
 // is not a terminal or its width cannot be learned.
 int standardErrorColumns();
 
+// Hands a stage's progress (its label, percent done from 0 to 100) to a
+// host that shows it besides any terminal: the page around the browser
+// build; nothing on other systems.
+void showStageProgress(const char* label, int percent);
+
 // What the system says of the console the tool was started in.
 struct ConsoleFacts {
   // Processes attached to the console, the tool included (Windows'

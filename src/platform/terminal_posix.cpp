@@ -14,3 +14,6 @@ int standardErrorColumns() {
 // A terminal on POSIX systems is never the program's own window: the
 // shell that started the tool keeps it open.
 ConsoleFacts consoleFacts() { return ConsoleFacts(); }
+
+// A terminal's bar is all there is.
+void showStageProgress(const char*, int) {}

@@ -39,3 +39,6 @@ ConsoleFacts consoleFacts() {
   facts.errorIsConsole = isConsoleHandle(STD_ERROR_HANDLE);
   return facts;
 }
+
+// A terminal's bar is all there is.
+void showStageProgress(const char*, int) {}

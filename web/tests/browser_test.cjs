@@ -1,0 +1,442 @@
+// The page in headless Chromium, served from a local static server: maps
+// picked and dropped, switches set, converted, downloaded, and every
+// download compared byte for byte with the native build's output for the
+// same map and switches. A refusal shows its ERROR line and downloads
+// nothing; no request leaves the page's origin.
+//
+//   node browser_test.cjs <page folder> <native quillorn> <map folder> <work folder> [<bench file>]
+//
+// With a bench file, a 4097 x 4097 map is converted too and its time
+// written there (not asserted).
+'use strict';
+const fs = require('fs');
+const http = require('http');
+const path = require('path');
+const { execFileSync } = require('child_process');
+const puppeteer = require('puppeteer-core');
+const { unzipSync } = require('fflate');
+
+const [pageFolder, nativeTool, maps, work, benchFile] =
+  process.argv.slice(2).map((p) => p && path.resolve(p));
+const chromium = process.env.QUILLORN_CHROMIUM || '/usr/bin/chromium';
+
+let failures = 0;
+function check(condition, what) {
+  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!condition) failures += 1;
+}
+
+const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
+  '.wasm': 'application/wasm', '.md': 'text/plain', '.txt': 'text/plain' };
+
+// The page's own origin: its folder, and a list of what was asked of it.
+function serve(served) {
+  const server = http.createServer((request, response) => {
+    served.push(request.url);
+    const file = path.join(pageFolder, decodeURIComponent(request.url.split('?')[0]));
+    if (!file.startsWith(pageFolder) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      const index = path.join(file, 'index.html');
+      if (fs.existsSync(index)) {
+        response.writeHead(200, { 'Content-Type': 'text/html' });
+        response.end(fs.readFileSync(index));
+        return;
+      }
+      response.writeHead(404);
+      response.end();
+      return;
+    }
+    response.writeHead(200, { 'Content-Type': kTypes[path.extname(file)] || 'application/octet-stream' });
+    response.end(fs.readFileSync(file));
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// Every request the browser sends anywhere else comes here (the browser's
+// proxy) and is refused.
+function trap(strays) {
+  const server = http.createServer((request, response) => {
+    strays.push(request.url);
+    response.writeHead(403);
+    response.end();
+  });
+  server.on('connect', (request, socket) => {
+    strays.push(request.url);
+    socket.end('HTTP/1.1 403 Forbidden\r\n\r\n');
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// The native run's standard output lines and files (named as the page names them).
+function runNative(input, output, switches) {
+  const folder = path.join(work, 'native');
+  fs.rmSync(folder, { recursive: true, force: true });
+  fs.mkdirSync(folder, { recursive: true });
+  fs.copyFileSync(input, path.join(folder, path.basename(input)));
+  let stdout;
+  let status = 0;
+  try {
+    stdout = execFileSync(nativeTool, [path.basename(input), output, ...switches],
+      { cwd: folder, stdio: ['ignore', 'pipe', 'pipe'] }).toString();
+  } catch (failure) {
+    status = failure.status;
+    stdout = failure.stdout.toString();
+  }
+  const files = {};
+  for (const name of fs.readdirSync(folder)) {
+    if (name !== path.basename(input)) files[name] = fs.readFileSync(path.join(folder, name));
+  }
+  return { status, lines: stdout.split('\n').filter((line) => line), files };
+}
+
+// A 16-bit greyscale PNG of side x side pixels, all 0: a few megabytes
+// however large, since deflate packs rows of zeros a thousandfold.
+function writeZeroPng(file, side) {
+  const zlib = require('zlib');
+  const table = Array.from({ length: 256 }, (_, n) => {
+    let c = n;
+    for (let k = 0; k < 8; k++) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
+    return c >>> 0;
+  });
+  const crc32 = (bytes) => {
+    let crc = 0xffffffff;
+    for (const byte of bytes) crc = table[(crc ^ byte) & 0xff] ^ (crc >>> 8);
+    return (crc ^ 0xffffffff) >>> 0;
+  };
+  const chunk = (type, data) => {
+    const length = Buffer.alloc(4);
+    length.writeUInt32BE(data.length);
+    const body = Buffer.concat([Buffer.from(type), data]);
+    const crc = Buffer.alloc(4);
+    crc.writeUInt32BE(crc32(body));
+    return Buffer.concat([length, body, crc]);
+  };
+  const header = Buffer.alloc(13);
+  header.writeUInt32BE(side, 0);
+  header.writeUInt32BE(side, 4);
+  header[8] = 16;
+  const deflate = zlib.createDeflate({ level: 9 });
+  const parts = [];
+  deflate.on('data', (part) => parts.push(part));
+  const row = Buffer.alloc(side * 2 + 1);
+  return new Promise((resolve) => {
+    deflate.on('end', () => {
+      fs.writeFileSync(file, Buffer.concat([Buffer.from([137, 80, 78, 71, 13, 10, 26, 10]),
+        chunk('IHDR', header), chunk('IDAT', Buffer.concat(parts)), chunk('IEND', Buffer.alloc(0))]));
+      resolve();
+    });
+    let rows = 0;
+    const pump = () => {
+      while (rows < side) {
+        rows += 1;
+        if (!deflate.write(row)) {
+          deflate.once('drain', pump);
+          return;
+        }
+      }
+      deflate.end();
+    };
+    pump();
+  });
+}
+
+// Sets the form's fields (id: value) as a person would: selects chosen,
+// text typed.
+async function setForm(page, fields) {
+  await page.evaluate(() => document.getElementById('form').reset());
+  await page.evaluate(() => document.getElementById('heights').dispatchEvent(new Event('change', { bubbles: true })));
+  for (const [id, value] of Object.entries(fields)) {
+    const tag = await page.$eval('#' + id, (element) => element.tagName);
+    if (tag === 'SELECT') {
+      await page.select('#' + id, value);
+    } else {
+      await page.$eval('#' + id, (element) => { element.value = ''; });
+      await page.type('#' + id, value);
+    }
+  }
+}
+
+async function pickFile(page, file) {
+  const input = await page.$('#map');
+  await page.$eval('#picked', (element) => { element.textContent = ''; });
+  await input.uploadFile(file);
+  await page.waitForFunction((name) => document.getElementById('picked').textContent.startsWith(name + ','),
+    {}, path.basename(file));
+}
+
+// Drops the file on the drop zone, as a drag from the desktop does.
+async function dropFile(page, file) {
+  await page.$eval('#picked', (element) => { element.textContent = ''; });
+  const bytes = fs.readFileSync(file).toString('base64');
+  await page.evaluate((name, base64) => {
+    const data = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([data], name));
+    const zone = document.getElementById('drop');
+    zone.dispatchEvent(new DragEvent('dragover', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+    zone.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  }, path.basename(file), bytes);
+  await page.waitForFunction((name) => document.getElementById('picked').textContent.startsWith(name + ','),
+    {}, path.basename(file));
+}
+
+// Converts with the keyboard (Convert focused, Enter) and waits for the end.
+async function convert(page) {
+  await page.waitForFunction(() => !document.getElementById('convert').disabled);
+  await page.focus('#convert');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => /^(Converted|The )/.test(document.getElementById('status').textContent),
+    { timeout: 600000 });
+  return page.evaluate(() => ({
+    status: document.getElementById('status').textContent,
+    out: Array.from(document.querySelectorAll('#log span:not(.diagnostic)')).map((s) => s.textContent.replace(/\n$/, '')),
+    err: Array.from(document.querySelectorAll('#log span.diagnostic')).map((s) => s.textContent.replace(/\n$/, '')),
+    command: document.getElementById('command').textContent,
+    downloadable: !document.getElementById('download').disabled,
+  }));
+}
+
+// Clicks Download and waits for the file to land in the download folder.
+async function download(page, folder) {
+  fs.rmSync(folder, { recursive: true, force: true });
+  fs.mkdirSync(folder, { recursive: true });
+  await page.click('#download');
+  const deadline = Date.now() + 60000;
+  while (Date.now() < deadline) {
+    const names = fs.readdirSync(folder).filter((name) => !name.endsWith('.crdownload'));
+    if (names.length === 1) {
+      await new Promise((resolve) => setTimeout(resolve, 200));
+      return { name: names[0], bytes: fs.readFileSync(path.join(folder, names[0])) };
+    }
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+  return null;
+}
+
+// The files in a download: itself, or the entries of its zip.
+function downloadedFiles(downloaded) {
+  if (!downloaded.name.endsWith('.zip')) return { [downloaded.name]: downloaded.bytes };
+  const files = {};
+  for (const [name, bytes] of Object.entries(unzipSync(new Uint8Array(downloaded.bytes)))) {
+    files[name] = Buffer.from(bytes);
+  }
+  return files;
+}
+
+function sameFiles(got, expected) {
+  const names = Object.keys(expected).sort();
+  if (Object.keys(got).sort().join() !== names.join()) return false;
+  return names.every((name) => got[name].equals(expected[name]));
+}
+
+// One conversion through the page, checked against the native build.
+async function conversionCase(page, downloads, { map, how, fields, output, switches, label }) {
+  const input = path.isAbsolute(map) ? map : path.join(maps, map);
+  map = path.basename(map);
+  if (how === 'drop') await dropFile(page, input); else await pickFile(page, input);
+  await setForm(page, fields);
+  const shown = await convert(page);
+  const seconds = Number((/ in ([\d.]+) s/.exec(shown.status) || [])[1]);
+  const native = runNative(input, output, switches);
+  check(shown.command === ['quillorn', map, output, ...switches].join(' '),
+    `${label}: the command line shown (${shown.command})`);
+  check(shown.out.slice(1).join('\n') === native.lines.join('\n'),
+    `${label}: standard output lines as the command line's`);
+  if (native.status !== 0) {
+    fs.rmSync(downloads, { recursive: true, force: true });
+    fs.mkdirSync(downloads, { recursive: true });
+    check(!shown.downloadable, `${label}: refused, nothing to download`);
+    check(shown.out.some((line) => line.startsWith('ERROR: ')), `${label}: the ERROR line shown`);
+    await page.evaluate(() => document.getElementById('download').click());
+    await new Promise((resolve) => setTimeout(resolve, 1000));
+    check(fs.readdirSync(downloads).length === 0, `${label}: no download`);
+    return seconds;
+  }
+  const relief = await page.waitForFunction(() => document.getElementById('input-view').src,
+    { timeout: 60000 }).then(() => true, () => false);
+  check(relief, `${label}: the input's relief is shown`);
+  const downloaded = await download(page, downloads);
+  check(downloaded !== null, `${label}: downloaded`);
+  if (downloaded) {
+    const files = downloadedFiles(downloaded);
+    check(sameFiles(files, native.files),
+      `${label}: ${downloaded.name} holds the native build's bytes (${Object.keys(files).join(', ')})`);
+  }
+  return seconds;
+}
+
+(async () => {
+  fs.mkdirSync(work, { recursive: true });
+  const served = [];
+  const strays = [];
+  const server = await serve(served);
+  const proxy = await trap(strays);
+  const origin = `http://127.0.0.1:${server.address().port}`;
+  const browser = await puppeteer.launch({
+    executablePath: chromium,
+    headless: true,
+    args: ['--no-sandbox', `--proxy-server=http://127.0.0.1:${proxy.address().port}`,
+      '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', '--disable-default-apps'],
+  });
+  let exitCode = 1;
+  try {
+    const page = await browser.newPage();
+    const pageErrors = [];
+    page.on('pageerror', (error) => pageErrors.push(String(error)));
+    page.on('console', (message) => console.log(`     console: ${message.text()}`));
+    // Every request the page and its worker make, as the browser sees them.
+    const requested = [];
+    page.on('request', (request) => requested.push(request.url()));
+    page.on('workercreated', (worker) => {
+      worker.client.on('Network.requestWillBeSent', (event) => requested.push(event.request.url));
+      worker.client.send('Network.enable').catch(() => {});
+    });
+    page.on('workercreated', (created) => created.on('console', (message) => console.log(`     worker: ${message.text()}`)));
+    const downloads = path.join(work, 'downloads');
+    fs.rmSync(downloads, { recursive: true, force: true });
+    fs.mkdirSync(downloads, { recursive: true });
+    const session = await page.createCDPSession();
+    await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+    // Requests after the browser's own start-up are the page's.
+    strays.length = 0;
+    await page.goto(origin + '/', { waitUntil: 'load' });
+    await page.waitForFunction(() => /Formats/.test(document.getElementById('formats').textContent));
+    const heading = await page.$eval('h1', (element) => element.textContent);
+    check(/Quillorn v\d+\.\d+/.test(heading), `the page shows the version (${heading})`);
+    check(await page.$eval('a[href="README.md"]', (element) => element.textContent) === 'README',
+      'the page links to the README');
+    const unlabelled = await page.evaluate(() => Array.from(document.querySelectorAll('input, select'))
+      .filter((control) => !control.labels || control.labels.length === 0).map((control) => control.id));
+    check(unlabelled.length === 0, `every control is labelled (${unlabelled.join(', ') || 'all'})`);
+
+    // A plain TIFF of heights, made natively: its relief cannot go
+    // through a TIFF written to the null device.
+    const tiff = path.join(work, 'puget_sound_1025.tif');
+    execFileSync(nativeTool, [path.join(maps, 'puget_sound_1025_16bit.png'), tiff]);
+    const cases = [
+      { label: 'a TIFF fitted to Godot', map: tiff, how: 'pick',
+        fields: { format: 'png', fit: 'godot' }, output: 'puget_sound_1025.png',
+        switches: ['-fit', 'godot'] },
+      { label: 'a 16-bit PNG fitted to Unreal', map: 'puget_sound_1025_16bit.png', how: 'pick',
+        fields: { format: 'png', fit: 'unreal' }, output: 'puget_sound_1025_16bit_out.png',
+        switches: ['-fit', 'unreal'] },
+      { label: 'a bitmap dropped, normalized, smoothed, lifted, as TIFF', map: 'puget_sound_1025_rg24.bmp',
+        how: 'drop', fields: { format: 'tif', heights: 'normalize', smooth: '2', minimum: '10' },
+        output: 'puget_sound_1025_rg24.tif', switches: ['-sca', '0', '-smo', '2', '-min', '10'] },
+      { label: 'a bitmap resized, flipped, turned and tiled to raw', map: 'vulkan_terrain_1024_rg24.bmp',
+        how: 'pick', fields: { format: 'r16', turn1: '-flip horizontal', turn2: '-rotate 90', turn3: '-flip horizontal', size: '701x501',
+          filter: 'linear', tiles: '2x2' },
+        output: 'vulkan_terrain_1024_rg24.r16',
+        switches: ['-flip', 'horizontal', '-rotate', '90', '-flip', 'horizontal', '-size', '701x501', '-filter',
+          'linear', '-tiles', '2x2'] },
+      { label: 'Unreal raw with its size file, scaled, big-endian', map: 'puget_sound_1025_16bit.png',
+        how: 'drop', fields: { format: 'raw', fit: 'unreal', heights: 'scale', scale: '0.5', order: 'big' },
+        output: 'puget_sound_1025_16bit.raw', switches: ['-sca', '0.5', '-fit', 'unreal', '-order', 'big'] },
+      { label: 'a refusal (tiles that cannot share their edges)', map: 'puget_sound_1025_gray8.bmp',
+        how: 'pick', fields: { format: 'png', size: '700x500', tiles: '2x2' },
+        output: 'puget_sound_1025_gray8.png', switches: ['-size', '700x500', '-tiles', '2x2'] },
+    ];
+    for (const testCase of cases) await conversionCase(page, downloads, testCase);
+
+    // The reliefs are the native -view pictures of the input and the result.
+    const reliefs = await page.evaluate(async () => {
+      const bytes = async (id) => {
+        const image = document.getElementById(id);
+        if (!image.src) return null;
+        return (await (await fetch(image.src)).arrayBuffer()).byteLength;
+      };
+      return { input: await bytes('input-view'), result: await bytes('result-view') };
+    });
+    check(reliefs.input > 0, 'the input relief is shown beside the (refused) result');
+    check(reliefs.result === null, 'no result relief after a refusal');
+
+    await pickFile(page, path.join(maps, 'puget_sound_1025_16bit.png'));
+    await setForm(page, { format: 'r16', smooth: '1' });
+    await convert(page);
+    await page.waitForFunction(() => document.getElementById('input-view').src &&
+      document.getElementById('result-view').src);
+    const pictures = await page.evaluate(async () => {
+      const bytes = async (id) => {
+        const buffer = await (await fetch(document.getElementById(id).src)).arrayBuffer();
+        return Array.from(new Uint8Array(buffer));
+      };
+      return { input: await bytes('input-view'), result: await bytes('result-view') };
+    });
+    const viewFolder = path.join(work, 'views');
+    fs.mkdirSync(viewFolder, { recursive: true });
+    const input = path.join(maps, 'puget_sound_1025_16bit.png');
+    execFileSync(nativeTool, [input, path.join(viewFolder, 'same.png'), '-view', path.join(viewFolder, 'input.png')]);
+    execFileSync(nativeTool, [input, path.join(viewFolder, 'out.r16'), '-smo', '1', '-view', path.join(viewFolder, 'result.png')]);
+    check(Buffer.from(pictures.input).equals(fs.readFileSync(path.join(viewFolder, 'input.png'))),
+      'the input relief is the native -view picture');
+    check(Buffer.from(pictures.result).equals(fs.readFileSync(path.join(viewFolder, 'result.png'))),
+      'the result relief is the native -view picture');
+
+    // A map larger than a module's memory: the tool's ERROR line, and the
+    // page says what size fits. Never run natively (it might fit there).
+    const huge = path.join(work, 'zero_36000.png');
+    if (!fs.existsSync(huge)) await writeZeroPng(huge, 36000);
+    await pickFile(page, huge);
+    await setForm(page, { format: 'r16' });
+    fs.rmSync(downloads, { recursive: true, force: true });
+    fs.mkdirSync(downloads, { recursive: true });
+    const refused = await convert(page);
+    check(refused.out.some((line) => /^ERROR: .*memory/.test(line)),
+      `a map too large for the memory: its ERROR line (${refused.out.slice(-1)})`);
+    check(/does not fit in the memory.*536,870,911 pixels \(23,170 × 23,170\)/.test(refused.status) &&
+      !refused.downloadable,
+      `a map too large for the memory: the size that fits said, nothing to download (${refused.status})`);
+
+    // The bar follows the stages of a conversion.
+    await pickFile(page, path.join(maps, 'puget_sound_1025_16bit.png'));
+    await setForm(page, { format: 'png', smooth: '3', size: '2049x2049' });
+    await page.evaluate(() => {
+      window.stagesSeen = [];
+      new MutationObserver(() => window.stagesSeen.push(document.getElementById('stage').textContent))
+        .observe(document.getElementById('stage'), { childList: true, characterData: true, subtree: true });
+    });
+    await convert(page);
+    const stages = await page.evaluate(() => window.stagesSeen);
+    check(stages.some((text) => /^Reading \d+%$/.test(text)) && stages.some((text) => /^Smoothing x3 \d+%$/.test(text)),
+      `the progress bar shows the stages (${[...new Set(stages.map((t) => t.replace(/ \d+%$/, '')))].join(', ')})`);
+
+    if (benchFile) {
+      // A 4097 x 4097 map, made natively from the test map.
+      const big = path.join(work, 'map_4097.png');
+      if (!fs.existsSync(big)) {
+        execFileSync(nativeTool, [path.join(maps, 'puget_sound_1025_16bit.png'), big, '-size', '4097x4097']);
+      }
+      const seconds = await conversionCase(page, downloads, {
+        label: 'a 4097 x 4097 map smoothed twice', map: big, how: 'pick',
+        fields: { format: 'r16', smooth: '2' }, output: 'map_4097.r16', switches: ['-smo', '2'] });
+      const started = Date.now();
+      execFileSync(nativeTool, [big, path.join(work, 'native_4097.r16'), '-smo', '2',
+        '-view', path.join(work, 'native_4097_view.png')]);
+      const nativeSeconds = (Date.now() - started) / 1000;
+      const line = `${new Date().toISOString()} 4097x4097 16-bit PNG -> r16 -smo 2: page ${seconds.toFixed(1)} s ` +
+        `(the conversion in the worker, its relief included), native ${nativeSeconds.toFixed(1)} s with -view\n`;
+      fs.appendFileSync(benchFile, line);
+      console.log('     ' + line.trim());
+    }
+
+    check(pageErrors.length === 0, `no script errors (${pageErrors.join('; ')})`);
+    // The browser's own traffic (updates, sign-in, autofill) goes to the
+    // trap too: it is not the page's, and only counted.
+    const foreign = requested.filter((url) => !url.startsWith(origin + '/') &&
+      !url.startsWith('blob:' + origin + '/') && !url.startsWith('data:'));
+    check(requested.some((url) => url === origin + '/quillorn.wasm'),
+      "the worker's requests are watched (quillorn.wasm seen)");
+    check(foreign.length === 0,
+      `no request left the page's origin (${foreign.join(', ') || 'none'}; ` +
+      `${requested.length} requests, ${served.length} served, ` +
+      `${strays.length} of the browser's own trapped)`);
+    exitCode = failures ? 1 : 0;
+  } catch (error) {
+    console.log('FAIL', error);
+  } finally {
+    await browser.close();
+    server.close();
+    proxy.close();
+  }
+  process.exit(exitCode);
+})();

@@ -1,0 +1,125 @@
+// The converter's thread: each run gets a fresh quillorn module (its own
+// memory, freed with it) over the one compiled WebAssembly, and the map in
+// its in-memory file system. Lines and progress go to the page as they come.
+'use strict';
+importScripts('quillorn.js');
+
+let compiled = null;
+
+// The compiled module, fetched from the page's own folder once.
+async function compiledModule() {
+  if (!compiled) {
+    const response = await fetch('quillorn.wasm');
+    if (!response.ok) throw new Error('quillorn.wasm could not be loaded');
+    compiled = await WebAssembly.compile(await response.arrayBuffer());
+  }
+  return compiled;
+}
+
+// A module whose output lines (or none, when quiet) and stage reports are
+// posted to the page.
+async function startModule(quiet) {
+  const wasm = await compiledModule();
+  return createQuillorn({
+    print: (line) => { if (!quiet) postMessage({ type: 'line', stream: 'out', line }); },
+    printErr: (line) => { if (!quiet) postMessage({ type: 'line', stream: 'err', line }); },
+    onStageProgress: (label, percent) => {
+      if (!quiet) postMessage({ type: 'progress', label, percent });
+    },
+    instantiateWasm: (imports, receive) => {
+      WebAssembly.instantiate(wasm, imports).then((instance) => receive(instance));
+      return {};
+    },
+  });
+}
+
+// Runs a command line; a module that aborts (out of memory where the tool
+// could not say so itself) counts as a failure with its reason.
+function run(module, args) {
+  try {
+    return { status: module.callMain(args) };
+  } catch (failure) {
+    return { status: -1, aborted: String(failure && failure.message || failure) };
+  }
+}
+
+function readFolder(module, folder, skip) {
+  const files = [];
+  for (const name of module.FS.readdir(folder)) {
+    if (name === '.' || name === '..' || name === skip) continue;
+    const path = folder + '/' + name;
+    if (module.FS.isFile(module.FS.stat(path).mode)) {
+      files.push({ name, bytes: module.FS.readFile(path) });
+    }
+  }
+  return files.sort((a, b) => (a.name < b.name ? -1 : 1));
+}
+
+// Formats written front to back, which the null device takes; TIFF
+// seeks back, and SRTM tiles are read only: their reliefs go through PNG.
+const kStreamedFormats = ['.bmp', '.png', '.pgm', '.raw', '.r16'];
+
+// The relief of the input alone: the map converted to nowhere (a link to
+// the null device, named with the input's extension so that its format is
+// the input's where it can be), with the input's own reading switches.
+async function inputRelief(name, bytes, readingArgs) {
+  const module = await startModule(true);
+  module.FS.mkdir('/work');
+  module.FS.writeFile('/work/' + name, bytes);
+  const dot = name.lastIndexOf('.');
+  const extension = dot > 0 ? name.slice(dot).toLowerCase() : '';
+  const sink = '/work/nowhere' + (kStreamedFormats.includes(extension) ? extension : '.png');
+  module.FS.symlink('/dev/null', sink);
+  const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', '/work/relief.png']);
+  if (result.status !== 0) return null;
+  try {
+    return module.FS.readFile('/work/relief.png');
+  } catch (missing) {
+    return null;
+  }
+}
+
+async function convert(message) {
+  const { name, bytes, output, args } = message;
+  const module = await startModule(false);
+  module.FS.mkdir('/work');
+  module.FS.mkdir('/relief');
+  module.FS.writeFile('/work/' + name, new Uint8Array(bytes));
+  module.FS.chdir('/work');
+  const started = performance.now();
+  const result = run(module, [name, output, ...args, '-view', '/relief/result.png']);
+  const files = result.status === 0 ? readFolder(module, '/work', name) : [];
+  let relief = null;
+  if (result.status === 0) {
+    try { relief = module.FS.readFile('/relief/result.png'); } catch (missing) { relief = null; }
+  }
+  const seconds = (performance.now() - started) / 1000;
+  postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, relief, seconds },
+    files.map((file) => file.bytes.buffer).concat(relief ? [relief.buffer] : []));
+}
+
+onmessage = async (event) => {
+  const message = event.data;
+  try {
+    if (message.type === 'version') {
+      const lines = [];
+      const module = await createQuillorn({
+        print: (line) => lines.push(line), printErr: () => {},
+        instantiateWasm: (imports, receive) => {
+          compiledModule().then((wasm) => WebAssembly.instantiate(wasm, imports))
+            .then((instance) => receive(instance));
+          return {};
+        },
+      });
+      module.callMain(['--version']);
+      postMessage({ type: 'version', lines });
+    } else if (message.type === 'input-relief') {
+      const relief = await inputRelief(message.name, new Uint8Array(message.bytes), message.readingArgs);
+      postMessage({ type: 'input-relief', relief }, relief ? [relief.buffer] : []);
+    } else if (message.type === 'convert') {
+      await convert(message);
+    }
+  } catch (failure) {
+    postMessage({ type: 'failed', reason: String(failure && failure.message || failure) });
+  }
+};

@@ -111,6 +111,7 @@ installedVersion() {
     libspng) binary=libspng-dev ;;
     tiff) binary=libtiff-dev ;;
     openexr) binary=libopenexr-dev ;;
+    imath) binary=libimath-dev ;;
     *) binary="" ;;
   esac
   [ -n "$binary" ] || return 0

@@ -71,6 +71,16 @@ if(TARGET quillorn_tiff)
 ")
 endif()
 
+if(TARGET quillorn_openexr)
+  quillorn_upstream_version("${QUILLORN_OPENEXR_DEBIAN_VERSION}" openexr_upstream)
+  quillorn_upstream_version("${QUILLORN_IMATH_DEBIAN_VERSION}" imath_upstream)
+  string(APPEND libraries "- OpenEXR's C library (OpenEXRCore) ${openexr_upstream}, built from Debian's
+  source package openexr ${QUILLORN_OPENEXR_DEBIAN_VERSION} (OpenEXR reading and writing),
+  with the half-float conversions of Imath ${imath_upstream} (Debian's source
+  package imath ${QUILLORN_IMATH_DEBIAN_VERSION})
+")
+endif()
+
 set(stb_line "")
 if(QUILLORN_STB_DIR)
   quillorn_package_version(libstb-dev stb_version)
@@ -112,6 +122,10 @@ if(TARGET quillorn_spng)
 endif()
 if(TARGET quillorn_tiff)
   quillorn_notice_text("libtiff" "${QUILLORN_TIFF_SOURCE_DIR}/LICENSE.md")
+endif()
+if(TARGET quillorn_openexr)
+  quillorn_notice_text("OpenEXR" "${QUILLORN_OPENEXR_SOURCE_DIR}/LICENSE.md")
+  quillorn_notice_text("Imath" "${QUILLORN_IMATH_SOURCE_DIR}/LICENSE.md")
 endif()
 if(QUILLORN_STB_DIR)
   # stb's licence closes its header.

@@ -1772,6 +1772,24 @@ TEST(EndToEndTest, WritesWhatTheNativeBuildWrites) {
     ASSERT_TRUE(writeFileBytes(dir.file("in.tif"), buildTiff(plan)));
     inputs.push_back(dir.file("in.tif"));
   }
+  {
+    // The same floats in a PFM (rows bottom first, little-endian).
+    const std::string header = "Pf\n37 23\n-1.0\n";
+    std::vector<uint8_t> pfm(header.begin(), header.end());
+    for (int32_t row = 22; row >= 0; --row) {
+      for (int32_t column = 0; column < 37; ++column) {
+        const float value = static_cast<float>(
+            heights[static_cast<size_t>(row * 37 + column)] / 7.3 - 120);
+        uint32_t bits;
+        std::memcpy(&bits, &value, 4);
+        for (int shift = 0; shift < 32; shift += 8) {
+          pfm.push_back(static_cast<uint8_t>(bits >> shift));
+        }
+      }
+    }
+    ASSERT_TRUE(writeFileBytes(dir.file("in.pfm"), pfm));
+    inputs.push_back(dir.file("in.pfm"));
+  }
   std::string data = sharedTestData();
   if (!data.empty() && toolHasPng()) {
     inputs.push_back(data + "/heightmaps/puget_sound_1025_16bit.png");
@@ -1813,7 +1831,8 @@ TEST(EndToEndTest, WritesWhatTheNativeBuildWrites) {
       EXPECT_TRUE(want == have) << file;
     }
   }
-  std::vector<std::string> outputs = {"bmp", "r16", "pgm"};
+  // Raw floats: each height's value, computed the same way on both.
+  std::vector<std::string> outputs = {"bmp", "r16", "pgm", "r32"};
   if (toolHasPng()) outputs.push_back("png");
   if (toolHasTiff()) outputs.push_back("tif");
   for (const std::string& input : inputs) {

@@ -113,6 +113,7 @@ installedVersion() {
     tiff) binary=libtiff-dev ;;
     openexr) binary=libopenexr-dev ;;
     zlib) binary=zlib1g-dev ;;
+    imath) binary=libimath-dev ;;
     *) binary="" ;;
   esac
   [ -n "$binary" ] || return 0

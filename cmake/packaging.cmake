@@ -74,13 +74,14 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_DESCRIPTION
     "Quillorn re-encodes terrain height maps. It reads 8- and 24-bit BMP\n\
 height maps whose pixels carry heights as green x 255 + red, raw 16-bit\n\
-heights in either byte order, 16-bit PGM, greyscale PNG, TIFF and GeoTIFF\n\
-elevation data (integers or floats, with nodata) and SRTM tiles; it can\n\
-rescale or normalize the heights, smooth them, shift them to a minimum,\n\
-flip, turn and resample them, fit them to Unity's, Unreal's or Godot's\n\
-terrains, north up at their true heights, cut them into tiles, and writes BMP, raw,\n\
-PGM, PNG or TIFF, replacing an output only once it is complete. It can\n\
-also draw a shaded relief picture of the map for any image viewer.")
+heights and 32-bit floats in either byte order, 16-bit PGM, PFM,\n\
+greyscale PNG, TIFF and GeoTIFF elevation data (integers or floats, with\n\
+nodata), OpenEXR and SRTM tiles; it can rescale or normalize the heights,\n\
+smooth them, shift them to a minimum, flip, turn and resample them, fit\n\
+them to Unity's, Unreal's or Godot's terrains, north up at their true\n\
+heights, cut them into tiles, and writes BMP, raw, PGM, PNG, TIFF or\n\
+OpenEXR, replacing an output only once it is complete. It can also draw\n\
+a shaded relief picture of the map for any image viewer.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_FILE_NAME
     "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")

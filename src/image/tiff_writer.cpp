@@ -76,6 +76,9 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
       TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
       TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
       TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, kDeflateLevel) &&
+      // zlib wherever the library has a choice: libdeflate's bytes differ,
+      // and every build (Windows, the browser) writes the same file.
+      TIFFSetField(tiff, TIFFTAG_DEFLATE_SUBCODEC, DEFLATE_SUBCODEC_ZLIB) &&
       TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip) &&
       TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Quillorn");
   // Centimetres keep a bitmap's whole pixels per metre through the

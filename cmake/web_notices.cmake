@@ -1,40 +1,15 @@
 # THIRD-PARTY-NOTICES.txt in the page's folder: what the WebAssembly links
 # statically and what the page loads, which version, and each licence in
 # full, from the sources and Debian packages the build used.
-set(QUILLORN_WEB_NOTICES "${QUILLORN_PAGE}/THIRD-PARTY-NOTICES.txt")
+include(${CMAKE_CURRENT_LIST_DIR}/notices.cmake)
+set(QUILLORN_NOTICES "${QUILLORN_PAGE}/THIRD-PARTY-NOTICES.txt")
 
-# The version of an installed Debian package, or "not recorded".
-function(quillorn_web_package_version package result)
-  set(version "")
-  find_program(QUILLORN_DPKG_QUERY dpkg-query)
-  if(QUILLORN_DPKG_QUERY)
-    execute_process(COMMAND ${QUILLORN_DPKG_QUERY} -W -f=\${Version} ${package}
-      OUTPUT_VARIABLE version ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
-  endif()
-  if(version STREQUAL "")
-    set(version "not recorded")
-  endif()
-  set(${result} "${version}" PARENT_SCOPE)
-endfunction()
-
-# Appends a heading and a file's text (or a note that it is missing).
-function(quillorn_web_notice title path)
-  file(APPEND "${QUILLORN_WEB_NOTICES}"
-       "\n\n${title}\n==============================================================================\n\n")
-  if(EXISTS "${path}")
-    file(READ "${path}" text)
-    file(APPEND "${QUILLORN_WEB_NOTICES}" "${text}")
-  else()
-    file(APPEND "${QUILLORN_WEB_NOTICES}" "(${path} was not found at build time)\n")
-  endif()
-endfunction()
-
-quillorn_web_package_version(emscripten emscripten_version)
-quillorn_web_package_version(libstb-dev stb_version)
+quillorn_package_version(emscripten emscripten_version)
+quillorn_package_version(libstb-dev stb_version)
 file(READ "${QUILLORN_WEB_MODULES}/fflate/package.json" fflate_package)
 string(JSON fflate_version GET "${fflate_package}" version)
 
-file(WRITE "${QUILLORN_WEB_NOTICES}"
+file(WRITE "${QUILLORN_NOTICES}"
 "Quillorn's page: third-party notices
 ====================================
 
@@ -53,11 +28,11 @@ fflate.js is fflate ${fflate_version} (npm), which makes the zip of several outp
 
 Their licences follow.
 ")
-quillorn_web_notice("zlib" "${QUILLORN_ZLIB_SOURCE_DIR}/LICENSE")
-quillorn_web_notice("libspng" "${QUILLORN_SPNG_SOURCE_DIR}/LICENSE")
-quillorn_web_notice("libtiff" "${QUILLORN_TIFF_SOURCE_DIR}/LICENSE.md")
-quillorn_web_notice("stb_image_resize (Debian's copyright file of libstb-dev)"
+quillorn_notice_text("zlib" "${QUILLORN_ZLIB_SOURCE_DIR}/LICENSE")
+quillorn_notice_text("libspng" "${QUILLORN_SPNG_SOURCE_DIR}/LICENSE")
+quillorn_notice_text("libtiff" "${QUILLORN_TIFF_SOURCE_DIR}/LICENSE.md")
+quillorn_notice_text("stb_image_resize (Debian's copyright file of libstb-dev)"
   "/usr/share/doc/libstb-dev/copyright")
-quillorn_web_notice("Emscripten (Debian's copyright file of emscripten)"
+quillorn_notice_text("Emscripten (Debian's copyright file of emscripten)"
   "/usr/share/doc/emscripten/copyright")
-quillorn_web_notice("fflate" "${QUILLORN_WEB_MODULES}/fflate/LICENSE")
+quillorn_notice_text("fflate" "${QUILLORN_WEB_MODULES}/fflate/LICENSE")

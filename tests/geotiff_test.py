@@ -192,6 +192,33 @@ def check_fill(work):
     far = int((want[marks] == 0).sum())
     if "%d farther off take height 0" % far not in result.stderr:
         problems.append("fill: counts not said: %r" % result.stderr)
+    # In a TIFF the sea kept beyond reach (columns 56 on) is nodata, as it
+    # is turned; the filled holes are heights in metres.
+    kept = numpy.zeros(metres.shape, bool)
+    kept[:, 56:] = True
+    for what, switches, turn in (("as it is", [], lambda a: a),
+                                 ("a half turn", ["-rotate", "180"],
+                                  lambda a: a[::-1, ::-1])):
+        out = os.path.join(work, "filled.tif")
+        result = run(path, out, "-fill", "6", *switches)
+        dataset = gdal.Open(out)
+        band = dataset.GetRasterBand(1)
+        stored = band.ReadAsArray()
+        if band.GetNoDataValue() != 65535:
+            problems.append("fill %s: nodata %r" % (what,
+                                                    band.GetNoDataValue()))
+        if not numpy.array_equal(stored == 65535, turn(kept)):
+            problems.append("fill %s: %d samples wrongly nodata" %
+                            (what, int(((stored == 65535) != turn(kept)).sum())))
+        in_metres = stored * band.GetScale() + band.GetOffset()
+        filled_metres = got * band.GetScale() + band.GetOffset()
+        valid = ~turn(kept)
+        if numpy.abs(in_metres[valid] - turn(filled_metres)[valid]).max() > 1e-9:
+            problems.append("fill %s: heights differ from the raw output" % what)
+        if "the samples kept as nodata are written as 65535" not in \
+                result.stderr:
+            problems.append("fill %s: nodata not said: %r" %
+                            (what, result.stderr))
 
 
 def main():

@@ -36,7 +36,7 @@ struct Marked {
 
 // Each mark takes the 1 / d^2 mean of the nearest unmarked height along
 // each of the eight ways within reach (diagonal steps sqrt(2)); none
-// found, it keeps its height. Marks are cleared either way.
+// found, it keeps its height, and its mark (as 1); filled ones are cleared.
 TEST(NodataFillTest, InverseDistanceAlongEightWaysWithinReach) {
   struct Case {
     const char* what;
@@ -46,10 +46,11 @@ TEST(NodataFillTest, InverseDistanceAlongEightWaysWithinReach) {
     int32_t reach;
     std::vector<HeightValue> filled;
     int64_t filledCount, keptCount;
+    std::string marksAfter;  // '#' where a mark stays
   };
   const Case cases[] = {
       // Left 100 at 1, right 400 at 2: (100 + 400 / 4) / (1 + 1 / 4) = 160.
-      {"a row", 4, {100, 7, 7, 400}, ".##.", 5, {100, 160, 340, 400}, 2, 0},
+      {"a row", 4, {100, 7, 7, 400}, ".##.", 5, {100, 160, 340, 400}, 2, 0, "...."},
       {"out of reach",
        5,
        {100, 7, 7, 7, 7},
@@ -57,7 +58,8 @@ TEST(NodataFillTest, InverseDistanceAlongEightWaysWithinReach) {
        2,
        {100, 100, 100, 7, 7},
        2,
-       2},
+       2,
+       "...##"},
       // The diagonal neighbour is sqrt(2) away: beyond a reach of 1.
       {"a diagonal beyond reach",
        2,
@@ -66,7 +68,8 @@ TEST(NodataFillTest, InverseDistanceAlongEightWaysWithinReach) {
        1,
        {100, 100, 100, 9},
        2,
-       1},
+       1,
+       "...#"},
       {"reach 0 fills nothing",
        3,
        {100, 7, 300},
@@ -74,7 +77,8 @@ TEST(NodataFillTest, InverseDistanceAlongEightWaysWithinReach) {
        0,
        {100, 7, 300},
        0,
-       1},
+       1,
+       ".#."},
       // Centre of a 3 x 3 ring: four at 1 (10, 20, 30, 40) and four
       // corners at sqrt(2) (50 each): (100 + 100) / (4 + 2) = 33.3.
       {"a hole in a ring",
@@ -84,7 +88,8 @@ TEST(NodataFillTest, InverseDistanceAlongEightWaysWithinReach) {
        3,
        {50, 10, 50, 20, 33, 30, 50, 40, 50},
        1,
-       0},
+       0,
+       "........."},
   };
   for (const Case& c : cases) {
     Marked map(c.width, c.heights, c.layout);
@@ -97,7 +102,10 @@ TEST(NodataFillTest, InverseDistanceAlongEightWaysWithinReach) {
         EXPECT_EQ(map.at(row, column),
                   c.filled[static_cast<size_t>(row * map.width + column)])
             << c.what << " " << row << ", " << column;
-        EXPECT_EQ(map.planes.outBlue[row][column], 0) << c.what;
+        const size_t at = static_cast<size_t>(row * map.width + column);
+        EXPECT_EQ(map.planes.outBlue[row][column],
+                  c.marksAfter[at] == '#' ? 1 : 0)
+            << c.what << " " << row << ", " << column;
       }
     }
   }
@@ -117,6 +125,31 @@ TEST(NodataFillTest, FarSeasAreKept) {
     EXPECT_EQ(outcome.filled, std::min(reach, 300)) << reach;
     EXPECT_EQ(outcome.kept, 300 - std::min(reach, 300)) << reach;
     EXPECT_EQ(map.at(0, 300), reach >= 300 ? 1000 : 7) << reach;
+  }
+}
+
+// A kept nodata's value in a 16-bit output: 65535 unless a valid height
+// holds it, then 0 unless one holds that; marked heights do not count.
+TEST(NodataFillTest, NodataValueIsOneNoValidHeightTakes) {
+  struct Case {
+    const char* what;
+    std::vector<HeightValue> heights;
+    std::string layout;
+    int32_t nodata;
+  };
+  const Case cases[] = {
+      {"the top free", {0, 65534, 5}, "..#", 65535},
+      {"the top taken", {1, 65535, 5}, "..#", 0},
+      {"the top taken by a mark only", {0, 65534, 65535}, "..#", 65535},
+      {"the bottom taken by a mark only", {0, 65535, 7}, "#..", 0},
+      {"both taken", {0, 65535, 7}, "..#", -1},
+  };
+  for (const Case& c : cases) {
+    Marked map(3, c.heights, c.layout);
+    EXPECT_EQ(chooseNodataHeight(map.planes, map.planes.outBlue, map.width,
+                                 map.height),
+              c.nodata)
+        << c.what;
   }
 }
 

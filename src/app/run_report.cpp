@@ -235,6 +235,21 @@ void reportNodata(const InputImage& input, const FillOutcome& fill,
   }
 }
 
+void reportNodataValue(int32_t nodata, const std::string& path,
+                       std::ostream& diagnostics) {
+  if (nodata >= 0) {
+    diagnostics << "quillorn: " << path
+                << ": the samples kept as nodata are written as " << nodata
+                << ", its nodata value" << std::endl;
+    return;
+  }
+  diagnostics << "quillorn: warning: " << path
+              << " has a height at every value from 0 to 65535, so it gets "
+                 "no nodata value: the samples kept as nodata stand at the "
+                 "lowest height; a larger -fill fills them"
+              << std::endl;
+}
+
 void reportWrittenHeights(const WrittenHeights& written,
                           const std::string& path, std::ostream& diagnostics) {
   if (!written.haveUnits) return;

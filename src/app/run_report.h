@@ -32,6 +32,8 @@ struct WrittenHeights {
   bool haveUnits = false;  // elevation data whose samples were mapped
   SampleMapping mapping;   // lowest: the value of height 0; step: per height
   HeightValue top = 0;     // the highest height written
+  bool nodataMarked = false;  // nodata kept unfilled is marked in blue, to be
+                              // written as a TIFF's nodata value
 };
 
 // True when every line written to console so far has reached it (flushed
@@ -83,6 +85,11 @@ bool unitTakesEffect(const InputImage& input);
 // The heights of an elevation file whose samples were shifted or
 // stretched: the written heights as input's mapping carries them.
 WrittenHeights heightsOfInput(const InputImage& input);
+
+// For a TIFF output holding nodata that was kept: the value written for
+// it (0 or 65535), or a warning that every value is a height (-1).
+void reportNodataValue(int32_t nodata, const std::string& path,
+                       std::ostream& diagnostics);
 
 // For elevation files: how many samples were nodata, and how many of them
 // fill filled from within reach, a line "quillorn: <path>: ..."; nothing

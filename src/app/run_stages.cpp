@@ -87,6 +87,12 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
   files->target.width = width;
   files->target.height = height;
   files->target.sameGrid = geometry.keepsGrid();
+  if (written.nodataMarked) {
+    files->target.nodata =
+        chooseNodataHeight(planes, planes.outBlue, width, height);
+    reportNodataValue(files->target.nodata, files->output.file.path,
+                      diagnostics);
+  }
   placeOutput(*files, written, 0, 0, &files->target);
   if (!geometry.tiled) {
     console << "Writing output header..." << std::endl;
@@ -146,6 +152,7 @@ bool writeTarget(RunFiles* files, const PlaneSet& planes, int32_t width,
       image.bigEndian = files->target.bigEndian;
       image.southFirst = files->target.southFirst;
       image.values = files->target.values;
+      image.nodata = files->target.nodata;
       image.width = plan.tileWidth;
       image.height = plan.tileHeight;
       image.sameGrid = false;
@@ -209,17 +216,23 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   FillOutcome fill;
   const bool elevation = files->source.format == HeightFormat::kTiff ||
                          files->source.format == HeightFormat::kHgt;
+  // Only a TIFF holds a nodata value: the marks of the nodata kept then go
+  // through every stage (turned, resampled to the nearest, cut) to it.
+  const bool marksNodata =
+      elevation && files->target.format == HeightFormat::kTiff;
   if (elevation && files->source.mapping.nodata > 0) {
     startBar(&bar, "Filling");
     fill = fillNodata(planes, &planes->outBlue, width, height,
                       options.fillReach, &bar.progress.progress);
     finishProgress(&bar.progress);
+    if (!marksNodata) clearMarks(&planes->outBlue, width, height);
   }
   reportChannelRead(files->source, files->input.path, diagnostics);
   reportNodata(files->source, fill, options.fillReach, files->input.path,
                diagnostics);
   // Every stage that changes heights carries their meaning along.
   *written = heightsOfInput(files->source);
+  written->nodataMarked = marksNodata && fill.kept > 0;
   SampleMapping& mapping = written->mapping;
   reportEightBitHeights(files->source, files->target.format, options.scaleGiven,
                         diagnostics);

@@ -13,6 +13,15 @@
 
 namespace {
 
+// Puts value (in the host's order) over each 16-bit sample of row whose
+// mark is not 0.
+void markNodata(const uint8_t* marks, int32_t width, uint16_t value,
+                uint8_t* row) {
+  for (int32_t column = 0; column < width; ++column) {
+    if (marks[column] != 0) std::memcpy(row + 2 * column, &value, 2);
+  }
+}
+
 bool endsWith(const std::string& path, const char* ending) {
   size_t length = std::strlen(ending);
   if (path.size() < length) return false;
@@ -385,7 +394,8 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
       // reads its heights in the source's units.
       const GeoTags* geo = image->geo.any() ? &image->geo : nullptr;
       return openTiffEncoder(output, image->width, image->height, geo, density,
-                             image->bandValues, &image->tiffEncoder, error);
+                             image->bandValues, image->nodata,
+                             &image->tiffEncoder, error);
     }
     case HeightFormat::kExr:
       return openExrEncoder(output, image->width, image->height,
@@ -444,6 +454,10 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
         const uint8_t* green = planes.outGreen[index];
         joinPairRow(little ? red : green, little ? green : red, row.data(),
                     static_cast<size_t>(width));
+        if (image->nodata >= 0) {
+          markNodata(planes.outBlue[index], width,
+                     static_cast<uint16_t>(image->nodata), row.data());
+        }
         bool encoded =
             image->format == HeightFormat::kPng
                 ? encodePngRow(image->pngEncoder, row.data(), row.size(), error)

@@ -148,6 +148,8 @@ struct OutputImage {
   bool southFirst = false;   // kRaw: the bottom row first, as Unity reads
   GeoTags geo;               // kTiff: where the output lies, when known
   BandValues bandValues;     // kTiff: what its heights stand for
+  int32_t nodata = -1;       // kTiff: the height written where the blue
+                             // plane marks nodata, or -1 (none marked)
   WrittenValues values;      // kR32, kExr: the value each height is written as
   int64_t clamped = 0;       // heights cut to what the format holds
   PngEncoder* pngEncoder = nullptr;

@@ -27,7 +27,7 @@ bool decodeTiffHeights(TiffDecoder*, const TiffInfo&, const MappingRequest&,
 void freeTiffDecoder(TiffDecoder*) {}
 
 bool openTiffEncoder(FileStream*, int32_t, int32_t, const GeoTags*,
-                     const PixelDensity&, const BandValues&,
+                     const PixelDensity&, const BandValues&, int32_t,
                      TiffEncoder** encoder, std::string* error) {
   *encoder = nullptr;
   *error = kNoTiffSupport;

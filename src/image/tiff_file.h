@@ -94,14 +94,18 @@ void freeTiffDecoder(TiffDecoder* decoder);
 
 struct TiffEncoder;
 
+// The nodata of an output without one.
+constexpr int32_t kNoNodata = -1;
+
 // Starts a 16-bit greyscale TIFF of width x height pixels on output (a file
 // the encoder can seek in), with geo's tags when not nullptr, density as
-// resolution tags in centimetres where known, and values as GDAL's band
-// scale and offset where known.
+// resolution tags in centimetres where known, values as GDAL's band scale
+// and offset where known, and nodata as GDAL's nodata value unless it is
+// kNoNodata.
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
                      const GeoTags* geo, const PixelDensity& density,
-                     const BandValues& values, TiffEncoder** encoder,
-                     std::string* error);
+                     const BandValues& values, int32_t nodata,
+                     TiffEncoder** encoder, std::string* error);
 
 // Encodes the next row of width heights, two bytes each in the host's
 // order, top row first; the row may be changed (the predictor works in

@@ -1,6 +1,7 @@
 // Writing TIFF: 16-bit greyscale in strips, deflate with the predictor.
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "image/bitmap_file.h"
@@ -43,8 +44,8 @@ struct TiffEncoder {
 
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
                      const GeoTags* geo, const PixelDensity& density,
-                     const BandValues& values, TiffEncoder** encoder,
-                     std::string* error) {
+                     const BandValues& values, int32_t nodata,
+                     TiffEncoder** encoder, std::string* error) {
   *encoder = nullptr;
   std::unique_ptr<TiffEncoder> made(new TiffEncoder);
   made->stream.file = output;
@@ -110,6 +111,10 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
   // A GIS reads heights in units through the band's scale and offset.
   if (set && values.known) {
     set = TIFFSetField(tiff, kMetadataTag, bandValuesXml(values).c_str()) == 1;
+  }
+  // GDAL's nodata is the stored value, before scale and offset.
+  if (set && nodata != kNoNodata) {
+    set = TIFFSetField(tiff, kNodataTag, std::to_string(nodata).c_str()) == 1;
   }
   if (!set) return fail("a tag cannot be set");
   *encoder = made.release();

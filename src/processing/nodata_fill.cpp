@@ -17,6 +17,11 @@ constexpr Direction kDirections[] = {{-1, 0},  {1, 0},  {0, -1}, {0, 1},
 // Distances in steps beyond this are all kFar.
 constexpr uint8_t kFar = 255;
 
+// A height's mark once the fill has passed it: searches still skip it, and
+// the last pass tells the kept from the filled.
+constexpr uint8_t kFilledMark = 1;
+constexpr uint8_t kKeptMark = 2;
+
 // Turns every mark into the number of steps (any of the eight ways, so the
 // largest of the row and column distances) to the nearest unmarked height,
 // kFar from kFar on, in two passes.
@@ -65,13 +70,14 @@ FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
   // The marks stay until every height is filled, and searches read only
   // unmarked heights: a fill never reads another fill.
   for (int32_t row = 0; row < height; ++row) {
-    const uint8_t* rowMarks = (*marks)[row];
+    uint8_t* rowMarks = (*marks)[row];
     for (int32_t column = 0; column < width; ++column) {
       if (rowMarks[column] == 0) continue;
       // A search along any of the eight ways goes at least as far as the
       // nearest valid height in steps: a sea far from land costs nothing.
       if (rowMarks[column] > reach) {
         ++outcome.kept;
+        rowMarks[column] = kKeptMark;
         continue;
       }
       double sum = 0, weights = 0;
@@ -93,9 +99,11 @@ FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
       }
       if (weights == 0) {
         ++outcome.kept;
+        rowMarks[column] = kKeptMark;
         continue;
       }
       ++outcome.filled;
+      rowMarks[column] = kFilledMark;
       storeHeight(kWideBase,
                   static_cast<int64_t>(std::floor(sum / weights + 0.5)),
                   &planes->outRed[row][column], &planes->outGreen[row][column]);
@@ -103,7 +111,32 @@ FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
     reportProgress(progress, row + 1, height);
   }
   for (int32_t row = 0; row < height; ++row) {
-    std::memset((*marks)[row], 0, static_cast<size_t>(width));
+    uint8_t* rowMarks = (*marks)[row];
+    for (int32_t column = 0; column < width; ++column) {
+      rowMarks[column] = rowMarks[column] == kKeptMark ? 1 : 0;
+    }
   }
   return outcome;
+}
+
+void clearMarks(BytePlane* marks, int32_t width, int32_t height) {
+  for (int32_t row = 0; row < height; ++row) {
+    std::memset((*marks)[row], 0, static_cast<size_t>(width));
+  }
+}
+
+int32_t chooseNodataHeight(const PlaneSet& planes, const BytePlane& marks,
+                           int32_t width, int32_t height) {
+  bool lowestTaken = false, highestTaken = false;
+  for (int32_t row = 0; row < height; ++row) {
+    for (int32_t column = 0; column < width; ++column) {
+      if (marks[row][column] != 0) continue;
+      const HeightValue value = decodeHeightIn<kWideBase>(
+          planes.outRed[row][column], planes.outGreen[row][column]);
+      lowestTaken |= value == 0;
+      highestTaken |= value == kLargestWideHeight;
+    }
+  }
+  if (!highestTaken) return kLargestWideHeight;
+  return lowestTaken ? -1 : 0;
 }

@@ -26,10 +26,20 @@ struct FillOutcome {
 // diagonal step counts sqrt(2)), and gives it the mean of those it found,
 // each weighted 1 / distance^2, rounded (halves up); none found, it keeps
 // its height. Only unmarked heights are read, so the order does not
-// matter. Every mark is cleared (reach 0 only clears them). Reports rows
-// done to progress.
+// matter. The marks of filled heights are cleared, those of kept ones
+// become 1 (reach 0 keeps every one). Reports rows done to progress.
 FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
                        int32_t height, int32_t reach,
                        const Progress* progress = nullptr);
+
+// Clears the marks of a width x height map.
+void clearMarks(BytePlane* marks, int32_t width, int32_t height);
+
+// The value that stands for nodata in a 16-bit output of the width x
+// height target planes (base 256) where marks are not 0: 65535 when no
+// unmarked height takes it, else 0 when none takes that, else -1 (every
+// value is a height).
+int32_t chooseNodataHeight(const PlaneSet& planes, const BytePlane& marks,
+                           int32_t width, int32_t height);
 
 #endif  // QUILLORN_PROCESSING_NODATA_FILL_H_

@@ -6,7 +6,8 @@
 # quillorn_add_static_tiff and quillorn_add_static_spng define quillorn_tiff
 # and quillorn_spng (static, over ZLIB::ZLIB, which the caller defines) when
 # their sources can be had, and set QUILLORN_<NAME>_DEBIAN_VERSION for the
-# licence notices.
+# licence notices. quillorn_add_tiff_codecs, called first, gives libtiff
+# libdeflate, Zstandard and LZMA the same way.
 include_guard(GLOBAL)
 include(ExternalProject)
 # The libraries are C; enabled here, at file scope, since a language
@@ -44,12 +45,140 @@ function(quillorn_source_version directory result)
   set(${result} "${version}" PARENT_SCOPE)
 endfunction()
 
-# libtiff with its own build, as a separate project: only the codecs that
-# need nothing but zlib (deflate, LZW, PackBits and the other built-in
-# ones), no tools, tests or C++ interface. zlib_include and zlib_library
-# are the zlib it builds against; the rest of the arguments are targets
-# that must be built first. QUILLORN_TIFF_CACHE holds any -D settings
-# the system needs besides.
+# A static library target of C sources from another project: its warnings
+# are not ours to fail on, and libtiff's build finds it at a known path.
+function(quillorn_add_foreign_library target)
+  add_library(${target} STATIC ${ARGN})
+  set_target_properties(${target} PROPERTIES
+    C_STANDARD 99 COMPILE_WARNING_AS_ERROR OFF
+    ARCHIVE_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/codecs")
+endfunction()
+
+# The static library file of a target made by quillorn_add_foreign_library.
+function(quillorn_foreign_library_file target result)
+  set(${result} "${CMAKE_BINARY_DIR}/codecs/${CMAKE_STATIC_LIBRARY_PREFIX}${target}${CMAKE_STATIC_LIBRARY_SUFFIX}"
+      PARENT_SCOPE)
+endfunction()
+
+# The codecs Debian's libtiff has beyond zlib's, for the cross builds:
+# libdeflate (whole strips inflated and deflated in one call, several
+# times faster than zlib's stream), Zstandard and LZMA (GDAL's
+# cloud-optimized GeoTIFFs are often ZSTD). Each is built from Debian's
+# source package when it can be had; sets QUILLORN_<NAME>_SOURCE_DIR and
+# QUILLORN_<NAME>_DEBIAN_VERSION for the notices, and
+# QUILLORN_TIFF_CODEC_ARGS, QUILLORN_TIFF_CODEC_TARGETS and
+# QUILLORN_TIFF_CODEC_LIBRARIES for quillorn_add_static_tiff.
+function(quillorn_add_tiff_codecs)
+  set(arguments "")
+  set(targets "")
+  set(libraries "")
+  set(flags "")
+
+  quillorn_fetch_source(libdeflate libdeflate.h)
+  set(source "${QUILLORN_DEPS_DIR}/libdeflate")
+  if(EXISTS "${source}/libdeflate.h")
+    quillorn_source_version("${source}" version)
+    set(QUILLORN_LIBDEFLATE_SOURCE_DIR "${source}" PARENT_SCOPE)
+    set(QUILLORN_LIBDEFLATE_DEBIAN_VERSION "${version}" PARENT_SCOPE)
+    message(STATUS "libdeflate for ${CMAKE_SYSTEM_NAME}: Debian source ${version}")
+    # As its makefile builds the library: every file of lib/, with the
+    # processor checks of each architecture (the others compile to nothing).
+    file(GLOB files "${source}/lib/*.c" "${source}/lib/x86/*.c"
+         "${source}/lib/arm/*.c")
+    quillorn_add_foreign_library(quillorn_deflate ${files})
+    target_include_directories(quillorn_deflate SYSTEM PUBLIC "${source}")
+    quillorn_foreign_library_file(quillorn_deflate file)
+    list(APPEND arguments -Dlibdeflate=ON -DDeflate_INCLUDE_DIR=${source}
+         -DDeflate_LIBRARY=${file})
+    list(APPEND targets quillorn_deflate)
+    list(APPEND libraries quillorn_deflate)
+  else()
+    list(APPEND arguments -Dlibdeflate=OFF)
+    message(WARNING "libdeflate's sources are not in ${source}: "
+                    "TIFF strips are inflated through zlib's stream")
+  endif()
+
+  quillorn_fetch_source(libzstd lib/zstd.h)
+  set(source "${QUILLORN_DEPS_DIR}/libzstd")
+  if(EXISTS "${source}/lib/zstd.h")
+    quillorn_source_version("${source}" version)
+    set(QUILLORN_ZSTD_SOURCE_DIR "${source}" PARENT_SCOPE)
+    set(QUILLORN_ZSTD_DEBIAN_VERSION "${version}" PARENT_SCOPE)
+    message(STATUS "Zstandard for ${CMAKE_SYSTEM_NAME}: Debian source ${version}")
+    # One thread, no legacy formats, and C alone (the decoder's assembly
+    # is for the ELF systems).
+    file(GLOB files "${source}/lib/common/*.c" "${source}/lib/compress/*.c"
+         "${source}/lib/decompress/*.c")
+    quillorn_add_foreign_library(quillorn_zstd ${files})
+    target_include_directories(quillorn_zstd SYSTEM PUBLIC "${source}/lib")
+    target_compile_definitions(quillorn_zstd PRIVATE ZSTD_DISABLE_ASM
+                               ZSTD_LEGACY_SUPPORT=0)
+    quillorn_foreign_library_file(quillorn_zstd file)
+    list(APPEND arguments -Dzstd=ON -DZSTD_INCLUDE_DIR=${source}/lib
+         -DZSTD_LIBRARY=${file} -DZSTD_HAVE_DECOMPRESS_STREAM=ON)
+    list(APPEND targets quillorn_zstd)
+    list(APPEND libraries quillorn_zstd)
+  else()
+    list(APPEND arguments -Dzstd=OFF)
+    message(WARNING "Zstandard's sources are not in ${source}: "
+                    "ZSTD-compressed TIFF is refused")
+  endif()
+
+  quillorn_fetch_source(xz-utils src/liblzma/api/lzma.h)
+  set(source "${QUILLORN_DEPS_DIR}/xz-utils")
+  if(EXISTS "${source}/src/liblzma/api/lzma.h")
+    quillorn_source_version("${source}" version)
+    set(QUILLORN_LZMA_SOURCE_DIR "${source}" PARENT_SCOPE)
+    set(QUILLORN_LZMA_DEBIAN_VERSION "${version}" PARENT_SCOPE)
+    message(STATUS "liblzma for ${CMAKE_SYSTEM_NAME}: Debian source xz-utils ${version}")
+    # liblzma alone, through its own CMake build (which makes the
+    # configuration header), without threads: libtiff decodes one strip
+    # at a time.
+    set(binary "${CMAKE_BINARY_DIR}/liblzma")
+    set(file "${binary}/${CMAKE_STATIC_LIBRARY_PREFIX}lzma${CMAKE_STATIC_LIBRARY_SUFFIX}")
+    ExternalProject_Add(quillorn_lzma_build
+      SOURCE_DIR "${source}"
+      BINARY_DIR "${binary}"
+      CMAKE_ARGS
+        -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
+        -DCMAKE_BUILD_TYPE=Release
+        -DBUILD_SHARED_LIBS=OFF
+        -DENABLE_THREADS=OFF
+        ${QUILLORN_TIFF_CACHE}
+      BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target liblzma
+      INSTALL_COMMAND ""
+      BUILD_BYPRODUCTS "${file}"
+      USES_TERMINAL_CONFIGURE ON
+      USES_TERMINAL_BUILD ON)
+    add_library(quillorn_lzma STATIC IMPORTED GLOBAL)
+    set_target_properties(quillorn_lzma PROPERTIES IMPORTED_LOCATION "${file}")
+    add_dependencies(quillorn_lzma quillorn_lzma_build)
+    list(APPEND arguments -Dlzma=ON
+         -DLIBLZMA_INCLUDE_DIR=${source}/src/liblzma/api
+         -DLIBLZMA_LIBRARY=${file})
+    list(APPEND targets quillorn_lzma_build)
+    list(APPEND libraries quillorn_lzma)
+    # A static liblzma's header must not ask for a DLL's symbols.
+    set(flags "-DLZMA_API_STATIC")
+  else()
+    list(APPEND arguments -Dlzma=OFF)
+    message(WARNING "liblzma's sources are not in ${source}: "
+                    "LZMA-compressed TIFF is refused")
+  endif()
+  if(flags)
+    list(APPEND arguments "-DCMAKE_C_FLAGS=${flags}")
+  endif()
+  set(QUILLORN_TIFF_CODEC_ARGS "${arguments}" PARENT_SCOPE)
+  set(QUILLORN_TIFF_CODEC_TARGETS "${targets}" PARENT_SCOPE)
+  set(QUILLORN_TIFF_CODEC_LIBRARIES "${libraries}" PARENT_SCOPE)
+endfunction()
+
+# libtiff with its own build, as a separate project: the codecs that need
+# nothing but zlib (deflate, LZW, PackBits and the other built-in ones)
+# and those quillorn_add_tiff_codecs made, no tools, tests or C++
+# interface. zlib_include and zlib_library are the zlib it builds against;
+# the rest of the arguments are targets that must be built first.
+# QUILLORN_TIFF_CACHE holds any -D settings the system needs besides.
 function(quillorn_add_static_tiff zlib_include zlib_library)
   quillorn_fetch_source(tiff libtiff/tiffio.h)
   set(source "${QUILLORN_DEPS_DIR}/tiff")
@@ -76,13 +205,14 @@ function(quillorn_add_static_tiff zlib_include zlib_library)
       -DCMAKE_INSTALL_LIBDIR=lib
       -DBUILD_SHARED_LIBS=OFF
       -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF
-      -Dcxx=OFF -Djpeg=OFF -Dold-jpeg=OFF -Djbig=OFF -Dlerc=OFF -Dlzma=OFF
-      -Dzstd=OFF -Dwebp=OFF -Dlibdeflate=OFF -Dpixarlog=OFF -Dzlib=ON
+      -Dcxx=OFF -Djpeg=OFF -Dold-jpeg=OFF -Djbig=OFF -Dlerc=OFF
+      -Dwebp=OFF -Dpixarlog=OFF -Dzlib=ON
       -DZLIB_USE_STATIC_LIBS=ON
       -DZLIB_INCLUDE_DIR=${zlib_include}
       -DZLIB_LIBRARY=${zlib_library}
+      ${QUILLORN_TIFF_CODEC_ARGS}
       ${QUILLORN_TIFF_CACHE}
-    DEPENDS ${ARGN}
+    DEPENDS ${ARGN} ${QUILLORN_TIFF_CODEC_TARGETS}
     BUILD_BYPRODUCTS "${library}"
     USES_TERMINAL_CONFIGURE ON
     USES_TERMINAL_BUILD ON)
@@ -91,7 +221,7 @@ function(quillorn_add_static_tiff zlib_include zlib_library)
   set_target_properties(quillorn_tiff PROPERTIES
     IMPORTED_LOCATION "${library}"
     INTERFACE_INCLUDE_DIRECTORIES "${prefix}/include"
-    INTERFACE_LINK_LIBRARIES ZLIB::ZLIB)
+    INTERFACE_LINK_LIBRARIES "${QUILLORN_TIFF_CODEC_LIBRARIES};ZLIB::ZLIB")
   add_dependencies(quillorn_tiff quillorn_tiff_build)
 endfunction()
 

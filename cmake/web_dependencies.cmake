@@ -43,6 +43,7 @@ if(QUILLORN_TIFF)
   # CMake cannot read a type's size out of emcc's output: a 32-bit
   # module's size_t is 4 bytes.
   set(QUILLORN_TIFF_CACHE -DHAVE_SIZEOF_SIZE_T=TRUE -DSIZEOF_SIZE_T=4)
+  quillorn_add_tiff_codecs()
   quillorn_add_static_tiff("${QUILLORN_ZLIB_SOURCE_DIR}"
     "${CMAKE_BINARY_DIR}/zlib/libquillorn_zlib.a" quillorn_zlib)
 endif()

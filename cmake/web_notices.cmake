@@ -6,6 +6,7 @@ set(QUILLORN_NOTICES "${QUILLORN_PAGE}/THIRD-PARTY-NOTICES.txt")
 
 quillorn_package_version(emscripten emscripten_version)
 quillorn_package_version(libstb-dev stb_version)
+quillorn_tiff_codec_lines(codec_lines)
 file(READ "${QUILLORN_WEB_MODULES}/fflate/package.json" fflate_package)
 string(JSON fflate_version GET "${fflate_package}" version)
 
@@ -18,8 +19,7 @@ Emscripten (Debian's emscripten ${emscripten_version}), statically linked with:
 
 - zlib, built from Debian's source package zlib ${QUILLORN_ZLIB_DEBIAN_VERSION}
 - libspng, built from Debian's source package libspng ${QUILLORN_SPNG_DEBIAN_VERSION}
-- libtiff, built from Debian's source package tiff ${QUILLORN_TIFF_DEBIAN_VERSION}
-  with zlib alone
+- libtiff, built from Debian's source package tiff ${QUILLORN_TIFF_DEBIAN_VERSION}${codec_lines}
 - stb_image_resize, Sean Barrett's resampler (libstb-dev ${stb_version})
 - Emscripten's runtime and system libraries (musl, libc++, libc++abi,
   compiler-rt, dlmalloc)
@@ -31,6 +31,7 @@ Their licences follow.
 quillorn_notice_text("zlib" "${QUILLORN_ZLIB_SOURCE_DIR}/LICENSE")
 quillorn_notice_text("libspng" "${QUILLORN_SPNG_SOURCE_DIR}/LICENSE")
 quillorn_notice_text("libtiff" "${QUILLORN_TIFF_SOURCE_DIR}/LICENSE.md")
+quillorn_tiff_codec_notices()
 quillorn_notice_text("stb_image_resize (Debian's copyright file of libstb-dev)"
   "/usr/share/doc/libstb-dev/copyright")
 quillorn_notice_text("Emscripten (Debian's copyright file of emscripten)"

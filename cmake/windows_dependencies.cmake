@@ -1,11 +1,12 @@
 # The libraries the Windows build links statically. zlib is Debian's own
 # mingw-w64 build (libz-mingw-w64-dev); Debian has no mingw-w64 build of
-# libspng or libtiff, so they are built from Debian's source packages
+# libspng, libtiff or its codecs, so they are built from Debian's source packages
 # (cmake/debian_sources.cmake): libspng the version the Linux build links,
 # libtiff the newest the archive still has.
 #
 # Defines quillorn_spng (a static libspng with zlib, with QUILLORN_PNG),
-# quillorn_tiff (a static libtiff with zlib alone, with QUILLORN_TIFF) and
+# quillorn_tiff (a static libtiff with zlib, libdeflate, Zstandard and
+# LZMA, with QUILLORN_TIFF) and
 # quillorn_openexr (OpenEXR's C library with zlib, with QUILLORN_EXR) when
 # their sources can be had, and their source folders and Debian versions
 # for the licence notices.
@@ -21,6 +22,7 @@ if(NOT ZLIB_FOUND)
 endif()
 
 if(QUILLORN_TIFF)
+  quillorn_add_tiff_codecs()
   quillorn_add_static_tiff("${ZLIB_INCLUDE_DIRS}" "${ZLIB_LIBRARIES}")
 endif()
 if(QUILLORN_PNG)

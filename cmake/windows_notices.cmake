@@ -40,8 +40,9 @@ if(TARGET quillorn_spng)
 endif()
 if(TARGET quillorn_tiff)
   quillorn_upstream_version("${QUILLORN_TIFF_DEBIAN_VERSION}" tiff_upstream)
+  quillorn_tiff_codec_lines(codec_lines)
   string(APPEND libraries "- libtiff ${tiff_upstream}, built from Debian's source package
-  tiff ${QUILLORN_TIFF_DEBIAN_VERSION} with zlib alone (TIFF reading and writing)
+  tiff ${QUILLORN_TIFF_DEBIAN_VERSION} (TIFF reading and writing)${codec_lines}
 ")
 endif()
 
@@ -96,6 +97,7 @@ if(TARGET quillorn_spng)
 endif()
 if(TARGET quillorn_tiff)
   quillorn_notice_text("libtiff" "${QUILLORN_TIFF_SOURCE_DIR}/LICENSE.md")
+  quillorn_tiff_codec_notices()
 endif()
 if(TARGET quillorn_openexr)
   quillorn_notice_text("OpenEXR" "${QUILLORN_OPENEXR_SOURCE_DIR}/LICENSE.md")

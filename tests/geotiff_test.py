@@ -8,7 +8,11 @@ falls on the source pixel its height came from, to a hundredth of a pixel,
 with that pixel's value in the source's units (the band's scale and offset
 read in and written out) within half a step.
 
+Every compression GDAL writes heights with (deflate, LZW, ZSTD, LZMA) reads
+as the uncompressed file does.
+
 usage: geotiff_test.py <quillorn>
+With QUILLORN_TEST_LAUNCHER set (Wine), the tool runs through it.
 Exit 77 (skipped) where GDAL's Python bindings or numpy are absent, except
 under CI.
 """
@@ -41,8 +45,9 @@ except ImportError:
     skip("GDAL's Python bindings (python3-gdal) or numpy are not installed")
 
 gdal.UseExceptions()
-TOOL = sys.argv[1]
-VERSION = subprocess.run([TOOL, "--version"], capture_output=True,
+LAUNCHER = os.environ.get("QUILLORN_TEST_LAUNCHER")
+TOOL = ([LAUNCHER] if LAUNCHER else []) + [sys.argv[1]]
+VERSION = subprocess.run(TOOL + ["--version"], capture_output=True,
                          text=True).stdout
 if "TIFF (" not in VERSION:
     skip("the tool was built without TIFF", needed=False)
@@ -68,7 +73,7 @@ def write(path, data, kind, scale=None, offset=None):
 
 
 def run(*arguments):
-    result = subprocess.run([TOOL] + list(arguments), capture_output=True,
+    result = subprocess.run(TOOL + list(arguments), capture_output=True,
                             text=True)
     if result.returncode != 0:
         problems.append("%s: exit %d: %s" % (" ".join(arguments),
@@ -221,6 +226,27 @@ def check_fill(work):
                             (what, result.stderr))
 
 
+def check_codecs(work, samples):
+    """Each compression gives the heights the uncompressed file gives."""
+    outputs = {}
+    for codec in ("NONE", "DEFLATE", "LZW", "ZSTD", "LZMA"):
+        path = os.path.join(work, "c.tif")
+        dataset = gdal.GetDriverByName("GTiff").Create(
+            path, samples.shape[1], samples.shape[0], 1, gdal.GDT_Int16,
+            ["COMPRESS=" + codec, "PREDICTOR=2" if codec != "NONE" else
+             "PREDICTOR=1"])
+        dataset.GetRasterBand(1).WriteArray(samples)
+        dataset = None
+        out = os.path.join(work, "c.r16")
+        run(path, out)
+        with open(out, "rb") as heights:
+            outputs[codec] = heights.read()
+    for codec, heights in outputs.items():
+        if heights != outputs["NONE"] or not heights:
+            problems.append("%s: heights differ from the uncompressed file's"
+                            % codec)
+
+
 def main():
     work = tempfile.mkdtemp()
     rows, columns = numpy.mgrid[0:HEIGHT, 0:WIDTH]
@@ -281,12 +307,13 @@ def main():
         problems.append("world file: %s" % failure)
 
     check_fill(work)
+    check_codecs(work, samples)
     # The usual SRTM download, zipped by Python's zipfile.
     import zipfile
     archive = os.path.join(work, "N47W122.hgt.zip")
     with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as zipped:
         zipped.writestr("N47W122.hgt", bytes(2 * 1201 * 1201))
-    result = subprocess.run([TOOL, archive, os.path.join(work, "z.bmp")],
+    result = subprocess.run(TOOL + [archive, os.path.join(work, "z.bmp")],
                             capture_output=True, text=True)
     if result.stdout.splitlines()[-1:] != [
             "ERROR: Input file is a zip archive holding N47W122.hgt, not a "

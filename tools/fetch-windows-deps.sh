@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fetches Debian's own source packages of the libraries the Windows and the
 # web builds link statically and that Debian has no build of for them
-# (libspng and libtiff for Windows; zlib too for the browser), so that
+# (libspng, libtiff and its codecs for Windows; zlib too for the browser), so that
 # quillorn.exe and the page's WebAssembly are built from the same sources
 # as the Linux packages. Nothing of the system's apt setup is changed: apt runs with
 # a private list of deb-src entries, made from the machine's own apt sources

@@ -1,4 +1,5 @@
-// Writing TIFF: 16-bit greyscale in strips, deflate with the predictor.
+// Writing TIFF: 16-bit greyscale in strips, deflate (libdeflate's) with the
+// predictor.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -77,11 +78,16 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
       TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
       TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
       TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, kDeflateLevel) &&
-      // zlib wherever the library has a choice: libdeflate's bytes differ,
-      // and every build (Windows, the browser) writes the same file.
-      TIFFSetField(tiff, TIFFTAG_DEFLATE_SUBCODEC, DEFLATE_SUBCODEC_ZLIB) &&
       TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip) &&
       TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Quillorn");
+  // libdeflate deflates a whole strip in half zlib's time, and every build
+  // (Linux, Windows, the browser) has the same version, so the same bytes;
+  // a libtiff without it deflates through zlib.
+  if (set && TIFFSetField(tiff, TIFFTAG_DEFLATE_SUBCODEC,
+                          DEFLATE_SUBCODEC_LIBDEFLATE) != 1) {
+    made->stream.error.clear();  // the refusal is no failure of the file
+    set = TIFFSetField(tiff, TIFFTAG_DEFLATE_SUBCODEC, DEFLATE_SUBCODEC_ZLIB);
+  }
   // Centimetres keep a bitmap's whole pixels per metre through the
   // rational: 3780 is 37.8, read back as 3780.
   if (set && density.known()) {

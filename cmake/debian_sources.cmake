@@ -68,6 +68,8 @@ endfunction()
 # QUILLORN_<NAME>_DEBIAN_VERSION for the notices, and
 # QUILLORN_TIFF_CODEC_ARGS, QUILLORN_TIFF_CODEC_TARGETS and
 # QUILLORN_TIFF_CODEC_LIBRARIES for quillorn_add_static_tiff.
+# QUILLORN_LZMA_CACHE holds any -D settings liblzma's build needs besides
+# QUILLORN_TIFF_CACHE.
 function(quillorn_add_tiff_codecs)
   set(arguments "")
   set(targets "")
@@ -144,7 +146,10 @@ function(quillorn_add_tiff_codecs)
         -DCMAKE_BUILD_TYPE=Release
         -DBUILD_SHARED_LIBS=OFF
         -DENABLE_THREADS=OFF
+        # No command-line tools: their links collide in the browser build.
+        -DHAVE_GETOPT_LONG=OFF
         ${QUILLORN_TIFF_CACHE}
+        ${QUILLORN_LZMA_CACHE}
       BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target liblzma
       INSTALL_COMMAND ""
       BUILD_BYPRODUCTS "${file}"

@@ -1,7 +1,7 @@
 # The libraries the browser build links statically, all compiled with emcc
 # from Debian's source packages (cmake/debian_sources.cmake): zlib, libspng
-# and libtiff at the versions the Linux build links, so that the page
-# writes the same bytes as the command line.
+# and libtiff (with libdeflate, Zstandard and LZMA) at the versions the Linux
+# build links, so that the page writes the same bytes as the command line.
 #
 # Defines ZLIB::ZLIB, quillorn_spng (with QUILLORN_PNG) and quillorn_tiff
 # (with QUILLORN_TIFF) when their sources can be had, and their source
@@ -43,6 +43,9 @@ if(QUILLORN_TIFF)
   # CMake cannot read a type's size out of emcc's output: a 32-bit
   # module's size_t is 4 bytes.
   set(QUILLORN_TIFF_CACHE -DHAVE_SIZEOF_SIZE_T=TRUE -DSIZEOF_SIZE_T=4)
+  # Nor the byte order, which liblzma's build asks CMake's TestBigEndian
+  # for: WebAssembly is little-endian.
+  set(QUILLORN_LZMA_CACHE -DHAVE_is_big=TRUE -Dis_big=0)
   quillorn_add_tiff_codecs()
   quillorn_add_static_tiff("${QUILLORN_ZLIB_SOURCE_DIR}"
     "${CMAKE_BINARY_DIR}/zlib/libquillorn_zlib.a" quillorn_zlib)

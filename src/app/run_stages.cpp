@@ -194,7 +194,13 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   console << "Reading input header..." << std::endl;
 
   console << "Initializing temp arrays..." << std::endl;
-  if (!allocatePlanes(planes, width, height, error)) return false;
+  // Only a bitmap's pixels have blue; other formats' planes hold marks.
+  if (!allocatePlanes(planes, width, height, error,
+                      files->source.format == HeightFormat::kBmp
+                          ? BlueUse::kPixels
+                          : BlueUse::kMarks)) {
+    return false;
+  }
   // A bitmap read for a bitmap keeps the encoding's base 255, byte for
   // byte; every other pairing carries 16-bit heights in base 256.
   bool bitmaps = files->source.format == HeightFormat::kBmp &&
@@ -225,7 +231,10 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     fill = fillNodata(planes, &planes->outBlue, width, height,
                       options.fillReach, &bar.progress.progress);
     finishProgress(&bar.progress);
-    if (!marksNodata) clearMarks(&planes->outBlue, width, height);
+    if (!marksNodata || fill.kept == 0) {
+      clearMarks(&planes->outBlue, width, height);
+      planes->blueZero = true;
+    }
   }
   reportChannelRead(files->source, files->input.path, diagnostics);
   reportNodata(files->source, fill, options.fillReach, files->input.path,

@@ -58,7 +58,8 @@ bool openExrDecoder(FileStream* input, ChannelChoice choice,
                     ExrDecoder** decoder, ExrInfo* info, std::string* error);
 
 // Decodes the samples twice, once to survey them and once to store their
-// heights in base-256 planes (blue 0), by the float rule as request asks.
+// heights in base-256 planes (blue untouched), by the float rule as request
+// asks.
 // A colour file read as grey is refused at its first pixel that is not.
 bool decodeExrHeights(ExrDecoder* decoder, const ExrInfo& info,
                       const MappingRequest& request, PlaneSet* planes,

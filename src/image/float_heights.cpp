@@ -26,7 +26,6 @@ void storeFloatHeights(const float* samples, int32_t count, int32_t row,
                        FloatHeights* heights) {
   uint8_t* red = planes->inRed[row] + column;
   uint8_t* green = planes->inGreen[row] + column;
-  std::memset(planes->inBlue[row] + column, 0, static_cast<size_t>(count));
   const SampleMapping& mapping = heights->mapping;
   for (int32_t index = 0; index < count; ++index) {
     const float sample = samples[index];

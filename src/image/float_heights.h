@@ -42,7 +42,7 @@ void surveyFloats(const float* samples, size_t count, FloatHeights* heights);
 void planFloatHeights(const MappingRequest& request, FloatHeights* heights);
 
 // Stores count samples' heights in the source planes' row from column on,
-// blue 0.
+// blue untouched.
 void storeFloatHeights(const float* samples, int32_t count, int32_t row,
                        int32_t column, PlaneSet* planes, FloatHeights* heights);
 

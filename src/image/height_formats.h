@@ -126,8 +126,9 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
 
 // Reads the heights into the source planes: a bitmap's as it always has in
 // base 255 (widened to base 256 when the planes are), every other format's
-// samples as base-256 heights with blue 0 (elevation samples mapped as
-// image->mapping then says). Plane row 0 is the top row.
+// samples as base-256 heights, blue left as it is (planes of BlueUse::kMarks:
+// zero) but for the nodata that elevation readers mark 1 (elevation samples
+// mapped as image->mapping then says). Plane row 0 is the top row.
 bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
                       std::string* error, const Progress* progress);
 

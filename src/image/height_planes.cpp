@@ -27,7 +27,7 @@ size_t planeBytes(size_t pixels) { return (pixels + 63) / 64 * 64; }
 }  // namespace
 
 bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
-                    std::string* error) {
+                    std::string* error, BlueUse blue) {
   *planes = PlaneSet();
   if (width < 1 || height < 1) {
     *error = "Image has no pixels";
@@ -44,13 +44,18 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
   const size_t columns = static_cast<size_t>(width);
   const size_t rows = static_cast<size_t>(height);
   const size_t plane = planeBytes(columns * rows);
-  // One block for the three planes, one for their row tables.
-  uint8_t* block =
-      static_cast<uint8_t*>(allocateLargeBlock(kPlaneCount * plane));
+  // One block for red and green, one for blue (marks are mostly none: a
+  // plane of them costs memory only where one is written), one for the
+  // row tables.
+  uint8_t* block = static_cast<uint8_t*>(allocateLargeBlock(2 * plane));
+  uint8_t* blueBlock = static_cast<uint8_t*>(
+      blue == BlueUse::kMarks ? allocateZeroBlock(plane)
+                              : allocateLargeBlock(plane));
   uint8_t** tables = static_cast<uint8_t**>(
       std::malloc(kPlaneCount * rows * sizeof(uint8_t*)));
-  if (block == nullptr || tables == nullptr) {
-    releaseLargeBlock(block, kPlaneCount * plane);
+  if (block == nullptr || blueBlock == nullptr || tables == nullptr) {
+    releaseLargeBlock(block, 2 * plane);
+    releaseLargeBlock(blueBlock, plane);
     std::free(tables);
     *error = "Not enough memory for the height planes of " +
              std::to_string(width) + " x " + std::to_string(height) + " pixels";
@@ -58,10 +63,12 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
   }
   planes->width = width;
   planes->height = height;
+  planes->blueZero = blue == BlueUse::kMarks;
   for (int index = 0; index < kPlaneCount; ++index) {
     BytePlane* source = sourcePlane(planes, index);
     source->rows = tables + static_cast<size_t>(index) * rows;
-    uint8_t* first = block + static_cast<size_t>(index) * plane;
+    uint8_t* first =
+        index < 2 ? block + static_cast<size_t>(index) * plane : blueBlock;
     for (size_t row = 0; row < rows; ++row) {
       source->rows[row] = first + row * columns;
     }
@@ -71,12 +78,13 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
 }
 
 void releasePlanes(PlaneSet* planes) {
-  // The target planes share the source planes' block, and the red plane's
-  // table and first row begin the tables' block and the planes'.
+  // The target planes share the source planes' blocks, and the red plane's
+  // table and first row begin the tables' block and red and green's.
   if (planes->inRed.rows != nullptr) {
     size_t pixels = static_cast<size_t>(planes->width) *
                     static_cast<size_t>(planes->height);
-    releaseLargeBlock(planes->inRed.rows[0], kPlaneCount * planeBytes(pixels));
+    releaseLargeBlock(planes->inBlue.rows[0], planeBytes(pixels));
+    releaseLargeBlock(planes->inRed.rows[0], 2 * planeBytes(pixels));
     std::free(planes->inRed.rows);
   }
   *planes = PlaneSet();

@@ -117,7 +117,7 @@ struct BytePlane {
 // Plane row 0 is the image's top row. Every conversion computes a target
 // pixel from the same source pixel alone, and nothing reads the source after
 // the conversion, so each target plane shares its source plane's memory:
-// the set owns one block of planes and one of row tables, which
+// the set owns the blocks of planes and one of row tables, which
 // releasePlanes frees once.
 struct PlaneSet {
   BytePlane inRed;
@@ -129,6 +129,9 @@ struct PlaneSet {
   int32_t width = 0;  // as allocated, for the release
   int32_t height = 0;
   HeightValue base = kHeightBase;  // 255, or kWideBase for 16-bit heights
+  // Blue holds zeros alone (no marks), its memory made only where written:
+  // whoever writes a byte there other than 0 clears it.
+  bool blueZero = false;
 };
 
 // The smallest and the largest height of a plane pair.
@@ -137,14 +140,21 @@ struct HeightRange {
   HeightValue max = 0;
 };
 
-// Allocates the planes for width x height pixels (both >= 1) in one block,
-// each plane's rows width bytes apart, the target planes sharing them with
-// the source planes, so that the target is the source byte for byte (red 255
-// stays 255) until something rewrites it. The bytes are unspecified until
-// written. On failure nothing stays allocated, planes is left empty and
-// error says why.
+// What the blue plane of a set carries.
+enum class BlueUse {
+  kPixels,  // a bitmap's blue bytes: made with the others, unspecified
+  kMarks,   // marks, mostly none: zeros, its memory made only where written
+};
+
+// Allocates the planes for width x height pixels (both >= 1), red and green
+// in one block, blue in another, each plane's rows width bytes apart, the
+// target planes sharing them with the source planes, so that the target is
+// the source byte for byte (red 255 stays 255) until something rewrites it.
+// Red and green are unspecified until written; blue as blue says
+// (blueZero set for kMarks). On
+// failure nothing stays allocated, planes is left empty and error says why.
 bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
-                    std::string* error);
+                    std::string* error, BlueUse blue = BlueUse::kPixels);
 
 // Frees every plane of the set and leaves it empty; safe on an empty set.
 void releasePlanes(PlaneSet* planes);

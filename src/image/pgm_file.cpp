@@ -154,9 +154,6 @@ bool readPgmHeights(FileStream* input, const InputImage& image,
                     PlaneSet* planes, std::string* error,
                     const Progress* progress) {
   const size_t width = static_cast<size_t>(image.width);
-  for (int32_t row = 0; row < image.height; ++row) {
-    std::memset(planes->inBlue[row], 0, width);
-  }
   if (!seekTo(input, image.dataOffset)) {
     *error = inputReadError(*input);
     return false;

@@ -264,7 +264,6 @@ bool decodePngHeights(PngDecoder* decoder, PngInfo* info, PlaneSet* planes,
   }
   for (int32_t planeRow = 0; planeRow < info->height; ++planeRow) {
     std::memset(planes->inGreen[planeRow], 0, width);
-    std::memset(planes->inBlue[planeRow], 0, width);
   }
   info->translucent = 0;
   int64_t decoded = 0;

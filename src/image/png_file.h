@@ -56,7 +56,7 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
 
 // Decodes every row into the source planes as base-256 heights (the samples
 // as they stand: a 4-bit sample of 15 is height 15; a grey colour's value,
-// a palette's colours being 8-bit), blue 0. Interlaced images too, row by
+// a palette's colours being 8-bit), blue untouched. Interlaced images too, row by
 // row. A colour PNG with a pixel that is not grey is refused, naming the
 // pixel, unless info->channel picks a channel or the luma (rounded to the
 // file's depth); alpha is dropped and counted in info->translucent.

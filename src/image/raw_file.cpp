@@ -81,8 +81,12 @@ void mapHgtSamples(InputImage* image, PlaneSet* planes) {
     uint8_t* marks = planes->inBlue[row];
     for (int32_t column = 0; column < image->width; ++column) {
       const int32_t code = low[column] | high[column] << 8;
-      // Voids are marked for the fill.
-      marks[column] = code == 0x8000 ? 1 : 0;
+      // Voids are marked for the fill (the plane is zeros: planes of
+      // BlueUse::kMarks).
+      if (code == 0x8000) {
+        marks[column] = 1;
+        planes->blueZero = false;
+      }
       uint16_t height = heights[static_cast<size_t>(code)];
       low[column] = static_cast<uint8_t>(height);
       high[column] = static_cast<uint8_t>(height >> 8);
@@ -161,7 +165,6 @@ bool readRawHeights(FileStream* input, InputImage* image, PlaneSet* planes,
     uint8_t* low = planes->inRed[row] + column;
     uint8_t* high = planes->inGreen[row] + column;
     splitPairRow(bytes, big ? high : low, big ? low : high, length);
-    std::memset(planes->inBlue[row] + column, 0, length);
   };
   if (!readRows(input, sampleRowLayout(image->width, image->height, 2), store,
                 inputReadError, error, progress)) {

@@ -476,7 +476,6 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
       uint8_t* red = planes->inRed[row] + column;
       uint8_t* green = planes->inGreen[row] + column;
       const size_t length = static_cast<size_t>(count);
-      std::memset(planes->inBlue[row] + column, 0, length);
       if (wide) {
         splitPairRow(bytes, little ? red : green, little ? green : red, length);
       } else {
@@ -522,7 +521,11 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
     for (int32_t index = 0; index < count; ++index) {
       double sample = read(bytes + pixelBytes * static_cast<size_t>(index));
       const bool missing = isNodata(sample);
-      marks[index] = missing ? 1 : 0;
+      // The plane is zeros (BlueUse::kMarks): only nodata is written.
+      if (missing) {
+        marks[index] = 1;
+        planes->blueZero = false;
+      }
       HeightValue height =
           missing ? nodataHeight : mapSample(samples, sample, clamped);
       red[index] = static_cast<uint8_t>(height);

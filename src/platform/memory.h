@@ -10,8 +10,13 @@
 // memory cannot be had.
 void* allocateLargeBlock(size_t bytes);
 
-// Returns a block from allocateLargeBlock; bytes as allocated. nullptr is
-// ignored.
+// A block of bytes (> 0) of zeros whose memory the system makes only as
+// each page is first written (reading costs none), or nullptr when it
+// cannot be had.
+void* allocateZeroBlock(size_t bytes);
+
+// Returns a block from allocateLargeBlock or allocateZeroBlock; bytes as
+// allocated. nullptr is ignored.
 void releaseLargeBlock(void* block, size_t bytes);
 
 // The memory a block of bytes from allocateLargeBlock takes: on Linux,

@@ -57,6 +57,22 @@ void* allocateLargeBlock(size_t bytes) {
   return std::malloc(bytes);
 }
 
+void* allocateZeroBlock(size_t bytes) {
+  if (bytes == 0) return nullptr;
+#if defined(__linux__)
+  // Mapped as allocateLargeBlock maps, so that it releases this too, but
+  // neither filled in nor advised for huge pages: a mark written costs a
+  // page, not two megabytes.
+  if (bytes >= kMappedFrom) {
+    if (bytes > SIZE_MAX - kHugePage) return nullptr;
+    void* block = mmap(nullptr, mappedLength(bytes), PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return block == MAP_FAILED ? nullptr : block;
+  }
+#endif
+  return std::calloc(bytes, 1);
+}
+
 size_t largeBlockFootprint(size_t bytes) {
 #if defined(__linux__)
   if (bytes >= kMappedFrom && bytes <= SIZE_MAX - kHugePage) {

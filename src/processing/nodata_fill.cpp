@@ -1,7 +1,6 @@
 #include "processing/nodata_fill.h"
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -113,15 +112,21 @@ FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
   for (int32_t row = 0; row < height; ++row) {
     uint8_t* rowMarks = (*marks)[row];
     for (int32_t column = 0; column < width; ++column) {
-      rowMarks[column] = rowMarks[column] == kKeptMark ? 1 : 0;
+      if (rowMarks[column] != 0) {
+        rowMarks[column] = rowMarks[column] == kKeptMark ? 1 : 0;
+      }
     }
   }
   return outcome;
 }
 
 void clearMarks(BytePlane* marks, int32_t width, int32_t height) {
+  // Only marks are written: pages of none stay unmade.
   for (int32_t row = 0; row < height; ++row) {
-    std::memset((*marks)[row], 0, static_cast<size_t>(width));
+    uint8_t* rowMarks = (*marks)[row];
+    for (int32_t column = 0; column < width; ++column) {
+      if (rowMarks[column] != 0) rowMarks[column] = 0;
+    }
   }
 }
 

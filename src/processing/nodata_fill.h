@@ -32,7 +32,7 @@ FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
                        int32_t height, int32_t reach,
                        const Progress* progress = nullptr);
 
-// Clears the marks of a width x height map.
+// Clears the marks of a width x height map, writing only where one is.
 void clearMarks(BytePlane* marks, int32_t width, int32_t height);
 
 // The value that stands for nodata in a 16-bit output of the width x

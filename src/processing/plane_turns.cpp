@@ -229,8 +229,12 @@ bool applyPlaneTurns(const std::vector<PlaneTurn>& turns, PlaneSet* planes,
   const Orientation orientation = composeTurns(turns);
   const int32_t sourceWidth = *width;
   const int32_t sourceHeight = *height;
+  // A blue plane of no marks stays one without being turned, and without
+  // its memory being made.
+  const bool blueZero = planes->blueZero;
+  const int planeCount = blueZero ? 2 : kPlaneCount;
   if (!orientation.swapAxes) {
-    for (int index = 0; index < kPlaneCount; ++index) {
+    for (int index = 0; index < planeCount; ++index) {
       mirrorPlane(planeAt(planes, index), sourceWidth, sourceHeight,
                   orientation.mirrorRows, orientation.mirrorColumns);
     }
@@ -240,7 +244,7 @@ bool applyPlaneTurns(const std::vector<PlaneTurn>& turns, PlaneSet* planes,
     // Result (r, c) = source (mirrorRows(c), mirrorColumns(r)): after the
     // transpose, mirrorColumns counts the rows from the bottom and
     // mirrorRows the columns from the right.
-    for (int index = 0; index < kPlaneCount; ++index) {
+    for (int index = 0; index < planeCount; ++index) {
       BytePlane* plane = planeAt(planes, index);
       transposeSquareInPlace(plane, sourceWidth);
       mirrorPlane(plane, sourceWidth, sourceHeight, orientation.mirrorColumns,
@@ -249,9 +253,12 @@ bool applyPlaneTurns(const std::vector<PlaneTurn>& turns, PlaneSet* planes,
     return true;
   }
   PlaneSet turned;
-  if (!allocatePlanes(&turned, sourceHeight, sourceWidth, error)) return false;
+  if (!allocatePlanes(&turned, sourceHeight, sourceWidth, error,
+                      blueZero ? BlueUse::kMarks : BlueUse::kPixels)) {
+    return false;
+  }
   turned.base = planes->base;
-  for (int index = 0; index < kPlaneCount; ++index) {
+  for (int index = 0; index < planeCount; ++index) {
     turnInto(*planeAt(planes, index), sourceWidth, sourceHeight, orientation,
              planeAt(&turned, index));
   }

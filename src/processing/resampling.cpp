@@ -495,8 +495,11 @@ bool resampleEdges(const PlaneSet& source, PlaneSet* result, const Axis& across,
   return true;
 }
 
+// The result's blue: each the nearest source sample's, nothing to do for
+// no marks (blueZero) on a result of BlueUse::kMarks.
 void resampleBlue(const PlaneSet& source, PlaneSet* result, const Axis& across,
-                  const Axis& down) {
+                  const Axis& down, bool blueZero) {
+  if (blueZero) return;
   if (uniformBlue(source.outBlue, across.from, down.from)) {
     for (int32_t row = 0; row < down.to; ++row) {
       std::memset(result->outBlue[row], source.outBlue[0][0],
@@ -555,8 +558,14 @@ bool resampleHeights(PlaneSet* planes, int32_t width, int32_t height,
              " is beyond what the resampling library can take";
     return false;
   }
+  // Elevation data marks no nodata but in blue: the result's blue plane then
+  // costs no memory.
+  const bool blueZero = planes->blueZero;
   PlaneSet result;
-  if (!allocatePlanes(&result, newWidth, newHeight, error)) return false;
+  if (!allocatePlanes(&result, newWidth, newHeight, error,
+                      blueZero ? BlueUse::kMarks : BlueUse::kPixels)) {
+    return false;
+  }
   result.base = planes->base;
   WorkingMemory memory;
   auto pass = [&](const BandTarget& target, const Progress* reports) {
@@ -618,7 +627,7 @@ bool resampleHeights(PlaneSet* planes, int32_t width, int32_t height,
     *outcome = ResampleOutcome();
     return false;
   }
-  resampleBlue(*planes, &result, across, down);
+  resampleBlue(*planes, &result, across, down, blueZero);
   outcome->workingBytes = memory.peak;
   releasePlanes(planes);
   *planes = result;

@@ -147,13 +147,13 @@ TEST(EngineSizesTest, RefusesWhatCannotBeCutAndWarnsOfLostDetail) {
   ASSERT_TRUE(
       fitToEngine(Engine::kUnity, 5000, 1, {1, 1}, false, &fit, &error));
   EXPECT_EQ(engineCapWarning(fit, 5000, 1),
-            "quillorn: warning: a 5000 x 1 map is larger than Unity's largest "
+            "a 5000 x 1 map is larger than Unity's largest "
             "size (4097), so it is reduced to 4097 x 4097 and loses detail; "
             "-tiles 2x1 keeps it");
   ASSERT_TRUE(
       fitToEngine(Engine::kUnreal, 20000, 8129, {2, 1}, true, &fit, &error));
   EXPECT_EQ(engineCapWarning(fit, 20000, 8129),
-            "quillorn: warning: a 20000 x 8129 map cut into 2 x 1 tiles is "
+            "a 20000 x 8129 map cut into 2 x 1 tiles is "
             "larger than Unreal's largest size (8129 a tile), so it is "
             "reduced to 16257 x 8129 and loses detail; -tiles 3x1 keeps it");
 }

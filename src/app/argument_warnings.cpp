@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/diagnostics.h"
 #include "app/elevation_recoder.h"
 #include "platform/files.h"
 
@@ -131,9 +132,6 @@ std::string integerNote(const char* name, const char* text, int32_t value,
 
 void warnAboutArguments(int argc, const char* const* argv,
                         const RunOptions& options, std::ostream& diagnostics) {
-  auto warn = [&](const std::string& text) {
-    diagnostics << "quillorn: warning: " << text << std::endl;
-  };
   // Each switch's first occurrence and the word after it are taken; later
   // occurrences are ignored, but the word after one is still its value.
   std::vector<bool> taken(static_cast<size_t>(argc), false);
@@ -146,8 +144,8 @@ void warnAboutArguments(int argc, const char* const* argv,
         taken[static_cast<size_t>(index) + 1] = true;
       }
       if (seen && !isRepeatableSwitch(name)) {
-        warn(std::string("ignoring the repeated ") + name +
-             " (the first one counts)");
+        warn(diagnostics, std::string("ignoring the repeated ") + name +
+                              " (the first one counts)");
       }
       seen = true;
     }
@@ -159,15 +157,16 @@ void warnAboutArguments(int argc, const char* const* argv,
     if (const char* meant = likelySwitch(argv[index])) {
       text += std::string(" (did you mean ") + meant + "?)";
     }
-    warn(text);
+    warn(diagnostics, text);
   }
   // A switch last on the line has no value, and counts as not given (-view
   // says so itself).
   const char* last = argc > 3 ? argv[argc - 1] : "";
   if (isSwitch(last) && std::strcmp(last, "-view") != 0 &&
       !isFlagSwitch(last)) {
-    warn(std::string(last) +
-         " is the last argument, with no value after it; it is ignored");
+    warn(diagnostics,
+         std::string(last) +
+             " is the last argument, with no value after it; it is ignored");
   }
   auto valueOf = [&](const char* name) -> const char* {
     int index = findOption(argc, argv, name);
@@ -176,15 +175,15 @@ void warnAboutArguments(int argc, const char* const* argv,
   };
   std::string note;
   if (options.scaleGiven) note = scaleNote(valueOf("-sca"), options.scale);
-  if (!note.empty()) warn(note);
+  if (!note.empty()) warn(diagnostics, note);
   if (options.smoothGiven) {
     note =
         integerNote("-smo", valueOf("-smo"), options.smoothPasses, " passes");
-    if (!note.empty()) warn(note);
+    if (!note.empty()) warn(diagnostics, note);
   }
   if (options.minimumGiven) {
     note = integerNote("-min", valueOf("-min"), options.minimum, "");
-    if (!note.empty()) warn(note);
+    if (!note.empty()) warn(diagnostics, note);
   }
 }
 
@@ -261,25 +260,22 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
   }
 
   if (options.viewMissing) {
-    diagnostics << "quillorn: warning: -view needs a picture's path after it; "
-                   "no picture is written"
-                << std::endl;
+    warn(diagnostics,
+         "-view needs a picture's path after it; no picture is written");
   }
   auto raw = [](const char* path) {
     return hasRawName(path) || hasR32Name(path);
   };
   if (options.sizeGiven && !raw(inputPath)) {
-    diagnostics << "quillorn: warning: -dim is ignored: " << inputPath
-                << " is not raw heights (.r16, .raw or .r32); its size is read "
-                   "from the file"
-                << std::endl;
+    warn(diagnostics, std::string("-dim is ignored: ") + inputPath +
+                          " is not raw heights (.r16, .raw or .r32); its size "
+                          "is read from the file");
   }
   if (options.orderGiven && !raw(inputPath) && !raw(outputPath)) {
-    diagnostics << "quillorn: warning: -order is ignored: neither " << inputPath
-                << " nor " << outputPath
-                << " is raw heights (.r16, .raw or .r32); the other formats "
-                   "say their own byte order"
-                << std::endl;
+    warn(diagnostics, std::string("-order is ignored: neither ") + inputPath +
+                          " nor " + outputPath +
+                          " is raw heights (.r16, .raw or .r32); the other "
+                          "formats say their own byte order");
   }
   return true;
 }

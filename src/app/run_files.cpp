@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/diagnostics.h"
 #include "app/run_report.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
@@ -23,12 +24,11 @@ bool openOutput(const char* path, OutputFile* output, std::ostream& console,
     return false;
   }
   if (output->mode == OutputMode::kInPlace) {
-    diagnostics << "quillorn: warning: " << path
-                << ": no new file can be made in its folder ("
-                << output->fallbackReason
-                << "), so it is rewritten in place: a failure or an "
-                   "interruption can leave it incomplete"
-                << std::endl;
+    warn(diagnostics, std::string(path) +
+                          ": no new file can be made in its folder (" +
+                          output->fallbackReason +
+                          "), so it is rewritten in place: a failure or an "
+                          "interruption can leave it incomplete");
   }
   return true;
 }
@@ -86,43 +86,43 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
   const std::string output = outputPath;
   const HeightFormat format = files->target.format;
   if (geometry.fit.capped) {
-    diagnostics << engineCapWarning(geometry.fit, files->source.width,
-                                    files->source.height)
-                << std::endl;
+    warn(diagnostics, engineCapWarning(geometry.fit, files->source.width,
+                                       files->source.height));
   }
-  auto warn = [&](const std::string& text) {
-    diagnostics << "quillorn: warning: " << text << std::endl;
-  };
   switch (options.engine) {
     case Engine::kUnity:
       // Import Raw and the Toolbox read the first row as the south edge.
       files->target.southFirst = format == HeightFormat::kRaw;
       if (format != HeightFormat::kRaw) {
-        warn(output +
-             ": Unity imports raw heights (Import Raw, the Terrain Toolbox); "
-             "name the output .raw");
+        warn(diagnostics, output +
+                              ": Unity imports raw heights (Import Raw, the "
+                              "Terrain Toolbox); "
+                              "name the output .raw");
       } else if (!endsWith(output, ".raw")) {
-        warn(output +
-             ": Unity's file picker and Terrain Toolbox list .raw files "
-             "only; name the output .raw");
+        warn(diagnostics,
+             output +
+                 ": Unity's file picker and Terrain Toolbox list .raw files "
+                 "only; name the output .raw");
       }
       break;
     case Engine::kUnreal: {
       if (geometry.tiled) {
         if (format == HeightFormat::kRaw && endsWith(output, ".raw")) {
-          warn(output +
-               ": Unreal reads a .raw tile only with a .json of its size "
-               "beside it; name the tiles .r16 or .png");
+          warn(diagnostics,
+               output +
+                   ": Unreal reads a .raw tile only with a .json of its size "
+                   "beside it; name the tiles .r16 or .png");
         }
         std::vector<std::string> strangers =
             strangerTiles(output, files->outputPaths);
         if (!strangers.empty()) {
-          warn("the folder already holds " + std::to_string(strangers.size()) +
-               (strangers.size() == 1 ? " file" : " files") +
-               " named like the tiles (" + strangers[0] +
-               (strangers.size() > 1 ? ", ..." : "") +
-               "), which Unreal's tiled import takes too; move " +
-               (strangers.size() == 1 ? "it" : "them") + " away");
+          warn(diagnostics,
+               "the folder already holds " + std::to_string(strangers.size()) +
+                   (strangers.size() == 1 ? " file" : " files") +
+                   " named like the tiles (" + strangers[0] +
+                   (strangers.size() > 1 ? ", ..." : "") +
+                   "), which Unreal's tiled import takes too; move " +
+                   (strangers.size() == 1 ? "it" : "them") + " away");
         }
         break;
       }
@@ -132,27 +132,31 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
       files->sidecarWanted =
           format == HeightFormat::kRaw && (endsWith(output, ".raw") || !square);
       if (format != HeightFormat::kRaw && format != HeightFormat::kPng) {
-        warn(output +
-             ": Unreal imports 16-bit PNG and raw heights (.png, .r16, "
-             ".raw); name the output .png or .r16");
+        warn(diagnostics,
+             output +
+                 ": Unreal imports 16-bit PNG and raw heights (.png, .r16, "
+                 ".raw); name the output .png or .r16");
       }
       break;
     }
     case Engine::kGodot:
       if (format == HeightFormat::kPng) {
-        warn(output +
-             ": Godot reads PNG at 8 bits (256 levels); name the output "
-             ".exr (full precision) or .raw for its terrain add-ons");
+        warn(diagnostics,
+             output +
+                 ": Godot reads PNG at 8 bits (256 levels); name the output "
+                 ".exr (full precision) or .raw for its terrain add-ons");
       } else if (format == HeightFormat::kExr) {
         break;
       } else if (format != HeightFormat::kRaw) {
-        warn(output +
-             ": Godot's terrain add-ons import OpenEXR and raw heights; name "
-             "the output .exr (full precision) or .raw");
+        warn(diagnostics, output +
+                              ": Godot's terrain add-ons import OpenEXR and "
+                              "raw heights; name "
+                              "the output .exr (full precision) or .raw");
       } else if (!endsWith(output, ".raw")) {
-        warn(output +
-             ": HTerrain imports .raw, not .r16 (Terrain3D takes both); name "
-             "the output .raw for either");
+        warn(diagnostics, output +
+                              ": HTerrain imports .raw, not .r16 (Terrain3D "
+                              "takes both); name "
+                              "the output .raw for either");
       }
       break;
   }
@@ -219,22 +223,20 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
     return false;
   }
   if (options.filterGiven && !geometry.resampled) {
-    diagnostics << "quillorn: warning: -filter is ignored: the map keeps its "
-                   "size (resample with -size or -fit)"
-                << std::endl;
+    warn(diagnostics,
+         "-filter is ignored: the map keeps its size (resample with -size or "
+         "-fit)");
   }
   if (options.resizeGiven && options.fitGiven) {
-    diagnostics << "quillorn: warning: -size is ignored: -fit picks the "
-                   "engine's size"
-                << std::endl;
+    warn(diagnostics, "-size is ignored: -fit picks the engine's size");
   }
   // A float output takes the unit as the value of a step.
   if (options.unitGiven && !unitTakesEffect(files->source) &&
       !writesValues(files->target.format)) {
-    diagnostics << "quillorn: warning: -unit is ignored: the heights of "
-                << inputPath
-                << " are its samples as they stand (unsigned, up to 16 bits)"
-                << std::endl;
+    warn(diagnostics, std::string("-unit is ignored: the heights of ") +
+                          inputPath +
+                          " are its samples as they stand (unsigned, up to 16 "
+                          "bits)");
   }
   // A tiled run writes its tiles beside the output's name, not the output.
   std::vector<std::string>& paths = files->outputPaths;
@@ -270,9 +272,8 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
     if (files->worldWanted) {
       files->worlds.resize(paths.size());
     } else {
-      diagnostics << "quillorn: warning: -world is ignored: " << inputPath
-                  << " says nothing of where it lies (a GeoTIFF does)"
-                  << std::endl;
+      warn(diagnostics, std::string("-world is ignored: ") + inputPath +
+                            " says nothing of where it lies (a GeoTIFF does)");
     }
   }
   if (pngWanted && !havePng()) {
@@ -298,11 +299,10 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
   // format, and a name that says none gets a bitmap.
   if (files->output.mode != OutputMode::kDevice &&
       !hasOutputExtension(outputPath)) {
-    diagnostics << "quillorn: warning: " << outputPath
-                << ": no format is named by its ending, so a 24-bit bitmap is "
-                   "written (.bmp, .r16 or .raw, .pgm, .png and .tif name the "
-                   "formats)"
-                << std::endl;
+    warn(diagnostics, std::string(outputPath) +
+                          ": no format is named by its ending, so a 24-bit "
+                          "bitmap is written (.bmp, .r16 or .raw, .pgm, .png "
+                          "and .tif name the formats)");
   }
   if (files->viewWanted &&
       !openOutput(options.view.c_str(), &files->view, console, diagnostics)) {
@@ -324,10 +324,9 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
       (viewFormat == HeightFormat::kBmp && hasOutputExtension(view));
   if (files->viewWanted && files->view.mode != OutputMode::kDevice &&
       !viewNamed) {
-    diagnostics << "quillorn: warning: " << view
-                << ": a picture is a PNG when its name ends in .png, so a "
-                   "24-bit bitmap is written"
-                << std::endl;
+    warn(diagnostics, view +
+                          ": a picture is a PNG when its name ends in .png, "
+                          "so a 24-bit bitmap is written");
   }
   return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/diagnostics.h"
 #include "image/ground_spacing.h"
 
 namespace {
@@ -88,19 +89,18 @@ void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics) {
       "-sca 0, a smaller -sca or a 16-bit output (.r16, .pgm, .png, .tif)");
   auto line = [&](const Group& group, const std::string& what) {
     if (group.total == 0) return;
-    diagnostics << "quillorn: warning: " << heights(group.total) << what;
+    std::string text = heights(group.total) + what;
     for (size_t index = 0; index < group.parts.size(); ++index) {
-      diagnostics << (index == 0 ? "" : ", ") << group.parts[index];
+      text += (index == 0 ? "" : ", ") + group.parts[index];
     }
-    diagnostics << "; ";
+    text += "; ";
     const std::vector<std::string>& remedies = group.remedies;
     for (size_t index = 0; index < remedies.size(); ++index) {
-      if (index > 0)
-        diagnostics << (index + 1 == remedies.size() ? " and " : ", ");
-      diagnostics << remedies[index];
+      if (index > 0) text += index + 1 == remedies.size() ? " and " : ", ";
+      text += remedies[index];
     }
-    diagnostics << (remedies.size() == 1 ? " keeps them" : " keep them")
-                << std::endl;
+    warn(diagnostics,
+         text + (remedies.size() == 1 ? " keeps them" : " keep them"));
   };
   line(clamped, (clamped.total == 1 ? " was" : " were") +
                     std::string(" clamped to what the files hold: "));
@@ -112,47 +112,47 @@ void reportRestoringSwitches(float reciprocal, HeightValue lowest,
   if (lowest <= 0) return;
   char factor[32];
   std::snprintf(factor, sizeof factor, "%.9g", static_cast<double>(reciprocal));
-  diagnostics << "quillorn: warning: the lowest height was " << lowest
-              << ", which the factor alone cannot restore: -sca " << factor
-              << " -min " << lowest
-              << " restores the heights, to the 256 levels kept" << std::endl;
+  const std::string low = std::to_string(lowest);
+  warn(diagnostics, "the lowest height was " + low +
+                        ", which the factor alone cannot restore: -sca " +
+                        factor + " -min " + low +
+                        " restores the heights, to the 256 levels kept");
 }
 
 void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics) {
   if (input.colourEntry >= 0) {
-    diagnostics << "quillorn: warning: the input's palette is not a grey "
-                   "ramp (entry "
-                << input.colourEntry
-                << " is not the grey of its own index): its heights are the "
-                   "palette indices, not the colours a viewer shows"
-                << std::endl;
+    warn(diagnostics, "the input's palette is not a grey ramp (entry " +
+                          std::to_string(input.colourEntry) +
+                          " is not the grey of its own index): its heights "
+                          "are the palette indices, not the colours a viewer "
+                          "shows");
   }
   if (input.otherOrderSmoother) {
     const bool big = input.request.bigEndian;
-    diagnostics << "quillorn: warning: the heights look like noise read "
-                << (big ? "big" : "little") << "-endian and like terrain read "
-                << (big ? "little" : "big") << "-endian: "
-                << (big ? ""
-                        : "if they come from a Mac or a tool that "
-                          "writes big-endian raw heights, ")
-                << "add -order " << (big ? "little" : "big") << std::endl;
+    const std::string read = big ? "big" : "little";
+    const std::string other = big ? "little" : "big";
+    warn(diagnostics, "the heights look like noise read " + read +
+                          "-endian and like terrain read " + other +
+                          "-endian: " +
+                          (big ? ""
+                               : "if they come from a Mac or a tool that "
+                                 "writes big-endian raw heights, ") +
+                          "add -order " + other);
   }
   if (input.greyPixels) {
-    diagnostics << "quillorn: warning: every pixel of the input is grey "
-                   "(red = green = blue): a grey picture, whose heights "
-                   "read as 256 x its grey; -sca 0.00390625 reads the grey "
-                   "as it stands, or save it as an 8-bit greyscale bitmap, a "
-                   "PGM or a PNG"
-                << std::endl;
+    warn(diagnostics,
+         "every pixel of the input is grey (red = green = blue): a grey "
+         "picture, whose heights read as 256 x its grey; -sca 0.00390625 "
+         "reads the grey as it stands, or save it as an 8-bit greyscale "
+         "bitmap, a PGM or a PNG");
   }
   if (input.format == HeightFormat::kPng && input.png.translucent > 0) {
-    diagnostics << "quillorn: warning: " << input.png.translucent
-                << (input.png.translucent == 1 ? " pixel" : " pixels")
-                << " of the input PNG "
-                << (input.png.translucent == 1 ? "is" : "are")
-                << " not fully opaque: the alpha is dropped and the grey "
-                   "read as heights"
-                << std::endl;
+    const bool one = input.png.translucent == 1;
+    warn(diagnostics, std::to_string(input.png.translucent) +
+                          (one ? " pixel" : " pixels") + " of the input PNG " +
+                          (one ? "is" : "are") +
+                          " not fully opaque: the alpha is dropped and the "
+                          "grey read as heights");
   }
 }
 
@@ -182,15 +182,13 @@ void reportChannelRead(const InputImage& input, const std::string& path,
     what = input.exr.read;
   }
   if (what.empty()) {
-    diagnostics << "quillorn: warning: -channel is ignored: " << path
-                << " is not a colour PNG, TIFF or OpenEXR; its one channel is "
-                   "read"
-                << std::endl;
+    warn(diagnostics, "-channel is ignored: " + path +
+                          " is not a colour PNG, TIFF or OpenEXR; its one "
+                          "channel is read");
     return;
   }
-  diagnostics << "quillorn: warning: " << path << ": the heights are " << what
-              << " (-channel " << name << "), not a grey the colours agree on"
-              << std::endl;
+  warn(diagnostics, path + ": the heights are " + what + " (-channel " + name +
+                        "), not a grey the colours agree on");
 }
 
 bool samplesAreMapped(HeightFormat format) {
@@ -346,9 +344,8 @@ void reportEightBitHeights(const InputImage& input, HeightFormat output,
       !heightsAreEightBit(input)) {
     return;
   }
-  diagnostics << "quillorn: warning: the input's heights are 8-bit (0 ... "
-                 "255), a 256th of what the 16-bit output holds; -sca 257 "
-                 "spreads them over 0 ... 65535 but keeps their stair steps, "
-                 "which -smo (or a 16-bit source) smooths"
-              << std::endl;
+  warn(diagnostics,
+       "the input's heights are 8-bit (0 ... 255), a 256th of what the 16-bit "
+       "output holds; -sca 257 spreads them over 0 ... 65535 but keeps their "
+       "stair steps, which -smo (or a 16-bit source) smooths");
 }

@@ -177,7 +177,7 @@ std::string engineCapWarning(const EngineFit& fit, int32_t width,
                              int32_t height) {
   const TileGrid& grid = fit.tiles.grid;
   const bool tiled = fit.tiled;
-  return std::string("quillorn: warning: a ") + text(width) + " x " +
+  return std::string("a ") + text(width) + " x " +
          text(height) + " map" +
          (tiled ? " cut into " + text(grid.columns) + " x " + text(grid.rows) +
                       " tiles"

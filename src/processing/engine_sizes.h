@@ -69,8 +69,8 @@ struct EngineFit {
 bool fitToEngine(Engine engine, int32_t width, int32_t height, TileGrid grid,
                  bool tiled, EngineFit* fit, std::string* error);
 
-// The warning for a capped fit of a width x height map: its detail is
-// reduced, and the -tiles that keep it.
+// The warning, without its prefix, for a capped fit of a width x height
+// map: its detail is reduced, and the -tiles that keep it.
 std::string engineCapWarning(const EngineFit& fit, int32_t width,
                              int32_t height);
 

@@ -1,0 +1,5 @@
+#include "app/diagnostics.h"
+
+void warn(std::ostream& diagnostics, const std::string& text) {
+  diagnostics << "quillorn: warning: " << text << std::endl;
+}

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/elevation_recoder.h"
+#include "app/command_line.h"
 #include "run_fuzz_input.h"
 #include "support/bitmap_builder.h"
 #include "support/tiff_builder.h"

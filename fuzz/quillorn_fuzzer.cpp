@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/elevation_recoder.h"
+#include "app/command_line.h"
 #include "image/little_endian.h"
 #include "run_fuzz_input.h"
 

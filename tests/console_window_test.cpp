@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/elevation_recoder.h"
+#include "app/command_line.h"
 #include "end_to_end_support.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <streambuf>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/run_geometry.h"
 #include "image/exr_file.h"
 #include "image/tiff_file.h"
@@ -22,105 +23,6 @@
 #include "test_support.h"
 
 namespace {
-
-struct OptionsCase {
-  std::vector<const char*> argv;
-  RunOptions expected;
-};
-
-RunOptions options(bool scaleGiven, float scale, bool minimumGiven,
-                   int32_t minimum, bool smoothGiven, int32_t passes) {
-  RunOptions result;
-  result.scaleGiven = scaleGiven;
-  result.scale = scale;
-  result.minimumGiven = minimumGiven;
-  result.minimum = minimum;
-  result.smoothGiven = smoothGiven;
-  result.smoothPasses = passes;
-  return result;
-}
-
-TEST(RunOptionsTest, FindsSwitchesAsDocumented) {
-  const OptionsCase cases[] = {
-      {{"q", "in", "out"}, options(false, 0, false, 0, false, 0)},
-      {{"q", "in", "out", "-sca", "2.5", "-min", "7", "-smo", "3"},
-       options(true, 2.5f, true, 7, true, 3)},
-      // A switch last on the line has no value and counts as not given.
-      {{"q", "in", "out", "-sca"}, options(false, 0, false, 0, false, 0)},
-      // Words parse as 0, so "-sca x" asks for normalization.
-      {{"q", "in", "out", "-sca", "x"}, options(true, 0, false, 0, false, 0)},
-      // The first occurrence counts.
-      {{"q", "in", "out", "-smo", "1", "-smo", "5"},
-       options(false, 0, false, 0, true, 1)},
-      // Values are not consumed: "-min" takes "-smo" as its value (0), and
-      // "-smo" is still found.
-      {{"q", "in", "out", "-min", "-smo", "2"},
-       options(false, 0, true, 0, true, 2)},
-      // Matching is exact and case-sensitive.
-      {{"q", "in", "out", "-SCA", "3", "--smo", "4", "-smo2", "1"},
-       options(false, 0, false, 0, false, 0)},
-      // The paths are never taken for switches.
-      {{"q", "-sca", "-min", "5"}, options(false, 0, false, 0, false, 0)},
-      {{"q", "in", "out", "-smo", "-2"}, options(false, 0, false, 0, true, -2)},
-  };
-  for (const OptionsCase& c : cases) {
-    RunOptions found =
-        findRunOptions(static_cast<int>(c.argv.size()), c.argv.data());
-    std::string line;
-    for (const char* argument : c.argv) line += std::string(argument) + " ";
-    EXPECT_EQ(found.scaleGiven, c.expected.scaleGiven) << line;
-    EXPECT_EQ(found.minimumGiven, c.expected.minimumGiven) << line;
-    EXPECT_EQ(found.smoothGiven, c.expected.smoothGiven) << line;
-    if (c.expected.scaleGiven) {
-      EXPECT_EQ(found.scale, c.expected.scale) << line;
-    }
-    if (c.expected.minimumGiven) {
-      EXPECT_EQ(found.minimum, c.expected.minimum) << line;
-    }
-    if (c.expected.smoothGiven) {
-      EXPECT_EQ(found.smoothPasses, c.expected.smoothPasses) << line;
-    }
-  }
-}
-
-TEST(RunOptionsTest, FindOptionReportsIndexOrNotFound) {
-  const char* argv[] = {"q", "-min", "out", "x", "-min", "-min"};
-  EXPECT_EQ(findOption(6, argv, "-min"), 4);
-  EXPECT_EQ(findOption(6, argv, "-sca"), kOptionNotFound);
-  EXPECT_EQ(findOption(3, argv, "-min"), kOptionNotFound);
-}
-
-TEST(RunOptionsTest, IntegersParseLikeAtoiAndClampInsteadOfOverflowing) {
-  const struct {
-    const char* text;
-    int32_t value;
-  } cases[] = {
-      {"12", 12},
-      {"  -7", -7},
-      {"+3", 3},
-      {"4.9", 4},
-      {"12abc", 12},
-      {"abc", 0},
-      {"", 0},
-      {"0x10", 0},
-      {"2147483647", INT32_MAX},
-      {"2147483648", INT32_MAX},
-      {"-2147483648", INT32_MIN},
-      {"-99999999999999999999", INT32_MIN},
-      {"99999999999999999999", INT32_MAX},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(parseInteger(c.text), c.value) << c.text;
-}
-
-TEST(RunOptionsTest, ScalesParseLikeAtofInSinglePrecision) {
-  EXPECT_EQ(parseScale("0.7"), 0.7f);
-  EXPECT_EQ(static_cast<double>(parseScale("0.7")), static_cast<double>(0.7f));
-  EXPECT_EQ(parseScale("2x"), 2.0f);
-  EXPECT_EQ(parseScale("word"), 0.0f);
-  EXPECT_EQ(parseScale("-1.5e1"), -15.0f);
-  EXPECT_TRUE(std::isinf(parseScale("1e300")));
-}
 
 // Every prefix of a valid file is refused with one "ERROR: " line and no
 // output, unless only its tail was cut, in which case it converts.

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/elevation_recoder.h"
+#include "app/command_line.h"
 #include "end_to_end_support.h"
 #include "support/bitmap_builder.h"
 #include "test_support.h"

@@ -19,7 +19,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "app/elevation_recoder.h"
+#include "app/command_line.h"
 
 namespace {
 

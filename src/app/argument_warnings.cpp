@@ -1,7 +1,7 @@
-// What the command line is told about itself before any file is opened:
-// values no switch takes, refused with their ERROR line, and warnings for
-// arguments the run ignores or reads other than as they were written (each
-// keeps its meaning; the user only learns what the tool made of it).
+// Each argument keeps its meaning; the user only learns what the tool made
+// of it.
+#include "app/argument_warnings.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/diagnostics.h"
-#include "app/elevation_recoder.h"
 #include "platform/files.h"
 
 namespace {
@@ -49,11 +49,11 @@ std::string bare(const std::string& text) {
 // more after it ("-smooth").
 const char* likelySwitch(const std::string& argument) {
   if (argument.size() < 2 || argument[0] != '-') return nullptr;
-  for (const char* name : kSwitches) {
-    std::string wanted = name;
+  for (const SwitchRow* row : switchesAsAdded()) {
+    std::string wanted = row->name;
     if (bare(argument) == bare(wanted) || editDistance(argument, wanted) <= 2 ||
         argument.compare(0, wanted.size(), wanted) == 0) {
-      return name;
+      return row->name;
     }
   }
   return nullptr;
@@ -135,15 +135,16 @@ void warnAboutArguments(int argc, const char* const* argv,
   // Each switch's first occurrence and the word after it are taken; later
   // occurrences are ignored, but the word after one is still its value.
   std::vector<bool> taken(static_cast<size_t>(argc), false);
-  for (const char* name : kSwitches) {
+  for (const SwitchRow* row : switchesAsAdded()) {
+    const char* name = row->name;
     bool seen = false;
     for (int index = 3; index < argc; ++index) {
       if (std::strcmp(argv[index], name) != 0) continue;
       taken[static_cast<size_t>(index)] = true;
-      if (index + 1 < argc && !isFlagSwitch(name)) {
+      if (index + 1 < argc && row->value != nullptr) {
         taken[static_cast<size_t>(index) + 1] = true;
       }
-      if (seen && !isRepeatableSwitch(name)) {
+      if (seen && !row->repeatable) {
         warn(diagnostics, std::string("ignoring the repeated ") + name +
                               " (the first one counts)");
       }
@@ -162,8 +163,9 @@ void warnAboutArguments(int argc, const char* const* argv,
   // A switch last on the line has no value, and counts as not given (-view
   // says so itself).
   const char* last = argc > 3 ? argv[argc - 1] : "";
-  if (isSwitch(last) && std::strcmp(last, "-view") != 0 &&
-      !isFlagSwitch(last)) {
+  const SwitchRow* lastRow = findSwitch(last);
+  if (lastRow != nullptr && lastRow->value != nullptr &&
+      std::strcmp(last, "-view") != 0) {
     warn(diagnostics,
          std::string(last) +
              " is the last argument, with no value after it; it is ignored");
@@ -190,47 +192,9 @@ void warnAboutArguments(int argc, const char* const* argv,
 bool checkSwitchValues(const RunOptions& options, const char* inputPath,
                        const char* outputPath, std::ostream& console,
                        std::ostream& diagnostics) {
-  struct Refusal {
-    bool refused;
-    const char* line;
-  };
-  const Refusal refusals[] = {
-      {options.sizeGiven && !options.sizeValid,
-       "ERROR: Invalid size after -dim, should be <width>x<height>, e.g. -dim "
-       "2049x1025"},
-      {options.orderGiven && !options.orderValid,
-       "ERROR: Invalid byte order after -order, should be little or big"},
-      {options.unitGiven && !options.unitValid,
-       "ERROR: Invalid unit after -unit, should be a positive number of file "
-       "units per height step, e.g. -unit 0.1"},
-      {options.resizeGiven && !options.resizeValid,
-       "ERROR: Invalid size after -size, should be <width>x<height>, e.g. "
-       "-size 1025x1025"},
-      {options.filterGiven && !options.filterValid,
-       "ERROR: Invalid filter after -filter, should be cubic, linear, box, "
-       "mitchell or bspline"},
-      {options.badTurn == "-flip",
-       "ERROR: Invalid value after -flip, should be horizontal or vertical"},
-      {options.badTurn == "-rotate",
-       "ERROR: Invalid value after -rotate, should be 90, 180 or 270 (degrees "
-       "clockwise)"},
-      {options.fitGiven && !options.fitValid,
-       "ERROR: Invalid engine after -fit, should be unity, unreal or godot"},
-      {options.fillGiven && !options.fillValid,
-       "ERROR: Invalid distance after -fill, should be a whole number of "
-       "samples, 0 or more, e.g. -fill 100"},
-      {options.tilesGiven && !options.tilesValid,
-       "ERROR: Invalid tiles after -tiles, should be <columns>x<rows>, e.g. "
-       "-tiles 4x4"},
-      {options.channelGiven && !options.channelValid,
-       "ERROR: Invalid channel after -channel, should be red, green, blue, "
-       "alpha or luma"},
-  };
-  for (const Refusal& refusal : refusals) {
-    if (refusal.refused) {
-      console << refusal.line << std::endl;
-      return false;
-    }
+  if (!options.refused.empty()) {
+    console << findSwitch(options.refused.c_str())->refusal << std::endl;
+    return false;
   }
   if (const char* format = unwritableFormatOf(outputPath)) {
     console << "ERROR: Output format not supported: Quillorn writes no "
@@ -245,7 +209,8 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
   if (options.viewGiven) {
     const char* view = options.view.c_str();
     std::string reason =
-        isSwitch(view) ? "after -view comes the picture's path, not a switch"
+        findSwitch(view) != nullptr
+            ? "after -view comes the picture's path, not a switch"
         : pathsNameSameFile(view, inputPath)
             ? "the picture would replace the input; name another picture"
         : pathsNameSameFile(view, outputPath)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/elevation_recoder.h"
+#include "app/command_line.h"
 #include "image/height_formats.h"
 
 namespace {

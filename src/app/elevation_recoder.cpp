@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/argument_warnings.h"
 #include "app/run_files.h"
 #include "app/run_report.h"
 #include "app/run_stages.h"
@@ -96,45 +97,4 @@ bool ElevationRecoder::run(int argc, const char* const* argv,
     if (output != failedOutput) reportFailure(output->file, diagnostics);
   }
   return false;
-}
-
-namespace {
-
-// runCommandLine but for the standard output's own failure.
-int runCommand(int argc, const char* const* argv, std::ostream& console,
-               std::ostream& diagnostics) {
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    console << "Quillorn v" << kVersion << std::endl;
-    console << formatsLine() << std::endl;
-    return kExitSuccess;
-  }
-  console << "Quillorn v" << kVersion << std::endl;
-  // Help asked for anywhere is help, not a conversion.
-  for (int index = 1; index < argc; ++index) {
-    if (isHelpSwitch(argv[index])) {
-      printHelp(console);
-      return kExitSuccess;
-    }
-  }
-  // A switch where the output belongs means the output was forgotten: no
-  // file of that name is written.
-  if (argc < 3 || isSwitch(argv[2])) {
-    console << kUsageError << std::endl;
-    printUsage(diagnostics);
-    return kExitFailure;
-  }
-  ElevationRecoder recoder;
-  return recoder.run(argc, argv, console, diagnostics) ? kExitSuccess
-                                                       : kExitFailure;
-}
-
-}  // namespace
-
-int runCommandLine(int argc, const char* const* argv, std::ostream& console,
-                   std::ostream& diagnostics) {
-  holdStandardStreams();
-  int status = runCommand(argc, argv, console, diagnostics);
-  // Lines lost (a full device, a closed standard output) are a failure,
-  // whatever else went well.
-  return reportConsoleFailure(console, diagnostics) ? kExitFailure : status;
 }

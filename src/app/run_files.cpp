@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/diagnostics.h"
 #include "app/run_report.h"
 #include "image/png_file.h"

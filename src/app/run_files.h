@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/elevation_recoder.h"
 #include "app/run_geometry.h"
+#include "app/run_options.h"
 #include "image/height_formats.h"
 #include "platform/files.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/elevation_recoder.h"
+#include "app/run_options.h"
 #include "image/geo_reference.h"
 #include "processing/engine_sizes.h"
 #include "processing/height_tiles.h"

@@ -8,8 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include "app/elevation_recoder.h"
 #include "app/run_files.h"
+#include "app/run_options.h"
 #include "image/height_formats.h"
 #include "image/height_planes.h"
 #include "platform/files.h"

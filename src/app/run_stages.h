@@ -6,8 +6,8 @@
 #include <ostream>
 #include <string>
 
-#include "app/elevation_recoder.h"
 #include "app/run_files.h"
+#include "app/run_options.h"
 #include "app/run_report.h"
 #include "image/height_planes.h"
 

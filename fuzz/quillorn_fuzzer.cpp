@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes as the input file (named as a bitmap,
 // raw heights, a PGM, a PNG, a TIFF or an SRTM tile), an arbitrary switch
-// set, geometry (flips, turns, -size, -fit, -tiles, -filter) and output
+// set, geometry (flips, turns, -size, -fit, -tiles, -filter), -world,
+// -fill or -channel, and output
 // format, through the whole conversion run. Beyond the sanitizers it checks
 // the run's promises: success means "Done!" last, the output or its tiles
 // (and the picture, when asked for) in place, every bitmap of the size its
@@ -69,6 +70,15 @@ std::string workFolder() {
   return folder;
 }
 
+// A world file beside an output: "out.wld", or the output's ending cut to
+// its first and last letters and a "w" ("out.tfw").
+bool isWorldFile(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot != std::string::npos &&
+         (name.substr(dot) == ".wld" ||
+          (name.size() - dot == 4 && name.back() == 'w'));
+}
+
 std::string lastLine(const std::string& text) {
   size_t end = text.size();
   if (end > 0 && text[end - 1] == '\n') --end;
@@ -111,8 +121,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int tileCount = tiles[(data[5] >> 4) & 3];
   std::vector<std::string> names = folderNames(folder.c_str());
   size_t written = 0;
+  size_t worlds = 0;
   for (const std::string& name : names) {
     if (name.rfind("out", 0) != 0) continue;
+    if (isWorldFile(name)) {
+      ++worlds;
+      continue;
+    }
     ++written;
     if (status != kExitSuccess || name.substr(name.size() - 4) != ".bmp") {
       continue;
@@ -136,15 +151,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       abort();
     }
     if (!view.empty() && !exists(view)) abort();
+    // -world writes one beside each output, or none for an input that
+    // says nothing of where it lies.
+    if (worlds != 0 && worlds != written) abort();
   } else {
     if (status != kExitFailure || last.rfind("ERROR: ", 0) != 0 ||
-        written != 0 || (!view.empty() && exists(view))) {
+        written != 0 || worlds != 0 || (!view.empty() && exists(view))) {
       abort();
     }
   }
   // Nothing else may be left in the folder: no temporary survives a run.
   size_t expected = 1;
-  if (status == kExitSuccess) expected += written + (view.empty() ? 0 : 1);
+  if (status == kExitSuccess) {
+    expected += written + worlds + (view.empty() ? 0 : 1);
+  }
   if (names.size() != expected) abort();
   return 0;
 }

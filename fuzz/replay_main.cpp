@@ -1,14 +1,18 @@
 // Replays fuzzing inputs without libFuzzer: every file named on the command
 // line, or every file (but notes, *.md) in a folder named there, goes
-// through the fuzz target once. Exits non-zero on the first unreadable file;
-// a broken promise aborts inside the target.
+// through the fuzz target once. Exits non-zero on the first unreadable file
+// and when a switch of the command line is never fuzzed; a broken promise
+// aborts inside the target.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
+
+#include "run_fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -30,6 +34,10 @@ bool replay(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (const std::string& name : unfuzzedSwitches()) {
+    std::fprintf(stderr, "replay: no fuzzing input selects %s\n", name.c_str());
+  }
+  if (!unfuzzedSwitches().empty()) return 1;
   for (int index = 1; index < argc; ++index) {
     std::filesystem::path path(argv[index]);
     if (!std::filesystem::is_directory(path)) {

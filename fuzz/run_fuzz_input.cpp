@@ -1,5 +1,9 @@
 #include "run_fuzz_input.h"
 
+#include <set>
+
+#include "app/run_options.h"
+
 namespace {
 
 const char* const kScales[8] = {"0", "1", "2", "0.5", "-1", "1e30", "nan", "x"};
@@ -33,6 +37,10 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
         switches.end(),
         {"-smo", std::to_string(static_cast<int8_t>(prefix[1]) % 4)});
   }
+  const std::vector<std::string> extras[4] = {
+      {}, {"-world"}, {"-fill", "1"}, {"-channel", "luma"}};
+  const std::vector<std::string>& extra = extras[prefix[0] >> 6];
+  switches.insert(switches.end(), extra.begin(), extra.end());
   if (prefix[4] & 16) {
     switches.insert(switches.end(),
                     {"-view", folder + "/" + fuzzViewName(prefix)});
@@ -96,4 +104,24 @@ std::vector<uint8_t> fuzzPrefix(bool scale, int scaleIndex, bool minimum,
           static_cast<uint8_t>(bits >> 8),
           formats,
           geometry};
+}
+
+std::vector<std::string> unfuzzedSwitches() {
+  // Each byte of the prefix alone, the others 0, selects every switch
+  // somewhere.
+  std::set<std::string> used;
+  for (size_t byte = 0; byte < kFuzzPrefixSize; ++byte) {
+    for (int value = 0; value < 256; ++value) {
+      uint8_t prefix[kFuzzPrefixSize] = {};
+      prefix[byte] = static_cast<uint8_t>(value);
+      for (const std::string& argument : fuzzSwitches(prefix, "f")) {
+        used.insert(argument);
+      }
+    }
+  }
+  std::vector<std::string> missing;
+  for (const SwitchRow& row : switchTable()) {
+    if (used.count(row.name) == 0) missing.push_back(row.name);
+  }
+  return missing;
 }

@@ -14,7 +14,8 @@
 constexpr size_t kFuzzPrefixSize = 6;
 
 // The switches a prefix selects: byte 0 bit 0 "-sca", bit 1 "-min", bit 2
-// "-smo", bits 3-5 the scale's index in a fixed table; byte 1 the passes
+// "-smo", bits 3-5 the scale's index in a fixed table, bits 6-7 "-world",
+// "-fill 1" or "-channel luma"; byte 1 the passes
 // (-3 ... 3); bytes 2-3 the minimum (16-bit signed); byte 4 bit 4 "-view"
 // (bit 5: a PNG picture, else a bitmap), bit 6 "-dim 3x2", bit 7 the
 // elevation names (see fuzzInputName), with "-order big" for their raw
@@ -25,6 +26,10 @@ constexpr size_t kFuzzPrefixSize = 6;
 // bits 6-7 "-filter linear", "box" or "mitchell".
 std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
                                       const std::string& folder);
+
+// The switches of the command-line table that no prefix selects: none,
+// so that every switch is fuzzed.
+std::vector<std::string> unfuzzedSwitches();
 
 // The input's and output's names a prefix selects: byte 4 bits 0-1 the
 // input's ending, bits 2-3 the output's (".bmp", ".r16", ".pgm", ".png";

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "app/diagnostics.h"
 #include "app/run_report.h"
 #include "image/png_file.h"
@@ -169,10 +168,9 @@ std::string sidecarText(const RunFiles& files) {
          ", \"bpp\": 16}\n";
 }
 
-bool openRunFiles(const char* inputPath, const char* outputPath,
+bool openRunInput(const char* inputPath, const char* outputPath,
                   const RunOptions& options, RunFiles* files,
                   std::ostream& console, std::ostream& diagnostics) {
-  std::string error;
   if (!openInputFile(inputPath, &files->input)) {
     console << "ERROR: Input file not found" << std::endl;
     reportFailure(files->input, diagnostics);
@@ -204,79 +202,29 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
   }
   files->target.bigEndian = options.bigEndian;
   files->viewWanted = options.viewGiven;
-  bool pngWanted =
-      files->target.format == HeightFormat::kPng ||
-      (files->viewWanted && outputFormatOf(options.view) == HeightFormat::kPng);
-  bool inspected = inspectInput(&files->input, request, &files->source, &error);
-  RunGeometry& geometry = files->geometry;
-  bool planned =
-      inspected && planRunGeometry(options, files->source.width,
-                                   files->source.height, &geometry, &error);
-  if (!planned ||
-      !checkOutputSize(files->source, files->target.format,
-                       geometry.tiles.tileWidth, geometry.tiles.tileHeight,
-                       geometry.keepsGrid(), &error)) {
-    reportRunFailure(error, files->input, FileStream(), console, diagnostics);
-    if (!files->source.advice.empty()) {
-      diagnostics << "quillorn: " << inputPath << ": " << files->source.advice
-                  << std::endl;
-    }
+  std::string error;
+  if (!inspectInput(&files->input, request, &files->source, &error)) {
+    refuseInput(error, *files, console, diagnostics);
     return false;
   }
-  if (options.filterGiven && !geometry.resampled) {
-    warn(diagnostics,
-         "-filter is ignored: the map keeps its size (resample with -size or "
-         "-fit)");
+  return true;
+}
+
+void refuseInput(const std::string& error, const RunFiles& files,
+                 std::ostream& console, std::ostream& diagnostics) {
+  reportRunFailure(error, files.input, FileStream(), console, diagnostics);
+  if (!files.source.advice.empty()) {
+    diagnostics << "quillorn: " << files.input.path << ": "
+                << files.source.advice << std::endl;
   }
-  if (options.resizeGiven && options.fitGiven) {
-    warn(diagnostics, "-size is ignored: -fit picks the engine's size");
-  }
-  // A float output takes the unit as the value of a step.
-  if (options.unitGiven && !unitTakesEffect(files->source) &&
-      !writesValues(files->target.format)) {
-    warn(diagnostics, std::string("-unit is ignored: the heights of ") +
-                          inputPath +
-                          " are its samples as they stand (unsigned, up to 16 "
-                          "bits)");
-  }
-  // A tiled run writes its tiles beside the output's name, not the output.
-  std::vector<std::string>& paths = files->outputPaths;
-  for (int32_t row = 0; row < geometry.tiles.grid.rows; ++row) {
-    for (int32_t column = 0; column < geometry.tiles.grid.columns; ++column) {
-      paths.push_back(geometry.tiled
-                          ? tilePath(geometry, outputPath, column, row)
-                          : std::string(outputPath));
-    }
-  }
-  for (const std::string& path : paths) {
-    if (isSameFile(files->input, path.c_str())) {
-      console << "ERROR: Output file is the input file; choose another output"
-              << std::endl;
-      return false;
-    }
-    if (geometry.tiled && options.viewGiven &&
-        pathsNameSameFile(options.view.c_str(), path.c_str())) {
-      console << kUsageError << std::endl;
-      diagnostics << "quillorn: " << options.view
-                  << ": the picture would replace a tile; name another "
-                     "picture"
-                  << std::endl;
-      printUsage(diagnostics);
-      return false;
-    }
-  }
-  planEngineFiles(outputPath, options, files, diagnostics);
-  if (options.world) {
-    const InputImage& source = files->source;
-    files->worldWanted =
-        source.format == HeightFormat::kTiff && source.tiff.geo.any();
-    if (files->worldWanted) {
-      files->worlds.resize(paths.size());
-    } else {
-      warn(diagnostics, std::string("-world is ignored: ") + inputPath +
-                            " says nothing of where it lies (a GeoTIFF does)");
-    }
-  }
+}
+
+bool openRunOutputs(const char* outputPath, const RunOptions& options,
+                    RunFiles* files, std::ostream& console,
+                    std::ostream& diagnostics) {
+  const bool pngWanted =
+      files->target.format == HeightFormat::kPng ||
+      (files->viewWanted && outputFormatOf(options.view) == HeightFormat::kPng);
   if (pngWanted && !havePng()) {
     console << "ERROR: " << kNoPngSupport << std::endl;
     return false;
@@ -292,6 +240,7 @@ bool openRunFiles(const char* inputPath, const char* outputPath,
   // The first output is opened now, so that a name that can never be
   // written is refused before any work; a tiled run opens its other tiles
   // as it writes them.
+  const std::vector<std::string>& paths = files->outputPaths;
   if (!openOutput(paths[0].c_str(), &files->output, console, diagnostics)) {
     return false;
   }
@@ -344,4 +293,37 @@ std::vector<OutputFile*> allOutputs(RunFiles* files) {
 void abandonFiles(RunFiles* files) {
   releaseInput(&files->source);
   closeInputFile(&files->input);
+}
+
+bool commitRunFiles(RunFiles* files, std::ostream& console,
+                    std::ostream& diagnostics) {
+  std::vector<OutputFile*> outputs = allOutputs(files);
+  int failed = 0;
+  std::string error;
+  switch (commitOutputFiles(outputs.data(), static_cast<int>(outputs.size()),
+                            &failed)) {
+    case OutputCommit::kCommitted:
+      // Only a hidden link that could not be removed is left to tell.
+      for (OutputFile* output : outputs) {
+        reportFailure(output->file, diagnostics);
+      }
+      return true;
+    case OutputCommit::kWriteFailed:
+      error = outputWriteError(outputs[static_cast<size_t>(failed)]->file);
+      break;
+    case OutputCommit::kReplaceFailed:
+      error = "Output file cannot be replaced";
+      break;
+  }
+  OutputFile* failedOutput = outputs[static_cast<size_t>(failed)];
+  reportRunFailure(error, files->input, failedOutput->file, console,
+                   diagnostics);
+  for (OutputFile* output : outputs) {
+    if (output != failedOutput) reportFailure(output->file, diagnostics);
+  }
+  return false;
+}
+
+void discardRunFiles(RunFiles* files) {
+  for (OutputFile* output : allOutputs(files)) discardOutputFile(output);
 }

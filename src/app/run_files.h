@@ -39,12 +39,24 @@ struct RunFiles {
   OutputFile* failed = nullptr;
 };
 
-// Opens and checks the input, plans the run's geometry, then opens the
-// first output and the picture; false after printing the ERROR line and
-// the reasons. Warns about switches the input or outputs make moot.
-bool openRunFiles(const char* inputPath, const char* outputPath,
+// Opens the input and reads its header, and decides the output's format;
+// false after printing the ERROR line and the reasons.
+bool openRunInput(const char* inputPath, const char* outputPath,
                   const RunOptions& options, RunFiles* files,
                   std::ostream& console, std::ostream& diagnostics);
+
+// The ERROR line for an input that cannot be converted as asked, then the
+// system's reason and the reader's advice on diagnostics.
+void refuseInput(const std::string& error, const RunFiles& files,
+                 std::ostream& console, std::ostream& diagnostics);
+
+// Once the run is planned (outputPaths named): refuses formats the build
+// lacks, then opens the first output, the picture and the size file; false
+// after printing the ERROR line and the reasons. Warns about names that
+// say no format.
+bool openRunOutputs(const char* outputPath, const RunOptions& options,
+                    RunFiles* files, std::ostream& console,
+                    std::ostream& diagnostics);
 
 // Decides the files an engine fit adds or changes (Unity's rows south
 // first, Unreal's size file) and warns about names and folders its
@@ -66,5 +78,14 @@ std::vector<OutputFile*> allOutputs(RunFiles* files);
 
 // Closes the input and frees what its reader holds; safe to repeat.
 void abandonFiles(RunFiles* files);
+
+// Puts every output in place of its old file at once, or none: false
+// after printing the ERROR line and each file's reason. A hidden link left
+// behind is told either way.
+bool commitRunFiles(RunFiles* files, std::ostream& console,
+                    std::ostream& diagnostics);
+
+// Removes every output's temporary, leaving the old files as they were.
+void discardRunFiles(RunFiles* files);
 
 #endif  // QUILLORN_APP_RUN_FILES_H_

@@ -62,6 +62,8 @@ bool parseFill(const char* value, RunOptions* options) {
 }  // namespace
 
 const std::vector<SwitchRow>& switchTable() {
+  // Each row: name, value, words, wordsInUsage, startsUsageLine, help,
+  // repeatable, added, parse, refusal, refusalRank.
   static const std::vector<SwitchRow> rows = {
       {"-sca", "<scale>", nullptr, false, false,
        "multiply every height by <scale>; 0 normalizes the heights to 0-255",

@@ -16,36 +16,6 @@ std::string heights(int64_t count) {
 
 }  // namespace
 
-bool consoleTookLines(std::ostream& console) {
-  console.flush();
-  return static_cast<bool>(console);
-}
-
-bool reportConsoleFailure(std::ostream& console, std::ostream& diagnostics) {
-  if (consoleTookLines(console)) return false;
-  std::string reason = standardOutputFailure();
-  diagnostics << "quillorn: standard output: "
-              << (reason.empty() ? "the progress lines could not be written"
-                                 : reason)
-              << std::endl;
-  return true;
-}
-
-void reportFailure(const FileStream& file, std::ostream& diagnostics) {
-  if (file.failure.empty()) return;
-  // An empty name is shown as one, not as nothing between two colons.
-  diagnostics << "quillorn: " << (file.path.empty() ? "\"\"" : file.path)
-              << ": " << file.failure << std::endl;
-}
-
-void reportRunFailure(const std::string& message, const FileStream& input,
-                      const FileStream& output, std::ostream& console,
-                      std::ostream& diagnostics) {
-  console << "ERROR: " << message << std::endl;
-  reportFailure(input, diagnostics);
-  reportFailure(output, diagnostics);
-}
-
 void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics) {
   // In base 255 only the stages that store v mod 255 and v div 255 wrap:
   // -sca, -smo and -min. Reading with -unit, resampling and writing clamp
@@ -241,11 +211,11 @@ void reportNodataValue(int32_t nodata, const std::string& path,
                 << ", its nodata value" << std::endl;
     return;
   }
-  diagnostics << "quillorn: warning: " << path
-              << " has a height at every value from 0 to 65535, so it gets "
-                 "no nodata value: the samples kept as nodata stand at the "
-                 "lowest height; a larger -fill fills them"
-              << std::endl;
+  warn(diagnostics, path +
+                        " has a height at every value from 0 to 65535, so it "
+                        "gets no nodata value: the samples kept as nodata "
+                        "stand at the lowest height; a larger -fill fills "
+                        "them");
 }
 
 void reportWrittenHeights(const WrittenHeights& written,

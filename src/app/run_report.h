@@ -1,6 +1,6 @@
-// What a run tells on standard error besides its ERROR line: the system's
-// reasons for failures, and heights that did not fit where they were
-// stored.
+// What a run tells on standard error besides its ERROR line: heights that
+// did not fit where they were stored, what the heights written stand for,
+// and hints about the input and the engine.
 #ifndef QUILLORN_APP_RUN_REPORT_H_
 #define QUILLORN_APP_RUN_REPORT_H_
 
@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 
+#include "app/diagnostics.h"
 #include "app/run_files.h"
 #include "app/run_options.h"
 #include "image/height_formats.h"
@@ -29,28 +30,12 @@ struct StageCounts {
 // What the written heights stand for: an elevation input's values as its
 // samples were mapped, carried through every stage that changed heights.
 struct WrittenHeights {
-  bool haveUnits = false;  // elevation data whose samples were mapped
-  SampleMapping mapping;   // lowest: the value of height 0; step: per height
-  HeightValue top = 0;     // the highest height written
+  bool haveUnits = false;     // elevation data whose samples were mapped
+  SampleMapping mapping;      // lowest: the value of height 0; step: per height
+  HeightValue top = 0;        // the highest height written
   bool nodataMarked = false;  // nodata kept unfilled is marked in blue, to be
                               // written as a TIFF's nodata value
 };
-
-// True when every line written to console so far has reached it (flushed
-// here).
-bool consoleTookLines(std::ostream& console);
-
-// When console did not take every line: one line "quillorn: standard
-// output: <reason>" on diagnostics, and true.
-bool reportConsoleFailure(std::ostream& console, std::ostream& diagnostics);
-
-// One line "quillorn: <path>: <reason>" when the file has a failure to tell.
-void reportFailure(const FileStream& file, std::ostream& diagnostics);
-
-// The ERROR line on console, then the reasons for both files.
-void reportRunFailure(const std::string& message, const FileStream& input,
-                      const FileStream& output, std::ostream& console,
-                      std::ostream& diagnostics);
 
 // A warning line for heights that were clamped (reading with -unit,
 // resampling, writing, and every stage in planes of base 256) and one for

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +11,6 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/run_geometry.h"
 #include "image/exr_file.h"
 #include "image/tiff_file.h"
 #include "platform/files.h"
@@ -275,18 +272,6 @@ TEST(ElevationRecoderTest, LinesLostDuringTheRunFailIt) {
     ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &bytes));
     EXPECT_EQ(bytes, c.output) << c.room;
   }
-}
-
-// Every tile of the largest tiling and the picture can be guarded at once,
-// so that an interruption finds each temporary to remove.
-TEST(ElevationRecoderTest, EveryTemporaryOfTheLargestTilingIsGuarded) {
-  std::vector<int> guards;
-  for (int64_t index = 0; index <= kMostTiles; ++index) {
-    std::string path = "/nonexistent/.tile" + std::to_string(index);
-    guards.push_back(guardTemporaryFile(path.c_str()));
-    EXPECT_GE(guards.back(), 0) << index;
-  }
-  for (int guard : guards) releaseGuard(guard);
 }
 
 }  // namespace

@@ -168,6 +168,18 @@ std::string sidecarText(const RunFiles& files) {
          ", \"bpp\": 16}\n";
 }
 
+bool writeSidecar(RunFiles* files, std::string* error) {
+  if (!files->sidecarWanted) return true;
+  const std::string text = sidecarText(*files);
+  if (!writeExact(&files->sidecar.file,
+                  reinterpret_cast<const uint8_t*>(text.data()), text.size())) {
+    *error = outputWriteError(files->sidecar.file);
+    files->failed = &files->sidecar;
+    return false;
+  }
+  return true;
+}
+
 bool openRunInput(const char* inputPath, const char* outputPath,
                   const RunOptions& options, RunFiles* files,
                   std::ostream& console, std::ostream& diagnostics) {

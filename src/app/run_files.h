@@ -67,6 +67,10 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
 // The JSON of Unreal's size file for the run's map.
 std::string sidecarText(const RunFiles& files);
 
+// Writes Unreal's size file when the run wants one; false with error set
+// and the file named as the failed one.
+bool writeSidecar(RunFiles* files, std::string* error);
+
 // Opens one output file (the heights, a tile or the picture), saying why
 // not.
 bool openOutput(const char* path, OutputFile* output, std::ostream& console,

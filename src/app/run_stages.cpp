@@ -316,16 +316,7 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
                    console, diagnostics, error)) {
     return false;
   }
-  if (files->sidecarWanted) {
-    const std::string text = sidecarText(*files);
-    if (!writeExact(&files->sidecar.file,
-                    reinterpret_cast<const uint8_t*>(text.data()),
-                    text.size())) {
-      *error = outputWriteError(files->sidecar.file);
-      files->failed = &files->sidecar;
-      return false;
-    }
-  }
+  if (!writeSidecar(files, error)) return false;
   if (!files->viewWanted && !written->haveUnits &&
       !writesValues(files->target.format)) {
     return true;

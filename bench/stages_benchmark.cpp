@@ -15,6 +15,7 @@
 #include "processing/height_processing.h"
 #include "processing/plane_turns.h"
 #include "processing/resampling.h"
+#include "processing/smoothing.h"
 #include "processing/smoothing_band.h"
 #include "processing/smoothing_lanes.h"
 #include "support/bitmap_builder.h"

@@ -15,6 +15,7 @@
 
 #include "platform/compiler.h"
 #include "processing/shaded_relief.h"
+#include "processing/smoothing.h"
 #include "processing/smoothing_band.h"
 #include "processing/smoothing_lanes.h"
 

@@ -10,6 +10,7 @@
 #include "platform/terminal.h"
 #include "processing/height_processing.h"
 #include "processing/shaded_relief.h"
+#include "processing/smoothing.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-// The computations on heights: scale conversion and normalization, smoothing
-// and the minimum elevation. Every function works on the planes it is given,
-// with width and height (both >= 1) beside them, and keeps no state.
+// The per-height computations: scale conversion, normalization and the
+// minimum elevation (smoothing, which averages neighbours, is smoothing.h).
+// Every function works on the planes it is given, with width and height
+// (both >= 1) beside them, and keeps no state.
 #ifndef QUILLORN_PROCESSING_HEIGHT_PROCESSING_H_
 #define QUILLORN_PROCESSING_HEIGHT_PROCESSING_H_
 
 #include <cstdint>
 
 #include "image/height_planes.h"
-#include "image/progress.h"
 
 // What the conversion did besides converting.
 struct ScaleOutcome {
@@ -40,30 +40,6 @@ struct NormalizationFactor {
   int32_t ceiling = 255;
 };
 NormalizationFactor normalizationFactor(HeightRange range);
-
-// Runs passes (none when <= 0) of an in-place 3 x 3 mean over the target
-// heights (planes in base, 255 or 256), plane row 0 first, left to right; each
-// cell averages its in-image neighbours (9, 6 or 4 of them), those above and to
-// its left already smoothed in this pass, and is re-encoded at once. Stops
-// early once a pass changes no height (every later pass would change nothing
-// either), so that any count up to INT32_MAX ends. Reports the work done over
-// all passes to progress.
-// Returns how many stored means wrapped: in base 255 a mean of 65280 is
-// stored as 0, which only the first cell's first mean can be (when every
-// neighbour holds 65280), so 0 or 1.
-int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                      int32_t width, int32_t height,
-                      HeightValue base = kHeightBase,
-                      const Progress* progress = nullptr);
-
-// The same passes, each cell decoded, averaged and encoded straight on the
-// planes: the rule at its plainest, for images too wide and short for
-// working rows. Stops as smoothHeights does; reports rows smoothed over all
-// passes to progress.
-int64_t smoothHeightsDirect(int32_t passes, BytePlane* outRed,
-                            BytePlane* outGreen, int32_t width, int32_t height,
-                            HeightValue base = kHeightBase,
-                            const Progress* progress = nullptr);
 
 // Adds one shift to every target height (planes in base, 255 or 256) so
 // that the lowest equals minimum, and tells it in shift when not nullptr;

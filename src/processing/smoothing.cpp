@@ -8,7 +8,7 @@
 #include <new>
 
 #include "platform/compiler.h"
-#include "processing/height_processing.h"
+#include "processing/smoothing.h"
 #include "processing/smoothing_band.h"
 #include "processing/smoothing_lanes.h"
 

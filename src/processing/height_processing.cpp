@@ -1,13 +1,14 @@
 // Per-height transforms: scale conversion, normalization and the minimum
 // elevation. Each maps every height of the image by one rule that depends on
 // the height alone.
+#include "processing/height_processing.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
 
 #include "platform/compiler.h"
-#include "processing/height_processing.h"
 
 namespace {
 

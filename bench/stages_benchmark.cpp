@@ -17,7 +17,9 @@
 #include "processing/resampling.h"
 #include "processing/smoothing.h"
 #include "processing/smoothing_band.h"
+#include "processing/smoothing_common.h"
 #include "processing/smoothing_lanes.h"
+#include "processing/smoothing_rows.h"
 #include "support/bitmap_builder.h"
 
 namespace {

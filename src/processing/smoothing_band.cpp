@@ -1,8 +1,10 @@
+// The row engine's band kernel.
 #include "processing/smoothing_band.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "image/height_planes.h"
 #include "platform/compiler.h"
 
 namespace {

@@ -1,53 +1,14 @@
 // The band kernel of the row engine: one band of decoded rows smoothed by
-// one pass, their left-to-right chains advancing side by side; and the row
-// decoding both smoothing engines share.
+// one pass, their left-to-right chains advancing side by side, and the
+// working rows it runs on.
 #ifndef QUILLORN_PROCESSING_SMOOTHING_BAND_H_
 #define QUILLORN_PROCESSING_SMOOTHING_BAND_H_
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-#include "image/height_planes.h"
-#include "image/progress.h"
 #include "platform/memory.h"
-
-// Decodes width heights of planes in base (255 or 256) into heights.
-void decodeHeightRow(int32_t base, const uint8_t* red, const uint8_t* green,
-                     uint32_t* heights, int32_t width);
-// Encodes width heights (0 ... 65535, below 65280 in base 255) into planes.
-void encodeHeightRow(int32_t base, const uint32_t* heights, uint8_t* red,
-                     uint8_t* green, int32_t width);
-
-// True when the first pass's mean of cell (0, 0) is 65280, which base 255
-// stores as 0: every neighbour of the cell in the image holds 65280. No
-// other mean can wrap: each other cell has a neighbour already smoothed in
-// its pass (to the left or above), which holds less, and after the first
-// pass no cell holds 65280 (planes in base, 255 or 256).
-bool firstMeanWraps(const BytePlane& red, const BytePlane& green, int32_t width,
-                    int32_t height, HeightValue base);
-
-// The working memory smoothing may take beside the planes, in bytes.
-size_t smoothingBudget(int32_t width, int32_t height);
-
-// Runs passes in groups of at most group, each by runGroup(passes of the
-// group, bands done before it, bands in all), bands counted over every
-// pass; stops after a group whose last pass changed nothing (runGroup
-// returns false), and reports the whole as done.
-template <class RunGroup>
-void runPassGroups(int32_t passes, int32_t group, int64_t bands,
-                   const Progress* progress, RunGroup runGroup) {
-  // In 64 bits, the count cannot wrap near INT32_MAX passes. A pass that
-  // changes no height leaves the next one the same picture, so every later
-  // pass would change nothing either: the result is complete.
-  for (int64_t done = 0; done < passes; done += group) {
-    int32_t count =
-        static_cast<int32_t>(std::min<int64_t>(group, int64_t{passes} - done));
-    if (!runGroup(count, bands * done, bands * passes)) break;
-  }
-  reportProgress(progress, bands * passes, bands * passes);
-}
 
 // A neighbourhood sum of count heights divided by count, truncated, as a
 // multiply and a shift: exact for every count that occurs (1, 2, 3, 4, 6, 9)
@@ -103,12 +64,5 @@ struct SmoothRows {
 void smoothBand(const SmoothRows& rows, int32_t firstRow, uint32_t* const* band,
                 int32_t count, const uint32_t* up, const uint32_t* down,
                 bool wrap, bool* changed);
-
-// The row engine: passes in bands of kBandRows decoded rows. Returns false,
-// with the planes untouched, when its working rows would break the memory
-// bound or memory is short.
-bool smoothHeightsInRows(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
-                         int32_t width, int32_t height, HeightValue base,
-                         const Progress* progress);
 
 #endif  // QUILLORN_PROCESSING_SMOOTHING_BAND_H_

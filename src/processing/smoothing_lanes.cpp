@@ -12,7 +12,7 @@
 #include "image/progress.h"
 #include "platform/compiler.h"
 #include "platform/memory.h"
-#include "processing/smoothing_band.h"
+#include "processing/smoothing_common.h"
 
 namespace {
 

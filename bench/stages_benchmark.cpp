@@ -17,6 +17,7 @@
 #include "processing/resampling.h"
 #include "processing/smoothing.h"
 #include "processing/smoothing_band.h"
+#include "processing/smoothing_choice.h"
 #include "processing/smoothing_common.h"
 #include "processing/smoothing_lanes.h"
 #include "processing/smoothing_rows.h"
@@ -66,15 +67,17 @@ constexpr int32_t kDefaultEngine = -1;
 constexpr int32_t kRowEngine = -2;
 
 // Smoothing per pixel per pass, for 1, 4, 16 and 64 passes (the argument):
-// the engine the tool picks, then the lanes with each instruction set the
-// processor has (0 the fastest) and the row engine, for comparison.
+// the engine the tool picks, then the lane engines as SmoothingEngine numbers
+// them (0 AVX2, 1 SSE2, 2 plain) where the build and the processor have them,
+// and the row engine, for comparison.
 void smoothBenchmark(benchmark::State& state, int32_t engine) {
   Planes planes;
   int32_t passes = static_cast<int32_t>(state.range(0));
-  const LaneKernels* kernels = nullptr;
-  int32_t kernelCount = availableLaneKernels(&kernels);
-  if (engine >= kernelCount) {
-    state.SkipWithError("the processor lacks this instruction set");
+  const LaneKernels* kernels =
+      engine >= 0 ? laneKernelsOf(static_cast<SmoothingEngine>(engine))
+                  : nullptr;
+  if (engine >= 0 && kernels == nullptr) {
+    state.SkipWithError("the build or the processor lacks these kernels");
     return;
   }
   for (auto _ : state) {
@@ -90,8 +93,7 @@ void smoothBenchmark(benchmark::State& state, int32_t engine) {
                           nullptr);
     } else {
       smoothHeightsInLanes(passes, red, green, kSide, kSide, kHeightBase,
-                           kernels[engine], smoothingBudget(kSide, kSide),
-                           nullptr);
+                           *kernels, smoothingBudget(kSide, kSide), nullptr);
     }
   }
   reportPerPixel(state, double{kSide} * kSide * passes);

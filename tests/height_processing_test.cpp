@@ -17,6 +17,7 @@
 #include "processing/shaded_relief.h"
 #include "processing/smoothing.h"
 #include "processing/smoothing_band.h"
+#include "processing/smoothing_choice.h"
 #include "processing/smoothing_common.h"
 #include "processing/smoothing_lanes.h"
 #include "processing/smoothing_rows.h"
@@ -461,8 +462,12 @@ TEST(HeightProcessingDifferentialTest, SmoothingMatchesTheCellByCellRule) {
 // groups, early stops, and memory too short for all passes together or for
 // any.
 TEST(HeightProcessingDifferentialTest, SmoothingEnginesMatchTheCellByCellRule) {
-  const LaneKernels* kernels = nullptr;
-  int32_t kernelCount = availableLaneKernels(&kernels);
+  std::vector<SmoothingEngine> laneEngines;
+  for (SmoothingEngine engine :
+       {SmoothingEngine::kLanesAvx2, SmoothingEngine::kLanesSse2,
+        SmoothingEngine::kLanesPlain}) {
+    if (laneKernelsOf(engine) != nullptr) laneEngines.push_back(engine);
+  }
   std::mt19937 random(23);
   std::vector<Shape> shapes =
       randomShapes(random, 60, 100,
@@ -499,14 +504,14 @@ TEST(HeightProcessingDifferentialTest, SmoothingEnginesMatchTheCellByCellRule) {
     size_t bandBytes = (static_cast<size_t>(shape.width) + 160) * 128;
     const size_t budgets[] = {smoothingBudget(shape.width, shape.height),
                               3 * bandBytes + 160 * 1024, 64};
-    for (int32_t k = 0; k < kernelCount; ++k) {
+    for (SmoothingEngine engine : laneEngines) {
       for (size_t budget : budgets) {
         auto lanes = fresh();
         bool ran = smoothHeightsInLanes(
             passes, &lanes->planes.outRed, &lanes->planes.outGreen, shape.width,
-            shape.height, base, kernels[k], budget, nullptr);
+            shape.height, base, *laneKernelsOf(engine), budget, nullptr);
         ASSERT_EQ(lanes->bytes(), ran ? plain->bytes() : source.bytes())
-            << "kernels " << k << " of " << kernelCount << ", budget " << budget
+            << "engine " << static_cast<int>(engine) << ", budget " << budget
             << ", " << what;
         if (budget != budgets[1]) {
           EXPECT_EQ(ran, budget != 64) << what;
@@ -514,6 +519,42 @@ TEST(HeightProcessingDifferentialTest, SmoothingEnginesMatchTheCellByCellRule) {
       }
     }
   }
+}
+
+// The engine for a shape, on a processor with AVX2, on one with SSE2 alone,
+// and in a build without x86 kernels; wide and short images run out of
+// working memory, first for the lanes, then for the rows too.
+TEST(ChooseSmoothingTest, TakesTheFirstEngineTheTableAllows) {
+  using E = SmoothingEngine;
+  struct Case {
+    int32_t width, height;
+    E avx2, sse2, portable;
+  };
+  const Case cases[] = {
+      {511, 8192, E::kLanesAvx2, E::kLanesSse2, E::kLanesPlain},
+      {512, 8192, E::kLanesAvx2, E::kLanesSse2, E::kRows},
+      {100, 20, E::kLanesAvx2, E::kLanesSse2, E::kLanesPlain},
+      {100, 19, E::kLanesAvx2, E::kLanesSse2, E::kRows},
+      {20000, 16, E::kLanesAvx2, E::kLanesSse2, E::kRows},
+      {20000, 12, E::kLanesAvx2, E::kRows, E::kRows},
+      {20000, 11, E::kRows, E::kRows, E::kRows},
+      {60000, 100, E::kRows, E::kRows, E::kRows},
+      {1000000, 40, E::kDirect, E::kDirect, E::kDirect},
+      {1, 1, E::kRows, E::kRows, E::kRows},
+  };
+  const bool avx2 = laneKernelsOf(E::kLanesAvx2) != nullptr;
+  const bool sse2 = laneKernelsOf(E::kLanesSse2) != nullptr;
+  for (const Case& c : cases) {
+    E expected = avx2 ? c.avx2 : sse2 ? c.sse2 : c.portable;
+    EXPECT_EQ(chooseSmoothing(c.width, c.height), expected)
+        << c.width << " x " << c.height;
+    // From the rows on, the lanes are passed over.
+    EXPECT_EQ(chooseSmoothing(c.width, c.height, E::kRows),
+              expected == E::kDirect ? E::kDirect : E::kRows)
+        << c.width << " x " << c.height;
+  }
+  EXPECT_EQ(laneKernelsOf(E::kRows), nullptr);
+  EXPECT_NE(laneKernelsOf(E::kLanesPlain), nullptr);
 }
 
 TEST(HeightProcessingDifferentialTest, ScaleAndMinimumMatchThePlainRules) {

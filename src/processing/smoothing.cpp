@@ -1,12 +1,21 @@
-// Smoothing: which engine smooths an image, and the same rule written
-// plainly, cell by cell on the planes.
+// Smoothing: the engine the table chooses (smoothing_choice), and the rule
+// written plainly, cell by cell on the planes.
 #include "processing/smoothing.h"
 
 #include <cstdint>
 
+#include "processing/smoothing_choice.h"
 #include "processing/smoothing_common.h"
 #include "processing/smoothing_lanes.h"
 #include "processing/smoothing_rows.h"
+
+namespace {
+
+SmoothingEngine nextEngine(SmoothingEngine engine) {
+  return static_cast<SmoothingEngine>(static_cast<int>(engine) + 1);
+}
+
+}  // namespace
 
 int64_t smoothHeightsDirect(int32_t passes, BytePlane* outRed,
                             BytePlane* outGreen, int32_t width, int32_t height,
@@ -54,19 +63,22 @@ int64_t smoothHeights(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
   if (passes <= 0) return 0;
   // In base 255 a mean of 65280 is stored as 0, and the next cells see that
   // 0; only the first cell's first mean can be 65280.
-  int64_t wrapped = firstMeanWraps(*outRed, *outGreen, width, height, base);
-  const LaneKernels* kernels = laneKernelsFor(width, height);
-  if (kernels != nullptr &&
-      smoothHeightsInLanes(passes, outRed, outGreen, width, height, base,
-                           *kernels, smoothingBudget(width, height),
-                           progress)) {
-    return wrapped;
+  const int64_t wrapped =
+      firstMeanWraps(*outRed, *outGreen, width, height, base);
+  // An engine that cannot have its working memory after all hands the
+  // image to the next one the table allows.
+  for (SmoothingEngine engine = chooseSmoothing(width, height);
+       engine != SmoothingEngine::kDirect;
+       engine = chooseSmoothing(width, height, nextEngine(engine))) {
+    const LaneKernels* kernels = laneKernelsOf(engine);
+    bool ran = kernels != nullptr
+                   ? smoothHeightsInLanes(
+                         passes, outRed, outGreen, width, height, base,
+                         *kernels, smoothingBudget(width, height), progress)
+                   : smoothHeightsInRows(passes, outRed, outGreen, width,
+                                         height, base, progress);
+    if (ran) return wrapped;
   }
-  if (smoothHeightsInRows(passes, outRed, outGreen, width, height, base,
-                          progress)) {
-    return wrapped;
-  }
-  // Without working rows the same passes run straight on the planes.
   return smoothHeightsDirect(passes, outRed, outGreen, width, height, base,
                              progress);
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <memory>
 #include <new>
 
@@ -109,10 +110,13 @@ void fillMultipliers(const LaneBands& lanes, int32_t index, float* table) {
   }
 }
 
-bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
-                      int32_t passes, size_t budget) {
-  // Steps are counted in 32 bits (and no such band would fit anyway).
-  if (width > INT32_MAX - 2 * kLanePad - kLaneWidth - kLaneTrail) return false;
+// Steps are counted in 32 bits (and no such band would fit anyway).
+bool laneStepsFit(int32_t width) {
+  return width <= INT32_MAX - 2 * kLanePad - kLaneWidth - kLaneTrail;
+}
+
+// Lays out the bands of an image of width x height (widths laneStepsFit).
+void layOutLaneBands(LaneBands* lanes, int32_t width, int32_t height) {
   lanes->width = width;
   lanes->height = height;
   lanes->bands = (height + kLaneRows - 1) / kLaneRows;
@@ -128,20 +132,33 @@ bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
   lanes->kindFloats = static_cast<size_t>(lanes->headEnd + 1 + lanes->steps -
                                           lanes->tailStart) *
                       kLaneRows;
-  auto slotsFor = [&](int32_t group) {
-    return std::min(group + 2, lanes->bands);
-  };
+}
+
+// Bands in the ring for a group of passes.
+int32_t laneSlotsFor(const LaneBands& lanes, int32_t group) {
+  return std::min(group + 2, lanes.bands);
+}
+
+// The working memory of laid-out bands for a group of passes, as allocated.
+size_t laneBandsFootprint(const LaneBands& lanes, int32_t group) {
+  size_t rowCount = 2 * static_cast<size_t>(group) + 2;
+  return largeBlockFootprint(3 * lanes.kindFloats * sizeof(float) +
+                             rowCount * lanes.rowStride * sizeof(int32_t) +
+                             static_cast<size_t>(laneSlotsFor(lanes, group)) *
+                                 lanes.bandCells * sizeof(int32_t));
+}
+
+bool prepareLaneBands(LaneBands* lanes, int32_t width, int32_t height,
+                      int32_t passes, size_t budget) {
+  if (!laneStepsFit(width)) return false;
+  layOutLaneBands(lanes, width, height);
   auto needed = [&](int32_t group) {
-    size_t rowCount = 2 * static_cast<size_t>(group) + 2;
-    return largeBlockFootprint(3 * lanes->kindFloats * sizeof(float) +
-                               rowCount * lanes->rowStride * sizeof(int32_t) +
-                               static_cast<size_t>(slotsFor(group)) *
-                                   lanes->bandCells * sizeof(int32_t));
+    return laneBandsFootprint(*lanes, group);
   };
   lanes->group = std::min(passes, kMaxLaneGroup);
   while (lanes->group > 1 && needed(lanes->group) > budget) lanes->group /= 2;
   if (needed(lanes->group) > budget) return false;
-  lanes->slots = slotsFor(lanes->group);
+  lanes->slots = laneSlotsFor(*lanes, lanes->group);
   size_t cellCount = static_cast<size_t>(lanes->slots) * lanes->bandCells;
   size_t rowCells =
       (2 * static_cast<size_t>(lanes->group) + 2) * lanes->rowStride;
@@ -264,6 +281,21 @@ bool smoothLaneGroup(LaneBands* lanes, const LaneKernels& kernels,
 }
 
 }  // namespace
+
+float laneMultiplier(int32_t count) {
+  float multiplier = static_cast<float>(1.0 / count);
+  if (static_cast<double>(multiplier) * count <= 1.0) {
+    multiplier = std::nextafter(multiplier, 2.0f);
+  }
+  return multiplier;
+}
+
+bool laneBandsFit(int32_t width, int32_t height, size_t budget) {
+  if (!laneStepsFit(width)) return false;
+  LaneBands lanes;
+  layOutLaneBands(&lanes, width, height);
+  return laneBandsFootprint(lanes, 1) <= budget;
+}
 
 bool smoothHeightsInLanes(int32_t passes, BytePlane* red, BytePlane* green,
                           int32_t width, int32_t height, int32_t base,

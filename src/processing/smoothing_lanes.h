@@ -92,9 +92,6 @@ struct LaneKernels {
                    bool track);
   LaneTransfer planesToLanes;
   LaneTransfer lanesToPlanes;
-  // Images with fewer rows, where most of a band's lanes would lie below
-  // the image, are smoothed faster by the row engine.
-  int32_t fewestRows;
 };
 
 #define QUILLORN_DECLARE_LANE_KERNELS(suffix)                                 \
@@ -111,18 +108,12 @@ QUILLORN_DECLARE_LANE_KERNELS(Avx2);
 #endif
 #undef QUILLORN_DECLARE_LANE_KERNELS
 
-// Every instruction set's kernels the processor running the tool has,
-// fastest first; the plain ones last.
-int32_t availableLaneKernels(const LaneKernels** kernels);
-
 struct BytePlane;
 struct Progress;
 
-// The kernels that smooth an image of this shape fastest on the processor
-// running the tool, or nullptr where the row engine is faster: images of
-// fewer rows than the kernels' fewestRows, and without vector kernels,
-// images 512 columns wide or more.
-const LaneKernels* laneKernelsFor(int32_t width, int32_t height);
+// True when one pass's working bands for an image of width x height take at
+// most budget bytes.
+bool laneBandsFit(int32_t width, int32_t height, size_t budget);
 
 // Smooths as smoothHeights does (planes in base 255 or 256), in bands of
 // lanes with kernels, its working bands taking at most budget bytes. Returns

@@ -24,24 +24,27 @@ int32_t ringRowsFor(int32_t group, int32_t height) {
   return std::min(kBandRows * (group + 1) + 2, height + 1);
 }
 
+// The working memory of the rows for a group of passes, as allocated.
+size_t smoothRowsFootprint(int32_t width, int32_t height, int32_t group) {
+  size_t rowBytes = (static_cast<size_t>(width) + 2) * sizeof(uint32_t);
+  // Beside the ring: the zero row, the lanes' sums and three divisor rows.
+  size_t fixed = rowBytes + kBandRows * kBlock * sizeof(uint32_t) +
+                 3 * static_cast<size_t>(width) * sizeof(uint32_t);
+  return largeBlockFootprint(
+      fixed + static_cast<size_t>(ringRowsFor(group, height)) * rowBytes);
+}
+
 bool prepareSmoothRows(SmoothRows* rows, int32_t width, int32_t height,
                        int32_t passes) {
   rows->width = width;
   rows->height = height;
   rows->stride = static_cast<size_t>(width) + 2;
-  size_t rowBytes = rows->stride * sizeof(uint32_t);
   size_t budget = smoothingBudget(width, height);
-  // Beside the ring: the zero row, the lanes' sums and three divisor rows.
-  size_t fixed = rowBytes + kBandRows * kBlock * sizeof(uint32_t) +
-                 3 * static_cast<size_t>(width) * sizeof(uint32_t);
   auto needed = [&](int32_t group) {
-    return largeBlockFootprint(
-        fixed + static_cast<size_t>(ringRowsFor(group, height)) * rowBytes);
+    return smoothRowsFootprint(width, height, group);
   };
   rows->group = std::min(passes, kMaxPassGroup);
   while (rows->group > 1 && needed(rows->group) > budget) rows->group /= 2;
-  // Images so wide and short that even one pass's rows would break the
-  // promise are smoothed straight on the planes.
   if (needed(rows->group) > budget) return false;
   rows->ringRows = ringRowsFor(rows->group, height);
   size_t rowCount = 1 + static_cast<size_t>(rows->ringRows);
@@ -124,6 +127,10 @@ bool smoothPassGroup(SmoothRows* rows, HeightValue base, BytePlane* red,
 }
 
 }  // namespace
+
+bool smoothRowsFit(int32_t width, int32_t height, size_t budget) {
+  return smoothRowsFootprint(width, height, 1) <= budget;
+}
 
 bool smoothHeightsInRows(int32_t passes, BytePlane* outRed, BytePlane* outGreen,
                          int32_t width, int32_t height, HeightValue base,

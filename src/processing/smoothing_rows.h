@@ -3,10 +3,15 @@
 #ifndef QUILLORN_PROCESSING_SMOOTHING_ROWS_H_
 #define QUILLORN_PROCESSING_SMOOTHING_ROWS_H_
 
+#include <cstddef>
 #include <cstdint>
 
 #include "image/height_planes.h"
 #include "image/progress.h"
+
+// True when one pass's working rows for an image of width x height take at
+// most budget bytes.
+bool smoothRowsFit(int32_t width, int32_t height, size_t budget);
 
 // The row engine: passes in bands of kBandRows decoded rows. Returns false,
 // with the planes untouched, when its working rows would break the memory

@@ -9,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-#include "image/bitmap_file.h"
 #include "image/byte_buffer.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <memory>
 
-#include "image/bitmap_file.h"
 #include "image/byte_buffer.h"
 #include "image/little_endian.h"
 #include "image/pixel_rows.h"

@@ -54,6 +54,23 @@ bool writeExact(FileStream* file, const uint8_t* buffer, size_t size) {
   return false;
 }
 
+namespace {
+
+std::string withReason(const char* what, const FileStream& file) {
+  if (!file.systemFailure || file.failure.empty()) return what;
+  return std::string(what) + ": " + file.failure;
+}
+
+}  // namespace
+
+std::string inputReadError(const FileStream& input) {
+  return withReason("Cannot read the input file", input);
+}
+
+std::string outputWriteError(const FileStream& output) {
+  return withReason("Cannot write the output file", output);
+}
+
 char nameLetter(uint64_t* seed) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   *seed = *seed * 6364136223846793005ull + 1442695040888963407ull;

@@ -63,6 +63,12 @@ int64_t positionOf(FileStream* file);
 // Writes exactly size bytes from buffer; false on a short write or an error.
 bool writeExact(FileStream* file, const uint8_t* buffer, size_t size);
 
+// The messages for failed reads of the input and writes of the output: the
+// system's reason follows where the system gave one (file.failure holds
+// the whole story for standard error).
+std::string inputReadError(const FileStream& input);
+std::string outputWriteError(const FileStream& output);
+
 // True when the two paths are the same text, or name the same existing file.
 bool pathsNameSameFile(const char* first, const char* second);
 

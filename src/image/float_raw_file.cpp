@@ -1,8 +1,5 @@
-// Raw 32-bit float heights (".r32": headerless, rows top first, in either
-// byte order, sized by the file's length or -dim) and portable float maps
-// (PFM: a text header, then rows bottom first in the byte order the
-// scale's sign gives), both read by the float rule; raw floats written as
-// each height's value.
+#include "image/float_raw_file.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "image/byte_buffer.h"
+#include "image/float_raw_file.h"
 #include "image/little_endian.h"
+#include "image/pgm_file.h"
 #include "image/pixel_rows.h"
-#include "image/row_stream.h"
+#include "image/raw_file.h"
 
 namespace {
 
@@ -375,16 +377,8 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
     case HeightFormat::kRaw:
     case HeightFormat::kR32:
       return true;
-    case HeightFormat::kPgm: {
-      std::string header = "P5\n" + std::to_string(image->width) + " " +
-                           std::to_string(image->height) + "\n65535\n";
-      if (writeExact(output, reinterpret_cast<const uint8_t*>(header.data()),
-                     header.size())) {
-        return true;
-      }
-      *error = outputWriteError(*output);
-      return false;
-    }
+    case HeightFormat::kPgm:
+      return writePgmHeader(output, image->width, image->height, error);
     case HeightFormat::kPng:
       return openPngEncoder(output, image->width, image->height,
                             PngPixels::kGrey16, density, &image->pngEncoder,
@@ -429,21 +423,10 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
       return writeNewBitmapPixels(output, planes, width, height,
                                   &image->clamped, error, progress);
     case HeightFormat::kRaw:
-    case HeightFormat::kPgm: {
-      // Raw heights are little-endian unless -order says big, PGM samples
-      // big-endian.
-      bool little = image->format == HeightFormat::kRaw && !image->bigEndian;
-      auto load = [&](int32_t row, int32_t column, int32_t count,
-                      uint8_t* bytes) {
-        const int32_t from = image->southFirst ? height - 1 - row : row;
-        const uint8_t* red = planes.outRed[from] + column;
-        const uint8_t* green = planes.outGreen[from] + column;
-        joinPairRow(little ? red : green, little ? green : red, bytes,
-                    static_cast<size_t>(count));
-      };
-      return writeRows(output, sampleRowLayout(width, height, 2), load,
-                       outputWriteError, error, progress);
-    }
+      return writeRawHeights(output, planes, width, height, image->bigEndian,
+                             image->southFirst, error, progress);
+    case HeightFormat::kPgm:
+      return writePgmHeights(output, planes, width, height, error, progress);
     case HeightFormat::kPng:
     case HeightFormat::kTiff: {
       // Both libraries take rows of 16-bit samples in the host's order.

@@ -192,44 +192,4 @@ bool finishOutputImage(FileStream* input, FileStream* output,
 // Frees the PNG or TIFF encoder; safe to repeat.
 void releaseOutput(OutputImage* image);
 
-// Raw heights of sampleBytes each (2, or 4 for floats): the size from -dim
-// (rawSize, not nullptr) or, square, from the file's length.
-bool inspectRaw(int64_t fileSize, const RasterSize* rawSize,
-                int64_t sampleBytes, InputImage* image, std::string* error);
-
-// SRTM tile: square, its side from the file's length.
-bool inspectHgt(int64_t fileSize, InputImage* image, std::string* error);
-
-// Raw heights or an SRTM tile: reads the samples into base-256 planes (a
-// raw file's in its byte order, noting whether the other order would look
-// smoother; a tile's mapped to heights as image->mapping then says).
-bool readRawHeights(FileStream* input, InputImage* image, PlaneSet* planes,
-                    std::string* error, const Progress* progress);
-
-// PFM: reads and checks the header ("Pf", width, height, the scale whose
-// sign gives the byte order), and that the file holds every sample.
-bool inspectPfm(FileStream* input, int64_t fileSize, InputImage* image,
-                std::string* error);
-
-// Raw 32-bit floats or a PFM: reads the samples twice into base-256 planes,
-// mapped as image->mapping then says.
-bool readFloatHeights(FileStream* input, InputImage* image, PlaneSet* planes,
-                      std::string* error, const Progress* progress);
-
-// Raw 32-bit floats: writes each height's value in image->values, in the
-// byte order image->bigEndian says.
-bool writeFloatHeights(FileStream* output, const PlaneSet& planes,
-                       const OutputImage& image, std::string* error,
-                       const Progress* progress);
-
-// PGM: reads and checks the header (P5 or P2, width, height, maxval 1 ...
-// 65535, comments and any whitespace between), filling image.
-bool inspectPgm(FileStream* input, int64_t fileSize, InputImage* image,
-                std::string* error);
-
-// PGM: reads the samples into base-256 planes.
-bool readPgmHeights(FileStream* input, const InputImage& image,
-                    PlaneSet* planes, std::string* error,
-                    const Progress* progress);
-
 #endif  // QUILLORN_IMAGE_HEIGHT_FORMATS_H_

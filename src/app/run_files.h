@@ -11,6 +11,7 @@
 #include "app/run_geometry.h"
 #include "app/run_options.h"
 #include "image/height_formats.h"
+#include "image/output_image.h"
 #include "platform/files.h"
 
 struct RunFiles {

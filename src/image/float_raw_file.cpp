@@ -146,18 +146,18 @@ bool readFloatHeights(FileStream* input, InputImage* image, PlaneSet* planes,
 }
 
 bool writeFloatHeights(FileStream* output, const PlaneSet& planes,
-                       const OutputImage& image, std::string* error,
-                       const Progress* progress) {
-  const bool big = image.bigEndian;
+                       int32_t width, int32_t height,
+                       const WrittenValues& values, bool bigEndian,
+                       std::string* error, const Progress* progress) {
   auto load = [&](int32_t row, int32_t column, int32_t count, uint8_t* bytes) {
     const uint8_t* red = planes.outRed[row] + column;
     const uint8_t* green = planes.outGreen[row] + column;
     for (int32_t index = 0; index < count; ++index) {
-      const HeightValue height = red[index] | green[index] << 8;
+      const HeightValue stored = red[index] | green[index] << 8;
       storeBits(bytes + 4 * static_cast<size_t>(index),
-                bitsOfFloat(valueOfHeight(image.values, height)), big);
+                bitsOfFloat(valueOfHeight(values, stored)), bigEndian);
     }
   };
-  return writeRows(output, sampleRowLayout(image.width, image.height, 4), load,
+  return writeRows(output, sampleRowLayout(width, height, 4), load,
                    outputWriteError, error, progress);
 }

@@ -9,12 +9,12 @@
 #include <cstdint>
 #include <string>
 
+#include "image/float_heights.h"
 #include "image/height_planes.h"
 #include "image/progress.h"
 #include "platform/files.h"
 
 struct InputImage;
-struct OutputImage;
 
 // PFM: reads and checks the header ("Pf", width, height, the scale whose
 // sign gives the byte order), and that the file holds every sample.
@@ -26,10 +26,11 @@ bool inspectPfm(FileStream* input, int64_t fileSize, InputImage* image,
 bool readFloatHeights(FileStream* input, InputImage* image, PlaneSet* planes,
                       std::string* error, const Progress* progress);
 
-// Raw 32-bit floats: writes each height's value in image.values, in the
-// byte order image.bigEndian says.
+// Raw 32-bit floats: writes the value in values of each of the width x
+// height target heights of base-256 planes, big- or little-endian.
 bool writeFloatHeights(FileStream* output, const PlaneSet& planes,
-                       const OutputImage& image, std::string* error,
-                       const Progress* progress);
+                       int32_t width, int32_t height,
+                       const WrittenValues& values, bool bigEndian,
+                       std::string* error, const Progress* progress);
 
 #endif  // QUILLORN_IMAGE_FLOAT_RAW_FILE_H_

@@ -225,8 +225,8 @@ bool writePgmHeader(FileStream* output, int32_t width, int32_t height,
   return false;
 }
 
-bool writePgmHeights(FileStream* output, const PlaneSet& planes,
-                     int32_t width, int32_t height, std::string* error,
+bool writePgmHeights(FileStream* output, const PlaneSet& planes, int32_t width,
+                     int32_t height, std::string* error,
                      const Progress* progress) {
   // After the header, the samples are raw big-endian heights.
   return writeRawHeights(output, planes, width, height, true, false, error,

@@ -29,8 +29,8 @@ bool writePgmHeader(FileStream* output, int32_t width, int32_t height,
 
 // Writes the target heights of base-256 planes as its samples, two
 // big-endian bytes each, the top row first.
-bool writePgmHeights(FileStream* output, const PlaneSet& planes,
-                     int32_t width, int32_t height, std::string* error,
+bool writePgmHeights(FileStream* output, const PlaneSet& planes, int32_t width,
+                     int32_t height, std::string* error,
                      const Progress* progress);
 
 #endif  // QUILLORN_IMAGE_PGM_FILE_H_

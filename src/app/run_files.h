@@ -12,7 +12,7 @@
 #include "app/run_options.h"
 #include "image/height_formats.h"
 #include "image/output_image.h"
-#include "platform/files.h"
+#include "platform/outputs.h"
 
 struct RunFiles {
   FileStream input;

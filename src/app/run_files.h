@@ -11,7 +11,8 @@
 #include "app/run_geometry.h"
 #include "app/run_options.h"
 #include "image/height_formats.h"
-#include "platform/files.h"
+#include "image/output_image.h"
+#include "platform/outputs.h"
 
 struct RunFiles {
   FileStream input;

@@ -20,11 +20,6 @@ std::string byteCount(int64_t count) {
   return std::to_string(count) + (count == 1 ? " byte" : " bytes");
 }
 
-std::string withReason(const char* what, const FileStream& file) {
-  if (!file.systemFailure || file.failure.empty()) return what;
-  return std::string(what) + ": " + file.failure;
-}
-
 // The input as inspected is still the input: the same size and time.
 bool unchangedSinceInspected(const FileStream& input, const BitmapInfo& info,
                              FileStream* report) {
@@ -91,18 +86,6 @@ bool copyRange(FileStream* input, FileStream* output, const BitmapInfo& info,
   }
   return true;
 }
-
-}  // namespace
-
-std::string inputReadError(const FileStream& input) {
-  return withReason("Cannot read the input file", input);
-}
-
-std::string outputWriteError(const FileStream& output) {
-  return withReason("Cannot write the output file", output);
-}
-
-namespace {
 
 // The name of a bitmap's compression field, as the format defines it: OS/2
 // 2.x headers (64 bytes) give 3 and 4 meanings of their own.

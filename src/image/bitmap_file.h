@@ -127,12 +127,6 @@ bool writeNewBitmapPixels(FileStream* output, const PlaneSet& planes,
                           std::string* error,
                           const Progress* progress = nullptr);
 
-// The messages for failed reads of the input and writes of the output: the
-// system's reason follows where the system gave one (file.failure holds
-// the whole story for standard error).
-std::string inputReadError(const FileStream& input);
-std::string outputWriteError(const FileStream& output);
-
 // The message for an input rewritten while the tool was running.
 constexpr const char* kInputChanged = "Input file changed during the run";
 

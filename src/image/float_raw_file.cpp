@@ -1,8 +1,5 @@
-// Raw 32-bit float heights (".r32": headerless, rows top first, in either
-// byte order, sized by the file's length or -dim) and portable float maps
-// (PFM: a text header, then rows bottom first in the byte order the
-// scale's sign gives), both read by the float rule; raw floats written as
-// each height's value.
+#include "image/float_raw_file.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -149,18 +146,18 @@ bool readFloatHeights(FileStream* input, InputImage* image, PlaneSet* planes,
 }
 
 bool writeFloatHeights(FileStream* output, const PlaneSet& planes,
-                       const OutputImage& image, std::string* error,
-                       const Progress* progress) {
-  const bool big = image.bigEndian;
+                       int32_t width, int32_t height,
+                       const WrittenValues& values, bool bigEndian,
+                       std::string* error, const Progress* progress) {
   auto load = [&](int32_t row, int32_t column, int32_t count, uint8_t* bytes) {
     const uint8_t* red = planes.outRed[row] + column;
     const uint8_t* green = planes.outGreen[row] + column;
     for (int32_t index = 0; index < count; ++index) {
-      const HeightValue height = red[index] | green[index] << 8;
+      const HeightValue stored = red[index] | green[index] << 8;
       storeBits(bytes + 4 * static_cast<size_t>(index),
-                bitsOfFloat(valueOfHeight(image.values, height)), big);
+                bitsOfFloat(valueOfHeight(values, stored)), bigEndian);
     }
   };
-  return writeRows(output, sampleRowLayout(image.width, image.height, 4), load,
+  return writeRows(output, sampleRowLayout(width, height, 4), load,
                    outputWriteError, error, progress);
 }

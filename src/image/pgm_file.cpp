@@ -1,12 +1,12 @@
-// Netpbm greyscale maps: binary P5 and text P2, maxval 1 ... 65535 (one
-// byte a sample up to 255, two big-endian bytes above). Each sample is taken
-// as the height as it stands, not rescaled to the maxval.
+#include "image/pgm_file.h"
+
 #include <cstring>
 #include <vector>
 
 #include "image/byte_buffer.h"
 #include "image/height_formats.h"
 #include "image/pixel_rows.h"
+#include "image/raw_file.h"
 #include "image/row_stream.h"
 
 namespace {
@@ -211,4 +211,24 @@ bool readPgmHeights(FileStream* input, const InputImage& image,
     reportProgress(progress, row + 1, image.height);
   }
   return true;
+}
+
+bool writePgmHeader(FileStream* output, int32_t width, int32_t height,
+                    std::string* error) {
+  std::string header = "P5\n" + std::to_string(width) + " " +
+                       std::to_string(height) + "\n65535\n";
+  if (writeExact(output, reinterpret_cast<const uint8_t*>(header.data()),
+                 header.size())) {
+    return true;
+  }
+  *error = outputWriteError(*output);
+  return false;
+}
+
+bool writePgmHeights(FileStream* output, const PlaneSet& planes, int32_t width,
+                     int32_t height, std::string* error,
+                     const Progress* progress) {
+  // After the header, the samples are raw big-endian heights.
+  return writeRawHeights(output, planes, width, height, true, false, error,
+                         progress);
 }

@@ -10,7 +10,6 @@
 #include <memory>
 #include <vector>
 
-#include "image/bitmap_file.h"
 #include "image/little_endian.h"
 #include "image/pixel_rows.h"
 

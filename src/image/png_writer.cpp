@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "image/bitmap_file.h"
 #include "image/png_file.h"
 
 namespace {

@@ -1,6 +1,5 @@
-// Raw 16-bit heights (".r16", ".raw": headerless, rows top first, in either
-// byte order) and SRTM tiles (".hgt": big-endian signed samples, -32768 a
-// void), both sized by the file's length.
+#include "image/raw_file.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -177,4 +176,18 @@ bool readRawHeights(FileStream* input, InputImage* image, PlaneSet* planes,
         swappedIsSmoother(*planes, image->width, image->height);
   }
   return true;
+}
+
+bool writeRawHeights(FileStream* output, const PlaneSet& planes, int32_t width,
+                     int32_t height, bool bigEndian, bool southFirst,
+                     std::string* error, const Progress* progress) {
+  auto load = [&](int32_t row, int32_t column, int32_t count, uint8_t* bytes) {
+    const int32_t from = southFirst ? height - 1 - row : row;
+    const uint8_t* red = planes.outRed[from] + column;
+    const uint8_t* green = planes.outGreen[from] + column;
+    joinPairRow(bigEndian ? green : red, bigEndian ? red : green, bytes,
+                static_cast<size_t>(count));
+  };
+  return writeRows(output, sampleRowLayout(width, height, 2), load,
+                   outputWriteError, error, progress);
 }

@@ -1,5 +1,6 @@
 #include "image/tiff_stream.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -140,4 +141,15 @@ TIFF* openTiffStream(TiffStream* stream, const char* mode) {
       seekProc, closeProc, sizeProc, mapProc, unmapProc, options);
   TIFFOpenOptionsFree(options);
   return tiff;
+}
+
+std::string tiffMalformed(const TiffStream& stream, const char* what) {
+  return std::string("Malformed TIFF: ") +
+         (stream.error.empty() ? what : stream.error.c_str());
+}
+
+int64_t tiffTileRowsRead(TIFF* tiff, int64_t height) {
+  uint32_t tileHeight = 0;
+  TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
+  return std::min<int64_t>(tileHeight, height);
 }

@@ -34,4 +34,16 @@ struct TiffStream {
 // nullptr when libtiff refuses (stream->error says why).
 TIFF* openTiffStream(TiffStream* stream, const char* mode);
 
+// A TIFF being read: its stream and libtiff's handle of it.
+struct TiffDecoder {
+  TiffStream stream;
+  TIFF* tiff = nullptr;
+};
+
+// "Malformed TIFF: " and libtiff's first error, or what where it gave none.
+std::string tiffMalformed(const TiffStream& stream, const char* what);
+
+// The rows of a tile read at most: those of the image, below them nothing.
+int64_t tiffTileRowsRead(TIFF* tiff, int64_t height);
+
 #endif  // QUILLORN_IMAGE_TIFF_STREAM_H_

@@ -1,7 +1,8 @@
-// What files.cpp needs from each system to finish or abandon an output;
-// files_posix.cpp and files_windows.cpp implement it. Not for other users.
-#ifndef QUILLORN_PLATFORM_FILES_SYSTEM_H_
-#define QUILLORN_PLATFORM_FILES_SYSTEM_H_
+// What outputs.cpp needs from each system to finish or abandon an output;
+// outputs_posix.cpp and outputs_windows.cpp implement it, outputs.cpp the
+// hidden names' letters. Not for other users.
+#ifndef QUILLORN_PLATFORM_OUTPUTS_SYSTEM_H_
+#define QUILLORN_PLATFORM_OUTPUTS_SYSTEM_H_
 
 #include <cstdint>
 #include <cstdio>
@@ -26,10 +27,7 @@ bool removePath(const std::string& path, std::string* reason);
 // Cuts the file at path to no bytes.
 bool emptyPath(const std::string& path);
 
-// The stream's position in bytes, or -1.
-int64_t streamPosition(FILE* stream);
-
 // Cuts the stream's file (flushed) at the stream's position.
 bool cutAtPosition(FILE* stream, std::string* reason);
 
-#endif  // QUILLORN_PLATFORM_FILES_SYSTEM_H_
+#endif  // QUILLORN_PLATFORM_OUTPUTS_SYSTEM_H_

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "image/bitmap_file.h"
 #include "image/tiff_file.h"
 #include "image/tiff_stream.h"
+#include "platform/files.h"
 
 namespace {
 

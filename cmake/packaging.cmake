@@ -12,8 +12,9 @@ if(WIN32)
   install(TARGETS quillorn RUNTIME DESTINATION .)
   install(FILES README.md LICENSE ${QUILLORN_NOTICES} DESTINATION .)
   install(FILES docs/sample_before.png docs/sample_after.png docs/building.md
-          docs/fitting.md docs/internals.md docs/performance.md docs/testing.md
-          DESTINATION docs)
+          docs/fitting.md docs/internals.md docs/layout.md docs/messages.md
+          docs/output-safety.md docs/performance.md docs/testing.md
+          docs/usage.md DESTINATION docs)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME quillorn)
   set(CPACK_PACKAGE_VENDOR "The Quillorn authors")
@@ -53,8 +54,9 @@ endif()
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The README's pictures and the pages it links to.
 set(QUILLORN_DOCS docs/sample_before.png docs/sample_after.png
-    docs/building.md docs/fitting.md docs/internals.md docs/performance.md
-    docs/testing.md)
+    docs/building.md docs/fitting.md docs/internals.md docs/layout.md
+    docs/messages.md docs/output-safety.md docs/performance.md
+    docs/testing.md docs/usage.md)
 install(FILES ${QUILLORN_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT licence)
 install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR}

@@ -1,8 +1,10 @@
 // Resampling the heights to another grid: the map's first and last rows and
 // columns land on the first and last of the result, as a terrain's vertices
 // do, so corners keep their place and height, and a ramp stays a ramp. The
-// kernels come from stb_image_resize; this file feeds it bands of rows and
-// stores what it computes.
+// kernels come from stb_image_resize (resampling_library), fed bands of rows
+// (resampling_bands) along axes planned corner to corner (resampling_axis);
+// the run is resampling_run.cpp, and a build without the library has
+// resampling_absent.cpp.
 #ifndef QUILLORN_PROCESSING_RESAMPLING_H_
 #define QUILLORN_PROCESSING_RESAMPLING_H_
 

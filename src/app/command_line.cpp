@@ -13,6 +13,7 @@
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 #include "platform/files.h"
+#include "platform/terminal.h"
 
 namespace {
 
@@ -100,13 +101,9 @@ std::vector<std::string> helpLines(bool png, bool tiff, bool exr) {
   if (exr) lines.push_back("  quillorn dem.tif godot.exr -fit godot");
   lines.push_back(
       "Exit status: 0 when the output was written, -1 (255) on any error.");
-  // Windows has no manual pages; the README comes with the program.
-#ifdef _WIN32
-  lines.push_back("quillorn --version prints the version; see also README.md.");
-#else
-  lines.push_back(
-      "quillorn --version prints the version; see also man quillorn.");
-#endif
+  lines.push_back(std::string("quillorn --version prints the version; see "
+                              "also ") +
+                  documentationPlace() + ".");
   return lines;
 }
 

@@ -14,6 +14,11 @@ int standardErrorColumns();
 // build; nothing on other systems.
 void showStageProgress(const char* label, int percent);
 
+// Where the tool's documentation is read on this system: "man quillorn"
+// where manual pages are installed, "README.md" (which comes with the
+// program) on Windows, which has none.
+const char* documentationPlace();
+
 // What the system says of the console the tool was started in.
 struct ConsoleFacts {
   // Processes attached to the console, the tool included (Windows'

@@ -16,4 +16,6 @@ int standardErrorColumns() {
 ConsoleFacts consoleFacts() { return ConsoleFacts(); }
 
 // A terminal's bar is all there is.
+const char* documentationPlace() { return "man quillorn"; }
+
 void showStageProgress(const char*, int) {}

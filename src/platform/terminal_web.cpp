@@ -21,6 +21,8 @@ bool standardErrorIsTerminal() { return false; }
 
 int standardErrorColumns() { return 0; }
 
+const char* documentationPlace() { return "man quillorn"; }
+
 void showStageProgress(const char* label, int percent) {
   callStageProgress(label, percent);
 }

@@ -224,6 +224,16 @@ def check_fill(work):
                 result.stderr:
             problems.append("fill %s: nodata not said: %r" %
                             (what, result.stderr))
+    # Each of three tiles (sharing their edge rows) keeps its part's nodata.
+    run(path, os.path.join(work, "ft.tif"), "-fill", "6", "-tiles", "1x3")
+    for j in range(3):
+        dataset = gdal.Open(os.path.join(work, "ft_x0_y%d.tif" % j))
+        band = dataset.GetRasterBand(1)
+        part = kept[13 * j:13 * j + 14]
+        if band.GetNoDataValue() != 65535 or not numpy.array_equal(
+                band.ReadAsArray() == 65535, part):
+            problems.append("fill tile %d: nodata %r or marks wrong" %
+                            (j, band.GetNoDataValue()))
 
 
 def check_codecs(work, samples):

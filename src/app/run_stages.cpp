@@ -232,10 +232,11 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
     fill = fillNodata(planes, &planes->outBlue, width, height,
                       options.fillReach, &bar.progress.progress);
     finishProgress(&bar.progress);
-    if (!marksNodata || fill.kept == 0) {
+    // The fill leaves marks only on what it kept.
+    if (!marksNodata && fill.kept > 0) {
       clearMarks(&planes->outBlue, width, height);
-      planes->blueZero = true;
     }
+    if (!marksNodata || fill.kept == 0) planes->blueZero = true;
   }
   reportChannelRead(files->source, files->input.path, diagnostics);
   reportNodata(files->source, fill, options.fillReach, files->input.path,

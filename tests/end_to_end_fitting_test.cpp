@@ -47,8 +47,23 @@ std::vector<uint8_t> hgtBytes(int32_t side) {
   return bytes;
 }
 
+// What the tool wrote to standard error, its lines ended by LF alone (a
+// Windows build ends them in CR LF).
+std::string plainLineEnds(const std::string& errors) {
+  std::string plain;
+  for (size_t at = 0; at < errors.size(); ++at) {
+    if (errors[at] == '\r' && at + 1 < errors.size() &&
+        errors[at + 1] == '\n') {
+      continue;
+    }
+    plain += errors[at];
+  }
+  return plain;
+}
+
 // The fields the tool printed, "quillorn:   <Name> <value>", by name.
-std::map<std::string, std::string> printedFields(const std::string& errors) {
+std::map<std::string, std::string> printedFields(const std::string& printed) {
+  const std::string errors = plainLineEnds(printed);
   std::map<std::string, std::string> fields;
   size_t start = 0;
   const std::string lead = "quillorn:   ";
@@ -306,10 +321,11 @@ TEST_F(EngineRecipeTest, WorldCompositionTiles) {
       runQuillorn({dir_.file("N47E011.hgt"), dir_.file("old.png"), "-fit",
                    "unreal", "-tiles", "2x2"});
   EXPECT_EQ(stale.exitStatus, 0);
-  EXPECT_NE(stale.errors.find("quillorn: warning: the folder already holds 1 "
-                              "file named like the tiles (old_x9_y9.png), "
-                              "which Unreal's tiled import takes too; move it "
-                              "away\n"),
+  EXPECT_NE(plainLineEnds(stale.errors)
+                .find("quillorn: warning: the folder already holds 1 "
+                      "file named like the tiles (old_x9_y9.png), "
+                      "which Unreal's tiled import takes too; move it "
+                      "away\n"),
             std::string::npos)
       << stale.errors;
 

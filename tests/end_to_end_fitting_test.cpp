@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "end_to_end_support.h"
 #include "support/tiff_builder.h"
 #include "test_support.h"
 
@@ -188,13 +189,6 @@ double unityKept(double normalized) {
   return std::round(normalized * 32766) / 32766;
 }
 
-// True when the tool's --version names the library ("PNG", "TIFF").
-bool toolReads(const std::string& library) {
-  ProcessResult version = runQuillorn({"--version"});
-  return version.lines.size() == 2 &&
-         version.lines[1].find(library + " (") != std::string::npos;
-}
-
 class EngineRecipeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -295,7 +289,7 @@ TEST_F(EngineRecipeTest, UnityToolboxTiles) {
 // UE5's Import from File: one PNG, row 0 north; sample v stands at
 // (Location Z + (v - 32768) / 128 x Scale Z) / 100 metres.
 TEST_F(EngineRecipeTest, UnrealImportFromFile) {
-  if (!toolReads("PNG")) GTEST_SKIP() << "this build has no PNG";
+  if (!toolHasPng()) GTEST_SKIP() << "this build has no PNG";
   ProcessResult result = run({"dem.png", "-fit", "unreal"});
   auto fields = printedFields(result.errors);
   EXPECT_EQ(fields["Overall Resolution"], "253 x 253");
@@ -314,7 +308,7 @@ TEST_F(EngineRecipeTest, UnrealImportFromFile) {
 // (i, j) at (i, j) tile spans with j from the south (Flip Tile Y on), each
 // tile's row 0 north.
 TEST_F(EngineRecipeTest, WorldCompositionTiles) {
-  if (!toolReads("PNG")) GTEST_SKIP() << "this build has no PNG";
+  if (!toolHasPng()) GTEST_SKIP() << "this build has no PNG";
   // A stale tile of the same prefix is warned about: the importer takes it.
   ASSERT_TRUE(writeFileBytes(dir_.file("old_x9_y9.png"), {1}));
   ProcessResult stale =
@@ -390,7 +384,7 @@ TEST_F(EngineRecipeTest, FloatHeightsForUnreal) {
     }
   }
   ASSERT_TRUE(writeFileBytes(dir_.file("dem.tif"), buildTiff(plan)));
-  if (!toolReads("TIFF")) GTEST_SKIP() << "this build has no TIFF";
+  if (!toolHasTiff()) GTEST_SKIP() << "this build has no TIFF";
   ProcessResult result = runQuillorn(
       {dir_.file("dem.tif"), dir_.file("ue.r16"), "-fit", "unreal"});
   EXPECT_EQ(result.exitStatus, 0);

@@ -1,0 +1,415 @@
+// Runs the built quillorn on files it cannot read: damaged bitmaps and
+// height files, and formats the build was made without. Each is refused with
+// its own ERROR line before the output is touched.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "end_to_end_support.h"
+#include "support/tiff_builder.h"
+#include "test_support.h"
+
+namespace {
+
+// Every refusal: one "ERROR: " line after the banner, exit -1, and an
+// existing output file left exactly as it was.
+TEST(EndToEndTest, BadInputsNeverTouchTheOutput) {
+  std::vector<uint8_t> good = fourByOne24();
+  auto with = [&](size_t at, uint8_t value) {
+    std::vector<uint8_t> bytes = good;
+    bytes[at] = value;
+    return bytes;
+  };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> input;
+    const char* message;  // start of the error line
+  };
+  const Case cases[] = {
+      {"short file", std::vector<uint8_t>(good.begin(), good.begin() + 20),
+       "ERROR: Input file is not a bitmap"},
+      {"no signature", with(0, 'P'), "ERROR: Input file is not a bitmap"},
+      {"32-bit", with(28, 32), "ERROR: Invalid bit rate"},
+      {"compressed", with(30, 1),
+       "ERROR: Compressed bitmaps are not supported"},
+      {"small info header", with(14, 12), "ERROR: Unsupported bitmap header"},
+      {"zero width", with(18, 0), "ERROR: Invalid bitmap width 0"},
+      {"zero height", with(22, 0), "ERROR: Invalid bitmap height 0"},
+      {"offset past the end", with(11, 9), "ERROR: Invalid pixel data offset"},
+      {"truncated", std::vector<uint8_t>(good.begin(), good.end() - 3),
+       "ERROR: Input file is truncated"},
+  };
+  const std::vector<uint8_t> previous = {'k', 'e', 'e', 'p'};
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), c.input));
+    ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), previous));
+    ProcessResult result =
+        runQuillorn({dir.file("in.bmp"), dir.file("out.bmp"), "-sca", "0"});
+    EXPECT_EQ(result.exitStatus, kFailed) << c.what;
+    ASSERT_EQ(result.lines.size(), 3u) << c.what;
+    EXPECT_EQ(result.lines[2].rfind(c.message, 0), 0u)
+        << c.what << ": " << result.lines[2];
+    std::vector<uint8_t> output;
+    ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &output));
+    EXPECT_EQ(output, previous) << c.what;
+
+    // Without an existing output, none is created.
+    TempDir fresh;
+    ASSERT_TRUE(writeFileBytes(fresh.file("in.bmp"), c.input));
+    runQuillorn({fresh.file("in.bmp"), fresh.file("out.bmp")});
+    EXPECT_FALSE(fileExists(fresh.file("out.bmp"))) << c.what;
+  }
+}
+
+// Inputs the formats cannot describe are refused with their own message,
+// before the output is touched.
+TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
+  TempDir dir;
+  const Heights four = {1, 2, 3, 4};
+  struct Case {
+    const char* what;
+    std::string name;
+    std::vector<uint8_t> bytes;
+    std::vector<std::string> switches;
+    std::string message;  // the ERROR line's start
+  };
+  std::vector<uint8_t> cutShort = pgmBytes(2, 2, four);
+  cutShort.pop_back();
+  auto text = [](const std::string& body) {
+    return std::vector<uint8_t>(body.begin(), body.end());
+  };
+  std::vector<Case> cases = {
+      {"maxval 0",
+       "a.pgm",
+       pgmBytes(2, 2, four, "P5 2 2 0\n"),
+       {},
+       "ERROR: Malformed PGM header: its maxval 0 is not in 1 ... 65535"},
+      {"maxval past 16 bits",
+       "a.pgm",
+       pgmBytes(2, 2, four, "P5 2 2 70000\n"),
+       {},
+       "ERROR: Malformed PGM header: its maxval 70000"},
+      {"no size",
+       "a.pgm",
+       text("P5\n# only a comment\n"),
+       {},
+       "ERROR: Malformed PGM header: it ends too early"},
+      {"letters for a size",
+       "a.pgm",
+       text("P5 two 2 255\n"),
+       {},
+       "ERROR: Malformed PGM header: a number is expected"},
+      {"samples cut short",
+       "a.pgm",
+       cutShort,
+       {},
+       "ERROR: Malformed PGM: its 2 x 2 samples of 2 bytes do not fit"},
+      {"text samples cut short",
+       "a.pgm",
+       text("P2 2 2 9\n1 2 3    "),
+       {},
+       "ERROR: Malformed PGM: it ends too early after 3 of its 4 samples"},
+      {"text sample above the maxval",
+       "a.pgm",
+       text("P2 2 2 9\n1 2\n9 10\n"),
+       {},
+       "ERROR: Malformed PGM: the sample at row 2, column 2 is 10, above its "
+       "maxval 9"},
+      {"raw of no square size",
+       "a.r16",
+       std::vector<uint8_t>(6, 0),
+       {},
+       "ERROR: Raw height file has 6 bytes, not 2 x n x n for a square map"},
+      {"raw smaller than -dim says",
+       "a.raw",
+       std::vector<uint8_t>(8, 0),
+       {"-dim", "3x2"},
+       "ERROR: Raw height file has 8 bytes, but -dim 3x2 needs 12"},
+      {"raw larger than -dim says",
+       "a.raw",
+       std::vector<uint8_t>(14, 0),
+       {"-dim", "3x2"},
+       "ERROR: Raw height file has 14 bytes, but -dim 3x2 needs 12"},
+      {"unknown content",
+       "a.bin",
+       std::vector<uint8_t>(64, 'Z'),
+       {},
+       "ERROR: Input file is not a bitmap, PGM, PFM, PNG, TIFF or OpenEXR"},
+      {"bad -dim",
+       "a.r16",
+       std::vector<uint8_t>(8, 0),
+       {"-dim", "2x"},
+       "ERROR: Invalid size after -dim, should be <width>x<height>"},
+      {"SRTM tile of no square size",
+       "N47W122.HGT",
+       std::vector<uint8_t>(6, 0),
+       {},
+       "ERROR: SRTM tile has 6 bytes, not 2 x n x n for a square tile"},
+      {"bad -order",
+       "a.r16",
+       std::vector<uint8_t>(8, 0),
+       {"-order", "mac"},
+       "ERROR: Invalid byte order after -order, should be little or big"},
+      {"-unit of 0",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "0"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+      {"-unit not wholly a number",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "0.1m"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+      // Values that would make every height 0 or none a number.
+      {"-unit inf",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "inf"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+      {"-unit beyond a double",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "1e999"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+      {"-unit nan",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "nan"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+      {"-unit below 0",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "-1"},
+       "ERROR: Invalid unit after -unit, should be a positive number"},
+  };
+  if (toolHasTiff()) {
+    auto tiff = [](uint16_t bits, uint16_t format, uint16_t samples,
+                   uint32_t width) {
+      TiffPlan plan;
+      plan.width = width;
+      plan.height = 2;
+      plan.bitsPerSample = bits;
+      plan.sampleFormat = format;
+      plan.samplesPerPixel = samples;
+      return buildTiff(plan);
+    };
+    cases.push_back({"two-band TIFF",
+                     "a.tif",
+                     tiff(16, 1, 2, 2),
+                     {},
+                     "ERROR: Input file is a TIFF of 2 samples a pixel "
+                     "(colour, or with alpha); a one-band greyscale height "
+                     "map is expected: -channel red, green, blue or luma "
+                     "reads one, or save it from the editor's greyscale "
+                     "mode"});
+    cases.push_back({"two-band TIFF with -channel",
+                     "a.tif",
+                     tiff(16, 1, 2, 2),
+                     {"-channel", "red"},
+                     "ERROR: Input file is a TIFF of 2 samples a pixel; "
+                     "-channel red reads an RGB TIFF of interleaved samples"});
+    cases.push_back({"bad -channel",
+                     "a.tif",
+                     tiff(16, 1, 2, 2),
+                     {"-channel", "Red"},
+                     "ERROR: Invalid channel after -channel, should be red, "
+                     "green, blue, alpha or luma"});
+    cases.push_back({"12-bit TIFF",
+                     "a.tif",
+                     tiff(12, 1, 1, 2),
+                     {},
+                     "ERROR: Input file is a TIFF of 12-bit unsigned integer "
+                     "samples; heights are read from 8, 16 or 32-bit "
+                     "integers or 32 or 64-bit floats"});
+    cases.push_back({"half-float TIFF",
+                     "a.tif",
+                     tiff(16, 3, 1, 2),
+                     {},
+                     "ERROR: Input file is a TIFF of 16-bit floating-point"});
+    // JPEG 2000 inside a TIFF: a codec no libtiff has, refused before the
+    // work as any codec missing from the build is.
+    TiffPlan jpeg2000;
+    jpeg2000.width = 2;
+    jpeg2000.height = 2;
+    jpeg2000.compression = 34712;
+    cases.push_back({"TIFF of a codec the build lacks",
+                     "a.tif",
+                     buildTiff(jpeg2000),
+                     {},
+                     "ERROR: Unsupported TIFF compression: this build reads "
+                     "no TIFF of compression 34712; save it with deflate, LZW "
+                     "or no compression (GDAL: gdal_translate -co "
+                     "COMPRESS=DEFLATE in.tif plain.tif)"});
+    // Strips and tiles that cannot be read within the memory bound: 2 KB
+    // claiming 65536-wide tiles of deflate, 9 MiB in one strip of 1024 x
+    // 1024.
+    TiffPlan wideTiles;
+    wideTiles.width = 65536;
+    wideTiles.height = 1024;
+    wideTiles.tileWidth = 65536;
+    wideTiles.tileHeight = 65536;
+    wideTiles.compression = 8;
+    wideTiles.storedBytes = 2100;
+    cases.push_back({"TIFF tiles beyond the bound",
+                     "a.tif",
+                     buildTiff(wideTiles),
+                     {},
+                     "ERROR: TIFF tiles too large: reading one takes "
+                     "134219828 bytes, more than the 42991616 a 65536 x 1024 "
+                     "map allows; save it in smaller tiles"});
+    TiffPlan bigStrip;
+    bigStrip.width = 1024;
+    bigStrip.height = 1024;
+    bigStrip.compression = 8;
+    bigStrip.storedBytes = 9u << 20;
+    cases.push_back({"TIFF strip beyond the bound",
+                     "a.tif",
+                     buildTiff(bigStrip),
+                     {},
+                     "ERROR: TIFF strips too large: reading one takes 9439232 "
+                     "bytes, more than the 8929280 a 1024 x 1024 map "
+                     "allows"});
+    cases.push_back({"TIFF of 2^31 columns",
+                     "a.tif",
+                     tiff(16, 1, 1, 0x80000000u),
+                     {},
+                     "ERROR: Malformed TIFF"});
+    // A BigTIFF whose first directory lies at 2^63 - 16: the file's fault,
+    // not the system's.
+    std::vector<uint8_t> farOffset = {'I',  'I',  43,   0,    8,    0,
+                                      0,    0,    0xF0, 0xFF, 0xFF, 0xFF,
+                                      0xFF, 0xFF, 0xFF, 0x7F};
+    farOffset.resize(80, 0);
+    cases.push_back({"BigTIFF directory offset past its end",
+                     "a.tif",
+                     farOffset,
+                     {},
+                     "ERROR: Malformed TIFF"});
+    std::vector<uint8_t> forged = tiff(16, 1, 1, 1u << 30);
+    cases.push_back({"TIFF larger than its file",
+                     "a.tif",
+                     forged,
+                     {},
+                     "ERROR: Malformed TIFF: its 1073741824 x 2 samples cannot "
+                     "be in " +
+                         std::to_string(forged.size()) + " bytes"});
+  }
+  if (toolHasPng()) {
+    // The relief picture is a colour PNG.
+    ASSERT_TRUE(writeFileBytes(dir.file("g.r16"), rawBytes(four)));
+    ASSERT_EQ(runQuillorn({dir.file("g.r16"), dir.file("g.bmp"), "-view",
+                           dir.file("colour.png")})
+                  .exitStatus,
+              0);
+    std::vector<uint8_t> colour;
+    ASSERT_TRUE(readFileBytes(dir.file("colour.png"), &colour));
+    cases.push_back({"colour PNG",
+                     "a.png",
+                     colour,
+                     {},
+                     "ERROR: Input file is a colour (RGB) PNG whose pixel "
+                     "at row 1, column 1 is not grey"});
+#ifdef QUILLORN_TEST_PNG
+    // Red and green alike are not grey while blue differs.
+    cases.push_back(
+        {"colour PNG of red = green, not blue",
+         "a.png",
+         libraryPng(2, 1, {10, 20}, 8, false, SPNG_COLOR_TYPE_TRUECOLOR, false,
+                    99),
+         {},
+         "ERROR: Input file is a colour (RGB) PNG whose pixel at row 1, "
+         "column 2 is not grey (red 20, green 20, blue 99); a greyscale "
+         "height map is expected"});
+#endif
+    // Damaged after the last row: the image data's checksum (the last
+    // chunk's but the end chunk's), the end chunk missing, a damaged chunk
+    // that is not image data.
+    ASSERT_EQ(runQuillorn({dir.file("g.r16"), dir.file("g.png")}).exitStatus,
+              0);
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(readFileBytes(dir.file("g.png"), &png));
+    std::vector<uint8_t> badData = png;
+    badData[png.size() - 13] ^= 1;
+    std::vector<uint8_t> noEnd(png.begin(), png.end() - 12);
+    std::vector<uint8_t> badText = png;
+    const uint8_t textChunk[] = {
+        0,   0, 0,   3, 't', 'E', 'X', 't',
+        'a', 0, 'b', 0, 0,   0,   0};  // its checksum is not 0
+    badText.insert(badText.begin() + 33, std::begin(textChunk),
+                   std::end(textChunk));
+    cases.push_back({"PNG image data checksum wrong",
+                     "a.png",
+                     badData,
+                     {},
+                     "ERROR: Malformed PNG: invalid chunk checksum"});
+    cases.push_back(
+        {"PNG without its end chunk",
+         "a.png",
+         noEnd,
+         {},
+         "ERROR: Malformed PNG: the file ends before the end of its end "
+         "chunk (IEND)"});
+    cases.push_back({"PNG text chunk checksum wrong",
+                     "a.png",
+                     badText,
+                     {},
+                     "ERROR: Malformed PNG: invalid chunk checksum"});
+  }
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(writeFileBytes(dir.file(c.name), c.bytes));
+    ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), old));
+    std::vector<std::string> arguments = {dir.file(c.name),
+                                          dir.file("out.bmp")};
+    arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
+    ProcessResult result = runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, kFailed) << c.what;
+    ASSERT_FALSE(result.lines.empty()) << c.what;
+    EXPECT_EQ(result.lines.back().rfind(c.message, 0), 0u)
+        << c.what << ": " << result.lines.back();
+    std::vector<uint8_t> kept;
+    ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &kept));
+    EXPECT_EQ(kept, old) << c.what;
+  }
+}
+
+// A build without PNG or TIFF says so before it touches anything.
+TEST(EndToEndTest, PngAndTiffNeedABuildWithThem) {
+  if (toolHasPng() && toolHasTiff()) {
+    GTEST_SKIP() << "this build has PNG and TIFF";
+  }
+  TempDir dir;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.r16"), rawBytes({1, 2, 3, 4})));
+  TiffPlan plan;
+  ASSERT_TRUE(writeFileBytes(dir.file("in.tif"), buildTiff(plan)));
+  const std::string noPng =
+      "ERROR: This build of Quillorn has no PNG support; use BMP, PGM or raw "
+      "heights";
+  const std::string noTiff =
+      "ERROR: This build of Quillorn has no TIFF support; use BMP, PGM, PNG "
+      "or raw heights";
+  struct Case {
+    bool applies;
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const Case cases[] = {
+      {!toolHasPng(), {dir.file("in.r16"), dir.file("out.png")}, noPng},
+      {!toolHasPng(),
+       {dir.file("in.r16"), dir.file("out.bmp"), "-view", dir.file("v.png")},
+       noPng},
+      {!toolHasTiff(), {dir.file("in.r16"), dir.file("out.tif")}, noTiff},
+      {!toolHasTiff(), {dir.file("in.tif"), dir.file("out.bmp")}, noTiff},
+  };
+  for (const Case& c : cases) {
+    if (!c.applies) continue;
+    ProcessResult result = runQuillorn(c.arguments);
+    EXPECT_EQ(result.exitStatus, kFailed) << c.arguments[1];
+    EXPECT_EQ(result.lines, withBanner({c.message})) << c.arguments[1];
+  }
+  EXPECT_EQ(folderNames(dir.path()), Lines({"in.r16", "in.tif"}));
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+# Finds an optional library and builds quillorn_core with it or without it.
+#
+#   quillorn_optional_library(<NAME>
+#     [TARGET <target>]              the Windows and web builds' own build of it
+#     [PKG_CONFIG <module>...]       elsewhere, its pkg-config modules; or
+#     [HEADER <file> [IN <folder>]]  a header alone, found in the include path
+#                                    (in its <folder>; the Windows and web
+#                                    builds take the build machine's
+#                                    /usr/include/<folder>)
+#     [HEADER_USERS <source>...]     the sources that include that header
+#     FOUND_AS <text> DEBIAN <package> FEATURE <text>
+#     SOURCES <source>...            built where the library is found
+#     ABSENT <source>)               built in their place where it is not
+#
+# Does nothing with the library unless the option QUILLORN_<NAME> is on.
+# Sets QUILLORN_HAS_<NAME> for the whole project, and warns when the library
+# is missing: "<FOUND_AS> not found (Debian: <DEBIAN>): building without
+# <FEATURE>". The cross builds' targets come from
+# cmake/windows_dependencies.cmake and cmake/web_dependencies.cmake, which
+# say themselves why one is missing.
+include_guard(GLOBAL)
+
+function(quillorn_optional_library name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg ""
+    "TARGET;HEADER;IN;FOUND_AS;DEBIAN;FEATURE;ABSENT"
+    "PKG_CONFIG;HEADER_USERS;SOURCES")
+  set(found OFF)
+  set(link "")
+  if(NOT QUILLORN_${name})
+    # Left out on purpose: no search, no warning.
+  elseif(arg_HEADER)
+    set(folder QUILLORN_${name}_INCLUDE_DIR)
+    if(WIN32 OR EMSCRIPTEN)
+      # The cross sysroots have no copy: the header is the same anywhere.
+      find_path(${folder} ${arg_HEADER} PATHS /usr/include/${arg_IN}
+                NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    else()
+      find_path(${folder} ${arg_HEADER} PATH_SUFFIXES ${arg_IN})
+    endif()
+    if(${folder})
+      set(found ON)
+      set_source_files_properties(${arg_HEADER_USERS}
+        TARGET_DIRECTORY quillorn_core
+        PROPERTIES INCLUDE_DIRECTORIES "${${folder}}")
+    endif()
+  elseif(WIN32 OR EMSCRIPTEN)
+    if(arg_TARGET AND TARGET ${arg_TARGET})
+      set(found ON)
+      set(link ${arg_TARGET})
+    endif()
+  else()
+    find_package(PkgConfig QUIET)
+    if(PkgConfig_FOUND)
+      pkg_check_modules(QUILLORN_${name}_PKG IMPORTED_TARGET GLOBAL
+                        ${arg_PKG_CONFIG})
+    endif()
+    if(QUILLORN_${name}_PKG_FOUND)
+      set(found ON)
+      set(link PkgConfig::QUILLORN_${name}_PKG)
+    endif()
+  endif()
+
+  if(QUILLORN_${name} AND NOT found AND (arg_HEADER OR NOT (WIN32 OR EMSCRIPTEN)))
+    message(WARNING "${arg_FOUND_AS} not found (Debian: ${arg_DEBIAN}): "
+                    "building without ${arg_FEATURE}")
+  endif()
+  if(found)
+    target_sources(quillorn_core PRIVATE ${arg_SOURCES})
+    if(link)
+      target_link_libraries(quillorn_core PUBLIC ${link})
+    endif()
+  else()
+    target_sources(quillorn_core PRIVATE ${arg_ABSENT})
+  endif()
+  set(QUILLORN_HAS_${name} ${found} CACHE INTERNAL
+      "Whether quillorn_core is built with the optional library ${name}")
+endfunction()

@@ -502,48 +502,7 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
     std::vector<std::string> switches;
     std::string message;  // the ERROR line's start
   };
-  std::vector<uint8_t> cutShort = pgmBytes(2, 2, four);
-  cutShort.pop_back();
-  auto text = [](const std::string& body) {
-    return std::vector<uint8_t>(body.begin(), body.end());
-  };
   std::vector<Case> cases = {
-      {"maxval 0",
-       "a.pgm",
-       pgmBytes(2, 2, four, "P5 2 2 0\n"),
-       {},
-       "ERROR: Malformed PGM header: its maxval 0 is not in 1 ... 65535"},
-      {"maxval past 16 bits",
-       "a.pgm",
-       pgmBytes(2, 2, four, "P5 2 2 70000\n"),
-       {},
-       "ERROR: Malformed PGM header: its maxval 70000"},
-      {"no size",
-       "a.pgm",
-       text("P5\n# only a comment\n"),
-       {},
-       "ERROR: Malformed PGM header: it ends too early"},
-      {"letters for a size",
-       "a.pgm",
-       text("P5 two 2 255\n"),
-       {},
-       "ERROR: Malformed PGM header: a number is expected"},
-      {"samples cut short",
-       "a.pgm",
-       cutShort,
-       {},
-       "ERROR: Malformed PGM: its 2 x 2 samples of 2 bytes do not fit"},
-      {"text samples cut short",
-       "a.pgm",
-       text("P2 2 2 9\n1 2 3    "),
-       {},
-       "ERROR: Malformed PGM: it ends too early after 3 of its 4 samples"},
-      {"text sample above the maxval",
-       "a.pgm",
-       text("P2 2 2 9\n1 2\n9 10\n"),
-       {},
-       "ERROR: Malformed PGM: the sample at row 2, column 2 is 10, above its "
-       "maxval 9"},
       {"raw of no square size",
        "a.r16",
        std::vector<uint8_t>(6, 0),
@@ -837,44 +796,6 @@ TEST(EndToEndTest, PngAndTiffNeedABuildWithThem) {
     EXPECT_EQ(result.lines, withBanner({c.message})) << c.arguments[1];
   }
   EXPECT_EQ(folderNames(dir.path()), Lines({"in.r16", "in.tif"}));
-}
-
-// PGM headers as other tools write them: comments, any whitespace, text
-// samples, one-byte samples taken as the heights they are.
-TEST(EndToEndTest, PgmHeadersAsOtherToolsWriteThem) {
-  TempDir dir;
-  struct Case {
-    const char* what;
-    std::string bytes;
-    Heights heights;
-  };
-  const Case cases[] = {
-      {"comments and tabs",
-       std::string("P5\t# made by hand\n2\r\n1 # w h\n") + "255\n" +
-           std::string("\x07\xff", 2),
-       {7, 255}},
-      {"text samples", "P2\n2 1\n65535\n65535 12\n", {65535, 12}},
-      {"small maxval, samples as they stand", "P2 2 1 3 3 1\n", {3, 1}},
-      {"a comment ended by CR alone", "P2 # by hand\r2 1 9 3 1\n", {3, 1}},
-      // One byte a sample up to maxval 255, two from 256 on.
-      {"maxval 255: one byte a sample",
-       "P5 2 1 255\n" + std::string("\x01\xff", 2),
-       {1, 255}},
-      {"maxval 256: two bytes a sample",
-       "P5 2 1 256\n" + std::string("\x01\x00\x00\xff", 4),
-       {256, 255}},
-  };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(
-        writeFileBytes(dir.file("in.pgm"),
-                       std::vector<uint8_t>(c.bytes.begin(), c.bytes.end())));
-    ProcessResult result =
-        runQuillorn({dir.file("in.pgm"), dir.file("out.r16")});
-    EXPECT_EQ(result.exitStatus, 0) << c.what;
-    Heights got;
-    ASSERT_TRUE(readHeights(dir, "out.r16", &got)) << c.what;
-    EXPECT_EQ(got, c.heights) << c.what;
-  }
 }
 
 // Heights that do not fit are clamped, and standard error says so exactly

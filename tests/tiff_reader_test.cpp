@@ -58,6 +58,7 @@ TEST(TiffReaderTest, ReadsStripsAndTilesIntoHeights) {
   const std::vector<double> samples = {0x0102, 0xfffe, 3, 0xab00, 205, 7};
   const std::vector<double> small = {200, 0, 3, 17, 255, 7};
   const std::vector<double> signedSamples = {-5, 7, -9999, 3, 2, 1};
+  const std::vector<double> floats = {0, 29, 1, 2, 28, 3};
   const Case cases[] = {
       {3, 2, 16, 1, 0, 0, "", "258 65534 3 43776 205 7 from 0"},
       {6, 1, 16, 1, 0, 0, "", "258 65534 3 43776 205 7 from 0"},
@@ -65,6 +66,7 @@ TEST(TiffReaderTest, ReadsStripsAndTilesIntoHeights) {
       {3, 2, 8, 1, 0, 0, "", "200 0 3 17 255 7 from 0"},
       {3, 2, 16, 2, 0, 0, "-9999", "0 12 0* 8 7 6 from -5"},
       {3, 2, 16, 2, 16, 0, "-9999", "0 12 0* 8 7 6 from -5"},
+      {3, 2, 64, 3, 0, 0, "", "0 65279 2251 4502 63028 6753 from 0"},
       {3, 2, 16, 1, 0, 11, "", "Malformed TIFF: "},
       {3, 2, 16, 1, 16, 20, "", "Malformed TIFF: "},
   };
@@ -77,9 +79,10 @@ TEST(TiffReaderTest, ReadsStripsAndTilesIntoHeights) {
     plan.tileWidth = plan.tileHeight = c.tile;
     plan.storedBytes = c.storedBytes;
     plan.nodata = c.nodata;
-    plan.samples = c.format == 2 ? signedSamples
-                   : c.bits == 8 ? small
-                                 : samples;
+    plan.samples = c.format == 3   ? floats
+                   : c.format == 2 ? signedSamples
+                   : c.bits == 8   ? small
+                                   : samples;
     const std::string got = decode(plan);
     const std::string label =
         std::to_string(c.width) + " x " + std::to_string(c.height) + " tile " +

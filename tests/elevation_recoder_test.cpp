@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <streambuf>
 #include <vector>
@@ -172,48 +171,6 @@ TEST(ElevationRecoderTest, AnInterruptionNeverSplitsTheOutputFromItsPicture) {
   EXPECT_EQ(folderNames(dir.path()),
             std::vector<std::string>(
                 {"in.bmp", "new.bmp", "new_view.bmp", "out.bmp", "view.bmp"}));
-}
-
-// The folder the last output's old file stood in, for the seam below.
-std::string blockedPath;
-
-// When the last of five outputs (four tiles and the picture) cannot be
-// renamed into place, every one renamed before it is put back: the three
-// old tiles with their old bytes, the new one removed; nothing hidden
-// stays. A directory put where the picture was makes its rename fail
-// without root or another user.
-TEST(ElevationRecoderTest, AFailedLaterReplacementPutsEveryEarlierOneBack) {
-  TempDir dir;
-  std::vector<uint8_t> raw(2 * 9 * 7, 0x21);
-  ASSERT_TRUE(writeFileBytes(dir.file("in.r16"), raw));
-  const std::vector<uint8_t> old = {'o', 'l', 'd'};
-  const char* oldTiles[] = {"t_x0_y0.r16", "t_x1_y0.r16", "t_x0_y1.r16"};
-  for (const char* name : oldTiles) {
-    ASSERT_TRUE(writeFileBytes(dir.file(name), old));
-  }
-  ASSERT_TRUE(writeFileBytes(dir.file("view.bmp"), old));
-  blockedPath = dir.file("view.bmp");
-  beforeLaterReplacement = [](int index) {
-    if (index != 4) return;
-    std::remove(blockedPath.c_str());
-    std::filesystem::create_directory(blockedPath);
-  };
-  ProcessResult result =
-      runInProcess({dir.file("in.r16"), dir.file("t.r16"), "-dim", "9x7",
-                    "-tiles", "2x2", "-view", dir.file("view.bmp")});
-  beforeLaterReplacement = nullptr;
-  EXPECT_EQ(result.exitStatus, kExitFailure);
-  ASSERT_FALSE(result.lines.empty());
-  EXPECT_EQ(result.lines.back(), "ERROR: Output file cannot be replaced");
-  for (const char* name : oldTiles) {
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(readFileBytes(dir.file(name), &bytes)) << name;
-    EXPECT_EQ(bytes, old) << name;
-  }
-  EXPECT_FALSE(fileExists(dir.file("t_x1_y1.r16")));
-  EXPECT_EQ(folderNames(dir.path()),
-            std::vector<std::string>({"in.r16", "t_x0_y0.r16", "t_x0_y1.r16",
-                                      "t_x1_y0.r16", "view.bmp"}));
 }
 
 // A console that takes its first limit bytes and then none, as a disk that

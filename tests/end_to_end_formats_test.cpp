@@ -276,44 +276,6 @@ TEST(EndToEndTest, EveryFormatPairMatchesTheBitmapPath) {
   }
 }
 
-// PGM headers as other tools write them: comments, any whitespace, text
-// samples, one-byte samples taken as the heights they are.
-TEST(EndToEndTest, PgmHeadersAsOtherToolsWriteThem) {
-  TempDir dir;
-  struct Case {
-    const char* what;
-    std::string bytes;
-    Heights heights;
-  };
-  const Case cases[] = {
-      {"comments and tabs",
-       std::string("P5\t# made by hand\n2\r\n1 # w h\n") + "255\n" +
-           std::string("\x07\xff", 2),
-       {7, 255}},
-      {"text samples", "P2\n2 1\n65535\n65535 12\n", {65535, 12}},
-      {"small maxval, samples as they stand", "P2 2 1 3 3 1\n", {3, 1}},
-      {"a comment ended by CR alone", "P2 # by hand\r2 1 9 3 1\n", {3, 1}},
-      // One byte a sample up to maxval 255, two from 256 on.
-      {"maxval 255: one byte a sample",
-       "P5 2 1 255\n" + std::string("\x01\xff", 2),
-       {1, 255}},
-      {"maxval 256: two bytes a sample",
-       "P5 2 1 256\n" + std::string("\x01\x00\x00\xff", 4),
-       {256, 255}},
-  };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(
-        writeFileBytes(dir.file("in.pgm"),
-                       std::vector<uint8_t>(c.bytes.begin(), c.bytes.end())));
-    ProcessResult result =
-        runQuillorn({dir.file("in.pgm"), dir.file("out.r16")});
-    EXPECT_EQ(result.exitStatus, 0) << c.what;
-    Heights got;
-    ASSERT_TRUE(readHeights(dir, "out.r16", &got)) << c.what;
-    EXPECT_EQ(got, c.heights) << c.what;
-  }
-}
-
 // Raw heights in big-endian order read with -order big as their
 // little-endian twin does, and say so when -order is missing; -order big
 // writes them big-endian.

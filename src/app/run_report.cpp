@@ -205,7 +205,7 @@ void reportNodata(const InputImage& input, const FillOutcome& fill,
 
 void reportNodataValue(int32_t nodata, const std::string& path,
                        std::ostream& diagnostics) {
-  if (nodata >= 0) {
+  if (nodata != kNoNodata) {
     diagnostics << "quillorn: " << path
                 << ": the samples kept as nodata are written as " << nodata
                 << ", its nodata value" << std::endl;

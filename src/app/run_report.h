@@ -72,7 +72,7 @@ bool unitTakesEffect(const InputImage& input);
 WrittenHeights heightsOfInput(const InputImage& input);
 
 // For a TIFF output holding nodata that was kept: the value written for
-// it (0 or 65535), or a warning that every value is a height (-1).
+// it (0 or 65535), or a warning that every value is a height (kNoNodata).
 void reportNodataValue(int32_t nodata, const std::string& path,
                        std::ostream& diagnostics);
 

@@ -23,6 +23,10 @@ constexpr HeightValue kLargestStoredHeight = 65279;
 constexpr HeightValue kWideBase = 256;
 constexpr HeightValue kLargestWideHeight = 65535;
 
+// The nodata height of a 16-bit output without one: no height of the map is
+// written in place of nodata.
+constexpr int32_t kNoNodata = -1;
+
 // The largest height a plane pair of base (255 or 256) stores exactly.
 constexpr HeightValue largestStoredHeight(HeightValue base) {
   return base == kHeightBase ? kLargestStoredHeight : kLargestWideHeight;

@@ -136,7 +136,7 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
         const uint8_t* green = planes.outGreen[index];
         joinPairRow(little ? red : green, little ? green : red, row.data(),
                     static_cast<size_t>(width));
-        if (image->nodata >= 0) {
+        if (image->nodata != kNoNodata) {
           markNodata(planes.outBlue[index], width,
                      static_cast<uint16_t>(image->nodata), row.data());
         }

@@ -23,15 +23,15 @@ struct OutputImage {
   bool sameGrid = true;  // the input's pixels, neither turned, resampled nor
                          // cut: only then are a bitmap's header and tail and
                          // a TIFF's georeferencing carried over
-  bool keepsBitmap = false;  // a bitmap from a bitmap: header and tail kept
-  bool bigEndian = false;    // kRaw: -order big
-  bool southFirst = false;   // kRaw: the bottom row first, as Unity reads
-  GeoTags geo;               // kTiff: where the output lies, when known
-  BandValues bandValues;     // kTiff: what its heights stand for
-  int32_t nodata = -1;       // kTiff: the height written where the blue
-                             // plane marks nodata, or -1 (none marked)
-  WrittenValues values;      // kR32, kExr: the value each height is written as
-  int64_t clamped = 0;       // heights cut to what the format holds
+  bool keepsBitmap = false;    // a bitmap from a bitmap: header and tail kept
+  bool bigEndian = false;      // kRaw: -order big
+  bool southFirst = false;     // kRaw: the bottom row first, as Unity reads
+  GeoTags geo;                 // kTiff: where the output lies, when known
+  BandValues bandValues;       // kTiff: what its heights stand for
+  int32_t nodata = kNoNodata;  // kTiff: the height written where the blue
+                               // plane marks nodata, or none marked
+  WrittenValues values;  // kR32, kExr: the value each height is written as
+  int64_t clamped = 0;   // heights cut to what the format holds
   PngEncoder* pngEncoder = nullptr;
   TiffEncoder* tiffEncoder = nullptr;
   ExrEncoder* exrEncoder = nullptr;

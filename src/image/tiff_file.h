@@ -94,9 +94,6 @@ void freeTiffDecoder(TiffDecoder* decoder);
 
 struct TiffEncoder;
 
-// The nodata of an output without one.
-constexpr int32_t kNoNodata = -1;
-
 // Starts a 16-bit greyscale TIFF of width x height pixels on output (a file
 // the encoder can seek in), with geo's tags when not nullptr, density as
 // resolution tags in centimetres where known, values as GDAL's band scale

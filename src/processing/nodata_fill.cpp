@@ -143,5 +143,5 @@ int32_t chooseNodataHeight(const PlaneSet& planes, const BytePlane& marks,
     }
   }
   if (!highestTaken) return kLargestWideHeight;
-  return lowestTaken ? -1 : 0;
+  return lowestTaken ? kNoNodata : 0;
 }

@@ -37,8 +37,8 @@ void clearMarks(BytePlane* marks, int32_t width, int32_t height);
 
 // The value that stands for nodata in a 16-bit output of the width x
 // height target planes (base 256) where marks are not 0: 65535 when no
-// unmarked height takes it, else 0 when none takes that, else -1 (every
-// value is a height).
+// unmarked height takes it, else 0 when none takes that, else kNoNodata
+// (every value is a height).
 int32_t chooseNodataHeight(const PlaneSet& planes, const BytePlane& marks,
                            int32_t width, int32_t height);
 

@@ -69,7 +69,8 @@ TEST(CommandLineTest, VersionHelpAndUsageBeforeAnyRun) {
   };
   for (const Case& c : cases) {
     const LineRun run = runLine(c.argv);
-    const std::string label = c.argv.empty() ? "(none)" : c.argv[0];
+    std::string label;
+    for (const char* argument : c.argv) label += std::string(argument) + " ";
     EXPECT_EQ(run.status, c.status) << label;
     EXPECT_EQ(run.console, c.console) << label;
     EXPECT_EQ(run.diagnostics, c.diagnostics) << label;
@@ -83,6 +84,11 @@ TEST(CommandLineTest, VersionHelpAndUsageBeforeAnyRun) {
         << row.name;
   }
   EXPECT_EQ(usage.str().rfind("Usage: quillorn <input> <output> [", 0), 0u);
+  const std::string synopsis = usage.str().substr(0, usage.str().find("\n  -"));
+  EXPECT_EQ(help.str().rfind(synopsis, 0), 0u);
+  EXPECT_NE(help.str().find("\nExit status: 0 when the output was written, -1 "
+                            "(255) on any error.\n"),
+            std::string::npos);
   EXPECT_NE(formatsLine().find("Formats: BMP, PGM, raw"), std::string::npos);
 }
 

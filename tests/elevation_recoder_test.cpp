@@ -5,8 +5,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
-#include <streambuf>
 #include <vector>
 
 #include "app/command_line.h"
@@ -171,64 +169,6 @@ TEST(ElevationRecoderTest, AnInterruptionNeverSplitsTheOutputFromItsPicture) {
   EXPECT_EQ(folderNames(dir.path()),
             std::vector<std::string>(
                 {"in.bmp", "new.bmp", "new_view.bmp", "out.bmp", "view.bmp"}));
-}
-
-// A console that takes its first limit bytes and then none, as a disk that
-// fills during the run.
-struct FillingConsole : std::streambuf {
-  explicit FillingConsole(size_t limit) : room(limit) {}
-  int overflow(int c) override {
-    if (room == 0) return traits_type::eof();
-    --room;
-    return c;
-  }
-  size_t room;
-};
-
-// Lines lost while the run goes on fail it; when that is known before the
-// output is replaced (any line but "Done!"), the old output stays.
-TEST(ElevationRecoderTest, LinesLostDuringTheRunFailIt) {
-  TempDir dir;
-  ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), buildBitmap(BitmapPlan())));
-  ProcessResult whole = runInProcess({dir.file("in.bmp"), dir.file("new.bmp")});
-  ASSERT_EQ(whole.exitStatus, kExitSuccess);
-  std::vector<uint8_t> converted;
-  ASSERT_TRUE(readFileBytes(dir.file("new.bmp"), &converted));
-  size_t total = 0, firstThree = 0;
-  for (size_t index = 0; index < whole.lines.size(); ++index) {
-    total += whole.lines[index].size() + 1;
-    if (index < 3) firstThree = total;
-  }
-  const std::vector<uint8_t> old = {'o', 'l', 'd'};
-  struct Case {
-    size_t room;  // the bytes the console takes
-    int status;
-    std::vector<uint8_t> output;
-  };
-  const Case cases[] = {
-      {total, kExitSuccess, converted},
-      {total - 1, kExitFailure, converted},  // "Done!" comes after it
-      {firstThree, kExitFailure, old},
-  };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(writeFileBytes(dir.file("out.bmp"), old));
-    FillingConsole buffer(c.room);
-    std::ostream console(&buffer);
-    std::ostringstream diagnostics;
-    const std::string input = dir.file("in.bmp"), output = dir.file("out.bmp");
-    const char* argv[] = {"quillorn", input.c_str(), output.c_str()};
-    EXPECT_EQ(runCommandLine(3, argv, console, diagnostics), c.status)
-        << c.room;
-    EXPECT_EQ(diagnostics.str(),
-              c.status == kExitSuccess
-                  ? ""
-                  : "quillorn: standard output: the progress lines could not "
-                    "be written\n")
-        << c.room;
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &bytes));
-    EXPECT_EQ(bytes, c.output) << c.room;
-  }
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "image/gdal_metadata.h"
-
 namespace {
 
 // 30 m across, 20 m down from (600000, 5300000), pixel corners.
@@ -33,44 +31,6 @@ TEST(GeoReferenceTest, WorldFilesAndTheirNames) {
   for (const auto& name : names) {
     EXPECT_EQ(worldFilePath(name[0]), name[1]) << name[0];
   }
-}
-
-TEST(GeoReferenceTest, BandScaleAndOffsetReadAndWritten) {
-  struct Case {
-    const char* xml;
-    bool known;
-    double scale, offset;
-  };
-  const Case cases[] = {
-      {"<GDALMetadata><Item name=\"SCALE\" sample=\"0\" "
-       "role=\"scale\">0.2</Item><Item name=\"OFFSET\" sample=\"0\" "
-       "role=\"offset\">-100.5</Item></GDALMetadata>",
-       true, 0.2, -100.5},
-      {"<GDALMetadata><Item name=\"SCALE\" sample=\"1\">5</Item>"
-       "<Item name=\"OFFSET\">7</Item></GDALMetadata>",
-       true, 1, 7},
-      {"<GDALMetadata><Item name=\"SCALE\" sample=\"0\">0</Item>"
-       "</GDALMetadata>",
-       false, 1, 0},
-      {"<GDALMetadata><Item name=\"SCALE\" sample=\"0\">nan</Item>"
-       "<Item name=\"DESCRIPTION\">x</Item></GDALMetadata>",
-       false, 1, 0},
-      {"", false, 1, 0},
-  };
-  for (const Case& c : cases) {
-    const BandValues values = parseBandValues(c.xml);
-    EXPECT_EQ(values.known, c.known) << c.xml;
-    EXPECT_DOUBLE_EQ(values.scale, c.scale) << c.xml;
-    EXPECT_DOUBLE_EQ(values.offset, c.offset) << c.xml;
-  }
-  BandValues written;
-  written.known = true;
-  written.scale = 0.0381475725;
-  written.offset = -199.999924;
-  const BandValues back = parseBandValues(bandValuesXml(written));
-  EXPECT_TRUE(back.known);
-  EXPECT_EQ(back.scale, written.scale);
-  EXPECT_EQ(back.offset, written.offset);
 }
 
 }  // namespace

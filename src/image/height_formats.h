@@ -59,8 +59,8 @@ bool hasHgtName(const std::string& path);
 bool hasOutputExtension(const std::string& path);
 
 // The picture format a path's ending names that no output is written in
-// (".jpg" or ".jpeg" "JPEG", ".gif" "GIF", ".webp" "WebP", ".exr"
-// "OpenEXR"), in any case; nullptr for every other name.
+// (".jpg" or ".jpeg" "JPEG", ".gif" "GIF", ".webp" "WebP"), in any case;
+// nullptr for every other name.
 const char* unwritableFormatOf(const std::string& path);
 
 // A raster's size in pixels.

@@ -1,0 +1,72 @@
+#include "app/diagnostics.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <streambuf>
+#include <string>
+
+namespace {
+
+// A stream's text and how often it was flushed.
+struct CountingBuffer : std::stringbuf {
+  int syncs = 0;
+  int sync() override {
+    ++syncs;
+    return std::stringbuf::sync();
+  }
+};
+
+// A warning is one whole line, on its way out before the next is said.
+TEST(DiagnosticsTest, WarningsCarryThePrefixAndEndTheirLine) {
+  const std::string cases[][2] = {
+      {"-sca 0 keeps every height",
+       "quillorn: warning: -sca 0 keeps every height\n"},
+      {"", "quillorn: warning: \n"},
+  };
+  for (const auto& c : cases) {
+    CountingBuffer buffer;
+    std::ostream diagnostics(&buffer);
+    warn(diagnostics, c[0]);
+    EXPECT_EQ(buffer.str(), c[1]);
+    EXPECT_EQ(buffer.syncs, 1) << c[0];
+  }
+}
+
+// A file's reason only when it has one, an empty name shown as quotes; a
+// failed run's ERROR line goes to the console, the reasons input first.
+TEST(DiagnosticsTest, FailuresNameTheirFile) {
+  FileStream input, output, quiet;
+  input.path = "in.bmp";
+  input.failure = "Permission denied";
+  output.failure = "No space left on device";
+  quiet.path = "quiet.bmp";
+  std::ostringstream console, diagnostics;
+  reportFailure(quiet, diagnostics);
+  EXPECT_EQ(diagnostics.str(), "");
+  reportRunFailure("Cannot read", input, output, console, diagnostics);
+  EXPECT_EQ(console.str(), "ERROR: Cannot read\n");
+  EXPECT_EQ(diagnostics.str(),
+            "quillorn: in.bmp: Permission denied\n"
+            "quillorn: \"\": No space left on device\n");
+}
+
+// A console that lost lines is told once on standard error.
+TEST(DiagnosticsTest, LostConsoleLinesAreTold) {
+  std::ostringstream console, diagnostics;
+  console << "Quillorn v1.00\n";
+  EXPECT_TRUE(consoleTookLines(console));
+  EXPECT_FALSE(reportConsoleFailure(console, diagnostics));
+  EXPECT_EQ(diagnostics.str(), "");
+  console.setstate(std::ios::badbit);
+  EXPECT_FALSE(consoleTookLines(console));
+  EXPECT_TRUE(reportConsoleFailure(console, diagnostics));
+  const std::string reason = standardOutputFailure();
+  EXPECT_EQ(diagnostics.str(),
+            "quillorn: standard output: " +
+                (reason.empty() ? "the progress lines could not be written"
+                                : reason) +
+                "\n");
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+#include "image/height_formats.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// Every name-dependent answer for one path: the output format, the input
+// kinds its name claims (raw, r32, hgt), whether some output claims it, and
+// the picture format it names that is never written.
+TEST(HeightFormatsTest, NamesChooseFormatsInAnyCase) {
+  const char* const kFormats[] = {"bmp", "raw", "pgm", "png", "tiff",
+                                  "hgt", "r32", "pfm", "exr"};
+  const std::string cases[][3] = {{"map.r16", "raw raw ours", ""},
+                                  {"d.x/MAP.RAW", "raw raw ours", ""},
+                                  {"m.R32", "r32 r32 ours", ""},
+                                  {"m.pgm", "pgm ours", ""},
+                                  {"m.Png", "png ours", ""},
+                                  {"m.tif", "tiff ours", ""},
+                                  {"m.TIFF", "tiff ours", ""},
+                                  {"m.exr", "exr ours", ""},
+                                  {"m.BMP", "bmp ours", ""},
+                                  {"N47W122.HGT", "bmp hgt", ""},
+                                  {"m.jpg", "bmp", "JPEG"},
+                                  {"m.JPEG", "bmp", "JPEG"},
+                                  {"m.gif", "bmp", "GIF"},
+                                  {"m.webp", "bmp", "WebP"},
+                                  {"r16", "bmp", ""},
+                                  {"m.png/heights", "bmp", ""}};
+  for (const auto& c : cases) {
+    const HeightFormat format = outputFormatOf(c[0]);
+    std::string got = kFormats[static_cast<int>(format)];
+    if (hasRawName(c[0])) got += " raw";
+    if (hasR32Name(c[0])) got += " r32";
+    if (hasHgtName(c[0])) got += " hgt";
+    if (hasOutputExtension(c[0])) got += " ours";
+    EXPECT_EQ(got, c[1]) << c[0];
+    EXPECT_EQ(writesValues(format), got == "r32 r32 ours" || got == "exr ours")
+        << c[0];
+    const char* unwritable = unwritableFormatOf(c[0]);
+    EXPECT_EQ(unwritable == nullptr ? "" : unwritable, c[2]) << c[0];
+  }
+}
+
+// Two positive numbers within 32 bits around one x; a refused text leaves
+// the size as it was.
+TEST(HeightFormatsTest, RasterSizesParseWholeOrNotAtAll) {
+  const std::pair<const char*, RasterSize> parsed[] = {
+      {"2049x1025", {2049, 1025}},
+      {"3X2", {3, 2}},
+      {"2147483647x1", {INT32_MAX, 1}}};
+  for (const auto& [text, want] : parsed) {
+    RasterSize size;
+    EXPECT_TRUE(parseRasterSize(text, &size)) << text;
+    EXPECT_EQ(size.width, want.width) << text;
+    EXPECT_EQ(size.height, want.height) << text;
+  }
+  for (const char* text : {"2147483648x1", "0x5", "5x0", "x5", "5x", "5x5x5",
+                           " 5x5", "5x5 ", "-5x5", "5*5", ""}) {
+    RasterSize size{7, 9};
+    EXPECT_FALSE(parseRasterSize(text, &size)) << text;
+    EXPECT_EQ(size.width, 7) << text;
+    EXPECT_EQ(size.height, 9) << text;
+  }
+}
+
+// What inspectInput and readInputHeights make of bytes read as request
+// says: "<format> <width> x <height>:" and the heights of the top row, or
+// "<format> refused: <error> | <advice>".
+std::string sniff(const std::string& bytes, const ReadRequest& request) {
+  const char* const kFormats[] = {"bmp", "raw", "pgm", "png", "tiff",
+                                  "hgt", "r32", "pfm", "exr"};
+  TempDir dir;
+  FileStream input;
+  if (!writeFileBytes(dir.file("in"), {bytes.begin(), bytes.end()}) ||
+      !openInputFile(dir.file("in").c_str(), &input)) {
+    return "cannot open";
+  }
+  InputImage image;
+  PlaneSet planes;
+  std::string error, got;
+  const bool inspected = inspectInput(&input, request, &image, &error);
+  got = kFormats[static_cast<int>(image.format)];
+  if (inspected && allocatePlanes(&planes, image.width, image.height, &error) &&
+      readInputHeights(&input, &image, &planes, &error, nullptr)) {
+    got += " " + std::to_string(image.width) + " x " +
+           std::to_string(image.height) + ":";
+    for (int32_t column = 0; column < image.width; ++column) {
+      got += " " + std::to_string(planes.inGreen[0][column] << 8 |
+                                  planes.inRed[0][column]);
+    }
+  } else {
+    got += " refused: " + error + " | " + image.advice;
+  }
+  releasePlanes(&planes);
+  releaseInput(&image);
+  closeInputFile(&input);
+  return got;
+}
+
+// The name's kind comes first (raw, r32, hgt), then the first bytes; a
+// library's format is chosen by its signature even when its reader then
+// refuses the file. A row ending in "refused" is that reader's to explain.
+TEST(HeightFormatsTest, InputsAreKnownByNameThenBySignature) {
+  enum Name { kNone, kRawName, kR32Name, kHgtName };
+  const std::string zip = "PK\3\4"s + std::string(22, '\0') + "\x0b\0\0\0"s +
+                          "N47W122.hgt" + std::string(8, '\0');
+  const struct {
+    std::string bytes;
+    Name name;
+    std::string want;
+  } cases[] = {
+      {"P5 2 1 255\n\x07\xff", kNone, "pgm 2 x 1: 7 255"},
+      {"P2 1 1 9", kNone,
+       "pgm refused: Malformed PGM header: no whitespace "
+       "after the maxval | "},
+      {"P2 1 1 9", kRawName, "raw 2 x 2: 20530 8241"},
+      {"\x3f\x80\0\0"s + std::string(12, '\0'), kR32Name, "r32 2 x 2: 65279 0"},
+      {"\x01\x02\0\0\0\0\0\0"s, kHgtName, "hgt 2 x 2: 258 0"},
+      {"Pf 2 1 -1\n\0\0\x80\x3f\0\0\0\0"s, kNone, "pfm 2 x 1: 65279 0"},
+      {"PF 1 1 -1\n\0\0\x80\x3f"s, kNone,
+       "bmp refused: Input file is a colour PFM (PF); a greyscale one (Pf) is "
+       "expected | save the map as a greyscale PFM, raw 32-bit floats (.r32) "
+       "or a float TIFF"},
+      {"\x89PNG\r\n\x1a\n\0\0\0\0"s, kNone, "png refused"},
+      {"II*\0\0\0\0\0"s, kNone, "tiff refused"},
+      {"MM\0+\0\0\0\0"s, kNone, "tiff refused"},
+      {"\x76\x2f\x31\x01\0\0\0\0"s, kNone, "exr refused"},
+      {zip, kNone,
+       "bmp refused: Input file is a zip archive holding N47W122.hgt, not a "
+       "height map: unzip it and convert the file inside | unzip the archive "
+       "(unzip <archive>, or open it in the file manager), then: quillorn "
+       "N47W122.hgt <output>"},
+      {"BM\0\0"s, kNone, "bmp refused"},
+      {std::string(54, 'x'), kNone,
+       "bmp refused: Input file is not a bitmap, PGM, PFM, PNG, TIFF or "
+       "OpenEXR: it starts with none of their signatures"},
+  };
+  for (const auto& c : cases) {
+    ReadRequest request;
+    request.raw = c.name == kRawName;
+    request.r32 = c.name == kR32Name;
+    request.hgt = c.name == kHgtName;
+    request.bigEndian = true;  // -order big
+    const std::string got = sniff(c.bytes, request);
+    EXPECT_EQ(got.substr(0, c.want.size()), c.want) << c.bytes;
+    if (c.want.find("refused") == std::string::npos ||
+        c.want.find(" | ") != std::string::npos) {
+      EXPECT_EQ(got, c.want) << c.bytes;
+    }
+  }
+}
+
+}  // namespace

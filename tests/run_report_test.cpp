@@ -60,4 +60,29 @@ TEST(RunReportTest, StoreCountsTellEachStageAndItsRemedy) {
   }
 }
 
+// A TIFF's nodata value is told as written, 0 as well as 65535; without
+// one, a warning says why and what fills the samples.
+TEST(RunReportTest, NodataValueToldOrItsAbsenceWarned) {
+  const struct {
+    int32_t nodata;
+    const char* lines;
+  } cases[] = {
+      {65535,
+       "quillorn: o.tif: the samples kept as nodata are written as 65535, "
+       "its nodata value\n"},
+      {0,
+       "quillorn: o.tif: the samples kept as nodata are written as 0, its "
+       "nodata value\n"},
+      {kNoNodata,
+       "quillorn: warning: o.tif has a height at every value from 0 to "
+       "65535, so it gets no nodata value: the samples kept as nodata stand "
+       "at the lowest height; a larger -fill fills them\n"},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream diagnostics;
+    reportNodataValue(c.nodata, "o.tif", diagnostics);
+    EXPECT_EQ(diagnostics.str(), c.lines) << c.nodata;
+  }
+}
+
 }  // namespace

@@ -21,21 +21,13 @@ import subprocess
 import sys
 import tempfile
 
-SKIP = 77
+import test_skips
 
 
 def skip(reason, needed=True):
     """Skips; under CI only what a build may lack (needed=False)."""
-    print("SKIPPED: " + reason)
-    folder = os.environ.get("QUILLORN_SKIP_REASONS")
-    if folder:
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "geotiff_gdal.txt"), "w") as out:
-            out.write(reason + "\n")
-    if needed and os.environ.get("CI"):
-        print("CI must have GDAL's Python bindings and numpy")
-        sys.exit(1)
-    sys.exit(SKIP)
+    test_skips.skip("geotiff_gdal", reason,
+                    "have GDAL's Python bindings and numpy" if needed else None)
 
 
 try:

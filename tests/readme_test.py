@@ -25,23 +25,16 @@ import subprocess
 import sys
 import tempfile
 
-SKIP = 77
+import test_skips
+
 SECTION = "### From source on Debian 12"
 
 
 def skip(reason, needed=True):
-    """Skips, leaving the reason for CTest's summary; under CI it fails
-    instead, unless needed is False (sources that are no git clone)."""
-    print("SKIPPED: " + reason)
-    folder = os.environ.get("QUILLORN_SKIP_REASONS")
-    if folder:
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "readme_install.txt"), "w") as out:
-            out.write(reason + "\n")
-    if needed and os.environ.get("CI"):
-        print("CI must run the README's install lines")
-        sys.exit(1)
-    sys.exit(SKIP)
+    """Skips; under CI it fails instead, unless needed is False (sources
+    that are no git clone)."""
+    test_skips.skip("readme_install", reason,
+                    "run the README's install lines" if needed else None)
 
 
 def code_blocks(lines):

@@ -49,6 +49,12 @@ TEST(EndToEndTest, FileFailures) {
       {"missing input", dir.file("none.bmp"), dir.file("out.bmp"),
        "ERROR: Input file not found",
        "quillorn: " + dir.file("none.bmp") + ": No such file or directory"},
+      // A switch typed before the paths is taken for the input's name.
+      {"switch first", "-smo", dir.file("out.bmp"),
+       "ERROR: Input file not found",
+       "quillorn: -smo: No such file or directory\nquillorn: -smo is a "
+       "switch: the input and output paths come first, then the switches "
+       "(quillorn <input> <output> [switches])"},
       {"input is a folder", dir.file("folder"), dir.file("out.bmp"),
        "ERROR: Input file not found",
        "quillorn: " + dir.file("folder") + ": Is a directory"},

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -142,6 +146,17 @@ TEST(HeightFormatsTest, InputsAreKnownByNameThenBySignature) {
       {std::string(54, 'x'), kNone,
        "bmp refused: Input file is not a bitmap, PGM, PFM, PNG, TIFF or "
        "OpenEXR: it starts with none of their signatures"},
+      // Shorter than a bitmap's header: a text file is still no bitmap,
+      // while a bitmap's start is one cut short.
+      {"a note of 38 bytes, named as a bitmap\n", kNone,
+       "bmp refused: Input file is not a bitmap, PGM, PFM, PNG, TIFF or "
+       "OpenEXR: it starts with none of their signatures"},
+      {"x", kNone, "bmp refused: Input file is not a bitmap, PGM, PFM"},
+      {"BM"s + std::string(51, 'x'), kNone,
+       "bmp refused: Input file is not a bitmap: 53 bytes is too short for a "
+       "bitmap header"},
+      {"B", kNone,
+       "bmp refused: Input file is not a bitmap: 1 byte is too short"},
   };
   for (const auto& c : cases) {
     ReadRequest request;
@@ -155,6 +170,68 @@ TEST(HeightFormatsTest, InputsAreKnownByNameThenBySignature) {
         c.want.find(" | ") != std::string::npos) {
       EXPECT_EQ(got, c.want) << c.bytes;
     }
+  }
+}
+
+// A page of the documentation, whole.
+std::string documentText(const char* name) {
+  std::ifstream file(std::string(QUILLORN_SOURCE_DIR) + "/" + name);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// Every match of pattern's first group in text.
+std::vector<std::string> allMatches(const std::string& text,
+                                    const std::string& pattern) {
+  std::vector<std::string> found;
+  const std::regex expression(pattern);
+  for (std::sregex_iterator at(text.begin(), text.end(), expression), end;
+       at != end; ++at) {
+    found.push_back((*at)[1]);
+  }
+  return found;
+}
+
+// The manual and the messages page list the endings as the tool's tables
+// have them, wherever a message lists them.
+TEST(HeightFormatsTest, DocumentsListTheTablesEndings) {
+  const struct {
+    std::string pattern;
+    std::string want;
+  } lists[] = {
+      {"end it in ([^`)\"\n]+)", outputEndingList("or")},
+      {"\\(([^()`\"\n]+) name the formats\\)", outputEndingList("and")},
+      {"is raw heights \\(([^()\n]+)\\)", rawEndingList("or")},
+  };
+  std::set<std::string> unwritable;
+  for (const UnwritableFormat& format : unwritableFormats()) {
+    unwritable.insert(format.ending);
+  }
+  size_t listed[std::size(lists)] = {};
+  for (const char* page : {"docs/messages.md", "docs/quillorn.1"}) {
+    const std::string text = documentText(page);
+    ASSERT_FALSE(text.empty()) << page;
+    for (size_t index = 0; index < std::size(lists); ++index) {
+      for (const std::string& got : allMatches(text, lists[index].pattern)) {
+        EXPECT_EQ(got, lists[index].want) << page;
+        ++listed[index];
+      }
+    }
+    // The refused picture formats, as the refusal's paragraph names them.
+    const std::vector<std::string> named = allMatches(
+        text,
+        "Quillorn writes no[\\s\\S]{0,300}?output named([\\s\\S]{0,200}?)"
+        "refused before");
+    ASSERT_EQ(named.size(), 1u) << page;
+    std::set<std::string> endings;
+    for (const std::string& ending : allMatches(named[0], "(\\.[a-z0-9]+)")) {
+      endings.insert(ending);
+    }
+    EXPECT_EQ(endings, unwritable) << page;
+  }
+  for (size_t index = 0; index < std::size(lists); ++index) {
+    EXPECT_GT(listed[index], 0u) << lists[index].pattern;
   }
 }
 

@@ -3,9 +3,10 @@
 
 Takes the install lines from the README's "From source on Debian 12"
 section and runs them in order in a fresh clone of the repository: the
-apt-get line is checked (its packages must be installed here), a `sudo`
-line runs without sudo into a temporary DESTDIR, every other line as it
-stands. Then each transcript in the README (an indented block whose first
+apt-get lines are checked (their packages must be installed here, and
+must name every package CI installs), a `sudo` line runs without sudo into
+a temporary DESTDIR, the test command (tools/run-tests.sh, which is what
+runs this test) is left out, every other line runs as it stands. Then each transcript in the README (an indented block whose first
 line starts with "$ ") runs in the clone with the installed tool first on
 the path, and what it prints (standard output and standard error, in
 order) must be the block's lines exactly. A transcript whose input is not
@@ -28,6 +29,26 @@ import tempfile
 import test_skips
 
 SECTION = "### From source on Debian 12"
+# The README's second set-up command: it runs this test, so typing it here
+# would start the whole run again.
+TEST_COMMAND = "tools/run-tests.sh"
+
+
+def ci_packages(source):
+    """The packages CI installs: the words of .ci/run's packages=( ... )."""
+    with open(os.path.join(source, ".ci", "run"), encoding="utf-8") as f:
+        text = f.read()
+    found = re.search(r"^packages=\(([^)]*)\)", text, re.M)
+    return found.group(1).split() if found else None
+
+
+def installed(package):
+    """Whether a Debian package is installed; npm also where a node from
+    elsewhere brought its own, as the README allows."""
+    status = subprocess.run(["dpkg-query", "-W", "-f=${Status}", package],
+                            capture_output=True, text=True).stdout
+    return "ok installed" in status or (
+        package == "npm" and shutil.which("npm") is not None)
 
 
 def skip(reason, needed=True):
@@ -98,17 +119,29 @@ def main():
             env["CCACHE_BASEDIR"] = work
         env["PATH"] = os.path.join(root, "usr/local/bin") + os.pathsep + env["PATH"]
 
+        named = [p for line in install for p in shlex.split(line)[3:]
+                 if line.startswith("sudo apt-get install ")]
+        needed = ci_packages(clone)
+        if needed is None:
+            print(".ci/run has no packages=( ... ) list to compare with")
+            return 1
+        unnamed = [p for p in needed if p not in named]
+        if unnamed:
+            print("CI installs packages the README's install lines do not "
+                  "name: " + " ".join(unnamed))
+            return 1
         for line in install:
             words = shlex.split(line, comments=True)
             if words[:3] == ["sudo", "apt-get", "install"]:
-                missing = [p for p in words[3:] if not p.startswith("-") and
-                           "ok installed" not in subprocess.run(
-                               ["dpkg-query", "-W", "-f=${Status}", p],
-                               capture_output=True, text=True).stdout]
+                missing = [p for p in words[3:]
+                           if not p.startswith("-") and not installed(p)]
                 if missing:
                     skip("the README's packages are not all installed: " +
                          " ".join(missing))
                 print("+ " + line + "    (installed already)")
+                continue
+            if words == [TEST_COMMAND]:
+                print("+ " + line + "    (left out: it is the run this test is part of)")
                 continue
             run(line[len("sudo "):] if words[0] == "sudo" else line, clone, env)
 

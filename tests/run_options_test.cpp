@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -237,6 +238,43 @@ TEST(RunOptionsTest, ScalesParseLikeAtofInSinglePrecision) {
   EXPECT_EQ(parseScale("word"), 0.0f);
   EXPECT_EQ(parseScale("-1.5e1"), -15.0f);
   EXPECT_TRUE(std::isinf(parseScale("1e300")));
+}
+
+// The switches a page documents, one per match of pattern's first group
+// between the first line starting with from and the next starting with to.
+std::set<std::string> documentedSwitches(const char* page, const char* from,
+                                         const char* to,
+                                         const std::string& pattern) {
+  std::ifstream file(std::string(QUILLORN_SOURCE_DIR) + "/" + page);
+  std::stringstream whole;
+  whole << file.rdbuf();
+  const std::string text = whole.str();
+  const size_t start = text.find(std::string("\n") + from);
+  const size_t end = text.find(std::string("\n") + to, start + 1);
+  if (start == std::string::npos || end == std::string::npos) return {};
+  const std::string part = text.substr(start, end - start);
+  std::set<std::string> names;
+  const std::regex expression(pattern);
+  for (std::sregex_iterator at(part.begin(), part.end(), expression), stop;
+       at != stop; ++at) {
+    names.insert((*at)[1]);
+  }
+  return names;
+}
+
+// The manual's OPTIONS and the README's table of switches have a paragraph
+// or a row for every switch in the table, and for nothing else.
+TEST(RunOptionsTest, ManualAndReadmeDocumentTheTablesSwitches) {
+  std::set<std::string> table;
+  for (const SwitchRow& row : switchTable()) table.insert(row.name);
+  EXPECT_EQ(documentedSwitches("README.md", "## Switches", "## ",
+                               "\n\\| `(-[a-z]+)[ `]"),
+            table);
+  // The manual also tells the help's own switch among them.
+  table.insert("-h");
+  EXPECT_EQ(documentedSwitches("docs/quillorn.1", ".SH OPTIONS", ".SH ",
+                               "\n\\.TP\n\\.B[IR]? \\\\(-[a-z]+)"),
+            table);
 }
 
 }  // namespace

@@ -200,10 +200,8 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
     console << "ERROR: Output format not supported: Quillorn writes no "
             << format << std::endl;
     diagnostics << "quillorn: " << outputPath << ": its name asks for "
-                << format
-                << ", which Quillorn does not write; end it in .bmp, .r16, "
-                   ".raw, .r32, .pgm, .png, .tif or .exr"
-                << std::endl;
+                << format << ", which Quillorn does not write; end it in "
+                << outputEndingList("or") << std::endl;
     return false;
   }
   if (options.viewGiven) {
@@ -233,14 +231,14 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
   };
   if (options.sizeGiven && !raw(inputPath)) {
     warn(diagnostics, std::string("-dim is ignored: ") + inputPath +
-                          " is not raw heights (.r16, .raw or .r32); its size "
-                          "is read from the file");
+                          " is not raw heights (" + rawEndingList("or") +
+                          "); its size is read from the file");
   }
   if (options.orderGiven && !raw(inputPath) && !raw(outputPath)) {
     warn(diagnostics, std::string("-order is ignored: neither ") + inputPath +
-                          " nor " + outputPath +
-                          " is raw heights (.r16, .raw or .r32); the other "
-                          "formats say their own byte order");
+                          " nor " + outputPath + " is raw heights (" +
+                          rawEndingList("or") +
+                          "); the other formats say their own byte order");
   }
   return true;
 }

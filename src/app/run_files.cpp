@@ -186,6 +186,14 @@ bool openRunInput(const char* inputPath, const char* outputPath,
   if (!openInputFile(inputPath, &files->input)) {
     console << "ERROR: Input file not found" << std::endl;
     reportFailure(files->input, diagnostics);
+    // "quillorn -sca 0 in.bmp out.png": the switch was taken for the input.
+    if (findSwitch(inputPath) != nullptr) {
+      diagnostics << "quillorn: " << inputPath
+                  << " is a switch: the input and output paths come first, "
+                     "then the switches (quillorn <input> <output> "
+                     "[switches])"
+                  << std::endl;
+    }
     return false;
   }
   // /dev/zero would read as an empty file, /dev/urandom as noise.
@@ -263,8 +271,8 @@ bool openRunOutputs(const char* outputPath, const RunOptions& options,
       !hasOutputExtension(outputPath)) {
     warn(diagnostics, std::string(outputPath) +
                           ": no format is named by its ending, so a 24-bit "
-                          "bitmap is written (.bmp, .r16 or .raw, .pgm, .png "
-                          "and .tif name the formats)");
+                          "bitmap is written (" +
+                          outputEndingList("and") + " name the formats)");
   }
   if (files->viewWanted &&
       !openOutput(options.view.c_str(), &files->view, console, diagnostics)) {

@@ -35,15 +35,64 @@ bool hasTiffSignature(const uint8_t* start, size_t length) {
 
 }  // namespace
 
-HeightFormat outputFormatOf(const std::string& path) {
-  if (hasRawName(path)) return HeightFormat::kRaw;
-  if (hasR32Name(path)) return HeightFormat::kR32;
-  if (endsWith(path, ".pgm")) return HeightFormat::kPgm;
-  if (endsWith(path, ".png")) return HeightFormat::kPng;
-  if (endsWith(path, ".tif") || endsWith(path, ".tiff")) {
-    return HeightFormat::kTiff;
+const std::vector<FormatRow>& formatTable() {
+  static const std::vector<FormatRow> kFormats = {
+      {HeightFormat::kBmp, {".bmp"}, false, true},
+      {HeightFormat::kRaw, {".r16", ".raw"}, true, true},
+      {HeightFormat::kR32, {".r32"}, true, true},
+      {HeightFormat::kPgm, {".pgm"}, false, true},
+      {HeightFormat::kPng, {".png"}, false, true},
+      {HeightFormat::kTiff, {".tif", ".tiff"}, false, true},
+      {HeightFormat::kExr, {".exr"}, false, true},
+      {HeightFormat::kHgt, {".hgt"}, true, false},
+      {HeightFormat::kPfm, {".pfm"}, false, false},
+  };
+  return kFormats;
+}
+
+namespace {
+
+// The endings of the rows that pass, joined as a sentence's list.
+template <typename Pick>
+std::string endingList(const char* conjunction, Pick pick) {
+  std::vector<const char*> endings;
+  for (const FormatRow& row : formatTable()) {
+    if (!pick(row)) continue;
+    for (const char* ending : row.endings) {
+      if (ending != nullptr) endings.push_back(ending);
+    }
   }
-  if (endsWith(path, ".exr")) return HeightFormat::kExr;
+  std::string list;
+  for (size_t index = 0; index < endings.size(); ++index) {
+    if (index > 0) {
+      list += index + 1 == endings.size() ? std::string(" ") + conjunction + " "
+                                          : ", ";
+    }
+    list += endings[index];
+  }
+  return list;
+}
+
+}  // namespace
+
+std::string outputEndingList(const char* conjunction) {
+  return endingList(conjunction,
+                    [](const FormatRow& row) { return row.written; });
+}
+
+std::string rawEndingList(const char* conjunction) {
+  return endingList(conjunction, [](const FormatRow& row) {
+    return row.byName && row.written;
+  });
+}
+
+HeightFormat outputFormatOf(const std::string& path) {
+  for (const FormatRow& row : formatTable()) {
+    if (!row.written) continue;
+    for (const char* ending : row.endings) {
+      if (ending != nullptr && endsWith(path, ending)) return row.format;
+    }
+  }
   return HeightFormat::kBmp;
 }
 
@@ -59,19 +108,16 @@ bool hasOutputExtension(const std::string& path) {
   return outputFormatOf(path) != HeightFormat::kBmp || endsWith(path, ".bmp");
 }
 
+const std::vector<UnwritableFormat>& unwritableFormats() {
+  static const std::vector<UnwritableFormat> kUnwritable = {
+      {".jpg", "JPEG"}, {".jpeg", "JPEG"}, {".gif", "GIF"}, {".webp", "WebP"}};
+  return kUnwritable;
+}
+
 const char* unwritableFormatOf(const std::string& path) {
-  struct Named {
-    const char* ending;
-    const char* format;
-  };
-  // Formats a viewer or an engine would open by the name and then fail on:
-  // a bitmap under their name would only look written.
-  static const Named kUnwritable[] = {{".jpg", "JPEG"},
-                                      {".jpeg", "JPEG"},
-                                      {".gif", "GIF"},
-                                      {".webp", "WebP"}};
-  for (const Named& named : kUnwritable) {
-    if (endsWith(path, named.ending)) return named.format;
+  // A bitmap under one of these names would only look written.
+  for (const UnwritableFormat& format : unwritableFormats()) {
+    if (endsWith(path, format.ending)) return format.name;
   }
   return nullptr;
 }
@@ -233,8 +279,11 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
     image->height = image->exr.height;
     return true;
   }
-  bool bitmap = known >= 2 && start[0] == 'B' && start[1] == 'M';
-  if (!bitmap && fileSize >= kMinimumHeaderSize) {
+  // A file too short for any signature may still be a bitmap cut short;
+  // one that starts otherwise is no bitmap at all, however short.
+  bool bitmap = known >= 2 ? start[0] == 'B' && start[1] == 'M'
+                           : known == 0 || start[0] == 'B';
+  if (!bitmap) {
     *error =
         "Input file is not a bitmap, PGM, PFM, PNG, TIFF or OpenEXR: it starts "
         "with none of their signatures (raw heights need a name ending in .r16 "

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/bitmap_file.h"
 #include "image/channel_choice.h"
@@ -35,6 +36,27 @@ enum class HeightFormat {
   kExr,   // OpenEXR: one channel read as floats; one float channel Y out
 };
 
+// One format as its name endings know it.
+struct FormatRow {
+  HeightFormat format;
+  const char* endings[3];  // the endings that name it, in lower case; the
+                           // rest nullptr
+  bool byName;             // an input is known by its name, not its bytes
+  bool written;            // an output may be written in it
+};
+
+// Every format, in the order messages list them.
+const std::vector<FormatRow>& formatTable();
+
+// The endings that name an output format, in the table's order and joined
+// as a list is in a sentence: ".bmp, .r16, ... or .exr" (with "or") or
+// "... and .exr" (with "and").
+std::string outputEndingList(const char* conjunction);
+
+// The endings of the raw formats, known by their names alone, joined as
+// outputEndingList does: ".r16, .raw or .r32".
+std::string rawEndingList(const char* conjunction);
+
 // The output format a path asks for by the end of its name, as typed and in
 // any case: ".r16" or ".raw", ".r32", ".pgm", ".png", ".tif" or ".tiff",
 // ".exr"; anything else is a bitmap.
@@ -58,9 +80,18 @@ bool hasHgtName(const std::string& path);
 // True when the end of the name is one that some output format claims.
 bool hasOutputExtension(const std::string& path);
 
+// A picture format no output is written in, by one ending of its name.
+struct UnwritableFormat {
+  const char* ending;  // in lower case
+  const char* name;    // as the refusal names it
+};
+
+// The picture formats a viewer or an engine would open by the name and
+// then fail on: ".jpg" and ".jpeg" JPEG, ".gif" GIF, ".webp" WebP.
+const std::vector<UnwritableFormat>& unwritableFormats();
+
 // The picture format a path's ending names that no output is written in
-// (".jpg" or ".jpeg" "JPEG", ".gif" "GIF", ".webp" "WebP"), in any case;
-// nullptr for every other name.
+// (one of unwritableFormats()), in any case; nullptr for every other name.
 const char* unwritableFormatOf(const std::string& path);
 
 // A raster's size in pixels.

@@ -39,6 +39,11 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
   }
   const std::vector<std::string> extras[4] = {
       {}, {"-world"}, {"-fill", "1"}, {"-channel", "luma"}};
+  // A TIFF's floats from any heights, and 16-bit heights from floats.
+  if (prefix[1] & 64) {
+    switches.insert(switches.end(),
+                    {"-depth", (prefix[1] & 32) != 0 ? "32" : "16"});
+  }
   const std::vector<std::string>& extra = extras[prefix[0] >> 6];
   switches.insert(switches.end(), extra.begin(), extra.end());
   if (prefix[4] & 16) {

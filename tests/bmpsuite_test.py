@@ -427,19 +427,25 @@ def check_geotiffs(exe, work):
             "ERROR: Input file is a TIFF of 2 samples a pixel"):
         problems.append("two-band GeoTIFF: status %d, %r" % (status, lines[-1:]))
 
-    # The tool's TIFF, read by GDAL: 16-bit, the heights, the source's place.
+    # The tool's TIFF, read by GDAL: the source's floats as they stand (or,
+    # with -depth 16, the 16-bit heights), at the source's place.
     target = os.path.join(work, "out.tif")
-    status, _, _ = run_tool_errors(exe, tiled, target)
     got, _ = heights(tiled)
-    if status != 0 or got is None:
-        problems.append("TIFF output: status %d" % status)
-    else:
+    for depth, kind in ((None, gdal.GDT_Float32), ("16", gdal.GDT_UInt16)):
+        status, _, _ = run_tool_errors(
+            exe, tiled, target, *(["-depth", depth] if depth else []))
+        if status != 0 or got is None:
+            problems.append("TIFF output: status %d" % status)
+            continue
         written = gdal.Open(target)
         band = written.GetRasterBand(1)
-        if band.DataType != gdal.GDT_UInt16:
-            problems.append("TIFF output: type %s" % band.DataType)
-        if not numpy.array_equal(band.ReadAsArray().astype(numpy.int64), got):
-            problems.append("TIFF output: GDAL reads other heights")
+        if band.DataType != kind:
+            problems.append("TIFF output, -depth %s: type %s" %
+                            (depth, band.DataType))
+        want = metres if depth is None else got
+        if not numpy.array_equal(band.ReadAsArray().astype(want.dtype), want):
+            problems.append("TIFF output, -depth %s: GDAL reads other "
+                            "heights" % depth)
         if list(written.GetGeoTransform()) != geo:
             problems.append("TIFF output: placed at %r" %
                             (written.GetGeoTransform(),))
@@ -448,6 +454,7 @@ def check_geotiffs(exe, work):
             problems.append("TIFF output: projection %r" % written.GetProjection())
         if band.GetNoDataValue() is not None:
             problems.append("TIFF output: keeps a nodata value")
+        written = None
     return problems
 
 

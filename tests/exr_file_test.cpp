@@ -367,8 +367,8 @@ TEST(ExrFileTest, ChannelsArePickedOrRefused) {
     ASSERT_EQ(result.exitStatus, 0) << label << "\n" << result.errors;
     // A launcher's build ends its lines its own way.
     if (!throughLauncher()) {
-      EXPECT_EQ(result.errors.rfind(c.warning, 0), 0u)
-          << label << "\n" << result.errors;
+      EXPECT_EQ(result.errors.rfind(c.warning, 0), 0u) << label << "\n"
+                                                       << result.errors;
     }
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(readFileBytes(dir.file("o.r32"), &bytes));
@@ -408,18 +408,10 @@ TEST(ExrFileTest, WrittenFilesHoldEachHeightsValue) {
   EXPECT_EQ(readWidth, width);
   EXPECT_EQ(readHeight, height);
   EXPECT_EQ(compression, EXR_COMPRESSION_ZIP);
-  const double step = 16 * 12.75 / 65279;
-  ASSERT_EQ(values.size(), samples.size());
-  for (size_t at = 0; at < values.size(); ++at) {
-    EXPECT_NEAR(values[at], samples[at], step / 2 + 1e-4) << at;
-  }
+  // Floats to floats: every value as it was, and no mapping to tell.
+  EXPECT_EQ(values, samples);
   if (!throughLauncher()) {
-    EXPECT_NE(result.errors.find("quillorn: " + dir.file("out.exr") +
-                                 ": each height is written as its value, "
-                                 "1000 + 0.00312504787 x height (height "
-                                 "65279 = 1204)\n"),
-              std::string::npos)
-        << result.errors;
+    EXPECT_EQ(result.errors, "");
   }
   // Float -> 16-bit PNG-free PGM -> EXR with the step: back within half a
   // step.
@@ -496,8 +488,8 @@ TEST(ExrFileTest, BrokenFilesAreRefused) {
 #endif
   for (const Case& c : cases) {
     ASSERT_TRUE(writeFileBytes(dir.file(c.name), c.bytes));
-    ProcessResult result = runQuillorn({dir.file(c.name), dir.file("o.r32")},
-                                       false, addressSpace);
+    ProcessResult result =
+        runQuillorn({dir.file(c.name), dir.file("o.r32")}, false, addressSpace);
     EXPECT_EQ(result.exitStatus, kFailed) << c.name << "\n" << result.errors;
     ASSERT_FALSE(result.lines.empty()) << c.name;
     EXPECT_EQ(result.lines.back().rfind(c.start, 0), 0u)

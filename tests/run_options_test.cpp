@@ -51,6 +51,8 @@ void expectSameOptions(const RunOptions& found, const RunOptions& expected,
   EXPECT_EQ(found.fillGiven, expected.fillGiven) << line;
   EXPECT_EQ(found.channel, expected.channel) << line;
   EXPECT_EQ(found.channelGiven, expected.channelGiven) << line;
+  EXPECT_EQ(found.depth, expected.depth) << line;
+  EXPECT_EQ(found.depthGiven, expected.depthGiven) << line;
   EXPECT_EQ(found.refused, expected.refused) << line;
 }
 
@@ -109,6 +111,11 @@ TEST(RunOptionsTest, EverySwitchFillsItsOwnFields) {
       {{"-world"}, [](RunOptions* o) { o->world = true; }},
       {{"-fill", "0"},
        [](RunOptions* o) { o->fillReach = 0, o->fillGiven = true; }},
+      {{"-depth", "32"},
+       [](RunOptions* o) { o->depth = 32, o->depthGiven = true; }},
+      // A depth is 16 or 32 bits, nothing else, not even 8.
+      {{"-depth", "8"},
+       [](RunOptions* o) { o->depthGiven = true, o->refused = "-depth"; }},
       {{"-channel", "luma"},
        [](RunOptions* o) {
          o->channel = ChannelChoice::kLuma, o->channelGiven = true;

@@ -38,6 +38,10 @@ bool planRun(const char* inputPath, const char* outputPath,
   if (options.resizeGiven && options.fitGiven) {
     warn(diagnostics, "-size is ignored: -fit picks the engine's size");
   }
+  // A TIFF holds floats when asked, or when the heights are floats.
+  files->target.floatSamples =
+      files->target.format == HeightFormat::kTiff &&
+      (options.depthGiven ? options.depth == 32 : readsAsFloats(files->source));
   // A float output takes the unit as the value of a step.
   if (options.unitGiven && !unitTakesEffect(files->source) &&
       !writesValues(files->target.format)) {
@@ -152,7 +156,7 @@ bool convertHeightMap(int argc, const char* const* argv, std::ostream& console,
 
   reportStoreCounts(counts, diagnostics);
   reportWrittenHeights(heights, inputPath, diagnostics);
-  if (writesValues(files.target.format)) {
+  if (holdsFloats(files.target) && !heights.floats) {
     reportWrittenValues(files.target.values, heights.top, outputPath,
                         diagnostics);
   }

@@ -190,6 +190,19 @@ const std::vector<SwitchRow>& switchTable() {
        "ERROR: Invalid channel after -channel, should be red, green, blue, "
        "alpha or luma",
        11},
+      {"-depth", "<bits>", "16 32", true, false,
+       "a TIFF output's samples: 16-bit heights or 32-bit floats (default: "
+       "floats for float heights)",
+       false, 17,
+       [](const char* value, RunOptions* options) {
+         options->depthGiven = true;
+         const std::string bits = value;
+         options->depth = bits == "32" ? 32 : 16;
+         return bits == "16" || bits == "32";
+       },
+       "ERROR: Invalid depth after -depth, should be 16 or 32 (bits a sample "
+       "of a TIFF output)",
+       12},
   };
   return rows;
 }

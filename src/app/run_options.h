@@ -49,6 +49,8 @@ struct RunOptions {
   bool fillGiven = false;                 // reaches; 0 fills nothing
   ChannelChoice channel = ChannelChoice::kGrey;  // after "-channel"
   bool channelGiven = false;
+  int32_t depth = 16;       // after "-depth": a TIFF output's bits a sample,
+  bool depthGiven = false;  // 16 (unsigned) or 32 (floats)
   // The switch whose refusal line the run ends with, "" when every value
   // was one its switch takes.
   std::string refused;

@@ -186,9 +186,17 @@ WrittenHeights heightsOfInput(const InputImage& input) {
 }
 
 void reportNodata(const InputImage& input, const FillOutcome& fill,
-                  int32_t reach, const std::string& path,
+                  int32_t reach, bool floats, const std::string& path,
                   std::ostream& diagnostics) {
   if (!samplesAreMapped(input.format)) return;
+  if (floats) {
+    const std::string line = describeNodata(input.mapping, fill.filled, reach,
+                                            /*keptAsNodata=*/true);
+    if (!line.empty()) {
+      diagnostics << "quillorn: " << path << ": " << line << std::endl;
+    }
+    return;
+  }
   if (input.format == HeightFormat::kTiff && input.tiff.values.known) {
     diagnostics << "quillorn: " << path << ": its samples stand for values of "
                 << compactNumber(input.tiff.values.offset, 0) << " + "
@@ -201,6 +209,25 @@ void reportNodata(const InputImage& input, const FillOutcome& fill,
   if (!line.empty()) {
     diagnostics << "quillorn: " << path << ": " << line << std::endl;
   }
+}
+
+void reportFloatNodata(const std::string& path, std::ostream& diagnostics) {
+  diagnostics << "quillorn: " << path
+              << ": the samples kept as nodata are written as NaN, its nodata "
+                 "value"
+              << std::endl;
+}
+
+void reportRestoringFloats(float reciprocal, double lowest,
+                           std::ostream& diagnostics) {
+  if (lowest == 0) return;
+  char factor[32];
+  std::snprintf(factor, sizeof factor, "%.9g", static_cast<double>(reciprocal));
+  warn(diagnostics, "the lowest value was " + compactNumber(lowest, 0) +
+                        ", which the factor alone cannot restore: each value "
+                        "times " +
+                        factor + ", plus " + compactNumber(lowest, 0) +
+                        ", restores it");
 }
 
 void reportNodataValue(int32_t nodata, const std::string& path,
@@ -220,7 +247,8 @@ void reportNodataValue(int32_t nodata, const std::string& path,
 
 void reportWrittenHeights(const WrittenHeights& written,
                           const std::string& path, std::ostream& diagnostics) {
-  if (!written.haveUnits) return;
+  // Floats written as floats are their values: no mapping to tell.
+  if (!written.haveUnits || written.floats) return;
   const std::string line = describeMapping(written.mapping, written.top);
   if (!line.empty()) {
     diagnostics << "quillorn: " << path << ": " << line << std::endl;

@@ -35,6 +35,9 @@ struct WrittenHeights {
   HeightValue top = 0;        // the highest height written
   bool nodataMarked = false;  // nodata kept unfilled is marked in blue, to be
                               // written as a TIFF's nodata value
+  // Written as the floats they are (a float input to a float output):
+  // mapping.lowest is the lowest value, lowest + 65535 x step the highest.
+  bool floats = false;
 };
 
 // A warning line for heights that were clamped (reading with -unit,
@@ -80,8 +83,17 @@ void reportNodataValue(int32_t nodata, const std::string& path,
 // fill filled from within reach, a line "quillorn: <path>: ..."; nothing
 // when none were. Before it, a TIFF band's scale and offset.
 void reportNodata(const InputImage& input, const FillOutcome& fill,
-                  int32_t reach, const std::string& path,
+                  int32_t reach, bool floats, const std::string& path,
                   std::ostream& diagnostics);
+
+// For a float TIFF output holding nodata: "quillorn: <path>: the samples
+// kept as nodata are written as NaN, its nodata value".
+void reportFloatNodata(const std::string& path, std::ostream& diagnostics);
+
+// After a normalization of float heights whose lowest was not 0: what
+// brings them back (nothing was lost to levels).
+void reportRestoringFloats(float reciprocal, double lowest,
+                           std::ostream& diagnostics);
 
 // For heights with units: how the written heights map back to the input
 // file's values, a line "quillorn: <path>: heights from its values: ...".

@@ -1,21 +1,91 @@
-// The stages of a run between opening its files and committing them: read,
-// shape, convert, smooth, shift, write the heights and the picture.
+// The stages of a run between opening its files and committing them, as one
+// table in their order: read, fill, turn, resample, scale, smooth, shift,
+// write the heights and the picture. Each stage is a function over the
+// run's state, which holds the heights as byte planes or, for a float
+// input, as floats, and what they stand for.
 #ifndef QUILLORN_APP_RUN_STAGES_H_
 #define QUILLORN_APP_RUN_STAGES_H_
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/run_files.h"
 #include "app/run_options.h"
 #include "app/run_report.h"
+#include "image/float_plane.h"
 #include "image/height_planes.h"
 
-// Runs every stage, printing each progress line before it; the planes it
-// allocates stay in planes for the caller to release, counts gathers what
-// each stage clamped or wrapped, and written what the heights written stand
-// for. False with error set on a failure (error empty when its ERROR line
-// was printed already).
+struct StageBar;
+
+// What a run's stages work on and hand to one another.
+struct RunState {
+  RunFiles* files = nullptr;
+  const RunOptions* options = nullptr;
+  // The heights: byte planes (owned by the caller), or floats when
+  // floatHeights (owned here, released at the run's end).
+  PlaneSet* planes = nullptr;
+  FloatPlane floats;
+  bool floatHeights = false;
+  bool infinitiesMarked = false;  // the floats' infinities made NaN
+  int32_t width = 0;              // the map's size as the stages so far left it
+  int32_t height = 0;
+  bool bitmaps = false;      // a bitmap read for a bitmap: base 255 kept
+  bool marksNodata = false;  // the nodata kept is marked for a TIFF output
+  StageCounts* counts = nullptr;
+  WrittenHeights* written = nullptr;
+  StageBar* bar = nullptr;
+  std::ostream* console = nullptr;
+  std::ostream* diagnostics = nullptr;
+  std::string* error = nullptr;  // set on failure ("" when said already)
+};
+
+// One stage: its name, what it does, and its function, which prints its
+// progress lines and returns false (state->error set) on a failure.
+struct RunStage {
+  const char* name;
+  const char* does;
+  bool (*run)(RunState* state);
+};
+
+// Every stage, in the order a run takes them.
+const std::vector<RunStage>& runStageTable();
+
+// "Reading input header...", "Initializing temp arrays...", "Reading input
+// height...": the heights made (floats for a float input) and read.
+bool readStage(RunState* state);
+
+// Elevation data's nodata filled within -fill's reach, and what the read
+// heights stand for.
+bool fillStage(RunState* state);
+
+// The flips and turns of the command line, as one permutation.
+bool turnStage(RunState* state);
+
+// The map resampled to -size's or -fit's size.
+bool resampleStage(RunState* state);
+
+// "Converting...", and -sca's factor or normalization.
+bool scaleStage(RunState* state);
+
+// "Smooth x<n>": -smo's passes.
+bool smoothStage(RunState* state);
+
+// "Minimum elevation <n>": -min's shift.
+bool minimumStage(RunState* state);
+
+// The output or its tiles, their world files and the size file: float
+// heights as floats to a format that holds them, else as 16-bit heights.
+bool writeStage(RunState* state);
+
+// The relief picture of -view, and the highest height written.
+bool pictureStage(RunState* state);
+
+// Runs every stage of the table, printing each progress line before it;
+// the byte planes it allocates stay in planes for the caller to release,
+// counts gathers what each stage clamped or wrapped, and written what the
+// heights written stand for. False with error set on a failure (error
+// empty when its ERROR line was printed already).
 bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
                StageCounts* counts, WrittenHeights* written,
                std::ostream& console, std::ostream& diagnostics,

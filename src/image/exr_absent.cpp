@@ -24,6 +24,12 @@ bool decodeExrHeights(ExrDecoder*, const ExrInfo&, const MappingRequest&,
   return false;
 }
 
+bool decodeExrFloats(ExrDecoder*, const ExrInfo&, FloatPlane*, int64_t*,
+                     std::string* error, const Progress*) {
+  *error = kNoExrSupport;
+  return false;
+}
+
 void freeExrDecoder(ExrDecoder*) {}
 
 bool openExrEncoder(FileStream*, int32_t, int32_t, ExrEncoder** encoder,

@@ -256,6 +256,47 @@ bool forEachExrRun(ExrDecoder* decoder, const ExrInfo& info, Visit visit,
   return good;
 }
 
+// The heights' samples of one run: the channel read, or the luma made in
+// combined.
+const float* runSamples(const ExrDecoder& decoder, int32_t count,
+                        const float* const* channels,
+                        std::vector<float>* combined) {
+  if (!decoder.chosen.luma) return channels[0];
+  combined->resize(static_cast<size_t>(count));
+  for (int32_t index = 0; index < count; ++index) {
+    (*combined)[static_cast<size_t>(index)] = static_cast<float>(
+        kLumaRed * channels[0][index] + kLumaGreen * channels[1][index] +
+        kLumaBlue * channels[2][index]);
+  }
+  return combined->data();
+}
+
+// For a file read as grey from its R, G and B: false (error set) at the
+// run's first pixel that is not grey.
+bool runIsGrey(const ExrInfo& info, int32_t row, int32_t column, int32_t count,
+               const float* const* channels, std::string* error) {
+  if (!info.colourChecked) return true;
+  for (int32_t index = 0; index < count; ++index) {
+    const float red = channels[0][index];
+    const float green = channels[1][index];
+    const float blue = channels[2][index];
+    // NaN in all three is grey nodata.
+    const bool grey =
+        (red == green && green == blue) ||
+        (std::isnan(red) && std::isnan(green) && std::isnan(blue));
+    if (!grey) {
+      *error = "Input file is a colour OpenEXR: pixel (" +
+               std::to_string(column + index) + ", " + std::to_string(row) +
+               ") is R " + sampleText(red) + ", G " + sampleText(green) +
+               ", B " + sampleText(blue) +
+               ", not grey; -channel red, green, blue or luma reads it, "
+               "or save it from the editor's greyscale mode";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool decodeExrHeights(ExrDecoder* decoder, const ExrInfo& info,
@@ -264,39 +305,12 @@ bool decodeExrHeights(ExrDecoder* decoder, const ExrInfo& info,
                       std::string* error, const Progress* progress) {
   FloatHeights heights;
   std::vector<float> combined;
-  // The heights' samples of one run: the channel read, or the luma.
   auto samplesOf = [&](int32_t count, const float* const* channels) {
-    if (!decoder->chosen.luma) return channels[0];
-    combined.resize(static_cast<size_t>(count));
-    for (int32_t index = 0; index < count; ++index) {
-      combined[static_cast<size_t>(index)] = static_cast<float>(
-          kLumaRed * channels[0][index] + kLumaGreen * channels[1][index] +
-          kLumaBlue * channels[2][index]);
-    }
-    return static_cast<const float*>(combined.data());
+    return runSamples(*decoder, count, channels, &combined);
   };
   auto survey = [&](int32_t row, int32_t column, int32_t count,
                     const float* const* channels) {
-    if (info.colourChecked) {
-      for (int32_t index = 0; index < count; ++index) {
-        const float red = channels[0][index];
-        const float green = channels[1][index];
-        const float blue = channels[2][index];
-        // NaN in all three is grey nodata.
-        const bool grey =
-            (red == green && green == blue) ||
-            (std::isnan(red) && std::isnan(green) && std::isnan(blue));
-        if (!grey) {
-          *error = "Input file is a colour OpenEXR: pixel (" +
-                   std::to_string(column + index) + ", " + std::to_string(row) +
-                   ") is R " + sampleText(red) + ", G " + sampleText(green) +
-                   ", B " + sampleText(blue) +
-                   ", not grey; -channel red, green, blue or luma reads it, "
-                   "or save it from the editor's greyscale mode";
-          return false;
-        }
-      }
-    }
+    if (!runIsGrey(info, row, column, count, channels, error)) return false;
     surveyFloats(samplesOf(count, channels), static_cast<size_t>(count),
                  &heights);
     return true;
@@ -320,6 +334,25 @@ bool decodeExrHeights(ExrDecoder* decoder, const ExrInfo& info,
   *mapping = heights.mapping;
   *clamped = heights.clamped;
   return true;
+}
+
+bool decodeExrFloats(ExrDecoder* decoder, const ExrInfo& info,
+                     FloatPlane* floats, int64_t* nodata, std::string* error,
+                     const Progress* progress) {
+  std::vector<float> combined;
+  *nodata = 0;
+  auto store = [&](int32_t row, int32_t column, int32_t count,
+                   const float* const* channels) {
+    if (!runIsGrey(info, row, column, count, channels, error)) return false;
+    const float* samples = runSamples(*decoder, count, channels, &combined);
+    float* values = floats->row(row) + column;
+    for (int32_t index = 0; index < count; ++index) {
+      values[index] = samples[index];
+      if (!std::isfinite(samples[index])) ++*nodata;
+    }
+    return true;
+  };
+  return forEachExrRun(decoder, info, store, error, progress);
 }
 
 void freeExrDecoder(ExrDecoder* decoder) {

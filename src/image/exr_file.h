@@ -14,6 +14,7 @@
 
 #include "image/channel_choice.h"
 #include "image/float_heights.h"
+#include "image/float_plane.h"
 #include "image/height_planes.h"
 #include "image/progress.h"
 #include "image/sample_mapping.h"
@@ -65,6 +66,14 @@ bool decodeExrHeights(ExrDecoder* decoder, const ExrInfo& info,
                       const MappingRequest& request, PlaneSet* planes,
                       SampleMapping* mapping, StoreCount* clamped,
                       std::string* error, const Progress* progress);
+
+// Decodes the samples once, as they stand, into a float plane of the
+// image's size (the luma where -channel luma picks it); counts the nodata
+// (NaN, the infinities) in nodata. A colour file read as grey is refused
+// at its first pixel that is not.
+bool decodeExrFloats(ExrDecoder* decoder, const ExrInfo& info,
+                     FloatPlane* floats, int64_t* nodata, std::string* error,
+                     const Progress* progress);
 
 // Safe with nullptr.
 void freeExrDecoder(ExrDecoder* decoder);

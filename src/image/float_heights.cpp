@@ -36,3 +36,36 @@ void storeFloatHeights(const float* samples, int32_t count, int32_t row,
     green[index] = static_cast<uint8_t>(height >> 8);
   }
 }
+
+bool quantizeFloatPlane(const FloatPlane& floats, const SampleType& type,
+                        const MappingRequest& request, bool marks,
+                        PlaneSet* planes, SampleMapping* mapping,
+                        StoreCount* clamped, std::string* error) {
+  FloatHeights heights;
+  const size_t width = static_cast<size_t>(floats.width);
+  for (int32_t row = 0; row < floats.height; ++row) {
+    surveyFloats(floats.row(row), width, &heights);
+  }
+  heights.mapping = planSampleMapping(type, heights.survey, request);
+  if (!allocatePlanes(planes, floats.width, floats.height, error,
+                      BlueUse::kMarks)) {
+    return false;
+  }
+  planes->base = kWideBase;
+  for (int32_t row = 0; row < floats.height; ++row) {
+    const float* values = floats.row(row);
+    storeFloatHeights(values, floats.width, row, 0, planes, &heights);
+    if (!marks || heights.survey.nodata == 0) continue;
+    uint8_t* blue = planes->inBlue[row];
+    for (size_t column = 0; column < width; ++column) {
+      // The plane is zeros: only nodata is written.
+      if (!std::isfinite(values[column])) {
+        blue[column] = 1;
+        planes->blueZero = false;
+      }
+    }
+  }
+  *mapping = heights.mapping;
+  *clamped = heights.clamped;
+  return true;
+}

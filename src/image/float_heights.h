@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
+#include "image/float_plane.h"
 #include "image/height_planes.h"
 #include "image/sample_mapping.h"
 
@@ -45,6 +47,18 @@ void planFloatHeights(const MappingRequest& request, FloatHeights* heights);
 // blue untouched.
 void storeFloatHeights(const float* samples, int32_t count, int32_t row,
                        int32_t column, PlaneSet* planes, FloatHeights* heights);
+
+// Makes 16-bit heights of a float map, as a file's samples of type are made
+// when read for a 16-bit output: surveyed, planned as request asks (integer
+// samples of a small span shifted, floats stretched), mapped into new
+// planes of base 256 (BlueUse::kMarks), nodata at the lowest valid sample's
+// height and, with marks, marked 1 in blue. mapping says how the heights
+// stand for the values; clamped counts heights a unit put beyond
+// 0 ... 65535. On failure (no memory) planes stay empty, error says why.
+bool quantizeFloatPlane(const FloatPlane& floats, const SampleType& type,
+                        const MappingRequest& request, bool marks,
+                        PlaneSet* planes, SampleMapping* mapping,
+                        StoreCount* clamped, std::string* error);
 
 // What a float output holds for each height: the value of height 0 and the
 // value of one step.

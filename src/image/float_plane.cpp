@@ -1,6 +1,8 @@
 #include "image/float_plane.h"
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "platform/memory.h"
 
@@ -42,4 +44,23 @@ void moveFloatPlane(FloatPlane* from, FloatPlane* to) {
   releaseFloatPlane(to);
   *to = *from;
   *from = FloatPlane();
+}
+
+void markInfinitiesAsNodata(FloatPlane* plane) {
+  const int64_t count = int64_t{plane->width} * plane->height;
+  for (int64_t index = 0; index < count; ++index) {
+    if (std::isinf(plane->values[index])) {
+      plane->values[index] = std::numeric_limits<float>::quiet_NaN();
+    }
+  }
+}
+
+FloatPlane floatPlaneView(const FloatPlane& whole, int32_t left, int32_t top,
+                          int32_t width, int32_t height) {
+  FloatPlane view;
+  view.values = const_cast<float*>(whole.row(top)) + left;
+  view.width = width;
+  view.height = height;
+  view.stride = whole.stride != 0 ? whole.stride : whole.width;
+  return view;
 }

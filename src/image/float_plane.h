@@ -15,16 +15,29 @@ struct FloatPlane {
   float* values = nullptr;
   int32_t width = 0;
   int32_t height = 0;
-  size_t bytes = 0;  // as allocated, for the release
+  size_t bytes = 0;    // as allocated, for the release (0: a view)
+  int64_t stride = 0;  // a view's floats from one row's start to the next
+                       // (0: width, the rows one after another)
 
-  float* row(int32_t index) { return values + int64_t{index} * width; }
+  float* row(int32_t index) {
+    return values + int64_t{index} * (stride != 0 ? stride : width);
+  }
   const float* row(int32_t index) const {
-    return values + int64_t{index} * width;
+    return values + int64_t{index} * (stride != 0 ? stride : width);
   }
 };
 
+// A view of the width x height part of whole whose top left is (left, top):
+// its values are whole's, nothing to release.
+FloatPlane floatPlaneView(const FloatPlane& whole, int32_t left, int32_t top,
+                          int32_t width, int32_t height);
+
 // True for a float that stands for nodata.
 inline bool isNodata(float value) { return std::isnan(value); }
+
+// Turns the infinities of plane into NaN, the one nodata the stages know;
+// before anything computes with its values (a copy keeps them as read).
+void markInfinitiesAsNodata(FloatPlane* plane);
 
 // Makes plane a width x height map (both >= 1) of unspecified values; on
 // failure nothing stays allocated, plane is left empty and error says why.

@@ -145,6 +145,48 @@ bool readFloatHeights(FileStream* input, InputImage* image, PlaneSet* planes,
   return true;
 }
 
+bool readFloatPlane(FileStream* input, InputImage* image, FloatPlane* floats,
+                    std::string* error, const Progress* progress) {
+  const bool big = image->bigEndianFloats;
+  // A PFM's first row is the bottom one.
+  const bool bottomUp = image->format == HeightFormat::kPfm;
+  const int32_t rows = image->height;
+  int64_t nodata = 0;
+  auto store = [&](int32_t row, int32_t column, int32_t count,
+                   const uint8_t* bytes) {
+    float* values = floats->row(bottomUp ? rows - 1 - row : row) + column;
+    for (int32_t index = 0; index < count; ++index) {
+      const float value =
+          floatFromBits(loadBits(bytes + 4 * static_cast<size_t>(index), big));
+      // Kept bit for bit: a copy writes what it read.
+      values[index] = value;
+      if (!std::isfinite(value)) ++nodata;
+    }
+  };
+  if (!seekTo(input, image->dataOffset) ||
+      !readRows(input, sampleRowLayout(image->width, rows, 4), store,
+                inputReadError, error, progress)) {
+    if (error->empty()) *error = inputReadError(*input);
+    return false;
+  }
+  image->mapping.nodata = nodata;
+  return true;
+}
+
+bool writeFloatPlane(FileStream* output, const FloatPlane& floats,
+                     bool bigEndian, std::string* error,
+                     const Progress* progress) {
+  auto load = [&](int32_t row, int32_t column, int32_t count, uint8_t* bytes) {
+    const float* values = floats.row(row) + column;
+    for (int32_t index = 0; index < count; ++index) {
+      storeBits(bytes + 4 * static_cast<size_t>(index),
+                bitsOfFloat(values[index]), bigEndian);
+    }
+  };
+  return writeRows(output, sampleRowLayout(floats.width, floats.height, 4),
+                   load, outputWriteError, error, progress);
+}
+
 bool writeFloatHeights(FileStream* output, const PlaneSet& planes,
                        int32_t width, int32_t height,
                        const WrittenValues& values, bool bigEndian,

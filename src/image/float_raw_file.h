@@ -10,6 +10,7 @@
 #include <string>
 
 #include "image/float_heights.h"
+#include "image/float_plane.h"
 #include "image/height_planes.h"
 #include "image/progress.h"
 #include "platform/files.h"
@@ -25,6 +26,18 @@ bool inspectPfm(FileStream* input, int64_t fileSize, InputImage* image,
 // mapped as image->mapping then says.
 bool readFloatHeights(FileStream* input, InputImage* image, PlaneSet* planes,
                       std::string* error, const Progress* progress);
+
+// Raw 32-bit floats or a PFM: reads the samples once, bit for bit, into a
+// float plane of the image's size, top row first; counts the nodata (NaN
+// and the infinities) in image->mapping.nodata.
+bool readFloatPlane(FileStream* input, InputImage* image, FloatPlane* floats,
+                    std::string* error, const Progress* progress);
+
+// Raw 32-bit floats: writes a float plane's values as they stand, big- or
+// little-endian.
+bool writeFloatPlane(FileStream* output, const FloatPlane& floats,
+                     bool bigEndian, std::string* error,
+                     const Progress* progress);
 
 // Raw 32-bit floats: writes the value in values of each of the width x
 // height target heights of base-256 planes, big- or little-endian.

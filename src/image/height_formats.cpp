@@ -353,6 +353,51 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
   return false;
 }
 
+bool readsAsFloats(const InputImage& image) {
+  // Steps of a -unit are asked for: the heights are made of them.
+  if (image.request.mapping.unit != 0) return false;
+  switch (image.format) {
+    case HeightFormat::kR32:
+    case HeightFormat::kPfm:
+    case HeightFormat::kExr:
+      return true;
+    case HeightFormat::kTiff:
+      return image.tiff.sample.kind == SampleKind::kFloat ||
+             image.tiff.sample.bits > 16;
+    default:
+      return false;
+  }
+}
+
+SampleType floatSampleType(const InputImage& image) {
+  if (image.format == HeightFormat::kTiff) return image.tiff.sample;
+  SampleType type;
+  type.kind = SampleKind::kFloat;
+  type.bits = 32;
+  return type;
+}
+
+bool readInputFloats(FileStream* input, InputImage* image, FloatPlane* floats,
+                     std::string* error, const Progress* progress) {
+  image->mapping = SampleMapping();
+  image->floatsRounded = 0;
+  switch (image->format) {
+    case HeightFormat::kR32:
+    case HeightFormat::kPfm:
+      return readFloatPlane(input, image, floats, error, progress);
+    case HeightFormat::kExr:
+      return decodeExrFloats(image->exrDecoder, image->exr, floats,
+                             &image->mapping.nodata, error, progress);
+    case HeightFormat::kTiff:
+      return decodeTiffFloats(image->tiffDecoder, image->tiff, floats,
+                              &image->mapping.nodata, &image->floatsRounded,
+                              error, progress);
+    default:
+      *error = "This input has no float samples";
+      return false;
+  }
+}
+
 void releaseInput(InputImage* image) {
   freePngDecoder(image->pngDecoder);
   image->pngDecoder = nullptr;

@@ -15,6 +15,7 @@
 #include "image/channel_choice.h"
 #include "image/exr_file.h"
 #include "image/float_heights.h"
+#include "image/float_plane.h"
 #include "image/height_planes.h"
 #include "image/png_file.h"
 #include "image/progress.h"
@@ -136,6 +137,10 @@ struct InputImage {
   // the heights a -unit put beyond 0 ... 65535.
   SampleMapping mapping;
   StoreCount unitClamped;
+  // Read as floats: the samples a 32-bit float cannot hold apart (integers
+  // beyond 2^24, 64-bit floats beyond its range), which are then read as
+  // 16-bit heights instead.
+  int64_t floatsRounded = 0;
   // kRaw, once read: the heights are far smoother read in the other byte
   // order (a sign that -order is missing or wrong).
   bool otherOrderSmoother = false;
@@ -162,6 +167,22 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
 // mapped as image->mapping then says). Plane row 0 is the top row.
 bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
                       std::string* error, const Progress* progress);
+
+// True when the input's heights are read as floats and stay so to the
+// output: float samples (raw floats, PFM, OpenEXR, float TIFFs) and integer
+// TIFFs of more than 16 bits, unless -unit asks for steps.
+bool readsAsFloats(const InputImage& image);
+
+// The type of a float input's samples, as the file has them.
+SampleType floatSampleType(const InputImage& image);
+
+// Reads a float input's samples once into a float plane of its size, as
+// they stand in the file's units (a TIFF's through its band's scale and
+// offset), nodata as NaN (raw floats, PFM and OpenEXR keep their
+// infinities); image->mapping.nodata counts the nodata. Plane row 0 is the
+// top row.
+bool readInputFloats(FileStream* input, InputImage* image, FloatPlane* floats,
+                     std::string* error, const Progress* progress);
 
 // Frees what the input holds open (the PNG or TIFF decoder); safe to
 // repeat.

@@ -1,6 +1,8 @@
 #include "image/output_image.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -86,9 +88,10 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
       // A GIS places the result where its part of the source was, and
       // reads its heights in the source's units.
       const GeoTags* geo = image->geo.any() ? &image->geo : nullptr;
-      return openTiffEncoder(output, image->width, image->height, geo, density,
-                             image->bandValues, image->nodata,
-                             &image->tiffEncoder, error);
+      return openTiffEncoder(
+          output, image->width, image->height, image->floatSamples, geo,
+          density, image->floatSamples ? BandValues() : image->bandValues,
+          image->nodata, &image->tiffEncoder, error);
     }
     case HeightFormat::kExr:
       return openExrEncoder(output, image->width, image->height,
@@ -100,6 +103,74 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
   *error = image->format == HeightFormat::kHgt ? "SRTM tiles are not written"
                                                : "PFM files are not written";
   return false;
+}
+
+namespace {
+
+// Hands one row of floats to the OpenEXR or float TIFF encoder.
+bool encodeFloatRow(OutputImage* image, float* row, std::string* error) {
+  if (image->format == HeightFormat::kExr) {
+    return encodeExrRow(image->exrEncoder, row, error);
+  }
+  return encodeTiffRow(image->tiffEncoder, reinterpret_cast<uint8_t*>(row),
+                       error);
+}
+
+// Each height of base-256 planes as its value, row by row, to an OpenEXR or
+// a float TIFF; a TIFF's nodata marks as NaN.
+bool writeValueRows(const PlaneSet& planes, OutputImage* image,
+                    std::string* error, const Progress* progress) {
+  const int32_t width = image->width;
+  std::unique_ptr<float[]> row = allocateFloats(width);
+  if (!row) {
+    *error =
+        "Not enough memory for a row of " + std::to_string(width) + " floats";
+    return false;
+  }
+  const bool marks =
+      image->format == HeightFormat::kTiff && image->nodata != kNoNodata;
+  for (int32_t index = 0; index < image->height; ++index) {
+    const uint8_t* red = planes.outRed[index];
+    const uint8_t* green = planes.outGreen[index];
+    for (int32_t column = 0; column < width; ++column) {
+      row[static_cast<size_t>(column)] =
+          marks && planes.outBlue[index][column] != 0
+              ? std::numeric_limits<float>::quiet_NaN()
+              : valueOfHeight(image->values, red[column] | green[column] << 8);
+    }
+    if (!encodeFloatRow(image, row.get(), error)) return false;
+    reportProgress(progress, index + 1, image->height);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool holdsFloats(const OutputImage& image) {
+  return writesValues(image.format) ||
+         (image.format == HeightFormat::kTiff && image.floatSamples);
+}
+
+bool writeOutputFloats(FileStream* output, const FloatPlane& floats,
+                       OutputImage* image, std::string* error,
+                       const Progress* progress) {
+  if (image->format == HeightFormat::kR32) {
+    return writeFloatPlane(output, floats, image->bigEndian, error, progress);
+  }
+  const int32_t width = image->width;
+  std::unique_ptr<float[]> row = allocateFloats(width);
+  if (!row) {
+    *error =
+        "Not enough memory for a row of " + std::to_string(width) + " floats";
+    return false;
+  }
+  // The encoders may change what they are given (the TIFF's predictor).
+  for (int32_t index = 0; index < image->height; ++index) {
+    std::copy(floats.row(index), floats.row(index) + width, row.get());
+    if (!encodeFloatRow(image, row.get(), error)) return false;
+    reportProgress(progress, index + 1, image->height);
+  }
+  return true;
 }
 
 bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
@@ -126,8 +197,12 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
                              image->southFirst, error, progress);
     case HeightFormat::kPgm:
       return writePgmHeights(output, planes, width, height, error, progress);
-    case HeightFormat::kPng:
-    case HeightFormat::kTiff: {
+    case HeightFormat::kTiff:
+      if (image->floatSamples) {
+        return writeValueRows(planes, image, error, progress);
+      }
+      [[fallthrough]];
+    case HeightFormat::kPng: {
       // Both libraries take rows of 16-bit samples in the host's order.
       std::vector<uint8_t> row(2 * static_cast<size_t>(width));
       const bool little = hostIsLittleEndian();
@@ -152,25 +227,8 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
     case HeightFormat::kR32:
       return writeFloatHeights(output, planes, width, height, image->values,
                                image->bigEndian, error, progress);
-    case HeightFormat::kExr: {
-      std::unique_ptr<float[]> row = allocateFloats(width);
-      if (!row) {
-        *error = "Not enough memory for a row of " + std::to_string(width) +
-                 " floats";
-        return false;
-      }
-      for (int32_t index = 0; index < height; ++index) {
-        const uint8_t* red = planes.outRed[index];
-        const uint8_t* green = planes.outGreen[index];
-        for (int32_t column = 0; column < width; ++column) {
-          row[static_cast<size_t>(column)] =
-              valueOfHeight(image->values, red[column] | green[column] << 8);
-        }
-        if (!encodeExrRow(image->exrEncoder, row.get(), error)) return false;
-        reportProgress(progress, index + 1, height);
-      }
-      return true;
-    }
+    case HeightFormat::kExr:
+      return writeValueRows(planes, image, error, progress);
     case HeightFormat::kHgt:
     case HeightFormat::kPfm:
       break;

@@ -8,6 +8,7 @@
 
 #include "image/exr_file.h"
 #include "image/float_heights.h"
+#include "image/float_plane.h"
 #include "image/height_formats.h"
 #include "image/height_planes.h"
 #include "image/png_file.h"
@@ -30,7 +31,9 @@ struct OutputImage {
   BandValues bandValues;       // kTiff: what its heights stand for
   int32_t nodata = kNoNodata;  // kTiff: the height written where the blue
                                // plane marks nodata, or none marked
-  WrittenValues values;  // kR32, kExr: the value each height is written as
+  bool floatSamples = false;   // kTiff: 32-bit floats, not 16-bit heights
+  WrittenValues values;  // kR32, kExr and float kTiff: the value each height
+                         // is written as
   int64_t clamped = 0;   // heights cut to what the format holds
   PngEncoder* pngEncoder = nullptr;
   TiffEncoder* tiffEncoder = nullptr;
@@ -61,6 +64,15 @@ bool writeOutputHeader(FileStream* input, FileStream* output,
 bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
                         const InputImage& source, OutputImage* image,
                         std::string* error, const Progress* progress);
+
+// The heights of a float map as they stand (each as its value, nodata as
+// NaN), in a float format: raw floats, OpenEXR, or a TIFF of floats.
+bool writeOutputFloats(FileStream* output, const FloatPlane& floats,
+                       OutputImage* image, std::string* error,
+                       const Progress* progress);
+
+// True for an output that holds floats: raw floats, OpenEXR, a float TIFF.
+bool holdsFloats(const OutputImage& image);
 
 // What follows the heights: a kept bitmap's tail, the PNG's end, the
 // TIFF's directory.

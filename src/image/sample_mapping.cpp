@@ -105,7 +105,7 @@ std::string describeMapping(const SampleMapping& mapping, HeightValue top) {
 }
 
 std::string describeNodata(const SampleMapping& mapping, int64_t filled,
-                           int32_t reach) {
+                           int32_t reach, bool keptAsNodata) {
   if (mapping.nodata == 0) return "";
   const int64_t kept = mapping.nodata - filled;
   std::string line = std::to_string(mapping.nodata) +
@@ -117,6 +117,12 @@ std::string describeNodata(const SampleMapping& mapping, int64_t filled,
             std::to_string(reach) + ")";
     if (kept == 0) return line;
     line += ", " + std::to_string(kept) + " farther off";
+  }
+  if (keptAsNodata) {
+    return line + (filled > 0 ? " " : "; ") +
+           (filled > 0 ? (kept == 1 ? "stays" : "stay")
+                       : (kept == 1 ? "it stays" : "they stay")) +
+           " nodata";
   }
   return line + (filled > 0 ? " " : "; ") +
          (filled > 0 ? (kept == 1 ? "takes" : "take")

@@ -130,9 +130,10 @@ std::string compactNumber(double value, double tolerance);
 std::string describeMapping(const SampleMapping& mapping, HeightValue top);
 
 // The line that counts the nodata samples, those of them filled from the
-// valid samples within reach, and names the others' height; "" when there
-// were none.
+// valid samples within reach, and names the others' height (or, with
+// keptAsNodata, says they stay nodata, as float heights keep it); "" when
+// there were none.
 std::string describeNodata(const SampleMapping& mapping, int64_t filled,
-                           int32_t reach);
+                           int32_t reach, bool keptAsNodata = false);
 
 #endif  // QUILLORN_IMAGE_SAMPLE_MAPPING_H_

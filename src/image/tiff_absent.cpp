@@ -24,9 +24,15 @@ bool decodeTiffHeights(TiffDecoder*, const TiffInfo&, const MappingRequest&,
   return false;
 }
 
+bool decodeTiffFloats(TiffDecoder*, const TiffInfo&, FloatPlane*, int64_t*,
+                      int64_t*, std::string* error, const Progress*) {
+  *error = kNoTiffSupport;
+  return false;
+}
+
 void freeTiffDecoder(TiffDecoder*) {}
 
-bool openTiffEncoder(FileStream*, int32_t, int32_t, const GeoTags*,
+bool openTiffEncoder(FileStream*, int32_t, int32_t, bool, const GeoTags*,
                      const PixelDensity&, const BandValues&, int32_t,
                      TiffEncoder** encoder, std::string* error) {
   *encoder = nullptr;

@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "image/gdal_metadata.h"
 #include "image/channel_choice.h"
+#include "image/float_plane.h"
+#include "image/gdal_metadata.h"
 #include "image/height_planes.h"
 #include "image/pixel_density.h"
 #include "image/progress.h"
@@ -56,7 +57,7 @@ struct TiffInfo {
   GeoTags geo;
   PixelDensity density;  // from the resolution tags, in inches or cm
   BandValues values;     // GDAL's band scale and offset, where given
-  int samples = 1;  // per pixel: 1, or 3 or more (RGB) with -channel
+  int samples = 1;       // per pixel: 1, or 3 or more (RGB) with -channel
   // Set before opening: the channel of a colour TIFF read as the heights
   // (-channel); without it a TIFF of several samples is refused.
   ChannelChoice channel = ChannelChoice::kGrey;
@@ -89,24 +90,35 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
                        SampleMapping* mapping, StoreCount* clamped,
                        std::string* error, const Progress* progress);
 
+// Reads the samples once into a float plane of the image's size, each as
+// the value it stands for (through the band's scale and offset where
+// given), nodata (GDAL_NODATA, a float's NaN and infinities) as NaN,
+// counted in nodata; rounded counts the samples a 32-bit float cannot hold
+// apart: integers it holds only to the nearest float (beyond 2^24, or
+// scaled), 64-bit floats beyond its range.
+bool decodeTiffFloats(TiffDecoder* decoder, const TiffInfo& info,
+                      FloatPlane* floats, int64_t* nodata, int64_t* rounded,
+                      std::string* error, const Progress* progress);
+
 // Safe with nullptr.
 void freeTiffDecoder(TiffDecoder* decoder);
 
 struct TiffEncoder;
 
-// Starts a 16-bit greyscale TIFF of width x height pixels on output (a file
-// the encoder can seek in), with geo's tags when not nullptr, density as
-// resolution tags in centimetres where known, values as GDAL's band scale
-// and offset where known, and nodata as GDAL's nodata value unless it is
-// kNoNodata.
+// Starts a greyscale TIFF of width x height pixels on output (a file the
+// encoder can seek in): 16-bit unsigned samples, or 32-bit floats with
+// floats; with geo's tags when not nullptr, density as resolution tags in
+// centimetres where known, values as GDAL's band scale and offset where
+// known, and nodata as GDAL's nodata value unless it is kNoNodata (for
+// floats, NaN marks nodata as GDAL's "nan" wherever any is written).
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
-                     const GeoTags* geo, const PixelDensity& density,
-                     const BandValues& values, int32_t nodata,
-                     TiffEncoder** encoder, std::string* error);
+                     bool floats, const GeoTags* geo,
+                     const PixelDensity& density, const BandValues& values,
+                     int32_t nodata, TiffEncoder** encoder, std::string* error);
 
-// Encodes the next row of width heights, two bytes each in the host's
-// order, top row first; the row may be changed (the predictor works in
-// place).
+// Encodes the next row of width samples (two bytes each, or four for
+// floats) in the host's order, top row first; the row may be changed (the
+// predictor works in place).
 bool encodeTiffRow(TiffEncoder* encoder, uint8_t* row, std::string* error);
 
 // Writes the image's directory after the last row.

@@ -1,7 +1,9 @@
 // Reading a TIFF's samples into heights: strips or tiles, one band or the
 // one -channel picks, surveyed and then mapped by the sample's type.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "image/byte_buffer.h"
@@ -157,6 +159,58 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
 }
 
 }  // namespace
+
+bool decodeTiffFloats(TiffDecoder* decoder, const TiffInfo& info,
+                      FloatPlane* floats, int64_t* nodata, int64_t* rounded,
+                      std::string* error, const Progress* progress) {
+  const SampleReader readSample = readerFor(info.sample);
+  const size_t sampleBytes = static_cast<size_t>(info.sample.bits / 8);
+  const size_t pixelBytes = sampleBytes * static_cast<size_t>(info.samples);
+  const bool isFloat = info.sample.kind == SampleKind::kFloat;
+  const ChannelChoice channel =
+      info.samples > 1 ? info.channel : ChannelChoice::kGrey;
+  const size_t picked = channel == ChannelChoice::kGreen   ? 1
+                        : channel == ChannelChoice::kBlue  ? 2
+                        : channel == ChannelChoice::kAlpha ? 3
+                                                           : 0;
+  const double nodataSample = nodataAsSample(info);
+  const BandValues& values = info.values;
+  *nodata = 0;
+  *rounded = 0;
+  auto store = [&](int32_t row, int32_t column, int32_t count,
+                   const uint8_t* bytes) {
+    float* out = floats->row(row) + column;
+    for (int32_t index = 0; index < count; ++index) {
+      const uint8_t* pixel = bytes + pixelBytes * static_cast<size_t>(index);
+      double sample = channel != ChannelChoice::kLuma
+                          ? readSample(pixel + sampleBytes * picked)
+                          : kLumaRed * readSample(pixel) +
+                                kLumaGreen * readSample(pixel + sampleBytes) +
+                                kLumaBlue * readSample(pixel + 2 * sampleBytes);
+      if (channel == ChannelChoice::kLuma && !isFloat) {
+        sample = std::round(sample);
+      }
+      if ((isFloat && !std::isfinite(sample)) ||
+          (info.hasNodata && sample == nodataSample)) {
+        out[index] = std::numeric_limits<float>::quiet_NaN();
+        ++*nodata;
+        continue;
+      }
+      // The file's own units: what a band's scale and offset make of it.
+      const double value =
+          values.known ? values.offset + values.scale * sample : sample;
+      out[index] = static_cast<float>(value);
+      // Floats become floats, but none beyond a float's range; an integer
+      // the float cannot hold exactly may meet another at the same float.
+      if (isFloat ? std::isinf(out[index])
+                  : static_cast<double>(out[index]) != value) {
+        ++*rounded;
+      }
+    }
+  };
+  return forEachSampleRun(decoder, info, 0, info.height, store, error,
+                          progress);
+}
 
 bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
                        const MappingRequest& request, PlaneSet* planes,

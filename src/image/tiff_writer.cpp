@@ -1,5 +1,5 @@
-// Writing TIFF: 16-bit greyscale in strips, deflate (libdeflate's) with the
-// predictor.
+// Writing TIFF: 16-bit or 32-bit float greyscale in strips, deflate
+// (libdeflate's) with the predictor for its samples.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -44,13 +44,15 @@ struct TiffEncoder {
 };
 
 bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
-                     const GeoTags* geo, const PixelDensity& density,
-                     const BandValues& values, int32_t nodata,
-                     TiffEncoder** encoder, std::string* error) {
+                     bool floats, const GeoTags* geo,
+                     const PixelDensity& density, const BandValues& values,
+                     int32_t nodata, TiffEncoder** encoder,
+                     std::string* error) {
   *encoder = nullptr;
   std::unique_ptr<TiffEncoder> made(new TiffEncoder);
   made->stream.file = output;
-  int64_t bytes = 2 * static_cast<int64_t>(width) * height;
+  const int sampleBytes = floats ? 4 : 2;
+  int64_t bytes = sampleBytes * static_cast<int64_t>(width) * height;
   made->tiff =
       openTiffStream(&made->stream, bytes > kClassicTiffLimit ? "w8" : "w");
   auto fail = [&](const char* what) {
@@ -61,22 +63,26 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
   if (made->tiff == nullptr) return fail("libtiff cannot start it");
   TIFF* tiff = made->tiff;
   // Strips of about 256 KiB: small for the memory, large for deflate.
-  uint32_t rowsPerStrip = static_cast<uint32_t>(
-      std::max<int64_t>(1, (int64_t{1} << 18) / (2 * int64_t{width})));
+  uint32_t rowsPerStrip = static_cast<uint32_t>(std::max<int64_t>(
+      1, (int64_t{1} << 18) / (sampleBytes * int64_t{width})));
   made->height = height;
-  made->rowBytes = 2 * static_cast<size_t>(width);
+  made->rowBytes =
+      static_cast<size_t>(sampleBytes) * static_cast<size_t>(width);
   made->rowsPerStrip = rowsPerStrip;
   made->strip.reserve(made->rowBytes * rowsPerStrip);
   bool set =
       TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width)) &&
       TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height)) &&
-      TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 16) &&
+      TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8 * sampleBytes) &&
       TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1) &&
-      TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) &&
+      TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT,
+                   floats ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) &&
       TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) &&
       TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
       TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
-      TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
+      // Floats deflate far better by their bytes' planes than as numbers.
+      TIFFSetField(tiff, TIFFTAG_PREDICTOR,
+                   floats ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL) &&
       TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, kDeflateLevel) &&
       TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip) &&
       TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Quillorn");
@@ -120,7 +126,8 @@ bool openTiffEncoder(FileStream* output, int32_t width, int32_t height,
   }
   // GDAL's nodata is the stored value, before scale and offset.
   if (set && nodata != kNoNodata) {
-    set = TIFFSetField(tiff, kNodataTag, std::to_string(nodata).c_str()) == 1;
+    const std::string text = floats ? "nan" : std::to_string(nodata);
+    set = TIFFSetField(tiff, kNodataTag, text.c_str()) == 1;
   }
   if (!set) return fail("a tag cannot be set");
   *encoder = made.release();

@@ -59,7 +59,7 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
     std::string output = "out.bmp";
   };
   const std::string formats =
-      " (.bmp, .r16, .raw, .r32, .pgm, .png, .tif, .tiff and .exr name the "
+      " (.bmp, .pgm, .r16, .raw, .r32, .png, .tif, .tiff and .exr name the "
       "formats)\n";
   const Case cases[] = {
       // A switch last on the line, with nothing to take as its value.
@@ -291,22 +291,22 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        "ERROR: Output format not supported: Quillorn writes no JPEG",
        "quillorn: " + dir.file("o.jpg") +
            ": its name asks for JPEG, which Quillorn does not write; end it "
-           "in .bmp, .r16, .raw, .r32, .pgm, .png, .tif, .tiff or .exr\n"},
+           "in .bmp, .pgm, .r16, .raw, .r32, .png, .tif, .tiff or .exr\n"},
       {{dir.file("in.bmp"), dir.file("o.JPEG")},
        "ERROR: Output format not supported: Quillorn writes no JPEG",
        "quillorn: " + dir.file("o.JPEG") +
            ": its name asks for JPEG, which Quillorn does not write; end it "
-           "in .bmp, .r16, .raw, .r32, .pgm, .png, .tif, .tiff or .exr\n"},
+           "in .bmp, .pgm, .r16, .raw, .r32, .png, .tif, .tiff or .exr\n"},
       {{dir.file("in.bmp"), dir.file("o.gif")},
        "ERROR: Output format not supported: Quillorn writes no GIF",
        "quillorn: " + dir.file("o.gif") +
            ": its name asks for GIF, which Quillorn does not write; end it "
-           "in .bmp, .r16, .raw, .r32, .pgm, .png, .tif, .tiff or .exr\n"},
+           "in .bmp, .pgm, .r16, .raw, .r32, .png, .tif, .tiff or .exr\n"},
       {{dir.file("in.bmp"), dir.file("o.webp"), "-tiles", "1x2"},
        "ERROR: Output format not supported: Quillorn writes no WebP",
        "quillorn: " + dir.file("o.webp") +
            ": its name asks for WebP, which Quillorn does not write; end it "
-           "in .bmp, .r16, .raw, .r32, .pgm, .png, .tif, .tiff or .exr\n"},
+           "in .bmp, .pgm, .r16, .raw, .r32, .png, .tif, .tiff or .exr\n"},
   };
   for (const Refused& r : refused) {
     ProcessResult result = runQuillorn(r.arguments);

@@ -249,6 +249,54 @@ def check_codecs(work, samples):
                             % codec)
 
 
+def linear_model(data, height, width):
+    """Corner-aligned linear resampling in float64: result (r, c) at source
+    (r (H - 1) / (height - 1), c (W - 1) / (width - 1))."""
+    source = data.astype(numpy.float64)
+    rows, columns = source.shape
+    def axis(count, size):
+        at = numpy.arange(count) * ((size - 1) / max(count - 1, 1))
+        low = numpy.minimum(numpy.floor(at).astype(int), size - 1)
+        high = numpy.minimum(low + 1, size - 1)
+        return low, high, at - low
+    top, bottom, down = axis(height, rows)
+    left, right, across = axis(width, columns)
+    upper = source[top][:, left] * (1 - across) + source[top][:, right] * across
+    lower = (source[bottom][:, left] * (1 - across) +
+             source[bottom][:, right] * across)
+    return upper * (1 - down)[:, None] + lower * down[:, None]
+
+
+def check_floats(work, floats, metres):
+    """A Float32 DEM flipped and resampled stays Float32 in metres, each
+    value the float64 model's within 1e-5 of the range; -depth 16 gives
+    16-bit heights with the band's scale and offset."""
+    out = os.path.join(work, "float.tif")
+    run(floats, out, "-size", "17x13", "-flip", "vertical", "-filter",
+        "linear")
+    try:
+        dataset = gdal.Open(out)
+    except RuntimeError as failure:
+        problems.append("float resampling: GDAL cannot read it: %s" % failure)
+        return
+    band = dataset.GetRasterBand(1)
+    if band.DataType != gdal.GDT_Float32 or band.GetScale() not in (None, 1.0):
+        problems.append("float resampling: type %d, scale %r" %
+                        (band.DataType, band.GetScale()))
+    want = linear_model(metres[::-1], 13, 17)
+    span = float(metres.max() - metres.min())
+    error = numpy.abs(band.ReadAsArray().astype(numpy.float64) - want).max()
+    if error > 1e-5 * span:
+        problems.append("float resampling: %g off the float64 model" % error)
+    corners_placed("float resampling", out, False)
+    dataset = None
+    run(floats, out, "-depth", "16")
+    band = gdal.Open(out).GetRasterBand(1)
+    if band.DataType != gdal.GDT_UInt16 or band.GetScale() in (None, 1.0):
+        problems.append("-depth 16: type %d, scale %r" %
+                        (band.DataType, band.GetScale()))
+
+
 def main():
     work = tempfile.mkdtemp()
     rows, columns = numpy.mgrid[0:HEIGHT, 0:WIDTH]
@@ -293,6 +341,7 @@ def main():
         out = os.path.join(work, "r.tif")
         run(floats, out, "-size", size, *switches)
         corners_placed("resampled to " + size, out, bool(switches))
+    check_floats(work, floats, metres)
     # A world file beside a picture places it as the TIFF's geotransform.
     png = os.path.join(work, "w.png")
     tif = os.path.join(work, "w.tif")

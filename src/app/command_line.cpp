@@ -142,30 +142,6 @@ bool isHelpSwitch(const char* argument) {
          std::strcmp(argument, "--help") == 0;
 }
 
-std::string formatsLine() {
-  std::string line =
-      "Formats: BMP, PGM, raw, raw floats (.r32), SRTM (.hgt, read), PFM "
-      "(read)";
-  std::vector<std::string> missing;
-  auto library = [&](bool have, const char* name, const std::string& version) {
-    if (have) {
-      line += std::string(", ") + name + " (" + version + ")";
-    } else {
-      missing.push_back(name);
-    }
-  };
-  library(havePng(), "PNG", pngLibraryVersion());
-  library(haveTiff(), "TIFF", tiffLibraryVersion());
-  library(haveExr(), "OpenEXR", exrLibraryVersion());
-  if (missing.empty()) return line;
-  line += "; no ";
-  for (size_t index = 0; index < missing.size(); ++index) {
-    line += index == 0 ? "" : index + 1 == missing.size() ? " or " : ", ";
-    line += missing[index];
-  }
-  return line + " support in this build";
-}
-
 void printUsage(std::ostream& diagnostics) {
   for (const std::string& line : usageLines(havePng())) {
     diagnostics << line << std::endl;

@@ -28,10 +28,6 @@ void printHelp(std::ostream& console);
 // Prints the usage line and every switch, as the help starts.
 void printUsage(std::ostream& diagnostics);
 
-// "Formats: BMP, PGM, raw" and PNG with its library where the build has it,
-// for --version.
-std::string formatsLine();
-
 // The whole program: "--version" alone prints the version line; otherwise
 // the banner, then help ("-h" or "--help" anywhere), usage (fewer than two
 // paths, or a switch where the output belongs) or one run. Returns the

@@ -36,18 +36,63 @@ bool hasTiffSignature(const uint8_t* start, size_t length) {
 }  // namespace
 
 const std::vector<FormatRow>& formatTable() {
+  using L = FormatLibrary;
   static const std::vector<FormatRow> kFormats = {
-      {HeightFormat::kBmp, {".bmp"}, false, true},
-      {HeightFormat::kRaw, {".r16", ".raw"}, true, true},
-      {HeightFormat::kR32, {".r32"}, true, true},
-      {HeightFormat::kPgm, {".pgm"}, false, true},
-      {HeightFormat::kPng, {".png"}, false, true},
-      {HeightFormat::kTiff, {".tif", ".tiff"}, false, true},
-      {HeightFormat::kExr, {".exr"}, false, true},
-      {HeightFormat::kHgt, {".hgt"}, true, false},
-      {HeightFormat::kPfm, {".pfm"}, false, false},
+      {HeightFormat::kBmp, "BMP", {".bmp"}, false, true, L::kNone},
+      {HeightFormat::kPgm, "PGM", {".pgm"}, false, true, L::kNone},
+      {HeightFormat::kRaw, "raw", {".r16", ".raw"}, true, true, L::kNone},
+      {HeightFormat::kR32, "raw floats (.r32)", {".r32"}, true, true, L::kNone},
+      {HeightFormat::kHgt,
+       "SRTM (.hgt, read)",
+       {".hgt"},
+       true,
+       false,
+       L::kNone},
+      {HeightFormat::kPfm, "PFM (read)", {".pfm"}, false, false, L::kNone},
+      {HeightFormat::kPng, "PNG", {".png"}, false, true, L::kPng},
+      {HeightFormat::kTiff, "TIFF", {".tif", ".tiff"}, false, true, L::kTiff},
+      {HeightFormat::kExr, "OpenEXR", {".exr"}, false, true, L::kExr},
   };
   return kFormats;
+}
+
+bool haveFormatLibrary(FormatLibrary library) {
+  switch (library) {
+    case FormatLibrary::kNone:
+      return true;
+    case FormatLibrary::kPng:
+      return havePng();
+    case FormatLibrary::kTiff:
+      return haveTiff();
+    case FormatLibrary::kExr:
+      return haveExr();
+  }
+  return false;
+}
+
+std::string formatsLine() {
+  std::string line = "Formats:";
+  std::vector<std::string> missing;
+  for (const FormatRow& row : formatTable()) {
+    if (!haveFormatLibrary(row.library)) {
+      missing.push_back(row.name);
+      continue;
+    }
+    line += std::string(line.size() > 8 ? ", " : " ") + row.name;
+    const std::string version =
+        row.library == FormatLibrary::kPng    ? pngLibraryVersion()
+        : row.library == FormatLibrary::kTiff ? tiffLibraryVersion()
+        : row.library == FormatLibrary::kExr  ? exrLibraryVersion()
+                                              : std::string();
+    if (!version.empty()) line += " (" + version + ")";
+  }
+  if (missing.empty()) return line;
+  line += "; no ";
+  for (size_t index = 0; index < missing.size(); ++index) {
+    line += index == 0 ? "" : index + 1 == missing.size() ? " or " : ", ";
+    line += missing[index];
+  }
+  return line + " support in this build";
 }
 
 namespace {

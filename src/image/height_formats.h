@@ -37,17 +37,31 @@ enum class HeightFormat {
   kExr,   // OpenEXR: one channel read as floats; one float channel Y out
 };
 
-// One format as its name endings know it.
+// The library a format is read and written through, each optional in a
+// build.
+enum class FormatLibrary { kNone, kPng, kTiff, kExr };
+
+// One format: how --version names it, the name endings that know it, how
+// an input is known and whether it is written.
 struct FormatRow {
   HeightFormat format;
+  const char* name;        // as --version lists it
   const char* endings[3];  // the endings that name it, in lower case; the
                            // rest nullptr
   bool byName;             // an input is known by its name, not its bytes
   bool written;            // an output may be written in it
+  FormatLibrary library;   // what reads and writes it
 };
 
-// Every format, in the order messages list them.
+// Every format, in the order --version and the messages list them.
 const std::vector<FormatRow>& formatTable();
+
+// True when this build has library (kNone: always).
+bool haveFormatLibrary(FormatLibrary library);
+
+// "Formats: BMP, PGM, ..." with each library format's library and version
+// where the build has it, and what it lacks, for --version.
+std::string formatsLine();
 
 // The endings that name an output format, in the table's order and joined
 // as a list is in a sentence: ".bmp, .r16, ... or .exr" (with "or") or

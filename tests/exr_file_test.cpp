@@ -242,6 +242,12 @@ TEST(ExrFileTest, GreyFilesOfEveryKindAreRead) {
        3,
        EXR_COMPRESSION_ZIPS},
       {"height_ya", {"height", "A"}, EXR_PIXEL_FLOAT, 0, EXR_COMPRESSION_RLE},
+      // Half R, G, B read beside A left unread: painting programs' default.
+      {"rgba_half_scan",
+       {"R", "G", "B", "A"},
+       EXR_PIXEL_HALF,
+       0,
+       EXR_COMPRESSION_ZIP},
   };
   for (const Case& c : cases) {
     std::vector<TestChannel> channels;

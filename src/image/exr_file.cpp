@@ -162,8 +162,11 @@ bool forEachExrRun(ExrDecoder* decoder, const ExrInfo& info, Visit visit,
   const size_t used = decoder->chosen.used.size();
   const int64_t chunkSamples =
       int64_t{decoder->chunkWidth} * decoder->chunkHeight;
+  // One slot per channel read, and one more that every other channel is
+  // decoded into and dropped: the library's unpackers may not skip a
+  // channel, and crash when one beside a converted half has no target.
   std::unique_ptr<float[]> buffer =
-      allocateFloats(chunkSamples * static_cast<int64_t>(used));
+      allocateFloats(chunkSamples * static_cast<int64_t>(used + 1));
   if (!buffer) {
     *error = "Not enough memory for an OpenEXR chunk of " +
              std::to_string(chunkSamples) + " samples";
@@ -194,16 +197,16 @@ bool forEachExrRun(ExrDecoder* decoder, const ExrInfo& info, Visit visit,
     }
     for (int16_t index = 0; index < pipe.channel_count; ++index) {
       exr_coding_channel_info_t& channel = pipe.channels[index];
-      channel.decode_to_ptr = nullptr;
+      size_t slot = used;
       for (size_t which = 0; which < used; ++which) {
-        if (decoder->chosen.used[which] != channel.channel_name) continue;
-        channel.decode_to_ptr = reinterpret_cast<uint8_t*>(
-            buffer.get() + chunkSamples * static_cast<int64_t>(which));
-        channel.user_pixel_stride = 4;
-        channel.user_line_stride = 4 * columns;
-        channel.user_data_type = EXR_PIXEL_FLOAT;
-        channel.user_bytes_per_element = 4;
+        if (decoder->chosen.used[which] == channel.channel_name) slot = which;
       }
+      channel.decode_to_ptr = reinterpret_cast<uint8_t*>(
+          buffer.get() + chunkSamples * static_cast<int64_t>(slot));
+      channel.user_pixel_stride = 4;
+      channel.user_line_stride = 4 * columns;
+      channel.user_data_type = EXR_PIXEL_FLOAT;
+      channel.user_bytes_per_element = 4;
     }
     if ((code = exr_decoding_choose_default_routines(context, 0, &pipe)) !=
             EXR_ERR_SUCCESS ||

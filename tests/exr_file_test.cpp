@@ -480,6 +480,11 @@ TEST(ExrFileTest, BrokenFilesAreRefused) {
   const uint8_t huge[4] = {0xFE, 0xFF, 0xFF, 0x3F};
   std::memcpy(&forged[maxX], huge, 4);
   std::memcpy(&forged[maxX + 4], huge, 4);
+  // 30000 x 30000 would pass a looser bound, and take gigabytes of planes.
+  std::vector<uint8_t> wide = forged;
+  const uint8_t side[4] = {0x2F, 0x75, 0, 0};
+  std::memcpy(&wide[maxX], side, 4);
+  std::memcpy(&wide[maxX + 4], side, 4);
   struct Case {
     std::string name;
     std::vector<uint8_t> bytes;
@@ -492,6 +497,8 @@ TEST(ExrFileTest, BrokenFilesAreRefused) {
       {"forged.exr", forged,
        "ERROR: Malformed OpenEXR: its 1073741823 x 1073741823 samples cannot "
        "be in "},
+      {"wide.exr", wide,
+       "ERROR: Malformed OpenEXR: its 30000 x 30000 samples cannot be in "},
   };
   // A forged size must be refused before any allocation: the address space
   // is limited, but AddressSanitizer needs more than any limit.

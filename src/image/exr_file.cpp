@@ -103,10 +103,11 @@ bool openExrDecoder(FileStream* input, ChannelChoice choice,
   }
   exr_compression_t compression = EXR_COMPRESSION_NONE;
   exr_get_compression(context, 0, &compression);
-  // Half samples take two bytes each at the least; forged sizes are refused
-  // before the planes are made for them.
+  // Half samples take two bytes each at the least, packed no tighter than
+  // kPackingLimit: forged sizes are refused before anything is made for
+  // them. The file's size times the limit stays far inside 64 bits.
   const int64_t ratio = compression == EXR_COMPRESSION_NONE ? 1 : kPackingLimit;
-  if (height > fileSize / (2 * width) * ratio + ratio) {
+  if (height > fileSize * ratio / (2 * width)) {
     return fail("Malformed OpenEXR: its " + std::to_string(width) + " x " +
                 std::to_string(height) + " samples cannot be in " +
                 std::to_string(fileSize) + " bytes");

@@ -169,6 +169,18 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      {"-channel", "red"},
                      "ERROR: Input file is a TIFF of 2 samples a pixel; "
                      "-channel red reads an RGB TIFF of interleaved samples"});
+    TiffPlan rgb;
+    rgb.width = 2;
+    rgb.height = 2;
+    rgb.samplesPerPixel = 3;
+    rgb.photometric = 2;
+    cases.push_back({"RGB TIFF with -channel alpha",
+                     "a.tif",
+                     buildTiff(rgb),
+                     {"-channel", "alpha"},
+                     "ERROR: Input file is a TIFF of 3 samples a pixel; "
+                     "-channel alpha reads an RGBA TIFF of interleaved "
+                     "samples"});
     cases.push_back({"bad -channel",
                      "a.tif",
                      tiff(16, 1, 2, 2),
@@ -281,6 +293,15 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
          "ERROR: Input file is a colour (RGB) PNG whose pixel at row 1, "
          "column 2 is not grey (red 20, green 20, blue 99); a greyscale "
          "height map is expected"});
+    // Without alpha (nor tRNS) every pixel is opaque: no heights to read.
+    cases.push_back(
+        {"RGB PNG with -channel alpha",
+         "a.png",
+         libraryPng(2, 1, {10, 20}, 8, false, SPNG_COLOR_TYPE_TRUECOLOR, false,
+                    -1),
+         {"-channel", "alpha"},
+         "ERROR: Input file is a colour (RGB) PNG: it has no alpha for "
+         "-channel alpha"});
 #endif
     // Damaged after the last row: the image data's checksum (the last
     // chunk's but the end chunk's), the end chunk missing, a damaged chunk

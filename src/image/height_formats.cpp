@@ -274,10 +274,10 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
       *error = kNoPngSupport;
       return false;
     }
+    image->png.channel = request.channel;
     if (!openPngDecoder(input, &image->pngDecoder, &image->png, error)) {
       return false;
     }
-    image->png.channel = request.channel;
     image->width = image->png.width;
     image->height = image->png.height;
     return true;

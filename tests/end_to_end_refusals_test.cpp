@@ -137,6 +137,25 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
        std::vector<uint8_t>(8, 0),
        {"-unit", "nan"},
        "ERROR: Invalid unit after -unit, should be a positive number"},
+      // A float output would hold infinities or zeros.
+      {"-unit beyond a float",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "1e39"},
+       "ERROR: Invalid unit after -unit, should be a positive number of file "
+       "units per height step, from 1.2e-38 to 5.1e+33, e.g. -unit 0.1"},
+      {"-unit below a float",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "1e-300"},
+       "ERROR: Invalid unit after -unit, should be a positive number of file "
+       "units per height step, from 1.2e-38 to 5.1e+33"},
+      {"-dim beyond 64 bits",
+       "a.r32",
+       std::vector<uint8_t>(24, 0),
+       {"-dim", "2147483647x2147483647"},
+       "ERROR: Raw float file has 24 bytes, but -dim 2147483647x2147483647 "
+       "needs 18446744056529682436 (4 bytes a float)"},
       {"-unit below 0",
        "a.hgt",
        std::vector<uint8_t>(8, 0),

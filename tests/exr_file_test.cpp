@@ -499,6 +499,22 @@ TEST(ExrFileTest, BrokenFilesAreRefused) {
   const uint8_t side[4] = {0x2F, 0x75, 0, 0};
   std::memcpy(&wide[maxX], side, 4);
   std::memcpy(&wide[maxX + 4], side, 4);
+  // The compression attribute's value, after its name and type, as DWAA
+  // and DWAB, which the library's C core may not decode.
+  const std::string compressed = "compression";
+  auto kind = std::search(good.begin(), good.end(), compressed.begin(),
+                          compressed.end());
+  ASSERT_NE(kind, good.end());
+  const size_t codec = static_cast<size_t>(kind - good.begin()) +
+                       2 * (compressed.size() + 1) + 4;
+  ASSERT_EQ(good[codec], EXR_COMPRESSION_ZIP);
+  std::vector<uint8_t> dwaa = good, dwab = good;
+  dwaa[codec] = EXR_COMPRESSION_DWAA;
+  dwab[codec] = EXR_COMPRESSION_DWAB;
+  int major = 0, minor = 0, patch = 0;
+  const char* extra = nullptr;
+  exr_get_library_version(&major, &minor, &patch, &extra);
+  const bool dwaRead = major * 100 + minor >= 302;
   struct Case {
     std::string name;
     std::vector<uint8_t> bytes;
@@ -513,6 +529,15 @@ TEST(ExrFileTest, BrokenFilesAreRefused) {
        "be in "},
       {"wide.exr", wide,
        "ERROR: Malformed OpenEXR: its 30000 x 30000 samples cannot be in "},
+      {"dwaa.exr", dwaa,
+       dwaRead ? "ERROR: Malformed OpenEXR: "
+               : "ERROR: Unsupported OpenEXR compression: this build reads "
+                 "no DWAA-compressed OpenEXR; save it with ZIP, PIZ or no "
+                 "compression"},
+      {"dwab.exr", dwab,
+       dwaRead ? "ERROR: Malformed OpenEXR: "
+               : "ERROR: Unsupported OpenEXR compression: this build reads "
+                 "no DWAB-compressed OpenEXR"},
   };
   // A forged size must be refused before any allocation: the address space
   // is limited, but AddressSanitizer needs more than any limit.

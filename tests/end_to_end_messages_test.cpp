@@ -36,6 +36,9 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
   grey.width = 2;
   grey.pixels = {40, 40, 40, 7, 7, 7};
   ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
+  BitmapPlan square = grey;  // 3 x 3, for tiles
+  square.width = square.height = 3;
+  ASSERT_TRUE(writeFileBytes(dir.file("square.bmp"), buildBitmap(square)));
   BitmapPlan tinted = grey;  // its second pixel's red = green, not blue
   tinted.pixels[3] = 60;
   ASSERT_TRUE(writeFileBytes(dir.file("tinted.bmp"), buildBitmap(tinted)));
@@ -259,7 +262,7 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            "/./o.bmp: the picture would replace the output; name another "
            "picture\n" +
            usage},
-      {{dir.file("in.bmp"), dir.file("o.bmp"), "-tiles", "3x1", "-view",
+      {{dir.file("square.bmp"), dir.file("o.bmp"), "-tiles", "2x1", "-view",
         dir.path() + "/./o_x1_y0.bmp"},
        kUsage,
        "quillorn: " + dir.path() +

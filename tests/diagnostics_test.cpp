@@ -54,7 +54,8 @@ TEST(DiagnosticsTest, FailuresNameTheirFile) {
   const std::string lines[][2] = {
       {"channel R\nG\r\tB", "ERROR: channel R\\nG\\r\\tB\n"},
       {"name \x1b]0;x\x07\x7f", "ERROR: name \\x1b]0;x\\x07\\x7f\n"},
-      {"C1 \xc2\x9b" "2J, Gr\xc3\xbcn \xc2\xa0 C:\\maps",
+      {"C1 \xc2\x9b"
+       "2J, Gr\xc3\xbcn \xc2\xa0 C:\\maps",
        "ERROR: C1 \\u009b2J, Gr\xc3\xbcn \xc2\xa0 C:\\maps\n"},
   };
   for (const auto& line : lines) {

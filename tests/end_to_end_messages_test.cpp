@@ -256,7 +256,8 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            usage},
       // Files still to be made are the same by folder and name, however
       // spelled.
-      {{dir.file("in.bmp"), dir.file("o.bmp"), "-view", dir.path() + "/./o.bmp"},
+      {{dir.file("in.bmp"), dir.file("o.bmp"), "-view",
+        dir.path() + "/./o.bmp"},
        kUsage,
        "quillorn: " + dir.path() +
            "/./o.bmp: the picture would replace the output; name another "
@@ -353,8 +354,10 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
         {{dir.file("geo.tif"), dir.file("p.bmp"), "-world", "-view",
           dir.path() + "/./p.bpw"},
          "ERROR: Two files of the run are the same file; choose other names",
-         "quillorn: " + dir.path() + "/./p.bpw: the picture would replace the "
-             "world file " + dir.file("p.bpw") + "\n",
+         "quillorn: " + dir.path() +
+             "/./p.bpw: the picture would replace the "
+             "world file " +
+             dir.file("p.bpw") + "\n",
          true});
   }
   for (const Refused& r : refused) {

@@ -124,8 +124,7 @@ TEST(HeightFormatsTest, InputsAreKnownByNameThenBySignature) {
   }
   archive += directory + "PK\5\6"s + std::string(6, '\0') + "\2\0"s +
              std::string{static_cast<char>(directory.size()), 0, 0, 0} +
-             std::string{static_cast<char>(archive.size()), 0, 0, 0} +
-             "\0\0"s;
+             std::string{static_cast<char>(archive.size()), 0, 0, 0} + "\0\0"s;
   const struct {
     std::string bytes;
     Name name;

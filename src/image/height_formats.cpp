@@ -119,8 +119,8 @@ std::vector<std::string> zipDirectoryNames(FileStream* input,
     return names;
   }
   int64_t record = tailSize - kEndRecord;
-  while (record >= 0 && loadLe32(&tail[static_cast<size_t>(record)]) !=
-                            0x06054b50u) {
+  while (record >= 0 &&
+         loadLe32(&tail[static_cast<size_t>(record)]) != 0x06054b50u) {
     --record;
   }
   if (record < 0) return names;
@@ -172,7 +172,7 @@ std::string shellWord(const std::string& name) {
   for (char letter : name) {
     plain = plain && letter != '\0' &&
             (std::isalnum(static_cast<unsigned char>(letter)) ||
-                      std::strchr("._-/+,:@%=", letter) != nullptr);
+             std::strchr("._-/+,:@%=", letter) != nullptr);
   }
   if (plain) return name;
   std::string word = "'";

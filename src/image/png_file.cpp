@@ -171,10 +171,9 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
   }
   // A colour PNG without alpha reads as opaque everywhere: a flat map.
   struct spng_trns transparency;
-  const bool noAlpha =
-      (header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ||
-       header.color_type == SPNG_COLOR_TYPE_INDEXED) &&
-      spng_get_trns(made->context, &transparency) != 0;
+  const bool noAlpha = (header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ||
+                        header.color_type == SPNG_COLOR_TYPE_INDEXED) &&
+                       spng_get_trns(made->context, &transparency) != 0;
   if (info->channel == ChannelChoice::kAlpha && noAlpha) {
     *error = std::string("Input file is ") + colourKind(header.color_type) +
              " PNG: it has no alpha for -channel alpha";

@@ -25,6 +25,21 @@ std::string sampleText(float value) {
   return text;
 }
 
+// The refusal of a compression the library cannot decode, or "". Its C
+// core decodes DWA only from 3.2 on; before, it fails at the first chunk,
+// after the work began, and as if the file were damaged.
+std::string unreadCompression(exr_compression_t compression) {
+  int major = 0, minor = 0, patch = 0;
+  const char* extra = nullptr;
+  exr_get_library_version(&major, &minor, &patch, &extra);
+  const bool dwa = compression == EXR_COMPRESSION_DWAA ||
+                   compression == EXR_COMPRESSION_DWAB;
+  if (!dwa || major * 100 + minor >= 302) return std::string();
+  return std::string("Unsupported OpenEXR compression: this build reads no ") +
+         (compression == EXR_COMPRESSION_DWAA ? "DWAA" : "DWAB") +
+         "-compressed OpenEXR; save it with ZIP, PIZ or no compression";
+}
+
 }  // namespace
 
 struct ExrDecoder {
@@ -103,20 +118,8 @@ bool openExrDecoder(FileStream* input, ChannelChoice choice,
   }
   exr_compression_t compression = EXR_COMPRESSION_NONE;
   exr_get_compression(context, 0, &compression);
-  // The library's C core decodes DWA only from 3.2 on; before, it fails at
-  // the first chunk, after the work began, and as if the file were damaged.
-  int major = 0, minor = 0, patch = 0;
-  const char* extra = nullptr;
-  exr_get_library_version(&major, &minor, &patch, &extra);
-  const bool dwa = compression == EXR_COMPRESSION_DWAA ||
-                   compression == EXR_COMPRESSION_DWAB;
-  if (dwa && major * 100 + minor < 302) {
-    return fail(std::string("Unsupported OpenEXR compression: this build "
-                            "reads no ") +
-                (compression == EXR_COMPRESSION_DWAA ? "DWAA" : "DWAB") +
-                "-compressed OpenEXR; save it with ZIP, PIZ or no "
-                "compression");
-  }
+  const std::string unread = unreadCompression(compression);
+  if (!unread.empty()) return fail(unread);
   // Half samples take two bytes each at the least, packed no tighter than
   // kPackingLimit: forged sizes are refused before anything is made for
   // them. The file's size times the limit stays far inside 64 bits.

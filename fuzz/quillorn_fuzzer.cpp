@@ -5,8 +5,8 @@
 // format, through the whole conversion run. Beyond the sanitizers it checks
 // the run's promises: success means "Done!" last, the output or its tiles
 // (and the picture, when asked for) in place, every bitmap of the size its
-// header claims; failure means one "ERROR: " line last and no file left
-// behind.
+// header claims; failure means one "ERROR: " line last, free of control
+// characters, and no file left behind.
 #include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -155,6 +155,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // says nothing of where it lies.
     if (worlds != 0 && worlds != written) abort();
   } else {
+    // The ERROR line is plain text: nothing in it a terminal obeys.
+    for (char letter : last) {
+      const unsigned char byte = static_cast<unsigned char>(letter);
+      if (byte < 0x20 || byte == 0x7F) abort();
+    }
     if (status != kExitFailure || last.rfind("ERROR: ", 0) != 0 ||
         written != 0 || worlds != 0 || (!view.empty() && exists(view))) {
       abort();

@@ -49,6 +49,20 @@ TEST(DiagnosticsTest, FailuresNameTheirFile) {
   EXPECT_EQ(diagnostics.str(),
             "quillorn: in.bmp: Permission denied\n"
             "quillorn: \"\": No space left on device\n");
+  // Names and libraries' messages inside the reason stay on one line that
+  // no terminal takes as an escape; other text is kept as it is.
+  const std::string lines[][2] = {
+      {"channel R\nG\r\tB", "ERROR: channel R\\nG\\r\\tB\n"},
+      {"name \x1b]0;x\x07\x7f", "ERROR: name \\x1b]0;x\\x07\\x7f\n"},
+      {"C1 \xc2\x9b"
+       "2J, Gr\xc3\xbcn \xc2\xa0 C:\\maps",
+       "ERROR: C1 \\u009b2J, Gr\xc3\xbcn \xc2\xa0 C:\\maps\n"},
+  };
+  for (const auto& line : lines) {
+    std::ostringstream shown, quietReasons;
+    reportRunFailure(line[0], quiet, quiet, shown, quietReasons);
+    EXPECT_EQ(shown.str(), line[1]);
+  }
 }
 
 // A console that lost lines is told once on standard error.

@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "end_to_end_support.h"
 #include "support/bitmap_builder.h"
+#include "support/tiff_builder.h"
 #include "test_support.h"
 
 namespace {
@@ -35,6 +36,9 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
   grey.width = 2;
   grey.pixels = {40, 40, 40, 7, 7, 7};
   ASSERT_TRUE(writeFileBytes(dir.file("grey.bmp"), buildBitmap(grey)));
+  BitmapPlan square = grey;  // 3 x 3, for tiles
+  square.width = square.height = 3;
+  ASSERT_TRUE(writeFileBytes(dir.file("square.bmp"), buildBitmap(square)));
   BitmapPlan tinted = grey;  // its second pixel's red = green, not blue
   tinted.pixels[3] = 60;
   ASSERT_TRUE(writeFileBytes(dir.file("tinted.bmp"), buildBitmap(tinted)));
@@ -239,7 +243,7 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
     std::string errors;
     bool runs = false;  // refused once the run began: after the hint
   };
-  const Refused refused[] = {
+  std::vector<Refused> refused = {
       {{dir.file("in.bmp")}, kUsage, usage},
       {{dir.file("in.bmp"), dir.file("o.bmp"), "-view", dir.file("in.bmp")},
        kUsage,
@@ -251,6 +255,23 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
        "quillorn: " + dir.file("o.bmp") +
            ": the picture would replace the output; name another picture\n" +
            usage},
+      // Files still to be made are the same by folder and name, however
+      // spelled.
+      {{dir.file("in.bmp"), dir.file("o.bmp"), "-view",
+        dir.path() + "/./o.bmp"},
+       kUsage,
+       "quillorn: " + dir.path() +
+           "/./o.bmp: the picture would replace the output; name another "
+           "picture\n" +
+           usage},
+      {{dir.file("square.bmp"), dir.file("o.bmp"), "-tiles", "2x1", "-view",
+        dir.path() + "/./o_x1_y0.bmp"},
+       kUsage,
+       "quillorn: " + dir.path() +
+           "/./o_x1_y0.bmp: the picture would replace a tile; name another "
+           "picture\n" +
+           usage,
+       true},
       {{dir.file("rle.bmp"), dir.file("o.bmp")},
        "ERROR: Compressed bitmaps are not supported (compression type 1)",
        "quillorn: " + dir.file("rle.bmp") +
@@ -308,6 +329,38 @@ TEST(EndToEndTest, SurprisesAreNamedOnStandardError) {
            ": its name asks for WebP, which Quillorn does not write; end it "
            "in .bmp, .pgm, .r16, .raw, .r32, .png, .tif, .tiff or .exr\n"},
   };
+  // A world file or Unreal's size file is checked as the outputs are.
+  ASSERT_TRUE(writeFileBytes(dir.file("x.json"), fourByOne24()));
+  refused.push_back({{dir.file("x.json"), dir.file("x.raw"), "-fit", "unreal"},
+                     "ERROR: Output file is the input file; choose another "
+                     "output",
+                     "quillorn: " + dir.file("x.json") +
+                         ": the size file would replace the input\n",
+                     true});
+  if (toolHasTiff()) {
+    TiffPlan geo;
+    geo.width = 4;
+    geo.pixelScale = {1, 1, 0};
+    geo.tiepoints = {0, 0, 0, 500, 600, 0};
+    geo.samples = {1, 2, 3, 4};
+    ASSERT_TRUE(writeFileBytes(dir.file("o.bpw"), buildTiff(geo)));
+    ASSERT_TRUE(writeFileBytes(dir.file("geo.tif"), buildTiff(geo)));
+    refused.push_back({{dir.file("o.bpw"), dir.file("o.bmp"), "-world"},
+                       "ERROR: Output file is the input file; choose another "
+                       "output",
+                       "quillorn: " + dir.file("o.bpw") +
+                           ": the world file would replace the input\n",
+                       true});
+    refused.push_back(
+        {{dir.file("geo.tif"), dir.file("p.bmp"), "-world", "-view",
+          dir.path() + "/./p.bpw"},
+         "ERROR: Two files of the run are the same file; choose other names",
+         "quillorn: " + dir.path() +
+             "/./p.bpw: the picture would replace the "
+             "world file " +
+             dir.file("p.bpw") + "\n",
+         true});
+  }
   for (const Refused& r : refused) {
     ProcessResult result = runQuillorn(r.arguments);
     EXPECT_EQ(result.exitStatus, kFailed) << r.line;

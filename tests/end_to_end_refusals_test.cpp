@@ -137,6 +137,25 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
        std::vector<uint8_t>(8, 0),
        {"-unit", "nan"},
        "ERROR: Invalid unit after -unit, should be a positive number"},
+      // A float output would hold infinities or zeros.
+      {"-unit beyond a float",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "1e39"},
+       "ERROR: Invalid unit after -unit, should be a positive number of file "
+       "units per height step, from 1.2e-38 to 5.1e+33, e.g. -unit 0.1"},
+      {"-unit below a float",
+       "a.hgt",
+       std::vector<uint8_t>(8, 0),
+       {"-unit", "1e-300"},
+       "ERROR: Invalid unit after -unit, should be a positive number of file "
+       "units per height step, from 1.2e-38 to 5.1e+33"},
+      {"-dim beyond 64 bits",
+       "a.r32",
+       std::vector<uint8_t>(24, 0),
+       {"-dim", "2147483647x2147483647"},
+       "ERROR: Raw float file has 24 bytes, but -dim 2147483647x2147483647 "
+       "needs 18446744056529682436 (4 bytes a float)"},
       {"-unit below 0",
        "a.hgt",
        std::vector<uint8_t>(8, 0),
@@ -169,6 +188,18 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      {"-channel", "red"},
                      "ERROR: Input file is a TIFF of 2 samples a pixel; "
                      "-channel red reads an RGB TIFF of interleaved samples"});
+    TiffPlan rgb;
+    rgb.width = 2;
+    rgb.height = 2;
+    rgb.samplesPerPixel = 3;
+    rgb.photometric = 2;
+    cases.push_back({"RGB TIFF with -channel alpha",
+                     "a.tif",
+                     buildTiff(rgb),
+                     {"-channel", "alpha"},
+                     "ERROR: Input file is a TIFF of 3 samples a pixel; "
+                     "-channel alpha reads an RGBA TIFF of interleaved "
+                     "samples"});
     cases.push_back({"bad -channel",
                      "a.tif",
                      tiff(16, 1, 2, 2),
@@ -281,6 +312,15 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
          "ERROR: Input file is a colour (RGB) PNG whose pixel at row 1, "
          "column 2 is not grey (red 20, green 20, blue 99); a greyscale "
          "height map is expected"});
+    // Without alpha (nor tRNS) every pixel is opaque: no heights to read.
+    cases.push_back(
+        {"RGB PNG with -channel alpha",
+         "a.png",
+         libraryPng(2, 1, {10, 20}, 8, false, SPNG_COLOR_TYPE_TRUECOLOR, false,
+                    -1),
+         {"-channel", "alpha"},
+         "ERROR: Input file is a colour (RGB) PNG: it has no alpha for "
+         "-channel alpha"});
 #endif
     // Damaged after the last row: the image data's checksum (the last
     // chunk's but the end chunk's), the end chunk missing, a damaged chunk

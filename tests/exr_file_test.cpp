@@ -242,6 +242,12 @@ TEST(ExrFileTest, GreyFilesOfEveryKindAreRead) {
        3,
        EXR_COMPRESSION_ZIPS},
       {"height_ya", {"height", "A"}, EXR_PIXEL_FLOAT, 0, EXR_COMPRESSION_RLE},
+      // Half R, G, B read beside A left unread: painting programs' default.
+      {"rgba_half_scan",
+       {"R", "G", "B", "A"},
+       EXR_PIXEL_HALF,
+       0,
+       EXR_COMPRESSION_ZIP},
   };
   for (const Case& c : cases) {
     std::vector<TestChannel> channels;
@@ -292,6 +298,13 @@ TEST(ExrFileTest, ChannelsArePickedOrRefused) {
       {{"Z", EXR_PIXEL_FLOAT, red}, {"depth", EXR_PIXEL_FLOAT, green}}, 0,
       EXR_COMPRESSION_ZIP, &why))
       << why;
+  // Grey needs blue to agree too.
+  ASSERT_TRUE(writeTestExr(dir.file("rg.exr"), 1, 1,
+                           {{"R", EXR_PIXEL_HALF, {5}},
+                            {"G", EXR_PIXEL_HALF, {5}},
+                            {"B", EXR_PIXEL_HALF, {7}}},
+                           0, EXR_COMPRESSION_NONE, &why))
+      << why;
   std::vector<float> luma;
   for (size_t at = 0; at < red.size(); ++at) {
     luma.push_back(static_cast<float>(0.2126 * red[at] + 0.7152 * green[at] +
@@ -330,6 +343,13 @@ TEST(ExrFileTest, ChannelsArePickedOrRefused) {
        "1000, not grey; -channel red, green, blue or luma reads it, or save it "
        "from the editor's greyscale mode",
        ""},
+      {"rg.exr",
+       {},
+       {},
+       "ERROR: Input file is a colour OpenEXR: pixel (0, 0) is R 5, G 5, B 7, "
+       "not grey; -channel red, green, blue or luma reads it, or save it from "
+       "the editor's greyscale mode",
+       ""},
       {"rgb.exr",
        {"-channel", "alpha"},
        {},
@@ -358,7 +378,7 @@ TEST(ExrFileTest, ChannelsArePickedOrRefused) {
                              "Reading input height..."};
       EXPECT_EQ(
           result.lines,
-          withBanner(c.switches.empty() && c.input == "rgb.exr"
+          withBanner(c.switches.empty() && c.input != "za.exr"
                          ? Lines{reading[0], reading[1], reading[2], c.line}
                          : Lines{c.line}))
           << label;
@@ -466,6 +486,27 @@ TEST(ExrFileTest, BrokenFilesAreRefused) {
   const uint8_t huge[4] = {0xFE, 0xFF, 0xFF, 0x3F};
   std::memcpy(&forged[maxX], huge, 4);
   std::memcpy(&forged[maxX + 4], huge, 4);
+  // 30000 x 30000 would pass a looser bound, and take gigabytes of planes.
+  std::vector<uint8_t> wide = forged;
+  const uint8_t side[4] = {0x2F, 0x75, 0, 0};
+  std::memcpy(&wide[maxX], side, 4);
+  std::memcpy(&wide[maxX + 4], side, 4);
+  // The compression attribute's value, after its name and type, as DWAA
+  // and DWAB, which the library's C core may not decode.
+  const std::string compressed = "compression";
+  auto kind = std::search(good.begin(), good.end(), compressed.begin(),
+                          compressed.end());
+  ASSERT_NE(kind, good.end());
+  const size_t codec = static_cast<size_t>(kind - good.begin()) +
+                       2 * (compressed.size() + 1) + 4;
+  ASSERT_EQ(good[codec], EXR_COMPRESSION_ZIP);
+  std::vector<uint8_t> dwaa = good, dwab = good;
+  dwaa[codec] = EXR_COMPRESSION_DWAA;
+  dwab[codec] = EXR_COMPRESSION_DWAB;
+  int major = 0, minor = 0, patch = 0;
+  const char* extra = nullptr;
+  exr_get_library_version(&major, &minor, &patch, &extra);
+  const bool dwaRead = major * 100 + minor >= 302;
   struct Case {
     std::string name;
     std::vector<uint8_t> bytes;
@@ -478,6 +519,17 @@ TEST(ExrFileTest, BrokenFilesAreRefused) {
       {"forged.exr", forged,
        "ERROR: Malformed OpenEXR: its 1073741823 x 1073741823 samples cannot "
        "be in "},
+      {"wide.exr", wide,
+       "ERROR: Malformed OpenEXR: its 30000 x 30000 samples cannot be in "},
+      {"dwaa.exr", dwaa,
+       dwaRead ? "ERROR: Malformed OpenEXR: "
+               : "ERROR: Unsupported OpenEXR compression: this build reads "
+                 "no DWAA-compressed OpenEXR; save it with ZIP, PIZ or no "
+                 "compression"},
+      {"dwab.exr", dwab,
+       dwaRead ? "ERROR: Malformed OpenEXR: "
+               : "ERROR: Unsupported OpenEXR compression: this build reads "
+                 "no DWAB-compressed OpenEXR"},
   };
   // A forged size must be refused before any allocation: the address space
   // is limited, but AddressSanitizer needs more than any limit.

@@ -47,6 +47,10 @@ TEST(FloatRawFileTest, InspectsPfmHeadersOrSaysWhyNot) {
       {"Pf\n2 1\n-1.0\n" + kEight, "2 x 1 from byte 12, little-endian"},
       {"Pf 2 1 1 " + kEight, "2 x 1 from byte 9, big-endian"},
       {"Pf\r\n1\t2\n+0.5\n" + kEight, "1 x 2 from byte 13, big-endian"},
+      {"Pf\r\n2 1\r\n-1\r\n" + kEight, "2 x 1 from byte 13, little-endian"},
+      {"Pf\n2 1\n-1.0\n" + kEight + "\n",
+       "PFM file is too long: its 2 x 1 samples need 8 bytes after the "
+       "header, it has 9"},
       {"Pf\n2 1\n-1.0\n" + kEight.substr(1),
        "PFM file is truncated: its 2 x 1 samples need 8 bytes after the "
        "header, it has 7"},

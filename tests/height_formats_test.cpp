@@ -116,6 +116,19 @@ TEST(HeightFormatsTest, InputsAreKnownByNameThenBySignature) {
   enum Name { kNone, kRawName, kR32Name, kHgtName };
   const std::string zip = "PK\3\4"s + std::string(22, '\0') + "\x0b\0\0\0"s +
                           "N47W122.hgt" + std::string(8, '\0');
+  // An archive as zip writes it: entries of no bytes, then the central
+  // directory and its end record, a read-me first.
+  std::string archive, directory;
+  for (const std::string name : {"readme.txt", "N47 W122's.hgt"}) {
+    const std::string length = {static_cast<char>(name.size()), '\0'};
+    directory += "PK\1\2"s + std::string(24, '\0') + length +
+                 std::string(12, '\0') +
+                 std::string{static_cast<char>(archive.size()), 0, 0, 0} + name;
+    archive += "PK\3\4"s + std::string(22, '\0') + length + "\0\0"s + name;
+  }
+  archive += directory + "PK\5\6"s + std::string(6, '\0') + "\2\0"s +
+             std::string{static_cast<char>(directory.size()), 0, 0, 0} +
+             std::string{static_cast<char>(archive.size()), 0, 0, 0} + "\0\0"s;
   const struct {
     std::string bytes;
     Name name;
@@ -142,6 +155,11 @@ TEST(HeightFormatsTest, InputsAreKnownByNameThenBySignature) {
        "height map: unzip it and convert the file inside | unzip the archive "
        "(unzip <archive>, or open it in the file manager), then: quillorn "
        "N47W122.hgt <output>"},
+      {archive, kNone,
+       "bmp refused: Input file is a zip archive holding N47 W122's.hgt, not "
+       "a height map: unzip it and convert the file inside | unzip the "
+       "archive (unzip <archive>, or open it in the file manager), then: "
+       "quillorn 'N47 W122'\\''s.hgt' <output>"},
       {"BM\0\0"s, kNone, "bmp refused"},
       {std::string(54, 'x'), kNone,
        "bmp refused: Input file is not a bitmap, PGM, PFM, PNG, TIFF or "

@@ -28,6 +28,8 @@ TEST(HeightTilesTest, PlansEvenCutsAndNamesTheNearestSizes) {
       // More tiles than spans: no smaller size can, the larger one names.
       {5, 5, {5, 1}, 0, 0, "cut 5 x 5 pixels"},
       {5, 5, {5, 1}, 0, 0, "can: 6 x 5 ("},
+      // A side of one pixel has no span for its one tile either.
+      {5, 1, {2, 1}, 0, 0, "can: 5 x 2 ("},
   };
   for (const Case& c : cases) {
     TilePlan plan;

@@ -25,25 +25,32 @@ std::string contentOf(const std::string& path) {
 }
 
 // Three outputs, each written to a hidden temporary beside its final file
-// (two replace a file, one is new), then committed together; when a later
-// rename fails, those before it are put back (old content, or no file) and
-// those after it keep theirs. No hidden file stays either way.
+// (a and c replace a file, b is new or replaces one too), then committed
+// together; when a later rename fails, those before it are put back (old
+// content, or no file) and those after it keep theirs. No hidden file stays
+// either way.
 TEST(OutputsTest, CommitsAllOrPutsTheEarlierOnesBack) {
   struct Case {
     int failAt;  // -1: none
     OutputCommit commit;
     std::vector<std::string> after;  // a, b, c
+    bool bOld = false;               // b replaces a file too
   };
   const Case cases[] = {
       {-1, OutputCommit::kCommitted, {"a new", "b new", "c new"}},
       {1, OutputCommit::kReplaceFailed, {"a old", "/", "c old"}},
       {2, OutputCommit::kReplaceFailed, {"a old", "", "/"}},
+      // A later output's old content is kept and put back as the first's.
+      {2, OutputCommit::kReplaceFailed, {"a old", "b old", "/"}, true},
   };
   const char* names[] = {"a", "b", "c"};
   for (const Case& c : cases) {
     TempDir dir;
     ASSERT_TRUE(writeFileBytes(dir.file("a"), {'a', ' ', 'o', 'l', 'd'}));
     ASSERT_TRUE(writeFileBytes(dir.file("c"), {'c', ' ', 'o', 'l', 'd'}));
+    if (c.bOld) {
+      ASSERT_TRUE(writeFileBytes(dir.file("b"), {'b', ' ', 'o', 'l', 'd'}));
+    }
     OutputFile outputs[3];
     OutputFile* list[] = {&outputs[0], &outputs[1], &outputs[2]};
     for (int index = 0; index < 3; ++index) {
@@ -52,7 +59,7 @@ TEST(OutputsTest, CommitsAllOrPutsTheEarlierOnesBack) {
       ASSERT_EQ(openOutputFile(path.c_str(), &output), OutputOpening::kOpened);
       EXPECT_EQ(output.mode, OutputMode::kReplace);
       EXPECT_EQ(output.finalPath, path);
-      EXPECT_EQ(output.replacesFile, index != 1);
+      EXPECT_EQ(output.replacesFile, index != 1 || c.bOld);
       EXPECT_EQ(output.temporaryPath.rfind(dir.file("."), 0), 0u);
       EXPECT_TRUE(fileExists(output.temporaryPath)) << index;
       const std::string text = std::string(names[index]) + " new";

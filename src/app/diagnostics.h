@@ -23,7 +23,13 @@ bool reportConsoleFailure(std::ostream& console, std::ostream& diagnostics);
 // One line "quillorn: <path>: <reason>" when the file has a failure to tell.
 void reportFailure(const FileStream& file, std::ostream& diagnostics);
 
-// The ERROR line on console, then the reasons for both files.
+// text as one line of plain text for a terminal: line breaks, tabs and
+// every other control character (C0, DEL, and C1 as UTF-8 writes them)
+// escaped as \n, \r, \t, \xHH or \u00HH; all else kept byte for byte.
+std::string escapedLine(const std::string& text);
+
+// The ERROR line on console (message as escapedLine makes it), then the
+// reasons for both files.
 void reportRunFailure(const std::string& message, const FileStream& input,
                       const FileStream& output, std::ostream& console,
                       std::ostream& diagnostics);

@@ -88,7 +88,7 @@ bool planRun(const char* inputPath, const char* outputPath,
                             " says nothing of where it lies (a GeoTIFF does)");
     }
   }
-  return true;
+  return checkWrittenFiles(outputPath, *files, options, console, diagnostics);
 }
 
 // After a failed stage: the ERROR line and the failed file's reason (a tile

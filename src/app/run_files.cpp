@@ -1,10 +1,12 @@
 #include "app/run_files.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app/diagnostics.h"
 #include "app/run_report.h"
+#include "image/geo_reference.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 #include "platform/folders.h"
@@ -78,6 +80,52 @@ std::vector<std::string> strangerTiles(const std::string& outputPath,
 }
 
 }  // namespace
+
+bool checkWrittenFiles(const char* outputPath, const RunFiles& files,
+                       const RunOptions& options, std::ostream& console,
+                       std::ostream& diagnostics) {
+  struct Written {
+    std::string path;
+    const char* what;
+  };
+  std::vector<Written> written;
+  const char* output = files.geometry.tiled ? "tile" : "output";
+  for (const std::string& path : files.outputPaths) {
+    written.push_back({path, output});
+  }
+  if (files.worldWanted) {
+    for (const std::string& path : files.outputPaths) {
+      written.push_back({worldFilePath(path), "world file"});
+    }
+  }
+  if (files.sidecarWanted) {
+    written.push_back({sidecarPath(outputPath), "size file"});
+  }
+  if (options.viewGiven) written.push_back({options.view, "picture"});
+  std::map<std::string, size_t> seen;
+  for (size_t index = 0; index < written.size(); ++index) {
+    const Written& file = written[index];
+    if (isSameFile(files.input, file.path.c_str())) {
+      console << "ERROR: Output file is the input file; choose another output"
+              << std::endl;
+      diagnostics << "quillorn: " << file.path << ": the " << file.what
+                  << " would replace the input" << std::endl;
+      return false;
+    }
+    auto found = seen.emplace(filePlaceKey(file.path.c_str()), index);
+    if (!found.second) {
+      const Written& first = written[found.first->second];
+      console << "ERROR: Two files of the run are the same file; choose "
+                 "other names"
+              << std::endl;
+      diagnostics << "quillorn: " << file.path << ": the " << file.what
+                  << " would replace the " << first.what << " " << first.path
+                  << std::endl;
+      return false;
+    }
+  }
+  return true;
+}
 
 void planEngineFiles(const char* outputPath, const RunOptions& options,
                      RunFiles* files, std::ostream& diagnostics) {

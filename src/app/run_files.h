@@ -65,6 +65,14 @@ bool openRunOutputs(const char* outputPath, const RunOptions& options,
 void planEngineFiles(const char* outputPath, const RunOptions& options,
                      RunFiles* files, std::ostream& diagnostics);
 
+// Every file the run is to write (the output or its tiles, their world
+// files, the size file, the picture) against the input and against each
+// other, by the file each names (not by its spelling), before any work;
+// false after printing the ERROR line and which would replace which.
+bool checkWrittenFiles(const char* outputPath, const RunFiles& files,
+                       const RunOptions& options, std::ostream& console,
+                       std::ostream& diagnostics);
+
 // The JSON of Unreal's size file for the run's map.
 std::string sidecarText(const RunFiles& files);
 

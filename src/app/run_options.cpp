@@ -30,12 +30,17 @@ bool parseOrder(const char* value, RunOptions* options) {
   return order == "little" || order == "big";
 }
 
+// The units a float output can hold: a step from kSmallestUnit up stays a
+// normal float, and 65535 steps of kLargestUnit stay below the largest.
+constexpr double kSmallestUnit = 1.2e-38;
+constexpr double kLargestUnit = 5.1e33;
+
 bool parseUnit(const char* value, RunOptions* options) {
   options->unitGiven = true;
   char* end = nullptr;
   const double unit = std::strtod(value, &end);
-  const bool valid =
-      end != value && *end == '\0' && std::isfinite(unit) && unit > 0;
+  const bool valid = end != value && *end == '\0' && unit >= kSmallestUnit &&
+                     unit <= kLargestUnit;
   options->unit = valid ? unit : 0;
   return valid;
 }
@@ -106,7 +111,7 @@ const std::vector<SwitchRow>& switchTable() {
        "file units (metres) per height step for signed and float samples",
        false, 7, parseUnit,
        "ERROR: Invalid unit after -unit, should be a positive number of file "
-       "units per height step, e.g. -unit 0.1",
+       "units per height step, from 1.2e-38 to 5.1e+33, e.g. -unit 0.1",
        3},
       {"-view", "<picture>", nullptr, false, false,
        "also write a shaded relief of the result ({pictures})", false, 5,

@@ -25,6 +25,21 @@ std::string sampleText(float value) {
   return text;
 }
 
+// The refusal of a compression the library cannot decode, or "". Its C
+// core decodes DWA only from 3.2 on; before, it fails at the first chunk,
+// after the work began, and as if the file were damaged.
+std::string unreadCompression(exr_compression_t compression) {
+  int major = 0, minor = 0, patch = 0;
+  const char* extra = nullptr;
+  exr_get_library_version(&major, &minor, &patch, &extra);
+  const bool dwa = compression == EXR_COMPRESSION_DWAA ||
+                   compression == EXR_COMPRESSION_DWAB;
+  if (!dwa || major * 100 + minor >= 302) return std::string();
+  return std::string("Unsupported OpenEXR compression: this build reads no ") +
+         (compression == EXR_COMPRESSION_DWAA ? "DWAA" : "DWAB") +
+         "-compressed OpenEXR; save it with ZIP, PIZ or no compression";
+}
+
 }  // namespace
 
 struct ExrDecoder {
@@ -103,10 +118,13 @@ bool openExrDecoder(FileStream* input, ChannelChoice choice,
   }
   exr_compression_t compression = EXR_COMPRESSION_NONE;
   exr_get_compression(context, 0, &compression);
-  // Half samples take two bytes each at the least; forged sizes are refused
-  // before the planes are made for them.
+  const std::string unread = unreadCompression(compression);
+  if (!unread.empty()) return fail(unread);
+  // Half samples take two bytes each at the least, packed no tighter than
+  // kPackingLimit: forged sizes are refused before anything is made for
+  // them. The file's size times the limit stays far inside 64 bits.
   const int64_t ratio = compression == EXR_COMPRESSION_NONE ? 1 : kPackingLimit;
-  if (height > fileSize / (2 * width) * ratio + ratio) {
+  if (height > fileSize * ratio / (2 * width)) {
     return fail("Malformed OpenEXR: its " + std::to_string(width) + " x " +
                 std::to_string(height) + " samples cannot be in " +
                 std::to_string(fileSize) + " bytes");
@@ -162,8 +180,11 @@ bool forEachExrRun(ExrDecoder* decoder, const ExrInfo& info, Visit visit,
   const size_t used = decoder->chosen.used.size();
   const int64_t chunkSamples =
       int64_t{decoder->chunkWidth} * decoder->chunkHeight;
+  // One slot per channel read, and one more that every other channel is
+  // decoded into and dropped: the library's unpackers may not skip a
+  // channel, and crash when one beside a converted half has no target.
   std::unique_ptr<float[]> buffer =
-      allocateFloats(chunkSamples * static_cast<int64_t>(used));
+      allocateFloats(chunkSamples * static_cast<int64_t>(used + 1));
   if (!buffer) {
     *error = "Not enough memory for an OpenEXR chunk of " +
              std::to_string(chunkSamples) + " samples";
@@ -194,16 +215,16 @@ bool forEachExrRun(ExrDecoder* decoder, const ExrInfo& info, Visit visit,
     }
     for (int16_t index = 0; index < pipe.channel_count; ++index) {
       exr_coding_channel_info_t& channel = pipe.channels[index];
-      channel.decode_to_ptr = nullptr;
+      size_t slot = used;
       for (size_t which = 0; which < used; ++which) {
-        if (decoder->chosen.used[which] != channel.channel_name) continue;
-        channel.decode_to_ptr = reinterpret_cast<uint8_t*>(
-            buffer.get() + chunkSamples * static_cast<int64_t>(which));
-        channel.user_pixel_stride = 4;
-        channel.user_line_stride = 4 * columns;
-        channel.user_data_type = EXR_PIXEL_FLOAT;
-        channel.user_bytes_per_element = 4;
+        if (decoder->chosen.used[which] == channel.channel_name) slot = which;
       }
+      channel.decode_to_ptr = reinterpret_cast<uint8_t*>(
+          buffer.get() + chunkSamples * static_cast<int64_t>(slot));
+      channel.user_pixel_stride = 4;
+      channel.user_line_stride = 4 * columns;
+      channel.user_data_type = EXR_PIXEL_FLOAT;
+      channel.user_bytes_per_element = 4;
     }
     if ((code = exr_decoding_choose_default_routines(context, 0, &pipe)) !=
             EXR_ERR_SUCCESS ||

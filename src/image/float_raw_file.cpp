@@ -81,18 +81,25 @@ bool inspectPfm(FileStream* input, int64_t fileSize, InputImage* image,
              " pixels at scale " + fields[2];
     return false;
   }
-  image->dataOffset = static_cast<int64_t>(at) + 1;
-  // Divided, so that no product of forged sizes overflows.
-  const int64_t samples = (fileSize - image->dataOffset) / 4;
-  if (samples / width < height) {
-    *error = "PFM file is truncated: its " + fields[0] + " x " + fields[1] +
-             " samples need " +
-             std::to_string(4 * static_cast<uint64_t>(width) *
-                            static_cast<uint64_t>(height)) +
-             " bytes after the header, it has " +
-             std::to_string(fileSize - image->dataOffset);
+  // Below 2^64, as width and height are 31-bit.
+  const uint64_t needed =
+      4 * static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  int64_t dataOffset = static_cast<int64_t>(at) + 1;
+  // A header written with CR LF line ends has its samples after the LF.
+  if (header[at] == '\r' && at + 1 < known && header[at + 1] == '\n' &&
+      static_cast<uint64_t>(fileSize - dataOffset - 1) == needed) {
+    ++dataOffset;
+  }
+  const uint64_t has = static_cast<uint64_t>(fileSize - dataOffset);
+  if (has != needed) {
+    *error = std::string(has < needed ? "PFM file is truncated"
+                                      : "PFM file is too long") +
+             ": its " + fields[0] + " x " + fields[1] + " samples need " +
+             std::to_string(needed) + " bytes after the header, it has " +
+             std::to_string(has);
     return false;
   }
+  image->dataOffset = dataOffset;
   image->width = static_cast<int32_t>(width);
   image->height = static_cast<int32_t>(height);
   // A negative scale marks little-endian samples.

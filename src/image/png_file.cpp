@@ -169,6 +169,17 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
     freePngDecoder(made.release());
     return false;
   }
+  // A colour PNG without alpha reads as opaque everywhere: a flat map.
+  struct spng_trns transparency;
+  const bool noAlpha = (header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ||
+                        header.color_type == SPNG_COLOR_TYPE_INDEXED) &&
+                       spng_get_trns(made->context, &transparency) != 0;
+  if (info->channel == ChannelChoice::kAlpha && noAlpha) {
+    *error = std::string("Input file is ") + colourKind(header.color_type) +
+             " PNG: it has no alpha for -channel alpha";
+    freePngDecoder(made.release());
+    return false;
+  }
   // pHYs comes before the image data, read by now; a unit of 0 gives only
   // the pixels' aspect, no density.
   struct spng_phys physical;

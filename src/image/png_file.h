@@ -40,7 +40,7 @@ struct PngInfo {
   int colourType = 0;
   int64_t translucent = 0;
   PixelDensity density;  // from a pHYs chunk in pixels per metre
-  // Set before decoding: the channel of a colour PNG read as the heights
+  // Set before opening: the channel of a colour PNG read as the heights
   // (-channel), which need then not be grey.
   ChannelChoice channel = ChannelChoice::kGrey;
 };
@@ -49,8 +49,9 @@ struct PngDecoder;
 
 // Reads and checks a PNG's header from the stream's start: greyscale of 1 to
 // 16 bits, or colour, palette or grey with alpha, which the rows must then
-// show to be grey. The decoder reads the rows later; free it with
-// freePngDecoder.
+// show to be grey. -channel alpha (info->channel, set before) is refused
+// on a PNG without alpha: RGB or palette without tRNS. The decoder reads
+// the rows later; free it with freePngDecoder.
 bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
                     std::string* error);
 

@@ -106,9 +106,11 @@ bool inspectRaw(int64_t fileSize, const RasterSize* size, int64_t sampleBytes,
       std::to_string(sampleBytes) +
       (sampleBytes == 4 ? " bytes a float" : " bytes a height");
   if (size != nullptr) {
-    int64_t expected =
-        sampleBytes * static_cast<int64_t>(size->width) * size->height;
-    if (fileSize != expected) {
+    // Below 2^64, as both sides are 31-bit and a sample 4 bytes at most.
+    const uint64_t expected = static_cast<uint64_t>(sampleBytes) *
+                              static_cast<uint64_t>(size->width) *
+                              static_cast<uint64_t>(size->height);
+    if (static_cast<uint64_t>(fileSize) != expected) {
       *error = has + ", but -dim " + std::to_string(size->width) + "x" +
                std::to_string(size->height) + " needs " +
                std::to_string(expected) + " (" + each + ")";

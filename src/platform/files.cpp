@@ -68,3 +68,8 @@ std::string lastSystemError() {
   if (errno == 0) return std::string();
   return std::strerror(errno);
 }
+
+bool pathsNameSameFile(const char* first, const char* second) {
+  return std::string(first) == second ||
+         filePlaceKey(first) == filePlaceKey(second);
+}

@@ -69,8 +69,16 @@ bool writeExact(FileStream* file, const uint8_t* buffer, size_t size);
 std::string inputReadError(const FileStream& input);
 std::string outputWriteError(const FileStream& output);
 
-// True when the two paths are the same text, or name the same existing file.
+// True when the two paths are the same text, or name the same file: the same
+// existing one, or one still to be made, the same name in the same folder
+// (spelled another way, or reached through symbolic links).
 bool pathsNameSameFile(const char* first, const char* second);
+
+// A text naming the file path names, the same for two paths exactly when
+// they name the same file as pathsNameSameFile takes it: an existing file's
+// identity, else its folder's identity and its name (on Windows in any
+// case), else the path itself when not even the folder exists.
+std::string filePlaceKey(const char* path);
 
 // True when path exists and is the same file as the open stream: the same
 // path, another spelling of it, a hard link or a symbolic link to it.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -101,10 +102,40 @@ std::string standardOutputFailure() {
   return lastSystemError();
 }
 
-bool pathsNameSameFile(const char* first, const char* second) {
-  if (std::string(first) == second) return true;
-  struct stat a;
-  struct stat b;
-  return stat(first, &a) == 0 && stat(second, &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+namespace {
+
+// Where a write to path lands: symbolic links followed to their target
+// (relative ones from their own folder), as that folder and the name in it.
+void finalPlace(std::string path, std::string* folder, std::string* name) {
+  for (int depth = 0; depth < 40; ++depth) {
+    char target[4096];
+    const ssize_t length = readlink(path.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof target) break;
+    const std::string link(target, static_cast<size_t>(length));
+    const size_t slash = path.find_last_of('/');
+    path = link[0] == '/' || slash == std::string::npos
+               ? link
+               : path.substr(0, slash + 1) + link;
+  }
+  const size_t slash = path.find_last_of('/');
+  *folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string filePlaceKey(const char* path) {
+  auto identity = [](const struct stat& info) {
+    return std::to_string(static_cast<uint64_t>(info.st_dev)) + ":" +
+           std::to_string(static_cast<uint64_t>(info.st_ino));
+  };
+  struct stat info;
+  if (stat(path, &info) == 0) return "file " + identity(info);
+  // Still to be made: the same name in the same folder.
+  std::string folder, name;
+  finalPlace(path, &folder, &name);
+  if (!name.empty() && stat(folder.c_str(), &info) == 0) {
+    return "name " + identity(info) + "/" + name;
+  }
+  return "path " + std::string(path);
 }

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cwctype>
 #include <string>
 
 #include "platform/wide_text_windows.h"
@@ -132,15 +133,31 @@ std::string standardOutputFailure() {
   return windowsError();
 }
 
-bool pathsNameSameFile(const char* first, const char* second) {
-  if (std::string(first) == second) return true;
-  HANDLE a = probe(widePath(first));
-  HANDLE b = probe(widePath(second));
-  BY_HANDLE_FILE_INFORMATION one;
-  BY_HANDLE_FILE_INFORMATION other;
-  bool same = fileIdentity(a, &one) && fileIdentity(b, &other) &&
-              sameIdentity(one, other);
-  if (a != INVALID_HANDLE_VALUE) CloseHandle(a);
-  if (b != INVALID_HANDLE_VALUE) CloseHandle(b);
-  return same;
+std::string filePlaceKey(const char* path) {
+  auto identity = [](const std::wstring& wide, std::string* key) {
+    HANDLE handle = probe(wide);
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = fileIdentity(handle, &info);
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    if (known) {
+      *key = std::to_string(info.dwVolumeSerialNumber) + ":" +
+             std::to_string(info.nFileIndexHigh) + ":" +
+             std::to_string(info.nFileIndexLow);
+    }
+    return known;
+  };
+  const std::wstring wide = widePath(path);
+  std::string key;
+  if (identity(wide, &key)) return "file " + key;
+  // Still to be made: the same name, in any case, in the same folder.
+  const size_t separator = wide.find_last_of(L"\\/:");
+  const std::wstring folder =
+      separator == std::wstring::npos ? L"." : wide.substr(0, separator + 1);
+  std::wstring name =
+      separator == std::wstring::npos ? wide : wide.substr(separator + 1);
+  for (wchar_t& letter : name) letter = towlower(letter);
+  if (!name.empty() && identity(folder, &key)) {
+    return "name " + key + "/" + utf8FromWide(name.c_str());
+  }
+  return "path " + std::string(path);
 }

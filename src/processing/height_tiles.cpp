@@ -14,9 +14,11 @@ struct SideCut {
   int32_t above = 0;
 };
 
-SideCut cutSide(int32_t side, int32_t count) {
+// A tiled map's side of one pixel has no span for even one tile to cover:
+// its tiles would be lines, not patches.
+SideCut cutSide(int32_t side, int32_t count, bool tiled) {
   SideCut cut;
-  if (count == 1) {
+  if (count == 1 && (side > 1 || !tiled)) {
     cut.even = true;
     cut.below = cut.above = side;
     return cut;
@@ -49,8 +51,9 @@ bool planTiles(int32_t width, int32_t height, TileGrid grid, TilePlan* plan,
     *error = "A tiling needs at least one tile each way";
     return false;
   }
-  const SideCut across = cutSide(width, grid.columns);
-  const SideCut down = cutSide(height, grid.rows);
+  const bool tiled = grid.columns > 1 || grid.rows > 1;
+  const SideCut across = cutSide(width, grid.columns, tiled);
+  const SideCut down = cutSide(height, grid.rows, tiled);
   if (across.even && down.even) {
     plan->grid = grid;
     plan->tileWidth =

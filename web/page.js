@@ -20,7 +20,7 @@ let running = false;
 let startedAt = 0;          // when Convert was pressed (performance.now())
 let errorLine = '';         // the run's ERROR line, if any
 let runOutput = '';         // the output the run was asked for
-let reliefPending = false;  // the worker is drawing the input's relief
+let reliefsPending = 0;     // input reliefs asked of the worker, not yet drawn
 let reliefArgs = null;      // the reading switches the input's relief was drawn with
 let inputReliefUrl = null;
 let resultReliefUrl = null;
@@ -155,13 +155,14 @@ function showPicture(id, bytes, alt) {
 function requestInputRelief() {
   if (!map) return;
   reliefArgs = readingArgs().join(' ');
-  reliefPending = true;
+  reliefsPending += 1;
   const bytes = map.bytes.slice(0);
   worker.postMessage({ type: 'input-relief', name: map.name, bytes, readingArgs: readingArgs() }, [bytes]);
 }
 
 async function pick(file) {
   if (!file) return;
+  $('picked').textContent = `Reading ${file.name}…`;
   const bytes = await file.arrayBuffer();
   map = { name: file.name, bytes };
   outputs = [];
@@ -185,7 +186,7 @@ function convert(event) {
   $('download').disabled = true;
   $('log').textContent = '';
   // The worker takes one thing at a time: a relief being drawn goes first.
-  setStage(reliefPending ? 'Drawing the input\'s relief…' : 'Reading the map…');
+  setStage(reliefsPending > 0 ? 'Drawing the input\'s relief…' : 'Reading the map…');
   setStatus('Converting…');
   showCommand();
   const output = outputName();
@@ -292,12 +293,12 @@ worker.onmessage = (event) => {
   } else if (message.type === 'done') {
     finished(message);
   } else if (message.type === 'input-relief') {
-    reliefPending = false;
+    reliefsPending -= 1;
     showPicture('input-view', message.relief,
       message.relief ? 'Relief of the input' : 'Relief of the input (the map could not be read)');
   } else if (message.type === 'failed') {
     if (message.of === 'input-relief') {
-      reliefPending = false;
+      reliefsPending -= 1;
       showPicture('input-view', null, 'Relief of the input (the converter could not run)');
       return;
     }

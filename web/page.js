@@ -239,6 +239,8 @@ function finished(message) {
   } else {
     outputs = message.files;
     prepared = prepareDownload(outputs);
+    showPicture('result-view', message.relief, 'Relief of the result');
+    $('download').disabled = false;
     const names = outputs.map((file) => file.name).join(', ');
     // From Convert to the download ready: the map's copy into the
     // converter and any relief drawn before it included.
@@ -246,8 +248,6 @@ function finished(message) {
     setStatus(outputs.length > 1
       ? `Converted ${time}: ${outputs.length} files (${names}), downloaded as one zip.`
       : `Converted ${time}: ${names}.`, 'converted');
-    $('download').disabled = false;
-    showPicture('result-view', message.relief, 'Relief of the result');
   }
   $('status').focus();
 }

@@ -21,6 +21,7 @@ const cases = [
   ['other', 'out.bmp', ['-size', '701x501', '-rotate', '90', '-tiles', '2x2']],
   ['png16', 'out.raw', ['-fit', 'unreal', '-flip', 'vertical']],
   ['gray8', 'out.pgm', ['-fit', 'godot', '-tiles', '2x1']],
+  ['png16', 'out.exr', ['-fit', 'godot']],
   ['png16', 'out.png', ['-fit', 'bogus']],
 ];
 

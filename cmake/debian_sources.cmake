@@ -255,3 +255,78 @@ function(quillorn_add_static_spng)
   set_target_properties(quillorn_spng PROPERTIES
     C_STANDARD 99 COMPILE_WARNING_AS_ERROR OFF)
 endfunction()
+
+# OpenEXR's C library (OpenEXRCore) from Debian's openexr source package,
+# compiled here as a static library: C only, with zlib, and the half
+# conversions of Imath's header from Debian's imath source package. The
+# configuration headers their own builds generate are made from the same
+# templates, with the values Debian's builds use.
+#
+# quillorn_add_static_openexr defines quillorn_openexr (static, over
+# ZLIB::ZLIB, which the caller defines) when the sources can be had, and
+# sets QUILLORN_OPENEXR_SOURCE_DIR, QUILLORN_IMATH_SOURCE_DIR and their
+# Debian versions for the licence notices. A macro: they are the caller's.
+macro(quillorn_add_static_openexr)
+  quillorn_fetch_source(openexr src/lib/OpenEXRCore/openexr.h)
+  quillorn_fetch_source(imath src/Imath/half.h)
+  set(QUILLORN_OPENEXR_SOURCE_DIR "${QUILLORN_DEPS_DIR}/openexr")
+  set(QUILLORN_IMATH_SOURCE_DIR "${QUILLORN_DEPS_DIR}/imath")
+  set(core "${QUILLORN_OPENEXR_SOURCE_DIR}/src/lib/OpenEXRCore")
+  if(EXISTS "${core}/openexr.h" AND
+     EXISTS "${QUILLORN_IMATH_SOURCE_DIR}/src/Imath/half.h")
+    enable_language(C)
+    quillorn_source_version("${QUILLORN_OPENEXR_SOURCE_DIR}" QUILLORN_OPENEXR_DEBIAN_VERSION)
+    quillorn_source_version("${QUILLORN_IMATH_SOURCE_DIR}" QUILLORN_IMATH_DEBIAN_VERSION)
+    message(STATUS "OpenEXR for ${CMAKE_SYSTEM_NAME}: Debian sources openexr "
+                   "${QUILLORN_OPENEXR_DEBIAN_VERSION}, imath ${QUILLORN_IMATH_DEBIAN_VERSION}")
+    string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)" openexr_version
+           "${QUILLORN_OPENEXR_DEBIAN_VERSION}")
+    set(OpenEXR_VERSION_MAJOR ${CMAKE_MATCH_1})
+    set(OpenEXR_VERSION_MINOR ${CMAKE_MATCH_2})
+    set(OpenEXR_VERSION_PATCH ${CMAKE_MATCH_3})
+    set(OPENEXR_VERSION "${openexr_version}")
+    set(OPENEXR_PACKAGE_NAME "OpenEXR ${openexr_version}")
+    set(OPENEXR_VERSION_RELEASE_TYPE "")
+    set(OPENEXR_LIB_VERSION "${openexr_version}")
+    set(OPENEXR_NAMESPACE_CUSTOM 0)
+    set(OPENEXR_INTERNAL_IMF_NAMESPACE "Imf_${OpenEXR_VERSION_MAJOR}_${OpenEXR_VERSION_MINOR}")
+    set(OPENEXR_IMF_NAMESPACE Imf)
+    set(ILMTHREAD_THREADING_ENABLED ON)
+    set(ILMTHREAD_HAVE_POSIX_SEMAPHORES OFF)
+    set(ILMTHREAD_NAMESPACE_CUSTOM 0)
+    set(ILMTHREAD_INTERNAL_NAMESPACE "IlmThread_${OpenEXR_VERSION_MAJOR}_${OpenEXR_VERSION_MINOR}")
+    set(ILMTHREAD_NAMESPACE IlmThread)
+    string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)" imath_version
+           "${QUILLORN_IMATH_DEBIAN_VERSION}")
+    set(Imath_VERSION_MAJOR ${CMAKE_MATCH_1})
+    set(Imath_VERSION_MINOR ${CMAKE_MATCH_2})
+    set(Imath_VERSION_PATCH ${CMAKE_MATCH_3})
+    set(IMATH_VERSION "${imath_version}")
+    set(IMATH_PACKAGE_NAME "Imath ${imath_version}")
+    set(IMATH_VERSION_RELEASE_TYPE "")
+    set(IMATH_LIB_VERSION "${imath_version}")
+    set(IMATH_NAMESPACE_CUSTOM 0)
+    set(IMATH_INTERNAL_NAMESPACE "Imath_${Imath_VERSION_MAJOR}_${Imath_VERSION_MINOR}")
+    set(IMATH_NAMESPACE Imath)
+    set(IMATH_USE_NOEXCEPT ON)
+    set(generated "${CMAKE_BINARY_DIR}/openexr_config")
+    configure_file("${QUILLORN_OPENEXR_SOURCE_DIR}/cmake/OpenEXRConfig.h.in"
+                   "${generated}/OpenEXRConfig.h")
+    configure_file("${QUILLORN_OPENEXR_SOURCE_DIR}/cmake/IlmThreadConfig.h.in"
+                   "${generated}/IlmThreadConfig.h")
+    configure_file("${QUILLORN_IMATH_SOURCE_DIR}/config/ImathConfig.h.in"
+                   "${generated}/ImathConfig.h")
+    file(GLOB core_sources "${core}/*.c")
+    add_library(quillorn_openexr STATIC ${core_sources})
+    target_include_directories(quillorn_openexr SYSTEM PUBLIC "${core}"
+      "${generated}" PRIVATE "${QUILLORN_IMATH_SOURCE_DIR}/src/Imath")
+    target_link_libraries(quillorn_openexr PUBLIC ZLIB::ZLIB)
+    # Another project's code: its warnings are not ours to fail on.
+    set_target_properties(quillorn_openexr PROPERTIES
+      C_STANDARD 11 COMPILE_WARNING_AS_ERROR OFF)
+  else()
+    message(WARNING
+      "OpenEXR's or Imath's sources are not in ${QUILLORN_DEPS_DIR} "
+      "(tools/fetch-windows-deps.sh fetches them): building without OpenEXR")
+  endif()
+endmacro()

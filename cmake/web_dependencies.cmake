@@ -1,15 +1,17 @@
 # The libraries the browser build links statically, all compiled with emcc
-# from Debian's source packages (cmake/debian_sources.cmake): zlib, libspng
-# and libtiff (with libdeflate, Zstandard and LZMA) at the versions the Linux
-# build links, so that the page writes the same bytes as the command line.
+# from Debian's source packages (cmake/debian_sources.cmake): zlib, libspng,
+# libtiff (with libdeflate, Zstandard and LZMA) and OpenEXR's C library
+# (with Imath's half floats) at the versions the Linux build links, so that
+# the page writes the same bytes as the command line.
 #
-# Defines ZLIB::ZLIB, quillorn_spng (with QUILLORN_PNG) and quillorn_tiff
-# (with QUILLORN_TIFF) when their sources can be had, and their source
-# folders and Debian versions for the licence notices.
+# Defines ZLIB::ZLIB, quillorn_spng (with QUILLORN_PNG), quillorn_tiff
+# (with QUILLORN_TIFF) and quillorn_openexr (with QUILLORN_EXR) when their
+# sources can be had, and their source folders and Debian versions for the
+# licence notices.
 include_guard(GLOBAL)
 include(cmake/debian_sources.cmake)
 
-if(NOT QUILLORN_PNG AND NOT QUILLORN_TIFF)
+if(NOT QUILLORN_PNG AND NOT QUILLORN_TIFF AND NOT QUILLORN_EXR)
   return()
 endif()
 quillorn_fetch_source(zlib zlib.h)
@@ -17,7 +19,7 @@ set(QUILLORN_ZLIB_SOURCE_DIR "${QUILLORN_DEPS_DIR}/zlib")
 if(NOT EXISTS "${QUILLORN_ZLIB_SOURCE_DIR}/zlib.h")
   message(WARNING
     "zlib's sources are not in ${QUILLORN_ZLIB_SOURCE_DIR} "
-    "(tools/fetch-windows-deps.sh fetches them): building without PNG and TIFF")
+    "(tools/fetch-windows-deps.sh fetches them): building without PNG, TIFF and OpenEXR")
   return()
 endif()
 quillorn_source_version("${QUILLORN_ZLIB_SOURCE_DIR}" QUILLORN_ZLIB_DEBIAN_VERSION)
@@ -52,4 +54,7 @@ if(QUILLORN_TIFF)
 endif()
 if(QUILLORN_PNG)
   quillorn_add_static_spng()
+endif()
+if(QUILLORN_EXR)
+  quillorn_add_static_openexr()
 endif()

@@ -7,6 +7,13 @@ set(QUILLORN_NOTICES "${QUILLORN_PAGE}/THIRD-PARTY-NOTICES.txt")
 quillorn_package_version(emscripten emscripten_version)
 quillorn_package_version(libstb-dev stb_version)
 quillorn_tiff_codec_lines(codec_lines)
+set(openexr_line "")
+if(TARGET quillorn_openexr)
+  set(openexr_line "
+- OpenEXR's C library (OpenEXRCore), built from Debian's source package
+  openexr ${QUILLORN_OPENEXR_DEBIAN_VERSION}, with the half-float conversions of
+  Imath (Debian's source package imath ${QUILLORN_IMATH_DEBIAN_VERSION})")
+endif()
 file(READ "${QUILLORN_WEB_MODULES}/fflate/package.json" fflate_package)
 string(JSON fflate_version GET "${fflate_package}" version)
 
@@ -19,7 +26,7 @@ Emscripten (Debian's emscripten ${emscripten_version}), statically linked with:
 
 - zlib, built from Debian's source package zlib ${QUILLORN_ZLIB_DEBIAN_VERSION}
 - libspng, built from Debian's source package libspng ${QUILLORN_SPNG_DEBIAN_VERSION}
-- libtiff, built from Debian's source package tiff ${QUILLORN_TIFF_DEBIAN_VERSION}${codec_lines}
+- libtiff, built from Debian's source package tiff ${QUILLORN_TIFF_DEBIAN_VERSION}${codec_lines}${openexr_line}
 - stb_image_resize, Sean Barrett's resampler (libstb-dev ${stb_version})
 - Emscripten's runtime and system libraries (musl, libc++, libc++abi,
   compiler-rt, dlmalloc)
@@ -32,6 +39,10 @@ quillorn_notice_text("zlib" "${QUILLORN_ZLIB_SOURCE_DIR}/LICENSE")
 quillorn_notice_text("libspng" "${QUILLORN_SPNG_SOURCE_DIR}/LICENSE")
 quillorn_notice_text("libtiff" "${QUILLORN_TIFF_SOURCE_DIR}/LICENSE.md")
 quillorn_tiff_codec_notices()
+if(TARGET quillorn_openexr)
+  quillorn_notice_text("OpenEXR" "${QUILLORN_OPENEXR_SOURCE_DIR}/LICENSE.md")
+  quillorn_notice_text("Imath" "${QUILLORN_IMATH_SOURCE_DIR}/LICENSE.md")
+endif()
 quillorn_notice_text("stb_image_resize (Debian's copyright file of libstb-dev)"
   "/usr/share/doc/libstb-dev/copyright")
 quillorn_notice_text("Emscripten (Debian's copyright file of emscripten)"

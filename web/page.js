@@ -15,7 +15,12 @@ const kSide = Math.floor(Math.sqrt(kMaxPixels));
 
 let map = null;             // { name, bytes } of the picked map
 let outputs = [];           // the last successful run's files
+let prepared = null;        // { blob, name }: their download, made when they arrive
 let running = false;
+let startedAt = 0;          // when Convert was pressed (performance.now())
+let errorLine = '';         // the run's ERROR line, if any
+let runOutput = '';         // the output the run was asked for
+let reliefsPending = 0;     // input reliefs asked of the worker, not yet drawn
 let reliefArgs = null;      // the reading switches the input's relief was drawn with
 let inputReliefUrl = null;
 let resultReliefUrl = null;
@@ -30,12 +35,15 @@ function outputName() {
 }
 
 // The switches that say how to read the input (raw size and byte order,
-// elevation units): also needed for the input's relief.
+// elevation units, the nodata filling, a colour map's channel): also
+// needed for the input's relief.
 function readingArgs() {
   const args = [];
   if ($('dim').value.trim()) args.push('-dim', $('dim').value.trim());
   if ($('order').value) args.push('-order', $('order').value);
   if ($('unit').value.trim()) args.push('-unit', $('unit').value.trim());
+  if ($('fill').value.trim()) args.push('-fill', $('fill').value.trim());
+  if ($('channel').value) args.push('-channel', $('channel').value);
   return args;
 }
 
@@ -55,7 +63,14 @@ function switches() {
   if ($('filter').value) args.push('-filter', $('filter').value);
   if ($('fit').value) args.push('-fit', $('fit').value);
   if ($('tiles').value.trim()) args.push('-tiles', $('tiles').value.trim());
+  if ($('world').checked) args.push('-world');
   return args.concat(readingArgs());
+}
+
+// A file name as a path the tool cannot take for a switch (a map named
+// "-h" would otherwise ask for the help).
+function asPath(name) {
+  return name.startsWith('-') ? './' + name : name;
 }
 
 // A word as a shell would need it quoted.
@@ -64,21 +79,67 @@ function quoted(word) {
 }
 
 function showCommand() {
-  const words = ['quillorn', map ? map.name : '<map>', outputName(), ...switches()];
+  const words = ['quillorn', map ? asPath(map.name) : '<map>', asPath(outputName()), ...switches()];
   $('command').textContent = words.map(quoted).join(' ');
   $('convert').disabled = !map || running;
 }
 
-function logLine(text, diagnostic) {
+// The reasons after "quillorn: <path>: " that report what a file's values
+// mean, not a fault.
+const kReports = [/^its samples stand for values of /, /^[\d,]+ samples were nodata /,
+  /^heights from its values: /, /^every valid sample is /,
+  /^the samples kept as nodata are written as /, /^each height is written as its value/];
+
+// A line's class: "error" for the ERROR line and for a file's failure
+// ("quillorn: <path>: <reason>"), "warning" for a warning, none for the
+// rest (the stages, the values to enter in an engine, the reports).
+function lineClass(text, stream) {
+  if (stream === 'out') return text.startsWith('ERROR: ') ? 'error' : '';
+  if (text.startsWith('quillorn: warning: ')) return 'warning';
+  const named = runPaths && runPaths.exec(text);
+  if (!named) return '';
+  const reason = text.slice(named[0].length);
+  return kReports.some((report) => report.test(reason)) ? '' : 'error';
+}
+
+// The start of a line naming one of the run's files: its input, its output
+// and the tiles and world files beside it, its relief, standard output.
+let runPaths = null;
+
+function escaped(text) {
+  return text.replace(/[.*+?^${}()|[\]\\]/g, '\\$&');
+}
+
+function namePaths(input, output) {
+  const base = output.replace(/\.[^.]*$/, '');
+  const files = [input, output, '/relief/result.png', 'standard output'].map(escaped);
+  const beside = [base, asPath(base)].map((head) => escaped(head) + '[^:]*');
+  runPaths = new RegExp(`^quillorn: (${files.concat(beside).join('|')}): `);
+}
+
+function logLine(text, stream) {
   const line = document.createElement('span');
   line.textContent = text + '\n';
-  if (diagnostic) line.className = 'diagnostic';
+  line.dataset.stream = stream;
+  const kind = stream === 'page' ? 'error' : lineClass(text, stream);
+  if (kind) line.className = kind;
+  if (stream === 'out' && text.startsWith('ERROR: ') && !errorLine) errorLine = text;
   $('log').appendChild(line);
   $('log').scrollTop = $('log').scrollHeight;
 }
 
-function setStatus(text) {
+// What the bar says before the tool's own stages: the bar moves with no
+// measure of its own.
+function setStage(text) {
+  $('stage').textContent = text;
+  $('progress').removeAttribute('value');
+}
+
+// The status line, and its outcome (converted, refused, memory, failed)
+// once the run has ended.
+function setStatus(text, outcome) {
   $('status').textContent = text;
+  if (outcome) $('status').dataset.outcome = outcome; else delete $('status').dataset.outcome;
 }
 
 function showPicture(id, bytes, alt) {
@@ -94,15 +155,18 @@ function showPicture(id, bytes, alt) {
 function requestInputRelief() {
   if (!map) return;
   reliefArgs = readingArgs().join(' ');
-  worker.postMessage({ type: 'input-relief', name: map.name, bytes: map.bytes.slice(0),
-    readingArgs: readingArgs() });
+  reliefsPending += 1;
+  const bytes = map.bytes.slice(0);
+  worker.postMessage({ type: 'input-relief', name: map.name, bytes, readingArgs: readingArgs() }, [bytes]);
 }
 
 async function pick(file) {
   if (!file) return;
+  $('picked').textContent = `Reading ${file.name}…`;
   const bytes = await file.arrayBuffer();
   map = { name: file.name, bytes };
   outputs = [];
+  prepared = null;
   $('download').disabled = true;
   $('picked').textContent = `${file.name}, ${bytes.byteLength.toLocaleString('en')} bytes`;
   showPicture('input-view', null, 'Relief of the input (being drawn)');
@@ -115,68 +179,97 @@ function convert(event) {
   event.preventDefault();
   if (!map || running) return;
   running = true;
+  startedAt = performance.now();
   outputs = [];
+  prepared = null;
+  errorLine = '';
   $('download').disabled = true;
   $('log').textContent = '';
-  $('progress').value = 0;
-  $('stage').textContent = 'Starting';
+  // The worker takes one thing at a time: a relief being drawn goes first.
+  setStage(reliefsPending > 0 ? 'Drawing the input\'s relief…' : 'Reading the map…');
   setStatus('Converting…');
   showCommand();
-  logLine('$ ' + $('command').textContent, false);
+  const output = outputName();
+  runOutput = output;
+  namePaths(asPath(map.name), asPath(output));
+  logLine('$ ' + $('command').textContent, 'command');
   showPicture('result-view', null, 'Relief of the result (none yet)');
-  worker.postMessage({ type: 'convert', name: map.name, bytes: map.bytes.slice(0),
-    output: outputName(), args: switches(), readingArgs: readingArgs() });
+  const bytes = map.bytes.slice(0);
+  worker.postMessage({ type: 'convert', name: map.name, path: asPath(map.name), bytes,
+    output, outputPath: asPath(output), args: switches(), readingArgs: readingArgs() }, [bytes]);
   if (readingArgs().join(' ') !== reliefArgs) requestInputRelief();
 }
 
+// The tool's own words for a map beyond the memory it can have; an abort
+// of the module for want of memory says so too.
+const kOutOfMemory = /^ERROR: (Not enough memory|Image is too large for this system's memory)/;
+
+function memoryStatus() {
+  return `The map does not fit in the memory this page can have: it takes maps of up ` +
+    `to ${kMaxPixels.toLocaleString('en')} pixels (${kSide.toLocaleString('en')} × ` +
+    `${kSide.toLocaleString('en')}), in as much memory as the browser gives it (at ` +
+    `most 4 GiB).`;
+}
+
+// The run's outputs: the output itself or, with tiles, files beside it.
+function wroteOutputs(files) {
+  const base = runOutput.replace(/\.[^.]*$/, '');
+  return files.some((file) => file.name === runOutput || file.name.startsWith(base));
+}
+
+// The outcome follows the exit status, the ERROR line and the files
+// written: a success is status 0 with its outputs there.
 function finished(message) {
   running = false;
   showCommand();
-  $('progress').value = message.status === 0 ? 100 : 0;
-  $('stage').textContent = message.status === 0 ? 'Done' : 'Stopped';
-  if (message.aborted) {
-    logLine(`The converter stopped: ${message.aborted}`, true);
-  }
-  if (message.status !== 0) {
-    const memory = message.aborted ||
-      Array.from($('log').children).some((line) => /memory/i.test(line.textContent));
-    setStatus(memory
-      ? `The map does not fit in the memory this page can have: it takes maps of up ` +
-        `to ${kMaxPixels.toLocaleString('en')} pixels (${kSide.toLocaleString('en')} × ` +
-        `${kSide.toLocaleString('en')}), in as much memory as the browser gives it (at ` +
-        `most 4 GiB).`
-      : `The conversion was refused (exit status ${message.status}); nothing to download.`);
+  const converted = message.status === 0 && !message.aborted && wroteOutputs(message.files);
+  $('progress').value = converted ? 100 : 0;
+  $('stage').textContent = converted ? 'Done' : 'Stopped';
+  if (message.aborted) logLine(`The converter stopped: ${message.aborted}`, 'page');
+  if (message.aborted && /memory|OOM/i.test(message.aborted) || message.status !== 0 && kOutOfMemory.test(errorLine)) {
+    setStatus(memoryStatus(), 'memory');
+  } else if (message.aborted) {
+    setStatus(`The converter stopped (${message.aborted}); nothing to download.`, 'failed');
+  } else if (message.status !== 0) {
+    const reason = errorLine ? `: ${errorLine.replace(/^ERROR: /, '')}` : '';
+    // As a shell shows it: -1 returned from main is status 255.
+    setStatus(`Refused (exit status ${message.status & 255})${reason}. Nothing to download.`, 'refused');
+  } else if (!converted) {
+    setStatus('The converter ended without writing the output; nothing to download.', 'failed');
   } else {
     outputs = message.files;
+    prepared = prepareDownload(outputs);
+    showPicture('result-view', message.relief, 'Relief of the result');
+    $('download').disabled = false;
     const names = outputs.map((file) => file.name).join(', ');
-    const time = `in ${message.seconds.toFixed(1)} s`;
+    // From Convert to the download ready: the map's copy into the
+    // converter and any relief drawn before it included.
+    const time = `in ${((performance.now() - startedAt) / 1000).toFixed(1)} s`;
     setStatus(outputs.length > 1
       ? `Converted ${time}: ${outputs.length} files (${names}), downloaded as one zip.`
-      : `Converted ${time}: ${names}.`);
-    $('download').disabled = outputs.length === 0;
-    showPicture('result-view', message.relief, 'Relief of the result');
+      : `Converted ${time}: ${names}.`, 'converted');
   }
   $('status').focus();
 }
 
 // One file as it is; several (tiles, Unreal's size file) as one zip.
-function download() {
-  if (outputs.length === 0) return;
-  let blob;
-  let name;
-  if (outputs.length === 1) {
-    blob = new Blob([outputs[0].bytes], { type: 'application/octet-stream' });
-    name = outputs[0].name;
-  } else {
-    const entries = {};
-    for (const file of outputs) entries[file.name] = [file.bytes, { level: 0 }];
-    blob = new Blob([fflate.zipSync(entries, { mtime: new Date(1980, 0, 1) })],
-      { type: 'application/zip' });
-    name = outputName().replace(/\.[^.]*$/, '') + '.zip';
+function prepareDownload(files) {
+  if (files.length === 1) {
+    return { blob: new Blob([files[0].bytes], { type: 'application/octet-stream' }), name: files[0].name };
   }
+  const entries = {};
+  for (const file of files) entries[file.name] = [file.bytes, { level: 0 }];
+  return {
+    blob: new Blob([fflate.zipSync(entries, { mtime: new Date(1980, 0, 1) })], { type: 'application/zip' }),
+    name: runOutput.replace(/\.[^.]*$/, '') + '.zip',
+  };
+}
+
+function download() {
+  if (!prepared) return;
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(blob);
-  link.download = name;
+  link.href = URL.createObjectURL(prepared.blob);
+  link.download = prepared.name;
   document.body.appendChild(link);
   link.click();
   link.remove();
@@ -188,21 +281,33 @@ worker.onmessage = (event) => {
   if (message.type === 'version') {
     if (message.lines[0]) $('version').textContent = message.lines[0].replace(/^Quillorn /, '');
     $('formats').textContent = message.lines.slice(1).join(' ');
+    // The picker offers OpenEXR where this build reads it.
+    if (/OpenEXR/.test($('formats').textContent) && !$('map').accept.includes('.exr')) $('map').accept += ',.exr';
   } else if (message.type === 'line') {
-    logLine(message.line, message.stream === 'err');
+    logLine(message.line, message.stream);
+  } else if (message.type === 'stage') {
+    if (running) setStage(message.label);
   } else if (message.type === 'progress') {
     $('stage').textContent = `${message.label} ${message.percent}%`;
     $('progress').value = message.percent;
   } else if (message.type === 'done') {
     finished(message);
   } else if (message.type === 'input-relief') {
+    reliefsPending -= 1;
     showPicture('input-view', message.relief,
       message.relief ? 'Relief of the input' : 'Relief of the input (the map could not be read)');
   } else if (message.type === 'failed') {
+    if (message.of === 'input-relief') {
+      reliefsPending -= 1;
+      showPicture('input-view', null, 'Relief of the input (the converter could not run)');
+      return;
+    }
     running = false;
     showCommand();
-    logLine(`The converter could not run: ${message.reason}`, true);
-    setStatus('The converter could not run.');
+    $('stage').textContent = 'Stopped';
+    $('progress').value = 0;
+    logLine(`The converter could not run: ${message.reason}`, 'page');
+    setStatus('The converter could not run.', 'failed');
   }
 };
 

@@ -79,22 +79,24 @@ async function inputRelief(name, bytes, readingArgs) {
   }
 }
 
+// Runs the command line on the map as <path> (a name the tool cannot take
+// for a switch) in /work; the files it leaves there are the outputs.
 async function convert(message) {
-  const { name, bytes, output, args } = message;
+  const { name, path, bytes, outputPath, args } = message;
+  postMessage({ type: 'stage', label: 'Reading the map…' });
   const module = await startModule(false);
   module.FS.mkdir('/work');
   module.FS.mkdir('/relief');
   module.FS.writeFile('/work/' + name, new Uint8Array(bytes));
   module.FS.chdir('/work');
-  const started = performance.now();
-  const result = run(module, [name, output, ...args, '-view', '/relief/result.png']);
+  postMessage({ type: 'stage', label: 'Converting…' });
+  const result = run(module, [path, outputPath, ...args, '-view', '/relief/result.png']);
   const files = result.status === 0 ? readFolder(module, '/work', name) : [];
   let relief = null;
   if (result.status === 0) {
     try { relief = module.FS.readFile('/relief/result.png'); } catch (missing) { relief = null; }
   }
-  const seconds = (performance.now() - started) / 1000;
-  postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, relief, seconds },
+  postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, relief },
     files.map((file) => file.bytes.buffer).concat(relief ? [relief.buffer] : []));
 }
 
@@ -120,6 +122,6 @@ onmessage = async (event) => {
       await convert(message);
     }
   } catch (failure) {
-    postMessage({ type: 'failed', reason: String(failure && failure.message || failure) });
+    postMessage({ type: 'failed', of: message.type, reason: String(failure && failure.message || failure) });
   }
 };

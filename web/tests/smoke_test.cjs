@@ -2,23 +2,27 @@
 // the same bytes as the native build's, and prints the same lines.
 //
 //   node --no-experimental-fetch smoke_test.cjs <quillorn.js> <native quillorn> <map folder> <work folder>
+//
+// The maps: see test_maps.cjs.
 'use strict';
 const fs = require('fs');
 const path = require('path');
 const { execFileSync } = require('child_process');
+const { testMaps, reason, setupStatus } = require('./test_maps.cjs');
 
-const [moduleFile, nativeTool, maps, work] = process.argv.slice(2).map((p) => path.resolve(p));
-const createQuillorn = require(moduleFile);
+const [moduleFile, nativeTool, mapFolder, work] = process.argv.slice(2).map((p) => path.resolve(p));
 
-// Input, output name and switches; every file the run writes is compared.
+// Input (a kind of map, test_maps.cjs), output name and switches; every
+// file the run writes is compared.
 const cases = [
-  ['puget_sound_1025_rg24.bmp', 'out.png', []],
-  ['puget_sound_1025_16bit.png', 'out.r16', ['-fit', 'unreal', '-view', 'view.png']],
-  ['puget_sound_1025_16bit.png', 'out.tif', ['-sca', '0', '-smo', '3', '-min', '7']],
-  ['vulkan_terrain_1024_rg24.bmp', 'out.bmp', ['-size', '701x501', '-rotate', '90', '-tiles', '2x2']],
-  ['puget_sound_1025_16bit.png', 'out.raw', ['-fit', 'unreal', '-flip', 'vertical']],
-  ['puget_sound_1025_gray8.bmp', 'out.pgm', ['-fit', 'godot', '-tiles', '2x1']],
-  ['puget_sound_1025_16bit.png', 'out.png', ['-fit', 'bogus']],
+  ['rg24', 'out.png', []],
+  ['png16', 'out.r16', ['-fit', 'unreal', '-view', 'view.png']],
+  ['png16', 'out.tif', ['-sca', '0', '-smo', '3', '-min', '7']],
+  ['other', 'out.bmp', ['-size', '701x501', '-rotate', '90', '-tiles', '2x2']],
+  ['png16', 'out.raw', ['-fit', 'unreal', '-flip', 'vertical']],
+  ['gray8', 'out.pgm', ['-fit', 'godot', '-tiles', '2x1']],
+  ['png16', 'out.exr', ['-fit', 'godot']],
+  ['png16', 'out.png', ['-fit', 'bogus']],
 ];
 
 // The lines a run prints and the files it leaves, natively.
@@ -42,7 +46,7 @@ function runNative(input, output, switches, folder) {
 }
 
 // The same in a fresh module, in its in-memory file system.
-async function runWeb(input, output, switches) {
+async function runWeb(createQuillorn, input, output, switches) {
   const lines = [];
   const module = await createQuillorn({ print: (line) => lines.push(line), printErr: () => {} });
   module.FS.mkdir('/maps');
@@ -57,13 +61,16 @@ async function runWeb(input, output, switches) {
   return { status, lines, files };
 }
 
-(async () => {
+async function main() {
+  const { maps, told } = testMaps(mapFolder, nativeTool, work);
+  console.log(`     ${told}`);
+  const createQuillorn = require(moduleFile);
   let failures = 0;
-  for (const [map, output, switches] of cases) {
-    const input = path.join(maps, map);
-    const label = `${map} -> ${output} ${switches.join(' ')}`;
+  for (const [kind, output, switches] of cases) {
+    const input = maps[kind];
+    const label = `${path.basename(input)} -> ${output} ${switches.join(' ')}`;
     const native = runNative(input, output, switches, path.join(work, 'native'));
-    const web = await runWeb(input, output, switches);
+    const web = await runWeb(createQuillorn, input, output, switches);
     const problems = [];
     if (web.status !== native.status) problems.push(`status ${web.status}, natively ${native.status}`);
     if (web.lines.join('\n') !== native.lines.join('\n')) {
@@ -81,5 +88,13 @@ async function runWeb(input, output, switches) {
     for (const problem of problems) console.log('     ' + problem);
     failures += problems.length ? 1 : 0;
   }
-  process.exit(failures ? 1 : 0);
-})();
+  return failures ? 1 : 0;
+}
+
+// A failure is told by its message alone: the module's own handlers would
+// otherwise print the line it was rethrown from, the whole minified module.
+main().then((code) => process.exit(code), (failure) => {
+  const { code, line } = setupStatus(failure);
+  console.log(line);
+  process.exit(code);
+});

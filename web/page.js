@@ -64,6 +64,10 @@ function switches() {
   if ($('fit').value) args.push('-fit', $('fit').value);
   if ($('tiles').value.trim()) args.push('-tiles', $('tiles').value.trim());
   if ($('world').checked) args.push('-world');
+  // Only a TIFF has a choice of samples.
+  if ($('depth').value && $('format').value === 'tif') {
+    args.push('-depth', $('depth').value);
+  }
   return args.concat(readingArgs());
 }
 
@@ -281,8 +285,11 @@ worker.onmessage = (event) => {
   if (message.type === 'version') {
     if (message.lines[0]) $('version').textContent = message.lines[0].replace(/^Quillorn /, '');
     $('formats').textContent = message.lines.slice(1).join(' ');
-    // The picker offers OpenEXR where this build reads it.
-    if (/OpenEXR/.test($('formats').textContent) && !$('map').accept.includes('.exr')) $('map').accept += ',.exr';
+    // The picker and the outputs offer OpenEXR where this build has it.
+    const exr = /OpenEXR \(/.test($('formats').textContent);
+    if (exr && !$('map').accept.includes('.exr')) $('map').accept += ',.exr';
+    const exrOutput = $('format').querySelector('option[value="exr"]');
+    if (!exr && exrOutput) exrOutput.remove();
   } else if (message.type === 'line') {
     logLine(message.line, message.stream);
   } else if (message.type === 'stage') {

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "image/float_plane.h"
 #include "image/height_planes.h"
 #include "image/pixel_rows.h"
+#include "processing/float_smoothing.h"
 #include "processing/height_processing.h"
 #include "processing/plane_turns.h"
 #include "processing/resampling.h"
@@ -296,6 +298,83 @@ void BM_Turn(benchmark::State& state) {
   reportPerPixel(state, static_cast<double>(width) * height);
 }
 
+// Smoothing of the byte planes and of float maps side by side, per pixel
+// per pass, on 8192 x 8192 maps of three kinds (the argument "kind"):
+// terrain, flat (every height the same: the first pass changes nothing,
+// so that it is the only one run) and random heights; the float maps in
+// metres, the terrain's heights a hundredth of the bytes'.
+enum SmoothKind { kSmoothTerrain = 0, kSmoothFlat = 1, kSmoothRandom = 2 };
+
+void BM_SmoothKinds(benchmark::State& state) {
+  const int32_t passes = static_cast<int32_t>(state.range(0));
+  const int kind = static_cast<int>(state.range(1));
+  PlaneSet planes;
+  std::string error;
+  if (!allocatePlanes(&planes, kSide, kSide, &error)) std::abort();
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (kind == kSmoothFlat) {
+      for (int32_t row = 0; row < kSide; ++row) {
+        std::memset(planes.inRed[row], 0x34, kSide);
+        std::memset(planes.inGreen[row], 0x12, kSide);
+        std::memset(planes.inBlue[row], 0, kSide);
+      }
+    } else {
+      fillMap(&planes, kSide, kSide,
+              kind == kSmoothTerrain ? kTerrainMap : kRandomMap);
+    }
+    state.ResumeTiming();
+    smoothHeights(passes, &planes.outRed, &planes.outGreen, kSide, kSide);
+  }
+  releasePlanes(&planes);
+  reportPerPixel(state, double{kSide} * kSide * passes);
+}
+
+void fillFloatMap(FloatPlane* plane, int kind) {
+  const size_t count = static_cast<size_t>(kSide) * kSide;
+  if (kind == kSmoothTerrain) {
+    const std::vector<HeightValue>& heights = terrain();
+    for (size_t i = 0; i < count; ++i) {
+      plane->values[i] = 0.01f * static_cast<float>(heights[i]) - 120.0f;
+    }
+    return;
+  }
+  std::mt19937 engine(11);
+  std::uniform_real_distribution<float> random(-500.0f, 3000.0f);
+  for (size_t i = 0; i < count; ++i) {
+    plane->values[i] = kind == kSmoothFlat ? 42.5f : random(engine);
+  }
+}
+
+// The argument "engine": -1 the one the tool picks, else a
+// FloatSmoothingEngine.
+void BM_SmoothFloat(benchmark::State& state) {
+  const int32_t passes = static_cast<int32_t>(state.range(0));
+  const int kind = static_cast<int>(state.range(1));
+  const int64_t engine = state.range(2);
+  if (engine >= 0 &&
+      !floatSmoothingEngineRuns(static_cast<FloatSmoothingEngine>(engine))) {
+    state.SkipWithError("the build or the processor lacks this engine");
+    return;
+  }
+  FloatPlane plane;
+  std::string error;
+  if (!allocateFloatPlane(&plane, kSide, kSide, &error)) std::abort();
+  for (auto _ : state) {
+    state.PauseTiming();
+    fillFloatMap(&plane, kind);
+    state.ResumeTiming();
+    if (engine < 0) {
+      smoothFloatHeights(passes, &plane);
+    } else {
+      smoothFloatHeightsWith(static_cast<FloatSmoothingEngine>(engine), passes,
+                             &plane);
+    }
+  }
+  releaseFloatPlane(&plane);
+  reportPerPixel(state, double{kSide} * kSide * passes);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Smooth)
@@ -307,6 +386,15 @@ BENCHMARK(BM_Smooth)
 BENCHMARK(BM_SmoothLanes)
     ->Unit(benchmark::kMillisecond)
     ->ArgsProduct({{16}, {0, 1, 2}});
+BENCHMARK(BM_SmoothKinds)
+    ->Unit(benchmark::kMillisecond)
+    ->ArgNames({"passes", "kind"})
+    ->ArgsProduct({{1, 16}, {kSmoothTerrain, kSmoothFlat, kSmoothRandom}});
+BENCHMARK(BM_SmoothFloat)
+    ->Unit(benchmark::kMillisecond)
+    ->ArgNames({"passes", "kind", "engine"})
+    ->ArgsProduct({{1, 16}, {kSmoothTerrain, kSmoothFlat, kSmoothRandom}, {-1}})
+    ->ArgsProduct({{4}, {kSmoothTerrain}, {0, 1, 2}});
 BENCHMARK(BM_SmoothRows)->Unit(benchmark::kMillisecond)->Arg(4)->Arg(16);
 BENCHMARK(BM_ScaleByTable)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ScaleArithmetic)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -1,30 +1,31 @@
 #include "processing/nodata_fill.h"
 
 #include <cmath>
-#include <vector>
+#include <cstdint>
+
+#include "processing/nodata_fill_rule.h"
 
 namespace {
-
-struct Direction {
-  int32_t rows;
-  int32_t columns;
-};
-
-constexpr Direction kDirections[] = {{-1, 0},  {1, 0},  {0, -1}, {0, 1},
-                                     {-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
 
 // Distances in steps beyond this are all kFar.
 constexpr uint8_t kFar = 255;
 
-// A height's mark once the fill has passed it: searches still skip it, and
-// the last pass tells the kept from the filled.
-constexpr uint8_t kFilledMark = 1;
-constexpr uint8_t kKeptMark = 2;
+// The byte planes' heights as the fill reads and stores them.
+struct PlaneHeights {
+  PlaneSet* planes;
+  double at(int32_t row, int32_t column) const {
+    return decodeHeightIn<kWideBase>(planes->outRed[row][column],
+                                     planes->outGreen[row][column]);
+  }
+  void store(int32_t row, int32_t column, double mean) const {
+    storeHeight(kWideBase, static_cast<int64_t>(std::floor(mean + 0.5)),
+                &planes->outRed[row][column], &planes->outGreen[row][column]);
+  }
+};
 
-// Turns every mark into the number of steps (any of the eight ways, so the
-// largest of the row and column distances) to the nearest unmarked height,
-// kFar from kFar on, in two passes.
-void markDistances(BytePlane* marks, int32_t width, int32_t height) {
+}  // namespace
+
+void markFillDistances(BytePlane* marks, int32_t width, int32_t height) {
   auto relax = [&](int32_t fromRow, int32_t fromColumn, uint8_t* value) {
     if (fromRow < 0 || fromRow >= height || fromColumn < 0 ||
         fromColumn >= width) {
@@ -59,61 +60,16 @@ void markDistances(BytePlane* marks, int32_t width, int32_t height) {
   }
 }
 
-}  // namespace
-
 FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
                        int32_t height, int32_t reach,
                        const Progress* progress) {
-  FillOutcome outcome;
-  markDistances(marks, width, height);
-  // The marks stay until every height is filled, and searches read only
-  // unmarked heights: a fill never reads another fill.
-  for (int32_t row = 0; row < height; ++row) {
-    uint8_t* rowMarks = (*marks)[row];
-    for (int32_t column = 0; column < width; ++column) {
-      if (rowMarks[column] == 0) continue;
-      // A search along any of the eight ways goes at least as far as the
-      // nearest valid height in steps: a sea far from land costs nothing.
-      if (rowMarks[column] > reach) {
-        ++outcome.kept;
-        rowMarks[column] = kKeptMark;
-        continue;
-      }
-      double sum = 0, weights = 0;
-      for (const Direction& way : kDirections) {
-        const double length =
-            way.rows != 0 && way.columns != 0 ? std::sqrt(2.0) : 1.0;
-        for (int32_t steps = 1; steps * length <= reach; ++steps) {
-          const int32_t r = row + steps * way.rows;
-          const int32_t c = column + steps * way.columns;
-          if (r < 0 || r >= height || c < 0 || c >= width) break;
-          if ((*marks)[r][c] != 0) continue;
-          const double distance = steps * length;
-          const double weight = 1 / (distance * distance);
-          sum += weight * decodeHeightIn<kWideBase>(planes->outRed[r][c],
-                                                    planes->outGreen[r][c]);
-          weights += weight;
-          break;
-        }
-      }
-      if (weights == 0) {
-        ++outcome.kept;
-        rowMarks[column] = kKeptMark;
-        continue;
-      }
-      ++outcome.filled;
-      rowMarks[column] = kFilledMark;
-      storeHeight(kWideBase,
-                  static_cast<int64_t>(std::floor(sum / weights + 0.5)),
-                  &planes->outRed[row][column], &planes->outGreen[row][column]);
-    }
-    reportProgress(progress, row + 1, height);
-  }
+  const FillOutcome outcome = fillMarkedHeights(PlaneHeights{planes}, marks,
+                                                width, height, reach, progress);
   for (int32_t row = 0; row < height; ++row) {
     uint8_t* rowMarks = (*marks)[row];
     for (int32_t column = 0; column < width; ++column) {
       if (rowMarks[column] != 0) {
-        rowMarks[column] = rowMarks[column] == kKeptMark ? 1 : 0;
+        rowMarks[column] = rowMarks[column] == kKeptFillMark ? 1 : 0;
       }
     }
   }

@@ -16,8 +16,9 @@ constexpr int32_t kDefaultFillReach = 100;
 
 // What a fill did.
 struct FillOutcome {
-  int64_t filled = 0;  // marked heights given their surroundings' mean
-  int64_t kept = 0;    // marked heights farther than reach from any valid
+  int64_t filled = 0;    // marked heights given their surroundings' mean
+  int64_t kept = 0;      // marked heights farther than reach from any valid
+  bool complete = true;  // false: no working memory, and nothing changed
 };
 
 // For every height of the width x height target planes (base 256) whose

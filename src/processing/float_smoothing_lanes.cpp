@@ -1,0 +1,289 @@
+// The float lane engine: each pass smooths the map band after band, every
+// band moved from the plane into the interleaved cells
+// (float_smoothing_lanes.h), run by the kernel and moved back.
+#include "processing/float_smoothing_lanes.h"
+
+#include <cstring>
+
+#include "image/float_plane.h"
+#include "image/progress.h"
+#include "platform/memory.h"
+
+namespace {
+
+// Where a row (0 ... kFloatLaneRows - 1) of a band lies within each step.
+int32_t laneOf(int32_t row) {
+  return (row % kFloatLaneGroups) * kFloatLaneWidth + row / kFloatLaneGroups;
+}
+
+// Columns of height 0 on either side of a bordering row.
+constexpr int32_t kRowMargin = kFloatLaneTrail + 2;
+// Rows whose nodata a band's multipliers depend on: its own and one on
+// either side.
+constexpr int32_t kValidRows = kFloatLaneRows + 2;
+// The working memory the engine may take beyond half the plane's bytes.
+constexpr size_t kWorkingBase = size_t{6} << 20;
+
+constexpr float kMultipliers[10] = {0,        1.0f,     1.0f / 2, 1.0f / 3,
+                                    1.0f / 4, 1.0f / 5, 1.0f / 6, 1.0f / 7,
+                                    1.0f / 8, 1.0f / 9};
+
+// The working memory of one map, allocated once for all passes.
+struct FloatBands {
+  const FloatPlane* plane = nullptr;
+  int32_t steps = 0;  // width + kFloatLaneTrail
+  size_t bandFloats = 0;
+  LargeBlock block;
+  float* cells = nullptr;        // step 0
+  float* multipliers = nullptr;  // step 0
+  float* above = nullptr;        // column 0
+  float* below = nullptr;
+  // Whether each cell of the rows from the band's row above to its row
+  // below is valid, a 0 column on either side; a row of sums of three of
+  // those rows at each column; each band row's counts (countValid).
+  size_t validStride = 0;
+  uint8_t* valid = nullptr;
+  uint8_t* columnSums = nullptr;
+  uint8_t* counts = nullptr;
+  // The band in the cells has no nodata about it; and the kind of band
+  // (first, inner, last: the map's edges they meet) whose multipliers the
+  // cells hold when it had none either, else -1. Inner bands of no nodata
+  // all have the same multipliers.
+  bool whole = false;
+  int32_t wholeKind = -1;
+};
+
+bool makeBands(const FloatPlane& plane, FloatBands* bands) {
+  const size_t width = static_cast<size_t>(plane.width);
+  bands->plane = &plane;
+  bands->steps = plane.width + kFloatLaneTrail;
+  bands->bandFloats =
+      (width + kFloatLaneTrail + 2 * kFloatLanePad) * kFloatLaneRows;
+  const size_t rowFloats = width + 2 * kRowMargin;
+  bands->validStride = width + 2;
+  const size_t bytes =
+      2 * bands->bandFloats * sizeof(float) + 2 * rowFloats * sizeof(float) +
+      (kValidRows + 1) * bands->validStride + kFloatLaneRows * width;
+  if (bytes > plane.bytes / 2 + kWorkingBase || !bands->block.allocate(bytes)) {
+    return false;
+  }
+  std::memset(bands->block.data, 0, bytes);
+  float* floats = static_cast<float*>(bands->block.data);
+  const size_t pad = size_t{kFloatLanePad} * kFloatLaneRows;
+  bands->cells = floats + pad;
+  bands->multipliers = floats + bands->bandFloats + pad;
+  bands->above = floats + 2 * bands->bandFloats + kRowMargin;
+  bands->below = bands->above + rowFloats;
+  bands->valid = reinterpret_cast<uint8_t*>(floats + 2 * bands->bandFloats +
+                                            2 * rowFloats);
+  bands->columnSums = bands->valid + kValidRows * bands->validStride;
+  bands->counts = bands->columnSums + bands->validStride;
+  return true;
+}
+
+// A bordering row's heights, nodata as 0; all 0 off the map.
+void loadBorder(const FloatPlane& plane, int32_t row, float* border) {
+  if (row < 0 || row >= plane.height) {
+    std::memset(border, 0, sizeof(float) * static_cast<size_t>(plane.width));
+    return;
+  }
+  const float* values = plane.row(row);
+  for (int32_t column = 0; column < plane.width; ++column) {
+    border[column] = isNodata(values[column]) ? 0 : values[column];
+  }
+}
+
+// Marks the valid cells of the rows about the band whose row 0 is map row
+// top; true when every one of them in the map is valid.
+bool markValid(const FloatPlane& plane, int32_t top, FloatBands* bands) {
+  const int32_t width = plane.width;
+  uint8_t all = 1;
+  for (int32_t index = 0; index < kValidRows; ++index) {
+    uint8_t* valid = bands->valid + index * bands->validStride + 1;
+    const int32_t row = top - 1 + index;
+    if (row < 0 || row >= plane.height) {
+      std::memset(valid, 0, static_cast<size_t>(width));
+      continue;
+    }
+    const float* values = plane.row(row);
+    for (int32_t column = 0; column < width; ++column) {
+      // Only NaN differs from itself; written so, the loop vectorizes.
+      const uint8_t mark = values[column] == values[column] ? 1 : 0;
+      valid[column] = mark;
+      all &= mark;
+    }
+  }
+  return all != 0;
+}
+
+// Each row's count of valid cells around each of its cells (0 for a NaN
+// cell), from the valid marks of the rows about it.
+void countValid(int32_t rows, FloatBands* bands) {
+  const int32_t width = bands->plane->width;
+  const size_t stride = bands->validStride;
+  uint8_t* sums = bands->columnSums;
+  for (int32_t row = 0; row < rows; ++row) {
+    const uint8_t* valid = bands->valid + row * stride;
+    for (size_t column = 0; column < stride; ++column) {
+      sums[column] = static_cast<uint8_t>(
+          valid[column] + valid[column + stride] + valid[column + 2 * stride]);
+    }
+    const uint8_t* own = valid + stride + 1;
+    uint8_t* counts = bands->counts + static_cast<size_t>(row) * width;
+    for (int32_t column = 0; column < width; ++column) {
+      const int sum = sums[column] + sums[column + 1] + sums[column + 2];
+      counts[column] = static_cast<uint8_t>(own[column] != 0 ? sum : 0);
+    }
+  }
+}
+
+// Steps moved at a time, row after row of the band: their cells and
+// multipliers stay in the first-level cache.
+constexpr int32_t kChunkSteps = 128;
+
+// The columns [from, to) of band row row whose steps lie in [step, end);
+// from >= to when none do.
+void chunkColumns(int32_t step, int32_t end, int32_t row, int32_t width,
+                  int32_t* from, int32_t* to) {
+  const int32_t start = step - kFloatLaneSkew * row;
+  *from = start < 0 ? 0 : start;
+  const int32_t stop = end - kFloatLaneSkew * row;
+  *to = stop < width ? stop : width;
+}
+
+// Zeroes the steps of array where some row lies off the map (with rows
+// missing below the map, every step).
+void zeroOffMap(const FloatBands& bands, int32_t rows, float* array) {
+  const size_t step = kFloatLaneRows;
+  const int32_t width = bands.plane->width;
+  if (rows < kFloatLaneRows || width <= kFloatLaneTrail) {
+    std::memset(array, 0, sizeof(float) * step * bands.steps);
+    return;
+  }
+  const size_t floats = step * kFloatLaneTrail;
+  std::memset(array, 0, sizeof(float) * floats);
+  std::memset(array + step * static_cast<size_t>(width), 0,
+              sizeof(float) * floats);
+}
+
+// Moves the multipliers of the band's rows into their steps.
+void loadMultipliers(int32_t rows, FloatBands* bands) {
+  const int32_t width = bands->plane->width;
+  const size_t step = kFloatLaneRows;
+  zeroOffMap(*bands, rows, bands->multipliers);
+  countValid(rows, bands);
+  for (int32_t chunk = 0; chunk < bands->steps; chunk += kChunkSteps) {
+    for (int32_t row = 0; row < rows; ++row) {
+      int32_t from = 0, to = 0;
+      chunkColumns(chunk, chunk + kChunkSteps, row, width, &from, &to);
+      const uint8_t* counts = bands->counts + static_cast<size_t>(row) * width;
+      float* multipliers = bands->multipliers +
+                           size_t{kFloatLaneSkew} * row * step + laneOf(row);
+      for (int32_t column = from; column < to; ++column) {
+        multipliers[static_cast<size_t>(column) * step] =
+            kMultipliers[counts[column]];
+      }
+    }
+  }
+}
+
+// Readies the band whose row 0 is map row top, but for its values: each
+// cell's multiplier, the steps off the map and the rows bordering it.
+void loadBand(int32_t top, FloatBands* bands) {
+  const FloatPlane& plane = *bands->plane;
+  const int32_t rows =
+      plane.height - top < kFloatLaneRows ? plane.height - top : kFloatLaneRows;
+  const int32_t kind =
+      top == 0                                                        ? 0
+      : rows < kFloatLaneRows || top + kFloatLaneRows == plane.height ? 2
+                                                                      : 1;
+  bands->whole = markValid(plane, top, bands);
+  if (!bands->whole || kind != bands->wholeKind) {
+    loadMultipliers(rows, bands);
+    bands->wholeKind = bands->whole ? kind : -1;
+  }
+  zeroOffMap(*bands, rows, bands->cells);
+  loadBorder(plane, top - 1, bands->above);
+  loadBorder(plane, top + kFloatLaneRows, bands->below);
+}
+
+// Moves steps [from, to) of the band whose row 0 is map row top between
+// the plane and the cells, a chunk at a time: into the cells with nodata as
+// 0, back to the plane its valid cells alone.
+void moveSteps(int32_t top, int32_t rows, int32_t from, int32_t to,
+               bool toCells, FloatBands* bands, FloatPlane* plane) {
+  const int32_t width = plane->width;
+  const size_t step = kFloatLaneRows;
+  for (int32_t chunk = from; chunk < to; chunk += kChunkSteps) {
+    const int32_t end = to - chunk < kChunkSteps ? to : chunk + kChunkSteps;
+    for (int32_t row = 0; row < rows; ++row) {
+      int32_t first = 0, last = 0;
+      chunkColumns(chunk, end, row, width, &first, &last);
+      float* values = plane->row(top + row);
+      float* cells =
+          bands->cells + size_t{kFloatLaneSkew} * row * step + laneOf(row);
+      const uint8_t* counts = bands->counts + static_cast<size_t>(row) * width;
+      for (int32_t column = first; column < last; ++column) {
+        float& cell = cells[static_cast<size_t>(column) * step];
+        const bool valid = bands->whole || counts[column] != 0;
+        if (toCells) {
+          cell = valid ? values[column] : 0;
+        } else if (valid) {
+          values[column] = cell;
+        }
+      }
+    }
+  }
+}
+
+// Moves the whole band between the plane and the cells: where every row
+// of a band of no nodata lies in the map, by the kernels' squares.
+void moveBand(int32_t top, bool toCells, const FloatLaneKernels& kernels,
+              FloatBands* bands, FloatPlane* plane) {
+  const int32_t rows = plane->height - top < kFloatLaneRows
+                           ? plane->height - top
+                           : kFloatLaneRows;
+  int32_t from = bands->steps, to = bands->steps;
+  if (bands->whole && rows == kFloatLaneRows &&
+      plane->width > kFloatLaneTrail) {
+    from = kFloatLaneTrail;
+    to = from + (plane->width - from) / kFloatLaneWidth * kFloatLaneWidth;
+    float* rowStarts[kFloatLaneRows];
+    for (int32_t row = 0; row < kFloatLaneRows; ++row) {
+      rowStarts[row] = plane->row(top + row);
+    }
+    kernels.move(bands->cells, rowStarts, from, to, toCells);
+  }
+  moveSteps(top, rows, 0, from, toCells, bands, plane);
+  moveSteps(top, rows, to, bands->steps, toCells, bands, plane);
+}
+
+}  // namespace
+
+float floatLaneMultiplier(int32_t count) { return kMultipliers[count]; }
+
+bool smoothFloatHeightsInLanes(int32_t passes, FloatPlane* plane,
+                               const FloatLaneKernels& kernels,
+                               const Progress* progress) {
+  FloatBands bands;
+  if (!makeBands(*plane, &bands)) return false;
+  const int64_t count =
+      (int64_t{plane->height} + kFloatLaneRows - 1) / kFloatLaneRows;
+  const int64_t total = count * passes;
+  FloatLaneSteps steps{bands.cells, bands.multipliers, bands.above, bands.below,
+                       bands.steps};
+  bool changed = true;
+  for (int64_t pass = 0; pass < passes && changed; ++pass) {
+    changed = false;
+    for (int64_t band = 0; band < count; ++band) {
+      const int32_t top = static_cast<int32_t>(band * kFloatLaneRows);
+      loadBand(top, &bands);
+      moveBand(top, true, kernels, &bands, plane);
+      changed = kernels.run(steps) || changed;
+      moveBand(top, false, kernels, &bands, plane);
+      reportProgress(progress, pass * count + band + 1, total);
+    }
+  }
+  reportProgress(progress, total, total);
+  return true;
+}

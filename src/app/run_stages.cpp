@@ -232,12 +232,11 @@ bool quantizeFloats(RunState* state) {
   SampleMapping mapping;
   StoreCount clamped;
   const InputImage& source = state->files->source;
-  if (!quantizeFloatPlane(state->floats, floatSampleType(source),
+  if (!quantizeFloatPlane(&state->floats, floatSampleType(source),
                           source.request.mapping, state->marksNodata,
                           state->planes, &mapping, &clamped, state->error)) {
     return false;
   }
-  releaseFloatPlane(&state->floats);
   state->floatHeights = false;
   WrittenHeights* written = state->written;
   written->haveUnits = true;

@@ -1,6 +1,8 @@
 #include "image/float_heights.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 void surveyFloats(const float* samples, size_t count, FloatHeights* heights) {
   SampleSurvey& survey = heights->survey;
@@ -37,29 +39,36 @@ void storeFloatHeights(const float* samples, int32_t count, int32_t row,
   }
 }
 
-bool quantizeFloatPlane(const FloatPlane& floats, const SampleType& type,
+bool quantizeFloatPlane(FloatPlane* floats, const SampleType& type,
                         const MappingRequest& request, bool marks,
                         PlaneSet* planes, SampleMapping* mapping,
                         StoreCount* clamped, std::string* error) {
   FloatHeights heights;
-  const size_t width = static_cast<size_t>(floats.width);
-  for (int32_t row = 0; row < floats.height; ++row) {
-    surveyFloats(floats.row(row), width, &heights);
+  const size_t width = static_cast<size_t>(floats->width);
+  for (int32_t row = 0; row < floats->height; ++row) {
+    surveyFloats(floats->row(row), width, &heights);
   }
   heights.mapping = planSampleMapping(type, heights.survey, request);
-  if (!allocatePlanes(planes, floats.width, floats.height, error,
-                      BlueUse::kMarks)) {
+  std::vector<float> line(width);
+  if (floats->stride != 0 ||
+      !adoptHeightBlock(planes, reinterpret_cast<uint8_t*>(floats->values),
+                        floats->bytes, floats->width, floats->height, error)) {
+    if (error->empty()) *error = "A view of a float map cannot be made heights";
     return false;
   }
   planes->base = kWideBase;
-  for (int32_t row = 0; row < floats.height; ++row) {
-    const float* values = floats.row(row);
-    storeFloatHeights(values, floats.width, row, 0, planes, &heights);
+  const FloatPlane taken = *floats;
+  *floats = FloatPlane();
+  for (int32_t row = 0; row < taken.height; ++row) {
+    // A row's floats are read whole before its heights overwrite them.
+    const float* values = taken.row(row);
+    std::copy(values, values + width, line.begin());
+    storeFloatHeights(line.data(), taken.width, row, 0, planes, &heights);
     if (!marks || heights.survey.nodata == 0) continue;
     uint8_t* blue = planes->inBlue[row];
     for (size_t column = 0; column < width; ++column) {
       // The plane is zeros: only nodata is written.
-      if (!std::isfinite(values[column])) {
+      if (!std::isfinite(line[column])) {
         blue[column] = 1;
         planes->blueZero = false;
       }

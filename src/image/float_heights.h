@@ -50,12 +50,13 @@ void storeFloatHeights(const float* samples, int32_t count, int32_t row,
 
 // Makes 16-bit heights of a float map, as a file's samples of type are made
 // when read for a 16-bit output: surveyed, planned as request asks (integer
-// samples of a small span shifted, floats stretched), mapped into new
-// planes of base 256 (BlueUse::kMarks), nodata at the lowest valid sample's
-// height and, with marks, marked 1 in blue. mapping says how the heights
-// stand for the values; clamped counts heights a unit put beyond
-// 0 ... 65535. On failure (no memory) planes stay empty, error says why.
-bool quantizeFloatPlane(const FloatPlane& floats, const SampleType& type,
+// samples of a small span shifted, floats stretched), mapped into planes of
+// base 256 that take over the float map's memory (floats is left empty),
+// nodata at the lowest valid sample's height and, with marks, marked 1 in
+// blue (made only where written). mapping says how the heights stand for
+// the values; clamped counts heights a unit put beyond 0 ... 65535. On
+// failure (no memory) planes stay empty, floats as it was, error says why.
+bool quantizeFloatPlane(FloatPlane* floats, const SampleType& type,
                         const MappingRequest& request, bool marks,
                         PlaneSet* planes, SampleMapping* mapping,
                         StoreCount* clamped, std::string* error);

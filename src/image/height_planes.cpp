@@ -48,9 +48,9 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
   // plane of them costs memory only where one is written), one for the
   // row tables.
   uint8_t* block = static_cast<uint8_t*>(allocateLargeBlock(2 * plane));
-  uint8_t* blueBlock = static_cast<uint8_t*>(
-      blue == BlueUse::kMarks ? allocateZeroBlock(plane)
-                              : allocateLargeBlock(plane));
+  uint8_t* blueBlock = static_cast<uint8_t*>(blue == BlueUse::kMarks
+                                                 ? allocateZeroBlock(plane)
+                                                 : allocateLargeBlock(plane));
   uint8_t** tables = static_cast<uint8_t**>(
       std::malloc(kPlaneCount * rows * sizeof(uint8_t*)));
   if (block == nullptr || blueBlock == nullptr || tables == nullptr) {
@@ -77,6 +77,44 @@ bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
   return true;
 }
 
+bool adoptHeightBlock(PlaneSet* planes, uint8_t* block, size_t bytes,
+                      int32_t width, int32_t height, std::string* error) {
+  *planes = PlaneSet();
+  const size_t columns = static_cast<size_t>(width);
+  const size_t rows = static_cast<size_t>(height);
+  const size_t plane = planeBytes(columns * rows);
+  uint8_t* blueBlock = static_cast<uint8_t*>(allocateZeroBlock(plane));
+  uint8_t** tables = static_cast<uint8_t**>(
+      std::malloc(kPlaneCount * rows * sizeof(uint8_t*)));
+  if (block == nullptr || bytes < 2 * columns * rows || blueBlock == nullptr ||
+      tables == nullptr) {
+    releaseLargeBlock(blueBlock, plane);
+    std::free(tables);
+    *error = "Not enough memory for the height planes of " +
+             std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    return false;
+  }
+  planes->width = width;
+  planes->height = height;
+  planes->blueZero = true;
+  planes->heightBlockBytes = bytes;
+  for (int index = 0; index < kPlaneCount; ++index) {
+    sourcePlane(planes, index)->rows =
+        tables + static_cast<size_t>(index) * rows;
+  }
+  // Row r's red and green take bytes 2r x width on: before the rest of
+  // whatever the block held from row r on, four bytes a pixel or more.
+  for (size_t row = 0; row < rows; ++row) {
+    planes->inRed.rows[row] = block + 2 * row * columns;
+    planes->inGreen.rows[row] = block + 2 * row * columns + columns;
+    planes->inBlue.rows[row] = blueBlock + row * columns;
+  }
+  for (int index = 0; index < kPlaneCount; ++index) {
+    *targetPlane(planes, index) = *sourcePlane(planes, index);
+  }
+  return true;
+}
+
 void releasePlanes(PlaneSet* planes) {
   // The target planes share the source planes' blocks, and the red plane's
   // table and first row begin the tables' block and red and green's.
@@ -84,7 +122,9 @@ void releasePlanes(PlaneSet* planes) {
     size_t pixels = static_cast<size_t>(planes->width) *
                     static_cast<size_t>(planes->height);
     releaseLargeBlock(planes->inBlue.rows[0], planeBytes(pixels));
-    releaseLargeBlock(planes->inRed.rows[0], 2 * planeBytes(pixels));
+    releaseLargeBlock(planes->inRed.rows[0], planes->heightBlockBytes != 0
+                                                 ? planes->heightBlockBytes
+                                                 : 2 * planeBytes(pixels));
     std::free(planes->inRed.rows);
   }
   *planes = PlaneSet();

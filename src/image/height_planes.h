@@ -136,6 +136,9 @@ struct PlaneSet {
   // Blue holds zeros alone (no marks), its memory made only where written:
   // whoever writes a byte there other than 0 clears it.
   bool blueZero = false;
+  // The bytes of the block red and green's rows lie in, where it is not
+  // one made for them (a float map's, taken over): 0 for their own.
+  size_t heightBlockBytes = 0;
 };
 
 // The smallest and the largest height of a plane pair.
@@ -159,6 +162,16 @@ enum class BlueUse {
 // failure nothing stays allocated, planes is left empty and error says why.
 bool allocatePlanes(PlaneSet* planes, int32_t width, int32_t height,
                     std::string* error, BlueUse blue = BlueUse::kPixels);
+
+// Makes planes (base and blueZero to be set by the caller: blue is zeros,
+// made only where written) of width x height pixels whose red and green
+// rows lie in block, a large block of bytes (at least 2 per pixel) that the
+// set then owns and releases: row r's red and green take bytes
+// 2 r width ... 2 (r + 1) width, so that a map of 4 bytes a pixel or more
+// in the block can be read row by row, from the top, while its rows are
+// written. On failure nothing is taken, error says why.
+bool adoptHeightBlock(PlaneSet* planes, uint8_t* block, size_t bytes,
+                      int32_t width, int32_t height, std::string* error);
 
 // Frees every plane of the set and leaves it empty; safe on an empty set.
 void releasePlanes(PlaneSet* planes);

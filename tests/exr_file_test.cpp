@@ -5,6 +5,7 @@
 // back by the library.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -448,6 +449,55 @@ TEST(ExrFileTest, WrittenFilesHoldEachHeightsValue) {
                           &values, &compression));
   for (size_t at = 0; at < values.size(); ++at) {
     EXPECT_NEAR(values[at] + 1000.0f, samples[at], 0.125) << at;
+  }
+}
+
+// Unsigned samples become floats as they are where a float holds them;
+// beyond 2^24, where two may meet at one float, a warning counts them.
+TEST(ExrFileTest, UnsignedSamplesBeyondAFloatAreCounted) {
+  if (!toolHasExr()) GTEST_SKIP() << "the tool was built without OpenEXR";
+  TempDir dir;
+  const struct {
+    std::vector<uint32_t> wholes;
+    std::vector<float> values;
+    std::string warning;
+  } cases[] = {
+      {{7, 65536, 16777216}, {7.0f, 65536.0f, 16777216.0f}, ""},
+      {{16777217, 16777216, 4294967000u},
+       {16777216.0f, 16777216.0f, 4294967040.0f},
+       "quillorn: warning: " + dir.file("in.exr") +
+           ": 2 unsigned samples are beyond what a 32-bit float holds exactly "
+           "(2^24) and read as the nearest float, where neighbouring values "
+           "may meet\n"},
+  };
+  for (const auto& c : cases) {
+    // The test's channels are floats: samples 1, 2, 3, uncompressed, then
+    // their bytes put to the samples wanted.
+    std::string why;
+    ASSERT_TRUE(writeTestExr(dir.file("in.exr"), 3, 1,
+                             {{"Y", EXR_PIXEL_UINT, {1, 2, 3}}}, 0,
+                             EXR_COMPRESSION_NONE, &why))
+        << why;
+    std::vector<uint8_t> file;
+    ASSERT_TRUE(readFileBytes(dir.file("in.exr"), &file));
+    const uint8_t stored[12] = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
+    auto at = std::search(file.begin(), file.end(), stored, stored + 12);
+    ASSERT_NE(at, file.end());
+    std::memcpy(&*at, c.wholes.data(), 12);
+    ASSERT_TRUE(writeFileBytes(dir.file("in.exr"), file));
+    ProcessResult result =
+        runQuillorn({dir.file("in.exr"), dir.file("out.r32")});
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(readFileBytes(dir.file("out.r32"), &bytes));
+    std::vector<float> values(bytes.size() / 4);
+    std::memcpy(values.data(), bytes.data(), 4 * values.size());
+    EXPECT_EQ(values, c.values);
+    if (!throughLauncher()) {
+      EXPECT_EQ(result.errors.substr(0, c.warning.size()), c.warning);
+      EXPECT_EQ(result.errors.find("beyond what") != std::string::npos,
+                !c.warning.empty());
+    }
   }
 }
 

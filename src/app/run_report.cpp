@@ -211,6 +211,17 @@ void reportNodata(const InputImage& input, const FillOutcome& fill,
   }
 }
 
+void reportRoundedSamples(const InputImage& input, const std::string& path,
+                          std::ostream& diagnostics) {
+  if (input.samplesRounded == 0) return;
+  warn(diagnostics,
+       path + ": " + std::to_string(input.samplesRounded) +
+           (input.samplesRounded == 1 ? " unsigned sample is"
+                                      : " unsigned samples are") +
+           " beyond what a 32-bit float holds exactly (2^24) and read as the "
+           "nearest float, where neighbouring values may meet");
+}
+
 void reportFloatNodata(const std::string& path, std::ostream& diagnostics) {
   diagnostics << "quillorn: " << path
               << ": the samples kept as nodata are written as NaN, its nodata "

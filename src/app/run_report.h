@@ -86,6 +86,11 @@ void reportNodata(const InputImage& input, const FillOutcome& fill,
                   int32_t reach, bool floats, const std::string& path,
                   std::ostream& diagnostics);
 
+// For an OpenEXR of unsigned samples: a warning with how many a 32-bit
+// float holds only to the nearest float; nothing when every one was exact.
+void reportRoundedSamples(const InputImage& input, const std::string& path,
+                          std::ostream& diagnostics);
+
 // For a float TIFF output holding nodata: "quillorn: <path>: the samples
 // kept as nodata are written as NaN, its nodata value".
 void reportFloatNodata(const std::string& path, std::ostream& diagnostics);

@@ -341,6 +341,7 @@ bool readStage(RunState* state) {
   releaseInput(&files->source);
   if (!read) return false;
   reportUnlikelyHeights(files->source, *state->diagnostics);
+  reportRoundedSamples(files->source, files->input.path, *state->diagnostics);
   return true;
 }
 

@@ -24,6 +24,8 @@ bool decodeExrHeights(ExrDecoder*, const ExrInfo&, const MappingRequest&,
   return false;
 }
 
+int64_t exrRoundedSamples(const ExrDecoder*) { return 0; }
+
 bool decodeExrFloats(ExrDecoder*, const ExrInfo&, FloatPlane*, int64_t*,
                      std::string* error, const Progress*) {
   *error = kNoExrSupport;

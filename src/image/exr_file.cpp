@@ -45,8 +45,9 @@ std::string unreadCompression(exr_compression_t compression) {
 struct ExrDecoder {
   ExrStream stream;
   exr_context_t context = nullptr;
-  ExrChannels chosen;  // the channels read
-  int32_t left = 0;    // the data window's corner
+  int64_t roundedSamples = 0;  // unsigned samples no float holds exactly
+  ExrChannels chosen;          // the channels read
+  int32_t left = 0;            // the data window's corner
   int32_t top = 0;
   int32_t chunkWidth = 0;  // a chunk's largest size: rows, or a tile
   int32_t chunkHeight = 0;
@@ -170,6 +171,21 @@ bool openExrDecoder(FileStream* input, ChannelChoice choice,
 
 namespace {
 
+// Turns count unsigned 32-bit samples, stored where their floats go, into
+// those floats; returns how many a float holds only to the nearest one
+// (beyond 2^24, where neighbouring samples may meet).
+int64_t unsignedToFloats(float* samples, int64_t count) {
+  int64_t rounded = 0;
+  for (int64_t index = 0; index < count; ++index) {
+    uint32_t whole;
+    std::memcpy(&whole, samples + index, sizeof whole);
+    const float value = static_cast<float>(whole);
+    if (static_cast<double>(value) != static_cast<double>(whole)) ++rounded;
+    samples[index] = value;
+  }
+  return rounded;
+}
+
 // Calls visit(row, column, count, samples) for every run of pixels, top to
 // bottom, samples holding one pointer per channel read; stops when visit
 // returns false (its error set). Reports rows done to progress.
@@ -178,6 +194,7 @@ bool forEachExrRun(ExrDecoder* decoder, const ExrInfo& info, Visit visit,
                    std::string* error, const Progress* progress) {
   exr_context_t context = decoder->context;
   const size_t used = decoder->chosen.used.size();
+  decoder->roundedSamples = 0;
   const int64_t chunkSamples =
       int64_t{decoder->chunkWidth} * decoder->chunkHeight;
   // One slot per channel read, and one more that every other channel is
@@ -190,6 +207,8 @@ bool forEachExrRun(ExrDecoder* decoder, const ExrInfo& info, Visit visit,
              std::to_string(chunkSamples) + " samples";
     return false;
   }
+  // Which slots hold unsigned samples, as decoded.
+  bool wholeSlots[3] = {};
   // Zeroed, as the library's initializer macro makes it.
   exr_decode_pipeline_t pipe{};
   bool started = false;
@@ -223,13 +242,23 @@ bool forEachExrRun(ExrDecoder* decoder, const ExrInfo& info, Visit visit,
           buffer.get() + chunkSamples * static_cast<int64_t>(slot));
       channel.user_pixel_stride = 4;
       channel.user_line_stride = 4 * columns;
-      channel.user_data_type = EXR_PIXEL_FLOAT;
+      // Unsigned samples come as they are, and become floats here, where
+      // those a float holds only to the nearest one are counted.
+      const bool whole = channel.data_type == EXR_PIXEL_UINT && slot < used;
+      channel.user_data_type = whole ? EXR_PIXEL_UINT : EXR_PIXEL_FLOAT;
       channel.user_bytes_per_element = 4;
+      if (slot < used) wholeSlots[slot] = whole;
     }
     if ((code = exr_decoding_choose_default_routines(context, 0, &pipe)) !=
             EXR_ERR_SUCCESS ||
         (code = exr_decoding_run(context, 0, &pipe)) != EXR_ERR_SUCCESS) {
       return fail(code);
+    }
+    for (size_t which = 0; which < used; ++which) {
+      if (!wholeSlots[which]) continue;
+      decoder->roundedSamples += unsignedToFloats(
+          buffer.get() + chunkSamples * static_cast<int64_t>(which),
+          int64_t{rows} * columns);
     }
     const float* samples[3] = {};
     for (int32_t line = 0; line < rows; ++line) {
@@ -374,6 +403,10 @@ bool decodeExrFloats(ExrDecoder* decoder, const ExrInfo& info,
     return true;
   };
   return forEachExrRun(decoder, info, store, error, progress);
+}
+
+int64_t exrRoundedSamples(const ExrDecoder* decoder) {
+  return decoder != nullptr ? decoder->roundedSamples : 0;
 }
 
 void freeExrDecoder(ExrDecoder* decoder) {

@@ -75,6 +75,10 @@ bool decodeExrFloats(ExrDecoder* decoder, const ExrInfo& info,
                      FloatPlane* floats, int64_t* nodata, std::string* error,
                      const Progress* progress);
 
+// How many unsigned samples decoding found that a 32-bit float holds only
+// to the nearest float (0 with nullptr).
+int64_t exrRoundedSamples(const ExrDecoder* decoder);
+
 // Safe with nullptr.
 void freeExrDecoder(ExrDecoder* decoder);
 

@@ -470,10 +470,13 @@ bool readInputHeights(FileStream* input, InputImage* image, PlaneSet* planes,
       return decodeTiffHeights(image->tiffDecoder, image->tiff,
                                image->request.mapping, planes, &image->mapping,
                                &image->unitClamped, error, progress);
-    case HeightFormat::kExr:
-      return decodeExrHeights(image->exrDecoder, image->exr,
-                              image->request.mapping, planes, &image->mapping,
-                              &image->unitClamped, error, progress);
+    case HeightFormat::kExr: {
+      const bool read = decodeExrHeights(
+          image->exrDecoder, image->exr, image->request.mapping, planes,
+          &image->mapping, &image->unitClamped, error, progress);
+      image->samplesRounded = exrRoundedSamples(image->exrDecoder);
+      return read;
+    }
   }
   return false;
 }
@@ -510,9 +513,13 @@ bool readInputFloats(FileStream* input, InputImage* image, FloatPlane* floats,
     case HeightFormat::kR32:
     case HeightFormat::kPfm:
       return readFloatPlane(input, image, floats, error, progress);
-    case HeightFormat::kExr:
-      return decodeExrFloats(image->exrDecoder, image->exr, floats,
-                             &image->mapping.nodata, error, progress);
+    case HeightFormat::kExr: {
+      const bool read =
+          decodeExrFloats(image->exrDecoder, image->exr, floats,
+                          &image->mapping.nodata, error, progress);
+      image->samplesRounded = exrRoundedSamples(image->exrDecoder);
+      return read;
+    }
     case HeightFormat::kTiff:
       return decodeTiffFloats(image->tiffDecoder, image->tiff, floats,
                               &image->mapping.nodata, &image->floatsRounded,

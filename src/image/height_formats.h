@@ -155,6 +155,9 @@ struct InputImage {
   // beyond 2^24, 64-bit floats beyond its range), which are then read as
   // 16-bit heights instead.
   int64_t floatsRounded = 0;
+  // Once read, an OpenEXR's unsigned samples a 32-bit float holds only to
+  // the nearest float.
+  int64_t samplesRounded = 0;
   // kRaw, once read: the heights are far smoother read in the other byte
   // order (a sign that -order is missing or wrong).
   bool otherOrderSmoother = false;

@@ -267,10 +267,11 @@ def linear_model(data, height, width):
     return upper * (1 - down)[:, None] + lower * down[:, None]
 
 
-def check_floats(work, floats, metres):
+def check_floats(work, floats, metres, scaled, scaled_values):
     """A Float32 DEM flipped and resampled stays Float32 in metres, each
     value the float64 model's within 1e-5 of the range; -depth 16 gives
-    16-bit heights with the band's scale and offset."""
+    16-bit heights with the band's scale and offset, and -depth 32 floats
+    of 16-bit heights, in metres."""
     out = os.path.join(work, "float.tif")
     run(floats, out, "-size", "17x13", "-flip", "vertical", "-filter",
         "linear")
@@ -295,6 +296,16 @@ def check_floats(work, floats, metres):
     if band.DataType != gdal.GDT_UInt16 or band.GetScale() in (None, 1.0):
         problems.append("-depth 16: type %d, scale %r" %
                         (band.DataType, band.GetScale()))
+    # 16-bit heights as floats: the values the mapping line states, metres.
+    run(scaled, out, "-depth", "32")
+    band = gdal.Open(out).GetRasterBand(1)
+    got = band.ReadAsArray().astype(numpy.float64)
+    if band.DataType != gdal.GDT_Float32 or band.GetScale() not in (None, 1.0):
+        problems.append("-depth 32: type %d, scale %r" %
+                        (band.DataType, band.GetScale()))
+    elif numpy.abs(got - scaled_values).max() > 1e-4:
+        problems.append("-depth 32: %g off the metres" %
+                        numpy.abs(got - scaled_values).max())
 
 
 def main():
@@ -341,7 +352,7 @@ def main():
         out = os.path.join(work, "r.tif")
         run(floats, out, "-size", size, *switches)
         corners_placed("resampled to " + size, out, bool(switches))
-    check_floats(work, floats, metres)
+    check_floats(work, floats, metres, scaled, scaled_values)
     # A world file beside a picture places it as the TIFF's geotransform.
     png = os.path.join(work, "w.png")
     tif = os.path.join(work, "w.tif")

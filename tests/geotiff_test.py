@@ -134,10 +134,13 @@ def corners_placed(what, path, turned):
                             (what, row, column, v - 0.5, u - 0.5))
 
 
-def fill_model(heights, marks, reach):
+def fill_model(heights, marks, reach, rounded=True):
     """The fill's rule in numpy's terms: each mark the 1 / d^2 mean of the
-    nearest unmarked height along each of the eight ways within reach."""
+    nearest unmarked height along each of the eight ways within reach,
+    rounded to a height (or, for floats, as it is; NaN where none is)."""
     out = heights.astype(numpy.float64).copy()
+    if not rounded:
+        out[marks] = numpy.nan
     rows, columns = heights.shape
     for row, column in zip(*numpy.nonzero(marks)):
         total = weights = 0.0
@@ -156,8 +159,9 @@ def fill_model(heights, marks, reach):
                     break
                 steps += 1
         if weights:
-            out[row, column] = numpy.floor(total / weights + 0.5)
-    return out.astype(numpy.int64)
+            mean = total / weights
+            out[row, column] = numpy.floor(mean + 0.5) if rounded else mean
+    return out.astype(numpy.int64) if rounded else out
 
 
 def check_fill(work):
@@ -180,13 +184,20 @@ def check_fill(work):
     filled = os.path.join(work, "filled.r16")
     run(path, kept, "-fill", "0")
     result = run(path, filled, "-fill", "6")
-    plain = numpy.fromfile(kept, "<u2").reshape(metres.shape)
     got = numpy.fromfile(filled, "<u2").reshape(metres.shape)
-    want = fill_model(plain, marks, 6)
+    # Filled as floats, then made heights by the float rule: the valid
+    # samples' range stretched over 0 ... 65279, nodata at 0.
+    floats = fill_model(source.astype(numpy.float64), marks, 6,
+                        rounded=False).astype(numpy.float32)
+    lowest = float(metres[~marks].min())
+    step = (float(metres[~marks].max()) - lowest) / 65279
+    want = numpy.where(numpy.isnan(floats), 0, numpy.floor(
+        (floats.astype(numpy.float64) - lowest) / step + 0.5)).astype(
+            numpy.int64)
     if not numpy.array_equal(got, want):
         problems.append("fill: %d heights differ from the model" %
                         int((got != want).sum()))
-    far = int((want[marks] == 0).sum())
+    far = int(numpy.isnan(floats).sum())
     if "%d farther off take height 0" % far not in result.stderr:
         problems.append("fill: counts not said: %r" % result.stderr)
     # In a TIFF the sea kept beyond reach (columns 56 on) is nodata, as it
@@ -197,7 +208,7 @@ def check_fill(work):
                                  ("a half turn", ["-rotate", "180"],
                                   lambda a: a[::-1, ::-1])):
         out = os.path.join(work, "filled.tif")
-        result = run(path, out, "-fill", "6", *switches)
+        result = run(path, out, "-fill", "6", "-depth", "16", *switches)
         dataset = gdal.Open(out)
         band = dataset.GetRasterBand(1)
         stored = band.ReadAsArray()
@@ -216,8 +227,29 @@ def check_fill(work):
                 result.stderr:
             problems.append("fill %s: nodata not said: %r" %
                             (what, result.stderr))
+    # As floats: the fill unrounded, the sea kept NaN, GDAL's nodata "nan".
+    out = os.path.join(work, "filled_f.tif")
+    result = run(path, out, "-fill", "6")
+    dataset = gdal.Open(out)
+    band = dataset.GetRasterBand(1)
+    stored = band.ReadAsArray().astype(numpy.float64)
+    want = fill_model(source.astype(numpy.float64), marks, 6, rounded=False)
+    if band.DataType != gdal.GDT_Float32 or not numpy.isnan(
+            band.GetNoDataValue() or 0.0):
+        problems.append("float fill: type %d, nodata %r" %
+                        (band.DataType, band.GetNoDataValue()))
+    if not numpy.array_equal(numpy.isnan(stored), kept):
+        problems.append("float fill: %d samples wrongly nodata" %
+                        int((numpy.isnan(stored) != kept).sum()))
+    elif numpy.abs(stored[~kept] - want[~kept]).max() > 1e-3:
+        problems.append("float fill: %g off the model" %
+                        numpy.abs(stored[~kept] - want[~kept]).max())
+    if "the samples kept as nodata are written as NaN" not in result.stderr:
+        problems.append("float fill: nodata not said: %r" % result.stderr)
+    dataset = None
     # Each of three tiles (sharing their edge rows) keeps its part's nodata.
-    run(path, os.path.join(work, "ft.tif"), "-fill", "6", "-tiles", "1x3")
+    run(path, os.path.join(work, "ft.tif"), "-fill", "6", "-tiles", "1x3",
+        "-depth", "16")
     for j in range(3):
         dataset = gdal.Open(os.path.join(work, "ft_x0_y%d.tif" % j))
         band = dataset.GetRasterBand(1)
@@ -289,16 +321,21 @@ def check_floats(work, floats, metres, scaled, scaled_values):
     error = numpy.abs(band.ReadAsArray().astype(numpy.float64) - want).max()
     if error > 1e-5 * span:
         problems.append("float resampling: %g off the float64 model" % error)
-    corners_placed("float resampling", out, False)
+    # Flipped top to bottom, the corners lie as a quarter turn's do.
+    corners_placed("float resampling", out, True)
     dataset = None
     run(floats, out, "-depth", "16")
-    band = gdal.Open(out).GetRasterBand(1)
+    # The band lives only as long as its dataset.
+    dataset = gdal.Open(out)
+    band = dataset.GetRasterBand(1)
     if band.DataType != gdal.GDT_UInt16 or band.GetScale() in (None, 1.0):
         problems.append("-depth 16: type %d, scale %r" %
                         (band.DataType, band.GetScale()))
     # 16-bit heights as floats: the values the mapping line states, metres.
+    dataset = None
     run(scaled, out, "-depth", "32")
-    band = gdal.Open(out).GetRasterBand(1)
+    dataset = gdal.Open(out)
+    band = dataset.GetRasterBand(1)
     got = band.ReadAsArray().astype(numpy.float64)
     if band.DataType != gdal.GDT_Float32 or band.GetScale() not in (None, 1.0):
         problems.append("-depth 32: type %d, scale %r" %

@@ -374,7 +374,10 @@ bool fillStage(RunState* state) {
     }
   }
   reportChannelRead(source, files->input.path, *state->diagnostics);
-  reportNodata(source, fill, options.fillReach, state->floatHeights,
+  // Floats written as floats keep their nodata; made heights, it takes the
+  // lowest, as the byte planes' does.
+  reportNodata(source, fill, options.fillReach,
+               state->floatHeights && holdsFloats(files->target),
                files->input.path, *state->diagnostics);
   // Every stage that changes heights carries their meaning along.
   *state->written = heightsOfInput(source);

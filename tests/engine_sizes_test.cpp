@@ -35,11 +35,12 @@ TEST(EngineSizesTest, PicksTheNearestSizeByRatio) {
       {kUnity, 300, 1450, {1, 1}, false, 2049, 2049, false},
       {kUnity, 4097, 4097, {1, 1}, false, 4097, 4097, false},
       {kUnity, 4098, 10, {1, 1}, false, 4097, 4097, true},
-      {kUnity, 91, 10, {2, 1}, true, 33, 33, false},
-      {kUnity, 92, 10, {2, 1}, true, 65, 65, false},
-      // 65 / 2 + 1 = 33.5 a tile: the whole shrinks to 65.
-      {kUnity, 66, 10, {2, 1}, true, 33, 33, false},
-      {kUnity, 10, 1, {2, 1}, true, 33, 33, false},
+      // The Toolbox's tiles are 2^n: 45 a tile takes 32, 46 takes 64.
+      {kUnity, 89, 10, {2, 1}, true, 32, 32, false},
+      {kUnity, 91, 10, {2, 1}, true, 64, 64, false},
+      // 65 / 2 + 1 = 33.5 a tile: the whole shrinks to 63.
+      {kUnity, 66, 10, {2, 1}, true, 32, 32, false},
+      {kUnity, 10, 1, {2, 1}, true, 32, 32, false},
       {kGodot, 33, 33, {1, 1}, false, 65, 65, false},
       {kGodot, 91, 91, {1, 1}, false, 65, 65, false},
       {kGodot, 92, 92, {1, 1}, false, 129, 129, false},
@@ -221,14 +222,20 @@ TEST(EngineSizesTest, SaysWhatToEnterInTheEngine) {
        &units,
        {"quillorn: for Unity's Terrain Toolbox (Create New Terrain, Import "
         "Heightmap, Batch mode): the tiles t.raw, x from the west and z from "
-        "the south, each file's first row its south edge:",
-        "quillorn:   Tile X Axis 2", "quillorn:   Tile Z Axis 2",
-        "quillorn:   Depth 16 bit", "quillorn:   Heightmap Resolution 1025",
+        "the south, each file's first row its south edge, 1024 samples a "
+        "side (the Toolbox repeats each file's last row and column, and "
+        "neighbours share their edges, so the seams meet):",
+        "quillorn:   Tiles X Axis 2", "quillorn:   Tiles Z Axis 2",
+        "quillorn:   Depth 16 bit", "quillorn:   Heightmap Resolution 1024",
         "quillorn:   Byte Order Windows",
-        "quillorn:   Total Terrain Width 61440",
-        "quillorn:   Total Terrain Length 40960",
+        "quillorn:   Total Terrain Width 61380",
+        "quillorn:   Total Terrain Length 40920",
         "quillorn:   Terrain Height 32767.5",
         "quillorn:   Start Position Y -100",
+        "quillorn: warning: the Terrain Toolbox clamps Total Terrain Width "
+        "and Length to 100000 and Terrain Height to 10000, so the terrain "
+        "comes out smaller: after the import, set each tile's Terrain Height "
+        "to 32767.5",
         "quillorn: one height level in Unity is 1 unit (it keeps 15 of the "
         "file's 16 bits)"}},
       {Engine::kUnreal,
@@ -263,7 +270,28 @@ TEST(EngineSizesTest, SaysWhatToEnterInTheEngine) {
         "quillorn:   Section Size 63x63 Quads",
         "quillorn:   Sections Per Component 2x2 Sections",
         "quillorn:   Number of Components 8 x 8",
-        "quillorn:   Overall Resolution 1009 x 1009",
+        "quillorn:   Overall Resolution 1009 x 1009", "quillorn:   Scale X 100",
+        "quillorn:   Scale Y 100",
+        "quillorn: (Scale X and Y: a metre a pixel of the map; any scales in "
+        "that proportion keep its shape)",
+        "quillorn: the map's heights have no units: set the terrain's height "
+        "to what its highest point should stand at"}},
+      // Without ground units a 700 x 500 map keeps its 699 : 499.
+      {Engine::kUnreal,
+       700,
+       500,
+       {1, 1},
+       false,
+       &plain,
+       {"quillorn: for Unreal's New Landscape, Import from File (Unreal "
+        "Engine 5):",
+        "quillorn:   Section Size 63x63 Quads",
+        "quillorn:   Sections Per Component 2x2 Sections",
+        "quillorn:   Number of Components 4 x 4",
+        "quillorn:   Overall Resolution 505 x 505",
+        "quillorn:   Scale X 138.69048", "quillorn:   Scale Y 99.00794",
+        "quillorn: (Scale X and Y: a metre a pixel of the map; any scales in "
+        "that proportion keep its shape)",
         "quillorn: the map's heights have no units: set the terrain's height "
         "to what its highest point should stand at"}},
       {Engine::kGodot,
@@ -272,36 +300,66 @@ TEST(EngineSizesTest, SaysWhatToEnterInTheEngine) {
        {1, 1},
        false,
        &units,
-       {"quillorn: for Godot's terrain add-ons (HTerrain's and Terrain3D's "
-        "import dialogs; 16-bit little-endian, the first row north):",
-        "quillorn:   Min Height -100", "quillorn:   Max Height 32667.5",
-        "quillorn: the samples lie 30 x 20 metres apart (the terrain's scale)",
-        "quillorn: an .exr output gives Godot each height's full precision "
-        "(Terrain3D recommends OpenEXR)",
-        "quillorn: one height level in Godot is 0.5 units"}},
+       {"quillorn: for HTerrain (1.5 in Godot 3, its Godot 4 branch alike; "
+        "Import, raw 16-bit, little-endian, the first row north):",
+        "quillorn:   Min Height 0", "quillorn:   Max Height 1000",
+        "quillorn:   Map Scale x 30, y 32.7675, z 20",
+        "quillorn:   Position Y -100",
+        "quillorn: for Terrain3D (Godot 4; Import, raw 16-bit, little-endian, "
+        "the first row north):",
+        "quillorn:   R16 Range -100, 32667.5",
+        "quillorn:   R16 Size 1025 x 1025",
+        "quillorn: warning: Terrain3D has one vertex spacing for x and z, and "
+        "the samples lie 30 x 20 metres apart: the terrain stands 50.0 % out "
+        "of shape there; for Terrain3D write the map without -fit, with -size "
+        "1537x1025 (Vertex Spacing 20)",
+        "quillorn: an .exr output gives Godot 4's add-ons each height's full "
+        "precision (Terrain3D recommends OpenEXR)",
+        "quillorn: Godot 4's add-ons keep 32-bit floats: one height level is "
+        "0.5 units (the file's); Godot 3 (HTerrain 1.5, and its OpenEXR "
+        "reading) keeps half floats, 16.4 units apart near 32668"}},
       {Engine::kGodot,
        1025,
        1025,
        {1, 1},
        false,
        &floats,
-       {"quillorn: for Godot's terrain add-ons (HTerrain's and Terrain3D's "
-        "import dialogs; OpenEXR, each height's value as a float, the first "
-        "row north):",
-        "quillorn:   Min Height -100", "quillorn:   Max Height 32667.5",
-        "quillorn: the samples lie 30 x 20 metres apart (the terrain's scale)",
-        "quillorn: one height level in Godot is 0.5 units"}},
+       {"quillorn: for HTerrain (1.5 in Godot 3, its Godot 4 branch alike; "
+        "Import, OpenEXR, whose heights it takes as they are, the first row "
+        "north):",
+        "quillorn:   Map Scale x 30, y 1, z 20",
+        "quillorn: for Terrain3D (Godot 4; Import, OpenEXR, the first row "
+        "north):",
+        "quillorn:   Import Scale 1", "quillorn:   Height Offset 0",
+        "quillorn: warning: Terrain3D has one vertex spacing for x and z, and "
+        "the samples lie 30 x 20 metres apart: the terrain stands 50.0 % out "
+        "of shape there; for Terrain3D write the map without -fit, with -size "
+        "1537x1025 (Vertex Spacing 20)",
+        "quillorn: Godot 4's add-ons keep 32-bit floats: one height level is "
+        "0.5 units (the file's); Godot 3 (HTerrain 1.5, and its OpenEXR "
+        "reading) keeps half floats, 16 units apart near 32668"}},
+      // Without ground units a 700 x 500 map keeps its 699 : 499.
       {Engine::kGodot,
-       1025,
-       1025,
+       700,
+       500,
        {1, 1},
        false,
        &plain,
-       {"quillorn: for Godot's terrain add-ons (HTerrain's and Terrain3D's "
-        "import dialogs; 16-bit little-endian, the first row north):",
-        "quillorn:   Min Height 0", "quillorn:   Max Height 65535",
-        "quillorn: an .exr output gives Godot each height's full precision "
-        "(Terrain3D recommends OpenEXR)"}},
+       {"quillorn: for HTerrain (1.5 in Godot 3, its Godot 4 branch alike; "
+        "Import, raw 16-bit, little-endian, the first row north):",
+        "quillorn:   Min Height 0", "quillorn:   Max Height 1000",
+        "quillorn:   Map Scale x 1.3652344, y 65.535, z 0.9746094",
+        "quillorn: for Terrain3D (Godot 4; Import, raw 16-bit, little-endian, "
+        "the first row north):",
+        "quillorn:   R16 Range 0, 65535", "quillorn:   R16 Size 513 x 513",
+        "quillorn: warning: Terrain3D has one vertex spacing for x and z, and "
+        "the samples lie 1.3652344 x 0.9746094 pixels of the map apart: the "
+        "terrain stands 40.1 % out of shape there; for Terrain3D write the "
+        "map without -fit, with -size 700x500 (Vertex Spacing 1)",
+        "quillorn: an .exr output gives Godot 4's add-ons each height's full "
+        "precision (Terrain3D recommends OpenEXR)",
+        "quillorn: the map's heights have no units: set the terrain's height "
+        "to what its highest point should stand at"}},
   };
   for (const Case& c : cases) {
     EngineFit fit;

@@ -7,6 +7,7 @@
 #include "app/diagnostics.h"
 #include "app/run_report.h"
 #include "image/geo_reference.h"
+#include "image/ground_spacing.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 #include "platform/folders.h"
@@ -226,6 +227,16 @@ bool writeSidecar(RunFiles* files, std::string* error) {
     return false;
   }
   return true;
+}
+
+GeoTags inputGeoTags(const std::string& path, const InputImage& source) {
+  if (source.format == HeightFormat::kTiff) return source.tiff.geo;
+  int latitude = 0, longitude = 0;
+  if (source.format == HeightFormat::kHgt && source.width == source.height &&
+      source.width > 1 && srtmTileCorner(path, &latitude, &longitude)) {
+    return srtmGeoTags(latitude, longitude, source.width);
+  }
+  return GeoTags();
 }
 
 bool openRunInput(const char* inputPath, const char* outputPath,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/diagnostics.h"
+#include "app/engine_settings.h"
 #include "app/run_report.h"
 #include "image/geo_reference.h"
 #include "image/ground_spacing.h"
@@ -138,10 +139,11 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
     warn(diagnostics, engineCapWarning(geometry.fit, files->source.width,
                                        files->source.height));
   }
+  const EngineProfile& profile = engineProfile(options.engine);
+  // Unity's Import Raw and Toolbox read the first row as the south edge.
+  files->target.southFirst = profile.southFirst && format == HeightFormat::kRaw;
   switch (options.engine) {
     case Engine::kUnity:
-      // Import Raw and the Toolbox read the first row as the south edge.
-      files->target.southFirst = format == HeightFormat::kRaw;
       if (format != HeightFormat::kRaw) {
         warn(diagnostics, output +
                               ": Unity imports raw heights (Import Raw, the "
@@ -178,8 +180,9 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
       // A .raw needs its size beside it; a .r16 only when it is not square.
       const bool square =
           geometry.fit.tiles.tileWidth == geometry.fit.tiles.tileHeight;
-      files->sidecarWanted =
-          format == HeightFormat::kRaw && (endsWith(output, ".raw") || !square);
+      files->sidecarWanted = profile.sizeFileBesideRaw &&
+                             format == HeightFormat::kRaw &&
+                             (endsWith(output, ".raw") || !square);
       if (format != HeightFormat::kRaw && format != HeightFormat::kPng) {
         warn(diagnostics,
              output +

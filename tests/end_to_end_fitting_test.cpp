@@ -404,13 +404,13 @@ TEST_F(EngineRecipeTest, GodotAddOns) {
   EXPECT_NEAR(scaleX * 256, 75300, 300);
 
   double rangeLow = NAN, rangeHigh = NAN;
-  const std::string range = "quillorn:   R16 Range ";
+  const std::string range = "quillorn:   R16 Range x ";
   const size_t from = result.errors.find(range);
   ASSERT_NE(from, std::string::npos);
-  ASSERT_EQ(std::sscanf(result.errors.c_str() + from + range.size(), "%lf, %lf",
-                        &rangeLow, &rangeHigh),
+  ASSERT_EQ(std::sscanf(result.errors.c_str() + from + range.size(),
+                        "%lf, y %lf", &rangeLow, &rangeHigh),
             2);
-  EXPECT_NE(result.errors.find("quillorn:   R16 Size 257 x 257"),
+  EXPECT_NE(result.errors.find("quillorn:   R16 Size x 257, y 257"),
             std::string::npos)
       << result.errors;
   Terrain terrain3d = northUp(file, [&](int32_t v) {

@@ -174,8 +174,8 @@ TEST(EngineSettingsTest, SaysWhatToEnterInTheEngine) {
         "quillorn:   Position Y -100",
         "quillorn: for Terrain3D (Godot 4; Import, raw 16-bit, little-endian, "
         "the first row north):",
-        "quillorn:   R16 Range -100, 32667.5",
-        "quillorn:   R16 Size 1025 x 1025",
+        "quillorn:   R16 Range x -100, y 32667.5",
+        "quillorn:   R16 Size x 1025, y 1025",
         "quillorn: warning: Terrain3D has one vertex spacing for x and z, and "
         "the samples lie 30 x 20 metres apart: the terrain stands 50.0 % out "
         "of shape there; for Terrain3D write the map without -fit, with -size "
@@ -218,7 +218,8 @@ TEST(EngineSettingsTest, SaysWhatToEnterInTheEngine) {
         "quillorn:   Map Scale x 1.3652344, y 65.535, z 0.9746094",
         "quillorn: for Terrain3D (Godot 4; Import, raw 16-bit, little-endian, "
         "the first row north):",
-        "quillorn:   R16 Range 0, 65535", "quillorn:   R16 Size 513 x 513",
+        "quillorn:   R16 Range x 0, y 65535",
+        "quillorn:   R16 Size x 513, y 513",
         "quillorn: warning: Terrain3D has one vertex spacing for x and z, and "
         "the samples lie 1.3652344 x 0.9746094 pixels of the map apart: the "
         "terrain stands 40.1 % out of shape there; for Terrain3D write the "

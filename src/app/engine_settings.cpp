@@ -265,11 +265,14 @@ void terrain3dLines(const EngineFit& fit, const TerrainMeasures& m,
     lines->push_back(field("Import Scale", "1"));
     lines->push_back(field("Height Offset", "0"));
   } else {
+    // Both are vectors in its dialog: x the lowest height (or the width),
+    // y the highest (or the height).
     lines->push_back(
         field("R16 Range",
-              compactNumber(m.heightZero, quarter) + ", " +
+              "x " + compactNumber(m.heightZero, quarter) + ", y " +
                   compactNumber(m.heightZero + 65535 * m.step, quarter)));
-    lines->push_back(field("R16 Size", text(fit.tiles.tileWidth) + " x " +
+    lines->push_back(field("R16 Size", "x " + text(fit.tiles.tileWidth) +
+                                           ", y " +
                                            text(fit.tiles.tileHeight)));
   }
   const Spacing spacing = sampleSpacing(fit, m);

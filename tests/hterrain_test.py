@@ -12,6 +12,7 @@ Position Y, must put every corner at its true height north up, at the
 size the tool wrote, within what HTerrain 1.5 keeps (half floats).
 
 usage: hterrain_test.py <quillorn> <source folder>
+With QUILLORN_TEST_LAUNCHER set (Wine), the tool runs through it.
 The add-on comes from $QUILLORN_CLIENTS or ../shared/clients beside the
 source folder (hterrain-1.5.2-addon.tar.gz). Exit 77 (skipped) where Godot
 3 (Debian's godot3-server) is not installed, or the add-on's archive is
@@ -90,6 +91,8 @@ def fields(errors):
 
 
 def main():
+    launcher = os.environ.get("QUILLORN_TEST_LAUNCHER")
+    tool = ([launcher] if launcher else []) + [sys.argv[1]]
     godot = shutil.which("godot3-server") or shutil.which("godot3")
     if godot is None:
         skip("Godot 3 is not installed (apt-get install godot3-server)",
@@ -115,7 +118,7 @@ def main():
     problems = []
     for name in ("g.raw", "g.exr"):
         output = os.path.join(project, name)
-        run = subprocess.run([sys.argv[1], tile, output, "-fit", "godot"],
+        run = subprocess.run(tool + [tile, output, "-fit", "godot"],
                              capture_output=True, text=True)
         if run.returncode != 0:
             problems.append("%s: exit %d: %s" % (name, run.returncode,

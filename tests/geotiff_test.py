@@ -345,8 +345,60 @@ def check_floats(work, floats, metres, scaled, scaled_values):
                         numpy.abs(got - scaled_values).max())
 
 
+def world_file(path):
+    """A world file's six numbers as a GDAL geotransform."""
+    with open(path) as world:
+        a, d, b, e, x, y = (float(line) for line in world)
+    return [x - a / 2 - b / 2, a, b, y - d / 2 - e / 2, d, e]
+
+
+def check_srtm(work):
+    """An SRTM tile lies where its name says, as GDAL reads it: on a TIFF
+    output, in a world file, and in the world file of a raw written south
+    row first for Unity."""
+    side = 1201
+    rows, columns = numpy.mgrid[0:side, 0:side]
+    tile = os.path.join(work, "N47E011.hgt")
+    (rows // 7 + columns // 5 + 400).astype(">i2").tofile(tile)
+    reference = gdal.Open(tile)
+    want = reference.GetGeoTransform()
+    heights = reference.GetRasterBand(1).ReadAsArray()
+    out = os.path.join(work, "srtm.tif")
+    run(tile, out)
+    try:
+        dataset = gdal.Open(out)
+        transform = dataset.GetGeoTransform()
+        srs = osr.SpatialReference(wkt=dataset.GetProjection())
+        _, data, step = values(out)
+    except RuntimeError as failure:
+        problems.append("SRTM TIFF: GDAL cannot read it: %s" % failure)
+        return
+    if max(abs(p - q) for p, q in zip(want, transform)) > 1e-12:
+        problems.append("SRTM TIFF placed at %r, GDAL reads the tile at %r" %
+                        (transform, want))
+    if srs.GetAuthorityCode(None) != "4326":
+        problems.append("SRTM TIFF: not EPSG:4326 but %r" %
+                        srs.GetAuthorityCode(None))
+    if abs(data - heights).max() > step / 2 + 1e-9:
+        problems.append("SRTM TIFF: values off")
+    run(tile, os.path.join(work, "srtm.png"), "-world")
+    got = world_file(os.path.join(work, "srtm.pgw"))
+    if max(abs(p - q) for p, q in zip(want, got)) > 1e-12:
+        problems.append("SRTM world file %r, GDAL %r" % (got, want))
+    # Unity's raw: its first row is the south edge, and so is the world
+    # file's.
+    run(tile, os.path.join(work, "unity.raw"), "-fit", "unity", "-world")
+    got = world_file(os.path.join(work, "unity.wld"))
+    for row, latitude in ((0, 47.0), (1024, 48.0)):
+        x, y = gdal.ApplyGeoTransform(got, 0.5, row + 0.5)
+        if abs(x - 11.0) > 1e-9 or abs(y - latitude) > 1e-9:
+            problems.append("Unity raw's row %d at %g, %g, not %g N" %
+                            (row, y, x, latitude))
+
+
 def main():
     work = tempfile.mkdtemp()
+    check_srtm(work)
     rows, columns = numpy.mgrid[0:HEIGHT, 0:WIDTH]
     metres = (rows * 97.25 + columns * 13.5 - 120.75).astype(numpy.float32)
     floats = write(os.path.join(work, "f.tif"), metres, gdal.GDT_Float32)

@@ -477,6 +477,20 @@ TEST(EndToEndTest, SrtmBoundsAreDegreesOfItsName) {
     }
     EXPECT_EQ(got, want) << c.bounds;
   }
+  // Both switches: -bounds chooses the window, and says so.
+  ProcessResult both =
+      runQuillorn({dir.file("N47W122.hgt"), dir.file("w.r16"), "-crop",
+                   "1x1+0+0", "-bounds", "-121.75,47.25,-121.5,47.5"});
+  EXPECT_EQ(both.exitStatus, 0);
+  Heights got;
+  ASSERT_TRUE(readHeights(dir, "w.r16", &got));
+  EXPECT_EQ(got, (Heights{11, 12, 16, 17}));
+  if (!throughLauncher()) {
+    EXPECT_NE(both.errors.find("quillorn: warning: -crop is ignored: -bounds "
+                               "chooses the window\n"),
+              std::string::npos)
+        << both.errors;
+  }
 }
 
 // -channel on RGBA TIFFs of 16 bits and floats: each channel, and the

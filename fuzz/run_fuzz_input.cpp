@@ -37,6 +37,17 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
         switches.end(),
         {"-smo", std::to_string(static_cast<int8_t>(prefix[1]) % 4)});
   }
+  // Without -min its byte chooses a window, which reaches past the
+  // smallest maps: both sides of the refusal.
+  if (!(prefix[0] & 2)) {
+    const std::vector<std::string> windows[4] = {
+        {},
+        {"-crop", "2x2+1+0"},
+        {"-bounds", "0,0,1,1"},
+        {"-crop", "1x1+0+0", "-bounds", "-1e9,-1e9,1e9,1e9"}};
+    const std::vector<std::string>& window = windows[prefix[2] & 3];
+    switches.insert(switches.end(), window.begin(), window.end());
+  }
   const std::vector<std::string> extras[4] = {
       {}, {"-world"}, {"-fill", "1"}, {"-channel", "luma"}};
   // A TIFF's floats from any heights, and 16-bit heights from floats.

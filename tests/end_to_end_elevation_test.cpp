@@ -425,14 +425,81 @@ TEST(EndToEndTest, ElevationSamplesBecomeHeights) {
   }
 }
 
+// -bounds on an SRTM tile, placed by its name: 5 x 5 samples a quarter
+// degree apart from 48 N, 122 W at the top left. The window is the fewest
+// samples covering the edges, an edge on a sample taking no more.
+TEST(EndToEndTest, SrtmBoundsAreDegreesOfItsName) {
+  TempDir dir;
+  std::vector<uint8_t> bytes;
+  // Value 100 + the sample's index: heights are the indices.
+  for (int32_t index = 0; index < 25; ++index) {
+    bytes.push_back(0);
+    bytes.push_back(static_cast<uint8_t>(100 + index));
+  }
+  ASSERT_TRUE(writeFileBytes(dir.file("N47W122.hgt"), bytes));
+  struct Case {
+    const char* bounds;
+    Heights heights;  // empty: refused with line
+    const char* line;
+  };
+  const Case cases[] = {
+      {"-121.75,47.25,-121.5,47.5", {11, 12, 16, 17}, nullptr},
+      {"-121.75,47.25,-121.49,47.5", {11, 12, 13, 16, 17, 18}, nullptr},
+      {"-121.8,47.24,-121.5,47.5",
+       {10, 11, 12, 15, 16, 17, 20, 21, 22},
+       nullptr},
+      {"-122,47,-121,48", {}, nullptr},
+      {"-122.01,47.25,-121.5,47.5",
+       {},
+       "ERROR: Invalid window after -bounds: -122.01,47.25,-121.5,47.5 "
+       "reaches past the map's extent -122,47,-121,48 "
+       "(west,south,east,north)"},
+      {"-121.75,47.25,-121.5,48.01",
+       {},
+       "ERROR: Invalid window after -bounds: -121.75,47.25,-121.5,48.01"},
+  };
+  for (const Case& c : cases) {
+    ProcessResult result = runQuillorn(
+        {dir.file("N47W122.hgt"), dir.file("w.r16"), "-bounds", c.bounds});
+    if (c.line != nullptr) {
+      EXPECT_EQ(result.exitStatus, kFailed) << c.bounds;
+      ASSERT_FALSE(result.lines.empty());
+      EXPECT_EQ(result.lines.back().rfind(c.line, 0), 0u)
+          << result.lines.back();
+      continue;
+    }
+    EXPECT_EQ(result.exitStatus, 0) << c.bounds << result.errors;
+    Heights got;
+    ASSERT_TRUE(readHeights(dir, "w.r16", &got));
+    Heights want = c.heights;
+    if (want.empty()) {
+      for (int32_t index = 0; index < 25; ++index) want.push_back(index);
+    }
+    EXPECT_EQ(got, want) << c.bounds;
+  }
+  // Both switches: -bounds chooses the window, and says so.
+  ProcessResult both =
+      runQuillorn({dir.file("N47W122.hgt"), dir.file("w.r16"), "-crop",
+                   "1x1+0+0", "-bounds", "-121.75,47.25,-121.5,47.5"});
+  EXPECT_EQ(both.exitStatus, 0);
+  Heights got;
+  ASSERT_TRUE(readHeights(dir, "w.r16", &got));
+  EXPECT_EQ(got, (Heights{11, 12, 16, 17}));
+  if (!throughLauncher()) {
+    EXPECT_NE(both.errors.find("quillorn: warning: -crop is ignored: -bounds "
+                               "chooses the window\n"),
+              std::string::npos)
+        << both.errors;
+  }
+}
+
 // -channel on RGBA TIFFs of 16 bits and floats: each channel, and the
 // luma rounded to the samples' depth.
 TEST(EndToEndTest, ColourTiffsAreReadByTheChannelPicked) {
   if (!toolHasTiff()) GTEST_SKIP() << "the tool was built without TIFF";
   TempDir dir;
   // Two pixels of red, green, blue, alpha.
-  const std::vector<double> rgba = {1000, 2000, 30000, 65535,
-                                    7,    65000, 3,    12};
+  const std::vector<double> rgba = {1000, 2000, 30000, 65535, 7, 65000, 3, 12};
   struct Case {
     uint16_t bits;
     uint16_t format;
@@ -472,7 +539,8 @@ TEST(EndToEndTest, ColourTiffsAreReadByTheChannelPicked) {
                                         ": the heights are ",
                                     0),
                 0u)
-          << label << "\n" << result.errors;
+          << label << "\n"
+          << result.errors;
     }
   }
   // A grey TIFF: the channel asked for is its one, said so.
@@ -480,17 +548,17 @@ TEST(EndToEndTest, ColourTiffsAreReadByTheChannelPicked) {
   grey.width = 2;
   grey.samples = {40000, 9};
   ASSERT_TRUE(writeFileBytes(dir.file("g.tif"), buildTiff(grey)));
-  ProcessResult result = runQuillorn(
-      {dir.file("g.tif"), dir.file("g.r16"), "-channel", "luma"});
+  ProcessResult result =
+      runQuillorn({dir.file("g.tif"), dir.file("g.r16"), "-channel", "luma"});
   ASSERT_EQ(result.exitStatus, 0) << result.errors;
   Heights heights;
   ASSERT_TRUE(readHeights(dir, "g.r16", &heights));
   EXPECT_EQ(heights, (Heights{40000, 9}));
   if (!throughLauncher()) {
-    EXPECT_EQ(result.errors, "quillorn: warning: -channel is ignored: " +
-                                 dir.file("g.tif") +
-                                 " is not a colour PNG, TIFF or OpenEXR; its "
-                                 "one channel is read\n");
+    EXPECT_EQ(result.errors,
+              "quillorn: warning: -channel is ignored: " + dir.file("g.tif") +
+                  " is not a colour PNG, TIFF or OpenEXR; its "
+                  "one channel is read\n");
   }
 }
 

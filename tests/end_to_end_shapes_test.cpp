@@ -63,6 +63,11 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
       {{"-rotate", "270"}, {3, 6, 2, 5, 1, 4}},
       {{"-flip", "horizontal"}, {3, 2, 1, 6, 5, 4}},
       {{"-rotate", "90", "-flip", "vertical"}, {6, 3, 5, 2, 4, 1}},
+      // The window is cut before the turn (after it, 2x2+1+0 would reach
+      // past the turned 2 x 3).
+      {{"-crop", "2x2+1+0", "-rotate", "90"}, {5, 2, 6, 3}},
+      {{"-crop", "1x1+2+1"}, {6}},
+      {{"-crop", "3x2+0+0"}, {1, 2, 3, 4, 5, 6}},
   };
   for (const Turned& t : turned) {
     std::vector<std::string> arguments = {dir.file("r.r16"), dir.file("o.r16"),
@@ -339,6 +344,14 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
        "ERROR: -tiles 3x2 cannot cut 9 x 7 pixels into tiles sharing their "
        "edges"},
       {{"-tiles", "40x40"}, "ERROR: Too many tiles: -tiles 40x40"},
+      {{"-crop", "0x2+0+0"}, "ERROR: Invalid window after -crop, should be"},
+      {{"-crop", "4x3+6+0"},
+       "ERROR: Invalid window after -crop: 4x3+6+0 reaches past the map's 9 x "
+       "7 pixels"},
+      {{"-crop", "4x3+0+5"}, "ERROR: Invalid window after -crop: 4x3+0+5"},
+      {{"-bounds", "2,0,1,1"}, "ERROR: Invalid bounds after -bounds, should"},
+      {{"-bounds", "0,0,1,1"},
+       "ERROR: -bounds needs a map that says where it lies"},
   };
   for (const Refused& r : refused) {
     std::vector<std::string> arguments = {dir.file("in.r16"),

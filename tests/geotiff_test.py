@@ -8,6 +8,10 @@ falls on the source pixel its height came from, to a hundredth of a pixel,
 with that pixel's value in the source's units (the band's scale and offset
 read in and written out) within half a step.
 
+A window (-crop in pixels, -bounds in the model's metres) lies where it
+lay in the source, of the size asked: the smallest that covers the bounds,
+an edge on a pixel's border taking no more.
+
 Every compression GDAL writes heights with (deflate, LZW, ZSTD, LZMA) reads
 as the uncompressed file does.
 
@@ -281,6 +285,57 @@ def check_codecs(work, samples):
                             % codec)
 
 
+def check_windows(work, floats, scaled, metres, scaled_values):
+    """Windows in pixels and in metres: placed, valued and sized."""
+    x0, dx, _, y0, _, dy = GEO
+    cases = [
+        # (what, input, values, switches, (columns, rows))
+        ("Float32 window at the far corner", floats, metres,
+         ["-crop", "4x3+5+4"], (4, 3)),
+        ("Float32 window turned", floats, metres,
+         ["-crop", "3x5+1+1", "-rotate", "90"], (5, 3)),
+        ("scaled Int16 window", scaled, scaled_values,
+         ["-crop", "2x6+7+1"], (2, 6)),
+        # Edges within pixels 1 ... 3 across and 2 ... 6 down.
+        ("bounds within pixels", floats, metres,
+         ["-bounds", "%r,%r,%r,%r" % (x0 + 1.5 * dx, y0 + 6.5 * dy,
+                                      x0 + 3.5 * dx, y0 + 2.5 * dy)], (3, 5)),
+        # On the borders of pixels 1 ... 2 and 2 ... 5: nothing beyond.
+        ("bounds on borders", floats, metres,
+         ["-bounds", "%r,%r,%r,%r" % (x0 + 1 * dx, y0 + 6 * dy,
+                                      x0 + 3 * dx, y0 + 2 * dy)], (2, 4)),
+        # A metre past the east and south borders takes a pixel more.
+        ("bounds a metre past", scaled, scaled_values,
+         ["-bounds", "%r,%r,%r,%r" % (x0 + 1 * dx, y0 + 6 * dy - 1,
+                                      x0 + 3 * dx + 1, y0 + 2 * dy)], (3, 5)),
+        ("bounds of the whole map", floats, metres,
+         ["-bounds", "%r,%r,%r,%r" % (x0, y0 + HEIGHT * dy, x0 + WIDTH * dx,
+                                      y0)], (WIDTH, HEIGHT)),
+    ]
+    for what, source, source_values, switches, size in cases:
+        out = os.path.join(work, "window.tif")
+        if os.path.exists(out):
+            os.remove(out)
+        if run(source, out, *switches).returncode != 0:
+            continue
+        check_placed(what, out, source_values, 0.0)
+        _, data, _ = values(out)
+        if (data.shape[1], data.shape[0]) != size:
+            problems.append("%s: %d x %d, not %d x %d" %
+                            ((what, data.shape[1], data.shape[0]) + size))
+    # A metre past the map's west edge is refused, the extent told.
+    result = subprocess.run(
+        TOOL + [floats, os.path.join(work, "no.tif"), "-bounds",
+                "%r,%r,%r,%r" % (x0 - 1, y0 + 3 * dy, x0 + 2 * dx, y0)],
+        capture_output=True, text=True)
+    extent = "%.10g,%.10g,%.10g,%.10g" % (x0, y0 + HEIGHT * dy,
+                                          x0 + WIDTH * dx, y0)
+    if not result.stdout.splitlines()[-1].endswith(
+            "reaches past the map's extent %s (west,south,east,north)" %
+            extent):
+        problems.append("bounds past the map: %r" % result.stdout)
+
+
 def linear_model(data, height, width):
     """Corner-aligned linear resampling in float64: result (r, c) at source
     (r (H - 1) / (height - 1), c (W - 1) / (width - 1))."""
@@ -442,6 +497,7 @@ def main():
         run(floats, out, "-size", size, *switches)
         corners_placed("resampled to " + size, out, bool(switches))
     check_floats(work, floats, metres, scaled, scaled_values)
+    check_windows(work, floats, scaled, metres, scaled_values)
     # A world file beside a picture places it as the TIFF's geotransform.
     png = os.path.join(work, "w.png")
     tif = os.path.join(work, "w.tif")

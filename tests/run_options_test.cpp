@@ -53,6 +53,17 @@ void expectSameOptions(const RunOptions& found, const RunOptions& expected,
   EXPECT_EQ(found.channelGiven, expected.channelGiven) << line;
   EXPECT_EQ(found.depth, expected.depth) << line;
   EXPECT_EQ(found.depthGiven, expected.depthGiven) << line;
+  EXPECT_EQ(found.crop.width, expected.crop.width) << line;
+  EXPECT_EQ(found.crop.height, expected.crop.height) << line;
+  EXPECT_EQ(found.crop.left, expected.crop.left) << line;
+  EXPECT_EQ(found.crop.top, expected.crop.top) << line;
+  EXPECT_EQ(found.cropGiven, expected.cropGiven) << line;
+  EXPECT_EQ(found.bounds.west, expected.bounds.west) << line;
+  EXPECT_EQ(found.bounds.south, expected.bounds.south) << line;
+  EXPECT_EQ(found.bounds.east, expected.bounds.east) << line;
+  EXPECT_EQ(found.bounds.north, expected.bounds.north) << line;
+  EXPECT_EQ(found.boundsText, expected.boundsText) << line;
+  EXPECT_EQ(found.boundsGiven, expected.boundsGiven) << line;
   EXPECT_EQ(found.refused, expected.refused) << line;
 }
 
@@ -119,6 +130,31 @@ TEST(RunOptionsTest, EverySwitchFillsItsOwnFields) {
       {{"-channel", "luma"},
        [](RunOptions* o) {
          o->channel = ChannelChoice::kLuma, o->channelGiven = true;
+       }},
+      {{"-crop", "40x30+2+0"},
+       [](RunOptions* o) {
+         o->crop = {2, 0, 40, 30}, o->cropGiven = true;
+       }},
+      // A window is whole numbers, nothing after them, none empty.
+      {{"-crop", "40x30+2"},
+       [](RunOptions* o) { o->cropGiven = true, o->refused = "-crop"; }},
+      {{"-crop", "0x30+2+0"},
+       [](RunOptions* o) { o->cropGiven = true, o->refused = "-crop"; }},
+      {{"-bounds", "-122.5,47,-121.25,47.5"},
+       [](RunOptions* o) {
+         o->bounds = {-122.5, 47, -121.25, 47.5}, o->boundsGiven = true;
+         o->boundsText = "-122.5,47,-121.25,47.5";
+       }},
+      // West below east, south below north, four numbers.
+      {{"-bounds", "1,0,1,1"},
+       [](RunOptions* o) {
+         o->boundsGiven = true, o->boundsText = "1,0,1,1";
+         o->refused = "-bounds";
+       }},
+      {{"-bounds", "0,0,1,1,"},
+       [](RunOptions* o) {
+         o->boundsGiven = true, o->boundsText = "0,0,1,1,";
+         o->refused = "-bounds";
        }},
       // A switch last on the line has no value and counts as not given;
       // -view says so.

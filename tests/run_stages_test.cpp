@@ -79,9 +79,9 @@ TEST(RunStagesTest, EachStageItsLineAndItsHeights) {
 TEST(RunStagesTest, StagesRunInTheirOrder) {
   std::vector<std::string> names;
   for (const RunStage& stage : runStageTable()) names.push_back(stage.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"read", "fill", "turn", "resample",
-                                             "scale", "smooth", "minimum",
-                                             "write", "picture"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"read", "fill", "window", "turn",
+                                             "resample", "scale", "smooth",
+                                             "minimum", "write", "picture"}));
 }
 
 // Raw floats through the stages stay floats: -sca multiplies, -min shifts

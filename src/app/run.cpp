@@ -22,13 +22,16 @@ bool planRun(const char* inputPath, const char* outputPath,
              std::ostream& diagnostics) {
   RunGeometry& geometry = files->geometry;
   std::string error;
-  if (!planRunGeometry(options, files->source.width, files->source.height,
-                       &geometry, &error) ||
+  if (!planWindowedGeometry(options, files->source, inputPath, &geometry,
+                            &error) ||
       !checkOutputSize(files->source, files->target.format,
                        geometry.tiles.tileWidth, geometry.tiles.tileHeight,
                        geometry.keepsGrid(), &error)) {
     refuseInput(error, *files, console, diagnostics);
     return false;
+  }
+  if (options.cropGiven && options.boundsGiven) {
+    warn(diagnostics, "-crop is ignored: -bounds chooses the window");
   }
   if (options.filterGiven && !geometry.resampled) {
     warn(diagnostics,

@@ -136,8 +136,12 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
   const std::string output = outputPath;
   const HeightFormat format = files->target.format;
   if (geometry.fit.capped) {
-    warn(diagnostics, engineCapWarning(geometry.fit, files->source.width,
-                                       files->source.height));
+    warn(
+        diagnostics,
+        engineCapWarning(
+            geometry.fit,
+            geometry.windowed ? geometry.window.width : files->source.width,
+            geometry.windowed ? geometry.window.height : files->source.height));
   }
   const EngineProfile& profile = engineProfile(options.engine);
   // Unity's Import Raw and Toolbox read the first row as the south edge.

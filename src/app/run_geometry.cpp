@@ -1,7 +1,9 @@
 #include "app/run_geometry.h"
 
+#include <cstdio>
 #include <utility>
 
+#include "image/input_placement.h"
 #include "platform/interrupts.h"
 
 // Every tile's temporary, its world file's and the picture's stay guarded
@@ -12,6 +14,43 @@ static_assert(2 * kMostTiles + 1 <= kMaxGuardedFiles,
 namespace {
 
 std::string text(int64_t value) { return std::to_string(value); }
+
+// A coordinate as the refusals tell it: enough digits to tell apart.
+std::string coordinate(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.10g", value);
+  return buffer;
+}
+
+// The window -bounds asks for, or the refusal.
+bool windowOfRunBounds(const RunOptions& options, const InputImage& input,
+                       const std::string& inputPath, MapWindow* window,
+                       std::string* error) {
+  InputPlacement placement;
+  if (!placementOfInput(input, inputPath, &placement)) {
+    *error = "-bounds needs a map that says where it lies, and " + inputPath +
+             " does not (a GeoTIFF or an SRTM tile does): choose pixels with "
+             "-crop";
+    return false;
+  }
+  const Affine& model = placement.toModel;
+  if (model.b != 0 || model.d != 0) {
+    *error = "-bounds needs a map laid north up, and " + inputPath +
+             " is turned on the earth: choose pixels with -crop";
+    return false;
+  }
+  if (windowOfBounds(model, placement.pointSamples, input.width, input.height,
+                     options.bounds, window)) {
+    return true;
+  }
+  const GeoBounds extent =
+      boundsOfMap(model, placement.pointSamples, input.width, input.height);
+  *error = "Invalid window after -bounds: " + options.boundsText +
+           " reaches past the map's extent " + coordinate(extent.west) + "," +
+           coordinate(extent.south) + "," + coordinate(extent.east) + "," +
+           coordinate(extent.north) + " (west,south,east,north)";
+  return false;
+}
 
 }  // namespace
 
@@ -68,10 +107,43 @@ bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
   return true;
 }
 
+bool planWindowedGeometry(const RunOptions& options, const InputImage& input,
+                          const std::string& inputPath, RunGeometry* geometry,
+                          std::string* error) {
+  MapWindow window = {0, 0, input.width, input.height};
+  if (options.boundsGiven) {
+    if (!windowOfRunBounds(options, input, inputPath, &window, error)) {
+      return false;
+    }
+  } else if (options.cropGiven) {
+    window = options.crop;
+    if (!windowFits(window, input.width, input.height)) {
+      *error = "Invalid window after -crop: " + windowText(window) +
+               " reaches past the map's " + text(input.width) + " x " +
+               text(input.height) + " pixels";
+      return false;
+    }
+  }
+  if (!planRunGeometry(options, window.width, window.height, geometry, error)) {
+    return false;
+  }
+  geometry->window = window;
+  geometry->windowed =
+      window.width != input.width || window.height != input.height;
+  return true;
+}
+
 Affine outputToSource(const RunGeometry& geometry, int32_t sourceWidth,
                       int32_t sourceHeight, int32_t column, int32_t row,
                       double centre) {
   const double o = centre;
+  Affine window;
+  if (geometry.windowed) {
+    window.c = geometry.window.left;
+    window.f = geometry.window.top;
+    sourceWidth = geometry.window.width;
+    sourceHeight = geometry.window.height;
+  }
   Affine tile;
   if (geometry.tiled) {
     tile.c = static_cast<double>(column) * (geometry.tiles.tileWidth - 1);
@@ -107,7 +179,8 @@ Affine outputToSource(const RunGeometry& geometry, int32_t sourceWidth,
   toSource.d = sRows * ax;
   toSource.e = sRows * ay;
   toSource.f = sRows * -o + rowEnd + o;
-  return composeAffine(toSource, composeAffine(resample, tile));
+  return composeAffine(window,
+                       composeAffine(toSource, composeAffine(resample, tile)));
 }
 
 std::string tilePath(const RunGeometry& geometry, const std::string& output,

@@ -10,8 +10,10 @@
 
 #include "app/run_options.h"
 #include "image/geo_reference.h"
+#include "image/height_formats.h"
 #include "processing/engine_sizes.h"
 #include "processing/height_tiles.h"
+#include "processing/map_window.h"
 #include "processing/plane_turns.h"
 #include "processing/resampling.h"
 
@@ -19,6 +21,10 @@
 constexpr int64_t kMostTiles = 1024;
 
 struct RunGeometry {
+  // The part of the input the run keeps (-crop, -bounds), else all of it;
+  // everything below is of this window.
+  MapWindow window;
+  bool windowed = false;         // the window is less than the input
   std::vector<PlaneTurn> turns;  // in the order given
   bool turned = false;           // the turns move pixels at all
   int32_t width = 0;             // after turning and resampling
@@ -34,7 +40,9 @@ struct RunGeometry {
   // True when the map keeps its input's grid: no turn, no new size, one
   // file. Only then is a bitmap's header (and a TIFF's georeferencing)
   // carried over.
-  bool keepsGrid() const { return !turned && !resampled && !tiled; }
+  bool keepsGrid() const {
+    return !windowed && !turned && !resampled && !tiled;
+  }
 };
 
 // Plans the geometry of a sourceWidth x sourceHeight input for options.
@@ -44,10 +52,19 @@ bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
                      int32_t sourceHeight, RunGeometry* geometry,
                      std::string* error);
 
+// Plans the geometry of input (read from inputPath) for options: its
+// window first, then the rest of it as planRunGeometry does. False, with
+// the refusal in error, when the window reaches past the map (the map's
+// extent told), -bounds has no placement to go by, or planRunGeometry
+// refuses.
+bool planWindowedGeometry(const RunOptions& options, const InputImage& input,
+                          const std::string& inputPath, RunGeometry* geometry,
+                          std::string* error);
+
 // The map from the raster coordinates of tile (column, row) (of the whole
 // output when not tiled) to those of the sourceWidth x sourceHeight input,
-// through the tile's place, the resampling and the turns; centre is where
-// a pixel's own coordinates lie within it (0.5 for pixel corners, 0 for
+// through the tile's place, the resampling, the turns and the window; centre is
+// where a pixel's own coordinates lie within it (0.5 for pixel corners, 0 for
 // centres).
 Affine outputToSource(const RunGeometry& geometry, int32_t sourceWidth,
                       int32_t sourceHeight, int32_t column, int32_t row,

@@ -121,6 +121,28 @@ const std::vector<SwitchRow>& switchTable() {
          return true;
        },
        nullptr, 0},
+      {"-crop", "<window>", nullptr, false, true,
+       "keep <w>x<h>+<x>+<y>: w x h pixels from pixel (x, y), before turns",
+       false, 18,
+       [](const char* value, RunOptions* options) {
+         options->cropGiven = true;
+         return parseMapWindow(value, &options->crop);
+       },
+       "ERROR: Invalid window after -crop, should be "
+       "<width>x<height>+<x>+<y>, e.g. -crop 512x512+0+0",
+       13},
+      {"-bounds", "<edges>", nullptr, false, false,
+       "keep the fewest samples covering <west>,<south>,<east>,<north>", false,
+       19,
+       [](const char* value, RunOptions* options) {
+         options->boundsGiven = true;
+         options->boundsText = value;
+         return parseGeoBounds(value, &options->bounds);
+       },
+       "ERROR: Invalid bounds after -bounds, should be "
+       "<west>,<south>,<east>,<north>, west below east and south below "
+       "north, e.g. -bounds 11.25,47.1,11.5,47.3",
+       14},
       {"-flip", "<way>", "horizontal vertical", true, true,
        "mirror the map, horizontal or vertical (any number, in order)", true,
        10,

@@ -12,6 +12,7 @@
 #include "image/height_formats.h"
 #include "processing/engine_sizes.h"
 #include "processing/height_tiles.h"
+#include "processing/map_window.h"
 #include "processing/nodata_fill.h"
 #include "processing/plane_turns.h"
 #include "processing/resampling.h"
@@ -49,6 +50,11 @@ struct RunOptions {
   bool fillGiven = false;                 // reaches; 0 fills nothing
   ChannelChoice channel = ChannelChoice::kGrey;  // after "-channel"
   bool channelGiven = false;
+  MapWindow crop;  // after "-crop": the pixels kept
+  bool cropGiven = false;
+  GeoBounds bounds;        // after "-bounds": the edges to cover
+  std::string boundsText;  // as given
+  bool boundsGiven = false;
   int32_t depth = 16;       // after "-depth": a TIFF output's bits a sample,
   bool depthGiven = false;  // 16 (unsigned) or 32 (floats)
   // The switch whose refusal line the run ends with, "" when every value

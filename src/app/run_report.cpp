@@ -317,8 +317,12 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
     // The turns swap the axes; the resampling spreads the same ground over
     // more or fewer samples, corners on corners.
     const bool swap = composeTurns(geometry.turns).swapAxes;
-    const int32_t width = swap ? source.height : source.width;
-    const int32_t height = swap ? source.width : source.height;
+    const int32_t kept =
+        geometry.windowed ? geometry.window.width : source.width;
+    const int32_t keptRows =
+        geometry.windowed ? geometry.window.height : source.height;
+    const int32_t width = swap ? keptRows : kept;
+    const int32_t height = swap ? kept : keptRows;
     const double across = swap ? spacing.y : spacing.x;
     const double along = swap ? spacing.x : spacing.y;
     measures.groundInMetres = true;

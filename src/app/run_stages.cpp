@@ -14,6 +14,7 @@
 #include "processing/float_smoothing.h"
 #include "processing/float_turns.h"
 #include "processing/height_processing.h"
+#include "processing/map_window.h"
 #include "processing/shaded_relief.h"
 #include "processing/smoothing.h"
 
@@ -396,6 +397,19 @@ bool fillStage(RunState* state) {
   return true;
 }
 
+bool windowStage(RunState* state) {
+  const RunGeometry& geometry = state->files->geometry;
+  if (!geometry.windowed) return true;
+  if (state->floatHeights) {
+    cutFloatsToWindow(&state->floats, geometry.window);
+  } else {
+    cutPlanesToWindow(state->planes, geometry.window);
+  }
+  state->width = geometry.window.width;
+  state->height = geometry.window.height;
+  return true;
+}
+
 bool turnStage(RunState* state) {
   const RunGeometry& geometry = state->files->geometry;
   if (!geometry.turned) return true;
@@ -585,6 +599,7 @@ const std::vector<RunStage>& runStageTable() {
   static const std::vector<RunStage> kStages = {
       {"read", "the input's heights, as bytes or floats", readStage},
       {"fill", "nodata filled from the heights around", fillStage},
+      {"window", "-crop or -bounds: the part of the map kept", windowStage},
       {"turn", "-flip and -rotate, in their order", turnStage},
       {"resample", "-size or -fit's size, corners on corners", resampleStage},
       {"scale", "-sca: a factor, or 0 ... 255", scaleStage},

@@ -1,6 +1,6 @@
 // The stages of a run between opening its files and committing them, as one
-// table in their order: read, fill, turn, resample, scale, smooth, shift,
-// write the heights and the picture. Each stage is a function over the
+// table in their order: read, fill, window, turn, resample, scale, smooth,
+// shift, write the heights and the picture. Each stage is a function over the
 // run's state, which holds the heights as byte planes or, for a float
 // input, as floats, and what they stand for.
 #ifndef QUILLORN_APP_RUN_STAGES_H_
@@ -58,6 +58,9 @@ bool readStage(RunState* state);
 // Elevation data's nodata filled within -fill's reach, and what the read
 // heights stand for.
 bool fillStage(RunState* state);
+
+// The window of -crop or -bounds cut out of the map, in its own memory.
+bool windowStage(RunState* state);
 
 // The flips and turns of the command line, as one permutation.
 bool turnStage(RunState* state);

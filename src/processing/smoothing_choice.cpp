@@ -26,6 +26,14 @@ constexpr LaneKernels kAvx2Kernels{};
 constexpr LaneKernels kSse2Kernels{};
 bool hasAvx2Fma() { return false; }
 #endif
+#if defined(QUILLORN_WASM_KERNELS)
+constexpr bool kWasmKernels = true;
+constexpr LaneKernels kWasmLaneKernels{runLaneStepsWasm, planesToLanesWasm,
+                                       lanesToPlanesWasm};
+#else
+constexpr bool kWasmKernels = false;
+constexpr LaneKernels kWasmLaneKernels{};
+#endif
 constexpr LaneKernels kPlainKernels{runLaneStepsPlain, planesToLanesPlain,
                                     lanesToPlanesPlain};
 
@@ -46,6 +54,7 @@ struct EngineRow {
 
 constexpr auto kAvx2 = SmoothingEngine::kLanesAvx2;
 constexpr auto kSse2 = SmoothingEngine::kLanesSse2;
+constexpr auto kWasm = SmoothingEngine::kLanesWasm;
 constexpr auto kPlain = SmoothingEngine::kLanesPlain;
 constexpr auto kRows = SmoothingEngine::kRows;
 constexpr auto kDirect = SmoothingEngine::kDirect;
@@ -62,6 +71,7 @@ constexpr EngineRow kEngines[] = {
   // engine  build        processor     rows  columns    memory
   {kAvx2,    kX86Kernels, hasAvx2Fma,   12,   kAnyWidth, laneBandsFit},
   {kSse2,    kX86Kernels, anyProcessor, 16,   kAnyWidth, laneBandsFit},
+  {kWasm,    kWasmKernels, anyProcessor, 16,  kAnyWidth, laneBandsFit},
   {kPlain,   true,        anyProcessor, 20,   512,       laneBandsFit},
   {kRows,    true,        anyProcessor, 1,    kAnyWidth, smoothRowsFit},
   {kDirect,  true,        anyProcessor, 1,    kAnyWidth, anyMemory},
@@ -86,6 +96,7 @@ SmoothingEngine chooseSmoothing(int32_t width, int32_t height,
 const LaneKernels* laneKernelsOf(SmoothingEngine engine) {
   const LaneKernels* kernels = engine == kAvx2    ? &kAvx2Kernels
                                : engine == kSse2  ? &kSse2Kernels
+                               : engine == kWasm  ? &kWasmLaneKernels
                                : engine == kPlain ? &kPlainKernels
                                                   : nullptr;
   for (const EngineRow& row : kEngines) {

@@ -23,7 +23,32 @@ const cases = [
   ['gray8', 'out.pgm', ['-fit', 'godot', '-tiles', '2x1']],
   ['png16', 'out.exr', ['-fit', 'godot']],
   ['png16', 'out.png', ['-fit', 'bogus']],
+  // The smoothing kernels' paths: both bases, widths that are no multiple
+  // of a vector's lanes, bands cut short by the image's last row, and a
+  // grey map whose white top wraps to 0.
+  ['random', 'out.bmp', ['-smo', '3']],
+  ['random', 'out.r16', ['-smo', '3']],
+  ['grey', 'out.bmp', ['-smo', '2']],
+  ['rg24', 'out.bmp', ['-smo', '4']],
 ];
+
+// Maps of odd shapes for the smoothing kernels, made by make_heightmap
+// beside the native quillorn.
+const kKernelMaps = {
+  random: ['1001', '77', '--kind', 'random', '--seed', '3'],
+  grey: ['509', '61', '--kind', 'grey', '--seed', '5'],
+};
+
+function kernelMaps(folder) {
+  const maker = path.join(path.dirname(nativeTool), 'make_heightmap');
+  fs.mkdirSync(folder, { recursive: true });
+  const made = {};
+  for (const [kind, args] of Object.entries(kKernelMaps)) {
+    made[kind] = path.join(folder, `${kind}_${args[0]}x${args[1]}.bmp`);
+    execFileSync(maker, [made[kind], ...args], { stdio: ['ignore', 'ignore', 'pipe'] });
+  }
+  return made;
+}
 
 // The lines a run prints and the files it leaves, natively.
 function runNative(input, output, switches, folder) {
@@ -62,8 +87,9 @@ async function runWeb(createQuillorn, input, output, switches) {
 }
 
 async function main() {
-  const { maps, told } = testMaps(mapFolder, nativeTool, work);
+  const { maps: testData, told } = testMaps(mapFolder, nativeTool, work);
   console.log(`     ${told}`);
+  const maps = { ...testData, ...kernelMaps(path.join(work, 'kernel_maps')) };
   const createQuillorn = require(moduleFile);
   let failures = 0;
   for (const [kind, output, switches] of cases) {

@@ -24,7 +24,11 @@ target_link_options(quillorn PRIVATE
   -sALLOW_MEMORY_GROWTH=1
   -sINITIAL_MEMORY=32MB
   -sMAXIMUM_MEMORY=4GB
-  -sENVIRONMENT=web,worker,node)
+  -sENVIRONMENT=web,worker,node
+  "--post-js=${CMAKE_SOURCE_DIR}/web/file_storage.js")
+# Files written grow by doubling (web/file_storage.js), not by an eighth.
+set_property(TARGET quillorn APPEND PROPERTY LINK_DEPENDS
+  "${CMAKE_SOURCE_DIR}/web/file_storage.js")
 
 # The page's tests compare its output with the native build's, which the
 # first of them brings up to date (build/release, as the release preset

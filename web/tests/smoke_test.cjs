@@ -29,6 +29,7 @@ const cases = [
   ['random', 'out.bmp', ['-smo', '3']],
   ['random', 'out.r16', ['-smo', '3']],
   ['grey', 'out.bmp', ['-smo', '2']],
+  ['whiteLeft', 'out.bmp', ['-smo', '2']],
   ['rg24', 'out.bmp', ['-smo', '4']],
 ];
 
@@ -39,6 +40,32 @@ const kKernelMaps = {
   grey: ['509', '61', '--kind', 'grey', '--seed', '5'],
 };
 
+// A 24-bit bitmap whose left half is white (65280, every corner there with
+// white neighbours, so that the first mean wraps to 0) and whose right half
+// is random bytes.
+function whiteLeftBitmap(file, width, height) {
+  const stride = Math.ceil((width * 3) / 4) * 4;
+  const bytes = Buffer.alloc(54 + stride * height);
+  bytes.write('BM', 0, 'latin1');
+  bytes.writeUInt32LE(bytes.length, 2);
+  bytes.writeUInt32LE(54, 10);
+  bytes.writeUInt32LE(40, 14);
+  bytes.writeInt32LE(width, 18);
+  bytes.writeInt32LE(height, 22);
+  bytes.writeUInt16LE(1, 26);
+  bytes.writeUInt16LE(24, 28);
+  bytes.writeUInt32LE(stride * height, 34);
+  let seed = 12345;
+  for (let row = 0; row < height; row++) {
+    for (let column = 0; column < width * 3; column++) {
+      seed = (seed * 1103515245 + 12345) >>> 0;
+      bytes[54 + row * stride + column] = column < (width >> 1) * 3 ? 255 : seed >>> 24;
+    }
+  }
+  fs.writeFileSync(file, bytes);
+  return file;
+}
+
 function kernelMaps(folder) {
   const maker = path.join(path.dirname(nativeTool), 'make_heightmap');
   fs.mkdirSync(folder, { recursive: true });
@@ -47,6 +74,7 @@ function kernelMaps(folder) {
     made[kind] = path.join(folder, `${kind}_${args[0]}x${args[1]}.bmp`);
     execFileSync(maker, [made[kind], ...args], { stdio: ['ignore', 'ignore', 'pipe'] });
   }
+  made.whiteLeft = whiteLeftBitmap(path.join(folder, 'white_left_203x50.bmp'), 203, 50);
   return made;
 }
 

@@ -63,9 +63,10 @@ constexpr auto kDirect = SmoothingEngine::kDirect;
 // against the row engine: on images 20,000 columns wide AVX2 lanes are
 // clearly faster from 12 rows on, SSE2 ones from 16, the plain ones from 20;
 // the plain ones, from 512 columns on, not at all (on x86-64 the SSE2 lanes
-// come first). Just below, at 511 x 8192, the row engine of a portable build
-// took 12 to 34% more processor time than the plain lanes for 16 and 64
-// passes, whole runs (bench/smoothing_builds.sh).
+// come first). The WebAssembly lanes, four 32-bit lanes a vector as SSE2's,
+// take SSE2's shapes. Just below, at 511 x 8192, the row engine of a
+// portable build took 12 to 34% more processor time than the plain lanes
+// for 16 and 64 passes, whole runs (bench/smoothing_builds.sh).
 // clang-format off
 constexpr EngineRow kEngines[] = {
   // engine  build        processor     rows  columns    memory

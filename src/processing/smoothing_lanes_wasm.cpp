@@ -59,8 +59,8 @@ struct LaneSquaresWasm {
     const v128_t cellHigh = wasm_i16x8_splat(kLaneZero >> 16);
     for (int32_t k = 0; k < 8; ++k) {
       int32_t* at = cells + k * kLaneRows;
-      wasm_v128_store(at, wasm_i16x8_shuffle(v[k], cellHigh, 0, 8, 1, 9, 2,
-                                             10, 3, 11));
+      wasm_v128_store(
+          at, wasm_i16x8_shuffle(v[k], cellHigh, 0, 8, 1, 9, 2, 10, 3, 11));
       wasm_v128_store(at + 4, wasm_i16x8_shuffle(v[k], cellHigh, 4, 12, 5, 13,
                                                  6, 14, 7, 15));
     }
@@ -92,15 +92,14 @@ struct LaneSquaresWasm {
         high = wasm_i16x8_shuffle(wasm_u32x4_shr(lowProducts, 23),
                                   wasm_u32x4_shr(highProducts, 23), 0, 2, 4, 6,
                                   8, 10, 12, 14);
-        low = wasm_i16x8_sub(v[i],
-                             wasm_i16x8_sub(wasm_i16x8_shl(high, 8), high));
+        low =
+            wasm_i16x8_sub(v[i], wasm_i16x8_sub(wasm_i16x8_shl(high, 8), high));
       }
       // Every word is below 256: its low byte is the byte.
-      wasm_v128_store64_lane(
-          red[i],
-          wasm_i8x16_shuffle(low, low, 0, 2, 4, 6, 8, 10, 12, 14, 0, 2, 4, 6,
-                             8, 10, 12, 14),
-          0);
+      wasm_v128_store64_lane(red[i],
+                             wasm_i8x16_shuffle(low, low, 0, 2, 4, 6, 8, 10, 12,
+                                                14, 0, 2, 4, 6, 8, 10, 12, 14),
+                             0);
       wasm_v128_store64_lane(
           green[i],
           wasm_i8x16_shuffle(high, high, 0, 2, 4, 6, 8, 10, 12, 14, 0, 2, 4, 6,
@@ -138,7 +137,9 @@ struct WasmOps : LaneSquaresWasm {
     return {wasm_v128_or(acc.low, wasm_v128_xor(a.low, b.low)),
             wasm_v128_or(acc.high, wasm_v128_xor(a.high, b.high))};
   }
-  static bool any(Vec v) { return wasm_v128_any_true(wasm_v128_or(v.low, v.high)); }
+  static bool any(Vec v) {
+    return wasm_v128_any_true(wasm_v128_or(v.low, v.high));
+  }
   static Vec shiftInFirst(Vec v, int32_t first) {
     return {wasm_i32x4_replace_lane(
                 wasm_i32x4_shuffle(v.low, v.low, 0, 0, 1, 2), 0, first),
@@ -171,8 +172,8 @@ struct WasmOps : LaneSquaresWasm {
   }
   static v128_t wrapTop(v128_t cell) {
     v128_t top = wasm_i32x4_eq(cell, wasm_i32x4_splat(kLaneTop));
-    return wasm_v128_andnot(
-        cell, wasm_v128_and(top, wasm_i32x4_splat(kLaneTopBits)));
+    return wasm_v128_andnot(cell,
+                            wasm_v128_and(top, wasm_i32x4_splat(kLaneTopBits)));
   }
   static Vec wrapTop(Chain* chain, Vec) {
     chain->low = wrapTop(chain->low);

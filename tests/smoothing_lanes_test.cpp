@@ -21,7 +21,7 @@ TEST(SmoothingLanesDifferentialTest, MatchTheCellByCellRule) {
   std::vector<SmoothingEngine> laneEngines;
   for (SmoothingEngine engine :
        {SmoothingEngine::kLanesAvx2, SmoothingEngine::kLanesSse2,
-        SmoothingEngine::kLanesPlain}) {
+        SmoothingEngine::kLanesWasm, SmoothingEngine::kLanesPlain}) {
     if (laneKernelsOf(engine) != nullptr) laneEngines.push_back(engine);
   }
   forEachEngineCase([&](const EngineCase& c) {

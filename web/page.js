@@ -4,6 +4,9 @@
 
 const $ = (id) => document.getElementById(id);
 const worker = new Worker('worker.js');
+// The input's relief is drawn by a worker of its own, beside a conversion
+// rather than before it.
+const reliefWorker = new Worker('worker.js');
 
 // The largest map a module takes: its planes must be addressable as one
 // block, at most PTRDIFF_MAX / 4 pixels in 32-bit WebAssembly (the tool's
@@ -20,7 +23,6 @@ let running = false;
 let startedAt = 0;          // when Convert was pressed (performance.now())
 let errorLine = '';         // the run's ERROR line, if any
 let runOutput = '';         // the output the run was asked for
-let reliefsPending = 0;     // input reliefs asked of the worker, not yet drawn
 let reliefArgs = null;      // the reading switches the input's relief was drawn with
 let inputReliefUrl = null;
 let resultReliefUrl = null;
@@ -159,9 +161,8 @@ function showPicture(id, bytes, alt) {
 function requestInputRelief() {
   if (!map) return;
   reliefArgs = readingArgs().join(' ');
-  reliefsPending += 1;
   const bytes = map.bytes.slice(0);
-  worker.postMessage({ type: 'input-relief', name: map.name, bytes, readingArgs: readingArgs() }, [bytes]);
+  reliefWorker.postMessage({ type: 'input-relief', name: map.name, bytes, readingArgs: readingArgs() }, [bytes]);
 }
 
 async function pick(file) {
@@ -189,8 +190,7 @@ function convert(event) {
   errorLine = '';
   $('download').disabled = true;
   $('log').textContent = '';
-  // The worker takes one thing at a time: a relief being drawn goes first.
-  setStage(reliefsPending > 0 ? 'Drawing the input\'s relief…' : 'Reading the map…');
+  setStage('Reading the map…');
   setStatus('Converting…');
   showCommand();
   const output = outputName();
@@ -280,7 +280,7 @@ function download() {
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);
 }
 
-worker.onmessage = (event) => {
+function received(event) {
   const message = event.data;
   if (message.type === 'version') {
     if (message.lines[0]) $('version').textContent = message.lines[0].replace(/^Quillorn /, '');
@@ -300,13 +300,11 @@ worker.onmessage = (event) => {
   } else if (message.type === 'done') {
     finished(message);
   } else if (message.type === 'input-relief') {
-    reliefsPending -= 1;
     showPicture('input-view', message.relief,
       message.relief ? 'Relief of the input' : 'Relief of the input (the map could not be read)');
   } else if (message.type === 'failed') {
     if (message.of === 'input-relief') {
-      reliefsPending -= 1;
-      showPicture('input-view', null, 'Relief of the input (the converter could not run)');
+        showPicture('input-view', null, 'Relief of the input (the converter could not run)');
       return;
     }
     running = false;
@@ -316,7 +314,9 @@ worker.onmessage = (event) => {
     logLine(`The converter could not run: ${message.reason}`, 'page');
     setStatus('The converter could not run.', 'failed');
   }
-};
+}
+worker.onmessage = received;
+reliefWorker.onmessage = received;
 
 $('form').addEventListener('submit', convert);
 $('form').addEventListener('input', showCommand);

@@ -43,13 +43,28 @@ function run(module, args) {
   }
 }
 
+// A file's bytes as the in-memory file system holds them, its used part
+// and not a copy: the module is dropped after the run, and the bytes go to
+// the page as they are.
+function fileBytes(module, path) {
+  const node = module.FS.lookupPath(path).node;
+  if (node.contents && node.contents.subarray) return node.contents.subarray(0, node.usedBytes);
+  return module.FS.readFile(path);
+}
+
+// The map into the file system without a copy: the file system keeps the
+// array the worker was handed, which nothing else uses.
+function writeMap(module, path, bytes) {
+  module.FS.writeFile(path, bytes, { canOwn: true });
+}
+
 function readFolder(module, folder, skip) {
   const files = [];
   for (const name of module.FS.readdir(folder)) {
     if (name === '.' || name === '..' || name === skip) continue;
     const path = folder + '/' + name;
     if (module.FS.isFile(module.FS.stat(path).mode)) {
-      files.push({ name, bytes: module.FS.readFile(path) });
+      files.push({ name, bytes: fileBytes(module, path) });
     }
   }
   return files.sort((a, b) => (a.name < b.name ? -1 : 1));
@@ -65,7 +80,7 @@ const kStreamedFormats = ['.bmp', '.png', '.pgm', '.raw', '.r16'];
 async function inputRelief(name, bytes, readingArgs) {
   const module = await startModule(true);
   module.FS.mkdir('/work');
-  module.FS.writeFile('/work/' + name, bytes);
+  writeMap(module, '/work/' + name, bytes);
   const dot = name.lastIndexOf('.');
   const extension = dot > 0 ? name.slice(dot).toLowerCase() : '';
   const sink = '/work/nowhere' + (kStreamedFormats.includes(extension) ? extension : '.png');
@@ -73,7 +88,7 @@ async function inputRelief(name, bytes, readingArgs) {
   const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', '/work/relief.png']);
   if (result.status !== 0) return null;
   try {
-    return module.FS.readFile('/work/relief.png');
+    return fileBytes(module, '/work/relief.png');
   } catch (missing) {
     return null;
   }
@@ -87,14 +102,14 @@ async function convert(message) {
   const module = await startModule(false);
   module.FS.mkdir('/work');
   module.FS.mkdir('/relief');
-  module.FS.writeFile('/work/' + name, new Uint8Array(bytes));
+  writeMap(module, '/work/' + name, new Uint8Array(bytes));
   module.FS.chdir('/work');
   postMessage({ type: 'stage', label: 'Converting…' });
   const result = run(module, [path, outputPath, ...args, '-view', '/relief/result.png']);
   const files = result.status === 0 ? readFolder(module, '/work', name) : [];
   let relief = null;
   if (result.status === 0) {
-    try { relief = module.FS.readFile('/relief/result.png'); } catch (missing) { relief = null; }
+    try { relief = fileBytes(module, '/relief/result.png'); } catch (missing) { relief = null; }
   }
   postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, relief },
     files.map((file) => file.bytes.buffer).concat(relief ? [relief.buffer] : []));

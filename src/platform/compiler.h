@@ -43,6 +43,12 @@ inline bool processorHasAvx2Fma() {
 }
 #endif
 
+// WebAssembly SIMD (the browser build's -msimd128): every engine that runs
+// the module has it, so no run-time check.
+#if !defined(QUILLORN_PORTABLE_KERNELS) && defined(__wasm_simd128__)
+#define QUILLORN_WASM_KERNELS 1
+#endif
+
 // Function multiversioning for the hot loops: on x86-64 Linux GCC builds an
 // AVX2 clone beside the baseline (SSE2) one and the loader picks the one the
 // processor runs. Elsewhere the plain function is built alone (clang 14 does

@@ -26,6 +26,14 @@ constexpr LaneKernels kAvx2Kernels{};
 constexpr LaneKernels kSse2Kernels{};
 bool hasAvx2Fma() { return false; }
 #endif
+#if defined(QUILLORN_WASM_KERNELS)
+constexpr bool kWasmKernels = true;
+constexpr LaneKernels kWasmLaneKernels{runLaneStepsWasm, planesToLanesWasm,
+                                       lanesToPlanesWasm};
+#else
+constexpr bool kWasmKernels = false;
+constexpr LaneKernels kWasmLaneKernels{};
+#endif
 constexpr LaneKernels kPlainKernels{runLaneStepsPlain, planesToLanesPlain,
                                     lanesToPlanesPlain};
 
@@ -46,6 +54,7 @@ struct EngineRow {
 
 constexpr auto kAvx2 = SmoothingEngine::kLanesAvx2;
 constexpr auto kSse2 = SmoothingEngine::kLanesSse2;
+constexpr auto kWasm = SmoothingEngine::kLanesWasm;
 constexpr auto kPlain = SmoothingEngine::kLanesPlain;
 constexpr auto kRows = SmoothingEngine::kRows;
 constexpr auto kDirect = SmoothingEngine::kDirect;
@@ -54,14 +63,16 @@ constexpr auto kDirect = SmoothingEngine::kDirect;
 // against the row engine: on images 20,000 columns wide AVX2 lanes are
 // clearly faster from 12 rows on, SSE2 ones from 16, the plain ones from 20;
 // the plain ones, from 512 columns on, not at all (on x86-64 the SSE2 lanes
-// come first). Just below, at 511 x 8192, the row engine of a portable build
-// took 12 to 34% more processor time than the plain lanes for 16 and 64
-// passes, whole runs (bench/smoothing_builds.sh).
+// come first). The WebAssembly lanes, four 32-bit lanes a vector as SSE2's,
+// take SSE2's shapes. Just below, at 511 x 8192, the row engine of a
+// portable build took 12 to 34% more processor time than the plain lanes
+// for 16 and 64 passes, whole runs (bench/smoothing_builds.sh).
 // clang-format off
 constexpr EngineRow kEngines[] = {
   // engine  build        processor     rows  columns    memory
   {kAvx2,    kX86Kernels, hasAvx2Fma,   12,   kAnyWidth, laneBandsFit},
   {kSse2,    kX86Kernels, anyProcessor, 16,   kAnyWidth, laneBandsFit},
+  {kWasm,    kWasmKernels, anyProcessor, 16,  kAnyWidth, laneBandsFit},
   {kPlain,   true,        anyProcessor, 20,   512,       laneBandsFit},
   {kRows,    true,        anyProcessor, 1,    kAnyWidth, smoothRowsFit},
   {kDirect,  true,        anyProcessor, 1,    kAnyWidth, anyMemory},
@@ -86,6 +97,7 @@ SmoothingEngine chooseSmoothing(int32_t width, int32_t height,
 const LaneKernels* laneKernelsOf(SmoothingEngine engine) {
   const LaneKernels* kernels = engine == kAvx2    ? &kAvx2Kernels
                                : engine == kSse2  ? &kSse2Kernels
+                               : engine == kWasm  ? &kWasmLaneKernels
                                : engine == kPlain ? &kPlainKernels
                                                   : nullptr;
   for (const EngineRow& row : kEngines) {

@@ -12,6 +12,7 @@
 enum class SmoothingEngine {
   kLanesAvx2,   // the lane engine (smoothing_lanes) with AVX2 and FMA
   kLanesSse2,   // the lane engine in SSE2
+  kLanesWasm,   // the lane engine in WebAssembly SIMD (the browser build)
   kLanesPlain,  // the lane engine in plain C++
   kRows,        // the row engine (smoothing_rows)
   kDirect,      // cell by cell on the planes, with no working memory

@@ -23,7 +23,60 @@ const cases = [
   ['gray8', 'out.pgm', ['-fit', 'godot', '-tiles', '2x1']],
   ['png16', 'out.exr', ['-fit', 'godot']],
   ['png16', 'out.png', ['-fit', 'bogus']],
+  // The smoothing kernels' paths: both bases, widths that are no multiple
+  // of a vector's lanes, bands cut short by the image's last row, and a
+  // grey map whose white top wraps to 0.
+  ['random', 'out.bmp', ['-smo', '3']],
+  ['random', 'out.r16', ['-smo', '3']],
+  ['grey', 'out.bmp', ['-smo', '2']],
+  ['whiteLeft', 'out.bmp', ['-smo', '2']],
+  ['rg24', 'out.bmp', ['-smo', '4']],
 ];
+
+// Maps of odd shapes for the smoothing kernels, made by make_heightmap
+// beside the native quillorn.
+const kKernelMaps = {
+  random: ['1001', '77', '--kind', 'random', '--seed', '3'],
+  grey: ['509', '61', '--kind', 'grey', '--seed', '5'],
+};
+
+// A 24-bit bitmap whose left half is white (65280, every corner there with
+// white neighbours, so that the first mean wraps to 0) and whose right half
+// is random bytes.
+function whiteLeftBitmap(file, width, height) {
+  const stride = Math.ceil((width * 3) / 4) * 4;
+  const bytes = Buffer.alloc(54 + stride * height);
+  bytes.write('BM', 0, 'latin1');
+  bytes.writeUInt32LE(bytes.length, 2);
+  bytes.writeUInt32LE(54, 10);
+  bytes.writeUInt32LE(40, 14);
+  bytes.writeInt32LE(width, 18);
+  bytes.writeInt32LE(height, 22);
+  bytes.writeUInt16LE(1, 26);
+  bytes.writeUInt16LE(24, 28);
+  bytes.writeUInt32LE(stride * height, 34);
+  let seed = 12345;
+  for (let row = 0; row < height; row++) {
+    for (let column = 0; column < width * 3; column++) {
+      seed = (seed * 1103515245 + 12345) >>> 0;
+      bytes[54 + row * stride + column] = column < (width >> 1) * 3 ? 255 : seed >>> 24;
+    }
+  }
+  fs.writeFileSync(file, bytes);
+  return file;
+}
+
+function kernelMaps(folder) {
+  const maker = path.join(path.dirname(nativeTool), 'make_heightmap');
+  fs.mkdirSync(folder, { recursive: true });
+  const made = {};
+  for (const [kind, args] of Object.entries(kKernelMaps)) {
+    made[kind] = path.join(folder, `${kind}_${args[0]}x${args[1]}.bmp`);
+    execFileSync(maker, [made[kind], ...args], { stdio: ['ignore', 'ignore', 'pipe'] });
+  }
+  made.whiteLeft = whiteLeftBitmap(path.join(folder, 'white_left_203x50.bmp'), 203, 50);
+  return made;
+}
 
 // The lines a run prints and the files it leaves, natively.
 function runNative(input, output, switches, folder) {
@@ -62,8 +115,9 @@ async function runWeb(createQuillorn, input, output, switches) {
 }
 
 async function main() {
-  const { maps, told } = testMaps(mapFolder, nativeTool, work);
+  const { maps: testData, told } = testMaps(mapFolder, nativeTool, work);
   console.log(`     ${told}`);
+  const maps = { ...testData, ...kernelMaps(path.join(work, 'kernel_maps')) };
   const createQuillorn = require(moduleFile);
   let failures = 0;
   for (const [kind, output, switches] of cases) {

@@ -8,7 +8,9 @@ include_guard(GLOBAL)
 # 4097 x 4097 map (bench/web_smoothing.cjs). The SSE2 lane kernel through
 # Emscripten's mapping of SSE2 (-msse2) took some 45% more than the plain
 # kernels, so the x86 kernels stay x86's.
-target_compile_options(quillorn_core PRIVATE -msimd128)
+foreach(layer IN LISTS QUILLORN_LAYERS)
+  target_compile_options(quillorn_${layer} PRIVATE -msimd128)
+endforeach()
 
 # One module per conversion (a fresh memory each time), run as often as
 # called: callMain with a command line, FS for the files. Memory grows to

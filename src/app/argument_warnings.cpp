@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "app/diagnostics.h"
 #include "platform/files.h"
 

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "app/argument_warnings.h"
-#include "app/command_line.h"
 #include "app/diagnostics.h"
 #include "app/run_files.h"
 #include "app/run_options.h"

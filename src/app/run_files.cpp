@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "app/diagnostics.h"
-#include "app/run_report.h"
 #include "image/geo_reference.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 #include "platform/folders.h"
+#include "processing/engine_sizes.h"
 
 bool openOutput(const char* path, OutputFile* output, std::ostream& console,
                 std::ostream& diagnostics) {

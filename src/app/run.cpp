@@ -39,7 +39,7 @@ bool planRun(const char* inputPath, const char* outputPath,
   }
   // A TIFF holds floats when asked, or when the heights are floats.
   files->target.floatSamples =
-      files->target.format == HeightFormat::kTiff &&
+      takesDepthChoice(files->target.format) &&
       (options.depthGiven ? options.depth == 32 : readsAsFloats(files->source));
   // A float output takes the unit as the value of a step.
   if (options.unitGiven && !unitTakesEffect(files->source) &&
@@ -78,8 +78,7 @@ bool planRun(const char* inputPath, const char* outputPath,
   planEngineFiles(outputPath, options, files, diagnostics);
   if (options.world) {
     const InputImage& source = files->source;
-    files->worldWanted =
-        source.format == HeightFormat::kTiff && source.tiff.geo.any();
+    files->worldWanted = isGeoreferenced(source);
     if (files->worldWanted) {
       files->worlds.resize(paths.size());
     } else {

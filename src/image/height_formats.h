@@ -22,6 +22,16 @@
 // build.
 enum class FormatLibrary { kNone, kPng, kTiff, kExr };
 
+// What a format holds, one bit each of FormatRow::traits: a bitmap's
+// header, palette and blue pixels; elevation samples, mapped into heights;
+// a value standing for nodata; samples that -depth chooses; tags that place
+// the map on the ground.
+constexpr uint32_t kTraitBitmap = 1u << 0;
+constexpr uint32_t kTraitElevation = 1u << 1;
+constexpr uint32_t kTraitNodataValue = 1u << 2;
+constexpr uint32_t kTraitDepthChoice = 1u << 3;
+constexpr uint32_t kTraitGeoreferenced = 1u << 4;
+
 // One format: how --version names it, the name endings that know it, how
 // an input is known and whether it is written.
 struct FormatRow {
@@ -32,13 +42,40 @@ struct FormatRow {
   bool byName;             // an input is known by its name, not its bytes
   bool written;            // an output may be written in it
   FormatLibrary library;   // what reads and writes it
+  uint32_t traits;         // what it holds: kTrait... bits, or'd
 };
 
 // Every format, in the order --version and the messages list them.
 const std::vector<FormatRow>& formatTable();
 
+// The table's row of format.
+const FormatRow& formatRow(HeightFormat format);
+
+// True when format's row has trait (a kTrait... bit).
+bool formatHas(HeightFormat format, uint32_t trait);
+
+// True for the bitmap format, whose header, palette and blue pixels a
+// bitmap written from a bitmap keeps, in the encoding's base 255.
+bool isBitmapFormat(HeightFormat format);
+
+// True for the formats of elevation samples (TIFF, SRTM, raw floats, PFM,
+// OpenEXR), which are mapped into heights and may hold nodata.
+bool isElevationFormat(HeightFormat format);
+
+// True for the formats in which one value of the samples stands for nodata
+// (a TIFF's nodata tag, an SRTM tile's void), read as marks and written
+// from them.
+bool holdsNodataValue(HeightFormat format);
+
+// True for the formats whose samples -depth chooses (16-bit or floats).
+bool takesDepthChoice(HeightFormat format);
+
 // True when this build has library (kNone: always).
 bool haveFormatLibrary(FormatLibrary library);
+
+// The refusal ("This build of Quillorn has no PNG support; ...") when this
+// build lacks library; nullptr when it has it.
+const char* lackingLibraryRefusal(FormatLibrary library);
 
 // "Formats: BMP, PGM, ..." with each library format's library and version
 // where the build has it, and what it lacks, for --version.
@@ -63,6 +100,10 @@ HeightFormat outputFormatOf(const std::string& path);
 inline bool writesValues(HeightFormat format) {
   return format == HeightFormat::kR32 || format == HeightFormat::kExr;
 }
+
+// The format a -view picture is written in: PNG where its name ends in
+// ".png", in any case, a bitmap otherwise.
+HeightFormat pictureFormatOf(const std::string& path);
 
 // True when a path names raw heights: its name ends in ".r16" or ".raw".
 bool hasRawName(const std::string& path);
@@ -124,6 +165,13 @@ SampleType floatSampleType(const InputImage& image);
 // top row.
 bool readInputFloats(FileStream* input, InputImage* image, FloatPlane* floats,
                      std::string* error, const Progress* progress);
+
+// True when the input's tags say where it lies on the ground (a GeoTIFF).
+bool isGeoreferenced(const InputImage& image);
+
+// True when -unit changes what the input's samples stand for: elevation
+// samples, a TIFF's only where they are not a picture's steps.
+bool unitChangesSamples(const InputImage& image);
 
 // Frees what the input holds open (the PNG or TIFF decoder); safe to
 // repeat.

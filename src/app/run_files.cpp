@@ -7,8 +7,6 @@
 
 #include "app/diagnostics.h"
 #include "image/geo_reference.h"
-#include "image/png_file.h"
-#include "image/tiff_file.h"
 #include "platform/folders.h"
 #include "processing/engine_sizes.h"
 

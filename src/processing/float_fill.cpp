@@ -37,7 +37,8 @@ FillOutcome fillFloatNodata(FloatPlane* plane, int32_t reach,
   uint8_t* bytes = static_cast<uint8_t*>(markBytes.data);
   bool any = false;
   for (int32_t row = 0; row < height; ++row) {
-    uint8_t* rowMarks = bytes + static_cast<size_t>(row) * width;
+    uint8_t* rowMarks =
+        bytes + static_cast<size_t>(row) * static_cast<size_t>(width);
     marks.rows[row] = rowMarks;
     const float* values = plane->row(row);
     for (int32_t column = 0; column < width; ++column) {

@@ -99,7 +99,8 @@ bool markValid(const FloatPlane& plane, int32_t top, FloatBands* bands) {
   const int32_t width = plane.width;
   uint8_t all = 1;
   for (int32_t index = 0; index < kValidRows; ++index) {
-    uint8_t* valid = bands->valid + index * bands->validStride + 1;
+    uint8_t* valid =
+        bands->valid + static_cast<size_t>(index) * bands->validStride + 1;
     const int32_t row = top - 1 + index;
     if (row < 0 || row >= plane.height) {
       std::memset(valid, 0, static_cast<size_t>(width));
@@ -123,13 +124,14 @@ void countValid(int32_t rows, FloatBands* bands) {
   const size_t stride = bands->validStride;
   uint8_t* sums = bands->columnSums;
   for (int32_t row = 0; row < rows; ++row) {
-    const uint8_t* valid = bands->valid + row * stride;
+    const uint8_t* valid = bands->valid + static_cast<size_t>(row) * stride;
     for (size_t column = 0; column < stride; ++column) {
       sums[column] = static_cast<uint8_t>(
           valid[column] + valid[column + stride] + valid[column + 2 * stride]);
     }
     const uint8_t* own = valid + stride + 1;
-    uint8_t* counts = bands->counts + static_cast<size_t>(row) * width;
+    uint8_t* counts =
+        bands->counts + static_cast<size_t>(row) * static_cast<size_t>(width);
     for (int32_t column = 0; column < width; ++column) {
       const int sum = sums[column] + sums[column + 1] + sums[column + 2];
       counts[column] = static_cast<uint8_t>(own[column] != 0 ? sum : 0);
@@ -157,7 +159,8 @@ void zeroOffMap(const FloatBands& bands, int32_t rows, float* array) {
   const size_t step = kFloatLaneRows;
   const int32_t width = bands.plane->width;
   if (rows < kFloatLaneRows || width <= kFloatLaneTrail) {
-    std::memset(array, 0, sizeof(float) * step * bands.steps);
+    std::memset(array, 0,
+                sizeof(float) * step * static_cast<size_t>(bands.steps));
     return;
   }
   const size_t floats = step * kFloatLaneTrail;
@@ -176,9 +179,12 @@ void loadMultipliers(int32_t rows, FloatBands* bands) {
     for (int32_t row = 0; row < rows; ++row) {
       int32_t from = 0, to = 0;
       chunkColumns(chunk, chunk + kChunkSteps, row, width, &from, &to);
-      const uint8_t* counts = bands->counts + static_cast<size_t>(row) * width;
-      float* multipliers = bands->multipliers +
-                           size_t{kFloatLaneSkew} * row * step + laneOf(row);
+      const uint8_t* counts =
+          bands->counts + static_cast<size_t>(row) * static_cast<size_t>(width);
+      float* multipliers =
+          bands->multipliers +
+          size_t{kFloatLaneSkew} * static_cast<size_t>(row) * step +
+          laneOf(row);
       for (int32_t column = from; column < to; ++column) {
         multipliers[static_cast<size_t>(column) * step] =
             kMultipliers[counts[column]];
@@ -220,9 +226,11 @@ void moveSteps(int32_t top, int32_t rows, int32_t from, int32_t to,
       int32_t first = 0, last = 0;
       chunkColumns(chunk, end, row, width, &first, &last);
       float* values = plane->row(top + row);
-      float* cells =
-          bands->cells + size_t{kFloatLaneSkew} * row * step + laneOf(row);
-      const uint8_t* counts = bands->counts + static_cast<size_t>(row) * width;
+      float* cells = bands->cells +
+                     size_t{kFloatLaneSkew} * static_cast<size_t>(row) * step +
+                     laneOf(row);
+      const uint8_t* counts =
+          bands->counts + static_cast<size_t>(row) * static_cast<size_t>(width);
       for (int32_t column = first; column < last; ++column) {
         float& cell = cells[static_cast<size_t>(column) * step];
         const bool valid = bands->whole || counts[column] != 0;

@@ -1,6 +1,8 @@
-# Finds an optional library and builds quillorn_core with it or without it.
+# Finds an optional library and builds one of the tool's libraries
+# (cmake/layers.cmake) with it or without it.
 #
 #   quillorn_optional_library(<NAME>
+#     INTO <library>                 the library that builds the sources
 #     [TARGET <target>]              the Windows and web builds' own build of it
 #     [PKG_CONFIG <module>...]       elsewhere, its pkg-config modules; or
 #     [HEADER <file> [IN <folder>]]  a header alone, found in the include path
@@ -22,8 +24,11 @@ include_guard(GLOBAL)
 
 function(quillorn_optional_library name)
   cmake_parse_arguments(PARSE_ARGV 1 arg ""
-    "TARGET;HEADER;IN;FOUND_AS;DEBIAN;FEATURE;ABSENT"
+    "INTO;TARGET;HEADER;IN;FOUND_AS;DEBIAN;FEATURE;ABSENT"
     "PKG_CONFIG;HEADER_USERS;SOURCES")
+  if(NOT TARGET "${arg_INTO}")
+    message(FATAL_ERROR "quillorn_optional_library(${name}): INTO names no library")
+  endif()
   set(found OFF)
   set(link "")
   if(NOT QUILLORN_${name})
@@ -40,7 +45,7 @@ function(quillorn_optional_library name)
     if(${folder})
       set(found ON)
       set_source_files_properties(${arg_HEADER_USERS}
-        TARGET_DIRECTORY quillorn_core
+        TARGET_DIRECTORY ${arg_INTO}
         PROPERTIES INCLUDE_DIRECTORIES "${${folder}}")
     endif()
   elseif(WIN32 OR EMSCRIPTEN)
@@ -65,13 +70,13 @@ function(quillorn_optional_library name)
                     "building without ${arg_FEATURE}")
   endif()
   if(found)
-    target_sources(quillorn_core PRIVATE ${arg_SOURCES})
+    target_sources(${arg_INTO} PRIVATE ${arg_SOURCES})
     if(link)
-      target_link_libraries(quillorn_core PUBLIC ${link})
+      target_link_libraries(${arg_INTO} PUBLIC ${link})
     endif()
   else()
-    target_sources(quillorn_core PRIVATE ${arg_ABSENT})
+    target_sources(${arg_INTO} PRIVATE ${arg_ABSENT})
   endif()
   set(QUILLORN_HAS_${name} ${found} CACHE INTERNAL
-      "Whether quillorn_core is built with the optional library ${name}")
+      "Whether ${arg_INTO} is built with the optional library ${name}")
 endfunction()

@@ -11,7 +11,10 @@ include_guard(GLOBAL)
 # (-mnontrapping-fptoint, in browsers since 2019-2021: Chrome 75, Firefox
 # 64, Safari 15): without it each one is a guarded sequence of branches,
 # and loops holding one, such as the relief's, are not vectorized.
-target_compile_options(quillorn_core PRIVATE -msimd128 -mnontrapping-fptoint)
+foreach(layer IN LISTS QUILLORN_LAYERS)
+  target_compile_options(quillorn_${layer} PRIVATE -msimd128
+    -mnontrapping-fptoint)
+endforeach()
 
 # One module per conversion (a fresh memory each time), run as often as
 # called: callMain with a command line, FS for the files. Memory grows to

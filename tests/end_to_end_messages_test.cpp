@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "app/run_options.h"
 #include "end_to_end_support.h"
 #include "support/bitmap_builder.h"
 #include "support/tiff_builder.h"

@@ -17,8 +17,9 @@ namespace {
 using namespace std::string_literals;
 
 // Every name-dependent answer for one path: the output format, the input
-// kinds its name claims (raw, r32, hgt), whether some output claims it, and
-// the picture format it names that is never written.
+// kinds its name claims (raw, r32, hgt), whether some output claims it,
+// whether a -view picture of that name is a PNG, and the picture format it
+// names that is never written.
 TEST(HeightFormatsTest, NamesChooseFormatsInAnyCase) {
   const char* const kFormats[] = {"bmp", "raw", "pgm", "png", "tiff",
                                   "hgt", "r32", "pfm", "exr"};
@@ -26,7 +27,7 @@ TEST(HeightFormatsTest, NamesChooseFormatsInAnyCase) {
                                   {"d.x/MAP.RAW", "raw raw ours", ""},
                                   {"m.R32", "r32 r32 ours", ""},
                                   {"m.pgm", "pgm ours", ""},
-                                  {"m.Png", "png ours", ""},
+                                  {"m.Png", "png ours picture", ""},
                                   {"m.tif", "tiff ours", ""},
                                   {"m.TIFF", "tiff ours", ""},
                                   {"m.exr", "exr ours", ""},
@@ -45,11 +46,23 @@ TEST(HeightFormatsTest, NamesChooseFormatsInAnyCase) {
     if (hasR32Name(c[0])) got += " r32";
     if (hasHgtName(c[0])) got += " hgt";
     if (hasOutputExtension(c[0])) got += " ours";
+    if (!isBitmapFormat(pictureFormatOf(c[0]))) got += " picture";
     EXPECT_EQ(got, c[1]) << c[0];
     EXPECT_EQ(writesValues(format), got == "r32 r32 ours" || got == "exr ours")
         << c[0];
     const char* unwritable = unwritableFormatOf(c[0]);
     EXPECT_EQ(unwritable == nullptr ? "" : unwritable, c[2]) << c[0];
+  }
+}
+
+// Each format's questions are answered from its own row, and a library
+// this build has refuses nothing.
+TEST(HeightFormatsTest, EachFormatAnswersFromItsRow) {
+  for (const FormatRow& row : formatTable()) {
+    EXPECT_EQ(formatRow(row.format).name, std::string(row.name));
+    EXPECT_EQ(lackingLibraryRefusal(row.library) == nullptr,
+              haveFormatLibrary(row.library))
+        << row.name;
   }
 }
 

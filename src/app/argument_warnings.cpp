@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "app/diagnostics.h"
 #include "platform/files.h"
 
@@ -240,7 +239,7 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
                           rawEndingList("or") +
                           "); the other formats say their own byte order");
   }
-  if (options.depthGiven && outputFormatOf(outputPath) != HeightFormat::kTiff) {
+  if (options.depthGiven && !takesDepthChoice(outputFormatOf(outputPath))) {
     warn(diagnostics, std::string("-depth is ignored: ") + outputPath +
                           " is not a TIFF; its format has samples of its own");
   }

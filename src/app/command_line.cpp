@@ -17,42 +17,6 @@
 
 namespace {
 
-// The synopsis, one entry a switch, broken where the table says.
-std::vector<std::string> synopsisLines() {
-  std::vector<std::string> lines = {"Usage: quillorn <input> <output>"};
-  for (const SwitchRow& row : switchTable()) {
-    std::string entry = std::string("[") + row.name;
-    if (row.value != nullptr) {
-      std::string value = row.wordsInUsage ? row.words : row.value;
-      for (char& letter : value) letter = letter == ' ' ? '|' : letter;
-      entry += " " + value;
-    }
-    if (row.startsUsageLine) {
-      lines.push_back("        ");
-    }
-    lines.back() += " " + entry + "]";
-  }
-  return lines;
-}
-
-// The usage and every switch: the help's start, and what a usage error
-// adds on standard error.
-std::vector<std::string> usageLines(bool png) {
-  std::vector<std::string> lines = synopsisLines();
-  for (const SwitchRow& row : switchTable()) {
-    std::string line = std::string("  ") + row.name;
-    if (row.value != nullptr) line += std::string(" ") + row.value;
-    line.resize(std::max<size_t>(line.size(), 18), ' ');
-    std::string help = row.help;
-    const size_t pictures = help.find("{pictures}");
-    if (pictures != std::string::npos) {
-      help.replace(pictures, 10, png ? ".png or .bmp" : ".bmp");
-    }
-    lines.push_back(line + " " + help);
-  }
-  return lines;
-}
-
 // The help text; PNG, TIFF and OpenEXR only where the build reads and
 // writes them.
 std::vector<std::string> helpLines(bool png, bool tiff, bool exr) {
@@ -142,12 +106,6 @@ int runCommand(int argc, const char* const* argv, std::ostream& console,
 bool isHelpSwitch(const char* argument) {
   return std::strcmp(argument, "-h") == 0 ||
          std::strcmp(argument, "--help") == 0;
-}
-
-void printUsage(std::ostream& diagnostics) {
-  for (const std::string& line : usageLines(havePng())) {
-    diagnostics << line << std::endl;
-  }
 }
 
 void printHelp(std::ostream& console) {

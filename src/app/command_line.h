@@ -17,20 +17,11 @@ constexpr int kExitFailure = -1;
 // banner.
 constexpr const char* kInterruptHint = "Hit Ctrl+C to exit";
 
-// The usage error: fewer than two paths, a switch where the output
-// belongs, or a picture that would replace the input or the output.
-constexpr const char* kUsageError =
-    "ERROR: Invalid arguments, should be <input> <output>. Optional: -sca "
-    "<scale> -min <minimum> -smo <smooth>";
-
 // True for "-h" and "--help", which anywhere on the line ask for the help.
 bool isHelpSwitch(const char* argument);
 
 // Prints the help text, a line at a time.
 void printHelp(std::ostream& console);
-
-// Prints the usage line and every switch, as the help starts.
-void printUsage(std::ostream& diagnostics);
 
 // The whole program: "--version" alone prints the version line; otherwise
 // the banner, then help ("-h" or "--help" anywhere), usage (fewer than two

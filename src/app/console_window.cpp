@@ -16,7 +16,7 @@ std::string exampleOutput(const std::string& dropped) {
                    (separator == std::string::npos || dot > separator + 1);
   std::string stem = hasEnding ? dropped.substr(0, dot) : dropped;
   std::string ending = ".bmp";
-  if (hasEnding && outputFormatOf(dropped) != HeightFormat::kBmp) {
+  if (hasEnding && !isBitmapFormat(outputFormatOf(dropped))) {
     ending = dropped.substr(dot);
   }
   return stem + "_out" + ending;

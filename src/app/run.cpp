@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "app/argument_warnings.h"
-#include "app/command_line.h"
 #include "app/diagnostics.h"
 #include "app/run_files.h"
 #include "app/run_options.h"
@@ -43,7 +42,7 @@ bool planRun(const char* inputPath, const char* outputPath,
   }
   // A TIFF holds floats when asked, or when the heights are floats.
   files->target.floatSamples =
-      files->target.format == HeightFormat::kTiff &&
+      takesDepthChoice(files->target.format) &&
       (options.depthGiven ? options.depth == 32 : readsAsFloats(files->source));
   // A float output takes the unit as the value of a step.
   if (options.unitGiven && !unitTakesEffect(files->source) &&

@@ -1,5 +1,6 @@
 #include "app/run_files.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 #include "platform/folders.h"
+#include "processing/engine_sizes.h"
 
 bool openOutput(const char* path, OutputFile* output, std::ostream& console,
                 std::ostream& diagnostics) {
@@ -283,7 +285,7 @@ bool openRunInput(const char* inputPath, const char* outputPath,
   request.mapping.unit = options.unitGiven ? options.unit : 0;
   // An engine gets the whole 16-bit range (a bitmap holds a little less).
   request.mapping.stretchShifted = options.fitGiven;
-  if (options.fitGiven && files->target.format != HeightFormat::kBmp) {
+  if (options.fitGiven && !isBitmapFormat(files->target.format)) {
     request.mapping.stretchTop = kLargestWideHeight;
   }
   files->target.bigEndian = options.bigEndian;
@@ -308,19 +310,19 @@ void refuseInput(const std::string& error, const RunFiles& files,
 bool openRunOutputs(const char* outputPath, const RunOptions& options,
                     RunFiles* files, std::ostream& console,
                     std::ostream& diagnostics) {
-  const bool pngWanted =
-      files->target.format == HeightFormat::kPng ||
-      (files->viewWanted && outputFormatOf(options.view) == HeightFormat::kPng);
-  if (pngWanted && !havePng()) {
-    console << "ERROR: " << kNoPngSupport << std::endl;
-    return false;
+  // The libraries the output and the picture need, the first this build
+  // lacks refused, in the order the libraries come (PNG, TIFF, OpenEXR).
+  const FormatLibrary outputLibrary = formatRow(files->target.format).library;
+  const FormatLibrary viewLibrary =
+      files->viewWanted ? formatRow(pictureFormatOf(options.view)).library
+                        : FormatLibrary::kNone;
+  const char* refusal =
+      lackingLibraryRefusal(std::min(outputLibrary, viewLibrary));
+  if (refusal == nullptr) {
+    refusal = lackingLibraryRefusal(std::max(outputLibrary, viewLibrary));
   }
-  if (files->target.format == HeightFormat::kTiff && !haveTiff()) {
-    console << "ERROR: " << kNoTiffSupport << std::endl;
-    return false;
-  }
-  if (files->target.format == HeightFormat::kExr && !haveExr()) {
-    console << "ERROR: " << kNoExrSupport << std::endl;
+  if (refusal != nullptr) {
+    console << "ERROR: " << refusal << std::endl;
     return false;
   }
   // The first output is opened now, so that a name that can never be
@@ -354,10 +356,8 @@ bool openRunOutputs(const char* outputPath, const RunOptions& options,
   }
   // A picture is a PNG or, by its name or for want of one, a bitmap.
   const std::string& view = options.view;
-  const HeightFormat viewFormat = outputFormatOf(view);
   const bool viewNamed =
-      viewFormat == HeightFormat::kPng ||
-      (viewFormat == HeightFormat::kBmp && hasOutputExtension(view));
+      outputFormatOf(view) == pictureFormatOf(view) && hasOutputExtension(view);
   if (files->viewWanted && files->view.mode != OutputMode::kDevice &&
       !viewNamed) {
     warn(diagnostics, view +

@@ -5,6 +5,7 @@
 #define QUILLORN_APP_RUN_OPTIONS_H_
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -115,5 +116,23 @@ int32_t parseInteger(const char* text);
 // switch with nothing after it counts as not given. Values are not
 // consumed: a value may itself be found as a switch.
 RunOptions findRunOptions(int argc, const char* const* argv);
+
+// The usage error: fewer than two paths, a switch where the output
+// belongs, or a picture that would replace the input or the output.
+constexpr const char* kUsageError =
+    "ERROR: Invalid arguments, should be <input> <output>. Optional: -sca "
+    "<scale> -min <minimum> -smo <smooth>";
+
+// The synopsis, "Usage: quillorn <input> <output>" and one entry a switch,
+// broken where the table says.
+std::vector<std::string> synopsisLines();
+
+// The usage and every switch, one line each, from the table: the help's
+// start, and what a usage error adds on standard error. png: the pictures
+// may be PNGs.
+std::vector<std::string> usageLines(bool png);
+
+// Prints the usage line and every switch, as the help starts.
+void printUsage(std::ostream& diagnostics);
 
 #endif  // QUILLORN_APP_RUN_OPTIONS_H_

@@ -162,20 +162,10 @@ void reportChannelRead(const InputImage& input, const std::string& path,
                         "), not a grey the colours agree on");
 }
 
-bool samplesAreMapped(HeightFormat format) {
-  return format == HeightFormat::kTiff || format == HeightFormat::kHgt ||
-         format == HeightFormat::kR32 || format == HeightFormat::kPfm ||
-         format == HeightFormat::kExr;
-}
+bool samplesAreMapped(HeightFormat format) { return isElevationFormat(format); }
 
 bool unitTakesEffect(const InputImage& input) {
-  if (input.format == HeightFormat::kHgt ||
-      input.format == HeightFormat::kR32 ||
-      input.format == HeightFormat::kPfm ||
-      input.format == HeightFormat::kExr) {
-    return true;
-  }
-  return input.format == HeightFormat::kTiff && unitApplies(input.tiff.sample);
+  return unitChangesSamples(input);
 }
 
 WrittenHeights heightsOfInput(const InputImage& input) {
@@ -354,8 +344,7 @@ bool heightsAreEightBit(const InputImage& input) {
 
 void reportEightBitHeights(const InputImage& input, HeightFormat output,
                            bool scaleGiven, std::ostream& diagnostics) {
-  if (scaleGiven || output == HeightFormat::kBmp ||
-      !heightsAreEightBit(input)) {
+  if (scaleGiven || isBitmapFormat(output) || !heightsAreEightBit(input)) {
     return;
   }
   warn(diagnostics,

@@ -273,7 +273,7 @@ void describeFloatHeights(RunState* state) {
 void chooseOutputNodata(RunState* state) {
   RunFiles* files = state->files;
   if (!state->written->nodataMarked ||
-      files->target.format != HeightFormat::kTiff) {
+      !holdsNodataValue(files->target.format)) {
     return;
   }
   if (files->target.floatSamples) {
@@ -296,7 +296,7 @@ namespace {
 bool allocateInputPlanes(RunState* state) {
   // Only a bitmap's pixels have blue; other formats' planes hold marks.
   if (!allocatePlanes(state->planes, state->width, state->height, state->error,
-                      state->files->source.format == HeightFormat::kBmp
+                      isBitmapFormat(state->files->source.format)
                           ? BlueUse::kPixels
                           : BlueUse::kMarks)) {
     return false;
@@ -360,11 +360,11 @@ bool fillStage(RunState* state) {
   const InputImage& source = files->source;
   // Nodata is filled from its surroundings before anything moves it.
   FillOutcome fill;
-  const bool elevation = source.format == HeightFormat::kTiff ||
-                         source.format == HeightFormat::kHgt;
-  // Only a TIFF holds a nodata value: the marks of the nodata kept then go
-  // through every stage (turned, resampled to the nearest, cut) to it.
-  state->marksNodata = elevation && files->target.format == HeightFormat::kTiff;
+  const bool elevation = holdsNodataValue(source.format);
+  // Only a TIFF output holds a nodata value: the marks of the nodata kept
+  // then go through every stage (turned, resampled to the nearest, cut) to
+  // it.
+  state->marksNodata = elevation && holdsNodataValue(files->target.format);
   if (elevation && source.mapping.nodata > 0) {
     fill = underBar(state, "Filling", [&](const Progress* progress) {
       return state->floatHeights
@@ -575,7 +575,7 @@ bool pictureStage(RunState* state) {
   HeightRange range =
       findHeightRange(planes->outRed, planes->outGreen, state->width,
                       state->height, planes->base);
-  if (files->target.format == HeightFormat::kBmp && !state->bitmaps) {
+  if (isBitmapFormat(files->target.format) && !state->bitmaps) {
     range.max = std::min(range.max, kLargestStoredHeight);
     range.min = std::min(range.min, range.max);
   }
@@ -589,10 +589,9 @@ bool pictureStage(RunState* state) {
     shadeReliefRow(*planes, width, height, style, row, column, count, rgb,
                    &rows);
   };
-  return writePicture(
-      &files->view.file,
-      outputFormatOf(files->view.file.path) == HeightFormat::kPng, width,
-      height, shade, state->error);
+  return writePicture(&files->view.file,
+                      !isBitmapFormat(pictureFormatOf(files->view.file.path)),
+                      width, height, shade, state->error);
 }
 
 const std::vector<RunStage>& runStageTable() {
@@ -630,8 +629,8 @@ bool runStages(RunFiles* files, const RunOptions& options, PlaneSet* planes,
   state.height = files->source.height;
   // A bitmap read for a bitmap keeps the encoding's base 255, byte for
   // byte; every other pairing carries 16-bit heights in base 256.
-  state.bitmaps = files->source.format == HeightFormat::kBmp &&
-                  files->target.format == HeightFormat::kBmp;
+  state.bitmaps = isBitmapFormat(files->source.format) &&
+                  isBitmapFormat(files->target.format);
   bool done = true;
   for (const RunStage& stage : runStageTable()) {
     if (!stage.run(&state)) {

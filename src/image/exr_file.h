@@ -13,6 +13,7 @@
 #include <string>
 
 #include "image/channel_choice.h"
+#include "image/exr_channels.h"
 #include "image/float_heights.h"
 #include "image/float_plane.h"
 #include "image/height_planes.h"
@@ -36,17 +37,6 @@ bool haveExr();
 
 // "OpenEXR 3.1.5", or "" without OpenEXR.
 std::string exrLibraryVersion();
-
-// What an OpenEXR file's first part says, and what will be read of it.
-struct ExrInfo {
-  int32_t width = 0;
-  int32_t height = 0;
-  bool tiled = false;
-  std::string channels;  // every channel's name, "B, G, R", for messages
-  std::string read;      // what becomes the heights: "Y", "R = G = B", ...
-  bool colourChecked = false;  // R, G and B read, which must be grey
-  bool picked = false;         // a channel or the luma picked by -channel
-};
 
 struct ExrDecoder;
 

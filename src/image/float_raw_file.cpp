@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "image/height_formats.h"
 #include "image/little_endian.h"
 #include "image/row_stream.h"
 

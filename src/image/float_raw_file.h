@@ -12,10 +12,9 @@
 #include "image/float_heights.h"
 #include "image/float_plane.h"
 #include "image/height_planes.h"
+#include "image/input_image.h"
 #include "image/progress.h"
 #include "platform/files.h"
-
-struct InputImage;
 
 // PFM: reads and checks the header ("Pf", width, height, the scale whose
 // sign gives the byte order), and that the file holds every sample.

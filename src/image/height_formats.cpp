@@ -39,23 +39,82 @@ bool hasTiffSignature(const uint8_t* start, size_t length) {
 
 const std::vector<FormatRow>& formatTable() {
   using L = FormatLibrary;
+  constexpr uint32_t kBitmap = kTraitBitmap;
+  constexpr uint32_t kElevation = kTraitElevation;
+  constexpr uint32_t kNodata = kTraitNodataValue;
+  // One row a format; the columns as FormatRow has them.
+  // clang-format off
   static const std::vector<FormatRow> kFormats = {
-      {HeightFormat::kBmp, "BMP", {".bmp"}, false, true, L::kNone},
-      {HeightFormat::kPgm, "PGM", {".pgm"}, false, true, L::kNone},
-      {HeightFormat::kRaw, "raw", {".r16", ".raw"}, true, true, L::kNone},
-      {HeightFormat::kR32, "raw floats (.r32)", {".r32"}, true, true, L::kNone},
-      {HeightFormat::kHgt,
-       "SRTM (.hgt, read)",
-       {".hgt"},
-       true,
-       false,
-       L::kNone},
-      {HeightFormat::kPfm, "PFM (read)", {".pfm"}, false, false, L::kNone},
-      {HeightFormat::kPng, "PNG", {".png"}, false, true, L::kPng},
-      {HeightFormat::kTiff, "TIFF", {".tif", ".tiff"}, false, true, L::kTiff},
-      {HeightFormat::kExr, "OpenEXR", {".exr"}, false, true, L::kExr},
+      {HeightFormat::kBmp, "BMP", {".bmp"}, false, true, L::kNone, kBitmap},
+      {HeightFormat::kPgm, "PGM", {".pgm"}, false, true, L::kNone, 0},
+      {HeightFormat::kRaw, "raw", {".r16", ".raw"}, true, true, L::kNone, 0},
+      {HeightFormat::kR32, "raw floats (.r32)", {".r32"}, true, true, L::kNone,
+       kElevation},
+      {HeightFormat::kHgt, "SRTM (.hgt, read)", {".hgt"}, true, false, L::kNone,
+       kElevation | kNodata},
+      {HeightFormat::kPfm, "PFM (read)", {".pfm"}, false, false, L::kNone,
+       kElevation},
+      {HeightFormat::kPng, "PNG", {".png"}, false, true, L::kPng, 0},
+      {HeightFormat::kTiff, "TIFF", {".tif", ".tiff"}, false, true, L::kTiff,
+       kElevation | kNodata | kTraitDepthChoice | kTraitGeoreferenced},
+      {HeightFormat::kExr, "OpenEXR", {".exr"}, false, true, L::kExr,
+       kElevation},
   };
+  // clang-format on
   return kFormats;
+}
+
+const FormatRow& formatRow(HeightFormat format) {
+  for (const FormatRow& row : formatTable()) {
+    if (row.format == format) return row;
+  }
+  return formatTable().front();
+}
+
+bool formatHas(HeightFormat format, uint32_t trait) {
+  return (formatRow(format).traits & trait) != 0;
+}
+
+bool isBitmapFormat(HeightFormat format) {
+  return formatHas(format, kTraitBitmap);
+}
+
+bool isElevationFormat(HeightFormat format) {
+  return formatHas(format, kTraitElevation);
+}
+
+bool holdsNodataValue(HeightFormat format) {
+  return formatHas(format, kTraitNodataValue);
+}
+
+bool takesDepthChoice(HeightFormat format) {
+  return formatHas(format, kTraitDepthChoice);
+}
+
+bool isGeoreferenced(const InputImage& image) {
+  // Only a GeoTIFF's tags place a map; any other input lies nowhere.
+  return formatHas(image.format, kTraitGeoreferenced) && image.tiff.geo.any();
+}
+
+bool unitChangesSamples(const InputImage& image) {
+  if (!isElevationFormat(image.format)) return false;
+  // A TIFF's samples may be a picture's steps, which a unit does not mean.
+  return image.format != HeightFormat::kTiff || unitApplies(image.tiff.sample);
+}
+
+const char* lackingLibraryRefusal(FormatLibrary library) {
+  if (haveFormatLibrary(library)) return nullptr;
+  switch (library) {
+    case FormatLibrary::kPng:
+      return kNoPngSupport;
+    case FormatLibrary::kTiff:
+      return kNoTiffSupport;
+    case FormatLibrary::kExr:
+      return kNoExrSupport;
+    case FormatLibrary::kNone:
+      break;
+  }
+  return nullptr;
 }
 
 bool haveFormatLibrary(FormatLibrary library) {
@@ -141,6 +200,11 @@ HeightFormat outputFormatOf(const std::string& path) {
     }
   }
   return HeightFormat::kBmp;
+}
+
+HeightFormat pictureFormatOf(const std::string& path) {
+  const HeightFormat format = outputFormatOf(path);
+  return format == HeightFormat::kPng ? format : HeightFormat::kBmp;
 }
 
 bool hasRawName(const std::string& path) {

@@ -11,35 +11,26 @@
 #include <string>
 #include <vector>
 
-#include "image/bitmap_file.h"
-#include "image/channel_choice.h"
-#include "image/exr_file.h"
 #include "image/float_heights.h"
 #include "image/float_plane.h"
 #include "image/height_planes.h"
-#include "image/png_file.h"
+#include "image/input_image.h"
 #include "image/progress.h"
-#include "image/sample_mapping.h"
-#include "image/tiff_file.h"
 #include "platform/files.h"
-
-enum class HeightFormat {
-  kBmp,   // 8- or 24-bit bitmap, heights green x 255 + red
-  kRaw,   // headerless 16-bit heights, top row first (little-endian unless
-          // -order big)
-  kPgm,   // netpbm greyscale: P5 (binary) or P2 (text) on input
-  kPng,   // greyscale PNG, 16 bits on output
-  kTiff,  // TIFF or GeoTIFF, one sample a pixel; 16-bit unsigned on output
-  kHgt,   // SRTM tile: square, big-endian signed 16-bit, -32768 void; input
-  kR32,   // headerless 32-bit float samples, top row first (little-endian
-          // unless -order big); each height's value on output
-  kPfm,   // portable float map, grey ("Pf"), bottom row first; input
-  kExr,   // OpenEXR: one channel read as floats; one float channel Y out
-};
 
 // The library a format is read and written through, each optional in a
 // build.
 enum class FormatLibrary { kNone, kPng, kTiff, kExr };
+
+// What a format holds, one bit each of FormatRow::traits: a bitmap's
+// header, palette and blue pixels; elevation samples, mapped into heights;
+// a value standing for nodata; samples that -depth chooses; tags that place
+// the map on the ground.
+constexpr uint32_t kTraitBitmap = 1u << 0;
+constexpr uint32_t kTraitElevation = 1u << 1;
+constexpr uint32_t kTraitNodataValue = 1u << 2;
+constexpr uint32_t kTraitDepthChoice = 1u << 3;
+constexpr uint32_t kTraitGeoreferenced = 1u << 4;
 
 // One format: how --version names it, the name endings that know it, how
 // an input is known and whether it is written.
@@ -51,13 +42,40 @@ struct FormatRow {
   bool byName;             // an input is known by its name, not its bytes
   bool written;            // an output may be written in it
   FormatLibrary library;   // what reads and writes it
+  uint32_t traits;         // what it holds: kTrait... bits, or'd
 };
 
 // Every format, in the order --version and the messages list them.
 const std::vector<FormatRow>& formatTable();
 
+// The table's row of format.
+const FormatRow& formatRow(HeightFormat format);
+
+// True when format's row has trait (a kTrait... bit).
+bool formatHas(HeightFormat format, uint32_t trait);
+
+// True for the bitmap format, whose header, palette and blue pixels a
+// bitmap written from a bitmap keeps, in the encoding's base 255.
+bool isBitmapFormat(HeightFormat format);
+
+// True for the formats of elevation samples (TIFF, SRTM, raw floats, PFM,
+// OpenEXR), which are mapped into heights and may hold nodata.
+bool isElevationFormat(HeightFormat format);
+
+// True for the formats in which one value of the samples stands for nodata
+// (a TIFF's nodata tag, an SRTM tile's void), read as marks and written
+// from them.
+bool holdsNodataValue(HeightFormat format);
+
+// True for the formats whose samples -depth chooses (16-bit or floats).
+bool takesDepthChoice(HeightFormat format);
+
 // True when this build has library (kNone: always).
 bool haveFormatLibrary(FormatLibrary library);
+
+// The refusal ("This build of Quillorn has no PNG support; ...") when this
+// build lacks library; nullptr when it has it.
+const char* lackingLibraryRefusal(FormatLibrary library);
 
 // "Formats: BMP, PGM, ..." with each library format's library and version
 // where the build has it, and what it lacks, for --version.
@@ -82,6 +100,10 @@ HeightFormat outputFormatOf(const std::string& path);
 inline bool writesValues(HeightFormat format) {
   return format == HeightFormat::kR32 || format == HeightFormat::kExr;
 }
+
+// The format a -view picture is written in: PNG where its name ends in
+// ".png", in any case, a bitmap otherwise.
+HeightFormat pictureFormatOf(const std::string& path);
 
 // True when a path names raw heights: its name ends in ".r16" or ".raw".
 bool hasRawName(const std::string& path);
@@ -109,66 +131,9 @@ const std::vector<UnwritableFormat>& unwritableFormats();
 // (one of unwritableFormats()), in any case; nullptr for every other name.
 const char* unwritableFormatOf(const std::string& path);
 
-// A raster's size in pixels.
-struct RasterSize {
-  int32_t width = 0;
-  int32_t height = 0;
-};
-
 // Parses "<width>x<height>" (or X): two positive decimal numbers within 32
 // bits, nothing else. False when text is not of that form.
 bool parseRasterSize(const char* text, RasterSize* size);
-
-// How the command line asks an input to be read.
-struct ReadRequest {
-  bool raw = false;                     // by its name, raw heights
-  bool hgt = false;                     // by its name, an SRTM tile
-  bool r32 = false;                     // by its name, raw 32-bit floats
-  const RasterSize* rawSize = nullptr;  // -dim: a raw input's size
-  bool bigEndian = false;               // -order big: a raw input's order
-  MappingRequest mapping;  // -unit, and how -fit stretches elevation data
-  ChannelChoice channel = ChannelChoice::kGrey;  // -channel
-};
-
-// An input whose header has been read and checked.
-struct InputImage {
-  HeightFormat format = HeightFormat::kBmp;
-  ReadRequest request;
-  int32_t width = 0;
-  int32_t height = 0;            // rows
-  BitmapInfo bitmap;             // kBmp: the bitmap's layout, header and tail
-  int64_t dataOffset = 0;        // kRaw, kPgm, kPfm: the first sample's byte
-  bool bigEndianFloats = false;  // kR32, kPfm: the samples' byte order
-  int32_t maxval = 0;            // kPgm: the largest sample the header allows
-  bool text = false;             // kPgm: P2, samples as decimal text
-  PngInfo png;                   // kPng
-  PngDecoder* pngDecoder = nullptr;    // kPng: open until releaseInput
-  TiffInfo tiff;                       // kTiff
-  TiffDecoder* tiffDecoder = nullptr;  // kTiff: open until releaseInput
-  ExrInfo exr;                         // kExr
-  ExrDecoder* exrDecoder = nullptr;    // kExr: open until releaseInput
-  // kTiff, kHgt, kR32, kPfm, kExr, once read: how samples became heights, and
-  // the heights a -unit put beyond 0 ... 65535.
-  SampleMapping mapping;
-  StoreCount unitClamped;
-  // Read as floats: the samples a 32-bit float cannot hold apart (integers
-  // beyond 2^24, 64-bit floats beyond its range), which are then read as
-  // 16-bit heights instead.
-  int64_t floatsRounded = 0;
-  // Once read, an OpenEXR's unsigned samples a 32-bit float holds only to
-  // the nearest float.
-  int64_t samplesRounded = 0;
-  // kRaw, once read: the heights are far smoother read in the other byte
-  // order (a sign that -order is missing or wrong).
-  bool otherOrderSmoother = false;
-  // When the input is refused: what to do about it, for standard error
-  // ("" when the message says it all).
-  std::string advice;
-  // Once read, a bitmap that is probably no height map in the encoding:
-  int32_t colourEntry = -1;  // 8-bit: a used palette entry that is not the
-                             // grey of its own index (-1: none)
-  bool greyPixels = false;   // 24-bit: every pixel grey, not all black
-};
 
 // Reads and checks the input's header, as request says (raw heights are
 // square unless request.rawSize gives the size; an SRTM tile is square).
@@ -200,6 +165,13 @@ SampleType floatSampleType(const InputImage& image);
 // top row.
 bool readInputFloats(FileStream* input, InputImage* image, FloatPlane* floats,
                      std::string* error, const Progress* progress);
+
+// True when the input's tags say where it lies on the ground (a GeoTIFF).
+bool isGeoreferenced(const InputImage& image);
+
+// True when -unit changes what the input's samples stand for: elevation
+// samples, a TIFF's only where they are not a picture's steps.
+bool unitChangesSamples(const InputImage& image);
 
 // Frees what the input holds open (the PNG or TIFF decoder); safe to
 // repeat.

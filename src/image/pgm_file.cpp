@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "image/byte_buffer.h"
-#include "image/height_formats.h"
 #include "image/pixel_rows.h"
 #include "image/raw_file.h"
 #include "image/row_stream.h"

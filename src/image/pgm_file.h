@@ -8,10 +8,9 @@
 #include <string>
 
 #include "image/height_planes.h"
+#include "image/input_image.h"
 #include "image/progress.h"
 #include "platform/files.h"
-
-struct InputImage;
 
 // Reads and checks the header (P5 or P2, width, height, maxval 1 ... 65535,
 // comments and any whitespace between), filling image.

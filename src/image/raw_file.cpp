@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "image/height_formats.h"
 #include "image/pixel_rows.h"
 #include "image/row_stream.h"
 

@@ -8,11 +8,9 @@
 #include <string>
 
 #include "image/height_planes.h"
+#include "image/input_image.h"
 #include "image/progress.h"
 #include "platform/files.h"
-
-struct InputImage;
-struct RasterSize;
 
 // Raw heights of sampleBytes each (2, or 4 for floats): the size from -dim
 // (rawSize, not nullptr) or, square, from the file's length.

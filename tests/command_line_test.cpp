@@ -45,7 +45,8 @@ TEST(CommandLineTest, VersionHelpAndUsageBeforeAnyRun) {
   std::ostringstream help, usage;
   printHelp(help);
   printUsage(usage);
-  const std::string usageError = banner + kUsageError + "\n";
+  const std::string usageError =
+      banner + "Hit Ctrl+C to exit\n" + kUsageError + "\n";
   struct Case {
     std::vector<const char*> argv;
     int status;

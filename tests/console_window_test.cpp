@@ -70,7 +70,8 @@ WindowRun runInWindow(std::vector<const char*> argv, const ConsoleFacts& with,
 // status are those of the run without a window, and a shared console never
 // waits.
 TEST(ConsoleWindowTest, WaitsForEnterOnlyInItsOwnWindow) {
-  const std::string usage = std::string(kBanner) + "\n" + kUsage + "\n";
+  const std::string usage =
+      std::string(kBanner) + "\nHit Ctrl+C to exit\n" + kUsage + "\n";
   const std::string prompt = std::string(kCloseWindowPrompt) + "\n";
   // A usage error shows the usage on standard error, window or not.
   std::ostringstream usageText;

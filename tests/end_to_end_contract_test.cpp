@@ -23,16 +23,16 @@ std::vector<uint8_t> pixelBytes(const std::vector<uint8_t>& file,
 }
 
 TEST(EndToEndTest, UsageAndHelp) {
-  EXPECT_EQ(runQuillorn({}).lines, bannerOnly({kUsage}));
+  EXPECT_EQ(runQuillorn({}).lines, withBanner({kUsage}));
   EXPECT_EQ(runQuillorn({}).exitStatus, kFailed);
   EXPECT_EQ(runQuillorn({"only-one.bmp"}).exitStatus, kFailed);
-  EXPECT_EQ(runQuillorn({"only-one.bmp"}).lines, bannerOnly({kUsage}));
+  EXPECT_EQ(runQuillorn({"only-one.bmp"}).lines, withBanner({kUsage}));
   // A switch where the output belongs: the output was forgotten, and no
   // file named after the switch is written.
   for (const char* forgotten : {"-sca", "-min", "-smo"}) {
     ProcessResult result = runQuillorn({"map.bmp", forgotten, "2"});
     EXPECT_EQ(result.exitStatus, kFailed) << forgotten;
-    EXPECT_EQ(result.lines, bannerOnly({kUsage})) << forgotten;
+    EXPECT_EQ(result.lines, withBanner({kUsage})) << forgotten;
     EXPECT_FALSE(fileExists(forgotten)) << forgotten;
   }
   for (const char* help : {"-h", "--help"}) {

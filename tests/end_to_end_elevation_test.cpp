@@ -147,7 +147,7 @@ TEST(EndToEndTest, ClampsAreReportedAndPicturesDrawn) {
     ProcessResult result =
         runQuillorn({dir.file("in.r16"), dir.file("same.pgm"), "-view", view});
     EXPECT_EQ(result.exitStatus, kFailed) << view;
-    EXPECT_EQ(result.lines, bannerOnly({kUsage})) << view;
+    EXPECT_EQ(result.lines, withBanner({kUsage})) << view;
   }
   EXPECT_FALSE(fileExists(dir.file("same.pgm")));
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -239,18 +240,28 @@ TEST_F(EngineRecipeTest, UnityImportRaw) {
 }
 
 // The Toolbox's batch import: tile names sorted as text give the tiles in
-// x-major order, tile (x, z) placed at (x, z) tile sizes from the start;
-// each tile's first row its south edge; v / 65535 of Terrain Height. More
-// than ten tiles a side: the indices must sort as numbers.
+// x-major order; each 2^n file is read with its last row and column
+// repeated into a 2^n + 1 terrain, tile (x, z) placed at (x, z) terrain
+// sizes from the start, each tile's first row its south edge; v / 65535 of
+// Terrain Height. More than ten tiles a side: the indices must sort as
+// numbers. The tile is 111 km long: beyond the Toolbox's 100 km, warned.
 TEST_F(EngineRecipeTest, UnityToolboxTiles) {
-  ProcessResult result = run({"t.raw", "-fit", "unity", "-tiles", "12x12"});
+  ProcessResult result =
+      runQuillorn({dir_.file("N47E011.hgt"), dir_.file("t.raw"), "-fit",
+                   "unity", "-tiles", "12x12"});
+  ASSERT_EQ(result.exitStatus, 0);
+  EXPECT_NE(result.errors.find("quillorn: warning: the Terrain Toolbox clamps "
+                               "Total Terrain Width and Length to 100000"),
+            std::string::npos)
+      << result.errors;
   auto fields = printedFields(result.errors);
-  const int32_t across = static_cast<int32_t>(number(fields, "Tile X Axis"));
-  const int32_t along = static_cast<int32_t>(number(fields, "Tile Z Axis"));
+  const int32_t across = static_cast<int32_t>(number(fields, "Tiles X Axis"));
+  const int32_t along = static_cast<int32_t>(number(fields, "Tiles Z Axis"));
   const int32_t size =
       static_cast<int32_t>(number(fields, "Heightmap Resolution"));
   ASSERT_EQ(across, 12);
   ASSERT_EQ(along, 12);
+  ASSERT_EQ(size & (size - 1), 0) << size;  // "must be a power of two"
   std::vector<std::string> names;
   for (const std::string& name : folderNames(dir_.path())) {
     if (name.compare(0, 2, "t_") == 0) names.push_back(name);
@@ -260,23 +271,23 @@ TEST_F(EngineRecipeTest, UnityToolboxTiles) {
   const double height = number(fields, "Terrain Height");
   const double base = number(fields, "Start Position Y");
   Terrain terrain;
-  terrain.resize(across * (size - 1) + 1, along * (size - 1) + 1);
+  terrain.resize(across * size + 1, along * size + 1);
   for (int32_t x = 0; x < across; ++x) {
     for (int32_t z = 0; z < along; ++z) {
       Samples tile;
       const std::string& name = names[static_cast<size_t>(x * along + z)];
       ASSERT_TRUE(readSquare(dir_.file(name), &tile)) << name;
       ASSERT_EQ(tile.width, size) << name;
-      for (int32_t row = 0; row < size; ++row) {
-        for (int32_t column = 0; column < size; ++column) {
-          const double metres =
-              base + unityKept(tile.at(row, column) / 65535.0) * height;
-          double& there =
-              terrain.at(terrain.height - 1 - (z * (size - 1) + row),
-                         x * (size - 1) + column);
-          // Neighbours share their edge samples.
+      for (int32_t row = 0; row <= size; ++row) {
+        for (int32_t column = 0; column <= size; ++column) {
+          const int32_t v =
+              tile.at(std::min(row, size - 1), std::min(column, size - 1));
+          const double metres = base + unityKept(v / 65535.0) * height;
+          double& there = terrain.at(terrain.height - 1 - (z * size + row),
+                                     x * size + column);
+          // Neighbours' seams meet.
           if (!std::isnan(there)) {
-            ASSERT_EQ(there, metres) << name;
+            ASSERT_EQ(there, metres) << name << " " << row << " " << column;
           }
           there = metres;
         }
@@ -356,19 +367,60 @@ TEST_F(EngineRecipeTest, WorldCompositionTiles) {
                     "World Composition");
 }
 
-// The Godot add-ons: height = Min + (Max - Min) x v / 65535, row 0 north,
-// 2^n + 1 square for HTerrain.
+// HTerrain: height = Position Y + Map Scale y x (Min + (Max - Min) x v /
+// 65535), row 0 north, 2^n + 1 square, Min and Max within its dialog's
+// -2000 ... 2000 and whole; Terrain3D: R16 Range min + (max - min) x v /
+// 65535 at its R16 Size, and a warning that its one vertex spacing cannot
+// hold the tile's 47 N spacing.
 TEST_F(EngineRecipeTest, GodotAddOns) {
-  ProcessResult result = run({"g.raw", "-fit", "godot"});
+  ProcessResult result = runQuillorn(
+      {dir_.file("N47E011.hgt"), dir_.file("g.raw"), "-fit", "godot"});
+  ASSERT_EQ(result.exitStatus, 0);
   auto fields = printedFields(result.errors);
   Samples file;
   ASSERT_TRUE(readSquare(dir_.file("g.raw"), &file));
   EXPECT_EQ(file.width, 257);
   const double low = number(fields, "Min Height");
   const double high = number(fields, "Max Height");
-  Terrain terrain =
-      northUp(file, [&](int32_t v) { return low + (high - low) * v / 65535; });
-  expectCornersTrue(terrain, (high - low) / 65535, "Godot");
+  for (double entered : {low, high}) {
+    EXPECT_LE(std::fabs(entered), 2000);
+    EXPECT_EQ(entered, std::floor(entered));
+  }
+  // "Map Scale x <x>, y <y>, z <z>"
+  double scaleX = NAN, scaleY = NAN, scaleZ = NAN;
+  const std::string scale = "quillorn:   Map Scale x ";
+  const size_t at = result.errors.find(scale);
+  ASSERT_NE(at, std::string::npos) << result.errors;
+  ASSERT_EQ(std::sscanf(result.errors.c_str() + at + scale.size(),
+                        "%lf, y %lf, z %lf", &scaleX, &scaleY, &scaleZ),
+            3);
+  const double base =
+      fields.count("Position Y") ? number(fields, "Position Y") : 0;
+  Terrain hterrain = northUp(file, [&](int32_t v) {
+    return base + scaleY * (low + (high - low) * v / 65535);
+  });
+  expectCornersTrue(hterrain, scaleY * (high - low) / 65535, "HTerrain");
+  EXPECT_NEAR(scaleZ * 256, 111200, 300);
+  EXPECT_NEAR(scaleX * 256, 75300, 300);
+
+  double rangeLow = NAN, rangeHigh = NAN;
+  const std::string range = "quillorn:   R16 Range x ";
+  const size_t from = result.errors.find(range);
+  ASSERT_NE(from, std::string::npos);
+  ASSERT_EQ(std::sscanf(result.errors.c_str() + from + range.size(),
+                        "%lf, y %lf", &rangeLow, &rangeHigh),
+            2);
+  EXPECT_NE(result.errors.find("quillorn:   R16 Size x 257, y 257"),
+            std::string::npos)
+      << result.errors;
+  Terrain terrain3d = northUp(file, [&](int32_t v) {
+    return rangeLow + (rangeHigh - rangeLow) * v / 65535;
+  });
+  expectCornersTrue(terrain3d, (rangeHigh - rangeLow) / 65535, "Terrain3D");
+  EXPECT_NE(result.errors.find("quillorn: warning: Terrain3D has one vertex "
+                               "spacing for x and z"),
+            std::string::npos)
+      << result.errors;
 }
 
 // Float metres from a terrain generator, stretched over the whole 16-bit

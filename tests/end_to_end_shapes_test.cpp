@@ -138,7 +138,7 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
                    "unity", "-tiles", "2x2", "-filter", "linear"});
   ProcessResult sized =
       runQuillorn({dir.file("in.r16"), dir.file("s.r16"), "-dim", "9x7",
-                   "-size", "65x65", "-filter", "linear"});
+                   "-size", "63x63", "-filter", "linear"});
   EXPECT_EQ(unity.exitStatus, 0);
   EXPECT_EQ(unity.lines, sized.lines);
   if (!throughLauncher()) {
@@ -147,11 +147,13 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
               "Import Heightmap, Batch mode): the tiles " +
                   dir.file("u_<x>_<z>.raw") +
                   ", x from the west and z from the south, each file's "
-                  "first row its south edge:\n"
-                  "quillorn:   Tile X Axis 2\n"
-                  "quillorn:   Tile Z Axis 2\n"
+                  "first row its south edge, 32 samples a side (the Toolbox "
+                  "repeats each file's last row and column, and neighbours "
+                  "share their edges, so the seams meet):\n"
+                  "quillorn:   Tiles X Axis 2\n"
+                  "quillorn:   Tiles Z Axis 2\n"
                   "quillorn:   Depth 16 bit\n"
-                  "quillorn:   Heightmap Resolution 33\n"
+                  "quillorn:   Heightmap Resolution 32\n"
                   "quillorn:   Byte Order Windows\n"
                   "quillorn:   Total Terrain Width 8\n"
                   "quillorn:   Total Terrain Length 6\n"
@@ -164,13 +166,13 @@ TEST(EndToEndTest, MapsTakeTheEnginesShapes) {
   Heights big, bottomLeft;
   ASSERT_TRUE(readHeights(dir, "s.r16", &big));
   ASSERT_TRUE(readHeights(dir, "u_0_0.raw", &bottomLeft));
-  ASSERT_EQ(bottomLeft.size(), 33u * 33u);
-  // The bottom-left tile, its rows from the south: file row r is row 64 - r
+  ASSERT_EQ(bottomLeft.size(), 32u * 32u);
+  // The bottom-left tile, its rows from the south: file row r is row 62 - r
   // of the whole.
-  for (int32_t row = 0; row < 33; ++row) {
-    for (int32_t column = 0; column < 33; ++column) {
-      EXPECT_EQ(bottomLeft[static_cast<size_t>(row * 33 + column)],
-                big[static_cast<size_t>((64 - row) * 65 + column)])
+  for (int32_t row = 0; row < 32; ++row) {
+    for (int32_t column = 0; column < 32; ++column) {
+      EXPECT_EQ(bottomLeft[static_cast<size_t>(row * 32 + column)],
+                big[static_cast<size_t>((62 - row) * 63 + column)])
           << row << " " << column;
     }
   }

@@ -31,8 +31,7 @@ inline Lines withBanner(Lines rest) {
   return rest;
 }
 
-// The lines of help, the usage error and a refused switch: nothing runs,
-// so no hint.
+// The lines of help: no hint.
 inline Lines bannerOnly(Lines rest) {
   rest.insert(rest.begin(), kBanner);
   return rest;

@@ -134,10 +134,13 @@ def corners_placed(what, path, turned):
                             (what, row, column, v - 0.5, u - 0.5))
 
 
-def fill_model(heights, marks, reach):
+def fill_model(heights, marks, reach, rounded=True):
     """The fill's rule in numpy's terms: each mark the 1 / d^2 mean of the
-    nearest unmarked height along each of the eight ways within reach."""
+    nearest unmarked height along each of the eight ways within reach,
+    rounded to a height (or, for floats, as it is; NaN where none is)."""
     out = heights.astype(numpy.float64).copy()
+    if not rounded:
+        out[marks] = numpy.nan
     rows, columns = heights.shape
     for row, column in zip(*numpy.nonzero(marks)):
         total = weights = 0.0
@@ -156,8 +159,9 @@ def fill_model(heights, marks, reach):
                     break
                 steps += 1
         if weights:
-            out[row, column] = numpy.floor(total / weights + 0.5)
-    return out.astype(numpy.int64)
+            mean = total / weights
+            out[row, column] = numpy.floor(mean + 0.5) if rounded else mean
+    return out.astype(numpy.int64) if rounded else out
 
 
 def check_fill(work):
@@ -180,13 +184,20 @@ def check_fill(work):
     filled = os.path.join(work, "filled.r16")
     run(path, kept, "-fill", "0")
     result = run(path, filled, "-fill", "6")
-    plain = numpy.fromfile(kept, "<u2").reshape(metres.shape)
     got = numpy.fromfile(filled, "<u2").reshape(metres.shape)
-    want = fill_model(plain, marks, 6)
+    # Filled as floats, then made heights by the float rule: the valid
+    # samples' range stretched over 0 ... 65279, nodata at 0.
+    floats = fill_model(source.astype(numpy.float64), marks, 6,
+                        rounded=False).astype(numpy.float32)
+    lowest = float(metres[~marks].min())
+    step = (float(metres[~marks].max()) - lowest) / 65279
+    want = numpy.where(numpy.isnan(floats), 0, numpy.floor(
+        (floats.astype(numpy.float64) - lowest) / step + 0.5)).astype(
+            numpy.int64)
     if not numpy.array_equal(got, want):
         problems.append("fill: %d heights differ from the model" %
                         int((got != want).sum()))
-    far = int((want[marks] == 0).sum())
+    far = int(numpy.isnan(floats).sum())
     if "%d farther off take height 0" % far not in result.stderr:
         problems.append("fill: counts not said: %r" % result.stderr)
     # In a TIFF the sea kept beyond reach (columns 56 on) is nodata, as it
@@ -197,7 +208,7 @@ def check_fill(work):
                                  ("a half turn", ["-rotate", "180"],
                                   lambda a: a[::-1, ::-1])):
         out = os.path.join(work, "filled.tif")
-        result = run(path, out, "-fill", "6", *switches)
+        result = run(path, out, "-fill", "6", "-depth", "16", *switches)
         dataset = gdal.Open(out)
         band = dataset.GetRasterBand(1)
         stored = band.ReadAsArray()
@@ -216,8 +227,29 @@ def check_fill(work):
                 result.stderr:
             problems.append("fill %s: nodata not said: %r" %
                             (what, result.stderr))
+    # As floats: the fill unrounded, the sea kept NaN, GDAL's nodata "nan".
+    out = os.path.join(work, "filled_f.tif")
+    result = run(path, out, "-fill", "6")
+    dataset = gdal.Open(out)
+    band = dataset.GetRasterBand(1)
+    stored = band.ReadAsArray().astype(numpy.float64)
+    want = fill_model(source.astype(numpy.float64), marks, 6, rounded=False)
+    if band.DataType != gdal.GDT_Float32 or not numpy.isnan(
+            band.GetNoDataValue() or 0.0):
+        problems.append("float fill: type %d, nodata %r" %
+                        (band.DataType, band.GetNoDataValue()))
+    if not numpy.array_equal(numpy.isnan(stored), kept):
+        problems.append("float fill: %d samples wrongly nodata" %
+                        int((numpy.isnan(stored) != kept).sum()))
+    elif numpy.abs(stored[~kept] - want[~kept]).max() > 1e-3:
+        problems.append("float fill: %g off the model" %
+                        numpy.abs(stored[~kept] - want[~kept]).max())
+    if "the samples kept as nodata are written as NaN" not in result.stderr:
+        problems.append("float fill: nodata not said: %r" % result.stderr)
+    dataset = None
     # Each of three tiles (sharing their edge rows) keeps its part's nodata.
-    run(path, os.path.join(work, "ft.tif"), "-fill", "6", "-tiles", "1x3")
+    run(path, os.path.join(work, "ft.tif"), "-fill", "6", "-tiles", "1x3",
+        "-depth", "16")
     for j in range(3):
         dataset = gdal.Open(os.path.join(work, "ft_x0_y%d.tif" % j))
         band = dataset.GetRasterBand(1)
@@ -267,10 +299,11 @@ def linear_model(data, height, width):
     return upper * (1 - down)[:, None] + lower * down[:, None]
 
 
-def check_floats(work, floats, metres):
+def check_floats(work, floats, metres, scaled, scaled_values):
     """A Float32 DEM flipped and resampled stays Float32 in metres, each
     value the float64 model's within 1e-5 of the range; -depth 16 gives
-    16-bit heights with the band's scale and offset."""
+    16-bit heights with the band's scale and offset, and -depth 32 floats
+    of 16-bit heights, in metres."""
     out = os.path.join(work, "float.tif")
     run(floats, out, "-size", "17x13", "-flip", "vertical", "-filter",
         "linear")
@@ -288,17 +321,84 @@ def check_floats(work, floats, metres):
     error = numpy.abs(band.ReadAsArray().astype(numpy.float64) - want).max()
     if error > 1e-5 * span:
         problems.append("float resampling: %g off the float64 model" % error)
-    corners_placed("float resampling", out, False)
+    # Flipped top to bottom, the corners lie as a quarter turn's do.
+    corners_placed("float resampling", out, True)
     dataset = None
     run(floats, out, "-depth", "16")
-    band = gdal.Open(out).GetRasterBand(1)
+    # The band lives only as long as its dataset.
+    dataset = gdal.Open(out)
+    band = dataset.GetRasterBand(1)
     if band.DataType != gdal.GDT_UInt16 or band.GetScale() in (None, 1.0):
         problems.append("-depth 16: type %d, scale %r" %
                         (band.DataType, band.GetScale()))
+    # 16-bit heights as floats: the values the mapping line states, metres.
+    dataset = None
+    run(scaled, out, "-depth", "32")
+    dataset = gdal.Open(out)
+    band = dataset.GetRasterBand(1)
+    got = band.ReadAsArray().astype(numpy.float64)
+    if band.DataType != gdal.GDT_Float32 or band.GetScale() not in (None, 1.0):
+        problems.append("-depth 32: type %d, scale %r" %
+                        (band.DataType, band.GetScale()))
+    elif numpy.abs(got - scaled_values).max() > 1e-4:
+        problems.append("-depth 32: %g off the metres" %
+                        numpy.abs(got - scaled_values).max())
+
+
+def world_file(path):
+    """A world file's six numbers as a GDAL geotransform."""
+    with open(path) as world:
+        a, d, b, e, x, y = (float(line) for line in world)
+    return [x - a / 2 - b / 2, a, b, y - d / 2 - e / 2, d, e]
+
+
+def check_srtm(work):
+    """An SRTM tile lies where its name says, as GDAL reads it: on a TIFF
+    output, in a world file, and in the world file of a raw written south
+    row first for Unity."""
+    side = 1201
+    rows, columns = numpy.mgrid[0:side, 0:side]
+    tile = os.path.join(work, "N47E011.hgt")
+    (rows // 7 + columns // 5 + 400).astype(">i2").tofile(tile)
+    reference = gdal.Open(tile)
+    want = reference.GetGeoTransform()
+    heights = reference.GetRasterBand(1).ReadAsArray()
+    out = os.path.join(work, "srtm.tif")
+    run(tile, out)
+    try:
+        dataset = gdal.Open(out)
+        transform = dataset.GetGeoTransform()
+        srs = osr.SpatialReference(wkt=dataset.GetProjection())
+        _, data, step = values(out)
+    except RuntimeError as failure:
+        problems.append("SRTM TIFF: GDAL cannot read it: %s" % failure)
+        return
+    if max(abs(p - q) for p, q in zip(want, transform)) > 1e-12:
+        problems.append("SRTM TIFF placed at %r, GDAL reads the tile at %r" %
+                        (transform, want))
+    if srs.GetAuthorityCode(None) != "4326":
+        problems.append("SRTM TIFF: not EPSG:4326 but %r" %
+                        srs.GetAuthorityCode(None))
+    if abs(data - heights).max() > step / 2 + 1e-9:
+        problems.append("SRTM TIFF: values off")
+    run(tile, os.path.join(work, "srtm.png"), "-world")
+    got = world_file(os.path.join(work, "srtm.pgw"))
+    if max(abs(p - q) for p, q in zip(want, got)) > 1e-12:
+        problems.append("SRTM world file %r, GDAL %r" % (got, want))
+    # Unity's raw: its first row is the south edge, and so is the world
+    # file's.
+    run(tile, os.path.join(work, "unity.raw"), "-fit", "unity", "-world")
+    got = world_file(os.path.join(work, "unity.wld"))
+    for row, latitude in ((0, 47.0), (1024, 48.0)):
+        x, y = gdal.ApplyGeoTransform(got, 0.5, row + 0.5)
+        if abs(x - 11.0) > 1e-9 or abs(y - latitude) > 1e-9:
+            problems.append("Unity raw's row %d at %g, %g, not %g N" %
+                            (row, y, x, latitude))
 
 
 def main():
     work = tempfile.mkdtemp()
+    check_srtm(work)
     rows, columns = numpy.mgrid[0:HEIGHT, 0:WIDTH]
     metres = (rows * 97.25 + columns * 13.5 - 120.75).astype(numpy.float32)
     floats = write(os.path.join(work, "f.tif"), metres, gdal.GDT_Float32)
@@ -341,7 +441,7 @@ def main():
         out = os.path.join(work, "r.tif")
         run(floats, out, "-size", size, *switches)
         corners_placed("resampled to " + size, out, bool(switches))
-    check_floats(work, floats, metres)
+    check_floats(work, floats, metres, scaled, scaled_values)
     # A world file beside a picture places it as the TIFF's geotransform.
     png = os.path.join(work, "w.png")
     tif = os.path.join(work, "w.tif")

@@ -115,32 +115,32 @@ TEST(HeightTilesTest, TilesReassembleIntoTheWhole) {
   ASSERT_TRUE(
       fitToEngine(Engine::kUnity, width, height, {2, 2}, true, &fit, &error));
   const TilePlan& plan = fit.tiles;
-  ASSERT_EQ(plan.tileWidth, 33);
+  ASSERT_EQ(plan.tileWidth, 32);
   ResampleOutcome outcome;
   ASSERT_TRUE(resampleHeights(&whole, width, height,
                               {planWidth(plan), planHeight(plan)}, &outcome,
                               &error))
       << error;
-  ASSERT_EQ(planWidth(plan), 65);
+  ASSERT_EQ(planWidth(plan), 63);
   // Every tile pixel is the whole's at the tile's place, in every plane,
   // and the tiles cover the whole.
-  std::vector<bool> covered(65 * 65, false);
+  std::vector<bool> covered(63 * 63, false);
   for (int32_t j = 0; j < 2; ++j) {
     for (int32_t i = 0; i < 2; ++i) {
       TilePlanes tile;
       cutTile(whole, plan, i, j, &tile);
-      ASSERT_EQ(tile.planes.width, 33);
-      ASSERT_EQ(tile.planes.height, 33);
-      for (int32_t row = 0; row < 33; ++row) {
-        for (int32_t column = 0; column < 33; ++column) {
-          const int32_t wholeRow = j * 32 + row, wholeColumn = i * 32 + column;
+      ASSERT_EQ(tile.planes.width, 32);
+      ASSERT_EQ(tile.planes.height, 32);
+      for (int32_t row = 0; row < 32; ++row) {
+        for (int32_t column = 0; column < 32; ++column) {
+          const int32_t wholeRow = j * 31 + row, wholeColumn = i * 31 + column;
           ASSERT_EQ(tile.planes.outRed[row][column],
                     whole.outRed[wholeRow][wholeColumn]);
           ASSERT_EQ(tile.planes.outGreen[row][column],
                     whole.outGreen[wholeRow][wholeColumn]);
           ASSERT_EQ(tile.planes.outBlue[row][column],
                     whole.outBlue[wholeRow][wholeColumn]);
-          covered[static_cast<size_t>(wholeRow * 65 + wholeColumn)] = true;
+          covered[static_cast<size_t>(wholeRow * 63 + wholeColumn)] = true;
         }
       }
     }

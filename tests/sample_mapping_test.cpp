@@ -124,6 +124,7 @@ TEST(SampleMappingTest, WritesNumbersInTheFewestDigitsWithinTolerance) {
       {1234567890, 0, "1.23456789e+09"},
       {1234567890, 1e6, "1.235e+09"},
       {-9999.1, 0.25, "-9999"},
+      {99.97, 0.5, "100"},
       {kTenth, 1e-4, "0.1"},
       {kTenth, 0, "0.10000000149011612"},
   };

@@ -123,6 +123,8 @@ int runCommand(int argc, const char* const* argv, std::ostream& console,
       return kExitSuccess;
     }
   }
+  // Scripts read the hint as the second line of every run but help's.
+  console << kInterruptHint << std::endl;
   // A switch where the output belongs means the output was forgotten: no
   // file of that name is written.
   if (argc < 3 || findSwitch(argv[2]) != nullptr) {

@@ -13,6 +13,10 @@ constexpr const char* kVersion = "1.00";
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = -1;
 
+// The second line of every run but help's and the version's, after the
+// banner.
+constexpr const char* kInterruptHint = "Hit Ctrl+C to exit";
+
 // The usage error: fewer than two paths, a switch where the output
 // belongs, or a picture that would replace the input or the output.
 constexpr const char* kUsageError =

@@ -77,15 +77,17 @@ bool planRun(const char* inputPath, const char* outputPath,
     }
   }
   planEngineFiles(outputPath, options, files, diagnostics);
+  files->geo = inputGeoTags(inputPath, files->source);
   if (options.world) {
-    const InputImage& source = files->source;
-    files->worldWanted =
-        source.format == HeightFormat::kTiff && source.tiff.geo.any();
+    files->worldWanted = files->geo.any();
     if (files->worldWanted) {
       files->worlds.resize(paths.size());
     } else {
-      warn(diagnostics, std::string("-world is ignored: ") + inputPath +
-                            " says nothing of where it lies (a GeoTIFF does)");
+      warn(
+          diagnostics,
+          std::string("-world is ignored: ") + inputPath +
+              " says nothing of where it lies (a GeoTIFF or an SRTM tile named "
+              "for its corner does)");
     }
   }
   return checkWrittenFiles(outputPath, *files, options, console, diagnostics);
@@ -117,9 +119,6 @@ bool convertHeightMap(int argc, const char* const* argv, std::ostream& console,
                          diagnostics)) {
     return false;
   }
-  // Only a run that will convert can be interrupted to any purpose: help,
-  // the usage error and a refused switch end before the hint would help.
-  console << "Hit Ctrl+C to exit" << std::endl;
   warnAboutArguments(argc, argv, options, diagnostics);
 
   RunFiles files;

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "app/diagnostics.h"
+#include "app/engine_settings.h"
 #include "app/run_report.h"
 #include "image/geo_reference.h"
+#include "image/ground_spacing.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 #include "platform/folders.h"
@@ -137,10 +139,11 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
     warn(diagnostics, engineCapWarning(geometry.fit, files->source.width,
                                        files->source.height));
   }
+  const EngineProfile& profile = engineProfile(options.engine);
+  // Unity's Import Raw and Toolbox read the first row as the south edge.
+  files->target.southFirst = profile.southFirst && format == HeightFormat::kRaw;
   switch (options.engine) {
     case Engine::kUnity:
-      // Import Raw and the Toolbox read the first row as the south edge.
-      files->target.southFirst = format == HeightFormat::kRaw;
       if (format != HeightFormat::kRaw) {
         warn(diagnostics, output +
                               ": Unity imports raw heights (Import Raw, the "
@@ -177,8 +180,9 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
       // A .raw needs its size beside it; a .r16 only when it is not square.
       const bool square =
           geometry.fit.tiles.tileWidth == geometry.fit.tiles.tileHeight;
-      files->sidecarWanted =
-          format == HeightFormat::kRaw && (endsWith(output, ".raw") || !square);
+      files->sidecarWanted = profile.sizeFileBesideRaw &&
+                             format == HeightFormat::kRaw &&
+                             (endsWith(output, ".raw") || !square);
       if (format != HeightFormat::kRaw && format != HeightFormat::kPng) {
         warn(diagnostics,
              output +
@@ -226,6 +230,16 @@ bool writeSidecar(RunFiles* files, std::string* error) {
     return false;
   }
   return true;
+}
+
+GeoTags inputGeoTags(const std::string& path, const InputImage& source) {
+  if (source.format == HeightFormat::kTiff) return source.tiff.geo;
+  int latitude = 0, longitude = 0;
+  if (source.format == HeightFormat::kHgt && source.width == source.height &&
+      source.width > 1 && srtmTileCorner(path, &latitude, &longitude)) {
+    return srtmGeoTags(latitude, longitude, source.width);
+  }
+  return GeoTags();
 }
 
 bool openRunInput(const char* inputPath, const char* outputPath,

@@ -32,6 +32,9 @@ struct RunFiles {
   // replaced with it.
   OutputFile sidecar;
   bool sidecarWanted = false;
+  // Where the input lies: a GeoTIFF's tags, or an SRTM tile's from its
+  // name; empty when it says nothing.
+  GeoTags geo;
   // -world: a world file beside each output, made as each is written.
   std::vector<OutputFile> worlds;
   bool worldWanted = false;
@@ -39,6 +42,10 @@ struct RunFiles {
   // nullptr when none did.
   OutputFile* failed = nullptr;
 };
+
+// Where the input at path lies: a GeoTIFF's own tags, an SRTM tile's from
+// its name (N47E011.hgt), else none.
+GeoTags inputGeoTags(const std::string& path, const InputImage& source);
 
 // Opens the input and reads its header, and decides the output's format;
 // false after printing the ERROR line and the reasons.

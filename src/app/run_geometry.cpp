@@ -43,12 +43,8 @@ bool planRunGeometry(const RunOptions& options, int32_t sourceWidth,
     geometry->tiles = geometry->fit.tiles;
     targetWidth = planWidth(geometry->tiles);
     targetHeight = planHeight(geometry->tiles);
-    // Each engine's importer reads tile numbers its own way; Godot's
-    // add-ons import one map, so its tiles keep the plain names.
-    geometry->naming = options.engine == Engine::kUnity ? TileNaming::kUnity
-                       : options.engine == Engine::kUnreal
-                           ? TileNaming::kFromBottom
-                           : TileNaming::kFromTop;
+    // Each engine's importer reads tile numbers its own way.
+    geometry->naming = engineProfile(options.engine).naming;
   } else {
     if (options.resizeGiven) {
       targetWidth = options.resize.width;

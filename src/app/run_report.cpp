@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/diagnostics.h"
+#include "app/engine_settings.h"
 #include "image/ground_spacing.h"
 
 namespace {

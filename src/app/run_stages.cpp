@@ -64,11 +64,19 @@ bool writeImage(RunFiles* files, FileStream* output, const HeightSource& from,
 void placeOutput(const RunFiles& files, const WrittenHeights& written,
                  int32_t column, int32_t row, OutputImage* image) {
   const InputImage& source = files.source;
-  if (source.format == HeightFormat::kTiff && source.tiff.geo.any()) {
-    const double centre = pixelIsPoint(source.tiff.geo) ? 0.0 : 0.5;
-    image->geo = placedGeoTags(
-        source.tiff.geo, outputToSource(files.geometry, source.width,
-                                        source.height, column, row, centre));
+  if (files.geo.any()) {
+    const double centre = pixelIsPoint(files.geo) ? 0.0 : 0.5;
+    Affine toSource = outputToSource(files.geometry, source.width,
+                                     source.height, column, row, centre);
+    if (image->southFirst) {
+      // Written bottom row first: the file's row r is the map's h - 1 - r,
+      // so its world file places the rows as they lie in the file.
+      Affine flip;
+      flip.e = -1;
+      flip.f = image->height - 1 + 2 * centre;
+      toSource = composeAffine(toSource, flip);
+    }
+    image->geo = placedGeoTags(files.geo, toSource);
   }
   if (written.haveUnits && !written.floats) {
     image->bandValues.known = true;
@@ -374,7 +382,10 @@ bool fillStage(RunState* state) {
     }
   }
   reportChannelRead(source, files->input.path, *state->diagnostics);
-  reportNodata(source, fill, options.fillReach, state->floatHeights,
+  // Floats written as floats keep their nodata; made heights, it takes the
+  // lowest, as the byte planes' does.
+  reportNodata(source, fill, options.fillReach,
+               state->floatHeights && holdsFloats(files->target),
                files->input.path, *state->diagnostics);
   // Every stage that changes heights carries their meaning along.
   *state->written = heightsOfInput(source);

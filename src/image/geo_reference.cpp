@@ -1,5 +1,6 @@
 #include "image/geo_reference.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -98,4 +99,18 @@ std::string worldFilePath(const std::string& outputPath) {
     return stem + ".wld";
   }
   return stem + "." + extension.substr(0, 1) + extension.back() + "w";
+}
+
+GeoTags srtmGeoTags(int latitude, int longitude, int32_t side) {
+  GeoTags geo;
+  const double step = 1.0 / std::max(side - 1, 1);
+  geo.pixelScale = {step, step, 0};
+  // The first pixel's corner: half a sample west of and north of the
+  // tile's north-west corner.
+  geo.tiepoints = {0, 0, 0, longitude - step / 2, latitude + 1 + step / 2, 0};
+  // GTModelTypeGeoKey geographic, GTRasterTypeGeoKey PixelIsArea,
+  // GeographicTypeGeoKey WGS 84.
+  geo.keyDirectory = {1,    1, 0, 3, 1024, 0, 1, 2,
+                      1025, 0, 1, 1, 2048, 0, 1, 4326};
+  return geo;
 }

@@ -5,6 +5,7 @@
 #ifndef QUILLORN_IMAGE_GEO_REFERENCE_H_
 #define QUILLORN_IMAGE_GEO_REFERENCE_H_
 
+#include <cstdint>
 #include <string>
 
 #include "image/tiff_file.h"
@@ -32,6 +33,12 @@ bool rasterToModel(const GeoTags& geo, Affine* model);
 // scale and tiepoint when the grid stays north up, else as a
 // transformation. Empty tags when the source places nothing.
 GeoTags placedGeoTags(const GeoTags& source, const Affine& toSource);
+
+// The tags of an SRTM tile of side x side samples whose south-west corner
+// is at whole degrees (latitude, longitude): WGS 84 longitude and latitude
+// (EPSG:4326), a sample every 1 / (side - 1) degree, each pixel an area
+// whose centre lies on the degree lines, as GDAL reads the tile.
+GeoTags srtmGeoTags(int latitude, int longitude, int32_t side);
 
 // The world file of a grid placed by tags: the pixel's size and rotation
 // and the model coordinates of the first pixel's centre, one a line, as

@@ -57,13 +57,12 @@ bool spacingOfGeoTags(const GeoTags& geo, GroundSpacing* spacing) {
   return true;
 }
 
-bool spacingOfSrtmTile(const std::string& path, int32_t side,
-                       GroundSpacing* spacing) {
+bool srtmTileCorner(const std::string& path, int* latitude, int* longitude) {
   const size_t slash = path.find_last_of("/\\");
   const std::string name =
       slash == std::string::npos ? path : path.substr(slash + 1);
   // N47E011: a hemisphere, two digits, a hemisphere, three digits.
-  if (name.size() < 7 || side < 2) return false;
+  if (name.size() < 7) return false;
   auto digits = [&](size_t from, size_t count, int* value) {
     *value = 0;
     for (size_t index = from; index < from + count; ++index) {
@@ -74,15 +73,23 @@ bool spacingOfSrtmTile(const std::string& path, int32_t side,
   };
   const char north = static_cast<char>(name[0] & ~0x20);
   const char east = static_cast<char>(name[3] & ~0x20);
-  int latitude = 0, longitude = 0;
+  int degreesNorth = 0, degreesEast = 0;
   if ((north != 'N' && north != 'S') || (east != 'E' && east != 'W') ||
-      !digits(1, 2, &latitude) || !digits(4, 3, &longitude) || latitude > 89 ||
-      longitude > 180) {
+      !digits(1, 2, &degreesNorth) || !digits(4, 3, &degreesEast) ||
+      degreesNorth > 89 || degreesEast > 180) {
     return false;
   }
+  *latitude = north == 'N' ? degreesNorth : -degreesNorth;
+  *longitude = east == 'E' ? degreesEast : -degreesEast;
+  return true;
+}
+
+bool spacingOfSrtmTile(const std::string& path, int32_t side,
+                       GroundSpacing* spacing) {
+  int latitude = 0, longitude = 0;
+  if (side < 2 || !srtmTileCorner(path, &latitude, &longitude)) return false;
   // The name is the south-west corner; the middle is half a degree north.
-  const double middle =
-      ((north == 'N' ? latitude : -latitude) + 0.5) * kPi / 180;
+  const double middle = (latitude + 0.5) * kPi / 180;
   const double degreeNorth = 111132.92 - 559.82 * std::cos(2 * middle) +
                              1.175 * std::cos(4 * middle) -
                              0.0023 * std::cos(6 * middle);

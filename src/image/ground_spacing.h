@@ -20,6 +20,11 @@ struct GroundSpacing {
 // unnamed. False otherwise.
 bool spacingOfGeoTags(const GeoTags& geo, GroundSpacing* spacing);
 
+// The south-west corner an SRTM tile's name gives ("N47E011.hgt", any
+// case, any folder), in whole degrees, south and west negative. False for
+// a name that is not a tile's corner.
+bool srtmTileCorner(const std::string& path, int* latitude, int* longitude);
+
 // An SRTM tile's spacing from its name ("N47E011.hgt", any case, any
 // folder) and its side in samples, measured at the tile's middle latitude
 // on the WGS 84 ellipsoid. False for a name that is not a tile's corner.

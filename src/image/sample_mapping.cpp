@@ -6,14 +6,19 @@
 #include <cstdlib>
 
 std::string compactNumber(double value, double tolerance) {
-  char text[40];
-  // Whole numbers keep their units digit (-10, not -1e+01) up to nine
-  // digits; beyond, an exponent reads better.
+  char text[48];
+  // Plain decimals (100, not 1e+02; 0.000125) below a billion and down to
+  // a ten-thousandth, as %g has them; beyond, an exponent reads better.
   const double magnitude = std::fabs(value);
-  int digits = 1;
-  while (digits < 10 && magnitude >= std::pow(10.0, digits)) ++digits;
-  if (digits > 9) digits = 1;
-  for (; digits < 17; ++digits) {
+  if (magnitude < 1e9 && (magnitude >= 1e-4 || value == 0)) {
+    for (int decimals = 0; decimals <= 22; ++decimals) {
+      std::snprintf(text, sizeof text, "%.*f", decimals, value);
+      if (std::fabs(std::strtod(text, nullptr) - value) <= tolerance) {
+        return text;
+      }
+    }
+  }
+  for (int digits = 1; digits < 17; ++digits) {
     std::snprintf(text, sizeof text, "%.*g", digits, value);
     if (std::fabs(std::strtod(text, nullptr) - value) <= tolerance) {
       return text;

@@ -119,8 +119,8 @@ SampleMapping mappingInValues(const SampleMapping& samples,
 SampleMapping transformedMapping(const SampleMapping& mapping, double shift,
                                  double factor);
 
-// value in the fewest significant digits that stay within tolerance of it
-// (tolerance > 0), as printf's %g writes them.
+// value in the fewest digits that stay within tolerance of it (tolerance >
+// 0): plain decimals from a ten-thousandth to a billion, an exponent beyond.
 std::string compactNumber(double value, double tolerance);
 
 // The line for standard error that says how the written heights map back to

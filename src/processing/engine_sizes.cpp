@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "image/sample_mapping.h"
-
 namespace {
 
 using Sizes = std::vector<int32_t>;
 
-// Unity's heightmap resolutions, and HTerrain's (which starts at 65).
-const Sizes kUnitySizes = {33, 65, 129, 257, 513, 1025, 2049, 4097};
-const Sizes kGodotSizes = {65, 129, 257, 513, 1025, 2049, 4097};
-// Unreal's recommended sides, and the two families of one section size.
-const Sizes kUnrealSizes = {127, 253, 505, 1009, 2017, 4033, 8129};
+// Unreal's two families of one section size.
 const Sizes kUnreal63 = {127, 253, 505, 1009, 2017, 4033};
 const Sizes kUnreal127 = {255, 509, 1017, 2033, 4065, 8129};
 constexpr int32_t kSectionsPerComponent = 2;
@@ -60,29 +54,65 @@ int32_t tilesNeeded(int32_t side, int32_t largest) {
       std::max<int64_t>(1, (int64_t{side} - 2 + largest - 1) / (largest - 1)));
 }
 
-const char* engineName(Engine engine) {
-  switch (engine) {
-    case Engine::kUnreal:
-      return "Unreal";
-    case Engine::kGodot:
-      return "Godot";
-    case Engine::kUnity:
-      break;
-  }
-  return "Unity";
+EngineProfile unityProfile() {
+  EngineProfile unity;
+  // Import Raw's heightmap resolutions; the Terrain Toolbox's batch import
+  // takes 2^n-sample tiles, since it repeats each file's last row and
+  // column to make the terrain's 2^n + 1.
+  unity.sizes = {33, 65, 129, 257, 513, 1025, 2049, 4097};
+  unity.tileSizes = {32, 64, 128, 256, 512, 1024, 2048, 4096};
+  unity.southFirst = true;
+  unity.naming = TileNaming::kUnity;
+  unity.heightSpread = 65536;
+  unity.tiledHeightSpread = 65535;
+  unity.keptLevels = 32766;
+  unity.largestTotalSide = 100000;
+  unity.largestTotalHeight = 10000;
+  return unity;
 }
 
-const Sizes& squareSizes(Engine engine) {
+EngineProfile unrealProfile() {
+  EngineProfile unreal;
+  // Epic's recommended sides; World Composition's tiles are square.
+  unreal.sizes = {127, 253, 505, 1009, 2017, 4033, 8129};
+  unreal.tileSizes = unreal.sizes;
+  unreal.squareMap = false;
+  unreal.naming = TileNaming::kFromBottom;
+  unreal.sizeFileBesideRaw = true;
+  return unreal;
+}
+
+EngineProfile godotProfile() {
+  EngineProfile godot;
+  // HTerrain's sizes (Terrain3D takes any); its add-ons import one map, so
+  // tiles keep the plain names.
+  godot.sizes = {65, 129, 257, 513, 1025, 2049, 4097};
+  godot.tileSizes = godot.sizes;
+  godot.naming = TileNaming::kFromTop;
+  godot.dialogHeightLimit = 2000;
+  godot.scaledTop = 1000;
+  godot.olderHalfFloats = true;
+  return godot;
+}
+
+}  // namespace
+
+const EngineProfile& engineProfile(Engine engine) {
+  static const EngineProfile unity = unityProfile();
+  static const EngineProfile unreal = unrealProfile();
+  static const EngineProfile godot = godotProfile();
   switch (engine) {
     case Engine::kUnreal:
-      return kUnrealSizes;
+      return unreal;
     case Engine::kGodot:
-      return kGodotSizes;
+      return godot;
     case Engine::kUnity:
       break;
   }
-  return kUnitySizes;
+  return unity;
 }
+
+namespace {
 
 void describeLandscape(EngineFit* fit) {
   // Every 63-quad side is a multiple of 2 x 63 quads plus one; no
@@ -98,16 +128,6 @@ void describeLandscape(EngineFit* fit) {
       (fit->tiles.tileWidth - 1) / (kSectionsPerComponent * quads);
   landscape.componentsY =
       (fit->tiles.tileHeight - 1) / (kSectionsPerComponent * quads);
-}
-
-// A number for an engine's field: the fewest digits within tolerance.
-std::string field(const std::string& name, double value, double tolerance) {
-  return "quillorn:   " + name + " " +
-         compactNumber(value, std::max(tolerance, 1e-300));
-}
-
-std::string field(const std::string& name, const std::string& value) {
-  return "quillorn:   " + name + " " + value;
 }
 
 }  // namespace
@@ -148,7 +168,8 @@ bool fitToEngine(Engine engine, int32_t width, int32_t height, TileGrid grid,
   const TileSide across = tileSide(width, grid.columns);
   const TileSide along = tileSide(height, grid.rows);
   const TileSide& larger = longer(along, across) ? along : across;
-  const Sizes& sizes = squareSizes(engine);
+  const EngineProfile& profile = engineProfile(engine);
+  const Sizes& sizes = fit->tiled ? profile.tileSizes : profile.sizes;
   fit->capped = beyond(larger, sizes);
   if (fit->capped) {
     fit->cappedTiles.columns =
@@ -156,13 +177,13 @@ bool fitToEngine(Engine engine, int32_t width, int32_t height, TileGrid grid,
     fit->cappedTiles.rows =
         std::max(grid.rows, tilesNeeded(height, sizes.back()));
   }
-  if (engine != Engine::kUnreal || fit->tiled) {
+  if (profile.squareMap || fit->tiled) {
     // Square: Unity's and Godot's terrains, World Composition's tiles.
     fit->tiles.tileWidth = fit->tiles.tileHeight = nearestSize(larger, sizes);
   } else {
     // One landscape: the longer side a size of Epic's table, the other the
     // nearest of the same section size.
-    const int32_t side = nearestSize(larger, kUnrealSizes);
+    const int32_t side = nearestSize(larger, profile.sizes);
     const Sizes& family = side == 8129 ? kUnreal127 : kUnreal63;
     fit->tiles.tileWidth =
         longer(along, across) ? nearestSize(across, family) : side;
@@ -171,163 +192,4 @@ bool fitToEngine(Engine engine, int32_t width, int32_t height, TileGrid grid,
   }
   if (engine == Engine::kUnreal) describeLandscape(fit);
   return true;
-}
-
-std::string engineCapWarning(const EngineFit& fit, int32_t width,
-                             int32_t height) {
-  const TileGrid& grid = fit.tiles.grid;
-  const bool tiled = fit.tiled;
-  return std::string("a ") + text(width) + " x " +
-         text(height) + " map" +
-         (tiled ? " cut into " + text(grid.columns) + " x " + text(grid.rows) +
-                      " tiles"
-                : std::string()) +
-         " is larger than " + engineName(fit.engine) + "'s largest size (" +
-         text(squareSizes(fit.engine).back()) + (tiled ? " a tile" : "") +
-         "), so it is reduced to " + text(planWidth(fit.tiles)) + " x " +
-         text(planHeight(fit.tiles)) + " and loses detail; -tiles " +
-         text(fit.cappedTiles.columns) + "x" + text(fit.cappedTiles.rows) +
-         " keeps it";
-}
-
-std::vector<std::string> engineSettingsLines(const EngineFit& fit,
-                                             const TerrainMeasures& m) {
-  const TileGrid& grid = fit.tiles.grid;
-  const bool tiled = fit.tiled;
-  const double quarter = m.step / 4;
-  const double tileAcross = (fit.tiles.tileWidth - 1) * m.spacingX;
-  const double tileAlong = (fit.tiles.tileHeight - 1) * m.spacingY;
-  std::vector<std::string> lines;
-  auto ground = [&](const std::string& width, const std::string& length,
-                    int32_t count) {
-    if (m.groundInMetres) {
-      lines.push_back(field(width, tileAcross * count, tileAcross * 1e-7));
-      lines.push_back(field(length, tileAlong * count, tileAlong * 1e-7));
-    } else {
-      lines.push_back(field(width, fit.spansAcross * count, 1e-3));
-      lines.push_back(field(length, fit.spansAlong * count, 1e-3));
-    }
-  };
-  if (fit.engine == Engine::kUnity) {
-    // Import Raw reads v / 65536 of the terrain's height, the Toolbox's
-    // batch import v / 65535.
-    const double spread = tiled ? 65535.0 : 65536.0;
-    if (tiled) {
-      lines.push_back(
-          "quillorn: for Unity's Terrain Toolbox (Create New Terrain, Import "
-          "Heightmap, Batch mode): the tiles " +
-          m.fileName +
-          ", x from the west and z from the south, each "
-          "file's first row its south edge:");
-      lines.push_back(field("Tile X Axis", text(grid.columns)));
-      lines.push_back(field("Tile Z Axis", text(grid.rows)));
-    } else {
-      lines.push_back(
-          "quillorn: for Unity's Import Raw (Terrain Settings, Import Raw), "
-          "the file's first row is the terrain's south edge:");
-    }
-    lines.push_back(field("Depth", "16 bit"));
-    lines.push_back(field("Heightmap Resolution", text(fit.tiles.tileWidth)));
-    lines.push_back(field("Byte Order", m.bigEndian ? "Mac" : "Windows"));
-    if (!tiled) lines.push_back(field("Flip Vertically", "off"));
-    if (tiled) {
-      ground("Total Terrain Width", "Total Terrain Length", grid.columns);
-    } else {
-      ground("Terrain Width", "Terrain Length", 1);
-    }
-    if (m.heightsHaveUnits) {
-      lines.push_back(field("Terrain Height", spread * m.step, quarter));
-      lines.push_back(field(tiled ? "Start Position Y" : "Position Y",
-                            m.heightZero, quarter));
-    }
-  } else if (fit.engine == Engine::kUnreal) {
-    const UnrealLandscape& landscape = fit.landscape;
-    const std::string quads = text(landscape.quadsPerSection);
-    const std::string sections = text(landscape.sectionsPerComponent);
-    if (tiled) {
-      lines.push_back(
-          "quillorn: for World Composition's Import Tiled Landscape (Unreal "
-          "Engine 4, or 5 without World Partition): the tiles " +
-          m.fileName +
-          " share their edges, y from the south as its Flip Tile Y "
-          "Coordinate reads them; Unreal Engine 5's Import from File wants "
-          "one file instead (-fit unreal without -tiles). Each tile:");
-      lines.push_back(field("Flip Tile Y Coordinate", "on"));
-    } else {
-      lines.push_back(
-          "quillorn: for Unreal's New Landscape, Import from File (Unreal "
-          "Engine 5):");
-    }
-    lines.push_back(field("Section Size", quads + "x" + quads + " Quads"));
-    lines.push_back(field("Sections Per Component",
-                          sections + "x" + sections + " Sections"));
-    lines.push_back(field(
-        "Number of Components",
-        text(landscape.componentsX) + " x " + text(landscape.componentsY)));
-    lines.push_back(
-        field("Overall Resolution",
-              text(fit.tiles.tileWidth) + " x " + text(fit.tiles.tileHeight)));
-    if (m.groundInMetres) {
-      lines.push_back(
-          field("Scale X", 100 * m.spacingX, 100 * m.spacingX * 1e-7));
-      lines.push_back(
-          field("Scale Y", 100 * m.spacingY, 100 * m.spacingY * 1e-7));
-    }
-    if (m.heightsHaveUnits) {
-      // Unreal's height: (v - 32768) / 128 x Scale Z / 100 metres.
-      const double scaleZ = 12800 * m.step;
-      lines.push_back(field("Scale Z", scaleZ, quarter * 100 / 256 / 4));
-      lines.push_back(field("Location Z", 100 * m.heightZero + 256 * scaleZ,
-                            quarter * 100 / 2));
-    }
-    if (m.groundInMetres || m.heightsHaveUnits) {
-      lines.push_back(
-          "quillorn: (Scale and Location in centimetres, taking the map's "
-          "units as metres)");
-    }
-  } else {
-    lines.push_back(
-        std::string("quillorn: for Godot's terrain add-ons (HTerrain's and "
-                    "Terrain3D's import dialogs; ") +
-        (m.floatOutput ? "OpenEXR, each height's value as a float"
-                       : "16-bit little-endian") +
-        ", the first row north):");
-    lines.push_back(field("Min Height", m.heightZero, quarter));
-    lines.push_back(
-        field("Max Height", m.heightZero + 65535 * m.step, quarter));
-    if (m.groundInMetres) {
-      lines.push_back("quillorn: the samples lie " +
-                      compactNumber(m.spacingX, m.spacingX * 1e-7) + " x " +
-                      compactNumber(m.spacingY, m.spacingY * 1e-7) +
-                      " metres apart (the terrain's scale)");
-    }
-  }
-  if (fit.engine == Engine::kGodot && !m.floatOutput) {
-    lines.push_back(
-        "quillorn: an .exr output gives Godot each height's full precision "
-        "(Terrain3D recommends OpenEXR)");
-  }
-  if (!m.heightsHaveUnits) {
-    if (fit.engine != Engine::kGodot) {
-      lines.push_back(
-          "quillorn: the map's heights have no units: set the terrain's "
-          "height to what its highest point should stand at");
-    }
-  } else {
-    // Unity keeps 0 ... 32766 of the file's 0 ... 65535; the others all.
-    const double level =
-        fit.engine == Engine::kUnity ? m.step * 65535.0 / 32766.0 : m.step;
-    const std::string worth = compactNumber(level, level * 1e-3);
-    lines.push_back(
-        "quillorn: one height level in " + std::string(engineName(fit.engine)) +
-        " is " + worth + (worth == "1" ? " unit" : " units") +
-        (fit.engine == Engine::kUnity ? " (it keeps 15 of the file's 16 bits)"
-                                      : ""));
-  }
-  if (!m.groundInMetres && fit.engine == Engine::kUnity) {
-    lines.push_back(
-        "quillorn: (Width and Length: one unit a pixel of the map; any "
-        "sizes in that proportion keep its shape)");
-  }
-  return lines;
 }

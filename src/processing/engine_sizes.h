@@ -1,5 +1,5 @@
-// The heightmap sizes terrain engines take ("-fit"), and what to enter in
-// the engine so that the map stands north up, at its true heights.
+// The heightmap sizes terrain engines take ("-fit"), and each engine's
+// profile: what its importers take and keep.
 //
 // Unity clamps a terrain's heightmap resolution to 2^n + 1, from 33 to 4097,
 // square; Godot's HTerrain takes 2^n + 1 from 65 to 4097 (Terrain3D any
@@ -29,6 +29,35 @@
 #include "processing/height_tiles.h"
 
 enum class Engine { kUnity, kUnreal, kGodot };
+
+// What an engine's importers take and keep, in numbers: one place for each
+// engine's sizes, row order, tile names, height spread, dialog limits and
+// precision (src/app/engine_settings.h words them).
+struct EngineProfile {
+  std::vector<int32_t> sizes;      // one map's sides, ascending
+  std::vector<int32_t> tileSizes;  // each tile's sides with -tiles
+  bool squareMap = true;           // else each side its own (Unreal)
+  bool southFirst = false;         // raw rows written bottom row first
+  TileNaming naming = TileNaming::kFromTop;
+  bool sizeFileBesideRaw = false;  // a .raw needs <name>.json (Unreal)
+  // Sample v stands at v / spread of the terrain's height (Unity's Import
+  // Raw, and the Toolbox's batch import); 0 where the engine has no such
+  // field.
+  double heightSpread = 0;
+  double tiledHeightSpread = 0;
+  int32_t keptLevels = 0;  // of the file's 65535 (Unity: 32766); 0 all
+  // The Toolbox's clamps on Total Terrain Width / Length and Height.
+  double largestTotalSide = 0;
+  double largestTotalHeight = 0;
+  // HTerrain's dialog: Min / Max Height within +-dialogHeightLimit, whole
+  // numbers, so raw heights are entered as 0 ... scaledTop.
+  double dialogHeightLimit = 0;
+  int32_t scaledTop = 0;
+  bool olderHalfFloats = false;  // Godot 3 keeps half floats
+};
+
+// The profile of engine.
+const EngineProfile& engineProfile(Engine engine);
 
 // The engine "-fit" names ("unity", "unreal", "godot"); false (engine
 // untouched) for any other name.
@@ -68,31 +97,5 @@ struct EngineFit {
 // with a refusal, when the grid is empty or would cut a side of one pixel.
 bool fitToEngine(Engine engine, int32_t width, int32_t height, TileGrid grid,
                  bool tiled, EngineFit* fit, std::string* error);
-
-// The warning, without its prefix, for a capped fit of a width x height
-// map: its detail is reduced, and the -tiles that keep it.
-std::string engineCapWarning(const EngineFit& fit, int32_t width,
-                             int32_t height);
-
-// What the written map measures, for the fields the engine asks for.
-struct TerrainMeasures {
-  // The heights stand for values in units (elevation data, -unit): height
-  // h is heightZero + h x step.
-  bool heightsHaveUnits = false;
-  double heightZero = 0;
-  double step = 1;
-  // The ground is georeferenced in metres: spacing between written samples.
-  bool groundInMetres = false;
-  double spacingX = 0;
-  double spacingY = 0;
-  bool bigEndian = false;   // -order big
-  bool floatOutput = false;  // the output holds each height's value (EXR)
-  std::string fileName;     // the output's or the tiles' name pattern
-};
-
-// The lines for standard error that say what to enter in the engine, in
-// its own field names, each line whole.
-std::vector<std::string> engineSettingsLines(const EngineFit& fit,
-                                             const TerrainMeasures& measures);
 
 #endif  // QUILLORN_PROCESSING_ENGINE_SIZES_H_

@@ -33,6 +33,13 @@ struct Avx2FloatOps {
   QUILLORN_FLOAT_LANE_INLINE static bool any(Vec v) {
     return _mm256_movemask_ps(v) != 0;
   }
+  QUILLORN_FLOAT_LANE_INLINE static float first(Vec v) {
+    return _mm256_cvtss_f32(v);
+  }
+  QUILLORN_FLOAT_LANE_INLINE static float last(Vec v) {
+    const __m128 high = _mm256_extractf128_ps(v, 1);
+    return _mm_cvtss_f32(_mm_shuffle_ps(high, high, _MM_SHUFFLE(3, 3, 3, 3)));
+  }
   QUILLORN_FLOAT_LANE_INLINE static Vec shiftInFirst(Vec v, float first) {
     const __m256i up = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
     return _mm256_blend_ps(_mm256_permutevar8x32_ps(v, up),

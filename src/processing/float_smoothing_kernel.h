@@ -9,6 +9,7 @@
 //   Vec add(Vec, Vec), Vec mul(Vec, Vec),
 //   Vec orDiffer(Vec acc, Vec a, Vec b): acc with the lanes where a != b set,
 //   bool any(Vec): a lane of an orDiffer set,
+//   float first(Vec), float last(Vec): lane 0, the last lane,
 //   Vec shiftInFirst(Vec, float): lane i takes lane i - 1, lane 0 the float,
 //   Vec shiftInLast(Vec, float): lane i takes lane i + 1, the last the float,
 //   void transpose(Vec* v): of kFloatLaneWidth vectors, lane j of v[i]
@@ -99,15 +100,19 @@ QUILLORN_NOINLINE QUILLORN_FLOAT_LANE_TARGET bool runFloatLanesWith(
   // row is read at the step, the last row's at the step less the trail.
   const float* above = steps.above;
   const float* below = steps.below - kFloatLaneTrail;
+  float* first = steps.first;
+  float* last = steps.last - kFloatLaneTrail;
   // Every row's left neighbour at step 0 lies off the map: 0.
   Vec chain0 = Ops::zero(), chain1 = Ops::zero(), chain2 = Ops::zero(),
       chain3 = Ops::zero();
   Vec differs = Ops::zero();
   for (int32_t step = 0; step < steps.steps; ++step) {
-    groupStep<Ops, 0>(cells, multipliers, above, below, &chain0, &differs);
+    *first++ = Ops::first(
+        groupStep<Ops, 0>(cells, multipliers, above, below, &chain0, &differs));
     groupStep<Ops, 1>(cells, multipliers, above, below, &chain1, &differs);
     groupStep<Ops, 2>(cells, multipliers, above, below, &chain2, &differs);
-    groupStep<Ops, 3>(cells, multipliers, above, below, &chain3, &differs);
+    *last++ = Ops::last(
+        groupStep<Ops, 3>(cells, multipliers, above, below, &chain3, &differs));
     cells += kStep;
     multipliers += kStep;
     ++above;

@@ -1,8 +1,11 @@
-// The float lane engine: each pass smooths the map band after band, every
-// band moved from the plane into the interleaved cells
-// (float_smoothing_lanes.h), run by the kernel and moved back.
+// The float lane engine: up to kMaxLaneGroup passes run together over a
+// ring of bands in the interleaved cells (float_smoothing_lanes.h), so that
+// each band moves between the plane and the cells once per group of
+// passes; the rows bordering a band come from its neighbours' slots, as
+// the kernel leaves them.
 #include "processing/float_smoothing_lanes.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "image/float_plane.h"
@@ -21,6 +24,9 @@ constexpr int32_t kRowMargin = kFloatLaneTrail + 2;
 // Rows whose nodata a band's multipliers depend on: its own and one on
 // either side.
 constexpr int32_t kValidRows = kFloatLaneRows + 2;
+// Passes run together at most: each band moves between the plane and the
+// cells once per group.
+constexpr int32_t kMaxLaneGroup = 16;
 // The working memory the engine may take beyond half the plane's bytes.
 constexpr size_t kWorkingBase = size_t{6} << 20;
 
@@ -34,10 +40,21 @@ struct FloatBands {
   int32_t steps = 0;  // width + kFloatLaneTrail
   size_t bandFloats = 0;
   LargeBlock block;
-  float* cells = nullptr;        // step 0
-  float* multipliers = nullptr;  // step 0
-  float* above = nullptr;        // column 0
-  float* below = nullptr;
+  // Passes run together, and the slots of bands in the ring: band b in
+  // slot b % slots.
+  int32_t group = 1;
+  int32_t slots = 2;
+  float* slotCells = nullptr;  // every slot's cells, then their multipliers
+  // Every slot's first and last rows as its band's last pass left them
+  // (column 0 of each), rowStride apart.
+  float* slotRows = nullptr;
+  size_t rowStride = 0;
+  // The slot in use: its cells and multipliers (step 0).
+  int32_t slot = 0;
+  float* cells = nullptr;
+  float* multipliers = nullptr;
+  float* above = nullptr;  // column 0 of a row of zeros
+  float* below = nullptr;  // of the plane's row below a band
   // Whether each cell of the rows from the band's row above to its row
   // below is valid, a 0 column on either side; a row of sums of three of
   // those rows at each column; each band row's counts (countValid).
@@ -51,9 +68,27 @@ struct FloatBands {
   // all have the same multipliers.
   bool whole = false;
   int32_t wholeKind = -1;
+  bool slotWhole[kMaxLaneGroup + 1] = {};
+  int32_t slotKind[kMaxLaneGroup + 1] = {};
 };
 
-bool makeBands(const FloatPlane& plane, FloatBands* bands) {
+// Makes slot the one in use, keeping what the last one knew of its band.
+void useSlot(int32_t slot, FloatBands* bands) {
+  bands->slotWhole[bands->slot] = bands->whole;
+  bands->slotKind[bands->slot] = bands->wholeKind;
+  bands->slot = slot;
+  bands->whole = bands->slotWhole[slot];
+  bands->wholeKind = bands->slotKind[slot];
+  const size_t pad = size_t{kFloatLanePad} * kFloatLaneRows;
+  bands->cells =
+      bands->slotCells + static_cast<size_t>(slot) * bands->bandFloats + pad;
+  bands->multipliers =
+      bands->cells + static_cast<size_t>(bands->slots) * bands->bandFloats;
+}
+
+// The working memory for passes (those of a group, as many as fit);
+// false when not even one pass's fits or it cannot be had.
+bool makeBands(const FloatPlane& plane, int32_t passes, FloatBands* bands) {
   const size_t width = static_cast<size_t>(plane.width);
   bands->plane = &plane;
   bands->steps = plane.width + kFloatLaneTrail;
@@ -61,23 +96,40 @@ bool makeBands(const FloatPlane& plane, FloatBands* bands) {
       (width + kFloatLaneTrail + 2 * kFloatLanePad) * kFloatLaneRows;
   const size_t rowFloats = width + 2 * kRowMargin;
   bands->validStride = width + 2;
-  const size_t bytes =
-      2 * bands->bandFloats * sizeof(float) + 2 * rowFloats * sizeof(float) +
-      (kValidRows + 1) * bands->validStride + kFloatLaneRows * width;
-  if (bytes > plane.bytes / 2 + kWorkingBase || !bands->block.allocate(bytes)) {
-    return false;
+  const size_t fixed = 2 * rowFloats * sizeof(float) +
+                       (kValidRows + 1) * bands->validStride +
+                       kFloatLaneRows * width;
+  const size_t budget = plane.bytes / 2 + kWorkingBase;
+  const size_t perSlot =
+      2 * bands->bandFloats * sizeof(float) + 2 * rowFloats * sizeof(float);
+  int32_t group = passes < kMaxLaneGroup ? passes : kMaxLaneGroup;
+  while (group > 1 &&
+         fixed + perSlot * static_cast<size_t>(group + 1) > budget) {
+    --group;
   }
+  const size_t bytes = fixed + perSlot * static_cast<size_t>(group + 1);
+  if (bytes > budget || !bands->block.allocate(bytes)) return false;
   std::memset(bands->block.data, 0, bytes);
+  bands->group = group;
+  bands->slots = group + 1;
+  for (int32_t slot = 0; slot < bands->slots; ++slot) {
+    bands->slotKind[slot] = -1;
+  }
   float* floats = static_cast<float*>(bands->block.data);
-  const size_t pad = size_t{kFloatLanePad} * kFloatLaneRows;
-  bands->cells = floats + pad;
-  bands->multipliers = floats + bands->bandFloats + pad;
-  bands->above = floats + 2 * bands->bandFloats + kRowMargin;
+  bands->slotCells = floats;
+  const size_t slotFloats =
+      2 * bands->bandFloats * static_cast<size_t>(bands->slots);
+  bands->rowStride = rowFloats;
+  bands->slotRows = floats + slotFloats + kRowMargin;
+  const size_t rowsFloats = 2 * rowFloats * static_cast<size_t>(bands->slots);
+  bands->above = floats + slotFloats + rowsFloats + kRowMargin;
   bands->below = bands->above + rowFloats;
-  bands->valid = reinterpret_cast<uint8_t*>(floats + 2 * bands->bandFloats +
+  bands->valid = reinterpret_cast<uint8_t*>(floats + slotFloats + rowsFloats +
                                             2 * rowFloats);
   bands->columnSums = bands->valid + kValidRows * bands->validStride;
   bands->counts = bands->columnSums + bands->validStride;
+  bands->wholeKind = -1;
+  useSlot(0, bands);
   return true;
 }
 
@@ -99,7 +151,8 @@ bool markValid(const FloatPlane& plane, int32_t top, FloatBands* bands) {
   const int32_t width = plane.width;
   uint8_t all = 1;
   for (int32_t index = 0; index < kValidRows; ++index) {
-    uint8_t* valid = bands->valid + index * bands->validStride + 1;
+    uint8_t* valid =
+        bands->valid + static_cast<size_t>(index) * bands->validStride + 1;
     const int32_t row = top - 1 + index;
     if (row < 0 || row >= plane.height) {
       std::memset(valid, 0, static_cast<size_t>(width));
@@ -123,13 +176,14 @@ void countValid(int32_t rows, FloatBands* bands) {
   const size_t stride = bands->validStride;
   uint8_t* sums = bands->columnSums;
   for (int32_t row = 0; row < rows; ++row) {
-    const uint8_t* valid = bands->valid + row * stride;
+    const uint8_t* valid = bands->valid + static_cast<size_t>(row) * stride;
     for (size_t column = 0; column < stride; ++column) {
       sums[column] = static_cast<uint8_t>(
           valid[column] + valid[column + stride] + valid[column + 2 * stride]);
     }
     const uint8_t* own = valid + stride + 1;
-    uint8_t* counts = bands->counts + static_cast<size_t>(row) * width;
+    uint8_t* counts =
+        bands->counts + static_cast<size_t>(row) * static_cast<size_t>(width);
     for (int32_t column = 0; column < width; ++column) {
       const int sum = sums[column] + sums[column + 1] + sums[column + 2];
       counts[column] = static_cast<uint8_t>(own[column] != 0 ? sum : 0);
@@ -157,7 +211,8 @@ void zeroOffMap(const FloatBands& bands, int32_t rows, float* array) {
   const size_t step = kFloatLaneRows;
   const int32_t width = bands.plane->width;
   if (rows < kFloatLaneRows || width <= kFloatLaneTrail) {
-    std::memset(array, 0, sizeof(float) * step * bands.steps);
+    std::memset(array, 0,
+                sizeof(float) * step * static_cast<size_t>(bands.steps));
     return;
   }
   const size_t floats = step * kFloatLaneTrail;
@@ -176,9 +231,12 @@ void loadMultipliers(int32_t rows, FloatBands* bands) {
     for (int32_t row = 0; row < rows; ++row) {
       int32_t from = 0, to = 0;
       chunkColumns(chunk, chunk + kChunkSteps, row, width, &from, &to);
-      const uint8_t* counts = bands->counts + static_cast<size_t>(row) * width;
-      float* multipliers = bands->multipliers +
-                           size_t{kFloatLaneSkew} * row * step + laneOf(row);
+      const uint8_t* counts =
+          bands->counts + static_cast<size_t>(row) * static_cast<size_t>(width);
+      float* multipliers =
+          bands->multipliers +
+          size_t{kFloatLaneSkew} * static_cast<size_t>(row) * step +
+          static_cast<size_t>(laneOf(row));
       for (int32_t column = from; column < to; ++column) {
         multipliers[static_cast<size_t>(column) * step] =
             kMultipliers[counts[column]];
@@ -187,8 +245,8 @@ void loadMultipliers(int32_t rows, FloatBands* bands) {
   }
 }
 
-// Readies the band whose row 0 is map row top, but for its values: each
-// cell's multiplier, the steps off the map and the rows bordering it.
+// Readies the band whose row 0 is map row top in the slot in use, but for
+// its values: each cell's multiplier and the steps off the map.
 void loadBand(int32_t top, FloatBands* bands) {
   const FloatPlane& plane = *bands->plane;
   const int32_t rows =
@@ -203,13 +261,12 @@ void loadBand(int32_t top, FloatBands* bands) {
     bands->wholeKind = bands->whole ? kind : -1;
   }
   zeroOffMap(*bands, rows, bands->cells);
-  loadBorder(plane, top - 1, bands->above);
-  loadBorder(plane, top + kFloatLaneRows, bands->below);
 }
 
 // Moves steps [from, to) of the band whose row 0 is map row top between
-// the plane and the cells, a chunk at a time: into the cells with nodata as
-// 0, back to the plane its valid cells alone.
+// the plane and the slot in use, a chunk at a time: into the cells with
+// nodata as 0 (right after loadBand), back to the plane its valid cells
+// alone.
 void moveSteps(int32_t top, int32_t rows, int32_t from, int32_t to,
                bool toCells, FloatBands* bands, FloatPlane* plane) {
   const int32_t width = plane->width;
@@ -220,16 +277,20 @@ void moveSteps(int32_t top, int32_t rows, int32_t from, int32_t to,
       int32_t first = 0, last = 0;
       chunkColumns(chunk, end, row, width, &first, &last);
       float* values = plane->row(top + row);
-      float* cells =
-          bands->cells + size_t{kFloatLaneSkew} * row * step + laneOf(row);
-      const uint8_t* counts = bands->counts + static_cast<size_t>(row) * width;
+      float* cells = bands->cells +
+                     size_t{kFloatLaneSkew} * static_cast<size_t>(row) * step +
+                     static_cast<size_t>(laneOf(row));
+      const uint8_t* counts =
+          bands->counts + static_cast<size_t>(row) * static_cast<size_t>(width);
+      const float* multipliers = bands->multipliers + (cells - bands->cells);
       for (int32_t column = first; column < last; ++column) {
-        float& cell = cells[static_cast<size_t>(column) * step];
-        const bool valid = bands->whole || counts[column] != 0;
+        const size_t at = static_cast<size_t>(column) * step;
+        // Into the cells right after the counts were made; back, the
+        // multipliers tell the valid cells.
         if (toCells) {
-          cell = valid ? values[column] : 0;
-        } else if (valid) {
-          values[column] = cell;
+          cells[at] = bands->whole || counts[column] != 0 ? values[column] : 0;
+        } else if (bands->whole || multipliers[at] != 0) {
+          values[column] = cells[at];
         }
       }
     }
@@ -258,6 +319,35 @@ void moveBand(int32_t top, bool toCells, const FloatLaneKernels& kernels,
   moveSteps(top, rows, to, bands->steps, toCells, bands, plane);
 }
 
+// A slot's first (which 0) or last (1) row.
+float* slotRow(const FloatBands& bands, int32_t band, int which) {
+  const size_t slot = static_cast<size_t>(band % bands.slots);
+  return bands.slotRows +
+         (2 * slot + static_cast<size_t>(which)) * bands.rowStride;
+}
+
+// The steps of pass of the group over band of count: above, the last row
+// of the band above as this pass left it; below, the first row of the band
+// below as the pass before left it (pass 0: the plane's); 0 off the map.
+FloatLaneSteps stepsOf(int32_t band, int32_t count, int32_t pass,
+                       FloatBands* bands) {
+  const float* zero = bands->above;
+  const float* below = zero;
+  if (band + 1 < count && pass == 0) {
+    loadBorder(*bands->plane, (band + 1) * kFloatLaneRows, bands->below);
+    below = bands->below;
+  } else if (band + 1 < count) {
+    below = slotRow(*bands, band + 1, 0);
+  }
+  return {bands->cells,
+          bands->multipliers,
+          band == 0 ? zero : slotRow(*bands, band - 1, 1),
+          below,
+          slotRow(*bands, band, 0),
+          slotRow(*bands, band, 1),
+          bands->steps};
+}
+
 }  // namespace
 
 float floatLaneMultiplier(int32_t count) { return kMultipliers[count]; }
@@ -266,23 +356,37 @@ bool smoothFloatHeightsInLanes(int32_t passes, FloatPlane* plane,
                                const FloatLaneKernels& kernels,
                                const Progress* progress) {
   FloatBands bands;
-  if (!makeBands(*plane, &bands)) return false;
-  const int64_t count =
-      (int64_t{plane->height} + kFloatLaneRows - 1) / kFloatLaneRows;
-  const int64_t total = count * passes;
-  FloatLaneSteps steps{bands.cells, bands.multipliers, bands.above, bands.below,
-                       bands.steps};
-  bool changed = true;
-  for (int64_t pass = 0; pass < passes && changed; ++pass) {
-    changed = false;
-    for (int64_t band = 0; band < count; ++band) {
-      const int32_t top = static_cast<int32_t>(band * kFloatLaneRows);
-      loadBand(top, &bands);
-      moveBand(top, true, kernels, &bands, plane);
-      changed = kernels.run(steps) || changed;
-      moveBand(top, false, kernels, &bands, plane);
-      reportProgress(progress, pass * count + band + 1, total);
+  if (!makeBands(*plane, passes, &bands)) return false;
+  const int32_t count = static_cast<int32_t>(
+      (int64_t{plane->height} + kFloatLaneRows - 1) / kFloatLaneRows);
+  const int64_t total = int64_t{count} * passes;
+  int64_t done = 0;
+  // Pass p of band b runs at time b + p, passes in order within a time:
+  // the band above has had this pass, the band below the one before.
+  for (int64_t first = 0; first < passes; first += bands.group) {
+    const int32_t group =
+        static_cast<int32_t>(std::min<int64_t>(bands.group, passes - first));
+    bool changed = false;
+    for (int32_t time = 0; time < count + group - 1; ++time) {
+      for (int32_t pass = 0; pass < group; ++pass) {
+        const int32_t band = time - pass;
+        if (band < 0 || band >= count) continue;
+        const int32_t top = band * kFloatLaneRows;
+        useSlot(band % bands.slots, &bands);
+        if (pass == 0) {
+          loadBand(top, &bands);
+          moveBand(top, true, kernels, &bands, plane);
+        }
+        const bool differs = kernels.run(stepsOf(band, count, pass, &bands));
+        if (pass == group - 1) {
+          changed = changed || differs;
+          moveBand(top, false, kernels, &bands, plane);
+        }
+        reportProgress(progress, ++done, total);
+      }
     }
+    // A pass that changes nothing leaves every later one nothing to do.
+    if (!changed) break;
   }
   reportProgress(progress, total, total);
   return true;

@@ -39,6 +39,9 @@ struct FloatLaneSteps {
   const float* multipliers;  // laid out as the cells
   const float* above;        // the final row above the band
   const float* below;        // the untouched row below the band
+  float* first;              // receives row 0's new heights, by column
+  float* last;               // receives the last row's, by column (both
+                             // bordering rows: off the map they receive 0)
   int32_t steps;             // the map's width + kFloatLaneTrail
 };
 
@@ -71,9 +74,11 @@ float floatLaneMultiplier(int32_t count);
 struct FloatPlane;
 struct Progress;
 
-// Smooths as smoothFloatHeights does, in bands of lanes by kernel. Returns
-// false, with the plane untouched, when the bands' working memory would
-// take more than half the plane's bytes and 6 MiB, or cannot be had.
+// Smooths as smoothFloatHeights does, in bands of lanes by kernels, passes
+// in groups of up to 16 over a ring of bands (fewer where memory is short):
+// stops after a group whose last pass changed nothing. Returns false, with
+// the plane untouched, when even one pass's bands would take more than half
+// the plane's bytes and 6 MiB, or their memory cannot be had.
 bool smoothFloatHeightsInLanes(int32_t passes, FloatPlane* plane,
                                const FloatLaneKernels& kernels,
                                const Progress* progress);

@@ -46,6 +46,8 @@ struct PlainFloatOps {
     for (int32_t i = 0; i < kFloatLaneWidth; ++i) set |= v.lane[i] != 0;
     return set;
   }
+  static float first(const Vec& v) { return v.lane[0]; }
+  static float last(const Vec& v) { return v.lane[kFloatLaneWidth - 1]; }
   static Vec shiftInFirst(const Vec& v, float first) {
     Vec shifted;
     shifted.lane[0] = first;

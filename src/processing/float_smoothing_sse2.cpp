@@ -38,6 +38,11 @@ struct Sse2FloatOps {
   static bool any(Vec v) {
     return _mm_movemask_ps(_mm_or_ps(v.low, v.high)) != 0;
   }
+  static float first(Vec v) { return _mm_cvtss_f32(v.low); }
+  static float last(Vec v) {
+    return _mm_cvtss_f32(
+        _mm_shuffle_ps(v.high, v.high, _MM_SHUFFLE(3, 3, 3, 3)));
+  }
   // [first, low 0, low 1, low 2], [low 3, high 0, high 1, high 2].
   static Vec shiftInFirst(Vec v, float first) {
     const __m128 low = _mm_shuffle_ps(v.low, v.low, _MM_SHUFFLE(2, 1, 0, 0));

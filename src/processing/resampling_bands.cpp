@@ -60,19 +60,6 @@ bool uniformBlue(const BytePlane& blue, int32_t width, int32_t height) {
   return true;
 }
 
-// Result rows per band: as many as the budget holds with the source rows
-// they read and one call takes, at least one.
-int32_t bandRows(const Axis& across, const Axis& down, int64_t bandBytes) {
-  const double floats =
-      static_cast<double>(bandBytes) / static_cast<double>(sizeof(float));
-  const double fixed =
-      static_cast<double>(across.from) * (2.0 * down.reach + 2.0);
-  const double perRow = across.from * std::max(down.step, 1.0) + across.to;
-  double rows = std::floor((floats - fixed) / perRow);
-  return static_cast<int32_t>(std::clamp(
-      rows, 1.0, static_cast<double>(std::min(down.to, kRowsPerCall))));
-}
-
 // Source row (any, the odd extension past the ends) of a map from width
 // columns, with pad columns of extension on either side, into row (which
 // points at column 0); scratch holds a row of the same size.
@@ -105,7 +92,7 @@ bool resampleBandsIn(const PlaneSet& source, const Axis& across,
                      const Axis& down, int64_t bandBytes,
                      const BandTarget& target, WorkingMemory* memory,
                      std::string* error, const Progress* progress) {
-  const int32_t band = bandRows(across, down, bandBytes);
+  const int32_t band = resampleBandRows(across, down, bandBytes);
   // The deepest slab is a band's in the middle of the map.
   int32_t slabRows = 0;
   for (int32_t begin = 0; begin < down.to; begin += band) {
@@ -171,6 +158,18 @@ bool resampleBandsIn(const PlaneSet& source, const Axis& across,
 }
 
 }  // namespace
+
+int32_t resampleBandRows(const Axis& across, const Axis& down,
+                         int64_t bandBytes) {
+  const double floats =
+      static_cast<double>(bandBytes) / static_cast<double>(sizeof(float));
+  const double fixed =
+      static_cast<double>(across.from) * (2.0 * down.reach + 2.0);
+  const double perRow = across.from * std::max(down.step, 1.0) + across.to;
+  double rows = std::floor((floats - fixed) / perRow);
+  return static_cast<int32_t>(std::clamp(
+      rows, 1.0, static_cast<double>(std::min(down.to, kRowsPerCall))));
+}
 
 bool resampleInBands(const PlaneSet& source, const Axis& across,
                      const Axis& down, int64_t bandBytes,

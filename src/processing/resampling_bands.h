@@ -31,6 +31,11 @@ struct BandTarget {
   ComputedRange* range = nullptr;
 };
 
+// Result rows per band of about bandBytes of floats: as many as the budget
+// holds with the source rows they read and one call takes, at least one.
+int32_t resampleBandRows(const Axis& across, const Axis& down,
+                         int64_t bandBytes);
+
 // One pass over the whole map (source.base: 255 or 256) from across.from x
 // down.from to across.to x down.to, in bands of about bandBytes of floats,
 // each result row stored or surveyed as target says. False (error set)

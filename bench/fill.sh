@@ -84,7 +84,7 @@ for map in sparse far; do
   done
   ourTime=$(echo "${times[quillorn]}" | median)
   theirTime=$(echo "${times[gdal]}" | median)
-  printf '%-7s %12s %12s %7.2f %14d %14d\n' "$map" "$ourTime" "$theirTime" \
+  printf '%-7s %12.2f %12.2f %7.3f %14d %14d\n' "$map" "$ourTime" "$theirTime" \
     "$(echo "$ourTime / $theirTime" | bc -l)" \
     $((peaks[quillorn] / 1024)) $((peaks[gdal] / 1024))
 done

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,53 @@ TEST(FloatFillTest, NanAloneIsKeptEverywhere) {
   EXPECT_EQ(outcome.kept, 12);
   for (int i = 0; i < 12; ++i) EXPECT_TRUE(std::isnan(plane.values[i]));
   releaseFloatPlane(&plane);
+}
+
+// Random maps of every shape that strains the ways' edges (a row, a
+// column, wide, tall, square), from nearly full to nearly empty, at reaches
+// short and past the map: the fill is the rule's, value for value.
+TEST(FloatFillTest, RandomMapsMatchTheRule) {
+  struct Shape {
+    int32_t width, height;
+  };
+  const Shape shapes[] = {{1, 1},  {17, 1},  {1, 19}, {23, 5},
+                          {4, 29}, {13, 13}, {31, 17}};
+  std::mt19937 random(20261210);
+  for (const Shape& shape : shapes) {
+    for (double holes : {0.1, 0.6, 0.97, 1.0}) {
+      for (int32_t reach : {1, 2, 7, 1000}) {
+        const int32_t count = shape.width * shape.height;
+        std::vector<float> values(static_cast<size_t>(count));
+        std::uniform_real_distribution<float> heights(-500, 3000);
+        std::bernoulli_distribution hole(holes);
+        for (float& value : values)
+          value = hole(random) ? kNan : heights(random);
+        int64_t filled = 0, kept = 0;
+        const std::vector<float> want = filledByHand(
+            values, shape.width, shape.height, reach, &filled, &kept);
+        FloatPlane plane;
+        std::string error;
+        ASSERT_TRUE(
+            allocateFloatPlane(&plane, shape.width, shape.height, &error));
+        std::copy(values.begin(), values.end(), plane.values);
+        const FillOutcome outcome = fillFloatNodata(&plane, reach);
+        const std::string what = std::to_string(shape.width) + " x " +
+                                 std::to_string(shape.height) + ", holes " +
+                                 std::to_string(holes) + ", reach " +
+                                 std::to_string(reach);
+        EXPECT_EQ(outcome.filled, filled) << what;
+        EXPECT_EQ(outcome.kept, kept) << what;
+        for (size_t i = 0; i < want.size(); ++i) {
+          if (std::isnan(want[i])) {
+            EXPECT_TRUE(std::isnan(plane.values[i])) << what << ", " << i;
+          } else {
+            EXPECT_EQ(plane.values[i], want[i]) << what << ", " << i;
+          }
+        }
+        releaseFloatPlane(&plane);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -7,16 +7,30 @@
 
 namespace {
 
-// The float map's values as the fill reads and stores them.
+// The float map's values as the fill reads and stores them, NaN nodata.
 struct FloatHeights {
   FloatPlane* plane;
+  bool valid(int32_t row, int32_t column) const {
+    return !isNodata(plane->row(row)[column]);
+  }
   double at(int32_t row, int32_t column) const {
     return plane->row(row)[column];
   }
-  void store(int32_t row, int32_t column, double mean) const {
-    plane->row(row)[column] = static_cast<float>(mean);
+  void settle(int32_t row, int32_t column, bool found, double mean) const {
+    if (found) plane->row(row)[column] = static_cast<float>(mean);
   }
 };
+
+// Whether any value of the plane is nodata.
+bool anyNodata(const FloatPlane& plane) {
+  for (int32_t row = 0; row < plane.height; ++row) {
+    const float* values = plane.row(row);
+    for (int32_t column = 0; column < plane.width; ++column) {
+      if (isNodata(values[column])) return true;
+    }
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -24,32 +38,17 @@ FillOutcome fillFloatNodata(FloatPlane* plane, int32_t reach,
                             const Progress* progress) {
   const int32_t width = plane->width;
   const int32_t height = plane->height;
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  LargeBlock markBytes, markRows;
-  if (!markBytes.allocate(count) ||
-      !markRows.allocate(sizeof(uint8_t*) * static_cast<size_t>(height))) {
+  if (!anyNodata(*plane)) {
+    reportProgress(progress, height, height);
+    return FillOutcome();
+  }
+  // The NaNs are the marks: a filled value is never asked about again.
+  FillWays ways;
+  if (!ways.allocate(width, height)) {
     FillOutcome outcome;
     outcome.complete = false;
     return outcome;
   }
-  BytePlane marks;
-  marks.rows = static_cast<uint8_t**>(markRows.data);
-  uint8_t* bytes = static_cast<uint8_t*>(markBytes.data);
-  bool any = false;
-  for (int32_t row = 0; row < height; ++row) {
-    uint8_t* rowMarks =
-        bytes + static_cast<size_t>(row) * static_cast<size_t>(width);
-    marks.rows[row] = rowMarks;
-    const float* values = plane->row(row);
-    for (int32_t column = 0; column < width; ++column) {
-      rowMarks[column] = isNodata(values[column]) ? 1 : 0;
-      any |= rowMarks[column] != 0;
-    }
-  }
-  if (!any) {
-    reportProgress(progress, height, height);
-    return FillOutcome();
-  }
-  return fillMarkedHeights(FloatHeights{plane}, &marks, width, height, reach,
+  return fillMarkedHeights(FloatHeights{plane}, &ways, width, height, reach,
                            progress);
 }

@@ -14,9 +14,9 @@
 // diagonal step counts sqrt(2)), and gives it the mean of those it found,
 // each weighted 1 / distance^2, as a float (no rounding); none found, it
 // stays NaN. Only values valid before the fill are read, so the order does
-// not matter. Counts the filled and the kept. Its working memory is a byte
-// per value (the byte planes' marks); when that cannot be had, nothing
-// changes and the outcome is not complete. Reports rows done to progress.
+// not matter. Counts the filled and the kept. Its working memory is 24
+// bytes a column (the NaNs mark the holes); when that cannot be had,
+// nothing changes and the outcome is not complete. Reports rows done to progress.
 FillOutcome fillFloatNodata(FloatPlane* plane, int32_t reach,
                             const Progress* progress = nullptr);
 

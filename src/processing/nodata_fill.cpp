@@ -7,17 +7,21 @@
 
 namespace {
 
-// Distances in steps beyond this are all kFar.
-constexpr uint8_t kFar = 255;
-
-// The byte planes' heights as the fill reads and stores them.
+// The byte planes' heights as the fill reads and stores them, nodata where
+// marked; a filled height's mark is cleared, a kept one's becomes 1.
 struct PlaneHeights {
   PlaneSet* planes;
+  BytePlane* marks;
+  bool valid(int32_t row, int32_t column) const {
+    return (*marks)[row][column] == 0;
+  }
   double at(int32_t row, int32_t column) const {
     return decodeHeightIn<kWideBase>(planes->outRed[row][column],
                                      planes->outGreen[row][column]);
   }
-  void store(int32_t row, int32_t column, double mean) const {
+  void settle(int32_t row, int32_t column, bool found, double mean) const {
+    (*marks)[row][column] = found ? 0 : 1;
+    if (!found) return;
     storeHeight(kWideBase, static_cast<int64_t>(std::floor(mean + 0.5)),
                 &planes->outRed[row][column], &planes->outGreen[row][column]);
   }
@@ -25,55 +29,33 @@ struct PlaneHeights {
 
 }  // namespace
 
-void markFillDistances(BytePlane* marks, int32_t width, int32_t height) {
-  auto relax = [&](int32_t fromRow, int32_t fromColumn, uint8_t* value) {
-    if (fromRow < 0 || fromRow >= height || fromColumn < 0 ||
-        fromColumn >= width) {
-      return;
-    }
-    const int32_t near = (*marks)[fromRow][fromColumn] + 1;
-    if (near < *value) *value = static_cast<uint8_t>(near);
-  };
-  for (int32_t row = 0; row < height; ++row) {
-    uint8_t* line = (*marks)[row];
-    for (int32_t column = 0; column < width; ++column) {
-      if (line[column] == 0) continue;
-      uint8_t value = kFar;
-      relax(row - 1, column - 1, &value);
-      relax(row - 1, column, &value);
-      relax(row - 1, column + 1, &value);
-      relax(row, column - 1, &value);
-      line[column] = value;
-    }
-  }
-  for (int32_t row = height - 1; row >= 0; --row) {
-    uint8_t* line = (*marks)[row];
-    for (int32_t column = width - 1; column >= 0; --column) {
-      if (line[column] == 0) continue;
-      uint8_t value = line[column];
-      relax(row + 1, column + 1, &value);
-      relax(row + 1, column, &value);
-      relax(row + 1, column - 1, &value);
-      relax(row, column + 1, &value);
-      line[column] = value;
-    }
-  }
+bool FillWays::allocate(int32_t width, int32_t height) {
+  if (height <= 1) return true;
+  const size_t columns = static_cast<size_t>(width);
+  if (!block.allocate(6 * sizeof(int32_t) * columns)) return false;
+  int32_t* rows = static_cast<int32_t*>(block.data);
+  up = rows;
+  upLeft = up + columns;
+  upRight = upLeft + columns;
+  down = upRight + columns;
+  downRight = down + columns;
+  downLeft = downRight + columns;
+  // None met above, none known below.
+  for (size_t i = 0; i < 6 * columns; ++i) rows[i] = -1;
+  return true;
 }
 
 FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
                        int32_t height, int32_t reach,
                        const Progress* progress) {
-  const FillOutcome outcome = fillMarkedHeights(PlaneHeights{planes}, marks,
-                                                width, height, reach, progress);
-  for (int32_t row = 0; row < height; ++row) {
-    uint8_t* rowMarks = (*marks)[row];
-    for (int32_t column = 0; column < width; ++column) {
-      if (rowMarks[column] != 0) {
-        rowMarks[column] = rowMarks[column] == kKeptFillMark ? 1 : 0;
-      }
-    }
+  FillWays ways;
+  if (width <= 0 || height <= 0 || !ways.allocate(width, height)) {
+    FillOutcome outcome;
+    outcome.complete = width <= 0 || height <= 0;
+    return outcome;
   }
-  return outcome;
+  return fillMarkedHeights(PlaneHeights{planes, marks}, &ways, width, height,
+                           reach, progress);
 }
 
 void clearMarks(BytePlane* marks, int32_t width, int32_t height) {

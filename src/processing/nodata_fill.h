@@ -28,7 +28,9 @@ struct FillOutcome {
 // each weighted 1 / distance^2, rounded (halves up); none found, it keeps
 // its height. Only unmarked heights are read, so the order does not
 // matter. The marks of filled heights are cleared, those of kept ones
-// become 1 (reach 0 keeps every one). Reports rows done to progress.
+// become 1 (reach 0 keeps every one). Takes 24 bytes a column of working
+// memory; when that cannot be had, nothing changes and the outcome is not
+// complete. Reports rows done to progress.
 FillOutcome fillNodata(PlaneSet* planes, BytePlane* marks, int32_t width,
                        int32_t height, int32_t reach,
                        const Progress* progress = nullptr);

@@ -373,6 +373,11 @@ bool fillStage(RunState* state) {
                               state->width, state->height, options.fillReach,
                               progress);
     });
+    // A fill that could not start would leave the holes unsaid.
+    if (!fill.complete) {
+      *state->error = "Not enough memory for the nodata fill's working rows";
+      return false;
+    }
     PlaneSet* planes = state->planes;
     // The fill leaves marks only on what it kept.
     if (!state->floatHeights) {

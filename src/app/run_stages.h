@@ -13,32 +13,9 @@
 #include "app/run_files.h"
 #include "app/run_options.h"
 #include "app/run_report.h"
-#include "image/float_plane.h"
+#include "app/run_state.h"
+#include "app/run_writing.h"
 #include "image/height_planes.h"
-
-struct StageBar;
-
-// What a run's stages work on and hand to one another.
-struct RunState {
-  RunFiles* files = nullptr;
-  const RunOptions* options = nullptr;
-  // The heights: byte planes (owned by the caller), or floats when
-  // floatHeights (owned here, released at the run's end).
-  PlaneSet* planes = nullptr;
-  FloatPlane floats;
-  bool floatHeights = false;
-  bool infinitiesMarked = false;  // the floats' infinities made NaN
-  int32_t width = 0;              // the map's size as the stages so far left it
-  int32_t height = 0;
-  bool bitmaps = false;      // a bitmap read for a bitmap: base 255 kept
-  bool marksNodata = false;  // the nodata kept is marked for a TIFF output
-  StageCounts* counts = nullptr;
-  WrittenHeights* written = nullptr;
-  StageBar* bar = nullptr;
-  std::ostream* console = nullptr;
-  std::ostream* diagnostics = nullptr;
-  std::string* error = nullptr;  // set on failure ("" when said already)
-};
 
 // One stage: its name, what it does, and its function, which prints its
 // progress lines and returns false (state->error set) on a failure.
@@ -76,13 +53,6 @@ bool smoothStage(RunState* state);
 
 // "Minimum elevation <n>": -min's shift.
 bool minimumStage(RunState* state);
-
-// The output or its tiles, their world files and the size file: float
-// heights as floats to a format that holds them, else as 16-bit heights.
-bool writeStage(RunState* state);
-
-// The relief picture of -view, and the highest height written.
-bool pictureStage(RunState* state);
 
 // Runs every stage of the table, printing each progress line before it;
 // the byte planes it allocates stay in planes for the caller to release,

@@ -158,22 +158,56 @@ bool forEachSampleRun(TiffDecoder* decoder, const TiffInfo& info,
   return true;
 }
 
+// How one pixel of a TIFF's rows gives its height sample: its one sample,
+// the channel -channel picked, or the luma (rounded to whole samples, as
+// the file's integers are); and which samples are nodata.
+struct PixelSamples {
+  explicit PixelSamples(const TiffInfo& info)
+      : readSample(readerFor(info.sample)),
+        sampleBytes(static_cast<size_t>(info.sample.bits / 8)),
+        pixelBytes(sampleBytes * static_cast<size_t>(info.samples)),
+        floats(info.sample.kind == SampleKind::kFloat),
+        // A grey TIFF has its one channel, whatever -channel asked for.
+        channel(info.samples > 1 ? info.channel : ChannelChoice::kGrey),
+        picked(channel == ChannelChoice::kGreen   ? 1
+               : channel == ChannelChoice::kBlue  ? 2
+               : channel == ChannelChoice::kAlpha ? 3
+                                                  : 0),
+        hasNodata(info.hasNodata),
+        nodata(nodataAsSample(info)) {}
+
+  // The height sample of the pixel at bytes.
+  double read(const uint8_t* pixel) const {
+    if (channel != ChannelChoice::kLuma) {
+      return readSample(pixel + sampleBytes * picked);
+    }
+    const double luma = kLumaRed * readSample(pixel) +
+                        kLumaGreen * readSample(pixel + sampleBytes) +
+                        kLumaBlue * readSample(pixel + 2 * sampleBytes);
+    return floats ? luma : std::round(luma);
+  }
+
+  bool isNodata(double sample) const {
+    return (floats && !std::isfinite(sample)) ||
+           (hasNodata && sample == nodata);
+  }
+
+  SampleReader readSample;
+  size_t sampleBytes;
+  size_t pixelBytes;
+  bool floats;
+  ChannelChoice channel;
+  size_t picked;
+  bool hasNodata;
+  double nodata;
+};
+
 }  // namespace
 
 bool decodeTiffFloats(TiffDecoder* decoder, const TiffInfo& info,
                       FloatPlane* floats, int64_t* nodata, int64_t* rounded,
                       std::string* error, const Progress* progress) {
-  const SampleReader readSample = readerFor(info.sample);
-  const size_t sampleBytes = static_cast<size_t>(info.sample.bits / 8);
-  const size_t pixelBytes = sampleBytes * static_cast<size_t>(info.samples);
-  const bool isFloat = info.sample.kind == SampleKind::kFloat;
-  const ChannelChoice channel =
-      info.samples > 1 ? info.channel : ChannelChoice::kGrey;
-  const size_t picked = channel == ChannelChoice::kGreen   ? 1
-                        : channel == ChannelChoice::kBlue  ? 2
-                        : channel == ChannelChoice::kAlpha ? 3
-                                                           : 0;
-  const double nodataSample = nodataAsSample(info);
+  const PixelSamples pixels(info);
   const BandValues& values = info.values;
   *nodata = 0;
   *rounded = 0;
@@ -181,17 +215,9 @@ bool decodeTiffFloats(TiffDecoder* decoder, const TiffInfo& info,
                    const uint8_t* bytes) {
     float* out = floats->row(row) + column;
     for (int32_t index = 0; index < count; ++index) {
-      const uint8_t* pixel = bytes + pixelBytes * static_cast<size_t>(index);
-      double sample = channel != ChannelChoice::kLuma
-                          ? readSample(pixel + sampleBytes * picked)
-                          : kLumaRed * readSample(pixel) +
-                                kLumaGreen * readSample(pixel + sampleBytes) +
-                                kLumaBlue * readSample(pixel + 2 * sampleBytes);
-      if (channel == ChannelChoice::kLuma && !isFloat) {
-        sample = std::round(sample);
-      }
-      if ((isFloat && !std::isfinite(sample)) ||
-          (info.hasNodata && sample == nodataSample)) {
+      const double sample =
+          pixels.read(bytes + pixels.pixelBytes * static_cast<size_t>(index));
+      if (pixels.isNodata(sample)) {
         out[index] = std::numeric_limits<float>::quiet_NaN();
         ++*nodata;
         continue;
@@ -202,8 +228,8 @@ bool decodeTiffFloats(TiffDecoder* decoder, const TiffInfo& info,
       out[index] = static_cast<float>(value);
       // Floats become floats, but none beyond a float's range; an integer
       // the float cannot hold exactly may meet another at the same float.
-      if (isFloat ? std::isinf(out[index])
-                  : static_cast<double>(out[index]) != value) {
+      if (pixels.floats ? std::isinf(out[index])
+                        : static_cast<double>(out[index]) != value) {
         ++*rounded;
       }
     }
@@ -216,33 +242,8 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
                        const MappingRequest& request, PlaneSet* planes,
                        SampleMapping* mapping, StoreCount* clamped,
                        std::string* error, const Progress* progress) {
-  const SampleReader readSample = readerFor(info.sample);
-  const size_t sampleBytes = static_cast<size_t>(info.sample.bits / 8);
-  const size_t pixelBytes = sampleBytes * static_cast<size_t>(info.samples);
-  const bool floats = info.sample.kind == SampleKind::kFloat;
-  // A grey TIFF has its one channel, whatever -channel asked for.
-  const ChannelChoice channel =
-      info.samples > 1 ? info.channel : ChannelChoice::kGrey;
-  const size_t picked = channel == ChannelChoice::kGreen   ? 1
-                        : channel == ChannelChoice::kBlue  ? 2
-                        : channel == ChannelChoice::kAlpha ? 3
-                                                           : 0;
-  // The pixel's height sample: its one sample, the channel picked, or the
-  // luma (rounded to whole samples, as the file's integers are).
-  auto read = [&](const uint8_t* pixel) {
-    if (channel != ChannelChoice::kLuma) {
-      return readSample(pixel + sampleBytes * picked);
-    }
-    const double luma = kLumaRed * readSample(pixel) +
-                        kLumaGreen * readSample(pixel + sampleBytes) +
-                        kLumaBlue * readSample(pixel + 2 * sampleBytes);
-    return floats ? luma : std::round(luma);
-  };
-  const double nodata = nodataAsSample(info);
-  auto isNodata = [&](double sample) {
-    return (floats && !std::isfinite(sample)) ||
-           (info.hasNodata && sample == nodata);
-  };
+  const PixelSamples pixels(info);
+  const size_t pixelBytes = pixels.pixelBytes;
   // 16-bit (or narrower) unsigned samples without nodata are the heights
   // as they stand: one pass, no survey, the bytes split straight into the
   // planes.
@@ -273,8 +274,9 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
   SampleSurvey survey;
   auto surveyRun = [&](int32_t, int32_t, int32_t count, const uint8_t* bytes) {
     for (int32_t index = 0; index < count; ++index) {
-      double sample = read(bytes + pixelBytes * static_cast<size_t>(index));
-      if (isNodata(sample)) {
+      double sample =
+          pixels.read(bytes + pixelBytes * static_cast<size_t>(index));
+      if (pixels.isNodata(sample)) {
         ++survey.nodata;
       } else {
         survey.add(sample);
@@ -297,8 +299,9 @@ bool decodeTiffHeights(TiffDecoder* decoder, const TiffInfo& info,
     uint8_t* green = planes->inGreen[row] + column;
     uint8_t* marks = planes->inBlue[row] + column;
     for (int32_t index = 0; index < count; ++index) {
-      double sample = read(bytes + pixelBytes * static_cast<size_t>(index));
-      const bool missing = isNodata(sample);
+      double sample =
+          pixels.read(bytes + pixelBytes * static_cast<size_t>(index));
+      const bool missing = pixels.isNodata(sample);
       // The plane is zeros (BlueUse::kMarks): only nodata is written.
       if (missing) {
         marks[index] = 1;

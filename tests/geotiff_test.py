@@ -251,6 +251,14 @@ def check_fill(work):
     if "the samples kept as nodata are written as NaN" not in result.stderr:
         problems.append("float fill: nodata not said: %r" % result.stderr)
     dataset = None
+    # Steps of -unit, written as floats: the nodata kept is NaN there too.
+    run(path, out, "-fill", "6", "-unit", "0.01", "-depth", "32")
+    dataset = gdal.Open(out)
+    stored = dataset.GetRasterBand(1).ReadAsArray()
+    if not numpy.array_equal(numpy.isnan(stored), kept):
+        problems.append("-depth 32 of steps: %d samples wrongly nodata" %
+                        int((numpy.isnan(stored) != kept).sum()))
+    dataset = None
     # Each of three tiles (sharing their edge rows) keeps its part's nodata.
     run(path, os.path.join(work, "ft.tif"), "-fill", "6", "-tiles", "1x3",
         "-depth", "16")
@@ -386,6 +394,18 @@ def check_floats(work, floats, metres, scaled, scaled_values):
     if band.DataType != gdal.GDT_UInt16 or band.GetScale() in (None, 1.0):
         problems.append("-depth 16: type %d, scale %r" %
                         (band.DataType, band.GetScale()))
+    # 32-bit integers a float holds exactly join the floats: Float32 out,
+    # every sample as it was (a negative Int32 beyond 16 bits among them).
+    wide = (metres.astype(numpy.int64) * 1000 - 1234567).astype(numpy.int32)
+    integers = write(os.path.join(work, "i32.tif"), wide, gdal.GDT_Int32)
+    run(integers, out)
+    dataset = gdal.Open(out)
+    band = dataset.GetRasterBand(1)
+    if band.DataType != gdal.GDT_Float32 or not numpy.array_equal(
+            band.ReadAsArray().astype(numpy.int64), wide.astype(numpy.int64)):
+        problems.append("Int32 to TIFF: type %d, or other values" %
+                        band.DataType)
+    dataset = None
     # 16-bit heights as floats: the values the mapping line states, metres.
     dataset = None
     run(scaled, out, "-depth", "32")

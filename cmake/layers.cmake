@@ -11,7 +11,8 @@
 # others, so an #include "<folder>/..." of a folder above fails to compile
 # ("No such file or directory"). A header that no file of its own folder
 # includes is compiled only above it, so configuring also reads every
-# file's #include lines and stops at one that reaches up. Each library
+# file's #include lines and stops at one that reaches up, or at two units
+# of a folder that include each other's header. Each library
 # links the one below it PUBLIC, so what links a library gets the ones
 # below too.
 include_guard(GLOBAL)
@@ -60,6 +61,36 @@ function(quillorn_layer folder)
       endif()
     endforeach()
   endif()
+
+  # Within the folder no two units (a header and its .cpp, by their name)
+  # include each other's header: what ties them belongs in one of them, or
+  # in a header both include.
+  file(GLOB own "${PROJECT_SOURCE_DIR}/src/${folder}/*.h"
+                "${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp")
+  set(uses "")
+  foreach(file IN LISTS own)
+    get_filename_component(unit "${file}" NAME_WE)
+    file(STRINGS "${file}" lines
+         REGEX "^[ \t]*#[ \t]*include[ \t]*\"${folder}/[^\"/]+\\.h\"")
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE ".*\"${folder}/([^\"/]+)\\.h\".*" "\\1" used
+             "${line}")
+      if(NOT used STREQUAL unit)
+        list(APPEND uses "${unit}>${used}")
+      endif()
+    endforeach()
+  endforeach()
+  foreach(use IN LISTS uses)
+    string(REPLACE ">" ";" pair "${use}")
+    list(GET pair 0 from)
+    list(GET pair 1 to)
+    list(FIND uses "${to}>${from}" back)
+    if(back GREATER -1)
+      message(FATAL_ERROR "src/${folder}: ${from} and ${to} include each "
+                          "other's headers; move what ties them into one of "
+                          "them or into a header both include")
+    endif()
+  endforeach()
 
   if(position GREATER 0)
     math(EXPR below "${position} - 1")

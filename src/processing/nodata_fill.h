@@ -10,16 +10,10 @@
 
 #include "image/height_planes.h"
 #include "image/progress.h"
+#include "processing/nodata_fill_rule.h"
 
 // The most samples a fill reaches, and its default reach.
 constexpr int32_t kDefaultFillReach = 100;
-
-// What a fill did.
-struct FillOutcome {
-  int64_t filled = 0;    // marked heights given their surroundings' mean
-  int64_t kept = 0;      // marked heights farther than reach from any valid
-  bool complete = true;  // false: no working memory, and nothing changed
-};
 
 // For every height of the width x height target planes (base 256) whose
 // mark is not 0: looks from it in the eight directions (across, down and

@@ -15,7 +15,13 @@
 
 #include "image/progress.h"
 #include "platform/memory.h"
-#include "processing/nodata_fill.h"
+
+// What a fill did.
+struct FillOutcome {
+  int64_t filled = 0;    // marked heights given their surroundings' mean
+  int64_t kept = 0;      // marked heights farther than reach from any valid
+  bool complete = true;  // false: no working memory, and nothing changed
+};
 
 // The sweep's working rows: per column (diagonals share a column's slot,
 // (column -+ row) modulo the width), the row of the last valid height met

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/run_options.h"
+#include "app/run_usage.h"
 #include "end_to_end_support.h"
 
 namespace {

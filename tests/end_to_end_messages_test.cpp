@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/run_options.h"
+#include "app/run_usage.h"
 #include "end_to_end_support.h"
 #include "support/bitmap_builder.h"
 #include "support/tiff_builder.h"

@@ -66,6 +66,44 @@ TEST(HeightFormatsTest, EachFormatAnswersFromItsRow) {
   }
 }
 
+// What the engines take a written file for, and which formats hold floats:
+// only raw heights go to their raw importers, only PNG and OpenEXR to their
+// picture importers.
+TEST(HeightFormatsTest, EachRowSaysWhatEnginesTakeItFor) {
+  using E = EngineImport;
+  const struct {
+    HeightFormat format;
+    EngineImport taken;
+    bool floats;
+  } rows[] = {
+      {HeightFormat::kBmp, E::kNone, false},
+      {HeightFormat::kPgm, E::kNone, false},
+      {HeightFormat::kRaw, E::kRawHeights, false},
+      {HeightFormat::kR32, E::kNone, true},
+      {HeightFormat::kHgt, E::kNone, false},
+      {HeightFormat::kPfm, E::kNone, false},
+      {HeightFormat::kPng, E::kGreyPicture, false},
+      {HeightFormat::kTiff, E::kNone, false},
+      {HeightFormat::kExr, E::kFloatPicture, true},
+  };
+  ASSERT_EQ(std::size(rows), formatTable().size());
+  for (const auto& row : rows) {
+    const std::string name = formatRow(row.format).name;
+    EXPECT_EQ(engineImportOf(row.format), row.taken) << name;
+    EXPECT_EQ(writesValues(row.format), row.floats) << name;
+  }
+}
+
+// The file picker's list: every ending of every format read, those of a
+// library this build lacks left out.
+TEST(HeightFormatsTest, ReadEndingsAreEveryFormatThisBuildReads) {
+  std::string want = ".bmp,.pgm,.r16,.raw,.r32,.hgt,.pfm";
+  if (haveFormatLibrary(FormatLibrary::kPng)) want += ",.png";
+  if (haveFormatLibrary(FormatLibrary::kTiff)) want += ",.tif,.tiff";
+  if (haveFormatLibrary(FormatLibrary::kExr)) want += ",.exr";
+  EXPECT_EQ(readEndingList(), want);
+}
+
 // Two positive numbers within 32 bits around one x; a refused text leaves
 // the size as it was.
 TEST(HeightFormatsTest, RasterSizesParseWholeOrNotAtAll) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/diagnostics.h"
+#include "app/run_usage.h"
 #include "platform/files.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "app/elevation_recoder.h"
 #include "app/run_options.h"
+#include "app/run_usage.h"
 #include "app/run_report.h"
 #include "image/exr_file.h"
 #include "image/png_file.h"

@@ -5,11 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/engine_fields.h"
 #include "image/sample_mapping.h"
 
 namespace {
-
-std::string text(int64_t value) { return std::to_string(value); }
 
 const char* engineName(Engine engine) {
   switch (engine) {
@@ -21,16 +20,6 @@ const char* engineName(Engine engine) {
       break;
   }
   return "Unity";
-}
-
-// A number for an engine's field: the fewest digits within tolerance.
-std::string field(const std::string& name, double value, double tolerance) {
-  return "quillorn:   " + name + " " +
-         compactNumber(value, std::max(tolerance, 1e-300));
-}
-
-std::string field(const std::string& name, const std::string& value) {
-  return "quillorn:   " + name + " " + value;
 }
 
 }  // namespace
@@ -55,35 +44,6 @@ std::string engineCapWarning(const EngineFit& fit, int32_t width,
 
 namespace {
 
-// The fewest decimals that write value within tolerance.
-int decimalsWithin(double value, double tolerance) {
-  char digits[64];
-  for (int decimals = 0; decimals < 17; ++decimals) {
-    std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
-    if (std::fabs(std::strtod(digits, nullptr) - value) <= tolerance) {
-      return decimals;
-    }
-  }
-  return 17;
-}
-
-std::string fixed(double value, int decimals) {
-  char digits[64];
-  std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
-  return digits;
-}
-
-// Two fields of one kind (a width and a length, scales x and y) written to
-// the same decimals, the fewest that keep each within its tolerance.
-void pairFields(const std::string& first, double a, const std::string& second,
-                double b, double relative, std::vector<std::string>* lines) {
-  const int decimals =
-      std::max(decimalsWithin(a, std::fabs(a) * relative + 1e-300),
-               decimalsWithin(b, std::fabs(b) * relative + 1e-300));
-  lines->push_back(field(first, fixed(a, decimals)));
-  lines->push_back(field(second, fixed(b, decimals)));
-}
-
 // The spacing between written samples, across and along: metres where the
 // ground is known, else one unit a pixel of the map.
 struct Spacing {
@@ -95,18 +55,6 @@ Spacing sampleSpacing(const EngineFit& fit, const TerrainMeasures& m) {
   if (m.groundInMetres) return Spacing{m.spacingX, m.spacingY};
   return Spacing{fit.spansAcross / std::max(fit.tiles.tileWidth - 1, 1),
                  fit.spansAlong / std::max(fit.tiles.tileHeight - 1, 1)};
-}
-
-std::string worded(double value) {
-  return compactNumber(value, std::fabs(value) * 1e-7);
-}
-
-// Half floats keep 11 significant bits: the distance between two of them
-// at value.
-double halfFloatLevel(double value) {
-  const double magnitude = std::max(std::fabs(value), 6.103515625e-05);
-  return std::ldexp(1.0,
-                    static_cast<int>(std::floor(std::log2(magnitude))) - 10);
 }
 
 void unityLines(const EngineFit& fit, const TerrainMeasures& m,

@@ -7,8 +7,10 @@
 #include "app/diagnostics.h"
 #include "app/run_files.h"
 #include "app/run_options.h"
+#include "app/run_usage.h"
 #include "app/run_report.h"
 #include "app/run_stages.h"
+#include "image/input_placement.h"
 #include "platform/files.h"
 
 namespace {

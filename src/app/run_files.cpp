@@ -7,7 +7,6 @@
 
 #include "app/diagnostics.h"
 #include "app/engine_settings.h"
-#include "app/run_report.h"
 #include "image/geo_reference.h"
 #include "image/ground_spacing.h"
 #include "image/png_file.h"
@@ -136,7 +135,8 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
   const RunGeometry& geometry = files->geometry;
   if (!geometry.fitted) return;
   const std::string output = outputPath;
-  const HeightFormat format = files->target.format;
+  const EngineImport taken = engineImportOf(files->target.format);
+  const bool raw = taken == EngineImport::kRawHeights;
   if (geometry.fit.capped) {
     warn(
         diagnostics,
@@ -147,10 +147,10 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
   }
   const EngineProfile& profile = engineProfile(options.engine);
   // Unity's Import Raw and Toolbox read the first row as the south edge.
-  files->target.southFirst = profile.southFirst && format == HeightFormat::kRaw;
+  files->target.southFirst = profile.southFirst && raw;
   switch (options.engine) {
     case Engine::kUnity:
-      if (format != HeightFormat::kRaw) {
+      if (!raw) {
         warn(diagnostics, output +
                               ": Unity imports raw heights (Import Raw, the "
                               "Terrain Toolbox); "
@@ -164,7 +164,7 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
       break;
     case Engine::kUnreal: {
       if (geometry.tiled) {
-        if (format == HeightFormat::kRaw && endsWith(output, ".raw")) {
+        if (raw && endsWith(output, ".raw")) {
           warn(diagnostics,
                output +
                    ": Unreal reads a .raw tile only with a .json of its size "
@@ -186,10 +186,9 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
       // A .raw needs its size beside it; a .r16 only when it is not square.
       const bool square =
           geometry.fit.tiles.tileWidth == geometry.fit.tiles.tileHeight;
-      files->sidecarWanted = profile.sizeFileBesideRaw &&
-                             format == HeightFormat::kRaw &&
+      files->sidecarWanted = profile.sizeFileBesideRaw && raw &&
                              (endsWith(output, ".raw") || !square);
-      if (format != HeightFormat::kRaw && format != HeightFormat::kPng) {
+      if (!raw && taken != EngineImport::kGreyPicture) {
         warn(diagnostics,
              output +
                  ": Unreal imports 16-bit PNG and raw heights (.png, .r16, "
@@ -198,14 +197,14 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
       break;
     }
     case Engine::kGodot:
-      if (format == HeightFormat::kPng) {
+      if (taken == EngineImport::kGreyPicture) {
         warn(diagnostics,
              output +
                  ": Godot reads PNG at 8 bits (256 levels); name the output "
                  ".exr (full precision) or .raw for its terrain add-ons");
-      } else if (format == HeightFormat::kExr) {
+      } else if (taken == EngineImport::kFloatPicture) {
         break;
-      } else if (format != HeightFormat::kRaw) {
+      } else if (!raw) {
         warn(diagnostics, output +
                               ": Godot's terrain add-ons import OpenEXR and "
                               "raw heights; name "
@@ -236,16 +235,6 @@ bool writeSidecar(RunFiles* files, std::string* error) {
     return false;
   }
   return true;
-}
-
-GeoTags inputGeoTags(const std::string& path, const InputImage& source) {
-  if (source.format == HeightFormat::kTiff) return source.tiff.geo;
-  int latitude = 0, longitude = 0;
-  if (source.format == HeightFormat::kHgt && source.width == source.height &&
-      source.width > 1 && srtmTileCorner(path, &latitude, &longitude)) {
-    return srtmGeoTags(latitude, longitude, source.width);
-  }
-  return GeoTags();
 }
 
 bool openRunInput(const char* inputPath, const char* outputPath,

@@ -43,10 +43,6 @@ struct RunFiles {
   OutputFile* failed = nullptr;
 };
 
-// Where the input at path lies: a GeoTIFF's own tags, an SRTM tile's from
-// its name (N47E011.hgt), else none.
-GeoTags inputGeoTags(const std::string& path, const InputImage& source);
-
 // Opens the input and reads its header, and decides the output's format;
 // false after printing the ERROR line and the reasons.
 bool openRunInput(const char* inputPath, const char* outputPath,

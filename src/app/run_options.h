@@ -123,16 +123,4 @@ constexpr const char* kUsageError =
     "ERROR: Invalid arguments, should be <input> <output>. Optional: -sca "
     "<scale> -min <minimum> -smo <smooth>";
 
-// The synopsis, "Usage: quillorn <input> <output>" and one entry a switch,
-// broken where the table says.
-std::vector<std::string> synopsisLines();
-
-// The usage and every switch, one line each, from the table: the help's
-// start, and what a usage error adds on standard error. png: the pictures
-// may be PNGs.
-std::vector<std::string> usageLines(bool png);
-
-// Prints the usage line and every switch, as the help starts.
-void printUsage(std::ostream& diagnostics);
-
 #endif  // QUILLORN_APP_RUN_OPTIONS_H_

@@ -7,7 +7,7 @@
 
 #include "app/diagnostics.h"
 #include "app/engine_settings.h"
-#include "image/ground_spacing.h"
+#include "image/input_placement.h"
 
 namespace {
 
@@ -90,78 +90,6 @@ void reportRestoringSwitches(float reciprocal, HeightValue lowest,
                         " restores the heights, to the 256 levels kept");
 }
 
-void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics) {
-  if (input.colourEntry >= 0) {
-    warn(diagnostics, "the input's palette is not a grey ramp (entry " +
-                          std::to_string(input.colourEntry) +
-                          " is not the grey of its own index): its heights "
-                          "are the palette indices, not the colours a viewer "
-                          "shows");
-  }
-  if (input.otherOrderSmoother) {
-    const bool big = input.request.bigEndian;
-    const std::string read = big ? "big" : "little";
-    const std::string other = big ? "little" : "big";
-    warn(diagnostics, "the heights look like noise read " + read +
-                          "-endian and like terrain read " + other +
-                          "-endian: " +
-                          (big ? ""
-                               : "if they come from a Mac or a tool that "
-                                 "writes big-endian raw heights, ") +
-                          "add -order " + other);
-  }
-  if (input.greyPixels) {
-    warn(diagnostics,
-         "every pixel of the input is grey (red = green = blue): a grey "
-         "picture, whose heights read as 256 x its grey; -sca 0.00390625 "
-         "reads the grey as it stands, or save it as an 8-bit greyscale "
-         "bitmap, a PGM or a PNG");
-  }
-  if (input.format == HeightFormat::kPng && input.png.translucent > 0) {
-    const bool one = input.png.translucent == 1;
-    warn(diagnostics, std::to_string(input.png.translucent) +
-                          (one ? " pixel" : " pixels") + " of the input PNG " +
-                          (one ? "is" : "are") +
-                          " not fully opaque: the alpha is dropped and the "
-                          "grey read as heights");
-  }
-}
-
-void reportChannelRead(const InputImage& input, const std::string& path,
-                       std::ostream& diagnostics) {
-  const ChannelChoice choice = input.request.channel;
-  if (choice == ChannelChoice::kGrey) return;
-  const std::string name = channelChoiceName(choice);
-  std::string what;
-  if (input.format == HeightFormat::kPng && input.png.colour) {
-    // A palette's colours are 8-bit whatever the index's depth.
-    const int depth = input.png.bitDepth == 16 ? 16 : 8;
-    what = choice == ChannelChoice::kLuma
-               ? "the luma of its red, green and blue (Rec. 709), rounded "
-                 "to " +
-                     std::to_string(depth) + " bits"
-               : "its " + name + " channel";
-  } else if (input.format == HeightFormat::kTiff && input.tiff.samples > 1) {
-    const SampleType& type = input.tiff.sample;
-    what = choice != ChannelChoice::kLuma ? "its " + name + " channel"
-           : type.kind == SampleKind::kFloat
-               ? "the luma of its red, green and blue (Rec. 709)"
-               : "the luma of its red, green and blue (Rec. 709), rounded "
-                 "to " +
-                     std::to_string(type.bits) + " bits";
-  } else if (input.format == HeightFormat::kExr && input.exr.picked) {
-    what = input.exr.read;
-  }
-  if (what.empty()) {
-    warn(diagnostics, "-channel is ignored: " + path +
-                          " is not a colour PNG, TIFF or OpenEXR; its one "
-                          "channel is read");
-    return;
-  }
-  warn(diagnostics, path + ": the heights are " + what + " (-channel " + name +
-                        "), not a grey the colours agree on");
-}
-
 bool samplesAreMapped(HeightFormat format) { return isElevationFormat(format); }
 
 bool unitTakesEffect(const InputImage& input) {
@@ -188,10 +116,10 @@ void reportNodata(const InputImage& input, const FillOutcome& fill,
     }
     return;
   }
-  if (input.format == HeightFormat::kTiff && input.tiff.values.known) {
+  if (const BandValues* values = bandValuesOf(input)) {
     diagnostics << "quillorn: " << path << ": its samples stand for values of "
-                << compactNumber(input.tiff.values.offset, 0) << " + "
-                << compactNumber(input.tiff.values.scale, 0)
+                << compactNumber(values->offset, 0) << " + "
+                << compactNumber(values->scale, 0)
                 << " x sample (the band's offset and scale): heights are "
                    "told in those units"
                 << std::endl;
@@ -200,17 +128,6 @@ void reportNodata(const InputImage& input, const FillOutcome& fill,
   if (!line.empty()) {
     diagnostics << "quillorn: " << path << ": " << line << std::endl;
   }
-}
-
-void reportRoundedSamples(const InputImage& input, const std::string& path,
-                          std::ostream& diagnostics) {
-  if (input.samplesRounded == 0) return;
-  warn(diagnostics,
-       path + ": " + std::to_string(input.samplesRounded) +
-           (input.samplesRounded == 1 ? " unsigned sample is"
-                                      : " unsigned samples are") +
-           " beyond what a 32-bit float holds exactly (2^24) and read as the "
-           "nearest float, where neighbouring values may meet");
 }
 
 void reportFloatNodata(const std::string& path, std::ostream& diagnostics) {
@@ -298,12 +215,7 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
                           ? tileNamePattern(outputPath, geometry.naming)
                           : outputPath;
   GroundSpacing spacing;
-  const bool ground =
-      source.format == HeightFormat::kTiff
-          ? spacingOfGeoTags(source.tiff.geo, &spacing)
-          : source.format == HeightFormat::kHgt &&
-                spacingOfSrtmTile(files.input.path, source.width, &spacing);
-  if (ground) {
+  if (groundSpacingOfInput(source, files.input.path, &spacing)) {
     // The turns swap the axes; the resampling spreads the same ground over
     // more or fewer samples, corners on corners.
     const bool swap = composeTurns(geometry.turns).swapAxes;
@@ -324,31 +236,4 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
   for (const std::string& line : engineSettingsLines(geometry.fit, measures)) {
     diagnostics << line << std::endl;
   }
-}
-
-bool heightsAreEightBit(const InputImage& input) {
-  switch (input.format) {
-    case HeightFormat::kBmp:
-      return input.bitmap.bitsPerPixel == 8;
-    case HeightFormat::kPgm:
-      return input.maxval <= 255;
-    case HeightFormat::kPng:
-      return input.png.bitDepth <= 8;
-    case HeightFormat::kTiff:
-      return input.tiff.sample.kind == SampleKind::kUnsigned &&
-             input.tiff.sample.bits == 8;
-    default:
-      return false;
-  }
-}
-
-void reportEightBitHeights(const InputImage& input, HeightFormat output,
-                           bool scaleGiven, std::ostream& diagnostics) {
-  if (scaleGiven || isBitmapFormat(output) || !heightsAreEightBit(input)) {
-    return;
-  }
-  warn(diagnostics,
-       "the input's heights are 8-bit (0 ... 255), a 256th of what the 16-bit "
-       "output holds; -sca 257 spreads them over 0 ... 65535 but keeps their "
-       "stair steps, which -smo (or a 16-bit source) smooths");
 }

@@ -1,6 +1,6 @@
 // What a run tells on standard error besides its ERROR line: heights that
 // did not fit where they were stored, what the heights written stand for,
-// and hints about the input and the engine.
+// and what to enter in the engine (the input's own hints: input_report).
 #ifndef QUILLORN_APP_RUN_REPORT_H_
 #define QUILLORN_APP_RUN_REPORT_H_
 
@@ -51,17 +51,6 @@ void reportStoreCounts(const StageCounts& counts, std::ostream& diagnostics);
 void reportRestoringSwitches(float reciprocal, HeightValue lowest,
                              std::ostream& diagnostics);
 
-// Warnings for an input that is probably not a height map in the encoding:
-// an 8-bit bitmap whose used palette entries are not the grey ramp, a
-// 24-bit bitmap whose every pixel is grey, raw heights that look like noise
-// in their byte order and like terrain in the other.
-void reportUnlikelyHeights(const InputImage& input, std::ostream& diagnostics);
-
-// With -channel: a warning naming what of the colour input became the
-// heights, or that -channel is ignored for an input that is not colour.
-void reportChannelRead(const InputImage& input, const std::string& path,
-                       std::ostream& diagnostics);
-
 // True for the formats whose samples are mapped to heights (elevation
 // and float files), not taken as they stand.
 bool samplesAreMapped(HeightFormat format);
@@ -85,11 +74,6 @@ void reportNodataValue(int32_t nodata, const std::string& path,
 void reportNodata(const InputImage& input, const FillOutcome& fill,
                   int32_t reach, bool floats, const std::string& path,
                   std::ostream& diagnostics);
-
-// For an OpenEXR of unsigned samples: a warning with how many a 32-bit
-// float holds only to the nearest float; nothing when every one was exact.
-void reportRoundedSamples(const InputImage& input, const std::string& path,
-                          std::ostream& diagnostics);
 
 // For a float TIFF output holding nodata: "quillorn: <path>: the samples
 // kept as nodata are written as NaN, its nodata value".
@@ -121,16 +105,5 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
                           const RunOptions& options,
                           const std::string& outputPath,
                           std::ostream& diagnostics);
-
-// True when the input holds 8-bit samples: an 8-bit bitmap, a PGM of
-// maxval 255 or less, a PNG of 8 bits or fewer, a TIFF of 8-bit unsigned
-// samples.
-bool heightsAreEightBit(const InputImage& input);
-
-// A hint that 8-bit heights in a 16-bit output keep their stair steps:
-// -sca 257 spreads them over the range, -smo smooths them; unless -sca was
-// given or the output is a bitmap.
-void reportEightBitHeights(const InputImage& input, HeightFormat output,
-                           bool scaleGiven, std::ostream& diagnostics);
 
 #endif  // QUILLORN_APP_RUN_REPORT_H_

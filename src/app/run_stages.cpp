@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/input_report.h"
 #include "app/stage_bar.h"
 #include "processing/float_fill.h"
 #include "processing/float_processing.h"

@@ -42,23 +42,29 @@ const std::vector<FormatRow>& formatTable() {
   constexpr uint32_t kBitmap = kTraitBitmap;
   constexpr uint32_t kElevation = kTraitElevation;
   constexpr uint32_t kNodata = kTraitNodataValue;
+  constexpr uint32_t kFloats = kTraitWritesFloats;
+  using E = EngineImport;
   // One row a format; the columns as FormatRow has them.
   // clang-format off
   static const std::vector<FormatRow> kFormats = {
-      {HeightFormat::kBmp, "BMP", {".bmp"}, false, true, L::kNone, kBitmap},
-      {HeightFormat::kPgm, "PGM", {".pgm"}, false, true, L::kNone, 0},
-      {HeightFormat::kRaw, "raw", {".r16", ".raw"}, true, true, L::kNone, 0},
+      {HeightFormat::kBmp, "BMP", {".bmp"}, false, true, L::kNone, kBitmap,
+       E::kNone},
+      {HeightFormat::kPgm, "PGM", {".pgm"}, false, true, L::kNone, 0, E::kNone},
+      {HeightFormat::kRaw, "raw", {".r16", ".raw"}, true, true, L::kNone, 0,
+       E::kRawHeights},
       {HeightFormat::kR32, "raw floats (.r32)", {".r32"}, true, true, L::kNone,
-       kElevation},
+       kElevation | kFloats, E::kNone},
       {HeightFormat::kHgt, "SRTM (.hgt, read)", {".hgt"}, true, false, L::kNone,
-       kElevation | kNodata},
+       kElevation | kNodata, E::kNone},
       {HeightFormat::kPfm, "PFM (read)", {".pfm"}, false, false, L::kNone,
-       kElevation},
-      {HeightFormat::kPng, "PNG", {".png"}, false, true, L::kPng, 0},
+       kElevation, E::kNone},
+      {HeightFormat::kPng, "PNG", {".png"}, false, true, L::kPng, 0,
+       E::kGreyPicture},
       {HeightFormat::kTiff, "TIFF", {".tif", ".tiff"}, false, true, L::kTiff,
-       kElevation | kNodata | kTraitDepthChoice | kTraitGeoreferenced},
+       kElevation | kNodata | kTraitDepthChoice | kTraitGeoreferenced,
+       E::kNone},
       {HeightFormat::kExr, "OpenEXR", {".exr"}, false, true, L::kExr,
-       kElevation},
+       kElevation | kFloats, E::kFloatPicture},
   };
   // clang-format on
   return kFormats;
@@ -89,6 +95,14 @@ bool holdsNodataValue(HeightFormat format) {
 
 bool takesDepthChoice(HeightFormat format) {
   return formatHas(format, kTraitDepthChoice);
+}
+
+bool writesValues(HeightFormat format) {
+  return formatHas(format, kTraitWritesFloats);
+}
+
+EngineImport engineImportOf(HeightFormat format) {
+  return formatRow(format).engineImport;
 }
 
 bool isGeoreferenced(const InputImage& image) {
@@ -190,6 +204,18 @@ std::string rawEndingList(const char* conjunction) {
   return endingList(conjunction, [](const FormatRow& row) {
     return row.byName && row.written;
   });
+}
+
+std::string readEndingList() {
+  std::string list;
+  for (const FormatRow& row : formatTable()) {
+    if (!haveFormatLibrary(row.library)) continue;
+    for (const char* ending : row.endings) {
+      if (ending == nullptr) continue;
+      list += (list.empty() ? "" : ",") + std::string(ending);
+    }
+  }
+  return list;
 }
 
 HeightFormat outputFormatOf(const std::string& path) {

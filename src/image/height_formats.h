@@ -25,24 +25,32 @@ enum class FormatLibrary { kNone, kPng, kTiff, kExr };
 // What a format holds, one bit each of FormatRow::traits: a bitmap's
 // header, palette and blue pixels; elevation samples, mapped into heights;
 // a value standing for nodata; samples that -depth chooses; tags that place
-// the map on the ground.
+// the map on the ground; each height written as its value in floats.
 constexpr uint32_t kTraitBitmap = 1u << 0;
 constexpr uint32_t kTraitElevation = 1u << 1;
 constexpr uint32_t kTraitNodataValue = 1u << 2;
 constexpr uint32_t kTraitDepthChoice = 1u << 3;
 constexpr uint32_t kTraitGeoreferenced = 1u << 4;
+constexpr uint32_t kTraitWritesFloats = 1u << 5;
+
+// What the engines' importers take a written file of a format for:
+// headerless 16-bit heights (their raw importers), a 16-bit grey picture,
+// a picture of floats, or none of these.
+enum class EngineImport { kNone, kRawHeights, kGreyPicture, kFloatPicture };
 
 // One format: how --version names it, the name endings that know it, how
-// an input is known and whether it is written.
+// an input is known, whether it is written and what the engines take it
+// for.
 struct FormatRow {
   HeightFormat format;
-  const char* name;        // as --version lists it
-  const char* endings[3];  // the endings that name it, in lower case; the
-                           // rest nullptr
-  bool byName;             // an input is known by its name, not its bytes
-  bool written;            // an output may be written in it
-  FormatLibrary library;   // what reads and writes it
-  uint32_t traits;         // what it holds: kTrait... bits, or'd
+  const char* name;           // as --version lists it
+  const char* endings[3];     // the endings that name it, in lower case; the
+                              // rest nullptr
+  bool byName;                // an input is known by its name, not its bytes
+  bool written;               // an output may be written in it
+  FormatLibrary library;      // what reads and writes it
+  uint32_t traits;            // what it holds: kTrait... bits, or'd
+  EngineImport engineImport;  // what the engines take a written one for
 };
 
 // Every format, in the order --version and the messages list them.
@@ -97,9 +105,14 @@ HeightFormat outputFormatOf(const std::string& path);
 
 // True for the formats that hold each height's value as a float rather
 // than the height itself.
-inline bool writesValues(HeightFormat format) {
-  return format == HeightFormat::kR32 || format == HeightFormat::kExr;
-}
+bool writesValues(HeightFormat format);
+
+// What the engines' importers take a file written in format for.
+EngineImport engineImportOf(HeightFormat format);
+
+// The endings of every format this build reads, in the table's order,
+// joined by commas: ".bmp,.pgm,...", as a file picker's accept list.
+std::string readEndingList();
 
 // The format a -view picture is written in: PNG where its name ends in
 // ".png", in any case, a bitmap otherwise.

@@ -86,4 +86,27 @@ struct InputImage {
   bool greyPixels = false;   // 24-bit: every pixel grey, not all black
 };
 
+// The input's colour channels, where it has more than one to choose from.
+struct ColourChannels {
+  bool colour = false;  // a colour PNG or TIFF: one of its channels is read
+  SampleType sample;    // a channel's samples (a palette's are 8-bit)
+  std::string chosen;   // where the reader says itself what it read (an
+                        // OpenEXR's channels), that; else ""
+};
+
+// What of image's colour -channel chooses from.
+ColourChannels colourChannelsOf(const InputImage& image);
+
+// The pixels of image that are not fully opaque (a PNG with alpha); 0 for
+// every other input.
+int64_t translucentPixels(const InputImage& image);
+
+// True when image holds 8-bit samples: an 8-bit bitmap, a PGM of maxval
+// 255 or less, a PNG of 8 bits or fewer, a TIFF of 8-bit unsigned samples.
+bool heightsAreEightBit(const InputImage& image);
+
+// The values image's samples stand for by its band's scale and offset (a
+// TIFF's GDAL metadata); nullptr where it gives none.
+const BandValues* bandValuesOf(const InputImage& image);
+
 #endif  // QUILLORN_IMAGE_INPUT_IMAGE_H_

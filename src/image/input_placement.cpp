@@ -1,7 +1,5 @@
 #include "image/input_placement.h"
 
-#include "image/ground_spacing.h"
-
 bool placementOfInput(const InputImage& image, const std::string& path,
                       InputPlacement* placement) {
   if (image.format == HeightFormat::kTiff) {
@@ -27,4 +25,23 @@ bool placementOfInput(const InputImage& image, const std::string& path,
   placement->toModel.f = latitude + 1.0;
   placement->pointSamples = true;
   return true;
+}
+
+GeoTags inputGeoTags(const std::string& path, const InputImage& image) {
+  if (image.format == HeightFormat::kTiff) return image.tiff.geo;
+  int latitude = 0, longitude = 0;
+  if (image.format == HeightFormat::kHgt && image.width == image.height &&
+      image.width > 1 && srtmTileCorner(path, &latitude, &longitude)) {
+    return srtmGeoTags(latitude, longitude, image.width);
+  }
+  return GeoTags();
+}
+
+bool groundSpacingOfInput(const InputImage& image, const std::string& path,
+                          GroundSpacing* spacing) {
+  if (image.format == HeightFormat::kTiff) {
+    return spacingOfGeoTags(image.tiff.geo, spacing);
+  }
+  return image.format == HeightFormat::kHgt &&
+         spacingOfSrtmTile(path, image.width, spacing);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/geo_reference.h"
+#include "image/ground_spacing.h"
 #include "image/height_formats.h"
 
 // The map from raster coordinates to model coordinates, and whether the
@@ -21,5 +22,14 @@ struct InputPlacement {
 // where it lies.
 bool placementOfInput(const InputImage& image, const std::string& path,
                       InputPlacement* placement);
+
+// The tags that place image, read from path: a GeoTIFF's own, an SRTM
+// tile's made from its name; none for every other input.
+GeoTags inputGeoTags(const std::string& path, const InputImage& image);
+
+// How far apart image's samples lie on the ground (ground_spacing.h), read
+// from path; false where it does not say.
+bool groundSpacingOfInput(const InputImage& image, const std::string& path,
+                          GroundSpacing* spacing);
 
 #endif  // QUILLORN_IMAGE_INPUT_PLACEMENT_H_

@@ -16,8 +16,13 @@ foreach(layer IN LISTS QUILLORN_LAYERS)
     -mnontrapping-fptoint)
 endforeach()
 
+# The endings of the formats the module reads, which the page's file
+# picker accepts, asked of the format table (quillornReadEndings).
+target_sources(quillorn PRIVATE "${CMAKE_SOURCE_DIR}/src/app/page_exports.cpp")
+
 # One module per conversion (a fresh memory each time), run as often as
-# called: callMain with a command line, FS for the files. Memory grows to
+# called: callMain with a command line, FS for the files, UTF8ToString for
+# the texts the module hands over. Memory grows to
 # what a 32-bit module may have; beyond it an allocation fails and the
 # tool says so, as it does anywhere.
 target_link_options(quillorn PRIVATE
@@ -26,7 +31,7 @@ target_link_options(quillorn PRIVATE
   -sINVOKE_RUN=0
   -sEXIT_RUNTIME=0
   -sFORCE_FILESYSTEM=1
-  "-sEXPORTED_RUNTIME_METHODS=[\"callMain\",\"FS\"]"
+  "-sEXPORTED_RUNTIME_METHODS=[\"callMain\",\"FS\",\"UTF8ToString\"]"
   -sALLOW_MEMORY_GROWTH=1
   -sINITIAL_MEMORY=32MB
   -sMAXIMUM_MEMORY=4GB

@@ -285,9 +285,10 @@ function received(event) {
   if (message.type === 'version') {
     if (message.lines[0]) $('version').textContent = message.lines[0].replace(/^Quillorn /, '');
     $('formats').textContent = message.lines.slice(1).join(' ');
-    // The picker and the outputs offer OpenEXR where this build has it.
+    // The picker offers what the module reads; the outputs OpenEXR where
+    // this build has it.
+    $('map').accept = message.endings;
     const exr = /OpenEXR \(/.test($('formats').textContent);
-    if (exr && !$('map').accept.includes('.exr')) $('map').accept += ',.exr';
     const exrOutput = $('format').querySelector('option[value="exr"]');
     if (!exr && exrOutput) exrOutput.remove();
   } else if (message.type === 'line') {

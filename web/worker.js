@@ -129,7 +129,9 @@ onmessage = async (event) => {
         },
       });
       module.callMain(['--version']);
-      postMessage({ type: 'version', lines });
+      // The endings the picker accepts, from the module's format table.
+      const endings = module.UTF8ToString(module._quillornReadEndings());
+      postMessage({ type: 'version', lines, endings });
     } else if (message.type === 'input-relief') {
       const relief = await inputRelief(message.name, new Uint8Array(message.bytes), message.readingArgs);
       postMessage({ type: 'input-relief', relief }, relief ? [relief.buffer] : []);

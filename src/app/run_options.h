@@ -32,6 +32,8 @@ struct RunOptions {
   std::string view;  // after "-view": the relief picture's path
   bool viewGiven = false;
   bool viewMissing = false;  // "-view" was the last argument
+  // -tilerows bottom: tiles named _x<i>_y<j> count j from the bottom.
+  bool tileRowsFromBottom = false;
   bool bigEndian = false;    // after "-order": raw heights' byte order
   bool orderGiven = false;
   double unit = 0;  // after "-unit": file units per height step

@@ -203,7 +203,7 @@ bool placeOfName(const std::string& path, std::string* prefix, int32_t* column,
 // after the ERROR line and the reason.
 bool placeNamedTiles(const std::vector<std::string>& paths,
                      const std::vector<TileHeader>& headers,
-                     bool rowsFromBottom, TileLayout* layout,
+                     bool rowsFromBottom, InputMosaic* mosaic,
                      std::ostream& console, std::ostream& diagnostics) {
   std::vector<GridTile> grid;
   std::string firstPrefix;
@@ -233,13 +233,16 @@ bool placeNamedTiles(const std::vector<std::string>& paths,
     lastRow = std::max(lastRow, tile.row);
     grid.push_back(tile);
   }
+  // Unity reads its raw tiles south row first, as the tool writes them.
+  mosaic->southFirst =
+      firstBottom && headers[0].image.format == HeightFormat::kRaw;
   if (firstBottom || rowsFromBottom) {
     for (GridTile& tile : grid) tile.row = lastRow - tile.row;
   }
   TileMisfit misfit;
   // Neighbouring tiles share their edge rows and columns, as -tiles and
   // terrain generators cut them.
-  if (!placeGridTiles(grid, 1, layout, &misfit)) {
+  if (!placeGridTiles(grid, 1, &mosaic->layout, &misfit)) {
     refuseTile(paths[misfit.tile], misfit.reason, console, diagnostics);
     return false;
   }
@@ -316,8 +319,8 @@ bool openMosaicInput(const std::string& inputPath, const ReadRequest& request,
   if (!(headers[0].placed
             ? placeGeoreferencedTiles(paths, headers, &mosaic->layout, console,
                                       diagnostics)
-            : placeNamedTiles(paths, headers, rowsFromBottom, &mosaic->layout,
-                              console, diagnostics))) {
+            : placeNamedTiles(paths, headers, rowsFromBottom, mosaic, console,
+                              diagnostics))) {
     return false;
   }
   makeWholeHeader(*mosaic, headers[0], whole);

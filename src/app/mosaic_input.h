@@ -24,6 +24,9 @@ struct InputMosaic {
   // The tile whose ground spacing stands for the whole's (the one at its
   // middle), and its side.
   size_t middleTile = 0;
+  // Unity's raw tiles (<name>_<x>_<z>.raw): each tile's first row is its
+  // south edge, as Unity reads them.
+  bool southFirst = false;
   bool any() const { return !tiles.empty(); }
 };
 

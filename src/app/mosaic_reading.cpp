@@ -139,6 +139,23 @@ bool inEarlierPart(const std::vector<TileRect>& parts, size_t index,
   return false;
 }
 
+// How many earlier tiles hold (row, column): the weight of what lies
+// there in a mean with the tile read now.
+int32_t earlierCover(const std::vector<TileRect>& parts, int32_t row,
+                     int32_t column) {
+  int32_t count = 0;
+  for (const TileRect& rect : parts) {
+    count += row >= rect.top && row - rect.top < rect.height &&
+             column >= rect.left && column - rect.left < rect.width;
+  }
+  return count;
+}
+
+// The mean of n samples whose mean is old and of now.
+double meanWith(double old, int32_t n, double now) {
+  return (old * n + now) / (n + 1);
+}
+
 std::vector<SavedPart> saveCodes(PlaneSet* planes,
                                  const std::vector<TileRect>& parts) {
   std::vector<SavedPart> saved;
@@ -185,7 +202,10 @@ void mergeCodes(PlaneSet* planes, const std::vector<TileRect>& parts,
             edges->largest = std::max(
                 edges->largest, step * std::abs(static_cast<int32_t>(old) -
                                                 static_cast<int32_t>(now)));
-            storeCode(planes, row, column, (old + now + 1) / 2);
+            const double mean =
+                meanWith(old, earlierCover(parts, row, column), now);
+            storeCode(planes, row, column,
+                      static_cast<uint32_t>(std::floor(mean + 0.5)));
           }
         } else if (oldValid) {
           storeCode(planes, row, column, old);
@@ -225,6 +245,16 @@ bool readTileCodes(const InputMosaic& mosaic, size_t index, InputImage* whole,
   closeInputFile(&stream);
   if (!read) return false;
   if (!part.planes.blueZero) planes->blueZero = false;
+  if (mosaic.southFirst) {
+    for (int32_t row = 0; row < rect.height / 2; ++row) {
+      const int32_t other = rect.height - 1 - row;
+      for (BytePlane* plane :
+           {&part.planes.inRed, &part.planes.inGreen, &part.planes.inBlue}) {
+        std::swap_ranges((*plane)[row], (*plane)[row] + rect.width,
+                         (*plane)[other]);
+      }
+    }
+  }
   whole->otherOrderSmoother =
       whole->otherOrderSmoother || tile.otherOrderSmoother;
   const BandValues& values = tile.tiff.values;
@@ -361,7 +391,8 @@ void mergeFloats(FloatPlane* floats, const std::vector<TileRect>& parts,
           ++edges->differing;
           edges->largest = std::max(edges->largest,
                                     std::fabs(static_cast<double>(old) - now));
-          now = static_cast<float>((static_cast<double>(old) + now) / 2);
+          now = static_cast<float>(
+              meanWith(old, earlierCover(parts, row, column), now));
         }
       }
     }

@@ -34,7 +34,7 @@ struct RunOptions {
   bool viewMissing = false;  // "-view" was the last argument
   // -tilerows bottom: tiles named _x<i>_y<j> count j from the bottom.
   bool tileRowsFromBottom = false;
-  bool bigEndian = false;    // after "-order": raw heights' byte order
+  bool bigEndian = false;  // after "-order": raw heights' byte order
   bool orderGiven = false;
   double unit = 0;  // after "-unit": file units per height step
   bool unitGiven = false;

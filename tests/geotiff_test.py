@@ -632,6 +632,18 @@ def check_tile_sets(work):
             unity = stitched
         elif stitched != (unity if switches else heights.tobytes()):
             problems.append("%s not stitched back into the map" % what)
+    # World Machine's tiles: j counts from the bottom.
+    import shutil
+    machine = os.path.join(work, "machine")
+    os.makedirs(machine)
+    for j in range(2):
+        for i in range(3):
+            shutil.copy(os.path.join(work, "set", "t_x%d_y%d.r16" % (i, j)),
+                        os.path.join(machine, "wm_x%d_y%d.r16" % (i, 1 - j)))
+    back = os.path.join(work, "back.r16")
+    run(machine, back, "-tilerows", "bottom")
+    if open(back, "rb").read() != heights.tobytes():
+        problems.append("tiles counted from the bottom not stitched back")
 
 
 def main():

@@ -233,6 +233,7 @@ bool placeNamedTiles(const std::vector<std::string>& paths,
     lastRow = std::max(lastRow, tile.row);
     grid.push_back(tile);
   }
+  mosaic->lettered = !firstBottom;
   // Unity reads its raw tiles south row first, as the tool writes them.
   mosaic->southFirst =
       firstBottom && headers[0].image.format == HeightFormat::kRaw;

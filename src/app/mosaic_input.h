@@ -27,6 +27,8 @@ struct InputMosaic {
   // Unity's raw tiles (<name>_<x>_<z>.raw): each tile's first row is its
   // south edge, as Unity reads them.
   bool southFirst = false;
+  // Placed by names of the form <name>_x<i>_y<j>, which -tilerows reads.
+  bool lettered = false;
   bool any() const { return !tiles.empty(); }
 };
 

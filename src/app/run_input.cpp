@@ -49,6 +49,14 @@ ReadRequest runRequest(const char* inputPath, const char* outputPath,
   return request;
 }
 
+void warnAboutTileRows(const char* inputPath, const RunOptions& options,
+                       const RunFiles& files, std::ostream& diagnostics) {
+  if (options.tileRowsGiven && !files.mosaic.lettered) {
+    warn(diagnostics, std::string("-tilerows is ignored: ") + inputPath +
+                          " is no set of tiles named <name>_x<i>_y<j>");
+  }
+}
+
 // Opens the tiles of a folder or pattern as one map; false after the
 // ERROR line and the reasons.
 bool openMosaic(const char* inputPath, const char* outputPath,
@@ -67,6 +75,7 @@ bool openMosaic(const char* inputPath, const char* outputPath,
   }
   // What the run tells of its input names the folder or the pattern.
   files->input.path = inputPath;
+  warnAboutTileRows(inputPath, options, *files, diagnostics);
   return true;
 }
 
@@ -112,6 +121,7 @@ bool openRunInput(const char* inputPath, const char* outputPath,
             << ", not a regular file; read the map from a file" << std::endl;
     return false;
   }
+  warnAboutTileRows(inputPath, options, *files, diagnostics);
   const ReadRequest request = runRequest(inputPath, outputPath, options, files);
   std::string error;
   if (!inspectInput(&files->input, request, &files->source, &error)) {

@@ -96,10 +96,13 @@ bool inspectTile(const std::string& path, const ReadRequest& request,
   releaseInput(&header->image);
   if (!read) {
     reportRunFailure(error, stream, FileStream(), console, diagnostics);
-    if (!header->image.advice.empty()) {
-      diagnostics << "quillorn: " << path << ": " << header->image.advice
-                  << std::endl;
-    }
+    // The ERROR line says what is wrong; this line says with which tile.
+    diagnostics << "quillorn: " << path
+                << (header->image.advice.empty()
+                        ? ": this tile of the input is refused as the ERROR "
+                          "line says"
+                        : ": " + header->image.advice)
+                << std::endl;
   }
   closeInputFile(&stream);
   if (!read) return false;

@@ -105,7 +105,7 @@ void warnAboutEdges(const std::string& path, const EdgeDifference& edges,
                         std::to_string(edges.shared) +
                         " samples it shares with the tiles before it differ "
                         "from theirs (by up to " +
-                        largest + "); each is the mean of the two");
+                        largest + "); the mean of the tiles' samples is taken");
 }
 
 // The code of each height a tile's reader made: its sample as it stands,

@@ -13,6 +13,7 @@
 
 #include "app/diagnostics.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 
 namespace {
 
@@ -225,8 +226,9 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
     warn(diagnostics,
          "-view needs a picture's path after it; no picture is written");
   }
+  // A folder's raw tiles take -dim and -order each.
   auto raw = [](const char* path) {
-    return hasRawName(path) || hasR32Name(path);
+    return hasRawName(path) || hasR32Name(path) || isFolder(path);
   };
   if (options.sizeGiven && !raw(inputPath)) {
     warn(diagnostics, std::string("-dim is ignored: ") + inputPath +

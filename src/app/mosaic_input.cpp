@@ -5,6 +5,7 @@
 #include "image/height_formats.h"
 #include "image/input_placement.h"
 #include "platform/files.h"
+#include "processing/height_tiles.h"
 
 namespace {
 
@@ -157,51 +158,6 @@ std::string tileMisfit(const TileHeader& tile, const TileHeader& first,
 
 namespace {
 
-// Reads a decimal index at name[*at], moving past it.
-bool readIndex(const std::string& name, size_t* at, int32_t* index) {
-  const size_t first = *at;
-  int64_t value = 0;
-  while (*at < name.size() && name[*at] >= '0' && name[*at] <= '9') {
-    value = value * 10 + (name[*at] - '0');
-    if (value > 1000000) return false;
-    ++*at;
-  }
-  *index = static_cast<int32_t>(value);
-  return *at > first;
-}
-
-// A tile's place from its name: "<prefix>_x<i>_y<j>.<ext>" (the tool's
-// -tiles, j from the top; World Machine's, j from the bottom) or
-// "<prefix>_<i>_<j>.<ext>" (Unity's, j from the bottom), in any case. The
-// prefix and whether j counts from the bottom go to the caller.
-bool placeOfName(const std::string& path, std::string* prefix, int32_t* column,
-                 int32_t* row, bool* fromBottom) {
-  const size_t separator = path.find_last_of("/\\");
-  std::string name =
-      separator == std::string::npos ? path : path.substr(separator + 1);
-  const size_t dot = name.find('.');
-  if (dot == std::string::npos || dot == 0) return false;
-  name = name.substr(0, dot);
-  for (char& letter : name) {
-    if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter + 32);
-  }
-  // The last two "_" before the indices.
-  const size_t second = name.find_last_of('_');
-  if (second == std::string::npos || second == 0) return false;
-  const size_t first = name.find_last_of('_', second - 1);
-  if (first == std::string::npos) return false;
-  size_t at = first + 1;
-  const bool lettered = name[at] == 'x';
-  if (lettered) ++at;
-  if (!readIndex(name, &at, column) || at != second) return false;
-  at = second + 1;
-  if (lettered && (at >= name.size() || name[at++] != 'y')) return false;
-  if (!readIndex(name, &at, row) || at != name.size()) return false;
-  *prefix = name.substr(0, first);
-  *fromBottom = !lettered;
-  return true;
-}
-
 // Places tiles that say nothing of where they lie by their names; false
 // after the ERROR line and the reason.
 bool placeNamedTiles(const std::vector<std::string>& paths,
@@ -216,8 +172,8 @@ bool placeNamedTiles(const std::vector<std::string>& paths,
     std::string prefix;
     GridTile tile;
     bool fromBottom = false;
-    if (!placeOfName(paths[index], &prefix, &tile.column, &tile.row,
-                     &fromBottom) ||
+    if (!tilePlaceOfName(paths[index], &prefix, &tile.column, &tile.row,
+                         &fromBottom) ||
         (index > 0 && (prefix != firstPrefix || fromBottom != firstBottom))) {
       refuseTile(paths[index],
                  index == 0 ? "it says nothing of where it lies, and its name "

@@ -1,13 +1,13 @@
-// Reading a mosaic's tiles one at a time into the whole's planes: each
-// tile's samples kept as they stand (16-bit codes on the byte planes,
-// floats on the float plane) until every tile is in, then the whole's
-// samples mapped into heights as one map's.
+// Reading a mosaic's tiles one at a time into the whole's byte planes: each
+// tile's samples kept as they stand (16-bit codes) until every tile is in,
+// then the whole's samples mapped into heights as one map's.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 #include "app/diagnostics.h"
 #include "app/mosaic_input.h"
+#include "app/mosaic_tiles.h"
 #include "image/height_formats.h"
 #include "platform/files.h"
 
@@ -17,31 +17,6 @@ namespace {
 // the planes is a 16-bit unsigned number.
 int32_t codeOffset(const SampleType& type) {
   return type.kind == SampleKind::kSigned ? 32768 : 0;
-}
-
-// Opens and inspects a tile again for its reading; false with error set
-// and the tile's reason told.
-bool openTile(const std::string& path, const ReadRequest& whole,
-              FileStream* stream, InputImage* image, std::string* error,
-              std::ostream& diagnostics) {
-  ReadRequest request = whole;
-  request.raw = hasRawName(path);
-  request.hgt = !request.raw && hasHgtName(path);
-  request.r32 = hasR32Name(path);
-  request.mapping = MappingRequest();
-  if (!openInputFile(path.c_str(), stream)) {
-    *error = "Input file not found";
-    reportFailure(*stream, diagnostics);
-    return false;
-  }
-  if (!inspectInput(stream, request, image, error)) {
-    diagnostics << "quillorn: " << path
-                << ": the tile changed since it was checked" << std::endl;
-    releaseInput(image);
-    closeInputFile(stream);
-    return false;
-  }
-  return true;
 }
 
 // Row tables of the part rect of whole's planes, for a tile read in place.
@@ -81,33 +56,6 @@ void storeCode(PlaneSet* planes, int32_t row, int32_t column, uint32_t code) {
   planes->inGreen[row][column] = static_cast<uint8_t>(code >> 8);
 }
 
-// What lay in a part of the whole before a tile was read over it.
-struct SavedPart {
-  TileRect rect;
-  std::vector<uint16_t> codes;
-  std::vector<uint8_t> marks;
-  std::vector<float> floats;
-};
-
-// Where tiles met and did not agree.
-struct EdgeDifference {
-  int64_t shared = 0;
-  int64_t differing = 0;
-  double largest = 0;
-};
-
-void warnAboutEdges(const std::string& path, const EdgeDifference& edges,
-                    std::ostream& diagnostics) {
-  if (edges.differing == 0) return;
-  char largest[32];
-  std::snprintf(largest, sizeof largest, "%.6g", edges.largest);
-  warn(diagnostics, path + ": " + std::to_string(edges.differing) + " of the " +
-                        std::to_string(edges.shared) +
-                        " samples it shares with the tiles before it differ "
-                        "from theirs (by up to " +
-                        largest + "); the mean of the tiles' samples is taken");
-}
-
 // The code of each height a tile's reader made: its sample as it stands,
 // offset.
 std::vector<uint16_t> codesOfHeights(const SampleMapping& mapping,
@@ -123,37 +71,6 @@ std::vector<uint16_t> codesOfHeights(const SampleMapping& mapping,
         static_cast<uint16_t>(std::clamp(code, 0.0, 65535.0));
   }
   return codes;
-}
-
-// True when (row, column) lies in one of the parts before parts[index]:
-// a corner that several tiles share is saved and joined once.
-bool inEarlierPart(const std::vector<TileRect>& parts, size_t index,
-                   int32_t row, int32_t column) {
-  for (size_t other = 0; other < index; ++other) {
-    const TileRect& rect = parts[other];
-    if (row >= rect.top && row - rect.top < rect.height &&
-        column >= rect.left && column - rect.left < rect.width) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// How many earlier tiles hold (row, column): the weight of what lies
-// there in a mean with the tile read now.
-int32_t earlierCover(const std::vector<TileRect>& parts, int32_t row,
-                     int32_t column) {
-  int32_t count = 0;
-  for (const TileRect& rect : parts) {
-    count += row >= rect.top && row - rect.top < rect.height &&
-             column >= rect.left && column - rect.left < rect.width;
-  }
-  return count;
-}
-
-// The mean of n samples whose mean is old and of now.
-double meanWith(double old, int32_t n, double now) {
-  return (old * n + now) / (n + 1);
 }
 
 std::vector<SavedPart> saveCodes(PlaneSet* planes,
@@ -344,117 +261,5 @@ bool readMosaicHeights(const InputMosaic& mosaic, InputImage* whole,
   }
   markGaps(mosaic.layout, planes);
   if (isElevationFormat(whole->format)) mapWholeCodes(mosaic, whole, planes);
-  return true;
-}
-
-namespace {
-
-std::vector<SavedPart> saveFloats(const FloatPlane& floats,
-                                  const std::vector<TileRect>& parts) {
-  std::vector<SavedPart> saved;
-  for (size_t index = 0; index < parts.size(); ++index) {
-    const TileRect& rect = parts[index];
-    SavedPart part;
-    part.rect = rect;
-    for (int32_t row = rect.top; row < rect.top + rect.height; ++row) {
-      for (int32_t column = rect.left; column < rect.left + rect.width;
-           ++column) {
-        if (!inEarlierPart(parts, index, row, column)) {
-          part.floats.push_back(floats.row(row)[column]);
-        }
-      }
-    }
-    saved.push_back(part);
-  }
-  return saved;
-}
-
-void mergeFloats(FloatPlane* floats, const std::vector<TileRect>& parts,
-                 const std::vector<SavedPart>& saved, EdgeDifference* edges) {
-  for (size_t index = 0; index < saved.size(); ++index) {
-    const SavedPart& part = saved[index];
-    const TileRect& rect = part.rect;
-    size_t at = 0;
-    for (int32_t row = rect.top; row < rect.top + rect.height; ++row) {
-      for (int32_t column = rect.left; column < rect.left + rect.width;
-           ++column) {
-        if (inEarlierPart(parts, index, row, column)) continue;
-        const float old = part.floats[at++];
-        float& now = floats->row(row)[column];
-        if (isNodata(old)) continue;
-        if (isNodata(now)) {
-          now = old;
-          continue;
-        }
-        ++edges->shared;
-        if (old != now) {
-          ++edges->differing;
-          edges->largest = std::max(edges->largest,
-                                    std::fabs(static_cast<double>(old) - now));
-          now = static_cast<float>(
-              meanWith(old, earlierCover(parts, row, column), now));
-        }
-      }
-    }
-  }
-}
-
-// Reads float tile index into its part of floats, joined with the tiles
-// before it; false with error set.
-bool readTileFloats(const InputMosaic& mosaic, size_t index, InputImage* whole,
-                    FloatPlane* floats, EdgeDifference* edges,
-                    std::string* error, std::ostream& diagnostics,
-                    const Progress* progress) {
-  const std::string& path = mosaic.tiles[index];
-  const TileRect& rect = mosaic.layout.rects[index];
-  FileStream stream;
-  InputImage tile;
-  if (!openTile(path, mosaic.request, &stream, &tile, error, diagnostics)) {
-    return false;
-  }
-  const std::vector<TileRect> parts = earlierOverlaps(mosaic.layout, index);
-  const std::vector<SavedPart> saved = saveFloats(*floats, parts);
-  FloatPlane part =
-      floatPlaneView(*floats, rect.left, rect.top, rect.width, rect.height);
-  const bool read = readInputFloats(&stream, &tile, &part, error, progress);
-  if (!read) reportFailure(stream, diagnostics);
-  releaseInput(&tile);
-  closeInputFile(&stream);
-  if (!read) return false;
-  whole->floatsRounded += tile.floatsRounded;
-  whole->samplesRounded += tile.samplesRounded;
-  mergeFloats(floats, parts, saved, edges);
-  return true;
-}
-
-}  // namespace
-
-bool readMosaicFloats(const InputMosaic& mosaic, InputImage* whole,
-                      FloatPlane* floats, std::string* error,
-                      std::ostream& diagnostics, const Progress* progress) {
-  whole->mapping = SampleMapping();
-  const float nodata = std::nanf("");
-  for (int32_t row = 0; row < whole->height; ++row) {
-    for (const auto& gap : gapsInRow(mosaic.layout, row)) {
-      std::fill_n(floats->row(row) + gap.first, gap.second, nodata);
-    }
-  }
-  const int64_t count = static_cast<int64_t>(mosaic.tiles.size());
-  for (size_t index = 0; index < mosaic.tiles.size(); ++index) {
-    PassProgress pass;
-    startPass(&pass, progress, static_cast<int64_t>(index), count);
-    EdgeDifference edges;
-    if (!readTileFloats(mosaic, index, whole, floats, &edges, error,
-                        diagnostics, &pass.progress)) {
-      return false;
-    }
-    warnAboutEdges(mosaic.tiles[index], edges, diagnostics);
-  }
-  for (int32_t row = 0; row < whole->height; ++row) {
-    const float* values = floats->row(row);
-    for (int32_t column = 0; column < whole->width; ++column) {
-      if (isNodata(values[column])) ++whole->mapping.nodata;
-    }
-  }
   return true;
 }

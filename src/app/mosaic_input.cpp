@@ -56,7 +56,11 @@ std::string epsgOf(const GeoTags& geo) {
   return code == 0 ? "" : "EPSG:" + std::to_string(code);
 }
 
+// One EPSG code is one projection however the keys spell the rest (an
+// SRTM tile's and a GeoTIFF's of EPSG:4326); without codes, the keys.
 bool sameProjection(const GeoTags& a, const GeoTags& b) {
+  const std::string codeA = epsgOf(a), codeB = epsgOf(b);
+  if (!codeA.empty() && !codeB.empty()) return codeA == codeB;
   return a.keyDirectory == b.keyDirectory && a.doubleParams == b.doubleParams &&
          a.asciiParams == b.asciiParams;
 }

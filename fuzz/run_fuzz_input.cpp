@@ -55,6 +55,8 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
     switches.insert(switches.end(),
                     {"-depth", (prefix[1] & 32) != 0 ? "32" : "16"});
   }
+  // Its warning on one file; a folder of tiles it reads is not fuzzed.
+  if (prefix[1] & 128) switches.insert(switches.end(), {"-tilerows", "bottom"});
   const std::vector<std::string>& extra = extras[prefix[0] >> 6];
   switches.insert(switches.end(), extra.begin(), extra.end());
   if (prefix[4] & 16) {

@@ -15,15 +15,15 @@ constexpr size_t kFuzzPrefixSize = 6;
 
 // The switches a prefix selects: byte 0 bit 0 "-sca", bit 1 "-min", bit 2
 // "-smo", bits 3-5 the scale's index in a fixed table, bits 6-7 "-world",
-// "-fill 1" or "-channel luma"; byte 1 the passes
-// (-3 ... 3); bytes 2-3 the minimum (16-bit signed), and without "-min"
-// byte 2 bits 0-1 the window ("-crop 2x2+1+0", "-bounds 0,0,1,1", "-crop
-// 1x1+0+0 -bounds" over everything); byte 4 bit 4 "-view"
-// (bit 5: a PNG picture, else a bitmap), bit 6 "-dim 3x2", bit 7 the
-// elevation names (see fuzzInputName), with "-order big" for their raw
-// input and "-unit 0.5" for their second TIFF input; byte 5 the geometry:
-// bits 0-1 the turns (none, "-flip horizontal", "-rotate 90", "-flip
-// vertical -rotate 270 -rotate 90"), bits 2-3 the size ("-size 5x3",
+// "-fill 1" or "-channel luma"; byte 1 the passes (-3 ... 3), bit 6
+// "-depth" (bit 5: 32, else 16), bit 7 "-tilerows bottom"; bytes 2-3 the
+// minimum (16-bit signed), and without "-min" byte 2 bits 0-1 the window
+// ("-crop 2x2+1+0", "-bounds 0,0,1,1", "-crop 1x1+0+0 -bounds" over
+// everything); byte 4 bit 4 "-view" (bit 5: a PNG picture, else a bitmap), bit
+// 6 "-dim 3x2", bit 7 the elevation names (see fuzzInputName), with "-order
+// big" for their raw input and "-unit 0.5" for their second TIFF input; byte 5
+// the geometry: bits 0-1 the turns (none, "-flip horizontal", "-rotate 90",
+// "-flip vertical -rotate 270 -rotate 90"), bits 2-3 the size ("-size 5x3",
 // "-fit unity", "-fit unreal"), bits 4-5 "-tiles 2x1", "1x2" or "2x2",
 // bits 6-7 "-filter linear", "box" or "mitchell".
 std::vector<std::string> fuzzSwitches(const uint8_t* prefix,

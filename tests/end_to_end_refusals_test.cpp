@@ -374,6 +374,83 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
   }
 }
 
+// A folder or a pattern of tiles: joined into one map with the lines of
+// one file, or refused before any work, naming the tile.
+TEST(EndToEndTest, TilesAreJoinedOrRefusedNamingTheTile) {
+  const Heights left = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  const Heights right = {3, 10, 11, 6, 12, 13, 9, 14, 15};
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+    std::string input;     // in the folder; "" the folder itself
+    std::string error;     // the last line; "" for a run that converts
+    std::string reported;  // on standard error, after "<folder>"
+  };
+  const Case cases[] = {
+      {"a row of two tiles",
+       {{"m_x0_y0.r16", rawBytes(left)}, {"m_x1_y0.r16", rawBytes(right)}},
+       "",
+       "",
+       ""},
+      {"a pattern that matches nothing",
+       {{"m_x0_y0.r16", rawBytes(left)}},
+       "n_*.r16",
+       "ERROR: Input file not found",
+       "/n_*.r16: no file matches the pattern"},
+      {"another sample type",
+       {{"m_x0_y0.r16", rawBytes(left)},
+        {"m_x1_y0.hgt", std::vector<uint8_t>(18, 0)}},
+       "m_*",
+       "ERROR: Input tiles do not make one map",
+       "/m_x1_y0.hgt: its samples are 16-bit signed integers"},
+      {"a tile too wide for its place",
+       {{"m_x0_y0.r16", rawBytes(left)},
+        {"m_x1_y0.r16", rawBytes(Heights(16, 1))},
+        {"m_x2_y0.r16", rawBytes(left)}},
+       "",
+       "ERROR: Input tiles do not make one map",
+       "/m_x1_y0.r16: it is 4 x 4 samples, and its place in the grid needs 3 "
+       "x 3"},
+      {"a missing tile without nodata",
+       {{"m_x0_y0.r16", rawBytes(left)}, {"m_x2_y0.r16", rawBytes(left)}},
+       "",
+       "ERROR: Input tiles do not make one map",
+       ": a tile of the grid is missing (row 0 is not covered)"},
+      {"an unreadable tile",
+       {{"m_x0_y0.r16", rawBytes(left)},
+        {"m_x1_y0.r16", std::vector<uint8_t>(5, 0)}},
+       "",
+       "ERROR: Raw height file has 5 bytes",
+       "/m_x1_y0.r16: this tile of the input is refused"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir, out;
+    for (const auto& file : c.files) {
+      ASSERT_TRUE(writeFileBytes(dir.file(file.first), file.second));
+    }
+    const std::string input = c.input.empty() ? dir.path() : dir.file(c.input);
+    const ProcessResult result = runQuillorn({input, out.file("whole.r16")});
+    if (c.error.empty()) {
+      EXPECT_EQ(result.exitStatus, 0) << c.what << result.errors;
+      EXPECT_EQ(result.lines, successLines({})) << c.what;
+      Heights whole;
+      ASSERT_TRUE(readHeights(out, "whole.r16", &whole)) << c.what;
+      EXPECT_EQ(whole,
+                Heights({1, 2, 3, 10, 11, 4, 5, 6, 12, 13, 7, 8, 9, 14, 15}))
+          << c.what;
+      continue;
+    }
+    EXPECT_EQ(result.exitStatus, kFailed) << c.what;
+    ASSERT_FALSE(result.lines.empty()) << c.what;
+    EXPECT_EQ(result.lines.back().rfind(c.error, 0), 0u)
+        << c.what << ": " << result.lines.back();
+    EXPECT_NE(result.errors.find("quillorn: " + dir.path() + c.reported),
+              std::string::npos)
+        << c.what << ": " << result.errors;
+    EXPECT_FALSE(fileExists(out.file("whole.r16"))) << c.what;
+  }
+}
+
 // A build without PNG or TIFF says so before it touches anything.
 TEST(EndToEndTest, PngAndTiffNeedABuildWithThem) {
   if (toolHasPng() && toolHasTiff()) {

@@ -150,3 +150,41 @@ TEST(HeightTilesTest, TilesReassembleIntoTheWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+// What tileFileName writes reads back as the place it names, and other
+// names as none.
+TEST(HeightTilesTest, TileNamesReadBackAsTheirPlaces) {
+  const TileGrid grid = {12, 3};
+  for (TileNaming naming :
+       {TileNaming::kFromTop, TileNaming::kFromBottom, TileNaming::kUnity}) {
+    for (int32_t column : {0, 11}) {
+      for (int32_t row : {0, 2}) {
+        const std::string name =
+            tileFileName("out/Valley.r16", naming, grid, column, row);
+        std::string prefix;
+        int32_t readColumn = -1, readRow = -1;
+        bool unity = false;
+        ASSERT_TRUE(
+            tilePlaceOfName(name, &prefix, &readColumn, &readRow, &unity))
+            << name;
+        EXPECT_EQ(prefix, "valley") << name;
+        EXPECT_EQ(readColumn, column) << name;
+        EXPECT_EQ(readRow, naming == TileNaming::kFromTop ? row : 2 - row)
+            << name;
+        EXPECT_EQ(unity, naming == TileNaming::kUnity) << name;
+      }
+    }
+  }
+  for (const char* name : {"N47W122.hgt", "a_x1.png", "a_x1_y.png", "_1_2.r16",
+                           "a_x1_y2", "a_xy_y2.png", "a_1_2_.png"}) {
+    std::string prefix;
+    int32_t column = 0, row = 0;
+    bool unity = false;
+    EXPECT_FALSE(tilePlaceOfName(name, &prefix, &column, &row, &unity))
+        << name;
+  }
+}
+
+}  // namespace

@@ -14,6 +14,7 @@
 #include "app/diagnostics.h"
 #include "app/run_usage.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 
 namespace {
 
@@ -226,8 +227,9 @@ bool checkSwitchValues(const RunOptions& options, const char* inputPath,
     warn(diagnostics,
          "-view needs a picture's path after it; no picture is written");
   }
+  // A folder's raw tiles take -dim and -order each.
   auto raw = [](const char* path) {
-    return hasRawName(path) || hasR32Name(path);
+    return hasRawName(path) || hasR32Name(path) || isFolder(path);
   };
   if (options.sizeGiven && !raw(inputPath)) {
     warn(diagnostics, std::string("-dim is ignored: ") + inputPath +

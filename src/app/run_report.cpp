@@ -215,7 +215,14 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
                           ? tileNamePattern(outputPath, geometry.naming)
                           : outputPath;
   GroundSpacing spacing;
-  if (groundSpacingOfInput(source, files.input.path, &spacing)) {
+  // A mosaic of SRTM tiles: the spacing at its middle tile's latitude.
+  const InputMosaic& mosaic = files.mosaic;
+  const std::string& tile =
+      mosaic.any() ? mosaic.tiles[mosaic.middleTile] : files.input.path;
+  const int32_t side = mosaic.any()
+                           ? mosaic.layout.rects[mosaic.middleTile].width
+                           : source.width;
+  if (groundSpacingOfInput(source, tile, side, &spacing)) {
     // The turns swap the axes; the resampling spreads the same ground over
     // more or fewer samples, corners on corners.
     const bool swap = composeTurns(geometry.turns).swapAxes;

@@ -2,6 +2,11 @@
 
 bool placementOfInput(const InputImage& image, const std::string& path,
                       InputPlacement* placement) {
+  if (image.placed.any()) {
+    if (!rasterToModel(image.placed, &placement->toModel)) return false;
+    placement->pointSamples = pixelIsPoint(image.placed);
+    return true;
+  }
   if (image.format == HeightFormat::kTiff) {
     if (!image.tiff.geo.any() ||
         !rasterToModel(image.tiff.geo, &placement->toModel)) {
@@ -28,6 +33,7 @@ bool placementOfInput(const InputImage& image, const std::string& path,
 }
 
 GeoTags inputGeoTags(const std::string& path, const InputImage& image) {
+  if (image.placed.any()) return image.placed;
   if (image.format == HeightFormat::kTiff) return image.tiff.geo;
   int latitude = 0, longitude = 0;
   if (image.format == HeightFormat::kHgt && image.width == image.height &&
@@ -37,11 +43,40 @@ GeoTags inputGeoTags(const std::string& path, const InputImage& image) {
   return GeoTags();
 }
 
+void placeInput(const GeoTags& placed, InputImage* image) {
+  image->placed = placed;
+  // A GeoTIFF's own tags are the ones its writing carries on.
+  if (image->format == HeightFormat::kTiff) image->tiff.geo = placed;
+}
+
+bool tileSampleType(const InputImage& image, SampleType* type) {
+  switch (image.format) {
+    case HeightFormat::kBmp:
+      return false;
+    case HeightFormat::kTiff:
+      *type = image.tiff.sample;
+      return true;
+    case HeightFormat::kHgt:
+      type->kind = SampleKind::kSigned;
+      type->bits = 16;
+      return true;
+    case HeightFormat::kR32:
+    case HeightFormat::kPfm:
+    case HeightFormat::kExr:
+      *type = floatSampleType(image);
+      return true;
+    default:
+      type->kind = SampleKind::kUnsigned;
+      type->bits = 16;
+      return true;
+  }
+}
+
 bool groundSpacingOfInput(const InputImage& image, const std::string& path,
-                          GroundSpacing* spacing) {
+                          int32_t side, GroundSpacing* spacing) {
   if (image.format == HeightFormat::kTiff) {
     return spacingOfGeoTags(image.tiff.geo, spacing);
   }
   return image.format == HeightFormat::kHgt &&
-         spacingOfSrtmTile(path, image.width, spacing);
+         spacingOfSrtmTile(path, side, spacing);
 }

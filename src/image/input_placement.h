@@ -4,6 +4,7 @@
 #ifndef QUILLORN_IMAGE_INPUT_PLACEMENT_H_
 #define QUILLORN_IMAGE_INPUT_PLACEMENT_H_
 
+#include <cstdint>
 #include <string>
 
 #include "image/geo_reference.h"
@@ -23,13 +24,20 @@ struct InputPlacement {
 bool placementOfInput(const InputImage& image, const std::string& path,
                       InputPlacement* placement);
 
-// The tags that place image, read from path: a GeoTIFF's own, an SRTM
-// tile's made from its name; none for every other input.
+// The tags that place image, read from path: a mosaic's whole, a GeoTIFF's
+// own, an SRTM tile's made from its name; none for every other input.
 GeoTags inputGeoTags(const std::string& path, const InputImage& image);
 
+// Places image (a mosaic's whole) by placed, a GeoTIFF's tags with it.
+void placeInput(const GeoTags& placed, InputImage* image);
+
+// The kind and width of a tile's samples; false for a bitmap, whose
+// header and blue pixels a mosaic cannot keep.
+bool tileSampleType(const InputImage& image, SampleType* type);
+
 // How far apart image's samples lie on the ground (ground_spacing.h), read
-// from path; false where it does not say.
+// from path, an SRTM tile of side samples a row; false where it does not say.
 bool groundSpacingOfInput(const InputImage& image, const std::string& path,
-                          GroundSpacing* spacing);
+                          int32_t side, GroundSpacing* spacing);
 
 #endif  // QUILLORN_IMAGE_INPUT_PLACEMENT_H_

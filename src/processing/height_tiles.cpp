@@ -167,3 +167,48 @@ void cutTile(const PlaneSet& whole, const TilePlan& plan, int32_t column,
   planes.height = plan.tileHeight;
   planes.base = whole.base;
 }
+
+namespace {
+
+// Reads a decimal index at name[*at], moving past it.
+bool readIndex(const std::string& name, size_t* at, int32_t* index) {
+  const size_t first = *at;
+  int64_t value = 0;
+  while (*at < name.size() && name[*at] >= '0' && name[*at] <= '9') {
+    value = value * 10 + (name[*at] - '0');
+    if (value > 1000000) return false;
+    ++*at;
+  }
+  *index = static_cast<int32_t>(value);
+  return *at > first;
+}
+
+}  // namespace
+
+bool tilePlaceOfName(const std::string& path, std::string* prefix,
+                     int32_t* column, int32_t* row, bool* unity) {
+  const size_t separator = path.find_last_of("/\\");
+  std::string name =
+      separator == std::string::npos ? path : path.substr(separator + 1);
+  const size_t dot = name.find('.');
+  if (dot == std::string::npos || dot == 0) return false;
+  name = name.substr(0, dot);
+  for (char& letter : name) {
+    if (letter >= 'A' && letter <= 'Z') letter = static_cast<char>(letter + 32);
+  }
+  // The last two "_" before the indices.
+  const size_t second = name.find_last_of('_');
+  if (second == std::string::npos || second == 0) return false;
+  const size_t first = name.find_last_of('_', second - 1);
+  if (first == std::string::npos || first == 0) return false;
+  size_t at = first + 1;
+  const bool lettered = name[at] == 'x';
+  if (lettered) ++at;
+  if (!readIndex(name, &at, column) || at != second) return false;
+  at = second + 1;
+  if (lettered && (at >= name.size() || name[at++] != 'y')) return false;
+  if (!readIndex(name, &at, row) || at != name.size()) return false;
+  *prefix = name.substr(0, first);
+  *unity = !lettered;
+  return true;
+}

@@ -57,6 +57,14 @@ std::string tileFileName(const std::string& outputPath, TileNaming naming,
 // "_y", digits, then an extension, in any case.
 bool isTileName(const std::string& name, const std::string& prefix);
 
+// The place a tile's name gives, read back: "<prefix>_x<i>_y<j>.<ext>"
+// (as kFromTop and kFromBottom write them; which one, the name cannot
+// tell) or "<prefix>_<i>_<j>.<ext>" (kUnity: unity set, j from the
+// bottom), in any case, in any folder; the prefix in lower case. False for
+// any other name.
+bool tilePlaceOfName(const std::string& path, std::string* prefix,
+                     int32_t* column, int32_t* row, bool* unity);
+
 // The tiles' names as a pattern for a reader: "out/tiles_x<i>_y<j>.png",
 // "out/t_<x>_<z>.raw".
 std::string tileNamePattern(const std::string& outputPath, TileNaming naming);

@@ -118,7 +118,7 @@ function escaped(text) {
 
 function namePaths(input, output) {
   const base = output.replace(/\.[^.]*$/, '');
-  const files = [input, output, '/relief/result.png', 'standard output'].map(escaped);
+  const files = [input, output, '/relief/result.bmp', 'standard output'].map(escaped);
   const beside = [base, asPath(base)].map((head) => escaped(head) + '[^:]*');
   runPaths = new RegExp(`^quillorn: (${files.concat(beside).join('|')}): `);
 }
@@ -152,7 +152,7 @@ function showPicture(id, bytes, alt) {
   const image = $(id);
   const old = id === 'input-view' ? inputReliefUrl : resultReliefUrl;
   if (old) URL.revokeObjectURL(old);
-  const url = bytes ? URL.createObjectURL(new Blob([bytes], { type: 'image/png' })) : null;
+  const url = bytes ? URL.createObjectURL(new Blob([bytes], { type: 'image/bmp' })) : null;
   if (id === 'input-view') inputReliefUrl = url; else resultReliefUrl = url;
   if (url) image.src = url; else image.removeAttribute('src');
   image.alt = alt;

@@ -74,21 +74,29 @@ function readFolder(module, folder, skip) {
 // seeks back, and SRTM tiles are read only: their reliefs go through PNG.
 const kStreamedFormats = ['.bmp', '.png', '.pgm', '.raw', '.r16'];
 
+// The reliefs are drawn as bitmaps, in a folder of their own: the browser
+// shows a bitmap as it does a PNG, and its rows are written as they are
+// shaded, where a PNG's deflate took the module longer than the shading
+// and the rest of a 4097 x 4097 conversion together.
+const kInputRelief = '/relief/input.bmp';
+const kResultRelief = '/relief/result.bmp';
+
 // The relief of the input alone: the map converted to nowhere (a link to
 // the null device, named with the input's extension so that its format is
 // the input's where it can be), with the input's own reading switches.
 async function inputRelief(name, bytes, readingArgs) {
   const module = await startModule(true);
   module.FS.mkdir('/work');
+  module.FS.mkdir('/relief');
   writeMap(module, '/work/' + name, bytes);
   const dot = name.lastIndexOf('.');
   const extension = dot > 0 ? name.slice(dot).toLowerCase() : '';
   const sink = '/work/nowhere' + (kStreamedFormats.includes(extension) ? extension : '.png');
   module.FS.symlink('/dev/null', sink);
-  const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', '/work/relief.png']);
+  const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', kInputRelief]);
   if (result.status !== 0) return null;
   try {
-    return fileBytes(module, '/work/relief.png');
+    return fileBytes(module, kInputRelief);
   } catch (missing) {
     return null;
   }
@@ -105,11 +113,11 @@ async function convert(message) {
   writeMap(module, '/work/' + name, new Uint8Array(bytes));
   module.FS.chdir('/work');
   postMessage({ type: 'stage', label: 'Converting…' });
-  const result = run(module, [path, outputPath, ...args, '-view', '/relief/result.png']);
+  const result = run(module, [path, outputPath, ...args, '-view', kResultRelief]);
   const files = result.status === 0 ? readFolder(module, '/work', name) : [];
   let relief = null;
   if (result.status === 0) {
-    try { relief = fileBytes(module, '/relief/result.png'); } catch (missing) { relief = null; }
+    try { relief = fileBytes(module, kResultRelief); } catch (missing) { relief = null; }
   }
   postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, relief },
     files.map((file) => file.bytes.buffer).concat(relief ? [relief.buffer] : []));

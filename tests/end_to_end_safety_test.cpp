@@ -55,9 +55,12 @@ TEST(EndToEndTest, FileFailures) {
        "quillorn: -smo: No such file or directory\nquillorn: -smo is a "
        "switch: the input and output paths come first, then the switches "
        "(quillorn <input> <output> [switches])"},
-      {"input is a folder", dir.file("folder"), dir.file("out.bmp"),
-       "ERROR: Input file not found",
-       "quillorn: " + dir.file("folder") + ": Is a directory"},
+      // A folder is read as its tiles; this one holds none.
+      {"input is a folder without tiles", dir.file("folder"),
+       dir.file("out.bmp"), "ERROR: Input file not found",
+       "quillorn: " + dir.file("folder") +
+           ": the folder holds no file of a format Quillorn reads; name the "
+           "tiles' folder, or a pattern of their names"},
       {"input path too long", dir.file(std::string(300, 'n')),
        dir.file("out.bmp"), "ERROR: Input file not found",
        "quillorn: " + dir.file(std::string(300, 'n')) + ": File name too long"},

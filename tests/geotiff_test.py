@@ -12,6 +12,13 @@ A window (-crop in pixels, -bounds in the model's metres) lies where it
 lay in the source, of the size asked: the smallest that covers the bounds,
 an edge on a pixel's border taking no more.
 
+Tiles read as one map: four SRTM tiles sharing their edges make the
+terrain they were cut from, where their names place it (a window of it
+too), edges that differ averaged and told, a missing tile nodata; two
+GeoTIFF sheets side by side make one where GDAL reads the first, and a
+sheet in another projection is refused, named; a map cut with -tiles is
+stitched back by the tiles' names.
+
 Every compression GDAL writes heights with (deflate, LZW, ZSTD, LZMA) reads
 as the uncompressed file does.
 
@@ -471,9 +478,180 @@ def check_srtm(work):
                             (row, y, x, latitude))
 
 
+def srtm_tiles(folder, terrain, side, skip=()):
+    """The four 1-degree tiles of terrain (two down, two across, sharing
+    their edges) named for their corners from 47 N 122 W, but those in
+    skip."""
+    os.makedirs(folder, exist_ok=True)
+    for j, latitude in enumerate((47, 46)):
+        for i, longitude in enumerate((122, 121)):
+            name = "N%dW%d.hgt" % (latitude, longitude)
+            if name in skip:
+                continue
+            part = terrain[j * (side - 1):j * (side - 1) + side,
+                           i * (side - 1):i * (side - 1) + side]
+            part.astype(">i2").tofile(os.path.join(folder, name))
+
+
+def raw_heights(path, shape):
+    return numpy.fromfile(path, dtype="<u2").reshape(shape)
+
+
+def check_srtm_mosaic(work):
+    """Four SRTM tiles sharing their edges make the terrain they were cut
+    from, placed where their names say; a window of it lies where it lay;
+    shared edges that differ are told and averaged; a missing tile is
+    nodata, filled as -fill says."""
+    side = 121
+    rows, columns = numpy.mgrid[0:2 * side - 1, 0:2 * side - 1]
+    terrain = (rows * 3 + columns * 2 + (rows * columns) % 7 + 100)
+    folder = os.path.join(work, "srtm")
+    srtm_tiles(folder, terrain, side)
+    out = os.path.join(work, "mosaic.r16")
+    run(os.path.join(folder, "N4*W12*.hgt"), out)
+    if not (raw_heights(out, terrain.shape) == terrain - 100).all():
+        problems.append("SRTM mosaic: not the terrain it was cut from")
+    step = 1.0 / (side - 1)
+    want = (-122 - step / 2, step, 0, 48 + step / 2, 0, -step)
+    tif = os.path.join(work, "mosaic.tif")
+    run(folder, tif)
+    try:
+        transform, data, _ = values(tif)
+        code = osr.SpatialReference(
+            wkt=gdal.Open(tif).GetProjection()).GetAuthorityCode(None)
+        if max(abs(p - q) for p, q in zip(want, transform)) > 1e-12:
+            problems.append("SRTM mosaic at %r, not %r" % (transform, want))
+        if code != "4326" or not (data == terrain).all():
+            problems.append("SRTM mosaic TIFF: EPSG %r or values off" % code)
+        # -bounds across the four tiles: the window where it lay.
+        run(folder, tif, "-bounds", "-121.6,46.55,-120.8,47.3")
+        transform, data, _ = values(tif)
+        left = int(round((transform[0] - want[0]) / step))
+        top = int(round((want[3] - transform[3]) / step))
+        part = terrain[top:top + data.shape[0], left:left + data.shape[1]]
+        if (left, top, data.shape) != (48, 84, (91, 97)) or \
+                not (data == part).all():
+            problems.append("SRTM mosaic window at %d, %d of %r" %
+                            (left, top, data.shape))
+    except RuntimeError as failure:
+        problems.append("SRTM mosaic TIFF: GDAL cannot read it: %s" % failure)
+    # The east tiles' first column differs from the west tiles' last.
+    odd = os.path.join(work, "odd")
+    srtm_tiles(odd, terrain, side)
+    east = os.path.join(odd, "N47W121.hgt")
+    tile = numpy.fromfile(east, dtype=">i2").reshape(side, side)
+    tile[:, 0] += 4
+    tile.tofile(east)
+    result = run(odd, out)
+    # The corner is the mean of four tiles, the edge above it of two.
+    averaged = terrain - 100
+    averaged[:side, side - 1] += 2
+    averaged[side - 1, side - 1] -= 1
+    if not (raw_heights(out, terrain.shape) == averaged).all():
+        problems.append("SRTM mosaic: differing edges not averaged")
+    west = os.path.join(odd, "N47W122.hgt")
+    if "warning: %s: %d of the %d samples it shares" % (
+            west, side, 2 * side - 1) not in result.stderr:
+        problems.append("SRTM mosaic: differing edges %r" % result.stderr)
+    # A tile missing: its place is nodata, filled or kept as -fill says.
+    gap = os.path.join(work, "gap")
+    srtm_tiles(gap, terrain, side, skip=("N46W121.hgt",))
+    result = run(gap, out, "-fill", "0")
+    got = raw_heights(out, terrain.shape)
+    if "14400 samples were nodata" not in result.stderr or \
+            got[side:, side:].any() or \
+            not (got[:side] == terrain[:side] - 100).all():
+        problems.append("SRTM mosaic gap kept: %r" % result.stderr)
+    result = run(gap, out)
+    if "14400 samples were nodata (no value): 14000 filled" not in \
+            result.stderr:
+        problems.append("SRTM mosaic gap filled: %r" % result.stderr)
+
+
+def check_sheet_mosaic(work):
+    """Two GeoTIFF sheets side by side make one, where GDAL reads the
+    first; a sheet in another projection is refused, named."""
+    rows, columns = numpy.mgrid[0:HEIGHT, 0:2 * WIDTH]
+    metres = (rows * 97.25 + columns * 13.5 - 120.75).astype(numpy.float32)
+    folder = os.path.join(work, "sheets")
+    os.makedirs(folder)
+    global GEO
+    first = GEO
+    write(os.path.join(folder, "a.tif"), metres[:, :WIDTH], gdal.GDT_Float32)
+    GEO = [first[0] + WIDTH * first[1]] + first[1:]
+    write(os.path.join(folder, "b.tif"), metres[:, WIDTH:], gdal.GDT_Float32)
+    GEO = first
+    out = os.path.join(work, "sheets.tif")
+    run(folder, out)
+    try:
+        transform, data, _ = values(out)
+        if list(transform) != GEO or not (data == metres).all():
+            problems.append("sheets: at %r, values %r" % (transform, data))
+    except RuntimeError as failure:
+        problems.append("sheets: GDAL cannot read it: %s" % failure)
+    odd = os.path.join(folder, "c.tif")
+    dataset = gdal.GetDriverByName("GTiff").Create(odd, WIDTH, HEIGHT, 1,
+                                                   gdal.GDT_Float32)
+    dataset.SetGeoTransform(GEO)
+    srs = osr.SpatialReference()
+    srs.ImportFromEPSG(32633)
+    dataset.SetProjection(srs.ExportToWkt())
+    dataset = None
+    result = subprocess.run(TOOL + [os.path.join(folder, "*.tif"), out],
+                            capture_output=True, text=True)
+    if result.stdout.splitlines()[-1:] != [
+            "ERROR: Input tiles do not make one map"] or \
+            "quillorn: %s: its projection (EPSG:32633) is not that of" % odd \
+            not in result.stderr:
+        problems.append("sheet of another projection: %r %r" %
+                        (result.stdout, result.stderr))
+
+
+def check_tile_sets(work):
+    """A map cut with -tiles, plain or for an engine, is stitched back by
+    the tiles' names into the map it was cut from."""
+    rows, columns = numpy.mgrid[0:201, 0:301]
+    heights = ((rows * 131 + columns * 17) % 65536).astype("<u2")
+    source = os.path.join(work, "whole.r16")
+    heights.tofile(source)
+    unity = None
+    for what, output, switches, pattern in (
+            ("raw tiles", "t.r16", [], "t_x*_y*.r16"),
+            ("PNG tiles", "p.png", [], "p_x*"),
+            # Unity's raw tiles have their south row first, its PNG tiles
+            # not: stitched back, both make one map.
+            ("Unity's raw tiles", "u.raw", ["-fit", "unity"], "u_*.raw"),
+            ("Unity's PNG tiles", "u.png", ["-fit", "unity"], "u_*.png")):
+        cut = os.path.join(work, "set", output)
+        os.makedirs(os.path.dirname(cut), exist_ok=True)
+        run(source, cut, "-dim", "301x201", "-tiles", "3x2", *switches)
+        back = os.path.join(work, "back.r16")
+        run(os.path.join(work, "set", pattern), back)
+        stitched = open(back, "rb").read()
+        if switches and unity is None:
+            unity = stitched
+        elif stitched != (unity if switches else heights.tobytes()):
+            problems.append("%s not stitched back into the map" % what)
+    # World Machine's tiles: j counts from the bottom.
+    import shutil
+    machine = os.path.join(work, "machine")
+    os.makedirs(machine)
+    for j in range(2):
+        for i in range(3):
+            shutil.copy(os.path.join(work, "set", "t_x%d_y%d.r16" % (i, j)),
+                        os.path.join(machine, "wm_x%d_y%d.r16" % (i, 1 - j)))
+    back = os.path.join(work, "back.r16")
+    run(machine, back, "-tilerows", "bottom")
+    if open(back, "rb").read() != heights.tobytes():
+        problems.append("tiles counted from the bottom not stitched back")
+
+
 def main():
     work = tempfile.mkdtemp()
     check_srtm(work)
+    check_srtm_mosaic(work)
+    check_sheet_mosaic(work)
+    check_tile_sets(work)
     rows, columns = numpy.mgrid[0:HEIGHT, 0:WIDTH]
     metres = (rows * 97.25 + columns * 13.5 - 120.75).astype(numpy.float32)
     floats = write(os.path.join(work, "f.tif"), metres, gdal.GDT_Float32)

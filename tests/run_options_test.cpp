@@ -124,6 +124,14 @@ TEST(RunOptionsTest, EverySwitchFillsItsOwnFields) {
        [](RunOptions* o) { o->fillReach = 0, o->fillGiven = true; }},
       {{"-depth", "32"},
        [](RunOptions* o) { o->depth = 32, o->depthGiven = true; }},
+      {{"-tilerows", "bottom"},
+       [](RunOptions* o) {
+         o->tileRowsFromBottom = true, o->tileRowsGiven = true;
+       }},
+      {{"-tilerows", "up"},
+       [](RunOptions* o) {
+         o->tileRowsGiven = true, o->refused = "-tilerows";
+       }},
       // A depth is 16 or 32 bits, nothing else, not even 8.
       {{"-depth", "8"},
        [](RunOptions* o) { o->depthGiven = true, o->refused = "-depth"; }},

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_input.h"
 #include "support/bitmap_builder.h"
 #include "test_support.h"
 

@@ -6,6 +6,7 @@
 #include "app/argument_warnings.h"
 #include "app/diagnostics.h"
 #include "app/run_files.h"
+#include "app/run_input.h"
 #include "app/run_options.h"
 #include "app/run_report.h"
 #include "app/run_stages.h"
@@ -62,7 +63,7 @@ bool planRun(const char* inputPath, const char* outputPath,
     }
   }
   for (const std::string& path : paths) {
-    if (isSameFile(files->input, path.c_str())) {
+    if (namesAnInput(*files, path)) {
       console << "ERROR: Output file is the input file; choose another output"
               << std::endl;
       return false;

@@ -85,6 +85,14 @@ std::vector<std::string> strangerTiles(const std::string& outputPath,
 
 }  // namespace
 
+bool namesAnInput(const RunFiles& files, const std::string& path) {
+  if (isSameFile(files.input, path.c_str())) return true;
+  for (const std::string& tile : files.mosaic.tiles) {
+    if (pathsNameSameFile(tile.c_str(), path.c_str())) return true;
+  }
+  return false;
+}
+
 bool checkWrittenFiles(const char* outputPath, const RunFiles& files,
                        const RunOptions& options, std::ostream& console,
                        std::ostream& diagnostics) {
@@ -109,7 +117,7 @@ bool checkWrittenFiles(const char* outputPath, const RunFiles& files,
   std::map<std::string, size_t> seen;
   for (size_t index = 0; index < written.size(); ++index) {
     const Written& file = written[index];
-    if (isSameFile(files.input, file.path.c_str())) {
+    if (namesAnInput(files, file.path)) {
       console << "ERROR: Output file is the input file; choose another output"
               << std::endl;
       diagnostics << "quillorn: " << file.path << ": the " << file.what
@@ -236,75 +244,6 @@ bool writeSidecar(RunFiles* files, std::string* error) {
     return false;
   }
   return true;
-}
-
-GeoTags inputGeoTags(const std::string& path, const InputImage& source) {
-  if (source.format == HeightFormat::kTiff) return source.tiff.geo;
-  int latitude = 0, longitude = 0;
-  if (source.format == HeightFormat::kHgt && source.width == source.height &&
-      source.width > 1 && srtmTileCorner(path, &latitude, &longitude)) {
-    return srtmGeoTags(latitude, longitude, source.width);
-  }
-  return GeoTags();
-}
-
-bool openRunInput(const char* inputPath, const char* outputPath,
-                  const RunOptions& options, RunFiles* files,
-                  std::ostream& console, std::ostream& diagnostics) {
-  if (!openInputFile(inputPath, &files->input)) {
-    console << "ERROR: Input file not found" << std::endl;
-    reportFailure(files->input, diagnostics);
-    // "quillorn -sca 0 in.bmp out.png": the switch was taken for the input.
-    if (findSwitch(inputPath) != nullptr) {
-      diagnostics << "quillorn: " << inputPath
-                  << " is a switch: the input and output paths come first, "
-                     "then the switches (quillorn <input> <output> "
-                     "[switches])"
-                  << std::endl;
-    }
-    return false;
-  }
-  // /dev/zero would read as an empty file, /dev/urandom as noise.
-  std::string kind = unreadableKind(files->input);
-  if (!kind.empty()) {
-    console << "ERROR: Input file is " << kind
-            << ", not a regular file; read the map from a file" << std::endl;
-    return false;
-  }
-  ReadRequest request;
-  request.raw = hasRawName(inputPath);
-  request.hgt = !request.raw && hasHgtName(inputPath);
-  request.r32 = hasR32Name(inputPath);
-  request.rawSize = (request.raw || request.r32) && options.sizeGiven
-                        ? &options.size
-                        : nullptr;
-  request.bigEndian = options.bigEndian;
-  request.channel =
-      options.channelGiven ? options.channel : ChannelChoice::kGrey;
-  files->target.format = outputFormatOf(outputPath);
-  request.mapping.unit = options.unitGiven ? options.unit : 0;
-  // An engine gets the whole 16-bit range (a bitmap holds a little less).
-  request.mapping.stretchShifted = options.fitGiven;
-  if (options.fitGiven && !isBitmapFormat(files->target.format)) {
-    request.mapping.stretchTop = kLargestWideHeight;
-  }
-  files->target.bigEndian = options.bigEndian;
-  files->viewWanted = options.viewGiven;
-  std::string error;
-  if (!inspectInput(&files->input, request, &files->source, &error)) {
-    refuseInput(error, *files, console, diagnostics);
-    return false;
-  }
-  return true;
-}
-
-void refuseInput(const std::string& error, const RunFiles& files,
-                 std::ostream& console, std::ostream& diagnostics) {
-  reportRunFailure(error, files.input, FileStream(), console, diagnostics);
-  if (!files.source.advice.empty()) {
-    diagnostics << "quillorn: " << files.input.path << ": "
-                << files.source.advice << std::endl;
-  }
 }
 
 bool openRunOutputs(const char* outputPath, const RunOptions& options,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/mosaic_input.h"
 #include "app/run_geometry.h"
 #include "app/run_options.h"
 #include "image/height_formats.h"
@@ -15,8 +16,11 @@
 #include "platform/outputs.h"
 
 struct RunFiles {
+  // The input: one file, or (mosaic.any()) a mosaic's first tile, kept
+  // open as the input the run's checks name.
   FileStream input;
-  InputImage source;
+  InputMosaic mosaic;
+  InputImage source;  // a mosaic's: the whole's
   RunGeometry geometry;
   // Where the heights go: the output, or a tiled run's tiles row by row
   // from the top left (the output's own name is then not written).
@@ -43,21 +47,6 @@ struct RunFiles {
   OutputFile* failed = nullptr;
 };
 
-// Where the input at path lies: a GeoTIFF's own tags, an SRTM tile's from
-// its name (N47E011.hgt), else none.
-GeoTags inputGeoTags(const std::string& path, const InputImage& source);
-
-// Opens the input and reads its header, and decides the output's format;
-// false after printing the ERROR line and the reasons.
-bool openRunInput(const char* inputPath, const char* outputPath,
-                  const RunOptions& options, RunFiles* files,
-                  std::ostream& console, std::ostream& diagnostics);
-
-// The ERROR line for an input that cannot be converted as asked, then the
-// system's reason and the reader's advice on diagnostics.
-void refuseInput(const std::string& error, const RunFiles& files,
-                 std::ostream& console, std::ostream& diagnostics);
-
 // Once the run is planned (outputPaths named): refuses formats the build
 // lacks, then opens the first output, the picture and the size file; false
 // after printing the ERROR line and the reasons. Warns about names that
@@ -71,6 +60,9 @@ bool openRunOutputs(const char* outputPath, const RunOptions& options,
 // importer would not take as they are. Needs the paths of the outputs.
 void planEngineFiles(const char* outputPath, const RunOptions& options,
                      RunFiles* files, std::ostream& diagnostics);
+
+// True when path names the input file or one of a mosaic's tiles.
+bool namesAnInput(const RunFiles& files, const std::string& path);
 
 // Every file the run is to write (the output or its tiles, their world
 // files, the size file, the picture) against the input and against each

@@ -232,6 +232,17 @@ const std::vector<SwitchRow>& switchTable() {
        "ERROR: Invalid depth after -depth, should be 16 or 32 (bits a sample "
        "of a TIFF output)",
        12},
+      {"-tilerows", "<order>", "top bottom", true, false,
+       "an input's <name>_x<i>_y<j> tiles count j from the top (default) or "
+       "the bottom",
+       false, 20,
+       [](const char* value, RunOptions* options) {
+         options->tileRowsGiven = true;
+         const std::string order = value;
+         options->tileRowsFromBottom = order == "bottom";
+         return order == "top" || order == "bottom";
+       },
+       "ERROR: Invalid row order after -tilerows, should be top or bottom", 13},
   };
   return rows;
 }

@@ -32,7 +32,11 @@ struct RunOptions {
   std::string view;  // after "-view": the relief picture's path
   bool viewGiven = false;
   bool viewMissing = false;  // "-view" was the last argument
-  bool bigEndian = false;    // after "-order": raw heights' byte order
+  // after "-tilerows": an input's tiles named _x<i>_y<j> count j from the
+  // bottom (World Machine's, -fit unreal's), not from the top.
+  bool tileRowsFromBottom = false;
+  bool tileRowsGiven = false;
+  bool bigEndian = false;  // after "-order": raw heights' byte order
   bool orderGiven = false;
   double unit = 0;  // after "-unit": file units per height step
   bool unitGiven = false;

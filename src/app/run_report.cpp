@@ -298,11 +298,17 @@ void reportEngineSettings(const RunFiles& files, const WrittenHeights& written,
                           ? tileNamePattern(outputPath, geometry.naming)
                           : outputPath;
   GroundSpacing spacing;
-  const bool ground =
-      source.format == HeightFormat::kTiff
-          ? spacingOfGeoTags(source.tiff.geo, &spacing)
-          : source.format == HeightFormat::kHgt &&
-                spacingOfSrtmTile(files.input.path, source.width, &spacing);
+  // A mosaic of SRTM tiles: the spacing at its middle tile's latitude.
+  const InputMosaic& mosaic = files.mosaic;
+  const std::string& tile =
+      mosaic.any() ? mosaic.tiles[mosaic.middleTile] : files.input.path;
+  const int32_t side = mosaic.any()
+                           ? mosaic.layout.rects[mosaic.middleTile].width
+                           : source.width;
+  const bool ground = source.format == HeightFormat::kTiff
+                          ? spacingOfGeoTags(source.tiff.geo, &spacing)
+                          : source.format == HeightFormat::kHgt &&
+                                spacingOfSrtmTile(tile, side, &spacing);
   if (ground) {
     // The turns swap the axes; the resampling spreads the same ground over
     // more or fewer samples, corners on corners.

@@ -45,6 +45,11 @@ bool allocateInputPlanes(RunState* state) {
 // to read them instead.
 bool readFloats(RunState* state, const Progress* progress) {
   RunFiles* files = state->files;
+  // A mosaic's tiles are joined as floats, or refused before any work.
+  if (files->mosaic.any()) {
+    return readMosaicFloats(files->mosaic, &files->source, &state->floats,
+                            state->error, *state->diagnostics, progress);
+  }
   if (!readInputFloats(&files->input, &files->source, &state->floats,
                        state->error, progress)) {
     return false;
@@ -77,6 +82,10 @@ bool readStage(RunState* state) {
       if (state->floatHeights) return false;
       // Integers beyond a float's 24 bits keep their exact steps this way.
       if (!allocateInputPlanes(state)) return false;
+    }
+    if (files->mosaic.any()) {
+      return readMosaicHeights(files->mosaic, &files->source, state->planes,
+                               state->error, *state->diagnostics, progress);
     }
     return readInputHeights(&files->input, &files->source, state->planes,
                             state->error, progress);

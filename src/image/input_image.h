@@ -67,6 +67,9 @@ struct InputImage {
   // the heights a -unit put beyond 0 ... 65535.
   SampleMapping mapping;
   StoreCount unitClamped;
+  // An input of many tiles: where the whole they make lies (each tile's
+  // own header says where it does); empty for one file.
+  GeoTags placed;
   // Read as floats: the samples a 32-bit float cannot hold apart (integers
   // beyond 2^24, 64-bit floats beyond its range), which are then read as
   // 16-bit heights instead.

@@ -4,6 +4,11 @@
 
 bool placementOfInput(const InputImage& image, const std::string& path,
                       InputPlacement* placement) {
+  if (image.placed.any()) {
+    if (!rasterToModel(image.placed, &placement->toModel)) return false;
+    placement->pointSamples = pixelIsPoint(image.placed);
+    return true;
+  }
   if (image.format == HeightFormat::kTiff) {
     if (!image.tiff.geo.any() ||
         !rasterToModel(image.tiff.geo, &placement->toModel)) {

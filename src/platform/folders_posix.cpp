@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include "platform/folders.h"
 
@@ -12,4 +13,10 @@ bool listFolder(const std::string& folder, std::vector<std::string>* names) {
   }
   closedir(entries);
   return true;
+}
+
+bool isFolder(const std::string& path) {
+  struct stat status;
+  return !path.empty() && stat(path.c_str(), &status) == 0 &&
+         S_ISDIR(status.st_mode);
 }

@@ -19,3 +19,11 @@ bool listFolder(const std::string& folder, std::vector<std::string>* names) {
   FindClose(search);
   return true;
 }
+
+bool isFolder(const std::string& path) {
+  const std::wstring wide = widePath(path.c_str());
+  if (wide.empty()) return false;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}

@@ -58,6 +58,19 @@ function writeMap(module, path, bytes) {
   module.FS.writeFile(path, bytes, { canOwn: true });
 }
 
+// The input into /work as <name>: one file ({ bytes }), or several ({ files })
+// in a folder of that name, which the tool reads as the tiles of one map.
+function writeInput(module, name, message) {
+  if (!message.files) {
+    writeMap(module, '/work/' + name, new Uint8Array(message.bytes));
+    return;
+  }
+  module.FS.mkdir('/work/' + name);
+  for (const file of message.files) {
+    writeMap(module, '/work/' + name + '/' + file.name, new Uint8Array(file.bytes));
+  }
+}
+
 function readFolder(module, folder, skip) {
   const files = [];
   for (const name of module.FS.readdir(folder)) {
@@ -84,13 +97,14 @@ const kResultRelief = '/relief/result.bmp';
 // The relief of the input alone: the map converted to nowhere (a link to
 // the null device, named with the input's extension so that its format is
 // the input's where it can be), with the input's own reading switches.
-async function inputRelief(name, bytes, readingArgs) {
+async function inputRelief(message) {
+  const { name, readingArgs } = message;
   const module = await startModule(true);
   module.FS.mkdir('/work');
   module.FS.mkdir('/relief');
-  writeMap(module, '/work/' + name, bytes);
+  writeInput(module, name, message);
   const dot = name.lastIndexOf('.');
-  const extension = dot > 0 ? name.slice(dot).toLowerCase() : '';
+  const extension = dot > 0 && !message.files ? name.slice(dot).toLowerCase() : '';
   const sink = '/work/nowhere' + (kStreamedFormats.includes(extension) ? extension : '.png');
   module.FS.symlink('/dev/null', sink);
   const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', kInputRelief]);
@@ -105,12 +119,12 @@ async function inputRelief(name, bytes, readingArgs) {
 // Runs the command line on the map as <path> (a name the tool cannot take
 // for a switch) in /work; the files it leaves there are the outputs.
 async function convert(message) {
-  const { name, path, bytes, outputPath, args } = message;
+  const { name, path, outputPath, args } = message;
   postMessage({ type: 'stage', label: 'Reading the map…' });
   const module = await startModule(false);
   module.FS.mkdir('/work');
   module.FS.mkdir('/relief');
-  writeMap(module, '/work/' + name, new Uint8Array(bytes));
+  writeInput(module, name, message);
   module.FS.chdir('/work');
   postMessage({ type: 'stage', label: 'Converting…' });
   const result = run(module, [path, outputPath, ...args, '-view', kResultRelief]);
@@ -139,7 +153,7 @@ onmessage = async (event) => {
       module.callMain(['--version']);
       postMessage({ type: 'version', lines });
     } else if (message.type === 'input-relief') {
-      const relief = await inputRelief(message.name, new Uint8Array(message.bytes), message.readingArgs);
+      const relief = await inputRelief(message);
       postMessage({ type: 'input-relief', relief }, relief ? [relief.buffer] : []);
     } else if (message.type === 'convert') {
       await convert(message);

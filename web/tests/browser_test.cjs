@@ -171,6 +171,16 @@ async function setForm(page, fields) {
   }
 }
 
+// Picks several files at once, which the page takes as the tiles of one
+// map in its folder "tiles".
+async function pickFiles(page, files) {
+  const input = await page.$('#map');
+  await page.$eval('#picked', (element) => { element.textContent = ''; });
+  await input.uploadFile(...files);
+  await page.waitForFunction((count) => document.getElementById('picked').textContent.startsWith(`tiles, ${count} files,`),
+    {}, files.length);
+}
+
 async function pickFile(page, file) {
   const input = await page.$('#map');
   await page.$eval('#picked', (element) => { element.textContent = ''; });
@@ -464,6 +474,33 @@ async function main() {
       'the input relief is the native -view picture (a bitmap)');
     check(Buffer.from(pictures.result).equals(fs.readFileSync(path.join(viewFolder, 'result.bmp'))),
       'the result relief is the native -view picture (a bitmap)');
+
+    // Several files picked: the tiles the tool cut from a map, read back as
+    // one from their folder, as the native tool reads the same folder.
+    const tileFolder = path.join(work, 'tileset', 'tiles');
+    fs.rmSync(path.dirname(tileFolder), { recursive: true, force: true });
+    fs.mkdirSync(tileFolder, { recursive: true });
+    execFileSync(nativeTool, [maps.png16, path.join(tileFolder, 'terrain.png'), '-tiles', '2x2'], quiet);
+    const tiles = fs.readdirSync(tileFolder).sort().map((name) => path.join(tileFolder, name));
+    check(tiles.length === 4, `the map cut into four tiles (${tiles.map((tile) => path.basename(tile)).join(', ')})`);
+    await pickFiles(page, tiles);
+    await setForm(page, { format: 'r16', smooth: '1' });
+    const joined = await convert(page);
+    check(joined.command === 'quillorn tiles tiles.r16 -smo 1', `several files: the command line shown (${joined.command})`);
+    let joinedLines = '';
+    try {
+      joinedLines = execFileSync(nativeTool, ['tiles', 'tiles.r16', '-smo', '1'],
+        { cwd: path.dirname(tileFolder), stdio: ['ignore', 'pipe', 'pipe'] }).toString();
+    } catch (failure) {
+      joinedLines = `status ${failure.status}: ${failure.stdout}`;
+    }
+    check(joined.outcome === 'converted' && joined.out.slice(1).join('\n') === joinedLines.trim(),
+      `several files: converted, standard output lines as the native run on their folder (${joined.status})`);
+    const joinedDownload = await download(page, downloads);
+    check(joinedDownload !== null && joinedDownload.name === 'tiles.r16' &&
+      joinedDownload.bytes.equals(fs.readFileSync(path.join(path.dirname(tileFolder), 'tiles.r16'))),
+      `several files: one output, the native build's bytes for their folder (${joinedDownload && joinedDownload.name})`);
+    await page.waitForFunction(() => document.getElementById('input-view').src, { timeout: 60000 });
 
     // A map larger than a module's memory: the tool's ERROR line, and the
     // page says what size fits. Never run natively (it might fit there).

@@ -47,6 +47,8 @@ std::vector<std::string> fuzzSwitches(const uint8_t* prefix,
         {"-crop", "1x1+0+0", "-bounds", "-1e9,-1e9,1e9,1e9"}};
     const std::vector<std::string>& window = windows[prefix[2] & 3];
     switches.insert(switches.end(), window.begin(), window.end());
+    // Ignored with its warning: the fuzzed input is one file.
+    if (prefix[2] & 4) switches.insert(switches.end(), {"-tilerows", "bottom"});
   }
   const std::vector<std::string> extras[4] = {
       {}, {"-world"}, {"-fill", "1"}, {"-channel", "luma"}};

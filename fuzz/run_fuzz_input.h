@@ -18,7 +18,8 @@ constexpr size_t kFuzzPrefixSize = 6;
 // "-fill 1" or "-channel luma"; byte 1 the passes
 // (-3 ... 3); bytes 2-3 the minimum (16-bit signed), and without "-min"
 // byte 2 bits 0-1 the window ("-crop 2x2+1+0", "-bounds 0,0,1,1", "-crop
-// 1x1+0+0 -bounds" over everything); byte 4 bit 4 "-view"
+// 1x1+0+0 -bounds" over everything) and bit 2 "-tilerows bottom"; byte 4
+// bit 4 "-view"
 // (bit 5: a PNG picture, else a bitmap), bit 6 "-dim 3x2", bit 7 the
 // elevation names (see fuzzInputName), with "-order big" for their raw
 // input and "-unit 0.5" for their second TIFF input; byte 5 the geometry:

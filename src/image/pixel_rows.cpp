@@ -86,8 +86,7 @@ void splitBgrSsse3(const uint8_t* QUILLORN_RESTRICT bytes,
 // The bytes of channel kChannel of 16 pixels (48 bytes in a, b and c): those
 // of a and b first, then the rest from c. A shuffle's lanes must be
 // constants, so every lane's source is spelled out.
-#define QUILLORN_FROM_AB(p) \
-  (3 * (p) + kChannel < 32 ? 3 * (p) + kChannel : 0)
+#define QUILLORN_FROM_AB(p) (3 * (p) + kChannel < 32 ? 3 * (p) + kChannel : 0)
 #define QUILLORN_FROM_C(p) \
   (3 * (p) + kChannel < 32 ? (p) : 3 * (p) + kChannel - 16)
 template <int kChannel>
@@ -131,9 +130,9 @@ void splitBgrWasm(const uint8_t* QUILLORN_RESTRICT bytes,
 // Bytes 16 * kPart ... 16 * kPart + 15 of 16 pixels joined as blue, green,
 // red: blue and green first, then red among them.
 #define QUILLORN_BYTE(k) (16 * kPart + (k))
-#define QUILLORN_FROM_BG(k)                                    \
-  (QUILLORN_BYTE(k) % 3 == 0   ? QUILLORN_BYTE(k) / 3        \
-   : QUILLORN_BYTE(k) % 3 == 1 ? 16 + QUILLORN_BYTE(k) / 3   \
+#define QUILLORN_FROM_BG(k)                                \
+  (QUILLORN_BYTE(k) % 3 == 0   ? QUILLORN_BYTE(k) / 3      \
+   : QUILLORN_BYTE(k) % 3 == 1 ? 16 + QUILLORN_BYTE(k) / 3 \
                                : 0)
 #define QUILLORN_FROM_R(k) \
   (QUILLORN_BYTE(k) % 3 == 2 ? 16 + QUILLORN_BYTE(k) / 3 : (k))

@@ -95,10 +95,9 @@ void shadeRow(const float* up, const float* here, const float* down,
   }
 }
 
-
 // Each pixel's colour from its entry, as red, green, blue bytes.
-void packColours(const int32_t* entries, const uint32_t* colours,
-                 int32_t count, uint8_t* rgb) {
+void packColours(const int32_t* entries, const uint32_t* colours, int32_t count,
+                 uint8_t* rgb) {
   for (int32_t pixel = 0; pixel < count; ++pixel) {
     uint32_t colour = colours[entries[pixel]];
     rgb[3 * pixel] = static_cast<uint8_t>(colour);
@@ -116,22 +115,22 @@ v128_t shadeFourWasm(const float* up, const float* here, const float* down,
   const v128_t zero = wasm_f32x4_splat(0.0f);
   const v128_t one = wasm_f32x4_splat(1.0f);
   const v128_t half = wasm_f32x4_splat(0.5f);
-  v128_t slopeX = wasm_f32x4_mul(
-      wasm_f32x4_sub(wasm_v128_load(here + column + 2),
-                     wasm_v128_load(here + column)),
-      slope);
-  v128_t slopeY = wasm_f32x4_mul(
-      wasm_f32x4_sub(wasm_v128_load(down + column + 1),
-                     wasm_v128_load(up + column + 1)),
-      slope);
+  v128_t slopeX =
+      wasm_f32x4_mul(wasm_f32x4_sub(wasm_v128_load(here + column + 2),
+                                    wasm_v128_load(here + column)),
+                     slope);
+  v128_t slopeY =
+      wasm_f32x4_mul(wasm_f32x4_sub(wasm_v128_load(down + column + 1),
+                                    wasm_v128_load(up + column + 1)),
+                     slope);
   v128_t facing = wasm_f32x4_sub(
       wasm_f32x4_sub(wasm_f32x4_splat(kLightZ),
                      wasm_f32x4_mul(slopeX, wasm_f32x4_splat(kLightX))),
       wasm_f32x4_mul(slopeY, wasm_f32x4_splat(kLightY)));
-  v128_t length = wasm_f32x4_sqrt(wasm_f32x4_add(
-      wasm_f32x4_add(wasm_f32x4_mul(slopeX, slopeX),
-                     wasm_f32x4_mul(slopeY, slopeY)),
-      one));
+  v128_t length = wasm_f32x4_sqrt(
+      wasm_f32x4_add(wasm_f32x4_add(wasm_f32x4_mul(slopeX, slopeX),
+                                    wasm_f32x4_mul(slopeY, slopeY)),
+                     one));
   v128_t light = wasm_f32x4_div(facing, length);
   // pmax(a, b) is a < b ? b : a and pmin(a, b) is b < a ? b : a, which are
   // std::max and std::min with their arguments so.
@@ -176,12 +175,12 @@ void shadeRowWasm(const float* up, const float* here, const float* down,
     uint8_t* to = rgb + 3 * column;
     wasm_v128_store(to, wasm_i8x16_shuffle(c[0], c[1], 0, 1, 2, 4, 5, 6, 8, 9,
                                            10, 12, 13, 14, 16, 17, 18, 20));
-    wasm_v128_store(to + 16,
-                    wasm_i8x16_shuffle(c[1], c[2], 5, 6, 8, 9, 10, 12, 13, 14,
-                                       16, 17, 18, 20, 21, 22, 24, 25));
-    wasm_v128_store(to + 32,
-                    wasm_i8x16_shuffle(c[2], c[3], 10, 12, 13, 14, 16, 17, 18,
-                                       20, 21, 22, 24, 25, 26, 28, 29, 30));
+    wasm_v128_store(
+        to + 16, wasm_i8x16_shuffle(c[1], c[2], 5, 6, 8, 9, 10, 12, 13, 14, 16,
+                                    17, 18, 20, 21, 22, 24, 25));
+    wasm_v128_store(
+        to + 32, wasm_i8x16_shuffle(c[2], c[3], 10, 12, 13, 14, 16, 17, 18, 20,
+                                    21, 22, 24, 25, 26, 28, 29, 30));
   }
   shadeRow(up + column, here + column, down + column, width - column, slope,
            low, toStep, entries);

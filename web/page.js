@@ -30,9 +30,9 @@ let reliefArgs = null;      // the reading switches the input's relief was drawn
 let inputReliefUrl = null;
 let resultReliefUrl = null;
 
-// The name of the output: the map's own name with the format's extension,
-// "_out" added where that would be the map's name itself.
-// A folder's output takes the folder's whole name.
+// The name of the output: the map's own name with the format's extension
+// (a folder's whole name), "_out" added where that would be the map's name
+// itself.
 function outputName() {
   const format = $('format').value;
   const base = !map ? 'map' : map.files ? map.name : map.name.replace(/\.[^.]*$/, '');
@@ -183,11 +183,14 @@ function requestInputRelief() {
 // The folder several picked files go into: the picker names none.
 const kPickedFolder = 'tiles';
 
-// Takes one file as the map, or several (files: [{ name, file }]) as the
-// tiles of one in the folder named folder.
+// Takes one file as the map, or the files of a folder (files: [{ name,
+// file }], one or more) as the tiles of one in the folder named folder.
 async function pick(file, folder = kPickedFolder, files = null) {
-  if (!file && !(files && files.length)) return;
-  if (files && files.length === 1) file = files[0].file;
+  if (!file && !files) return;
+  if (files && !files.length) {
+    $('picked').textContent = `The folder ${folder} holds no files.`;
+    return;
+  }
   if (file) {
     $('picked').textContent = `Reading ${file.name}…`;
     const bytes = await file.arrayBuffer();

@@ -44,10 +44,15 @@ const kCases = [
   { label: 'to .r16 -smo 4', output: 'out.r16', args: ['-smo', '4'] },
   { label: 'to .bmp -smo 4', output: 'out.bmp', args: ['-smo', '4'] },
   { label: 'to .r16 -smo 2 -view .png', output: 'out.r16', args: ['-smo', '2', '-view', 'relief.png'] },
+  // The page's: its reliefs are bitmaps.
+  { label: 'to .r16 -smo 2 -view .bmp', output: 'out.r16', args: ['-smo', '2', '-view', 'relief.bmp'] },
   // The input's relief as the page's worker draws it: the map converted to
   // the null device, the relief beside.
-  { label: 'the input\'s relief', sink: true, args: ['-view', 'relief.png'] },
+  { label: 'the input\'s relief', sink: true, args: ['-view', 'relief.bmp'] },
 ];
+
+// A switch's argument that names a relief picture.
+const isPicture = (arg) => /^relief\.(png|bmp)$/.test(arg);
 
 // A case's output for a map: the null device, named as the input, for the
 // input's relief.
@@ -63,7 +68,7 @@ function nativeSeconds(map, c) {
   fs.mkdirSync(folder, { recursive: true });
   const output = outputOf(map, c, folder, (at) => fs.symlinkSync('/dev/null', at));
   const args = [map.file, path.join(folder, output),
-    ...c.args.map((a) => (a.endsWith('.png') ? path.join(folder, a) : a))];
+    ...c.args.map((a) => (isPicture(a) ? path.join(folder, a) : a))];
   const started = process.hrtime.bigint();
   execFileSync(nativeTool, args, { stdio: 'ignore' });
   return Number(process.hrtime.bigint() - started) / 1e9;
@@ -110,7 +115,7 @@ async function moduleSeconds(map, c, bytes) {
   const ended = clock();
   endStage(ended);
   if (status !== 0) throw new Error(`${map.label} ${c.label}: the module failed (${status})`);
-  const outputs = [...(c.sink ? [] : [c.output]), ...c.args.filter((a) => a.endsWith('.png'))]
+  const outputs = [...(c.sink ? [] : [c.output]), ...c.args.filter(isPicture)]
     .map((name) => fileBytes(module, '/work/' + name));
   parts['copy out'] = clock() - ended;
   parts.run = ended - ran;
@@ -135,7 +140,7 @@ const median = (values) => {
         const { parts, outputs } = await moduleSeconds(map, c, new Uint8Array(bytes));
         web.push(parts);
         if (round === 0) {
-          const expected = fs.readFileSync(path.join(work, 'native', c.sink ? 'relief.png' : c.output));
+          const expected = fs.readFileSync(path.join(work, 'native', c.sink ? c.args.find(isPicture) : c.output));
           if (!Buffer.from(outputs[0]).equals(expected)) {
             throw new Error(`${map.label} ${c.label}: the module's output differs from the native one`);
           }

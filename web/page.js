@@ -16,7 +16,10 @@ const reliefWorker = new Worker('worker.js');
 const kMaxPixels = Math.floor((2 ** 31 - 1) / 4);
 const kSide = Math.floor(Math.sqrt(kMaxPixels));
 
-let map = null;             // { name, bytes } of the picked map
+// The picked map: { name, bytes } of one file, or { name, files: [{ name,
+// bytes }] } of several, the tiles of one map, which go into a folder of
+// that name and are read as the tool reads a folder.
+let map = null;
 let outputs = [];           // the last successful run's files
 let prepared = null;        // { blob, name }: their download, made when they arrive
 let running = false;
@@ -27,11 +30,12 @@ let reliefArgs = null;      // the reading switches the input's relief was drawn
 let inputReliefUrl = null;
 let resultReliefUrl = null;
 
-// The name of the output: the map's own name with the format's extension,
-// "_out" added where that would be the map's name itself.
+// The name of the output: the map's own name with the format's extension
+// (a folder's whole name), "_out" added where that would be the map's name
+// itself.
 function outputName() {
   const format = $('format').value;
-  const base = map ? map.name.replace(/\.[^.]*$/, '') : 'map';
+  const base = !map ? 'map' : map.files ? map.name : map.name.replace(/\.[^.]*$/, '');
   const name = base + '.' + format;
   return map && name === map.name ? base + '_out.' + format : name;
 }
@@ -118,7 +122,7 @@ function escaped(text) {
 
 function namePaths(input, output) {
   const base = output.replace(/\.[^.]*$/, '');
-  const files = [input, output, '/relief/result.png', 'standard output'].map(escaped);
+  const files = [input, output, '/relief/result.bmp', 'standard output'].map(escaped);
   const beside = [base, asPath(base)].map((head) => escaped(head) + '[^:]*');
   runPaths = new RegExp(`^quillorn: (${files.concat(beside).join('|')}): `);
 }
@@ -152,28 +156,57 @@ function showPicture(id, bytes, alt) {
   const image = $(id);
   const old = id === 'input-view' ? inputReliefUrl : resultReliefUrl;
   if (old) URL.revokeObjectURL(old);
-  const url = bytes ? URL.createObjectURL(new Blob([bytes], { type: 'image/png' })) : null;
+  const url = bytes ? URL.createObjectURL(new Blob([bytes], { type: 'image/bmp' })) : null;
   if (id === 'input-view') inputReliefUrl = url; else resultReliefUrl = url;
   if (url) image.src = url; else image.removeAttribute('src');
   image.alt = alt;
 }
 
+// A copy of the map's bytes for a worker, and the buffers to hand over:
+// { bytes } of one file, { files } of several.
+function mapCopy() {
+  if (!map.files) {
+    const bytes = map.bytes.slice(0);
+    return { copy: { bytes }, buffers: [bytes] };
+  }
+  const files = map.files.map((file) => ({ name: file.name, bytes: file.bytes.slice(0) }));
+  return { copy: { files }, buffers: files.map((file) => file.bytes) };
+}
+
 function requestInputRelief() {
   if (!map) return;
   reliefArgs = readingArgs().join(' ');
-  const bytes = map.bytes.slice(0);
-  reliefWorker.postMessage({ type: 'input-relief', name: map.name, bytes, readingArgs: readingArgs() }, [bytes]);
+  const { copy, buffers } = mapCopy();
+  reliefWorker.postMessage({ type: 'input-relief', name: map.name, ...copy, readingArgs: readingArgs() }, buffers);
 }
 
-async function pick(file) {
-  if (!file) return;
-  $('picked').textContent = `Reading ${file.name}…`;
-  const bytes = await file.arrayBuffer();
-  map = { name: file.name, bytes };
+// The folder several picked files go into: the picker names none.
+const kPickedFolder = 'tiles';
+
+// Takes one file as the map, or the files of a folder (files: [{ name,
+// file }], one or more) as the tiles of one in the folder named folder.
+async function pick(file, folder = kPickedFolder, files = null) {
+  if (!file && !files) return;
+  if (files && !files.length) {
+    $('picked').textContent = `The folder ${folder} holds no files.`;
+    return;
+  }
+  if (file) {
+    $('picked').textContent = `Reading ${file.name}…`;
+    const bytes = await file.arrayBuffer();
+    map = { name: file.name, bytes };
+    $('picked').textContent = `${file.name}, ${bytes.byteLength.toLocaleString('en')} bytes`;
+  } else {
+    $('picked').textContent = `Reading ${files.length} files…`;
+    const read = await Promise.all(files.map(async (entry) => ({ name: entry.name, bytes: await entry.file.arrayBuffer() })));
+    read.sort((a, b) => (a.name < b.name ? -1 : a.name > b.name ? 1 : 0));
+    map = { name: folder, files: read };
+    const total = read.reduce((sum, entry) => sum + entry.bytes.byteLength, 0);
+    $('picked').textContent = `${folder}, ${read.length} files, ${total.toLocaleString('en')} bytes`;
+  }
   outputs = [];
   prepared = null;
   $('download').disabled = true;
-  $('picked').textContent = `${file.name}, ${bytes.byteLength.toLocaleString('en')} bytes`;
   showPicture('input-view', null, 'Relief of the input (being drawn)');
   showPicture('result-view', null, 'Relief of the result (none yet)');
   showCommand();
@@ -198,9 +231,9 @@ function convert(event) {
   namePaths(asPath(map.name), asPath(output));
   logLine('$ ' + $('command').textContent, 'command');
   showPicture('result-view', null, 'Relief of the result (none yet)');
-  const bytes = map.bytes.slice(0);
-  worker.postMessage({ type: 'convert', name: map.name, path: asPath(map.name), bytes,
-    output, outputPath: asPath(output), args: switches(), readingArgs: readingArgs() }, [bytes]);
+  const { copy, buffers } = mapCopy();
+  worker.postMessage({ type: 'convert', name: map.name, path: asPath(map.name), ...copy,
+    output, outputPath: asPath(output), args: switches(), readingArgs: readingArgs() }, buffers);
   if (readingArgs().join(' ') !== reliefArgs) requestInputRelief();
 }
 
@@ -325,15 +358,48 @@ $('form').addEventListener('change', showCommand);
 $('heights').addEventListener('change', () => {
   $('scale').disabled = $('heights').value !== 'scale';
 });
-$('map').addEventListener('change', () => pick($('map').files[0]));
+$('map').addEventListener('change', () => {
+  const picked = Array.from($('map').files);
+  if (picked.length > 1) pick(null, kPickedFolder, picked.map((file) => ({ name: file.name, file })));
+  else pick(picked[0]);
+});
 $('download').addEventListener('click', download);
 const drop = $('drop');
 drop.addEventListener('dragover', (event) => { event.preventDefault(); drop.classList.add('over'); });
 drop.addEventListener('dragleave', () => drop.classList.remove('over'));
-drop.addEventListener('drop', (event) => {
+// The files of a dropped folder (not of its subfolders, as the tool reads
+// a folder), as [{ name, file }].
+async function folderFiles(folder) {
+  const reader = folder.createReader();
+  const entries = [];
+  for (;;) {
+    // readEntries gives a folder's entries a batch at a time, then none.
+    const batch = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
+    if (!batch.length) break;
+    entries.push(...batch.filter((entry) => entry.isFile));
+  }
+  return Promise.all(entries.map((entry) =>
+    new Promise((resolve, reject) => entry.file((file) => resolve({ name: entry.name, file }), reject))));
+}
+
+drop.addEventListener('drop', async (event) => {
   event.preventDefault();
   drop.classList.remove('over');
-  pick(event.dataTransfer.files[0]);
+  // The entries are only there while the event is handled.
+  const entries = Array.from(event.dataTransfer.items || [])
+    .map((item) => (item.webkitGetAsEntry ? item.webkitGetAsEntry() : null));
+  const files = Array.from(event.dataTransfer.files);
+  if (entries.length === 1 && entries[0] && entries[0].isDirectory) {
+    try {
+      pick(null, entries[0].name, await folderFiles(entries[0]));
+    } catch (failure) {
+      $('picked').textContent = `The folder ${entries[0].name} could not be read: ${failure && failure.message || failure}`;
+    }
+  } else if (files.length > 1) {
+    pick(null, kPickedFolder, files.map((file) => ({ name: file.name, file })));
+  } else {
+    pick(files[0]);
+  }
 });
 worker.postMessage({ type: 'version' });
 showCommand();

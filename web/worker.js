@@ -58,6 +58,19 @@ function writeMap(module, path, bytes) {
   module.FS.writeFile(path, bytes, { canOwn: true });
 }
 
+// The input into /work as <name>: one file ({ bytes }), or several ({ files })
+// in a folder of that name, which the tool reads as the tiles of one map.
+function writeInput(module, name, message) {
+  if (!message.files) {
+    writeMap(module, '/work/' + name, new Uint8Array(message.bytes));
+    return;
+  }
+  module.FS.mkdir('/work/' + name);
+  for (const file of message.files) {
+    writeMap(module, '/work/' + name + '/' + file.name, new Uint8Array(file.bytes));
+  }
+}
+
 function readFolder(module, folder, skip) {
   const files = [];
   for (const name of module.FS.readdir(folder)) {
@@ -74,21 +87,30 @@ function readFolder(module, folder, skip) {
 // seeks back, and SRTM tiles are read only: their reliefs go through PNG.
 const kStreamedFormats = ['.bmp', '.png', '.pgm', '.raw', '.r16'];
 
+// The reliefs are drawn as bitmaps, in a folder of their own: the browser
+// shows a bitmap as it does a PNG, and its rows are written as they are
+// shaded, where a PNG's deflate took the module longer than the shading
+// and the rest of a 4097 x 4097 conversion together.
+const kInputRelief = '/relief/input.bmp';
+const kResultRelief = '/relief/result.bmp';
+
 // The relief of the input alone: the map converted to nowhere (a link to
 // the null device, named with the input's extension so that its format is
 // the input's where it can be), with the input's own reading switches.
-async function inputRelief(name, bytes, readingArgs) {
+async function inputRelief(message) {
+  const { name, readingArgs } = message;
   const module = await startModule(true);
   module.FS.mkdir('/work');
-  writeMap(module, '/work/' + name, bytes);
+  module.FS.mkdir('/relief');
+  writeInput(module, name, message);
   const dot = name.lastIndexOf('.');
-  const extension = dot > 0 ? name.slice(dot).toLowerCase() : '';
+  const extension = dot > 0 && !message.files ? name.slice(dot).toLowerCase() : '';
   const sink = '/work/nowhere' + (kStreamedFormats.includes(extension) ? extension : '.png');
   module.FS.symlink('/dev/null', sink);
-  const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', '/work/relief.png']);
+  const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', kInputRelief]);
   if (result.status !== 0) return null;
   try {
-    return fileBytes(module, '/work/relief.png');
+    return fileBytes(module, kInputRelief);
   } catch (missing) {
     return null;
   }
@@ -97,19 +119,19 @@ async function inputRelief(name, bytes, readingArgs) {
 // Runs the command line on the map as <path> (a name the tool cannot take
 // for a switch) in /work; the files it leaves there are the outputs.
 async function convert(message) {
-  const { name, path, bytes, outputPath, args } = message;
+  const { name, path, outputPath, args } = message;
   postMessage({ type: 'stage', label: 'Reading the map…' });
   const module = await startModule(false);
   module.FS.mkdir('/work');
   module.FS.mkdir('/relief');
-  writeMap(module, '/work/' + name, new Uint8Array(bytes));
+  writeInput(module, name, message);
   module.FS.chdir('/work');
   postMessage({ type: 'stage', label: 'Converting…' });
-  const result = run(module, [path, outputPath, ...args, '-view', '/relief/result.png']);
+  const result = run(module, [path, outputPath, ...args, '-view', kResultRelief]);
   const files = result.status === 0 ? readFolder(module, '/work', name) : [];
   let relief = null;
   if (result.status === 0) {
-    try { relief = fileBytes(module, '/relief/result.png'); } catch (missing) { relief = null; }
+    try { relief = fileBytes(module, kResultRelief); } catch (missing) { relief = null; }
   }
   postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, relief },
     files.map((file) => file.bytes.buffer).concat(relief ? [relief.buffer] : []));
@@ -133,7 +155,7 @@ onmessage = async (event) => {
       const endings = module.UTF8ToString(module._quillornReadEndings());
       postMessage({ type: 'version', lines, endings });
     } else if (message.type === 'input-relief') {
-      const relief = await inputRelief(message.name, new Uint8Array(message.bytes), message.readingArgs);
+      const relief = await inputRelief(message);
       postMessage({ type: 'input-relief', relief }, relief ? [relief.buffer] : []);
     } else if (message.type === 'convert') {
       await convert(message);

@@ -1,5 +1,6 @@
 #include "image/height_planes.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -141,11 +142,17 @@ HeightRange scanRange(const BytePlane& lowPlane, const BytePlane& highPlane,
   for (int32_t row = 0; row < height; ++row) {
     const uint8_t* low = lowPlane[row];
     const uint8_t* high = highPlane[row];
+    // Branchless, so that the compilers vectorize it (the browser build's
+    // too).
+    HeightValue least = range.min;
+    HeightValue most = range.max;
     for (int32_t column = 0; column < width; ++column) {
       HeightValue value = decodeHeightIn<kBase>(low[column], high[column]);
-      if (value < range.min) range.min = value;
-      if (value > range.max) range.max = value;
+      least = std::min(least, value);
+      most = std::max(most, value);
     }
+    range.min = least;
+    range.max = most;
   }
   return range;
 }

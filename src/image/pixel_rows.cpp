@@ -6,6 +6,9 @@
 #ifdef QUILLORN_X86_KERNELS
 #include <immintrin.h>
 #endif
+#ifdef QUILLORN_WASM_KERNELS
+#include <wasm_simd128.h>
+#endif
 
 namespace {
 
@@ -79,6 +82,82 @@ void splitBgrSsse3(const uint8_t* QUILLORN_RESTRICT bytes,
 }
 #endif
 
+#ifdef QUILLORN_WASM_KERNELS
+// The bytes of channel kChannel of 16 pixels (48 bytes in a, b and c): those
+// of a and b first, then the rest from c. A shuffle's lanes must be
+// constants, so every lane's source is spelled out.
+#define QUILLORN_FROM_AB(p) (3 * (p) + kChannel < 32 ? 3 * (p) + kChannel : 0)
+#define QUILLORN_FROM_C(p) \
+  (3 * (p) + kChannel < 32 ? (p) : 3 * (p) + kChannel - 16)
+template <int kChannel>
+v128_t gatherChannelWasm(v128_t a, v128_t b, v128_t c) {
+  v128_t ab = wasm_i8x16_shuffle(
+      a, b, QUILLORN_FROM_AB(0), QUILLORN_FROM_AB(1), QUILLORN_FROM_AB(2),
+      QUILLORN_FROM_AB(3), QUILLORN_FROM_AB(4), QUILLORN_FROM_AB(5),
+      QUILLORN_FROM_AB(6), QUILLORN_FROM_AB(7), QUILLORN_FROM_AB(8),
+      QUILLORN_FROM_AB(9), QUILLORN_FROM_AB(10), QUILLORN_FROM_AB(11),
+      QUILLORN_FROM_AB(12), QUILLORN_FROM_AB(13), QUILLORN_FROM_AB(14),
+      QUILLORN_FROM_AB(15));
+  return wasm_i8x16_shuffle(
+      ab, c, QUILLORN_FROM_C(0), QUILLORN_FROM_C(1), QUILLORN_FROM_C(2),
+      QUILLORN_FROM_C(3), QUILLORN_FROM_C(4), QUILLORN_FROM_C(5),
+      QUILLORN_FROM_C(6), QUILLORN_FROM_C(7), QUILLORN_FROM_C(8),
+      QUILLORN_FROM_C(9), QUILLORN_FROM_C(10), QUILLORN_FROM_C(11),
+      QUILLORN_FROM_C(12), QUILLORN_FROM_C(13), QUILLORN_FROM_C(14),
+      QUILLORN_FROM_C(15));
+}
+#undef QUILLORN_FROM_AB
+#undef QUILLORN_FROM_C
+
+void splitBgrWasm(const uint8_t* QUILLORN_RESTRICT bytes,
+                  uint8_t* QUILLORN_RESTRICT red,
+                  uint8_t* QUILLORN_RESTRICT green,
+                  uint8_t* QUILLORN_RESTRICT blue, size_t count) {
+  size_t column = 0;
+  for (; column + 16 <= count; column += 16) {
+    const uint8_t* from = bytes + 3 * column;
+    v128_t a = wasm_v128_load(from);
+    v128_t b = wasm_v128_load(from + 16);
+    v128_t c = wasm_v128_load(from + 32);
+    wasm_v128_store(blue + column, gatherChannelWasm<0>(a, b, c));
+    wasm_v128_store(green + column, gatherChannelWasm<1>(a, b, c));
+    wasm_v128_store(red + column, gatherChannelWasm<2>(a, b, c));
+  }
+  splitBgrScalar(bytes + 3 * column, red + column, green + column,
+                 blue + column, count - column);
+}
+
+// Bytes 16 * kPart ... 16 * kPart + 15 of 16 pixels joined as blue, green,
+// red: blue and green first, then red among them.
+#define QUILLORN_BYTE(k) (16 * kPart + (k))
+#define QUILLORN_FROM_BG(k)                                \
+  (QUILLORN_BYTE(k) % 3 == 0   ? QUILLORN_BYTE(k) / 3      \
+   : QUILLORN_BYTE(k) % 3 == 1 ? 16 + QUILLORN_BYTE(k) / 3 \
+                               : 0)
+#define QUILLORN_FROM_R(k) \
+  (QUILLORN_BYTE(k) % 3 == 2 ? 16 + QUILLORN_BYTE(k) / 3 : (k))
+template <int kPart>
+v128_t joinPartWasm(v128_t red, v128_t green, v128_t blue) {
+  v128_t bg = wasm_i8x16_shuffle(
+      blue, green, QUILLORN_FROM_BG(0), QUILLORN_FROM_BG(1),
+      QUILLORN_FROM_BG(2), QUILLORN_FROM_BG(3), QUILLORN_FROM_BG(4),
+      QUILLORN_FROM_BG(5), QUILLORN_FROM_BG(6), QUILLORN_FROM_BG(7),
+      QUILLORN_FROM_BG(8), QUILLORN_FROM_BG(9), QUILLORN_FROM_BG(10),
+      QUILLORN_FROM_BG(11), QUILLORN_FROM_BG(12), QUILLORN_FROM_BG(13),
+      QUILLORN_FROM_BG(14), QUILLORN_FROM_BG(15));
+  return wasm_i8x16_shuffle(
+      bg, red, QUILLORN_FROM_R(0), QUILLORN_FROM_R(1), QUILLORN_FROM_R(2),
+      QUILLORN_FROM_R(3), QUILLORN_FROM_R(4), QUILLORN_FROM_R(5),
+      QUILLORN_FROM_R(6), QUILLORN_FROM_R(7), QUILLORN_FROM_R(8),
+      QUILLORN_FROM_R(9), QUILLORN_FROM_R(10), QUILLORN_FROM_R(11),
+      QUILLORN_FROM_R(12), QUILLORN_FROM_R(13), QUILLORN_FROM_R(14),
+      QUILLORN_FROM_R(15));
+}
+#undef QUILLORN_BYTE
+#undef QUILLORN_FROM_BG
+#undef QUILLORN_FROM_R
+#endif
+
 }  // namespace
 
 void splitBgrRow(const uint8_t* bytes, uint8_t* red, uint8_t* green,
@@ -89,7 +168,11 @@ void splitBgrRow(const uint8_t* bytes, uint8_t* red, uint8_t* green,
     return;
   }
 #endif
+#ifdef QUILLORN_WASM_KERNELS
+  splitBgrWasm(bytes, red, green, blue, count);
+#else
   splitBgrScalar(bytes, red, green, blue, count);
+#endif
 }
 
 QUILLORN_VECTORIZED
@@ -97,7 +180,19 @@ void joinBgrRow(const uint8_t* QUILLORN_RESTRICT red,
                 const uint8_t* QUILLORN_RESTRICT green,
                 const uint8_t* QUILLORN_RESTRICT blue,
                 uint8_t* QUILLORN_RESTRICT bytes, size_t count) {
-  for (size_t column = 0; column < count; ++column) {
+  size_t column = 0;
+#ifdef QUILLORN_WASM_KERNELS
+  for (; column + 16 <= count; column += 16) {
+    v128_t r = wasm_v128_load(red + column);
+    v128_t g = wasm_v128_load(green + column);
+    v128_t b = wasm_v128_load(blue + column);
+    uint8_t* to = bytes + 3 * column;
+    wasm_v128_store(to, joinPartWasm<0>(r, g, b));
+    wasm_v128_store(to + 16, joinPartWasm<1>(r, g, b));
+    wasm_v128_store(to + 32, joinPartWasm<2>(r, g, b));
+  }
+#endif
+  for (; column < count; ++column) {
     bytes[3 * column] = blue[column];
     bytes[3 * column + 1] = green[column];
     bytes[3 * column + 2] = red[column];
@@ -108,7 +203,20 @@ QUILLORN_VECTORIZED
 void splitPairRow(const uint8_t* QUILLORN_RESTRICT bytes,
                   uint8_t* QUILLORN_RESTRICT first,
                   uint8_t* QUILLORN_RESTRICT second, size_t count) {
-  for (size_t column = 0; column < count; ++column) {
+  size_t column = 0;
+#ifdef QUILLORN_WASM_KERNELS
+  for (; column + 16 <= count; column += 16) {
+    v128_t a = wasm_v128_load(bytes + 2 * column);
+    v128_t b = wasm_v128_load(bytes + 2 * column + 16);
+    wasm_v128_store(first + column,
+                    wasm_i8x16_shuffle(a, b, 0, 2, 4, 6, 8, 10, 12, 14, 16, 18,
+                                       20, 22, 24, 26, 28, 30));
+    wasm_v128_store(second + column,
+                    wasm_i8x16_shuffle(a, b, 1, 3, 5, 7, 9, 11, 13, 15, 17, 19,
+                                       21, 23, 25, 27, 29, 31));
+  }
+#endif
+  for (; column < count; ++column) {
     first[column] = bytes[2 * column];
     second[column] = bytes[2 * column + 1];
   }
@@ -118,7 +226,20 @@ QUILLORN_VECTORIZED
 void joinPairRow(const uint8_t* QUILLORN_RESTRICT first,
                  const uint8_t* QUILLORN_RESTRICT second,
                  uint8_t* QUILLORN_RESTRICT bytes, size_t count) {
-  for (size_t column = 0; column < count; ++column) {
+  size_t column = 0;
+#ifdef QUILLORN_WASM_KERNELS
+  for (; column + 16 <= count; column += 16) {
+    v128_t a = wasm_v128_load(first + column);
+    v128_t b = wasm_v128_load(second + column);
+    wasm_v128_store(bytes + 2 * column,
+                    wasm_i8x16_shuffle(a, b, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20,
+                                       5, 21, 6, 22, 7, 23));
+    wasm_v128_store(bytes + 2 * column + 16,
+                    wasm_i8x16_shuffle(a, b, 8, 24, 9, 25, 10, 26, 11, 27, 12,
+                                       28, 13, 29, 14, 30, 15, 31));
+  }
+#endif
+  for (; column < count; ++column) {
     bytes[2 * column] = first[column];
     bytes[2 * column + 1] = second[column];
   }

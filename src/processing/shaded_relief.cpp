@@ -5,6 +5,10 @@
 
 #include "platform/compiler.h"
 
+#if defined(QUILLORN_WASM_KERNELS)
+#include <wasm_simd128.h>
+#endif
+
 namespace {
 
 // The ramp from low to high: dark blue-green lowlands, green, olive, brown
@@ -91,6 +95,99 @@ void shadeRow(const float* up, const float* here, const float* down,
   }
 }
 
+// Each pixel's colour from its entry, as red, green, blue bytes.
+void packColours(const int32_t* entries, const uint32_t* colours, int32_t count,
+                 uint8_t* rgb) {
+  for (int32_t pixel = 0; pixel < count; ++pixel) {
+    uint32_t colour = colours[entries[pixel]];
+    rgb[3 * pixel] = static_cast<uint8_t>(colour);
+    rgb[3 * pixel + 1] = static_cast<uint8_t>(colour >> 8);
+    rgb[3 * pixel + 2] = static_cast<uint8_t>(colour >> 16);
+  }
+}
+
+#if defined(QUILLORN_WASM_KERNELS)
+// shadeRow's entries of four pixels from column on: the same operations in
+// the same order, each rounded as the scalar one is (WebAssembly has no
+// fused multiply-add to contract them into), so the same entries.
+v128_t shadeFourWasm(const float* up, const float* here, const float* down,
+                     int32_t column, v128_t slope, v128_t low, v128_t toStep) {
+  const v128_t zero = wasm_f32x4_splat(0.0f);
+  const v128_t one = wasm_f32x4_splat(1.0f);
+  const v128_t half = wasm_f32x4_splat(0.5f);
+  v128_t slopeX =
+      wasm_f32x4_mul(wasm_f32x4_sub(wasm_v128_load(here + column + 2),
+                                    wasm_v128_load(here + column)),
+                     slope);
+  v128_t slopeY =
+      wasm_f32x4_mul(wasm_f32x4_sub(wasm_v128_load(down + column + 1),
+                                    wasm_v128_load(up + column + 1)),
+                     slope);
+  v128_t facing = wasm_f32x4_sub(
+      wasm_f32x4_sub(wasm_f32x4_splat(kLightZ),
+                     wasm_f32x4_mul(slopeX, wasm_f32x4_splat(kLightX))),
+      wasm_f32x4_mul(slopeY, wasm_f32x4_splat(kLightY)));
+  v128_t length = wasm_f32x4_sqrt(
+      wasm_f32x4_add(wasm_f32x4_add(wasm_f32x4_mul(slopeX, slopeX),
+                                    wasm_f32x4_mul(slopeY, slopeY)),
+                     one));
+  v128_t light = wasm_f32x4_div(facing, length);
+  // pmax(a, b) is a < b ? b : a and pmin(a, b) is b < a ? b : a, which are
+  // std::max and std::min with their arguments so.
+  v128_t level = wasm_i32x4_trunc_sat_f32x4(wasm_f32x4_add(
+      wasm_f32x4_mul(wasm_f32x4_pmin(wasm_f32x4_pmax(light, zero), one),
+                     wasm_f32x4_splat(kLevelsPerLight)),
+      half));
+  v128_t at = wasm_f32x4_mul(
+      wasm_f32x4_sub(wasm_v128_load(here + column + 1), low), toStep);
+  v128_t step = wasm_i32x4_trunc_sat_f32x4(wasm_f32x4_add(
+      wasm_f32x4_pmin(wasm_f32x4_pmax(at, zero),
+                      wasm_f32x4_splat(static_cast<float>(kRampSteps - 1))),
+      half));
+  return wasm_i32x4_add(wasm_i32x4_shl(step, 6), level);
+}
+static_assert(kLightLevels == 1 << 6, "the entries shift the step by 6");
+
+// The packed colours of four entries.
+v128_t coloursOfWasm(v128_t entries, const uint32_t* colours) {
+  return wasm_u32x4_make(colours[wasm_i32x4_extract_lane(entries, 0)],
+                         colours[wasm_i32x4_extract_lane(entries, 1)],
+                         colours[wasm_i32x4_extract_lane(entries, 2)],
+                         colours[wasm_i32x4_extract_lane(entries, 3)]);
+}
+
+// shadeRow and packColours together, sixteen pixels a step: the packed
+// colours' three low bytes of each lane, 48 bytes of four vectors.
+void shadeRowWasm(const float* up, const float* here, const float* down,
+                  int32_t width, float slope, float low, float toStep,
+                  const uint32_t* colours, int32_t* entries, uint8_t* rgb) {
+  const v128_t slopes = wasm_f32x4_splat(slope);
+  const v128_t lows = wasm_f32x4_splat(low);
+  const v128_t toSteps = wasm_f32x4_splat(toStep);
+  int32_t column = 0;
+  for (; column + 16 <= width; column += 16) {
+    v128_t c[4];
+    for (int32_t part = 0; part < 4; ++part) {
+      c[part] = coloursOfWasm(shadeFourWasm(up, here, down, column + 4 * part,
+                                            slopes, lows, toSteps),
+                              colours);
+    }
+    uint8_t* to = rgb + 3 * column;
+    wasm_v128_store(to, wasm_i8x16_shuffle(c[0], c[1], 0, 1, 2, 4, 5, 6, 8, 9,
+                                           10, 12, 13, 14, 16, 17, 18, 20));
+    wasm_v128_store(
+        to + 16, wasm_i8x16_shuffle(c[1], c[2], 5, 6, 8, 9, 10, 12, 13, 14, 16,
+                                    17, 18, 20, 21, 22, 24, 25));
+    wasm_v128_store(
+        to + 32, wasm_i8x16_shuffle(c[2], c[3], 10, 12, 13, 14, 16, 17, 18, 20,
+                                    21, 22, 24, 25, 26, 28, 29, 30));
+  }
+  shadeRow(up + column, here + column, down + column, width - column, slope,
+           low, toStep, entries);
+  packColours(entries, colours, width - column, rgb + 3 * column);
+}
+#endif
+
 }  // namespace
 
 ReliefStyle reliefStyle(HeightRange range, int32_t width, int32_t height) {
@@ -142,14 +239,15 @@ void shadeReliefRow(const PlaneSet& planes, int32_t width, int32_t height,
     rows->colours.resize(static_cast<size_t>(count));
   }
   int32_t* entries = rows->colours.data();
-  shadeRow(heights, heights + padded, heights + 2 * padded, count,
-           style.heightScale / 2, static_cast<float>(style.range.min),
-           span > 0.0f ? (kRampSteps - 1) / span : 0.0f, entries);
-  const uint32_t* colours = style.colours.data();
-  for (int32_t pixel = 0; pixel < count; ++pixel) {
-    uint32_t colour = colours[entries[pixel]];
-    rgb[3 * pixel] = static_cast<uint8_t>(colour);
-    rgb[3 * pixel + 1] = static_cast<uint8_t>(colour >> 8);
-    rgb[3 * pixel + 2] = static_cast<uint8_t>(colour >> 16);
-  }
+  const float slope = style.heightScale / 2;
+  const float low = static_cast<float>(style.range.min);
+  const float toStep = span > 0.0f ? (kRampSteps - 1) / span : 0.0f;
+#if defined(QUILLORN_WASM_KERNELS)
+  shadeRowWasm(heights, heights + padded, heights + 2 * padded, count, slope,
+               low, toStep, style.colours.data(), entries, rgb);
+#else
+  shadeRow(heights, heights + padded, heights + 2 * padded, count, slope, low,
+           toStep, entries);
+  packColours(entries, style.colours.data(), count, rgb);
+#endif
 }

@@ -171,6 +171,16 @@ async function setForm(page, fields) {
   }
 }
 
+// Picks several files at once, which the page takes as the tiles of one
+// map in its folder "tiles".
+async function pickFiles(page, files) {
+  const input = await page.$('#map');
+  await page.$eval('#picked', (element) => { element.textContent = ''; });
+  await input.uploadFile(...files);
+  await page.waitForFunction((count) => document.getElementById('picked').textContent.startsWith(`tiles, ${count} files,`),
+    {}, files.length);
+}
+
 async function pickFile(page, file) {
   const input = await page.$('#map');
   await page.$eval('#picked', (element) => { element.textContent = ''; });
@@ -458,12 +468,39 @@ async function main() {
     const viewFolder = path.join(work, 'views');
     fs.mkdirSync(viewFolder, { recursive: true });
     const input = maps.png16;
-    execFileSync(nativeTool, [input, path.join(viewFolder, 'same.png'), '-view', path.join(viewFolder, 'input.png')]);
-    execFileSync(nativeTool, [input, path.join(viewFolder, 'out.r16'), '-smo', '1', '-view', path.join(viewFolder, 'result.png')]);
-    check(Buffer.from(pictures.input).equals(fs.readFileSync(path.join(viewFolder, 'input.png'))),
-      'the input relief is the native -view picture');
-    check(Buffer.from(pictures.result).equals(fs.readFileSync(path.join(viewFolder, 'result.png'))),
-      'the result relief is the native -view picture');
+    execFileSync(nativeTool, [input, path.join(viewFolder, 'same.png'), '-view', path.join(viewFolder, 'input.bmp')]);
+    execFileSync(nativeTool, [input, path.join(viewFolder, 'out.r16'), '-smo', '1', '-view', path.join(viewFolder, 'result.bmp')]);
+    check(Buffer.from(pictures.input).equals(fs.readFileSync(path.join(viewFolder, 'input.bmp'))),
+      'the input relief is the native -view picture (a bitmap)');
+    check(Buffer.from(pictures.result).equals(fs.readFileSync(path.join(viewFolder, 'result.bmp'))),
+      'the result relief is the native -view picture (a bitmap)');
+
+    // Several files picked: the tiles the tool cut from a map, read back as
+    // one from their folder, as the native tool reads the same folder.
+    const tileFolder = path.join(work, 'tileset', 'tiles');
+    fs.rmSync(path.dirname(tileFolder), { recursive: true, force: true });
+    fs.mkdirSync(tileFolder, { recursive: true });
+    execFileSync(nativeTool, [maps.png16, path.join(tileFolder, 'terrain.png'), '-tiles', '2x2'], quiet);
+    const tiles = fs.readdirSync(tileFolder).sort().map((name) => path.join(tileFolder, name));
+    check(tiles.length === 4, `the map cut into four tiles (${tiles.map((tile) => path.basename(tile)).join(', ')})`);
+    await pickFiles(page, tiles);
+    await setForm(page, { format: 'r16', smooth: '1' });
+    const joined = await convert(page);
+    check(joined.command === 'quillorn tiles tiles.r16 -smo 1', `several files: the command line shown (${joined.command})`);
+    let joinedLines = '';
+    try {
+      joinedLines = execFileSync(nativeTool, ['tiles', 'tiles.r16', '-smo', '1'],
+        { cwd: path.dirname(tileFolder), stdio: ['ignore', 'pipe', 'pipe'] }).toString();
+    } catch (failure) {
+      joinedLines = `status ${failure.status}: ${failure.stdout}`;
+    }
+    check(joined.outcome === 'converted' && joined.out.slice(1).join('\n') === joinedLines.trim(),
+      `several files: converted, standard output lines as the native run on their folder (${joined.status})`);
+    const joinedDownload = await download(page, downloads);
+    check(joinedDownload !== null && joinedDownload.name === 'tiles.r16' &&
+      joinedDownload.bytes.equals(fs.readFileSync(path.join(path.dirname(tileFolder), 'tiles.r16'))),
+      `several files: one output, the native build's bytes for their folder (${joinedDownload && joinedDownload.name})`);
+    await page.waitForFunction(() => document.getElementById('input-view').src, { timeout: 60000 });
 
     // A map larger than a module's memory: the tool's ERROR line, and the
     // page says what size fits. Never run natively (it might fit there).
@@ -504,12 +541,18 @@ async function main() {
       const seconds = await conversionCase(page, downloads, {
         label: 'a 4097 x 4097 map smoothed twice', map: big, how: 'pick',
         fields: { format: 'r16', smooth: '2' }, switches: ['-smo', '2'] });
-      const started = Date.now();
-      execFileSync(nativeTool, [big, path.join(work, 'native_4097.r16'), '-smo', '2',
-        '-view', path.join(work, 'native_4097_view.png')], quiet);
-      const nativeSeconds = (Date.now() - started) / 1000;
+      // Natively with the page's relief, a bitmap, and with a PNG's.
+      const nativeSeconds = (picture) => {
+        const started = Date.now();
+        execFileSync(nativeTool, [big, path.join(work, 'native_4097.r16'), '-smo', '2',
+          '-view', path.join(work, 'native_4097_view.' + picture)], quiet);
+        return (Date.now() - started) / 1000;
+      };
+      const asBitmap = nativeSeconds('bmp');
+      const asPng = nativeSeconds('png');
       const line = `${new Date().toISOString()} 4097x4097 16-bit PNG -> r16 -smo 2: page ${seconds.toFixed(1)} s ` +
-        `(from Convert to the download ready, the result's relief included), native ${nativeSeconds.toFixed(1)} s with -view\n`;
+        `(from Convert to the download ready, the result's relief included), native ${asBitmap.toFixed(1)} s ` +
+        `with -view .bmp (the page's), ${asPng.toFixed(1)} s with -view .png\n`;
       fs.appendFileSync(benchFile, line);
       console.log('     ' + line.trim());
     }

@@ -31,6 +31,9 @@ const cases = [
   ['grey', 'out.bmp', ['-smo', '2']],
   ['whiteLeft', 'out.bmp', ['-smo', '2']],
   ['rg24', 'out.bmp', ['-smo', '4']],
+  // The relief's kernel, sixteen pixels a step, and the heights' pair rows
+  // on a width that is no multiple of sixteen, in base 255.
+  ['random', 'out.r16', ['-view', 'view.bmp']],
 ];
 
 // Maps of odd shapes for the smoothing kernels, made by make_heightmap

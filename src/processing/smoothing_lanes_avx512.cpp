@@ -109,14 +109,11 @@ QUILLORN_NOINLINE QUILLORN_AVX512_TARGET bool runSteps(const LaneSteps& steps,
                                                        int32_t from,
                                                        int32_t to) {
   int32_t* cells = steps.cells + ptrdiff_t{from} * kStep;
-  // Running sums of the three steps above (final) and below (untouched) of
-  // every cell, low and high vectors. The sums above carry the offset, which
-  // so stays in them from step to step: every lane's sum takes it from
-  // exactly one of them (lane 0 from the band's row above).
   const __m512i offset = _mm512_set1_epi32(kSumOffset);
-  __m512i upLow = _mm512_add_epi32(offset, threeSteps(cells - kAhead - kStep));
-  __m512i upHigh =
-      _mm512_add_epi32(offset, threeSteps(cells - kAhead - kStep + 16));
+  // Running sums of the three steps above (final) and below (untouched) of
+  // every cell, low and high vectors.
+  __m512i upLow = threeSteps(cells - kAhead - kStep);
+  __m512i upHigh = threeSteps(cells - kAhead - kStep + 16);
   __m512i downLow = threeSteps(cells + kAhead - kStep);
   __m512i downHigh = threeSteps(cells + kAhead - kStep + 16);
   __m512i ownLow = load(cells);
@@ -132,20 +129,19 @@ QUILLORN_NOINLINE QUILLORN_AVX512_TARGET bool runSteps(const LaneSteps& steps,
       kShared ? _mm512_set1_ps(multiplier[0]) : _mm512_setzero_ps();
   const int32_t* aboveRow = steps.above;
   const int32_t* belowRow = steps.below;
-  uint32_t above = cellSum(aboveRow[from - 1], aboveRow[from]) +
-                   static_cast<uint32_t>(kSumOffset);
+  uint32_t above = cellSum(aboveRow[from - 1], aboveRow[from]);
   uint32_t below = cellSum(belowRow[from - 1], belowRow[from]);
   for (int32_t step = from; step < to; ++step) {
     above += static_cast<uint32_t>(aboveRow[step + 1]);
     below += static_cast<uint32_t>(belowRow[step + 1]);
     __m512i rightLow = load(cells + kStep);
     __m512i rightHigh = load(cells + kStep + 16);
-    __m512i sumLow =
-        _mm512_add_epi32(_mm512_add_epi32(ownLow, rightLow),
-                         _mm512_add_epi32(aboveFirst(upLow, upHigh, above),
-                                          middle(downLow, downHigh)));
+    __m512i sumLow = _mm512_add_epi32(
+        _mm512_add_epi32(offset, _mm512_add_epi32(ownLow, rightLow)),
+        _mm512_add_epi32(aboveFirst(upLow, upHigh, above),
+                         middle(downLow, downHigh)));
     __m512i sumHigh = _mm512_add_epi32(
-        _mm512_add_epi32(ownHigh, rightHigh),
+        _mm512_add_epi32(offset, _mm512_add_epi32(ownHigh, rightHigh)),
         _mm512_add_epi32(middle(upLow, upHigh),
                          belowSecond(downLow, downHigh, below)));
     __m512 multiplierLow = kShared ? shared : _mm512_loadu_ps(multiplier);

@@ -6,8 +6,7 @@
 
 namespace {
 
-// The engine for a shape, on a processor with AVX-512 or AVX2 (the
-// AVX-512 lanes take the AVX2 ones' shapes), on one with SSE2 alone,
+// The engine for a shape, on a processor with AVX2, on one with SSE2 alone,
 // and in a build without x86 kernels; wide and short images run out of
 // working memory, first for the lanes, then for the rows too.
 TEST(ChooseSmoothingTest, TakesTheFirstEngineTheTableAllows) {
@@ -28,12 +27,10 @@ TEST(ChooseSmoothingTest, TakesTheFirstEngineTheTableAllows) {
       {1000000, 40, E::kDirect, E::kDirect, E::kDirect},
       {1, 1, E::kRows, E::kRows, E::kRows},
   };
-  const bool avx512 = laneKernelsOf(E::kLanesAvx512) != nullptr;
   const bool avx2 = laneKernelsOf(E::kLanesAvx2) != nullptr;
   const bool sse2 = laneKernelsOf(E::kLanesSse2) != nullptr;
   for (const Case& c : cases) {
     E expected = avx2 ? c.avx2 : sse2 ? c.sse2 : c.portable;
-    if (avx512 && expected == E::kLanesAvx2) expected = E::kLanesAvx512;
     EXPECT_EQ(chooseSmoothing(c.width, c.height), expected)
         << c.width << " x " << c.height;
     // From the rows on, the lanes are passed over.

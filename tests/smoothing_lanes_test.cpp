@@ -14,45 +14,36 @@
 
 namespace {
 
-// One lane engine held to the plain rule on every kind of map, with memory
-// enough for every pass, for a few bands only (small groups) and for none.
-void expectTheCellByCellRule(SmoothingEngine engine) {
-  const LaneKernels& kernels = *laneKernelsOf(engine);
+// Every lane engine the build and the processor have, held to the plain
+// rule on every kind of map, with memory enough for every pass, for a few
+// bands only (small groups) and for none.
+TEST(SmoothingLanesDifferentialTest, MatchTheCellByCellRule) {
+  std::vector<SmoothingEngine> laneEngines;
+  for (SmoothingEngine engine :
+       {SmoothingEngine::kLanesAvx2, SmoothingEngine::kLanesSse2,
+        SmoothingEngine::kLanesWasm, SmoothingEngine::kLanesPlain}) {
+    if (laneKernelsOf(engine) != nullptr) laneEngines.push_back(engine);
+  }
   forEachEngineCase([&](const EngineCase& c) {
     size_t bandBytes = (static_cast<size_t>(c.shape.width) + 160) * 128;
     const size_t budgets[] = {smoothingBudget(c.shape.width, c.shape.height),
                               3 * bandBytes + 160 * 1024, 64};
-    for (size_t budget : budgets) {
-      auto lanes = c.copy();
-      bool ran = smoothHeightsInLanes(
-          c.passes, &lanes->planes.outRed, &lanes->planes.outGreen,
-          c.shape.width, c.shape.height, c.base, kernels, budget, nullptr);
-      ASSERT_EQ(lanes->bytes(), ran ? c.expected->bytes() : c.source->bytes())
-          << "engine " << static_cast<int>(engine) << ", budget " << budget
-          << ", " << c.what;
-      if (budget != budgets[1]) {
-        EXPECT_EQ(ran, budget != 64) << c.what;
+    for (SmoothingEngine engine : laneEngines) {
+      for (size_t budget : budgets) {
+        auto lanes = c.copy();
+        bool ran = smoothHeightsInLanes(
+            c.passes, &lanes->planes.outRed, &lanes->planes.outGreen,
+            c.shape.width, c.shape.height, c.base, *laneKernelsOf(engine),
+            budget, nullptr);
+        ASSERT_EQ(lanes->bytes(), ran ? c.expected->bytes() : c.source->bytes())
+            << "engine " << static_cast<int>(engine) << ", budget " << budget
+            << ", " << c.what;
+        if (budget != budgets[1]) {
+          EXPECT_EQ(ran, budget != 64) << c.what;
+        }
       }
     }
   });
-}
-
-// Every lane engine the build and the processor have but AVX-512's.
-TEST(SmoothingLanesDifferentialTest, MatchTheCellByCellRule) {
-  for (SmoothingEngine engine :
-       {SmoothingEngine::kLanesAvx2, SmoothingEngine::kLanesSse2,
-        SmoothingEngine::kLanesWasm, SmoothingEngine::kLanesPlain}) {
-    if (laneKernelsOf(engine) != nullptr) expectTheCellByCellRule(engine);
-  }
-}
-
-// The AVX-512 steps, on processors that have them.
-TEST(SmoothingLanesDifferentialTest, Avx512MatchesTheCellByCellRule) {
-  if (laneKernelsOf(SmoothingEngine::kLanesAvx512) == nullptr) {
-    GTEST_SKIP() << "this build or this processor has no AVX-512 (avx512f): "
-                    "its lanes are not run here";
-  }
-  expectTheCellByCellRule(SmoothingEngine::kLanesAvx512);
 }
 
 // Out of line, so that the product cannot move across a change of the

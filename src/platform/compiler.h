@@ -41,13 +41,6 @@ inline bool processorHasAvx2Fma() {
       __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
   return has;
 }
-// True when the processor running the tool, and the system, have AVX-512's
-// foundation (Skylake-X, Ice Lake, Zen 4 and later).
-inline bool processorHasAvx512() {
-  static const bool has =
-      processorHasAvx2Fma() && __builtin_cpu_supports("avx512f");
-  return has;
-}
 #endif
 
 // WebAssembly SIMD (the browser build's -msimd128): every engine that runs

@@ -15,21 +15,16 @@ namespace {
 // Processor: AVX2 and FMA, where they are built.
 #if defined(QUILLORN_X86_KERNELS)
 constexpr bool kX86Kernels = true;
-constexpr LaneKernels kAvx512Kernels{runLaneStepsAvx512, planesToLanesAvx2,
-                                     lanesToPlanesAvx2};
 constexpr LaneKernels kAvx2Kernels{runLaneStepsAvx2, planesToLanesAvx2,
                                    lanesToPlanesAvx2};
 constexpr LaneKernels kSse2Kernels{runLaneStepsSse2, planesToLanesSse2,
                                    lanesToPlanesSse2};
 bool hasAvx2Fma() { return processorHasAvx2Fma(); }
-bool hasAvx512() { return processorHasAvx512(); }
 #else
 constexpr bool kX86Kernels = false;
-constexpr LaneKernels kAvx512Kernels{};
 constexpr LaneKernels kAvx2Kernels{};
 constexpr LaneKernels kSse2Kernels{};
 bool hasAvx2Fma() { return false; }
-bool hasAvx512() { return false; }
 #endif
 #if defined(QUILLORN_WASM_KERNELS)
 constexpr bool kWasmKernels = true;
@@ -57,7 +52,6 @@ struct EngineRow {
   bool (*fits)(int32_t width, int32_t height, size_t budget);
 };
 
-constexpr auto kAvx512 = SmoothingEngine::kLanesAvx512;
 constexpr auto kAvx2 = SmoothingEngine::kLanesAvx2;
 constexpr auto kSse2 = SmoothingEngine::kLanesSse2;
 constexpr auto kWasm = SmoothingEngine::kLanesWasm;
@@ -76,7 +70,6 @@ constexpr auto kDirect = SmoothingEngine::kDirect;
 // clang-format off
 constexpr EngineRow kEngines[] = {
   // engine  build        processor     rows  columns    memory
-  {kAvx512,  kX86Kernels, hasAvx512,    12,   kAnyWidth, laneBandsFit},
   {kAvx2,    kX86Kernels, hasAvx2Fma,   12,   kAnyWidth, laneBandsFit},
   {kSse2,    kX86Kernels, anyProcessor, 16,   kAnyWidth, laneBandsFit},
   {kWasm,    kWasmKernels, anyProcessor, 16,  kAnyWidth, laneBandsFit},
@@ -102,8 +95,7 @@ SmoothingEngine chooseSmoothing(int32_t width, int32_t height,
 }
 
 const LaneKernels* laneKernelsOf(SmoothingEngine engine) {
-  const LaneKernels* kernels = engine == kAvx512  ? &kAvx512Kernels
-                               : engine == kAvx2  ? &kAvx2Kernels
+  const LaneKernels* kernels = engine == kAvx2    ? &kAvx2Kernels
                                : engine == kSse2  ? &kSse2Kernels
                                : engine == kWasm  ? &kWasmLaneKernels
                                : engine == kPlain ? &kPlainKernels

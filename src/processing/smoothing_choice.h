@@ -10,13 +10,12 @@
 
 // The engines, fastest first. All of them give the same bytes.
 enum class SmoothingEngine {
-  kLanesAvx512,  // the lane engine's steps in AVX-512, its transfers AVX2's
-  kLanesAvx2,    // the lane engine (smoothing_lanes) with AVX2 and FMA
-  kLanesSse2,    // the lane engine in SSE2
-  kLanesWasm,    // the lane engine in WebAssembly SIMD (the browser build)
-  kLanesPlain,   // the lane engine in plain C++
-  kRows,         // the row engine (smoothing_rows)
-  kDirect,       // cell by cell on the planes, with no working memory
+  kLanesAvx2,   // the lane engine (smoothing_lanes) with AVX2 and FMA
+  kLanesSse2,   // the lane engine in SSE2
+  kLanesWasm,   // the lane engine in WebAssembly SIMD (the browser build)
+  kLanesPlain,  // the lane engine in plain C++
+  kRows,        // the row engine (smoothing_rows)
+  kDirect,      // cell by cell on the planes, with no working memory
 };
 
 // The fastest engine, first or any after it, that this build, the processor
@@ -24,7 +23,7 @@ enum class SmoothingEngine {
 // kDirect allows everything.
 SmoothingEngine chooseSmoothing(
     int32_t width, int32_t height,
-    SmoothingEngine first = SmoothingEngine::kLanesAvx512);
+    SmoothingEngine first = SmoothingEngine::kLanesAvx2);
 
 // The kernels of a lane engine where this build has them and the processor
 // running the tool can run them, whatever the shape; nullptr otherwise and

@@ -105,9 +105,6 @@ QUILLORN_DECLARE_LANE_KERNELS(Plain);
 #if defined(QUILLORN_X86_KERNELS)
 QUILLORN_DECLARE_LANE_KERNELS(Sse2);
 QUILLORN_DECLARE_LANE_KERNELS(Avx2);
-// The AVX-512 steps; its transfers are the AVX2 ones.
-bool runLaneStepsAvx512(const LaneSteps& steps, int32_t from, int32_t to,
-                        bool track);
 #endif
 #if defined(QUILLORN_WASM_KERNELS)
 QUILLORN_DECLARE_LANE_KERNELS(Wasm);

@@ -22,7 +22,9 @@ fillnodata=$(command -v gdal_fillnodata.py || command -v gdal_fillnodata) || {
   echo "gdal_fillnodata.py not found (Debian: python3-gdal)" >&2
   exit 1
 }
-cmake --preset release >/dev/null
+# The release build as it is configured: configured here only where it has
+# never been, so that a bench never changes its settings (CI's among them).
+[ -f build/release/CMakeCache.txt ] || cmake --preset release >/dev/null
 cmake --build --preset release --target quillorn >/dev/null
 bin=build/release
 work="${BENCH_DIR:-$bin/bench}"

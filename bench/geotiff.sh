@@ -19,7 +19,9 @@ command -v gdal_translate >/dev/null || {
   echo "gdal_translate not found (Debian: gdal-bin)" >&2
   exit 1
 }
-cmake --preset release >/dev/null
+# The release build as it is configured: configured here only where it has
+# never been, so that a bench never changes its settings (CI's among them).
+[ -f build/release/CMakeCache.txt ] || cmake --preset release >/dev/null
 cmake --build --preset release --target quillorn make_heightmap >/dev/null
 bin=build/release
 work="${BENCH_DIR:-$bin/bench}"

@@ -13,7 +13,9 @@
 #   bench/memory.sh [shape ...]     # shapes as WxH; default: all below
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --preset release >/dev/null
+# The release build as it is configured: configured here only where it has
+# never been, so that a bench never changes its settings (CI's among them).
+[ -f build/release/CMakeCache.txt ] || cmake --preset release >/dev/null
 cmake --build --preset release --target quillorn make_heightmap >/dev/null
 bin=build/release
 work="${BENCH_DIR:-$bin/bench}"

@@ -4,21 +4,24 @@
 # (red = green = blue; white decodes to 65280) and random bytes. Times cp,
 # the plain conversion, "-smo 1" and "-smo 16" on each; on the terrain also
 # "-smo 4", "-sca 0 -min 100", the conversions to and from raw heights, PGM
-# and PNG, and the relief picture. Every case runs interleaved with the
-# others, several times, and medians are printed, with the ratio to cp and
-# the cost per pixel of the stages. With BENCH_OLD set to another build's
-# quillorn, its plain conversion and smoothing run interleaved too, and its
-# outputs are first compared with this build's, byte for byte, on every kind
-# of map. bench/memory.sh checks the peaks.
+# and PNG, and the relief picture (not with BENCH_EXTRAS=no). Every case
+# runs interleaved with the others, several times, and medians are printed,
+# with the ratio to cp and the cost per pixel of the stages. With BENCH_OLD
+# set to another build's quillorn, its plain conversion and smoothing run
+# interleaved too, and its outputs are first compared with this build's,
+# byte for byte, on every kind of map. bench/memory.sh checks the peaks.
 #
 #   [BENCH_OLD=path/to/quillorn] [BENCH_KINDS="terrain grey random"] \
-#     [BENCH_CLOCK=cpu] bench/run.sh [size] [repetitions]
+#     [BENCH_CLOCK=cpu] [BENCH_EXTRAS=no] [BENCH_STAT=min] \
+#     bench/run.sh [size] [repetitions]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size="${1:-8192}"
 reps="${2:-7}"
 kinds=(${BENCH_KINDS:-terrain grey random})
-cmake --preset release >/dev/null
+# The release build as it is configured: configured here only where it has
+# never been, so that a bench never changes its settings (CI's among them).
+[ -f build/release/CMakeCache.txt ] || cmake --preset release >/dev/null
 cmake --build --preset release --target quillorn make_heightmap >/dev/null
 bin=build/release
 work="${BENCH_DIR:-$bin/bench}"
@@ -48,7 +51,12 @@ seconds() {
   echo "$end - $start" | bc -l
 }
 
-median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+# The median of the runs, or with BENCH_STAT=min their least: on a loaded
+# machine the least disturbed.
+median() {
+  if [ "${BENCH_STAT:-median}" = min ]; then sort -g | head -n 1; return; fi
+  sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'
+}
 
 # The other build's outputs must be this build's, byte for byte.
 if [ -n "$old" ]; then
@@ -76,7 +84,7 @@ for kind in "${kinds[@]}"; do
   [ -n "$old" ] && cases+=("$kind:old_plain" "$kind:old_smooth1" "$kind:old_smooth16")
 done
 extra=false
-if [[ " ${kinds[*]} " == *" terrain "* ]]; then
+if [[ " ${kinds[*]} " == *" terrain "* ]] && [ "${BENCH_EXTRAS:-yes}" = yes ]; then
   extra=true
   cases+=(terrain:smooth4 terrain:normalize_min terrain:to_raw terrain:from_raw
     terrain:to_pgm terrain:from_pgm terrain:view)
@@ -130,16 +138,17 @@ done
 per_pass() {  # name, plain name, passes
   echo "(${med[$1]} - ${med[$2]}) * 1000000000 / ($pixels * $3)" | bc -l
 }
-printf '%s x %s (%s pixels), medians of %s interleaved runs, %s time\n' "$size" "$size" "$pixels" "$reps" "$clock"
+printf '%s x %s (%s pixels), %s of %s interleaved runs, %s time\n' "$size" "$size" "$pixels" \
+  "$([ "${BENCH_STAT:-median}" = min ] && echo least || echo medians)" "$reps" "$clock"
 for kind in "${kinds[@]}"; do
   k="$kind:"
   printf '%s map (%s bytes):\n' "$kind" "$(stat -c %s "$work/${kind}_${size}.bmp")"
   for name in "${cases[@]}"; do
     [[ "$name" == "$k"* ]] && printf '  %-14s %8.3f s\n' "${name#*:}" "${med[$name]}"
   done
-  printf '  plain / cp:          %.2f (target <= 1.4)\n' "$(echo "${med[${k}plain]} / ${med[${k}cp]}" | bc -l)"
+  printf '  plain / cp:          %.2f (target <= 1.6)\n' "$(echo "${med[${k}plain]} / ${med[${k}cp]}" | bc -l)"
   printf '  -smo 1:              %.3f ns per pixel (target <= 0.8)\n' "$(per_pass "${k}smooth1" "${k}plain" 1)"
-  printf '  -smo 16:             %.3f ns per pixel per pass (target <= 0.4)\n' "$(per_pass "${k}smooth16" "${k}plain" 16)"
+  printf '  -smo 16:             %.3f ns per pixel per pass (target <= 0.25)\n' "$(per_pass "${k}smooth16" "${k}plain" 16)"
   if [ -n "$old" ]; then
     printf '  the other build:     plain %.3f s (%.2f x cp), -smo 1 %.3f ns, -smo 16 %.3f ns\n' \
       "${med[${k}old_plain]}" "$(echo "${med[${k}old_plain]} / ${med[${k}cp]}" | bc -l)" \

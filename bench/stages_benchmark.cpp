@@ -70,7 +70,7 @@ constexpr int32_t kRowEngine = -2;
 
 // Smoothing per pixel per pass, for 1, 4, 16 and 64 passes (the argument):
 // the engine the tool picks, then the lane engines as SmoothingEngine numbers
-// them (0 AVX2, 1 SSE2, 2 plain) where the build and the processor have them,
+// them (0 AVX2, 1 SSE2, 3 plain) where the build and the processor have them,
 // and the row engine, for comparison.
 void smoothBenchmark(benchmark::State& state, int32_t engine) {
   Planes planes;
@@ -385,7 +385,7 @@ BENCHMARK(BM_Smooth)
     ->Arg(64);
 BENCHMARK(BM_SmoothLanes)
     ->Unit(benchmark::kMillisecond)
-    ->ArgsProduct({{16}, {0, 1, 2}});
+    ->ArgsProduct({{16}, {0, 1, 3}});
 BENCHMARK(BM_SmoothKinds)
     ->Unit(benchmark::kMillisecond)
     ->ArgNames({"passes", "kind"})

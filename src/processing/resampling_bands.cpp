@@ -184,22 +184,34 @@ bool resampleInBands(const PlaneSet& source, const Axis& across,
 
 namespace {
 
+// Moves every one of a map's first rows' red and green pointers on by
+// columns (back with -columns). A column of the map is then a map one column
+// wide on the map's own row tables: tables of its own would take 16 bytes a
+// row, which on a tall map (1 x 4,000,000) is more than the memory bound
+// leaves.
+void shiftRows(const PlaneSet& planes, int32_t rows, int32_t columns) {
+  for (int32_t row = 0; row < rows; ++row) {
+    planes.outRed.rows[row] += columns;
+    planes.outGreen.rows[row] += columns;
+  }
+}
+
 // A line of a map's red and green as a map of its own: row (across) or
-// column (down) index of planes, count samples long; rows holds its row
-// table.
+// column (down) index of planes, count samples long. A row's table is
+// rows; a column's is the map's own, shifted to it (shiftRows), which the
+// caller shifts back.
 PlaneSet lineView(const PlaneSet& planes, bool column, int32_t index,
                   int32_t count, std::vector<uint8_t*>* rows) {
-  rows->assign(2 * static_cast<size_t>(column ? count : 1), nullptr);
-  const size_t length = rows->size() / 2;
-  for (size_t at = 0; at < length; ++at) {
-    const int32_t row = column ? static_cast<int32_t>(at) : index;
-    const int32_t offset = column ? index : 0;
-    (*rows)[at] = planes.outRed.rows[row] + offset;
-    (*rows)[length + at] = planes.outGreen.rows[row] + offset;
-  }
   PlaneSet view;
-  view.outRed.rows = view.inRed.rows = rows->data();
-  view.outGreen.rows = view.inGreen.rows = rows->data() + length;
+  if (column) {
+    shiftRows(planes, count, index);
+    view.outRed.rows = view.inRed.rows = planes.outRed.rows;
+    view.outGreen.rows = view.inGreen.rows = planes.outGreen.rows;
+  } else {
+    rows->assign({planes.outRed.rows[index], planes.outGreen.rows[index]});
+    view.outRed.rows = view.inRed.rows = rows->data();
+    view.outGreen.rows = view.inGreen.rows = rows->data() + 1;
+  }
   view.width = column ? 1 : count;
   view.height = column ? count : 1;
   view.base = planes.base;
@@ -232,6 +244,10 @@ bool resampleEdges(const PlaneSet& source, PlaneSet* result, const Axis& across,
                                    memory, error, nullptr)
                  : resampleInBands(line, along, still, kResampleBandBytes, edge,
                                    memory, error, nullptr);
+      if (column) {
+        shiftRows(source, along.from, -sourceIndex);
+        shiftRows(*result, along.to, -end);
+      }
       if (!done) return false;
     }
   }

@@ -25,6 +25,18 @@ enum class ResampleFilter {
 
 constexpr ResampleFilter kDefaultResampleFilter = ResampleFilter::kCubic;
 
+// Who filters, fastest first. Every engine gives the library's results to
+// the bit: the lane engines (resampling_passes) take the library's own
+// weights and add the same products in the same order, a vector lane per
+// source row across and per result column down.
+enum class ResampleEngine {
+  kLanesAvx2,   // lanes in AVX2 (no fused multiply-add: the library has none)
+  kLanesSse2,   // lanes in SSE2
+  kLanesWasm,   // lanes in WebAssembly SIMD (the browser build)
+  kLanesPlain,  // lanes in plain C++
+  kLibrary,     // stb_image_resize's own calls, scalar
+};
+
 // The filter named "cubic", "linear", "box", "mitchell" or "bspline"; false
 // (filter untouched) for any other name.
 bool parseResampleFilter(const std::string& name, ResampleFilter* filter);
@@ -69,6 +81,9 @@ struct ResampleRequest {
   // results are squeezed linearly into it instead of clamped, at the cost
   // of a second pass.
   bool keepRange = false;
+  // This engine, or the first after it that the build and the processor
+  // running the tool have.
+  ResampleEngine engine = ResampleEngine::kLanesAvx2;
 };
 
 // Replaces the planes of a width x height map (target heights in base

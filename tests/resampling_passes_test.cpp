@@ -30,10 +30,10 @@ struct Shape {
   int64_t bandBytes;
 };
 constexpr Shape kShapes[] = {
-    {37, 29, 301, 7, 1},          {613, 5, 257, 1, kResampleBandBytes},
-    {1, 40, 9, 83, 4096},         {531, 61, 531, 23, 20000},
-    {300, 1, 1, 1, 1},            {5, 3, 1100, 2, kResampleBandBytes},
-    {1000, 19, 299, 45, 60000},   {2, 2, 3, 5, 1},
+    {37, 29, 301, 7, 1},        {613, 5, 257, 1, kResampleBandBytes},
+    {1, 40, 9, 83, 4096},       {531, 61, 531, 23, 20000},
+    {300, 1, 1, 1, 1},          {5, 3, 1100, 2, kResampleBandBytes},
+    {1000, 19, 299, 45, 60000}, {2, 2, 3, 5, 1},
 };
 
 std::vector<HeightValue> randomHeights(int32_t count, HeightValue top,
@@ -55,7 +55,8 @@ std::vector<uint8_t> resampledBytes(const Shape& shape, HeightValue base,
   planes.base = base;
   for (int32_t row = 0; row < shape.height; ++row) {
     for (int32_t column = 0; column < shape.width; ++column) {
-      storeHeight(base, heights[static_cast<size_t>(row * shape.width + column)],
+      storeHeight(base,
+                  heights[static_cast<size_t>(row * shape.width + column)],
                   &planes.inRed[row][column], &planes.inGreen[row][column]);
     }
   }

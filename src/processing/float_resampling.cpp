@@ -304,10 +304,9 @@ bool resampleFloatHeights(FloatPlane* plane, const ResampleRequest& request,
     return false;
   }
   WorkingMemory memory;
-  bool done =
-      resampleFloatBands(wholeGrid(*plane), wholeGrid(result), across, down,
-                         request.bandBytes, request.engine, &memory, error,
-                         progress);
+  bool done = resampleFloatBands(wholeGrid(*plane), wholeGrid(result), across,
+                                 down, request.bandBytes, request.engine,
+                                 &memory, error, progress);
   if (done) {
     done = resampleFloatEdges(*plane, result, across, down, request.filter,
                               request.engine, &memory, error);

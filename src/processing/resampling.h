@@ -1,9 +1,10 @@
 // Resampling the heights to another grid: the map's first and last rows and
 // columns land on the first and last of the result, as a terrain's vertices
 // do, so corners keep their place and height, and a ramp stays a ramp. The
-// kernels come from stb_image_resize (resampling_library), fed bands of rows
-// (resampling_bands) along axes planned corner to corner (resampling_axis);
-// the run is resampling_run.cpp, and a build without the library has
+// kernels and their weights come from stb_image_resize (resampling_library),
+// fed bands of rows (resampling_bands) along axes planned corner to corner
+// (resampling_axis) and summed in vector lanes (resampling_passes); the run
+// is resampling_run.cpp, and a build without the library has
 // resampling_absent.cpp.
 #ifndef QUILLORN_PROCESSING_RESAMPLING_H_
 #define QUILLORN_PROCESSING_RESAMPLING_H_
@@ -62,7 +63,8 @@ struct ResampleOutcome {
   double remapScale = 1.0;
   double remapOffset = 0.0;
   // The most working memory it held at once beside the two plane sets:
-  // bands of rows as floats and the library's own buffers, in bytes.
+  // bands of rows as floats, the engine's lanes and taps or the library's
+  // own buffers, in bytes.
   int64_t workingBytes = 0;
 };
 

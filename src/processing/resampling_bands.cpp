@@ -89,8 +89,8 @@ void extendedSourceRow(const PlaneSet& source, int32_t height, int32_t width,
 
 template <HeightValue kBase>
 bool resampleBandsIn(const PlaneSet& source, const Axis& across,
-                     const Axis& down, int64_t bandBytes,
-                     ResampleEngine engine, const BandTarget& target, WorkingMemory* memory,
+                     const Axis& down, int64_t bandBytes, ResampleEngine engine,
+                     const BandTarget& target, WorkingMemory* memory,
                      std::string* error, const Progress* progress) {
   const int32_t band = resampleBandRows(across, down, bandBytes);
   // The deepest slab is a band's in the middle of the map.
@@ -156,10 +156,9 @@ int32_t resampleBandRows(const Axis& across, const Axis& down,
 }
 
 bool resampleInBands(const PlaneSet& source, const Axis& across,
-                     const Axis& down, int64_t bandBytes,
-                     ResampleEngine engine, const BandTarget& target,
-                     WorkingMemory* memory, std::string* error,
-                     const Progress* progress) {
+                     const Axis& down, int64_t bandBytes, ResampleEngine engine,
+                     const BandTarget& target, WorkingMemory* memory,
+                     std::string* error, const Progress* progress) {
   return source.base == kWideBase
              ? resampleBandsIn<kWideBase>(source, across, down, bandBytes,
                                           engine, target, memory, error,

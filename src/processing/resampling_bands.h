@@ -43,8 +43,8 @@ int32_t resampleBandRows(const Axis& across, const Axis& down,
 // (chooseResampling). False (error set) when memory for the bands or the
 // library's buffers cannot be had.
 bool resampleInBands(const PlaneSet& source, const Axis& across,
-                     const Axis& down, int64_t bandBytes,
-                     ResampleEngine engine, const BandTarget& target, WorkingMemory* memory,
+                     const Axis& down, int64_t bandBytes, ResampleEngine engine,
+                     const BandTarget& target, WorkingMemory* memory,
                      std::string* error, const Progress* progress);
 
 // Gives the result's first and last rows and columns again, each from the
@@ -54,8 +54,8 @@ bool resampleInBands(const PlaneSet& source, const Axis& across,
 // for rounding in the last float bit.
 bool resampleEdges(const PlaneSet& source, PlaneSet* result, const Axis& across,
                    const Axis& down, ResampleFilter filter,
-                   ResampleEngine engine, const BandTarget& target, WorkingMemory* memory,
-                   std::string* error);
+                   ResampleEngine engine, const BandTarget& target,
+                   WorkingMemory* memory, std::string* error);
 
 // The result's blue: each the nearest source sample's, nothing to do for
 // no marks (blueZero) on a result of BlueUse::kMarks.

@@ -18,9 +18,8 @@ struct ResampleLaneKernels {
   // For each output o below outputs, every lane r:
   // out[o x kResampleLanes + r] = 0 + weight[t] x lanes[index[t] x
   // kResampleLanes + r] for t from start[o] up to start[o + 1], in order.
-  void (*across)(const float* lanes, const int32_t* start,
-                 const int32_t* index, const float* weight, int32_t outputs,
-                 float* out);
+  void (*across)(const float* lanes, const int32_t* start, const int32_t* index,
+                 const float* weight, int32_t outputs, float* out);
   // For each x below width: out[x] = 0 + weight[t] x rows[t][x] for t from
   // 0 up to taps, in order.
   void (*down)(const float* const* rows, const float* weight, int32_t taps,
@@ -33,15 +32,15 @@ struct ResampleLaneKernels {
   void (*scatter)(const float* lanes, int32_t width, float* const* rows);
 };
 
-#define QUILLORN_DECLARE_RESAMPLE_KERNELS(suffix)                            \
-  void resampleAcross##suffix(const float* lanes, const int32_t* start,     \
-                              const int32_t* index, const float* weight,    \
-                              int32_t outputs, float* out);                 \
-  void resampleDown##suffix(const float* const* rows, const float* weight,  \
-                            int32_t taps, int32_t width, float* out);       \
-  void gatherLanes##suffix(const float* const* rows, int32_t span,          \
-                           float* lanes);                                   \
-  void scatterLanes##suffix(const float* lanes, int32_t width,              \
+#define QUILLORN_DECLARE_RESAMPLE_KERNELS(suffix)                          \
+  void resampleAcross##suffix(const float* lanes, const int32_t* start,    \
+                              const int32_t* index, const float* weight,   \
+                              int32_t outputs, float* out);                \
+  void resampleDown##suffix(const float* const* rows, const float* weight, \
+                            int32_t taps, int32_t width, float* out);      \
+  void gatherLanes##suffix(const float* const* rows, int32_t span,         \
+                           float* lanes);                                  \
+  void scatterLanes##suffix(const float* lanes, int32_t width,             \
                             float* const* rows)
 QUILLORN_DECLARE_RESAMPLE_KERNELS(Plain);
 #if defined(QUILLORN_X86_KERNELS)

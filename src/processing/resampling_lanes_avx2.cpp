@@ -37,11 +37,11 @@ struct Avx2Ops {
   };
   static constexpr int32_t kSquare = 8;
   QUILLORN_RESAMPLE_INLINE static void transposeSteps(const float* const* rows,
-                                                      int32_t i,
-                                                      float* lanes) {
+                                                      int32_t i, float* lanes) {
     for (int32_t half = 0; half < 2; ++half) {
       __m256 v[8];
-      for (int32_t r = 0; r < 8; ++r) v[r] = _mm256_loadu_ps(rows[8 * half + r] + i);
+      for (int32_t r = 0; r < 8; ++r)
+        v[r] = _mm256_loadu_ps(rows[8 * half + r] + i);
       transpose8(v);
       for (int32_t k = 0; k < 8; ++k) {
         _mm256_storeu_ps(lanes + (i + k) * kResampleLanes + 8 * half, v[k]);
@@ -57,7 +57,8 @@ struct Avx2Ops {
         v[k] = _mm256_loadu_ps(lanes + (x + k) * kResampleLanes + 8 * half);
       }
       transpose8(v);
-      for (int32_t r = 0; r < 8; ++r) _mm256_storeu_ps(rows[8 * half + r] + x, v[r]);
+      for (int32_t r = 0; r < 8; ++r)
+        _mm256_storeu_ps(rows[8 * half + r] + x, v[r]);
     }
   }
   QUILLORN_RESAMPLE_INLINE static Vec zero() {

@@ -14,7 +14,8 @@
 //   of the gather and the scatter, through registers; the samples past the
 //   last whole square go one by one.
 #ifndef QUILLORN_RESAMPLE_TARGET
-#error "define QUILLORN_RESAMPLE_TARGET before including resampling_lanes_kernel.h"
+#error \
+    "define QUILLORN_RESAMPLE_TARGET before including resampling_lanes_kernel.h"
 #endif
 
 #include <cstdint>
@@ -97,8 +98,8 @@ QUILLORN_RESAMPLE_INLINE void downWith(const float* const* rows,
 }
 
 template <class Ops>
-QUILLORN_RESAMPLE_INLINE void gatherWith(const float* const* rows,
-                                         int32_t span, float* lanes) {
+QUILLORN_RESAMPLE_INLINE void gatherWith(const float* const* rows, int32_t span,
+                                         float* lanes) {
   constexpr int32_t kL = kResampleLanes;
   int32_t i = 0;
   if constexpr (Ops::kSquare > 0) {
@@ -128,22 +129,22 @@ QUILLORN_RESAMPLE_INLINE void scatterWith(const float* lanes, int32_t width,
 
 }  // namespace
 
-#define QUILLORN_DEFINE_RESAMPLE_KERNELS(Ops, suffix)                        \
-  QUILLORN_RESAMPLE_TARGET void resampleAcross##suffix(                      \
-      const float* lanes, const int32_t* start, const int32_t* index,       \
-      const float* weight, int32_t outputs, float* out) {                   \
-    acrossWith<Ops>(lanes, start, index, weight, outputs, out);             \
-  }                                                                         \
-  QUILLORN_RESAMPLE_TARGET void resampleDown##suffix(                        \
-      const float* const* rows, const float* weight, int32_t taps,          \
-      int32_t width, float* out) {                                          \
-    downWith<Ops>(rows, weight, taps, width, out);                          \
-  }                                                                         \
-  QUILLORN_RESAMPLE_TARGET void gatherLanes##suffix(                         \
-      const float* const* rows, int32_t span, float* lanes) {               \
-    gatherWith<Ops>(rows, span, lanes);                                     \
-  }                                                                         \
-  QUILLORN_RESAMPLE_TARGET void scatterLanes##suffix(                        \
-      const float* lanes, int32_t width, float* const* rows) {              \
-    scatterWith<Ops>(lanes, width, rows);                                   \
+#define QUILLORN_DEFINE_RESAMPLE_KERNELS(Ops, suffix)                 \
+  QUILLORN_RESAMPLE_TARGET void resampleAcross##suffix(               \
+      const float* lanes, const int32_t* start, const int32_t* index, \
+      const float* weight, int32_t outputs, float* out) {             \
+    acrossWith<Ops>(lanes, start, index, weight, outputs, out);       \
+  }                                                                   \
+  QUILLORN_RESAMPLE_TARGET void resampleDown##suffix(                 \
+      const float* const* rows, const float* weight, int32_t taps,    \
+      int32_t width, float* out) {                                    \
+    downWith<Ops>(rows, weight, taps, width, out);                    \
+  }                                                                   \
+  QUILLORN_RESAMPLE_TARGET void gatherLanes##suffix(                  \
+      const float* const* rows, int32_t span, float* lanes) {         \
+    gatherWith<Ops>(rows, span, lanes);                               \
+  }                                                                   \
+  QUILLORN_RESAMPLE_TARGET void scatterLanes##suffix(                 \
+      const float* lanes, int32_t width, float* const* rows) {        \
+    scatterWith<Ops>(lanes, width, rows);                             \
   }

@@ -18,7 +18,7 @@ struct WasmOps {
     v128_t part[4];
   };
   static Vec zero() {
-    const v128_t z = wasm_f32x4_const_splat(0.0f);
+    const v128_t z = wasm_f32x4_splat(0.0f);
     return {{z, z, z, z}};
   }
   static Vec load(const float* values) {

@@ -105,8 +105,8 @@ bool resampleSlab(const SlabCall& call, const Axis& across, const Axis& down,
              call.shiftAcross, call.shiftDown) != 0;
 }
 
-void libraryTaps(const Axis& axis, float shift, int32_t inputs,
-                 int32_t outputs, AxisTaps* taps) {
+void libraryTaps(const Axis& axis, float shift, int32_t inputs, int32_t outputs,
+                 AxisTaps* taps) {
   const stbir_filter filter = libraryFilter(axis.filter);
   const float scale = static_cast<float>(axis.scale);
   const int contributors =

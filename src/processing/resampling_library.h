@@ -82,8 +82,8 @@ struct AxisTaps {
 // The taps of one call along axis (its kernel and scale) from inputs
 // samples to outputs, the first result shifted by shift (libraryShift):
 // the weights the library computes for that call, to the bit.
-void libraryTaps(const Axis& axis, float shift, int32_t inputs,
-                 int32_t outputs, AxisTaps* taps);
+void libraryTaps(const Axis& axis, float shift, int32_t inputs, int32_t outputs,
+                 AxisTaps* taps);
 
 // The library's offset that puts result sample begin (its first in a call)
 // where it belongs when the call's source starts at sample first.

@@ -49,8 +49,7 @@ struct EngineRow {
 constexpr EngineRow kEngines[] = {
     {ResampleEngine::kLanesAvx2, kX86Kernels, hasAvx2, &kAvx2Kernels},
     {ResampleEngine::kLanesSse2, kX86Kernels, anyProcessor, &kSse2Kernels},
-    {ResampleEngine::kLanesWasm, kWasmKernels, anyProcessor,
-     &kWasmLaneKernels},
+    {ResampleEngine::kLanesWasm, kWasmKernels, anyProcessor, &kWasmLaneKernels},
     {ResampleEngine::kLanesPlain, true, anyProcessor, &kPlainKernels},
     {ResampleEngine::kLibrary, true, anyProcessor, nullptr},
 };
@@ -144,9 +143,9 @@ const AxisTaps& BandResampler::columnTaps(int32_t call, int32_t left,
   return spare_;
 }
 
-bool BandResampler::runLibrary(const float* slab, int32_t stride,
-                               int32_t first, int32_t last, int32_t begin,
-                               int32_t end, float* results) {
+bool BandResampler::runLibrary(const float* slab, int32_t stride, int32_t first,
+                               int32_t last, int32_t begin, int32_t end,
+                               float* results) {
   for (int32_t left = 0; left < across_.to; left += kColumnsPerCall) {
     const int32_t right = std::min(across_.to, left + kColumnsPerCall);
     int32_t firstColumn, lastColumn;
@@ -167,25 +166,57 @@ bool BandResampler::runLibrary(const float* slab, int32_t stride,
   return true;
 }
 
+const AxisTaps& BandResampler::rowTaps(float shift, int32_t inputs,
+                                       int32_t outputs) {
+  // Bands of the same depth and offset share their taps down (all but the
+  // first and last, when the ratio is a whole number or its inverse).
+  if (downTaps_.start.empty() || shift != downShift_ || inputs != downInputs_ ||
+      outputs != downOutputs_) {
+    count(-downTaps_.bytes());
+    libraryTaps(down_, shift, inputs, outputs, &downTaps_);
+    count(downTaps_.bytes());
+    downShift_ = shift;
+    downInputs_ = inputs;
+    downOutputs_ = outputs;
+  }
+  return downTaps_;
+}
+
+void BandResampler::filterAcross(const float* slab, int32_t stride, int32_t low,
+                                 int32_t high, int32_t firstColumn,
+                                 int32_t span, const AxisTaps& taps,
+                                 int32_t width) {
+  // The lanes, then a row of zeros for the lanes past the last row and a
+  // row their results go to (reserved by the caller).
+  float* sourceLanes = lanes_.data;
+  float* resultLanes = sourceLanes + int64_t{span} * kResampleLanes;
+  float* zeros = resultLanes + int64_t{width} * kResampleLanes;
+  float* unused = zeros + span;
+  std::fill(zeros, zeros + span, 0.0f);
+  for (int32_t row = low; row <= high; row += kResampleLanes) {
+    const float* from[kResampleLanes];
+    float* into[kResampleLanes];
+    for (int32_t r = 0; r < kResampleLanes; ++r) {
+      const bool real = row + r <= high;
+      from[r] = real ? slab + int64_t{row + r} * stride + firstColumn : zeros;
+      into[r] =
+          real ? acrossRows_.data + int64_t{row + r - low} * width : unused;
+    }
+    kernels_->gather(from, span, sourceLanes);
+    kernels_->across(sourceLanes, taps.start.data(), taps.index.data(),
+                     taps.weight.data(), width, resultLanes);
+    kernels_->scatter(resultLanes, width, into);
+  }
+}
+
 bool BandResampler::run(const float* slab, int32_t stride, int32_t first,
                         int32_t last, int32_t begin, int32_t end,
                         float* results) {
   if (kernels_ == nullptr) {
     return runLibrary(slab, stride, first, last, begin, end, results);
   }
-  // Bands of the same depth and offset share their taps down (all but the
-  // first and last, when the ratio is a whole number or its inverse).
-  const float shift = libraryShift(down_, begin, first);
-  if (downTaps_.start.empty() || shift != downShift_ ||
-      last - first != downInputs_ || end - begin != downOutputs_) {
-    count(-downTaps_.bytes());
-    libraryTaps(down_, shift, last - first, end - begin, &downTaps_);
-    count(downTaps_.bytes());
-    downShift_ = shift;
-    downInputs_ = last - first;
-    downOutputs_ = end - begin;
-  }
-  const AxisTaps& downTaps = downTaps_;
+  const AxisTaps& downTaps =
+      rowTaps(libraryShift(down_, begin, first), last - first, end - begin);
   // Only the rows the sums down read are filtered across.
   int32_t low = last - first, high = -1;
   for (int32_t row : downTaps.index) {
@@ -211,37 +242,16 @@ bool BandResampler::run(const float* slab, int32_t stride, int32_t first,
     const int32_t width = right - left;
     int32_t firstColumn, lastColumn;
     sourceSpan(across_, left, right, &firstColumn, &lastColumn);
-    const AxisTaps& taps =
-        columnTaps(left / kColumnsPerCall, left, right, firstColumn,
-                   lastColumn);
+    const AxisTaps& taps = columnTaps(left / kColumnsPerCall, left, right,
+                                      firstColumn, lastColumn);
     const int32_t span = lastColumn - firstColumn;
-    // The lanes, then a row of zeros for the lanes past the last row and
-    // a row their results go to.
+    // The lanes, a row of zeros and a row for the unused lanes' results.
     if (!reserve(std::max<int64_t>(int64_t{used} * width, 1),
                  (int64_t{span} + width) * (kResampleLanes + 1) + span)) {
       done = false;
       break;
     }
-    float* sourceLanes = lanes_.data;
-    float* resultLanes = sourceLanes + int64_t{span} * kResampleLanes;
-    float* zeros = resultLanes + int64_t{width} * kResampleLanes;
-    float* unused = zeros + span;
-    std::fill(zeros, zeros + span, 0.0f);
-    for (int32_t row = low; row <= high; row += kResampleLanes) {
-      const float* from[kResampleLanes];
-      float* into[kResampleLanes];
-      for (int32_t r = 0; r < kResampleLanes; ++r) {
-        const bool real = row + r <= high;
-        from[r] = real ? slab + int64_t{row + r} * stride + firstColumn
-                       : zeros;
-        into[r] = real ? acrossRows_.data + int64_t{row + r - low} * width
-                       : unused;
-      }
-      kernels_->gather(from, span, sourceLanes);
-      kernels_->across(sourceLanes, taps.start.data(), taps.index.data(),
-                       taps.weight.data(), width, resultLanes);
-      kernels_->scatter(resultLanes, width, into);
-    }
+    filterAcross(slab, stride, low, high, firstColumn, span, taps, width);
     for (int32_t o = 0; o < end - begin; ++o) {
       const int32_t from = downTaps.start[static_cast<size_t>(o)];
       const int32_t to = downTaps.start[static_cast<size_t>(o) + 1];

@@ -51,6 +51,14 @@ class BandResampler {
                   int32_t last, int32_t begin, int32_t end, float* results);
   const AxisTaps& columnTaps(int32_t call, int32_t left, int32_t right,
                              int32_t firstColumn, int32_t lastColumn);
+  // The taps down of a band, the last band's again where they agree.
+  const AxisTaps& rowTaps(float shift, int32_t inputs, int32_t outputs);
+  // Slab rows [low, high] of one call's columns [firstColumn, firstColumn
+  // + span) filtered across by taps into acrossRows_, rows width apart.
+  void filterAcross(const float* slab, int32_t stride, int32_t low,
+                    int32_t high, int32_t firstColumn, int32_t span,
+                    const AxisTaps& taps, int32_t width);
+  // Buffers of at least rowFloats and laneFloats floats; false without.
   bool reserve(int64_t rowFloats, int64_t laneFloats);
   void count(int64_t bytes);
 
@@ -71,7 +79,7 @@ class BandResampler {
   int64_t counted_ = 0;
   FloatBuffer acrossRows_;  // the band's rows filtered across, one call
   int64_t rowFloats_ = 0;
-  FloatBuffer lanes_;        // source and result lanes
+  FloatBuffer lanes_;  // source and result lanes
   int64_t laneFloats_ = 0;
 };
 

@@ -146,13 +146,15 @@ TEST(TileLayoutTest, PlacesNamedTilesSharingTheirEdges) {
        0,
        0,
        2,
-       "is 4 x 3 samples"},
+       "is 4 x 3 samples",
+       {}},
       {"one place twice",
        {{0, 0, 3, 3}, {0, 0, 3, 3}},
        0,
        0,
        1,
-       "place of another tile"},
+       "place of another tile",
+       {}},
   };
   for (const Case& c : cases) {
     TileLayout layout;

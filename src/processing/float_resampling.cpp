@@ -11,6 +11,7 @@
 #include "processing/resampling_axis.h"
 #include "processing/resampling_bands.h"
 #include "processing/resampling_library.h"
+#include "processing/resampling_passes.h"
 
 namespace {
 
@@ -162,32 +163,6 @@ void keepNodata(const FloatBands& bands, const uint8_t* reads, int32_t first,
   }
 }
 
-// Resamples the source rows [first, last) in the slab into result rows
-// [begin, end), a call of the library per kColumnsPerCall columns.
-bool resampleBand(const FloatBands& bands, const float* slab, int32_t first,
-                  int32_t last, int32_t begin, int32_t end, float* results,
-                  WorkingMemory* memory) {
-  const Axis& across = bands.across;
-  for (int32_t left = 0; left < across.to; left += kColumnsPerCall) {
-    const int32_t right = std::min(across.to, left + kColumnsPerCall);
-    int32_t firstColumn, lastColumn;
-    sourceSpan(across, left, right, &firstColumn, &lastColumn);
-    SlabCall call;
-    call.source = slab + bands.pad + firstColumn;
-    call.columns = lastColumn - firstColumn;
-    call.rows = last - first;
-    call.stride = bands.stride * static_cast<int>(sizeof(float));
-    call.results = results + left;
-    call.resultColumns = right - left;
-    call.resultRows = end - begin;
-    call.resultStride = across.to * static_cast<int>(sizeof(float));
-    call.shiftAcross = libraryShift(across, left, firstColumn);
-    call.shiftDown = libraryShift(bands.down, begin, first);
-    if (!resampleSlab(call, across, bands.down, memory)) return false;
-  }
-  return true;
-}
-
 void planBands(FloatBands* bands, int64_t bandBytes) {
   const Axis& across = bands->across;
   const Axis& down = bands->down;
@@ -213,12 +188,12 @@ void planBands(FloatBands* bands, int64_t bandBytes) {
 }
 
 // One pass from source to target (across.from x down.from to across.to x
-// down.to) in bands of about bandBytes. False (error set) when memory for
-// the bands or the library's buffers cannot be had.
+// down.to) in bands of about bandBytes, filtered by engine. False (error
+// set) when memory for the bands or the library's buffers cannot be had.
 bool resampleFloatBands(const FloatGrid& source, const FloatGrid& target,
                         const Axis& across, const Axis& down, int64_t bandBytes,
-                        WorkingMemory* memory, std::string* error,
-                        const Progress* progress) {
+                        ResampleEngine engine, WorkingMemory* memory,
+                        std::string* error, const Progress* progress) {
   FloatBands bands;
   bands.source = source;
   bands.target = target;
@@ -237,6 +212,7 @@ bool resampleFloatBands(const FloatGrid& source, const FloatGrid& target,
   }
   std::vector<float> scratch;
   std::vector<ExtensionTerm> rowTerms, columnTerms;
+  BandResampler resampler(across, down, engine, memory);
   for (int32_t begin = 0; begin < down.to; begin += bands.band) {
     const int32_t end = std::min(down.to, begin + bands.band);
     int32_t first, last;
@@ -258,8 +234,8 @@ bool resampleFloatBands(const FloatGrid& source, const FloatGrid& target,
         if (isNodata(slab.data[at])) slab.data[at] = 0;
       }
     }
-    if (!resampleBand(bands, slab.data, first, last, begin, end, results.data,
-                      memory)) {
+    if (!resampler.run(slab.data + bands.pad, bands.stride, first, last, begin,
+                       end, results.data)) {
       *error = "Not enough memory for the resampling library's buffers";
       return false;
     }
@@ -279,8 +255,8 @@ bool resampleFloatBands(const FloatGrid& source, const FloatGrid& target,
 // source's own first or last row or column alone, as the byte planes'.
 bool resampleFloatEdges(const FloatPlane& source, const FloatPlane& result,
                         const Axis& across, const Axis& down,
-                        ResampleFilter filter, WorkingMemory* memory,
-                        std::string* error) {
+                        ResampleFilter filter, ResampleEngine engine,
+                        WorkingMemory* memory, std::string* error) {
   const Axis still = planAxis(1, 1, filter);
   for (bool column : {false, true}) {
     const Axis& along = column ? down : across;
@@ -293,9 +269,9 @@ bool resampleFloatEdges(const FloatPlane& source, const FloatPlane& result,
       const bool done =
           column
               ? resampleFloatBands(line, into, still, along, kResampleBandBytes,
-                                   memory, error, nullptr)
+                                   engine, memory, error, nullptr)
               : resampleFloatBands(line, into, along, still, kResampleBandBytes,
-                                   memory, error, nullptr);
+                                   engine, memory, error, nullptr);
       if (!done) return false;
     }
   }
@@ -328,12 +304,12 @@ bool resampleFloatHeights(FloatPlane* plane, const ResampleRequest& request,
     return false;
   }
   WorkingMemory memory;
-  bool done =
-      resampleFloatBands(wholeGrid(*plane), wholeGrid(result), across, down,
-                         request.bandBytes, &memory, error, progress);
+  bool done = resampleFloatBands(wholeGrid(*plane), wholeGrid(result), across,
+                                 down, request.bandBytes, request.engine,
+                                 &memory, error, progress);
   if (done) {
     done = resampleFloatEdges(*plane, result, across, down, request.filter,
-                              &memory, error);
+                              request.engine, &memory, error);
   }
   if (!done) {
     releaseFloatPlane(&result);

@@ -1,9 +1,10 @@
 // Resampling the heights to another grid: the map's first and last rows and
 // columns land on the first and last of the result, as a terrain's vertices
 // do, so corners keep their place and height, and a ramp stays a ramp. The
-// kernels come from stb_image_resize (resampling_library), fed bands of rows
-// (resampling_bands) along axes planned corner to corner (resampling_axis);
-// the run is resampling_run.cpp, and a build without the library has
+// kernels and their weights come from stb_image_resize (resampling_library),
+// fed bands of rows (resampling_bands) along axes planned corner to corner
+// (resampling_axis) and summed in vector lanes (resampling_passes); the run
+// is resampling_run.cpp, and a build without the library has
 // resampling_absent.cpp.
 #ifndef QUILLORN_PROCESSING_RESAMPLING_H_
 #define QUILLORN_PROCESSING_RESAMPLING_H_
@@ -24,6 +25,18 @@ enum class ResampleFilter {
 };
 
 constexpr ResampleFilter kDefaultResampleFilter = ResampleFilter::kCubic;
+
+// Who filters, fastest first. Every engine gives the library's results to
+// the bit: the lane engines (resampling_passes) take the library's own
+// weights and add the same products in the same order, a vector lane per
+// source row across and per result column down.
+enum class ResampleEngine {
+  kLanesAvx2,   // lanes in AVX2 (no fused multiply-add: the library has none)
+  kLanesSse2,   // lanes in SSE2
+  kLanesWasm,   // lanes in WebAssembly SIMD (the browser build)
+  kLanesPlain,  // lanes in plain C++
+  kLibrary,     // stb_image_resize's own calls, scalar
+};
 
 // The filter named "cubic", "linear", "box", "mitchell" or "bspline"; false
 // (filter untouched) for any other name.
@@ -50,7 +63,8 @@ struct ResampleOutcome {
   double remapScale = 1.0;
   double remapOffset = 0.0;
   // The most working memory it held at once beside the two plane sets:
-  // bands of rows as floats and the library's own buffers, in bytes.
+  // bands of rows as floats, the engine's lanes and taps or the library's
+  // own buffers, in bytes.
   int64_t workingBytes = 0;
 };
 
@@ -69,6 +83,9 @@ struct ResampleRequest {
   // results are squeezed linearly into it instead of clamped, at the cost
   // of a second pass.
   bool keepRange = false;
+  // This engine, or the first after it that the build and the processor
+  // running the tool have.
+  ResampleEngine engine = ResampleEngine::kLanesAvx2;
 };
 
 // Replaces the planes of a width x height map (target heights in base

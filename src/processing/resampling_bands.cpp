@@ -89,7 +89,7 @@ void extendedSourceRow(const PlaneSet& source, int32_t height, int32_t width,
 
 template <HeightValue kBase>
 bool resampleBandsIn(const PlaneSet& source, const Axis& across,
-                     const Axis& down, int64_t bandBytes,
+                     const Axis& down, int64_t bandBytes, ResampleEngine engine,
                      const BandTarget& target, WorkingMemory* memory,
                      std::string* error, const Progress* progress) {
   const int32_t band = resampleBandRows(across, down, bandBytes);
@@ -111,8 +111,7 @@ bool resampleBandsIn(const PlaneSet& source, const Axis& across,
   }
   std::vector<float> scratch;
   std::vector<ExtensionTerm> rowTerms, columnTerms;
-  const int sourceStride = stride * static_cast<int>(sizeof(float));
-  const int resultStride = across.to * static_cast<int>(sizeof(float));
+  BandResampler resampler(across, down, engine, memory);
   for (int32_t begin = 0; begin < down.to; begin += band) {
     const int32_t end = std::min(down.to, begin + band);
     int32_t first, last;
@@ -122,25 +121,10 @@ bool resampleBandsIn(const PlaneSet& source, const Axis& across,
                                slab.data + int64_t{row - first} * stride + pad,
                                &scratch, &rowTerms, &columnTerms);
     }
-    for (int32_t left = 0; left < across.to; left += kColumnsPerCall) {
-      const int32_t right = std::min(across.to, left + kColumnsPerCall);
-      int32_t firstColumn, lastColumn;
-      sourceSpan(across, left, right, &firstColumn, &lastColumn);
-      SlabCall call;
-      call.source = slab.data + pad + firstColumn;
-      call.columns = lastColumn - firstColumn;
-      call.rows = last - first;
-      call.stride = sourceStride;
-      call.results = results.data + left;
-      call.resultColumns = right - left;
-      call.resultRows = end - begin;
-      call.resultStride = resultStride;
-      call.shiftAcross = libraryShift(across, left, firstColumn);
-      call.shiftDown = libraryShift(down, begin, first);
-      if (!resampleSlab(call, across, down, memory)) {
-        *error = "Not enough memory for the resampling library's buffers";
-        return false;
-      }
+    if (!resampler.run(slab.data + pad, stride, first, last, begin, end,
+                       results.data)) {
+      *error = "Not enough memory for the resampling library's buffers";
+      return false;
     }
     for (int32_t row = begin; row < end; ++row) {
       const float* heights = results.data + int64_t{row - begin} * across.to;
@@ -172,14 +156,16 @@ int32_t resampleBandRows(const Axis& across, const Axis& down,
 }
 
 bool resampleInBands(const PlaneSet& source, const Axis& across,
-                     const Axis& down, int64_t bandBytes,
+                     const Axis& down, int64_t bandBytes, ResampleEngine engine,
                      const BandTarget& target, WorkingMemory* memory,
                      std::string* error, const Progress* progress) {
   return source.base == kWideBase
              ? resampleBandsIn<kWideBase>(source, across, down, bandBytes,
-                                          target, memory, error, progress)
+                                          engine, target, memory, error,
+                                          progress)
              : resampleBandsIn<kHeightBase>(source, across, down, bandBytes,
-                                            target, memory, error, progress);
+                                            engine, target, memory, error,
+                                            progress);
 }
 
 namespace {
@@ -222,8 +208,8 @@ PlaneSet lineView(const PlaneSet& planes, bool column, int32_t index,
 
 bool resampleEdges(const PlaneSet& source, PlaneSet* result, const Axis& across,
                    const Axis& down, ResampleFilter filter,
-                   const BandTarget& target, WorkingMemory* memory,
-                   std::string* error) {
+                   ResampleEngine engine, const BandTarget& target,
+                   WorkingMemory* memory, std::string* error) {
   const Axis still = planAxis(1, 1, filter);
   std::vector<uint8_t*> sourceRows, resultRows;
   for (bool column : {false, true}) {
@@ -240,10 +226,10 @@ bool resampleEdges(const PlaneSet& source, PlaneSet* result, const Axis& across,
       edge.result = &into;
       edge.clamped = &ignored;
       const bool done =
-          column ? resampleInBands(line, still, along, kResampleBandBytes, edge,
-                                   memory, error, nullptr)
-                 : resampleInBands(line, along, still, kResampleBandBytes, edge,
-                                   memory, error, nullptr);
+          column ? resampleInBands(line, still, along, kResampleBandBytes,
+                                   engine, edge, memory, error, nullptr)
+                 : resampleInBands(line, along, still, kResampleBandBytes,
+                                   engine, edge, memory, error, nullptr);
       if (column) {
         shiftRows(source, along.from, -sourceIndex);
         shiftRows(*result, along.to, -end);

@@ -12,6 +12,7 @@
 #include "image/progress.h"
 #include "processing/resampling_axis.h"
 #include "processing/resampling_library.h"
+#include "processing/resampling_passes.h"
 
 // The lowest and highest heights a resampling computed, before they were
 // stored.
@@ -38,10 +39,11 @@ int32_t resampleBandRows(const Axis& across, const Axis& down,
 
 // One pass over the whole map (source.base: 255 or 256) from across.from x
 // down.from to across.to x down.to, in bands of about bandBytes of floats,
-// each result row stored or surveyed as target says. False (error set)
-// when memory for the bands or the library's buffers cannot be had.
+// each result row stored or surveyed as target says, filtered by engine
+// (chooseResampling). False (error set) when memory for the bands or the
+// library's buffers cannot be had.
 bool resampleInBands(const PlaneSet& source, const Axis& across,
-                     const Axis& down, int64_t bandBytes,
+                     const Axis& down, int64_t bandBytes, ResampleEngine engine,
                      const BandTarget& target, WorkingMemory* memory,
                      std::string* error, const Progress* progress);
 
@@ -52,8 +54,8 @@ bool resampleInBands(const PlaneSet& source, const Axis& across,
 // for rounding in the last float bit.
 bool resampleEdges(const PlaneSet& source, PlaneSet* result, const Axis& across,
                    const Axis& down, ResampleFilter filter,
-                   const BandTarget& target, WorkingMemory* memory,
-                   std::string* error);
+                   ResampleEngine engine, const BandTarget& target,
+                   WorkingMemory* memory, std::string* error);
 
 // The result's blue: each the nearest source sample's, nothing to do for
 // no marks (blueZero) on a result of BlueUse::kMarks.

@@ -105,6 +105,64 @@ bool resampleSlab(const SlabCall& call, const Axis& across, const Axis& down,
              call.shiftAcross, call.shiftDown) != 0;
 }
 
+void libraryTaps(const Axis& axis, float shift, int32_t inputs, int32_t outputs,
+                 AxisTaps* taps) {
+  const stbir_filter filter = libraryFilter(axis.filter);
+  const float scale = static_cast<float>(axis.scale);
+  const int contributors =
+      stbir__get_contributors(scale, filter, inputs, outputs);
+  const int width = stbir__get_coefficient_width(filter, scale);
+  // A kernel's first weights may run a group past its width before the
+  // library trims them: one group of slack past the last.
+  std::vector<stbir__contributors> ranges(static_cast<size_t>(contributors));
+  std::vector<float> weights(static_cast<size_t>(contributors + 1) *
+                             static_cast<size_t>(width));
+  stbir__calculate_filters(ranges.data(), weights.data(), filter, scale, shift,
+                           inputs, outputs);
+  auto clamped = [inputs](int sample) {
+    return static_cast<int32_t>(std::clamp(sample, 0, inputs - 1));
+  };
+  const size_t results = static_cast<size_t>(outputs);
+  taps->start.assign(results + 1, 0);
+  taps->index.clear();
+  taps->weight.clear();
+  if (stbir__use_upsampling(scale)) {
+    // A contributor per result sample, its source samples in order.
+    for (int o = 0; o < outputs; ++o) {
+      const stbir__contributors range = ranges[static_cast<size_t>(o)];
+      for (int k = range.n0; k <= range.n1; ++k) {
+        taps->index.push_back(clamped(k));
+        taps->weight.push_back(
+            weights[static_cast<size_t>(o * width + k - range.n0)]);
+      }
+      taps->start[static_cast<size_t>(o) + 1] =
+          static_cast<int32_t>(taps->index.size());
+    }
+    return;
+  }
+  // A contributor per source sample (from the margin before the first),
+  // added to the result samples it reaches in the order of the sources.
+  const int margin = stbir__get_filter_pixel_margin(filter, scale);
+  std::vector<int32_t>& start = taps->start;
+  for (const stbir__contributors& range : ranges) {
+    for (int k = range.n0; k <= range.n1; ++k) {
+      ++start[static_cast<size_t>(k) + 1];
+    }
+  }
+  for (size_t o = 0; o < results; ++o) start[o + 1] += start[o];
+  taps->index.resize(static_cast<size_t>(start[results]));
+  taps->weight.resize(taps->index.size());
+  std::vector<int32_t> next(start.begin(), start.end() - 1);
+  for (int j = 0; j < contributors; ++j) {
+    const stbir__contributors range = ranges[static_cast<size_t>(j)];
+    for (int k = range.n0; k <= range.n1; ++k) {
+      const size_t at = static_cast<size_t>(next[static_cast<size_t>(k)]++);
+      taps->index[at] = clamped(j - margin);
+      taps->weight[at] = weights[static_cast<size_t>(j * width + k - range.n0)];
+    }
+  }
+}
+
 // The library's offset that puts result sample begin (its first in a call)
 // where it belongs when the call's source starts at sample first.
 float libraryShift(const Axis& axis, int32_t begin, int32_t first) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "processing/resampling_axis.h"
 
@@ -60,6 +61,29 @@ struct SlabCall {
 // Runs one call; false when the library's buffers cannot be had.
 bool resampleSlab(const SlabCall& call, const Axis& across, const Axis& down,
                   WorkingMemory* memory);
+
+// The sums one call of the library makes along one axis, in its order and
+// with its weights: result sample o is 0 + weight[t] x sample index[t] for t
+// from start[o] up to start[o + 1], each product rounded, then added.
+// Indices are the call's own samples, those past its ends clamped to them
+// as the library clamps them.
+struct AxisTaps {
+  std::vector<int32_t> start;
+  std::vector<int32_t> index;
+  std::vector<float> weight;
+  // Bytes held, for the working memory's count.
+  int64_t bytes() const {
+    return static_cast<int64_t>(start.capacity() * sizeof(int32_t) +
+                                index.capacity() * sizeof(int32_t) +
+                                weight.capacity() * sizeof(float));
+  }
+};
+
+// The taps of one call along axis (its kernel and scale) from inputs
+// samples to outputs, the first result shifted by shift (libraryShift):
+// the weights the library computes for that call, to the bit.
+void libraryTaps(const Axis& axis, float shift, int32_t inputs, int32_t outputs,
+                 AxisTaps* taps);
 
 // The library's offset that puts result sample begin (its first in a call)
 // where it belongs when the call's source starts at sample first.

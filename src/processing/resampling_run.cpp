@@ -38,8 +38,8 @@ bool resampleHeights(PlaneSet* planes, int32_t width, int32_t height,
   result.base = planes->base;
   WorkingMemory memory;
   auto pass = [&](const BandTarget& target, const Progress* reports) {
-    return resampleInBands(*planes, across, down, request.bandBytes, target,
-                           &memory, error, reports);
+    return resampleInBands(*planes, across, down, request.bandBytes,
+                           request.engine, target, &memory, error, reports);
   };
   BandTarget store;
   store.result = &result;
@@ -79,8 +79,8 @@ bool resampleHeights(PlaneSet* planes, int32_t width, int32_t height,
     done = pass(store, progress);
   }
   if (done) {
-    done = resampleEdges(*planes, &result, across, down, request.filter, store,
-                         &memory, error);
+    done = resampleEdges(*planes, &result, across, down, request.filter,
+                         request.engine, store, &memory, error);
   }
   if (!done) {
     releasePlanes(&result);

@@ -31,6 +31,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import zipfile
 
 import test_skips
 
@@ -568,6 +569,97 @@ def check_srtm_mosaic(work):
         problems.append("SRTM mosaic gap filled: %r" % result.stderr)
 
 
+def zip_files(archive, files):
+    """A zip archive, as the SRTM downloads are, of (name, bytes) pairs."""
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as zipped:
+        for name, data in files:
+            zipped.writestr(name, data)
+    return archive
+
+
+def check_zipped_srtm(work):
+    """A tile read straight from its zip gives the bytes its .hgt does, a
+    folder or a pattern of zips the mosaic of their tiles; an archive of
+    two files, of none, of no tile's size or cut short is refused. A build
+    without minizip refuses the zip, naming the tile to unzip."""
+    side = 121
+    rows, columns = numpy.mgrid[0:2 * side - 1, 0:2 * side - 1]
+    terrain = (rows * 3 + columns * 2 + (rows * columns) % 7 + 100)
+    folder = os.path.join(work, "unzipped")
+    srtm_tiles(folder, terrain, side)
+    hgt = os.path.join(folder, "N47W122.hgt")
+    with open(hgt, "rb") as tile:
+        tile_bytes = tile.read()
+    zips = os.path.join(work, "zips")
+    os.makedirs(zips)
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name), "rb") as tile:
+            data = tile.read()
+        # The member named otherwise: the archive's name places it.
+        zip_files(os.path.join(zips, name[:7] + ".SRTMGL1.hgt.zip"),
+                  [("tile.hgt", data)])
+    archive = os.path.join(zips, "N47W122.SRTMGL1.hgt.zip")
+    out = os.path.join(work, "z.tif")
+    result = subprocess.run(TOOL + [archive, out], capture_output=True,
+                            text=True)
+    if "SRTM zipped" not in VERSION:
+        if result.stdout.splitlines()[-1:] != [
+                "ERROR: Input file is a zip archive holding tile.hgt, not a "
+                "height map: unzip it and convert the file inside"]:
+            problems.append("zip without minizip: %r" % result.stdout)
+        return
+    want = os.path.join(work, "unzipped.tif")
+    run(hgt, want)
+    for got, expected in ((archive, hgt), (zips, folder),
+                          (os.path.join(zips, "N4*W12*.hgt.zip"),
+                           os.path.join(folder, "N4*W12*.hgt"))):
+        run(got, out)
+        run(expected, want)
+        if open(out, "rb").read() != open(want, "rb").read():
+            problems.append("zipped %s: not the bytes of %s" % (got, expected))
+    refused = (
+        ("two.zip", [("N47W122.hgt", tile_bytes), ("readme.txt", b"hi")],
+         "ERROR: Input file is a zip archive holding N47W122.hgt and "
+         "readme.txt, not one SRTM tile (.hgt)"),
+        ("none.zip", [],
+         "ERROR: Input file is a zip archive holding nothing, not one SRTM "
+         "tile (.hgt)"),
+        ("short.zip", [("N47W122.hgt", tile_bytes[:-2])],
+         "ERROR: SRTM tile N47W122.hgt in the zip archive has %d bytes, not "
+         "2 x n x n for a square tile (1201 x 1201 or 3601 x 3601, 2 bytes "
+         "a height)" % (len(tile_bytes) - 2)),
+    )
+    for name, files, line in refused:
+        path = zip_files(os.path.join(work, name), files)
+        result = subprocess.run(TOOL + [path, out], capture_output=True,
+                                text=True)
+        if result.returncode == 0 or result.stdout.splitlines()[-1:] != [line]:
+            problems.append("%s: %r" % (name, result.stdout))
+    # Cut short: its directory gone, or its deflated bytes.
+    with open(archive, "rb") as whole:
+        data = whole.read()
+    for cut, line in ((len(data) - 30, "ERROR: Input file is a zip archive "
+                       "that cannot be read: its directory is damaged or cut "
+                       "short"),):
+        path = os.path.join(work, "cut.zip")
+        with open(path, "wb") as part:
+            part.write(data[:cut])
+        result = subprocess.run(TOOL + [path, out], capture_output=True,
+                                text=True)
+        if result.returncode == 0 or result.stdout.splitlines()[-1:] != [line]:
+            problems.append("cut zip: %r" % result.stdout)
+    # A deflated byte changed: the checksum catches what inflates.
+    spoiled = bytearray(data)
+    spoiled[60] ^= 0x55
+    path = os.path.join(work, "spoiled.zip")
+    with open(path, "wb") as part:
+        part.write(bytes(spoiled))
+    result = subprocess.run(TOOL + [path, out], capture_output=True,
+                            text=True)
+    if result.returncode == 0:
+        problems.append("damaged zip read: %r" % result.stdout)
+
+
 def check_sheet_mosaic(work):
     """Two GeoTIFF sheets side by side make one, where GDAL reads the
     first; a sheet in another projection is refused, named."""
@@ -713,17 +805,7 @@ def main():
 
     check_fill(work)
     check_codecs(work, samples)
-    # The usual SRTM download, zipped by Python's zipfile.
-    import zipfile
-    archive = os.path.join(work, "N47W122.hgt.zip")
-    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as zipped:
-        zipped.writestr("N47W122.hgt", bytes(2 * 1201 * 1201))
-    result = subprocess.run(TOOL + [archive, os.path.join(work, "z.bmp")],
-                            capture_output=True, text=True)
-    if result.stdout.splitlines()[-1:] != [
-            "ERROR: Input file is a zip archive holding N47W122.hgt, not a "
-            "height map: unzip it and convert the file inside"]:
-        problems.append("zip: %r" % result.stdout)
+    check_zipped_srtm(work)
 
     for problem in problems:
         print("FAIL " + problem)

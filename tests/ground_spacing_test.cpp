@@ -70,6 +70,8 @@ TEST(GroundSpacingTest, SrtmTilesByName) {
   const Case cases[] = {
       {"N00E006.hgt", 3601, true, 111315, 110574},
       {"dem/n47e011.HGT", 1201, true, 75343, 111181},
+      {"srtm/N47W122.SRTMGL1.hgt.zip", 3601, true, 75343, 111181},
+      {"N47E0110.hgt", 1201, false, 0, 0},
       {"S47W011.hgt", 1201, true, 76763, 111161},
       {"N89E000.hgt", 1201, true, 975, 111694},
       {"X47E011.hgt", 1201, false, 0, 0},

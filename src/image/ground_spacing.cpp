@@ -61,8 +61,12 @@ bool srtmTileCorner(const std::string& path, int* latitude, int* longitude) {
   const size_t slash = path.find_last_of("/\\");
   const std::string name =
       slash == std::string::npos ? path : path.substr(slash + 1);
-  // N47E011: a hemisphere, two digits, a hemisphere, three digits.
-  if (name.size() < 7) return false;
+  // N47E011: a hemisphere, two digits, a hemisphere, three digits, then
+  // the name's end or anything but a digit (".hgt", ".SRTMGL1.hgt.zip").
+  if (name.size() < 7 ||
+      (name.size() > 7 && name[7] >= '0' && name[7] <= '9')) {
+    return false;
+  }
   auto digits = [&](size_t from, size_t count, int* value) {
     *value = 0;
     for (size_t index = from; index < from + count; ++index) {

@@ -20,8 +20,8 @@ struct GroundSpacing {
 // unnamed. False otherwise.
 bool spacingOfGeoTags(const GeoTags& geo, GroundSpacing* spacing);
 
-// The south-west corner an SRTM tile's name gives ("N47E011.hgt", any
-// case, any folder), in whole degrees, south and west negative. False for
+// The south-west corner an SRTM tile's name gives ("N47E011.hgt",
+// "N47E011.SRTMGL1.hgt.zip", any case, any folder), in whole degrees, south and west negative. False for
 // a name that is not a tile's corner.
 bool srtmTileCorner(const std::string& path, int* latitude, int* longitude);
 

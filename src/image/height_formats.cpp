@@ -10,6 +10,7 @@
 #include "image/pgm_file.h"
 #include "image/pixel_rows.h"
 #include "image/raw_file.h"
+#include "image/zip_tile.h"
 
 namespace {
 
@@ -65,6 +66,10 @@ const std::vector<FormatRow>& formatTable() {
        E::kNone},
       {HeightFormat::kExr, "OpenEXR", {".exr"}, false, true, L::kExr,
        kElevation | kFloats, E::kFloatPicture},
+      // SRTM tiles as downloaded, known by the zip's signature; read as
+      // the row of ".hgt" says once inflated.
+      {HeightFormat::kHgt, "SRTM zipped (.hgt.zip, read)", {".hgt.zip"},
+       false, false, L::kZip, kElevation | kNodata, E::kNone},
   };
   // clang-format on
   return kFormats;
@@ -125,6 +130,8 @@ const char* lackingLibraryRefusal(FormatLibrary library) {
       return kNoTiffSupport;
     case FormatLibrary::kExr:
       return kNoExrSupport;
+    case FormatLibrary::kZip:
+      return kNoZipSupport;
     case FormatLibrary::kNone:
       break;
   }
@@ -141,6 +148,8 @@ bool haveFormatLibrary(FormatLibrary library) {
       return haveTiff();
     case FormatLibrary::kExr:
       return haveExr();
+    case FormatLibrary::kZip:
+      return haveZip();
   }
   return false;
 }
@@ -158,6 +167,7 @@ std::string formatsLine() {
         row.library == FormatLibrary::kPng    ? pngLibraryVersion()
         : row.library == FormatLibrary::kTiff ? tiffLibraryVersion()
         : row.library == FormatLibrary::kExr  ? exrLibraryVersion()
+        : row.library == FormatLibrary::kZip  ? zipLibraryVersion()
                                               : std::string();
     if (!version.empty()) line += " (" + version + ")";
   }
@@ -363,7 +373,8 @@ std::string shellWord(const std::string& name) {
   return word + "'";
 }
 
-// A zip archive (SRTM tiles are downloaded as N47W122.hgt.zip): refused,
+// A zip archive (SRTM tiles are downloaded as N47W122.hgt.zip) in a build
+// that reads none: refused,
 // naming the elevation entry inside (the first .hgt, else the first entry),
 // so the user knows what to unzip and convert.
 bool refuseZip(FileStream* input, int64_t fileSize, InputImage* image,
@@ -394,6 +405,25 @@ bool refuseZip(FileStream* input, int64_t fileSize, InputImage* image,
                      "file manager), then: quillorn " +
                          shellWord(name) + " <output>";
   return false;
+}
+
+// An SRTM tile in its zip archive, sized as an ".hgt" of the entry's
+// inflated size would be: checked before anything of it is allocated, as a
+// directory may claim any size.
+bool inspectZippedHgt(FileStream* input, InputImage* image,
+                      std::string* error) {
+  uint64_t size = 0;
+  if (!inspectZipTile(input, image, &size, error)) return false;
+  image->format = HeightFormat::kHgt;
+  if (size > static_cast<uint64_t>(INT64_MAX) ||
+      !inspectHgt(static_cast<int64_t>(size), image, error)) {
+    *error = "SRTM tile " + image->zipMember + " in the zip archive has " +
+             std::to_string(size) +
+             " bytes, not 2 x n x n for a square tile (1201 x 1201 or 3601 "
+             "x 3601, 2 bytes a height)";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -478,7 +508,12 @@ bool inspectInput(FileStream* input, const ReadRequest& request,
     return true;
   }
   if (known >= 4 && std::memcmp(start, "PK\3\4", 4) == 0) {
-    return refuseZip(input, fileSize, image, error);
+    if (!haveZip()) return refuseZip(input, fileSize, image, error);
+    return inspectZippedHgt(input, image, error);
+  }
+  // An empty archive is its directory's end alone.
+  if (haveZip() && known >= 4 && std::memcmp(start, "PK\5\6", 4) == 0) {
+    return inspectZippedHgt(input, image, error);
   }
   if (hasExrSignature(start, known)) {
     image->format = HeightFormat::kExr;

@@ -1,7 +1,7 @@
 // Height maps in every file format the tool speaks: the BMP encoding, raw
 // 16-bit heights ("r16"), raw 32-bit floats ("r32"), 16-bit PGM, greyscale
-// PNG, TIFF and GeoTIFF, OpenEXR, SRTM tiles (".hgt", read only) and PFM
-// (read only). An input is recognised by its name (raw,
+// PNG, TIFF and GeoTIFF, OpenEXR, SRTM tiles (".hgt", read only, also
+// straight from their zip archives) and PFM (read only). An input is recognised by its name (raw,
 // SRTM) or its content; an output's format follows the end of its name.
 // Everything between reading and writing is shared.
 #ifndef QUILLORN_IMAGE_HEIGHT_FORMATS_H_
@@ -20,7 +20,7 @@
 
 // The library a format is read and written through, each optional in a
 // build.
-enum class FormatLibrary { kNone, kPng, kTiff, kExr };
+enum class FormatLibrary { kNone, kPng, kTiff, kExr, kZip };
 
 // What a format holds, one bit each of FormatRow::traits: a bitmap's
 // header, palette and blue pixels; elevation samples, mapped into heights;

@@ -63,6 +63,7 @@ struct InputImage {
   TiffDecoder* tiffDecoder = nullptr;  // kTiff: open until releaseInput
   ExrInfo exr;                         // kExr
   ExrDecoder* exrDecoder = nullptr;    // kExr: open until releaseInput
+  std::string zipMember;  // kHgt read from a zip archive: the tile's entry
   // kTiff, kHgt, kR32, kPfm, kExr, once read: how samples became heights, and
   // the heights a -unit put beyond 0 ... 65535.
   SampleMapping mapping;

@@ -1,5 +1,19 @@
 #include "image/input_placement.h"
 
+namespace {
+
+// The name an SRTM tile is placed by: its file's, else (a zip archive
+// named otherwise) its entry's in the archive.
+const std::string& tileName(const InputImage& image, const std::string& path) {
+  int latitude = 0, longitude = 0;
+  if (image.zipMember.empty() || srtmTileCorner(path, &latitude, &longitude)) {
+    return path;
+  }
+  return image.zipMember;
+}
+
+}  // namespace
+
 bool placementOfInput(const InputImage& image, const std::string& path,
                       InputPlacement* placement) {
   if (image.placed.any()) {
@@ -17,7 +31,7 @@ bool placementOfInput(const InputImage& image, const std::string& path,
   }
   int latitude = 0, longitude = 0;
   if (image.format != HeightFormat::kHgt || image.width < 2 ||
-      !srtmTileCorner(path, &latitude, &longitude)) {
+      !srtmTileCorner(tileName(image, path), &latitude, &longitude)) {
     return false;
   }
   // One degree a tile, the first row on its north edge and the last on
@@ -37,7 +51,8 @@ GeoTags inputGeoTags(const std::string& path, const InputImage& image) {
   if (image.format == HeightFormat::kTiff) return image.tiff.geo;
   int latitude = 0, longitude = 0;
   if (image.format == HeightFormat::kHgt && image.width == image.height &&
-      image.width > 1 && srtmTileCorner(path, &latitude, &longitude)) {
+      image.width > 1 &&
+      srtmTileCorner(tileName(image, path), &latitude, &longitude)) {
     return srtmGeoTags(latitude, longitude, image.width);
   }
   return GeoTags();
@@ -78,5 +93,5 @@ bool groundSpacingOfInput(const InputImage& image, const std::string& path,
     return spacingOfGeoTags(image.tiff.geo, spacing);
   }
   return image.format == HeightFormat::kHgt &&
-         spacingOfSrtmTile(path, side, spacing);
+         spacingOfSrtmTile(tileName(image, path), side, spacing);
 }

@@ -6,6 +6,7 @@
 
 #include "image/pixel_rows.h"
 #include "image/row_stream.h"
+#include "image/zip_tile.h"
 
 namespace {
 
@@ -150,8 +151,40 @@ bool inspectHgt(int64_t fileSize, InputImage* image, std::string* error) {
   return true;
 }
 
+namespace {
+
+// An SRTM tile's samples inflated from its zip archive, row after row as
+// the file's are read.
+bool readZippedRows(FileStream* input, const InputImage& image,
+                    PlaneSet* planes, std::string* error,
+                    const Progress* progress) {
+  ZipReader* reader = nullptr;
+  if (!openZipMember(input, image, &reader, error)) return false;
+  auto transfer = [&](uint8_t* bytes, int64_t size) {
+    return readZipExact(reader, bytes, static_cast<size_t>(size), error);
+  };
+  auto store = [&](int32_t row, int32_t column, int32_t count,
+                   const uint8_t* bytes) {
+    splitPairRow(bytes, planes->inGreen[row] + column,
+                 planes->inRed[row] + column, static_cast<size_t>(count));
+  };
+  const bool read = streamRows(sampleRowLayout(image.width, image.height, 2),
+                               false, transfer, store, error, progress);
+  std::string closing;
+  const bool closed = closeZipMember(reader, &closing);
+  if (read && !closed) *error = closing;
+  return read && closed;
+}
+
+}  // namespace
+
 bool readRawHeights(FileStream* input, InputImage* image, PlaneSet* planes,
                     std::string* error, const Progress* progress) {
+  if (!image->zipMember.empty()) {
+    if (!readZippedRows(input, *image, planes, error, progress)) return false;
+    mapHgtSamples(image, planes);
+    return true;
+  }
   if (!seekTo(input, 0)) {
     *error = inputReadError(*input);
     return false;

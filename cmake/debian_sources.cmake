@@ -330,3 +330,33 @@ macro(quillorn_add_static_openexr)
       "(tools/fetch-windows-deps.sh fetches them): building without OpenEXR")
   endif()
 endmacro()
+
+# minizip's unzip half (zlib's contrib/minizip in Debian's zlib source
+# package), for the builds Debian has no libminizip build for. Defines
+# quillorn_minizip, with QUILLORN_MINIZIP_SOURCE_DIR and
+# QUILLORN_MINIZIP_DEBIAN_VERSION for the licence notices; links the zlib
+# target given.
+function(quillorn_add_static_minizip zlib_target)
+  quillorn_fetch_source(zlib zlib.h)
+  set(source "${QUILLORN_DEPS_DIR}/zlib/contrib/minizip")
+  if(NOT EXISTS "${source}/unzip.c")
+    message(WARNING
+      "minizip's sources are not in ${source} "
+      "(tools/fetch-windows-deps.sh fetches zlib's): building without "
+      "zipped SRTM tiles")
+    return()
+  endif()
+  set(QUILLORN_MINIZIP_SOURCE_DIR "${source}" PARENT_SCOPE)
+  quillorn_source_version("${QUILLORN_DEPS_DIR}/zlib" version)
+  set(QUILLORN_MINIZIP_DEBIAN_VERSION "${version}" PARENT_SCOPE)
+  message(STATUS "minizip for ${CMAKE_SYSTEM_NAME}: Debian source zlib ${version}")
+  add_library(quillorn_minizip STATIC "${source}/unzip.c" "${source}/ioapi.c")
+  target_include_directories(quillorn_minizip SYSTEM PUBLIC "${source}")
+  # The tool reads a zip through its own file functions; ioapi's stdio
+  # ones are only compiled, and neither target has the *64 stdio calls.
+  target_compile_definitions(quillorn_minizip PRIVATE USE_FILE32API)
+  target_link_libraries(quillorn_minizip PUBLIC ${zlib_target})
+  # Another project's code: its warnings are not ours to fail on.
+  set_target_properties(quillorn_minizip PROPERTIES
+    C_STANDARD 99 COMPILE_WARNING_AS_ERROR OFF)
+endfunction()

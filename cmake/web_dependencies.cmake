@@ -1,17 +1,19 @@
 # The libraries the browser build links statically, all compiled with emcc
 # from Debian's source packages (cmake/debian_sources.cmake): zlib, libspng,
-# libtiff (with libdeflate, Zstandard and LZMA) and OpenEXR's C library
-# (with Imath's half floats) at the versions the Linux build links, so that
+# libtiff (with libdeflate, Zstandard and LZMA), OpenEXR's C library
+# (with Imath's half floats) and minizip at the versions the Linux build links, so that
 # the page writes the same bytes as the command line.
 #
 # Defines ZLIB::ZLIB, quillorn_spng (with QUILLORN_PNG), quillorn_tiff
-# (with QUILLORN_TIFF) and quillorn_openexr (with QUILLORN_EXR) when their
+# (with QUILLORN_TIFF), quillorn_openexr (with QUILLORN_EXR) and
+# quillorn_minizip (with QUILLORN_ZIP) when their
 # sources can be had, and their source folders and Debian versions for the
 # licence notices.
 include_guard(GLOBAL)
 include(cmake/debian_sources.cmake)
 
-if(NOT QUILLORN_PNG AND NOT QUILLORN_TIFF AND NOT QUILLORN_EXR)
+if(NOT QUILLORN_PNG AND NOT QUILLORN_TIFF AND NOT QUILLORN_EXR AND
+   NOT QUILLORN_ZIP)
   return()
 endif()
 quillorn_fetch_source(zlib zlib.h)
@@ -57,4 +59,7 @@ if(QUILLORN_PNG)
 endif()
 if(QUILLORN_EXR)
   quillorn_add_static_openexr()
+endif()
+if(QUILLORN_ZIP)
+  quillorn_add_static_minizip(quillorn_zlib)
 endif()

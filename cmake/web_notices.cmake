@@ -14,6 +14,12 @@ if(TARGET quillorn_openexr)
   openexr ${QUILLORN_OPENEXR_DEBIAN_VERSION}, with the half-float conversions of
   Imath (Debian's source package imath ${QUILLORN_IMATH_DEBIAN_VERSION})")
 endif()
+set(minizip_line "")
+if(TARGET quillorn_minizip)
+  set(minizip_line "
+- minizip's unzip (zlib's contrib/minizip), built from Debian's source
+  package zlib ${QUILLORN_MINIZIP_DEBIAN_VERSION}, under zlib's licence")
+endif()
 file(READ "${QUILLORN_WEB_MODULES}/fflate/package.json" fflate_package)
 string(JSON fflate_version GET "${fflate_package}" version)
 
@@ -26,7 +32,7 @@ Emscripten (Debian's emscripten ${emscripten_version}), statically linked with:
 
 - zlib, built from Debian's source package zlib ${QUILLORN_ZLIB_DEBIAN_VERSION}
 - libspng, built from Debian's source package libspng ${QUILLORN_SPNG_DEBIAN_VERSION}
-- libtiff, built from Debian's source package tiff ${QUILLORN_TIFF_DEBIAN_VERSION}${codec_lines}${openexr_line}
+- libtiff, built from Debian's source package tiff ${QUILLORN_TIFF_DEBIAN_VERSION}${codec_lines}${openexr_line}${minizip_line}
 - stb_image_resize, Sean Barrett's resampler (libstb-dev ${stb_version})
 - Emscripten's runtime and system libraries (musl, libc++, libc++abi,
   compiler-rt, dlmalloc)

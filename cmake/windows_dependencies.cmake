@@ -7,7 +7,8 @@
 # Defines quillorn_spng (a static libspng with zlib, with QUILLORN_PNG),
 # quillorn_tiff (a static libtiff with zlib, libdeflate, Zstandard and
 # LZMA, with QUILLORN_TIFF) and
-# quillorn_openexr (OpenEXR's C library with zlib, with QUILLORN_EXR) when
+# quillorn_openexr (OpenEXR's C library with zlib, with QUILLORN_EXR) and
+# quillorn_minizip (zlib's unzip, with QUILLORN_ZIP) when
 # their sources can be had, and their source folders and Debian versions
 # for the licence notices.
 include_guard(GLOBAL)
@@ -31,4 +32,7 @@ endif()
 
 if(QUILLORN_EXR)
   quillorn_add_static_openexr()
+endif()
+if(QUILLORN_ZIP)
+  quillorn_add_static_minizip(ZLIB::ZLIB)
 endif()

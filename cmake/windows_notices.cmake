@@ -56,6 +56,12 @@ if(TARGET quillorn_openexr)
 ")
 endif()
 
+if(TARGET quillorn_minizip)
+  string(APPEND libraries "- minizip's unzip (zlib's contrib/minizip), built from Debian's source
+  package zlib ${QUILLORN_MINIZIP_DEBIAN_VERSION} (zipped SRTM tiles), under zlib's licence
+")
+endif()
+
 set(stb_line "")
 if(QUILLORN_HAS_RESAMPLING)
   quillorn_package_version(libstb-dev stb_version)

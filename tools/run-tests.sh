@@ -83,6 +83,7 @@ windowsBuild() {
   grep -q 'PNG (libspng' "$work/version.txt"
   grep -q 'TIFF (libtiff' "$work/version.txt"
   grep -q 'OpenEXR (OpenEXR' "$work/version.txt"
+  grep -q '(minizip' "$work/version.txt"
   # A UTF-8 locale, so that non-ASCII file names survive the way into Wine.
   LC_ALL=C.UTF-8 QUILLORN_TEST_LAUNCHER=/usr/lib/wine/wine64 \
     QUILLORN_TEST_EXE="$PWD/build/windows/quillorn.exe" \

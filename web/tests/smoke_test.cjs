@@ -8,6 +8,7 @@
 const fs = require('fs');
 const path = require('path');
 const { execFileSync } = require('child_process');
+const { zipSync } = require('fflate');
 const { testMaps, reason, setupStatus } = require('./test_maps.cjs');
 
 const [moduleFile, nativeTool, mapFolder, work] = process.argv.slice(2).map((p) => path.resolve(p));
@@ -34,6 +35,9 @@ const cases = [
   // The relief's kernel, sixteen pixels a step, and the heights' pair rows
   // on a width that is no multiple of sixteen, in base 255.
   ['random', 'out.r16', ['-view', 'view.bmp']],
+  // An SRTM tile as downloaded, read from its zip (where the build has
+  // minizip, as both builds here do; else refused alike), placed by name.
+  ['zippedTile', 'out.tif', ['-fit', 'unity']],
 ];
 
 // Maps of odd shapes for the smoothing kernels, made by make_heightmap
@@ -69,6 +73,16 @@ function whiteLeftBitmap(file, width, height) {
   return file;
 }
 
+// An SRTM tile as it is downloaded: one .hgt of big-endian signed metres
+// (negative ones among them), deflated in a zip named as NASA's are.
+function zippedTile(file) {
+  const side = 1201;
+  const heights = Buffer.alloc(side * side * 2);
+  for (let i = 0; i < side * side; i++) heights.writeInt16BE(((i * 7919) % 4001) - 500, 2 * i);
+  fs.writeFileSync(file, zipSync({ 'N47W122.hgt': heights }));
+  return file;
+}
+
 function kernelMaps(folder) {
   const maker = path.join(path.dirname(nativeTool), 'make_heightmap');
   fs.mkdirSync(folder, { recursive: true });
@@ -78,6 +92,7 @@ function kernelMaps(folder) {
     execFileSync(maker, [made[kind], ...args], { stdio: ['ignore', 'ignore', 'pipe'] });
   }
   made.whiteLeft = whiteLeftBitmap(path.join(folder, 'white_left_203x50.bmp'), 203, 50);
+  made.zippedTile = zippedTile(path.join(folder, 'N47W122.SRTMGL1.hgt.zip'));
   return made;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "image/input_reading.h"
 #include "test_support.h"
 
 namespace {

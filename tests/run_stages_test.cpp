@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/run_input.h"
+#include "image/input_reading.h"
 #include "support/bitmap_builder.h"
 #include "test_support.h"
 

@@ -7,6 +7,7 @@
 #include "app/mosaic_input.h"
 #include "app/mosaic_tiles.h"
 #include "image/height_formats.h"
+#include "image/input_reading.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "app/run_input.h"
 #include "image/height_formats.h"
 #include "image/input_placement.h"
+#include "image/input_reading.h"
 #include "platform/files.h"
 #include "processing/height_tiles.h"
 

@@ -4,6 +4,7 @@
 
 #include "app/diagnostics.h"
 #include "image/height_formats.h"
+#include "image/input_reading.h"
 
 bool openTile(const std::string& path, const ReadRequest& whole,
               FileStream* stream, InputImage* image, std::string* error,

@@ -12,6 +12,7 @@
 #include "app/run_report.h"
 #include "app/run_stages.h"
 #include "image/input_placement.h"
+#include "image/input_reading.h"
 #include "platform/files.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "app/engine_settings.h"
 #include "image/geo_reference.h"
 #include "image/ground_spacing.h"
+#include "image/input_reading.h"
 #include "image/png_file.h"
 #include "image/tiff_file.h"
 #include "platform/folders.h"

@@ -7,6 +7,7 @@
 #include "app/input_expansion.h"
 #include "image/geo_reference.h"
 #include "image/ground_spacing.h"
+#include "image/input_reading.h"
 
 namespace {
 

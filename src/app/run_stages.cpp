@@ -7,6 +7,7 @@
 
 #include "app/input_report.h"
 #include "app/stage_bar.h"
+#include "image/input_reading.h"
 #include "processing/float_fill.h"
 #include "processing/float_processing.h"
 #include "processing/float_resampling.h"

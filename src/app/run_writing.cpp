@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/stage_bar.h"
+#include "image/input_reading.h"
 #include "image/picture_file.h"
 #include "processing/float_processing.h"
 #include "processing/shaded_relief.h"

@@ -1,4 +1,5 @@
 #include "image/input_placement.h"
+#include "image/input_reading.h"
 
 namespace {
 

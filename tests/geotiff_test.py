@@ -28,6 +28,7 @@ Exit 77 (skipped) where GDAL's Python bindings or numpy are absent, except
 under CI.
 """
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -536,6 +537,19 @@ def check_srtm_mosaic(work):
                             (left, top, data.shape))
     except RuntimeError as failure:
         problems.append("SRTM mosaic TIFF: GDAL cannot read it: %s" % failure)
+    # Fitted, the ground is the tiles' own: two degrees north to south, each
+    # tile's samples spaced as in one tile alone.
+    fitted = os.path.join(work, "fitted.raw")
+
+    def terrain_length(source):
+        said = run(source, fitted, "-fit", "unity").stderr
+        lengths = re.findall(r"Terrain Length ([0-9.]+)", said)
+        return float(lengths[0]) if lengths else 0.0
+    whole = terrain_length(folder)
+    one = terrain_length(os.path.join(folder, "N47W122.hgt"))
+    if not one or abs(whole / one - 2) > 0.01:
+        problems.append("SRTM mosaic fitted: length %r, one tile's %r" %
+                        (whole, one))
     # The east tiles' first column differs from the west tiles' last.
     odd = os.path.join(work, "odd")
     srtm_tiles(odd, terrain, side)

@@ -13,22 +13,9 @@ namespace {
 
 std::vector<SavedPart> saveFloats(const FloatPlane& floats,
                                   const std::vector<TileRect>& parts) {
-  std::vector<SavedPart> saved;
-  for (size_t index = 0; index < parts.size(); ++index) {
-    const TileRect& rect = parts[index];
-    SavedPart part;
-    part.rect = rect;
-    for (int32_t row = rect.top; row < rect.top + rect.height; ++row) {
-      for (int32_t column = rect.left; column < rect.left + rect.width;
-           ++column) {
-        if (!inEarlierPart(parts, index, row, column)) {
-          part.floats.push_back(floats.row(row)[column]);
-        }
-      }
-    }
-    saved.push_back(part);
-  }
-  return saved;
+  return saveParts(parts, [&](SavedPart* part, int32_t row, int32_t column) {
+    part->floats.push_back(floats.row(row)[column]);
+  });
 }
 
 void mergeFloats(FloatPlane* floats, const std::vector<TileRect>& parts,

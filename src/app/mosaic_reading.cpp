@@ -76,24 +76,12 @@ std::vector<uint16_t> codesOfHeights(const SampleMapping& mapping,
 
 std::vector<SavedPart> saveCodes(PlaneSet* planes,
                                  const std::vector<TileRect>& parts) {
-  std::vector<SavedPart> saved;
-  for (size_t index = 0; index < parts.size(); ++index) {
-    const TileRect& rect = parts[index];
-    SavedPart part;
-    part.rect = rect;
-    for (int32_t row = rect.top; row < rect.top + rect.height; ++row) {
-      for (int32_t column = rect.left; column < rect.left + rect.width;
-           ++column) {
-        if (inEarlierPart(parts, index, row, column)) continue;
-        part.codes.push_back(codeAt(*planes, row, column));
-        part.marks.push_back(planes->inBlue[row][column]);
-        // The tile's reader marks only its own nodata.
-        if (planes->inBlue[row][column] != 0) planes->inBlue[row][column] = 0;
-      }
-    }
-    saved.push_back(part);
-  }
-  return saved;
+  return saveParts(parts, [&](SavedPart* part, int32_t row, int32_t column) {
+    part->codes.push_back(codeAt(*planes, row, column));
+    part->marks.push_back(planes->inBlue[row][column]);
+    // The tile's reader marks only its own nodata.
+    if (planes->inBlue[row][column] != 0) planes->inBlue[row][column] = 0;
+  });
 }
 
 // Joins what lay under a tile with what the tile has there.

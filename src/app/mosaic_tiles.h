@@ -45,6 +45,30 @@ void warnAboutEdges(const std::string& path, const EdgeDifference& edges,
 bool inEarlierPart(const std::vector<TileRect>& parts, size_t index,
                    int32_t row, int32_t column);
 
+// What lies under each of parts before its tile is read, a SavedPart each:
+// take(&part, row, column) saves one sample, for every sample of the part
+// but those an earlier part holds.
+template <typename Take>
+std::vector<SavedPart> saveParts(const std::vector<TileRect>& parts,
+                                 Take take) {
+  std::vector<SavedPart> saved;
+  for (size_t index = 0; index < parts.size(); ++index) {
+    const TileRect& rect = parts[index];
+    SavedPart part;
+    part.rect = rect;
+    for (int32_t row = rect.top; row < rect.top + rect.height; ++row) {
+      for (int32_t column = rect.left; column < rect.left + rect.width;
+           ++column) {
+        if (!inEarlierPart(parts, index, row, column)) {
+          take(&part, row, column);
+        }
+      }
+    }
+    saved.push_back(part);
+  }
+  return saved;
+}
+
 // How many earlier tiles hold (row, column): the weight of what lies
 // there in a mean with the tile read now.
 int32_t earlierCover(const std::vector<TileRect>& parts, int32_t row,

@@ -5,6 +5,7 @@
 
 #include "app/argument_warnings.h"
 #include "app/diagnostics.h"
+#include "app/engine_files.h"
 #include "app/run_files.h"
 #include "app/run_input.h"
 #include "app/run_options.h"

@@ -55,12 +55,6 @@ bool openRunOutputs(const char* outputPath, const RunOptions& options,
                     RunFiles* files, std::ostream& console,
                     std::ostream& diagnostics);
 
-// Decides the files an engine fit adds or changes (Unity's rows south
-// first, Unreal's size file) and warns about names and folders its
-// importer would not take as they are. Needs the paths of the outputs.
-void planEngineFiles(const char* outputPath, const RunOptions& options,
-                     RunFiles* files, std::ostream& diagnostics);
-
 // True when path names the input file or one of a mosaic's tiles.
 bool namesAnInput(const RunFiles& files, const std::string& path);
 

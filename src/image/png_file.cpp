@@ -12,6 +12,7 @@
 
 #include "image/little_endian.h"
 #include "image/pixel_rows.h"
+#include "image/png_stream.h"
 
 namespace {
 
@@ -21,38 +22,6 @@ constexpr size_t kChunkLimit = size_t{64} << 20;
 
 // The most bytes deflate makes of one, with room for the chunks' framing.
 constexpr int64_t kDeflateRatio = 1040;
-
-int readFromStream(spng_ctx*, void* user, void* destination, size_t length) {
-  FileStream* input = static_cast<FileStream*>(user);
-  if (readExact(input, static_cast<uint8_t*>(destination), length)) return 0;
-  return input->systemFailure ? SPNG_IO_ERROR : SPNG_IO_EOF;
-}
-
-// The kind of a PNG that is not a greyscale height map, for its message.
-const char* colourKind(uint8_t colourType) {
-  switch (colourType) {
-    case SPNG_COLOR_TYPE_TRUECOLOR:
-      return "a colour (RGB)";
-    case SPNG_COLOR_TYPE_INDEXED:
-      return "a palette";
-    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
-      return "a greyscale-with-alpha";
-    case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA:
-      return "a colour-with-alpha (RGBA)";
-    default:
-      return "an unknown kind of";
-  }
-}
-
-// Why decoding failed where the file was to hold what (e.g. "its last
-// row"): a failed read, the file ending before it, or libspng's reason.
-std::string decodeError(const FileStream& input, int code, const char* what) {
-  if (code == SPNG_IO_ERROR) return inputReadError(input);
-  if (code == SPNG_IO_EOF) {
-    return std::string("Malformed PNG: the file ends before ") + what;
-  }
-  return std::string("Malformed PNG: ") + spng_strerror(code);
-}
 
 // libspng widens samples of 1, 2 and 4 bits to 8 bits (a 4-bit 15 becomes
 // 255); the height is the sample as it stands, as for every other format.
@@ -84,11 +53,6 @@ int64_t countKeyedGrey(const PngInfo& info, const PlaneSet& planes,
 }
 
 }  // namespace
-
-struct PngDecoder {
-  spng_ctx* context = nullptr;
-  FileStream* input = nullptr;
-};
 
 bool havePng() { return true; }
 

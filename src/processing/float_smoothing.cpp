@@ -3,6 +3,7 @@
 #include "processing/float_smoothing.h"
 
 #include "platform/compiler.h"
+#include "processing/float_lane_bands.h"
 #include "processing/float_smoothing_lanes.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "processing/float_smoothing_lanes.h"
+#include "processing/float_lane_layout.h"
 
 #if defined(__GNUC__)
 #define QUILLORN_FLOAT_LANE_INLINE \

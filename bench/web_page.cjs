@@ -5,7 +5,9 @@
 // twice on the page: right after the map is picked, the input's relief
 // still being drawn, and once that relief is shown. Medians of <rounds>
 // runs, native and page interleaved; every download's bytes are checked
-// against the native output.
+// against the native output. BENCH_OLD_PAGE names another build's page
+// folder to run interleaved with this one; BENCH_CASE picks the cases whose
+// label holds it; BENCH_LOG shows the pages' console lines.
 //
 //   node bench/web_page.cjs <page folder> <native quillorn> <make_heightmap>
 //        <work folder> [<rounds>]
@@ -40,11 +42,11 @@ function makeMaps() {
 const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
   '.wasm': 'application/wasm' };
 
-function serve() {
+function serve(folder) {
   const server = http.createServer((request, response) => {
-    let file = path.join(pageFolder, decodeURIComponent(request.url.split('?')[0]));
+    let file = path.join(folder, decodeURIComponent(request.url.split('?')[0]));
     if (fs.existsSync(file) && fs.statSync(file).isDirectory()) file = path.join(file, 'index.html');
-    if (!file.startsWith(pageFolder) || !fs.existsSync(file)) {
+    if (!file.startsWith(folder) || !fs.existsSync(file)) {
       response.writeHead(404);
       response.end();
       return;
@@ -125,54 +127,74 @@ const kCases = [
   { label: 'terrain BMP to .r16', map: 'bmp', format: 'r16', smooth: '', args: [] },
 ];
 
+// A tab on a page folder, served on a port of its own, its start-up done.
+async function openPage(browser, folder) {
+  const server = await serve(folder);
+  const page = await browser.newPage();
+  page.on('pageerror', (error) => console.error(`page: ${error}`));
+  // BENCH_LOG=1: the page's and its workers' console lines too.
+  if (process.env.BENCH_LOG) {
+    page.on('console', (message) => console.log(`page: ${message.text()}`));
+  }
+  await page.goto(`http://127.0.0.1:${server.address().port}/`, { waitUntil: 'load' });
+  await page.waitForFunction(() => /Formats/.test(document.getElementById('formats').textContent));
+  return { server, page };
+}
+
+// The medians of a build's runs of a case, as a table's cells.
+function cells(times, native) {
+  const m = (name) => median(times[name]);
+  return `${m('pickedWait').toFixed(2)} s (told ${m('picked').toFixed(1)}) | ` +
+    `${(m('pickedWait') / native).toFixed(2)} | ${m('drawnWait').toFixed(2)} s ` +
+    `(told ${m('drawn').toFixed(1)}) | ${(m('drawnWait') / native).toFixed(2)}`;
+}
+
 async function main() {
   const maps = makeMaps();
-  const server = await serve();
   const browser = await puppeteer.launch({ executablePath: chromium, headless: true,
     args: ['--no-sandbox', '--no-first-run', '--disable-background-networking',
       '--disable-component-update', '--disable-sync', '--disable-default-apps'] });
+  // BENCH_OLD_PAGE: another build's page folder, run interleaved with this one.
+  const folders = [pageFolder].concat(process.env.BENCH_OLD_PAGE ? [path.resolve(process.env.BENCH_OLD_PAGE)] : []);
+  const tabs = [];
   const rows = [];
   try {
-    const page = await browser.newPage();
-    page.on('pageerror', (error) => console.error(`page: ${error}`));
-    // BENCH_LOG=1: the page's and its workers' console lines too.
-    if (process.env.BENCH_LOG) {
-      page.on('console', (message) => console.log(`page: ${message.text()}`));
-      page.on('workercreated', (worker) => worker.on('console', (message) => console.log(`worker: ${message.text()}`)));
-    }
-    await page.goto(`http://127.0.0.1:${server.address().port}/`, { waitUntil: 'load' });
-    await page.waitForFunction(() => /Formats/.test(document.getElementById('formats').textContent));
+    for (const folder of folders) tabs.push(await openPage(browser, folder));
     const loads = [os.loadavg()[0]];
     const only = process.env.BENCH_CASE;
     for (const c of kCases.filter((c) => !only || c.label.includes(only))) {
-      const times = { native: [], picked: [], pickedWait: [], drawn: [], drawnWait: [] };
+      const native = [];
+      const times = tabs.map(() => ({ picked: [], pickedWait: [], drawn: [], drawnWait: [] }));
       for (let round = 0; round < rounds; round++) {
-        const native = nativeRun(maps[c.map], c);
-        times.native.push(native.seconds);
-        for (const reliefFirst of [false, true]) {
-          const run = await pageRun(page, maps[c.map], c, reliefFirst);
-          if (run.digest !== native.digest) throw new Error(`${c.label}: the download differs from the native output`);
-          times[reliefFirst ? 'drawn' : 'picked'].push(run.told);
-          times[reliefFirst ? 'drawnWait' : 'pickedWait'].push(run.waited);
+        const reference = nativeRun(maps[c.map], c);
+        native.push(reference.seconds);
+        for (const [index, tab] of tabs.entries()) {
+          await tab.page.bringToFront();
+          for (const reliefFirst of [false, true]) {
+            const run = await pageRun(tab.page, maps[c.map], c, reliefFirst);
+            if (run.digest !== reference.digest) throw new Error(`${c.label}: the download differs from the native output`);
+            times[index][reliefFirst ? 'drawn' : 'picked'].push(run.told);
+            times[index][reliefFirst ? 'drawnWait' : 'pickedWait'].push(run.waited);
+          }
         }
         loads.push(os.loadavg()[0]);
       }
-      rows.push({ label: c.label, ...Object.fromEntries(Object.entries(times).map(([k, v]) => [k, median(v)])),
-        all: times });
+      rows.push({ label: c.label, native: median(native), times });
     }
     console.log(`${kSize} x ${kSize}, medians of ${rounds}, Chromium ${await browser.version()}; ` +
       `load (1 min) ${Math.min(...loads).toFixed(1)} to ${Math.max(...loads).toFixed(1)} on ${os.cpus().length} cores`);
-    console.log('| case | native (-view .bmp) | page, right after the pick | ratio | page, the input\'s relief drawn | ratio |');
-    console.log('|---|---|---|---|---|---|');
+    const builds = folders.map((folder, index) => (index ? 'other' : 'this'));
+    console.log('| case | native (-view .bmp) | ' + builds.map((build) =>
+      `${build}: right after the pick | ratio | ${build}: the input's relief drawn | ratio`).join(' | ') + ' |');
+    console.log('|---|---|' + builds.map(() => '---|---|---|---|').join(''));
     for (const row of rows) {
-      console.log(`| ${row.label} | ${row.native.toFixed(2)} s | ${row.pickedWait.toFixed(2)} s ` +
-        `(told ${row.picked.toFixed(1)}) | ${(row.pickedWait / row.native).toFixed(2)} | ` +
-        `${row.drawnWait.toFixed(2)} s (told ${row.drawn.toFixed(1)}) | ${(row.drawnWait / row.native).toFixed(2)} |`);
+      console.log(`| ${row.label} | ${row.native.toFixed(2)} s | ` +
+        row.times.map((times) => cells(times, row.native)).join(' | ') + ' |');
     }
-    if (process.env.BENCH_ALL) console.log(JSON.stringify(rows.map((row) => row.all)));
+    if (process.env.BENCH_ALL) console.log(JSON.stringify(rows));
   } finally {
     await browser.close();
-    server.close();
+    for (const tab of tabs) tab.server.close();
   }
 }
 

@@ -32,7 +32,6 @@ let reliefArgs = null;      // the reading switches the input's relief was drawn
 let inputReliefUrl = null;
 let runNumber = 0;          // counts the runs, and the picks that end a run's showing
 let runMap = null;          // the map the running conversion holds the bytes of
-let earlyBlobs = new Map(); // id: the blob of a file the running conversion closed
 let resultReliefUrl = null;
 
 // The name of the output: the map's own name with the format's extension
@@ -296,9 +295,8 @@ function finished(message) {
     prepared = prepareDownload(outputs);
     $('download').disabled = false;
     const names = outputs.map((file) => file.name).join(', ');
-    // From Convert to the download ready: the map's way into the
-    // converter, the run and the download's blob included; the result's
-    // relief is shown after it.
+    // From Convert to the download ready: the map's copy into the
+    // converter and any relief drawn before it included.
     const time = `in ${((performance.now() - startedAt) / 1000).toFixed(1)} s`;
     setStatus(outputs.length > 1
       ? `Converted ${time}: ${outputs.length} files (${names}), downloaded as one zip.`
@@ -307,12 +305,10 @@ function finished(message) {
   $('status').focus();
 }
 
-// One file as it is (the blob the worker made, or the one made here when
-// the tool closed it); several (tiles, Unreal's size file) as one zip.
+// One file as it is (the blob the worker made); several (tiles, Unreal's
+// size file) as one zip.
 function prepareDownload(files) {
-  if (files.length === 1) {
-    return { blob: files[0].early ? earlyBlobs.get(files[0].early) : files[0].blob, name: files[0].name };
-  }
+  if (files.length === 1) return { blob: files[0].blob, name: files[0].name };
   const entries = {};
   for (const file of files) entries[file.name] = [file.bytes, { level: 0 }];
   return {
@@ -350,12 +346,9 @@ function received(event) {
   } else if (message.type === 'progress') {
     $('stage').textContent = `${message.label} ${message.percent}%`;
     $('progress').value = message.percent;
-  } else if (message.type === 'early') {
-    earlyBlobs.set(message.id, new Blob([message.bytes], { type: 'application/octet-stream' }));
   } else if (message.type === 'done') {
     takeBack(runMap, message.input);
     finished(message);
-    earlyBlobs = new Map();
   } else if (message.type === 'result-relief') {
     // Only the last run's, and not once another map is picked.
     if (message.relief && message.run === runNumber) showPicture('result-view', message.relief, 'Relief of the result');
@@ -368,7 +361,6 @@ function received(event) {
       return;
     }
     takeBack(runMap, message.input);
-    earlyBlobs = new Map();
     running = false;
     showCommand();
     $('stage').textContent = 'Stopped';

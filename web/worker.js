@@ -155,46 +155,6 @@ function pictureBlob(module, path) {
   }
 }
 
-// Outputs this large go to the page as soon as the tool closes them, for
-// its thread to make their download while the module draws the relief.
-const kEarlyFrom = 1 << 20;
-
-// Watches the files the run closes after writing them: each one of
-// kEarlyFrom bytes or more under /work is copied to the page at once
-// ({ type: 'early', id }), and the returned map of node to id keeps those
-// that stay as they were closed (opening one again drops it).
-function handOverClosedFiles(module) {
-  const FS = module.FS;
-  const sent = new Map();
-  const open = FS.open;
-  const close = FS.close;
-  let next = 0;
-  FS.open = function (...args) {
-    const stream = open.apply(this, args);
-    if (stream.node) sent.delete(stream.node);
-    return stream;
-  };
-  FS.close = function (stream) {
-    const node = stream.node;
-    const wrote = (stream.flags & 3) !== 0 && stream.path && stream.path.startsWith('/work/');
-    close.call(this, stream);
-    if (!wrote || !FS.isFile(node.mode) || node.usedBytes < kEarlyFrom) return;
-    const id = ++next;
-    const bytes = node.contents.slice(0, node.usedBytes);
-    sent.set(node, { id, used: node.usedBytes });
-    postMessage({ type: 'early', id, bytes }, [bytes.buffer]);
-  };
-  return sent;
-}
-
-// The id of the copy sent early of the file at path, if it still holds
-// what was sent.
-function sentEarly(module, sent, path) {
-  const node = module.FS.lookupPath(path).node;
-  const early = sent.get(node);
-  return early && early.used === node.usedBytes ? early.id : 0;
-}
-
 // Runs the command line on the map as <path> (a name the tool cannot take
 // for a switch) in /work; the files it leaves there are the outputs.
 async function convert(message) {
@@ -206,16 +166,12 @@ async function convert(message) {
   writeInput(module, name, message);
   module.FS.chdir('/work');
   postMessage({ type: 'stage', label: 'Converting…' });
-  const sent = handOverClosedFiles(module);
   const result = run(module, [path, outputPath, ...args, '-view', kResultRelief]);
   const files = result.status === 0 ? readFolder(module, '/work', name) : [];
-  // One output goes to the page as the blob it downloads (or as the copy
-  // sent when it was closed, which the page has made one of); several as
-  // their bytes, which the page zips.
+  // One output goes to the page as the blob it downloads; several as their
+  // bytes, which the page zips.
   if (files.length === 1) {
-    const early = sentEarly(module, sent, '/work/' + files[0].name);
-    files[0] = early ? { name: files[0].name, early }
-      : { name: files[0].name, blob: new Blob([files[0].bytes], { type: 'application/octet-stream' }) };
+    files[0] = { name: files[0].name, blob: new Blob([files[0].bytes], { type: 'application/octet-stream' }) };
   }
   const { input, buffers } = handedBack(message);
   postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, input },

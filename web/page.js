@@ -295,8 +295,9 @@ function finished(message) {
     prepared = prepareDownload(outputs);
     $('download').disabled = false;
     const names = outputs.map((file) => file.name).join(', ');
-    // From Convert to the download ready: the map's copy into the
-    // converter and any relief drawn before it included.
+    // From Convert to the download ready: the map's way into the
+    // converter, the run and the download's blob included; the result's
+    // relief is shown after it.
     const time = `in ${((performance.now() - startedAt) / 1000).toFixed(1)} s`;
     setStatus(outputs.length > 1
       ? `Converted ${time}: ${outputs.length} files (${names}), downloaded as one zip.`

@@ -77,11 +77,9 @@ function nativeSeconds(map, c) {
 const clock = () => Number(process.hrtime.bigint()) / 1e9;
 
 // A file's bytes as the worker takes them (web/worker.js): the file
-// system's own array, its used part.
+// system's own array, its used part (web/file_storage.js).
 function fileBytes(module, at) {
-  const node = module.FS.lookupPath(at).node;
-  if (node.contents && node.contents.subarray) return node.contents.subarray(0, node.usedBytes);
-  return module.FS.readFile(at);
+  return module.fileBytes(at);
 }
 
 // One run in a fresh module: the seconds of each part, and the outputs.

@@ -18,7 +18,9 @@ const kSide = Math.floor(Math.sqrt(kMaxPixels));
 
 // The picked map: { name, bytes } of one file, or { name, files: [{ name,
 // bytes }] } of several, the tiles of one map, which go into a folder of
-// that name and are read as the tool reads a folder.
+// that name and are read as the tool reads a folder. A conversion is handed
+// the bytes themselves and hands them back when it ends (the page holds
+// none meanwhile); the input's relief is drawn from a copy.
 let map = null;
 let outputs = [];           // the last successful run's files
 let prepared = null;        // { blob, name }: their download, made when they arrive
@@ -28,6 +30,8 @@ let errorLine = '';         // the run's ERROR line, if any
 let runOutput = '';         // the output the run was asked for
 let reliefArgs = null;      // the reading switches the input's relief was drawn with
 let inputReliefUrl = null;
+let runNumber = 0;          // counts the runs, and the picks that end a run's showing
+let runMap = null;          // the map the running conversion holds the bytes of
 let resultReliefUrl = null;
 
 // The name of the output: the map's own name with the format's extension
@@ -152,32 +156,41 @@ function setStatus(text, outcome) {
   if (outcome) $('status').dataset.outcome = outcome; else delete $('status').dataset.outcome;
 }
 
-function showPicture(id, bytes, alt) {
+// Shows a relief, a blob the worker made (or none).
+function showPicture(id, blob, alt) {
   const image = $(id);
   const old = id === 'input-view' ? inputReliefUrl : resultReliefUrl;
   if (old) URL.revokeObjectURL(old);
-  const url = bytes ? URL.createObjectURL(new Blob([bytes], { type: 'image/bmp' })) : null;
+  const url = blob ? URL.createObjectURL(blob) : null;
   if (id === 'input-view') inputReliefUrl = url; else resultReliefUrl = url;
   if (url) image.src = url; else image.removeAttribute('src');
   image.alt = alt;
 }
 
-// A copy of the map's bytes for a worker, and the buffers to hand over:
-// { bytes } of one file, { files } of several.
-function mapCopy() {
+// The map's bytes for a worker, and the buffers to hand over: { bytes } of
+// one file, { files } of several; copies of them where asked.
+function mapMessage(copied) {
+  const take = (bytes) => (copied ? bytes.slice(0) : bytes);
   if (!map.files) {
-    const bytes = map.bytes.slice(0);
-    return { copy: { bytes }, buffers: [bytes] };
+    const bytes = take(map.bytes);
+    return { part: { bytes }, buffers: [bytes] };
   }
-  const files = map.files.map((file) => ({ name: file.name, bytes: file.bytes.slice(0) }));
-  return { copy: { files }, buffers: files.map((file) => file.bytes) };
+  const files = map.files.map((file) => ({ name: file.name, bytes: take(file.bytes) }));
+  return { part: { files }, buffers: files.map((file) => file.bytes) };
+}
+
+// Puts back the bytes a conversion hands back into the map they came from.
+function takeBack(from, returned) {
+  if (!returned) return;
+  if (returned.bytes) from.bytes = returned.bytes;
+  if (returned.files) from.files = returned.files;
 }
 
 function requestInputRelief() {
   if (!map) return;
   reliefArgs = readingArgs().join(' ');
-  const { copy, buffers } = mapCopy();
-  reliefWorker.postMessage({ type: 'input-relief', name: map.name, ...copy, readingArgs: readingArgs() }, buffers);
+  const { part, buffers } = mapMessage(true);
+  reliefWorker.postMessage({ type: 'input-relief', name: map.name, ...part, readingArgs: readingArgs() }, buffers);
 }
 
 // The folder several picked files go into: the picker names none.
@@ -206,6 +219,7 @@ async function pick(file, folder = kPickedFolder, files = null) {
   }
   outputs = [];
   prepared = null;
+  runNumber += 1;
   $('download').disabled = true;
   showPicture('input-view', null, 'Relief of the input (being drawn)');
   showPicture('result-view', null, 'Relief of the result (none yet)');
@@ -231,10 +245,13 @@ function convert(event) {
   namePaths(asPath(map.name), asPath(output));
   logLine('$ ' + $('command').textContent, 'command');
   showPicture('result-view', null, 'Relief of the result (none yet)');
-  const { copy, buffers } = mapCopy();
-  worker.postMessage({ type: 'convert', name: map.name, path: asPath(map.name), ...copy,
-    output, outputPath: asPath(output), args: switches(), readingArgs: readingArgs() }, buffers);
+  // The relief's copy first: the conversion takes the bytes themselves.
   if (readingArgs().join(' ') !== reliefArgs) requestInputRelief();
+  runNumber += 1;
+  runMap = map;
+  const { part, buffers } = mapMessage(false);
+  worker.postMessage({ type: 'convert', run: runNumber, name: map.name, path: asPath(map.name), ...part,
+    output, outputPath: asPath(output), args: switches(), readingArgs: readingArgs() }, buffers);
 }
 
 // The tool's own words for a map beyond the memory it can have; an abort
@@ -276,11 +293,11 @@ function finished(message) {
   } else {
     outputs = message.files;
     prepared = prepareDownload(outputs);
-    showPicture('result-view', message.relief, 'Relief of the result');
     $('download').disabled = false;
     const names = outputs.map((file) => file.name).join(', ');
-    // From Convert to the download ready: the map's copy into the
-    // converter and any relief drawn before it included.
+    // From Convert to the download ready: the map's way into the
+    // converter, the run and the download's blob included; the result's
+    // relief is shown after it.
     const time = `in ${((performance.now() - startedAt) / 1000).toFixed(1)} s`;
     setStatus(outputs.length > 1
       ? `Converted ${time}: ${outputs.length} files (${names}), downloaded as one zip.`
@@ -289,11 +306,10 @@ function finished(message) {
   $('status').focus();
 }
 
-// One file as it is; several (tiles, Unreal's size file) as one zip.
+// One file as it is (the blob the worker made); several (tiles, Unreal's
+// size file) as one zip.
 function prepareDownload(files) {
-  if (files.length === 1) {
-    return { blob: new Blob([files[0].bytes], { type: 'application/octet-stream' }), name: files[0].name };
-  }
+  if (files.length === 1) return { blob: files[0].blob, name: files[0].name };
   const entries = {};
   for (const file of files) entries[file.name] = [file.bytes, { level: 0 }];
   return {
@@ -332,7 +348,11 @@ function received(event) {
     $('stage').textContent = `${message.label} ${message.percent}%`;
     $('progress').value = message.percent;
   } else if (message.type === 'done') {
+    takeBack(runMap, message.input);
     finished(message);
+  } else if (message.type === 'result-relief') {
+    // Only the last run's, and not once another map is picked.
+    if (message.relief && message.run === runNumber) showPicture('result-view', message.relief, 'Relief of the result');
   } else if (message.type === 'input-relief') {
     showPicture('input-view', message.relief,
       message.relief ? 'Relief of the input' : 'Relief of the input (the map could not be read)');
@@ -341,6 +361,7 @@ function received(event) {
         showPicture('input-view', null, 'Relief of the input (the converter could not run)');
       return;
     }
+    takeBack(runMap, message.input);
     running = false;
     showCommand();
     $('stage').textContent = 'Stopped';
@@ -402,4 +423,5 @@ drop.addEventListener('drop', async (event) => {
   }
 });
 worker.postMessage({ type: 'version' });
+reliefWorker.postMessage({ type: 'prepare', quiet: true });
 showCommand();

@@ -6,19 +6,25 @@ importScripts('quillorn.js');
 
 let compiled = null;
 
-// The compiled module, fetched from the page's own folder once.
-async function compiledModule() {
+// The compiled module, fetched from the page's own folder once; compiled
+// as it streams in where the server says it is WebAssembly, which also lets
+// the browser keep the compiled code for the page's next visit.
+function compiledModule() {
   if (!compiled) {
-    const response = await fetch('quillorn.wasm');
-    if (!response.ok) throw new Error('quillorn.wasm could not be loaded');
-    compiled = await WebAssembly.compile(await response.arrayBuffer());
+    compiled = fetch('quillorn.wasm').then((response) => {
+      if (!response.ok) throw new Error('quillorn.wasm could not be loaded');
+      const fallback = response.clone();
+      return WebAssembly.compileStreaming(response)
+        .catch(() => fallback.arrayBuffer().then((bytes) => WebAssembly.compile(bytes)));
+    });
+    compiled.catch(() => { compiled = null; });
   }
   return compiled;
 }
 
 // A module whose output lines (or none, when quiet) and stage reports are
 // posted to the page.
-async function startModule(quiet) {
+async function newModule(quiet) {
   const wasm = await compiledModule();
   return createQuillorn({
     print: (line) => { if (!quiet) postMessage({ type: 'line', stream: 'out', line }); },
@@ -33,6 +39,27 @@ async function startModule(quiet) {
   });
 }
 
+// The module for the next run, instantiated while the page waits for
+// Convert rather than after it: { quiet, ready }.
+let spare = null;
+
+// A fresh module: the one made ahead where it has the wanted voice, and
+// the next one started once this one is handed out.
+function startModule(quiet) {
+  const ready = spare && spare.quiet === quiet ? spare.ready : newModule(quiet);
+  spare = null;
+  return ready;
+}
+
+// Makes the next run's module now, while nothing runs.
+function prepareModule(quiet) {
+  if (spare) return;
+  const ready = newModule(quiet);
+  // A failure is the next run's to report.
+  ready.catch(() => {});
+  spare = { quiet, ready };
+}
+
 // Runs a command line; a module that aborts (out of memory where the tool
 // could not say so itself) counts as a failure with its reason.
 function run(module, args) {
@@ -44,31 +71,37 @@ function run(module, args) {
 }
 
 // A file's bytes as the in-memory file system holds them, its used part
-// and not a copy: the module is dropped after the run, and the bytes go to
-// the page as they are.
+// and not a copy (web/file_storage.js): the module is dropped after the
+// run, and the bytes go to the page as they are.
 function fileBytes(module, path) {
-  const node = module.FS.lookupPath(path).node;
-  if (node.contents && node.contents.subarray) return node.contents.subarray(0, node.usedBytes);
-  return module.FS.readFile(path);
+  return module.fileBytes(path);
 }
 
 // The map into the file system without a copy: the file system keeps the
-// array the worker was handed, which nothing else uses.
+// array the worker was handed, which the tool only reads.
 function writeMap(module, path, bytes) {
-  module.FS.writeFile(path, bytes, { canOwn: true });
+  module.FS.writeFile(path, new Uint8Array(bytes), { canOwn: true });
 }
 
 // The input into /work as <name>: one file ({ bytes }), or several ({ files })
 // in a folder of that name, which the tool reads as the tiles of one map.
 function writeInput(module, name, message) {
   if (!message.files) {
-    writeMap(module, '/work/' + name, new Uint8Array(message.bytes));
+    writeMap(module, '/work/' + name, message.bytes);
     return;
   }
   module.FS.mkdir('/work/' + name);
   for (const file of message.files) {
-    writeMap(module, '/work/' + name + '/' + file.name, new Uint8Array(file.bytes));
+    writeMap(module, '/work/' + name + '/' + file.name, file.bytes);
   }
+}
+
+// The map's bytes as a conversion hands them back to the page once its
+// module is done with them ({ input, buffers }): the page keeps no copy.
+function handedBack(message) {
+  const input = message.files ? { files: message.files } : { bytes: message.bytes };
+  const buffers = message.files ? message.files.map((file) => file.bytes) : [message.bytes];
+  return { input, buffers: buffers.filter((buffer) => buffer && buffer.byteLength > 0) };
 }
 
 function readFolder(module, folder, skip) {
@@ -109,8 +142,14 @@ async function inputRelief(message) {
   module.FS.symlink('/dev/null', sink);
   const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', kInputRelief]);
   if (result.status !== 0) return null;
+  return pictureBlob(module, kInputRelief);
+}
+
+// A relief as a blob for the page's picture (made here, where its copy
+// into the browser's storage keeps the page's thread free), or null.
+function pictureBlob(module, path) {
   try {
-    return fileBytes(module, kInputRelief);
+    return new Blob([fileBytes(module, path)], { type: 'image/bmp' });
   } catch (missing) {
     return null;
   }
@@ -129,12 +168,18 @@ async function convert(message) {
   postMessage({ type: 'stage', label: 'Converting…' });
   const result = run(module, [path, outputPath, ...args, '-view', kResultRelief]);
   const files = result.status === 0 ? readFolder(module, '/work', name) : [];
-  let relief = null;
-  if (result.status === 0) {
-    try { relief = fileBytes(module, kResultRelief); } catch (missing) { relief = null; }
+  // One output goes to the page as the blob it downloads; several as their
+  // bytes, which the page zips.
+  if (files.length === 1) {
+    files[0] = { name: files[0].name, blob: new Blob([files[0].bytes], { type: 'application/octet-stream' }) };
   }
-  postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, relief },
-    files.map((file) => file.bytes.buffer).concat(relief ? [relief.buffer] : []));
+  const { input, buffers } = handedBack(message);
+  postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, input },
+    files.filter((file) => file.bytes).map((file) => file.bytes.buffer).concat(buffers));
+  // The result's relief follows the download: it is not part of it.
+  if (result.status === 0) {
+    postMessage({ type: 'result-relief', run: message.run, relief: pictureBlob(module, kResultRelief) });
+  }
 }
 
 onmessage = async (event) => {
@@ -154,13 +199,23 @@ onmessage = async (event) => {
       // The endings the picker accepts, from the module's format table.
       const endings = module.UTF8ToString(module._quillornReadEndings());
       postMessage({ type: 'version', lines, endings });
+      prepareModule(false);
+    } else if (message.type === 'prepare') {
+      prepareModule(message.quiet);
     } else if (message.type === 'input-relief') {
-      const relief = await inputRelief(message);
-      postMessage({ type: 'input-relief', relief }, relief ? [relief.buffer] : []);
+      postMessage({ type: 'input-relief', relief: await inputRelief(message) });
+      prepareModule(true);
     } else if (message.type === 'convert') {
       await convert(message);
+      prepareModule(false);
     }
   } catch (failure) {
-    postMessage({ type: 'failed', of: message.type, reason: String(failure && failure.message || failure) });
+    const reason = String(failure && failure.message || failure);
+    if (message.type !== 'convert') {
+      postMessage({ type: 'failed', of: message.type, reason });
+      return;
+    }
+    const { input, buffers } = handedBack(message);
+    postMessage({ type: 'failed', of: message.type, reason, input }, buffers);
   }
 };

@@ -551,7 +551,7 @@ async function main() {
       const asBitmap = nativeSeconds('bmp');
       const asPng = nativeSeconds('png');
       const line = `${new Date().toISOString()} 4097x4097 16-bit PNG -> r16 -smo 2: page ${seconds.toFixed(1)} s ` +
-        `(from Convert to the download ready, the result's relief included), native ${asBitmap.toFixed(1)} s ` +
+        `(from Convert to the download ready; the result's relief follows it), native ${asBitmap.toFixed(1)} s ` +
         `with -view .bmp (the page's), ${asPng.toFixed(1)} s with -view .png\n`;
       fs.appendFileSync(benchFile, line);
       console.log('     ' + line.trim());

@@ -10,9 +10,8 @@
 //   Vec add(Vec, Vec), Vec sub(Vec, Vec) (wrapping),
 //   Vec orDiffer(Vec acc, Vec a, Vec b), bool any(Vec);
 // - int32_t first(Vec), int32_t last(Vec): lane 0, the last lane;
-// - Vec shiftInFirst(Vec, int32_t first): lane i takes lane i - 1, lane 0
-//   first; Vec shiftInLast(Vec, int32_t last): lane i takes lane i + 1, the
-//   last lane last;
+// - Vec setFirst(Vec, int32_t first): lane 0 replaced by first;
+//   Vec setLast(Vec, int32_t last): the last lane replaced by last;
 // - Chain startChain(const int32_t* cells), void storeChain(Chain, int32_t*);
 // - Vec loadFloats(const float*): kLaneWidth multipliers;
 // - Vec step(Chain*, Vec sum, Vec multiplier): each lane's mean of its left
@@ -77,6 +76,13 @@ template <int32_t kGroup>
 constexpr bool kSumsAbove = kGroup != 0;
 template <int32_t kGroup>
 constexpr bool kSumsBelow = kGroup != kLaneGroups - 1;
+// The neighbours that cross lanes are loaded a lane off, so that they come
+// shifted as they lie (lane i of the first group reads the last group's lane
+// i - 1, the last group's lane i the first group's lane i + 1): only the lane
+// from beyond the group (the group before's last, the group after's first,
+// both within the same step) is replaced, by the row bordering the band.
+constexpr ptrdiff_t kAcrossAbove = -1;
+constexpr ptrdiff_t kAcrossBelow = 1;
 
 // A group's state between steps: its chain; the running sum of the next
 // step's neighbours that lie in its lanes (the three above or below unless
@@ -111,12 +117,14 @@ QUILLORN_LANE_INLINE LaneGroup<Ops> startLaneGroup(const int32_t* cells,
   if constexpr (kSumsAbove<kGroup>) {
     sum = Ops::add(sum, laneThree<Ops>(up));
   } else {
-    group.across = Ops::add(Ops::load(up - kLaneRows), Ops::load(up));
+    const int32_t* across = up + kAcrossAbove;
+    group.across = Ops::add(Ops::load(across - kLaneRows), Ops::load(across));
   }
   if constexpr (kSumsBelow<kGroup>) {
     sum = Ops::add(sum, laneThree<Ops>(down));
   } else {
-    group.across = Ops::add(Ops::load(down - kLaneRows), Ops::load(down));
+    const int32_t* across = down + kAcrossBelow;
+    group.across = Ops::add(Ops::load(across - kLaneRows), Ops::load(across));
   }
   group.sum = sum;
   return group;
@@ -138,16 +146,18 @@ QUILLORN_LANE_INLINE typename Ops::Vec laneGroupStep(
   const int32_t* down = cells + kBelowAt<kGroup>;
   Vec sum = state->sum;
   if constexpr (!kSumsAbove<kGroup>) {
-    state->across = Ops::add(state->across, Ops::load(up + kLaneRows));
-    sum = Ops::add(
-        sum, Ops::shiftInFirst(state->across, static_cast<int32_t>(above)));
-    state->across = Ops::sub(state->across, Ops::load(up - kLaneRows));
+    const int32_t* across = up + kAcrossAbove;
+    state->across = Ops::add(state->across, Ops::load(across + kLaneRows));
+    sum = Ops::add(sum,
+                   Ops::setFirst(state->across, static_cast<int32_t>(above)));
+    state->across = Ops::sub(state->across, Ops::load(across - kLaneRows));
   }
   if constexpr (!kSumsBelow<kGroup>) {
-    state->across = Ops::add(state->across, Ops::load(down + kLaneRows));
-    sum = Ops::add(
-        sum, Ops::shiftInLast(state->across, static_cast<int32_t>(below)));
-    state->across = Ops::sub(state->across, Ops::load(down - kLaneRows));
+    const int32_t* across = down + kAcrossBelow;
+    state->across = Ops::add(state->across, Ops::load(across + kLaneRows));
+    sum = Ops::add(sum,
+                   Ops::setLast(state->across, static_cast<int32_t>(below)));
+    state->across = Ops::sub(state->across, Ops::load(across - kLaneRows));
   }
   Vec cell = Ops::load(own);
   Vec value = Ops::step(&state->chain, sum, multiplier);

@@ -150,9 +150,6 @@ struct Avx2Ops {
   QUILLORN_LANE_INLINE static Chain startChain(const int32_t* cells) {
     return _mm256_castsi256_ps(load(cells));
   }
-  QUILLORN_LANE_INLINE static void storeChain(Chain chain, int32_t* cells) {
-    store(cells, _mm256_castps_si256(chain));
-  }
   QUILLORN_LANE_INLINE static Vec loadFloats(const float* values) {
     return _mm256_castps_si256(_mm256_loadu_ps(values));
   }

@@ -12,11 +12,13 @@
 // - int32_t first(Vec), int32_t last(Vec): lane 0, the last lane;
 // - Vec setFirst(Vec, int32_t first): lane 0 replaced by first;
 //   Vec setLast(Vec, int32_t last): the last lane replaced by last;
-// - Chain startChain(const int32_t* cells), void storeChain(Chain, int32_t*);
+// - Chain startChain(const int32_t* cells);
 // - Vec loadFloats(const float*): kLaneWidth multipliers;
 // - Vec step(Chain*, Vec sum, Vec multiplier): each lane's mean of its left
 //   neighbour (the chain) and sum, the other eight cells' heights less
-//   2^23; the mean becomes the chain and is returned as a cell;
+//   2^23; the mean becomes the chain and is returned as a cell (the chain
+//   is always the cell last returned: the kernel carries it on from the
+//   cells);
 // - Vec wrapTop(Chain*, Vec cell): the cell (and the chain) with a mean of
 //   65280 turned into 0, as base 255 stores it;
 // - kSquareSteps, 8 or 16: the steps of a square of the transfers;
@@ -236,10 +238,15 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
     cells += kLaneRows;
     multiplier += multiplierStride;
   }
-  Ops::storeChain(group0.chain, steps.left);
-  Ops::storeChain(group1.chain, steps.left + kLaneWidth);
-  Ops::storeChain(group2.chain, steps.left + 2 * kLaneWidth);
-  Ops::storeChain(group3.chain, steps.left + 3 * kLaneWidth);
+  // Each chain is the cell its last step stored: copied from there, the
+  // chains need not outlive the loop in registers (which had the compiler
+  // copy two of them to the stack every step).
+  if (to > from) {
+    const int32_t* stored = cells - kLaneRows;
+    for (int32_t lane = 0; lane < kLaneRows; lane += kLaneWidth) {
+      Ops::store(steps.left + lane, Ops::load(stored + lane));
+    }
+  }
   return kTrack && Ops::any(differs);
 }
 

@@ -65,9 +65,6 @@ struct PlainOps {
   }
   // The chain holds cells as they are stored.
   static Chain startChain(const int32_t* cells) { return load(cells); }
-  static void storeChain(const Chain& chain, int32_t* cells) {
-    store(cells, chain);
-  }
   template <bool kWide>
   static void planesToSquare(uint8_t* const* red, uint8_t* const* green,
                              int32_t rows, int32_t* cells) {

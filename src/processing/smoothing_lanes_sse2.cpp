@@ -149,7 +149,6 @@ struct Sse2Ops : LaneSquaresSse2 {
   }
   // The chain holds cells as they are stored.
   static Chain startChain(const int32_t* cells) { return load(cells); }
-  static void storeChain(Chain chain, int32_t* cells) { store(cells, chain); }
   static Vec loadFloats(const float* values) {
     return {_mm_castps_si128(_mm_loadu_ps(values)),
             _mm_castps_si128(_mm_loadu_ps(values + 4))};

@@ -148,7 +148,6 @@ struct WasmOps : LaneSquaresWasm {
   }
   // The chain holds cells as they are stored.
   static Chain startChain(const int32_t* cells) { return load(cells); }
-  static void storeChain(Chain chain, int32_t* cells) { store(cells, chain); }
   static Vec loadFloats(const float* values) {
     return {wasm_v128_load(values), wasm_v128_load(values + 4)};
   }

@@ -23,11 +23,14 @@
 #define QUILLORN_RESTRICT
 #endif
 
-// Asks for the cache line holding an address, soon to be written. A hint
-// only: the address is never read, and need not lie in any object.
+// Asks for the cache line holding an address, soon to be read (or
+// written). A hint only: the address is never read, and need not lie in any
+// object.
 #if defined(__GNUC__)
+#define QUILLORN_PREFETCH_READ(address) __builtin_prefetch((address), 0)
 #define QUILLORN_PREFETCH_WRITE(address) __builtin_prefetch((address), 1)
 #else
+#define QUILLORN_PREFETCH_READ(address) ((void)(address))
 #define QUILLORN_PREFETCH_WRITE(address) ((void)(address))
 #endif
 

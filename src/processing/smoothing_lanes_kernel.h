@@ -78,11 +78,8 @@ template <int32_t kGroup>
 constexpr bool kSumsAbove = kGroup != 0;
 template <int32_t kGroup>
 constexpr bool kSumsBelow = kGroup != kLaneGroups - 1;
-// The neighbours that cross lanes are loaded a lane off, so that they come
-// shifted as they lie (lane i of the first group reads the last group's lane
-// i - 1, the last group's lane i the first group's lane i + 1): only the lane
-// from beyond the group (the group before's last, the group after's first,
-// both within the same step) is replaced, by the row bordering the band.
+// The neighbours that cross lanes are loaded a lane off, shifted as they
+// lie; the one lane from beyond the group is replaced by the bordering row.
 constexpr ptrdiff_t kAcrossAbove = -1;
 constexpr ptrdiff_t kAcrossBelow = 1;
 
@@ -157,8 +154,8 @@ QUILLORN_LANE_INLINE typename Ops::Vec laneGroupStep(
   if constexpr (!kSumsBelow<kGroup>) {
     const int32_t* across = down + kAcrossBelow;
     state->across = Ops::add(state->across, Ops::load(across + kLaneRows));
-    sum = Ops::add(sum,
-                   Ops::setLast(state->across, static_cast<int32_t>(below)));
+    sum =
+        Ops::add(sum, Ops::setLast(state->across, static_cast<int32_t>(below)));
     state->across = Ops::sub(state->across, Ops::load(across - kLaneRows));
   }
   Vec cell = Ops::load(own);
@@ -187,12 +184,9 @@ QUILLORN_LANE_INLINE typename Ops::Vec multiplierOf(const float* multiplier,
   return Ops::loadFloats(multiplier + kGroup * kLaneWidth);
 }
 
-// How far ahead of its step the kernel asks for the band's cells. A ring of
-// sixteen passes' bands is megabytes, beyond the second-level cache, and
-// the processor's own prefetching kept up with it badly: on a shared VM the
-// steps took 2.4 times as long as on a band in cache, and 1.0 to 1.15 times
-// with the cells asked for 64 steps (8 KiB) ahead (48 to 128 steps did as
-// well; 16 and 32 less).
+// The cells are asked for 64 steps ahead: the ring of bands lies beyond the
+// second-level cache, and the processor's own prefetching left the steps
+// 2.4 times as slow as on a band in cache (48 to 128 steps do as well).
 constexpr uintptr_t kPrefetchBytes = 64 * kLaneRows * sizeof(int32_t);
 
 // Asks for the two cache lines of the step kPrefetchBytes ahead, through
@@ -255,9 +249,8 @@ QUILLORN_NOINLINE QUILLORN_LANE_TARGET bool runLaneStepsWith(
     cells += kLaneRows;
     multiplier += multiplierStride;
   }
-  // Each chain is the cell its last step stored: copied from there, the
-  // chains need not outlive the loop in registers (which had the compiler
-  // copy two of them to the stack every step).
+  // Each chain is the cell its last step stored: taken from there, no chain
+  // outlives the loop in a register (the compiler spilled two every step).
   if (to > from) {
     const int32_t* stored = cells - kLaneRows;
     for (int32_t lane = 0; lane < kLaneRows; lane += kLaneWidth) {
@@ -284,10 +277,8 @@ QUILLORN_LANE_TARGET bool runLaneStepsWith(const LaneSteps& steps, int32_t from,
                 : runLaneStepsWith<Ops, false, false, false>(steps, from, to);
 }
 
-// The transfers stream 64 rows of the planes at once, more than the
-// processor follows: each row is asked for 256 bytes ahead at every 64th
-// step (a cache line's worth of the row's bytes), which took a tenth to a
-// seventh off either way on a shared VM (128 and 384 did no better).
+// The transfers stream 64 plane rows at once, more than the processor
+// follows: each row is asked for 256 bytes ahead every 64 steps (a line).
 constexpr uintptr_t kPlanePrefetchBytes = 256;
 constexpr int32_t kPlanePrefetchEvery = 64;
 

@@ -23,6 +23,17 @@
 #define QUILLORN_RESTRICT
 #endif
 
+// Asks for the cache line holding an address, soon to be read (or
+// written). A hint only: the address is never read, and need not lie in any
+// object.
+#if defined(__GNUC__)
+#define QUILLORN_PREFETCH_READ(address) __builtin_prefetch((address), 0)
+#define QUILLORN_PREFETCH_WRITE(address) __builtin_prefetch((address), 1)
+#else
+#define QUILLORN_PREFETCH_READ(address) ((void)(address))
+#define QUILLORN_PREFETCH_WRITE(address) ((void)(address))
+#endif
+
 // x86-64 intrinsics with per-function target attributes and a run-time
 // processor check: GCC and clang.
 #if !defined(QUILLORN_PORTABLE_KERNELS) && defined(__x86_64__) && \

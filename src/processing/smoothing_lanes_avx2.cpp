@@ -45,16 +45,14 @@ struct Avx2Ops {
   QUILLORN_LANE_INLINE static bool any(Vec v) {
     return !_mm256_testz_si256(v, v);
   }
-  // Shifts by a lane across the halves, without an index vector.
-  QUILLORN_LANE_INLINE static Vec shiftInFirst(Vec v, int32_t first) {
-    __m256i lowUp = _mm256_permute2x128_si256(v, v, 0x08);  // 0, low half
-    return _mm256_add_epi32(_mm256_alignr_epi8(v, lowUp, 12),
-                            _mm256_zextsi128_si256(_mm_cvtsi32_si128(first)));
+  // One blend each: the kernel loads the neighbours that cross lanes
+  // already shifted, so no permutation is left.
+  QUILLORN_LANE_INLINE static Vec setFirst(Vec v, int32_t first) {
+    return _mm256_blend_epi32(
+        v, _mm256_castsi128_si256(_mm_cvtsi32_si128(first)), 0x01);
   }
-  QUILLORN_LANE_INLINE static Vec shiftInLast(Vec v, int32_t last) {
-    __m256i highDown = _mm256_permute2x128_si256(v, v, 0x81);  // high half, 0
-    return _mm256_blend_epi32(_mm256_alignr_epi8(highDown, v, 4),
-                              _mm256_set1_epi32(last), 0x80);
+  QUILLORN_LANE_INLINE static Vec setLast(Vec v, int32_t last) {
+    return _mm256_blend_epi32(v, _mm256_set1_epi32(last), 0x80);
   }
   // Squares of sixteen steps: each half of a vector carries eight steps of
   // a row (or eight lanes of a step) as 16-bit words.
@@ -151,9 +149,6 @@ struct Avx2Ops {
   }
   QUILLORN_LANE_INLINE static Chain startChain(const int32_t* cells) {
     return _mm256_castsi256_ps(load(cells));
-  }
-  QUILLORN_LANE_INLINE static void storeChain(Chain chain, int32_t* cells) {
-    store(cells, _mm256_castps_si256(chain));
   }
   QUILLORN_LANE_INLINE static Vec loadFloats(const float* values) {
     return _mm256_castps_si256(_mm256_loadu_ps(values));

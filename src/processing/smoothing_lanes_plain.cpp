@@ -55,25 +55,16 @@ struct PlainOps {
     for (int32_t i = 0; i < kLaneWidth; ++i) bits |= v.lane[i];
     return bits != 0;
   }
-  static Vec shiftInFirst(const Vec& v, int32_t first) {
-    Vec shifted;
-    shifted.lane[0] = first;
-    for (int32_t i = 1; i < kLaneWidth; ++i) shifted.lane[i] = v.lane[i - 1];
-    return shifted;
+  static Vec setFirst(Vec v, int32_t first) {
+    v.lane[0] = first;
+    return v;
   }
-  static Vec shiftInLast(const Vec& v, int32_t last) {
-    Vec shifted;
-    for (int32_t i = 0; i + 1 < kLaneWidth; ++i) {
-      shifted.lane[i] = v.lane[i + 1];
-    }
-    shifted.lane[kLaneWidth - 1] = last;
-    return shifted;
+  static Vec setLast(Vec v, int32_t last) {
+    v.lane[kLaneWidth - 1] = last;
+    return v;
   }
   // The chain holds cells as they are stored.
   static Chain startChain(const int32_t* cells) { return load(cells); }
-  static void storeChain(const Chain& chain, int32_t* cells) {
-    store(cells, chain);
-  }
   template <bool kWide>
   static void planesToSquare(uint8_t* const* red, uint8_t* const* green,
                              int32_t rows, int32_t* cells) {

@@ -136,18 +136,19 @@ struct Sse2Ops : LaneSquaresSse2 {
     return _mm_movemask_epi8(_mm_cmpeq_epi32(both, _mm_setzero_si128())) !=
            0xFFFF;
   }
-  static Vec shiftInFirst(Vec v, int32_t first) {
-    return {_mm_or_si128(_mm_slli_si128(v.low, 4), _mm_cvtsi32_si128(first)),
-            _mm_or_si128(_mm_slli_si128(v.high, 4), _mm_srli_si128(v.low, 12))};
+  static Vec setFirst(Vec v, int32_t first) {
+    return {_mm_castps_si128(
+                _mm_move_ss(_mm_castsi128_ps(v.low),
+                            _mm_castsi128_ps(_mm_cvtsi32_si128(first)))),
+            v.high};
   }
-  static Vec shiftInLast(Vec v, int32_t last) {
-    return {_mm_or_si128(_mm_srli_si128(v.low, 4), _mm_slli_si128(v.high, 12)),
-            _mm_or_si128(_mm_srli_si128(v.high, 4),
-                         _mm_slli_si128(_mm_cvtsi32_si128(last), 12))};
+  static Vec setLast(Vec v, int32_t last) {
+    // Lane 3 dropped and last shifted in, both at the top of the register.
+    return {v.low, _mm_or_si128(_mm_srli_si128(_mm_slli_si128(v.high, 4), 4),
+                                _mm_slli_si128(_mm_cvtsi32_si128(last), 12))};
   }
   // The chain holds cells as they are stored.
   static Chain startChain(const int32_t* cells) { return load(cells); }
-  static void storeChain(Chain chain, int32_t* cells) { store(cells, chain); }
   static Vec loadFloats(const float* values) {
     return {_mm_castps_si128(_mm_loadu_ps(values)),
             _mm_castps_si128(_mm_loadu_ps(values + 4))};

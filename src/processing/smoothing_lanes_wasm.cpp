@@ -140,19 +140,14 @@ struct WasmOps : LaneSquaresWasm {
   static bool any(Vec v) {
     return wasm_v128_any_true(wasm_v128_or(v.low, v.high));
   }
-  static Vec shiftInFirst(Vec v, int32_t first) {
-    return {wasm_i32x4_replace_lane(
-                wasm_i32x4_shuffle(v.low, v.low, 0, 0, 1, 2), 0, first),
-            wasm_i32x4_shuffle(v.low, v.high, 3, 4, 5, 6)};
+  static Vec setFirst(Vec v, int32_t first) {
+    return {wasm_i32x4_replace_lane(v.low, 0, first), v.high};
   }
-  static Vec shiftInLast(Vec v, int32_t last) {
-    return {wasm_i32x4_shuffle(v.low, v.high, 1, 2, 3, 4),
-            wasm_i32x4_replace_lane(
-                wasm_i32x4_shuffle(v.high, v.high, 1, 2, 3, 3), 3, last)};
+  static Vec setLast(Vec v, int32_t last) {
+    return {v.low, wasm_i32x4_replace_lane(v.high, 3, last)};
   }
   // The chain holds cells as they are stored.
   static Chain startChain(const int32_t* cells) { return load(cells); }
-  static void storeChain(Chain chain, int32_t* cells) { store(cells, chain); }
   static Vec loadFloats(const float* values) {
     return {wasm_v128_load(values), wasm_v128_load(values + 4)};
   }

@@ -14,8 +14,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 reps="${1:-5}"
 load() { echo "load: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"; }
-echo "machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores," \
-  "$(uname -sr), $(date -u +%Y-%m-%dT%H:%MZ)"
+cpu() { lscpu | sed -n "s/^$1: *//p"; }
+echo "machine: $(cpu 'Model name'), family $(cpu 'CPU family') model" \
+  "$(cpu Model), $(nproc) cores, $(uname -sr), $(date -u +%Y-%m-%dT%H:%MZ)"
 echo "== cp, plain conversion and smoothing (bench/run.sh)"
 load
 BENCH_CLOCK=cpu BENCH_STAT=min BENCH_EXTRAS=no bench/run.sh 8192 "$reps"

@@ -2,11 +2,13 @@
 # Whole-process benchmark on three kinds of generated height map (default
 # 8192 x 8192, 24-bit): terrain, a grey map whose peaks are painted white
 # (red = green = blue; white decodes to 65280) and random bytes. Times cp,
-# the plain conversion, "-smo 1" and "-smo 16" on each; on the terrain also
+# the plain conversion (a bitmap to a bitmap: its rows copied, no planes),
+# the same through the planes ("-smo 0"), "-smo 1" and "-smo 16" on each; on the terrain also
 # "-smo 4", "-sca 0 -min 100", the conversions to and from raw heights, PGM
 # and PNG, and the relief picture (not with BENCH_EXTRAS=no). Every case
 # runs interleaved with the others, several times, and medians are printed,
-# with the ratio to cp and the cost per pixel of the stages. With BENCH_OLD
+# with the ratio to cp and the cost per pixel of the stages (each against
+# the run through the planes). With BENCH_OLD
 # set to another build's quillorn, its plain conversion and smoothing run
 # interleaved too, and its outputs are first compared with this build's,
 # byte for byte, on every kind of map. bench/memory.sh checks the peaks.
@@ -80,8 +82,8 @@ fi
 declare -A times
 cases=()
 for kind in "${kinds[@]}"; do
-  cases+=("$kind:cp" "$kind:plain" "$kind:smooth1" "$kind:smooth16")
-  [ -n "$old" ] && cases+=("$kind:old_plain" "$kind:old_smooth1" "$kind:old_smooth16")
+  cases+=("$kind:cp" "$kind:plain" "$kind:planes" "$kind:smooth1" "$kind:smooth16")
+  [ -n "$old" ] && cases+=("$kind:old_plain" "$kind:old_planes" "$kind:old_smooth1" "$kind:old_smooth16")
 done
 extra=false
 if [[ " ${kinds[*]} " == *" terrain "* ]] && [ "${BENCH_EXTRAS:-yes}" = yes ]; then
@@ -102,10 +104,12 @@ command_of() {
   case "${1#*:}" in
     cp) cmd=(cp "$map" "$work/copy.bmp") ;;
     plain) cmd=("$bin/quillorn" "$map" "$out") ;;
+    planes) cmd=("$bin/quillorn" "$map" "$out" -smo 0) ;;
     smooth1) cmd=("$bin/quillorn" "$map" "$out" -smo 1) ;;
     smooth4) cmd=("$bin/quillorn" "$map" "$out" -smo 4) ;;
     smooth16) cmd=("$bin/quillorn" "$map" "$out" -smo 16) ;;
     old_plain) cmd=("$old" "$map" "$out") ;;
+    old_planes) cmd=("$old" "$map" "$out" -smo 0) ;;
     old_smooth1) cmd=("$old" "$map" "$out" -smo 1) ;;
     old_smooth16) cmd=("$old" "$map" "$out" -smo 16) ;;
     normalize_min) cmd=("$bin/quillorn" "$map" "$out" -sca 0 -min 100) ;;
@@ -134,8 +138,9 @@ for name in "${cases[@]}"; do
   med[$name]=$(tr ' ' '\n' <<<"${times[$name]}" | grep . | median)
 done
 
-# Smoothing per pixel per pass: the run with passes against the plain one.
-per_pass() {  # name, plain name, passes
+# Smoothing per pixel per pass: the run with passes against the one through
+# the planes without any.
+per_pass() {  # name, name of the run without passes, passes
   echo "(${med[$1]} - ${med[$2]}) * 1000000000 / ($pixels * $3)" | bc -l
 }
 printf '%s x %s (%s pixels), %s of %s interleaved runs, %s time\n' "$size" "$size" "$pixels" \
@@ -147,24 +152,25 @@ for kind in "${kinds[@]}"; do
     [[ "$name" == "$k"* ]] && printf '  %-14s %8.3f s\n' "${name#*:}" "${med[$name]}"
   done
   printf '  plain / cp:          %.2f (target <= 1.6)\n' "$(echo "${med[${k}plain]} / ${med[${k}cp]}" | bc -l)"
-  printf '  -smo 1:              %.3f ns per pixel (target <= 0.8)\n' "$(per_pass "${k}smooth1" "${k}plain" 1)"
-  printf '  -smo 16:             %.3f ns per pixel per pass (target <= 0.25)\n' "$(per_pass "${k}smooth16" "${k}plain" 16)"
+  printf '  planes / cp:         %.2f\n' "$(echo "${med[${k}planes]} / ${med[${k}cp]}" | bc -l)"
+  printf '  -smo 1:              %.3f ns per pixel (target <= 0.8)\n' "$(per_pass "${k}smooth1" "${k}planes" 1)"
+  printf '  -smo 16:             %.3f ns per pixel per pass (target <= 0.25)\n' "$(per_pass "${k}smooth16" "${k}planes" 16)"
   if [ -n "$old" ]; then
     printf '  the other build:     plain %.3f s (%.2f x cp), -smo 1 %.3f ns, -smo 16 %.3f ns\n' \
       "${med[${k}old_plain]}" "$(echo "${med[${k}old_plain]} / ${med[${k}cp]}" | bc -l)" \
-      "$(per_pass "${k}old_smooth1" "${k}old_plain" 1)" \
-      "$(per_pass "${k}old_smooth16" "${k}old_plain" 16)"
+      "$(per_pass "${k}old_smooth1" "${k}old_planes" 1)" \
+      "$(per_pass "${k}old_smooth16" "${k}old_planes" 16)"
   fi
 done
 if $extra; then
   printf 'terrain, the other stages and formats:\n'
-  printf '  -smo 4:                      %.3f ns per pixel per pass\n' "$(per_pass terrain:smooth4 terrain:plain 4)"
+  printf '  -smo 4:                      %.3f ns per pixel per pass\n' "$(per_pass terrain:smooth4 terrain:planes 4)"
   printf '  normalize + scale + minimum: %.3f ns per pixel (three stages)\n' \
-    "$(echo "(${med[terrain:normalize_min]} - ${med[terrain:plain]}) * 1000000000 / $pixels" | bc -l)"
+    "$(echo "(${med[terrain:normalize_min]} - ${med[terrain:planes]}) * 1000000000 / $pixels" | bc -l)"
   for name in to_raw from_raw to_pgm from_pgm to_png from_png; do
     [ -n "${med[terrain:$name]:-}" ] || continue
-    printf '  %-9s / plain:           %.2f\n' "$name" "$(echo "${med[terrain:$name]} / ${med[terrain:plain]}" | bc -l)"
+    printf '  %-9s / planes:          %.2f\n' "$name" "$(echo "${med[terrain:$name]} / ${med[terrain:planes]}" | bc -l)"
   done
   printf '  relief picture:              %.3f ns per pixel\n' \
-    "$(echo "(${med[terrain:view]} - ${med[terrain:plain]}) * 1000000000 / $pixels" | bc -l)"
+    "$(echo "(${med[terrain:view]} - ${med[terrain:planes]}) * 1000000000 / $pixels" | bc -l)"
 fi

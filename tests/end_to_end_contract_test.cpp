@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,87 @@ TEST(EndToEndTest, PlainConversionPrintsEveryStageAndCopiesTheFile) {
   std::vector<uint8_t> output;
   ASSERT_TRUE(readFileBytes(dir.file("out.bmp"), &output));
   EXPECT_EQ(output, input);
+}
+
+// A bitmap written as a bitmap with no height changed has its rows copied;
+// through the planes (-smo 0) the same file and the same warnings come out,
+// on every shape the copy treats apart: padding with bytes in it, top-down
+// rows, a tail, grey and black maps, several buffers of rows, rows longer
+// than a buffer, and the 8-bit input it leaves to the planes.
+TEST(EndToEndTest, CopiedRowsAreThePlanesTwin) {
+  std::mt19937 random(11);
+  // Pixels of the given kind; the one at colouredAt (if any) not grey.
+  auto pixels = [&](int64_t count, bool grey, bool lit, int64_t colouredAt) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(3 * count));
+    for (int64_t pixel = 0; pixel < count; ++pixel) {
+      uint8_t* at = bytes.data() + 3 * pixel;
+      const uint8_t value = lit ? static_cast<uint8_t>(random() | 1) : 0;
+      at[0] = at[1] = at[2] = value;
+      if (!grey || pixel == colouredAt) at[0] = static_cast<uint8_t>(value + 1);
+    }
+    return bytes;
+  };
+  struct Case {
+    const char* what;
+    int32_t width;
+    int32_t height;
+    bool grey;
+    bool lit;
+    int64_t colouredAt;
+    int bits;
+    std::vector<uint8_t> tail;
+  };
+  const Case cases[] = {
+      {"padded rows", 5, 3, false, true, -1, 24, {}},
+      {"top-down, grey", 5, -3, true, true, -1, 24, {}},
+      {"black, a tail", 4, 2, true, false, -1, 24, {1, 2, 3}},
+      {"grey over buffers", 1000, 200, true, true, -1, 24, {}},
+      {"grey but the last", 1000, 200, true, true, 199999, 24, {}},
+      {"rows past a buffer", 90000, 3, true, true, 269999, 24, {9}},
+      {"8 bits", 3, 2, false, true, -1, 8, {}},
+  };
+  const std::string w = "quillorn: warning: ";
+  for (const Case& c : cases) {
+    TempDir dir;
+    BitmapPlan plan;
+    plan.width = c.width;
+    plan.height = c.height;
+    plan.bitsPerPixel = c.bits;
+    const int64_t count = int64_t{c.width} * std::abs(c.height);
+    plan.pixels = pixels(count, c.grey, c.lit, c.colouredAt);
+    if (c.bits == 8) plan.pixels.resize(static_cast<size_t>(count));
+    plan.tail = c.tail;
+    std::vector<uint8_t> input = buildBitmap(plan);
+    // Bytes in the padding, which no output keeps.
+    const size_t rowBytes = 3 * static_cast<size_t>(c.width);
+    const size_t stride = (rowBytes + 3) / 4 * 4;
+    if (c.bits == 24 && stride > rowBytes) {
+      for (int32_t row = 0; row < std::abs(c.height); ++row) {
+        input[54 + stride * static_cast<size_t>(row) + rowBytes] = 0xA5;
+      }
+    }
+    ASSERT_TRUE(writeFileBytes(dir.file("in.bmp"), input));
+    ProcessResult copied =
+        runQuillorn({dir.file("in.bmp"), dir.file("copied.bmp")});
+    ProcessResult planes =
+        runQuillorn({dir.file("in.bmp"), dir.file("planes.bmp"), "-smo", "0"});
+    EXPECT_EQ(copied.exitStatus, 0) << c.what;
+    EXPECT_EQ(copied.lines, successLines({})) << c.what;
+    EXPECT_EQ(planes.lines, successLines({"Smooth x0"})) << c.what;
+    EXPECT_EQ(copied.errors, planes.errors) << c.what;
+    const bool warned = c.bits == 24 && c.grey && c.lit && c.colouredAt < 0;
+    EXPECT_EQ(
+        copied.errors.rfind(w + "every pixel of the input is grey", 0) == 0,
+        warned)
+        << c.what << ": " << copied.errors;
+    std::vector<uint8_t> fromCopy, fromPlanes;
+    ASSERT_TRUE(readFileBytes(dir.file("copied.bmp"), &fromCopy)) << c.what;
+    ASSERT_TRUE(readFileBytes(dir.file("planes.bmp"), &fromPlanes)) << c.what;
+    EXPECT_TRUE(fromCopy == fromPlanes) << c.what;
+    if (c.bits == 24) {
+      EXPECT_EQ(fromCopy.size(), input.size()) << c.what;
+    }
+  }
 }
 
 TEST(EndToEndTest, WorkedExamples) {

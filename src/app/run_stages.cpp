@@ -62,6 +62,16 @@ bool readFloats(RunState* state, const Progress* progress) {
   return false;
 }
 
+// A bitmap written as a bitmap, whole and on its grid, with no stage that
+// changes a height and no picture of them: its rows go from file to file
+// when the output is written, and no planes are made.
+bool copiesPixels(const RunFiles& files, const RunOptions& options) {
+  return copiesInputPixels(files.source, files.target.format) &&
+         !files.mosaic.any() && files.geometry.keepsGrid() &&
+         !files.viewWanted && !options.scaleGiven && !options.smoothGiven &&
+         !options.minimumGiven;
+}
+
 }  // namespace
 
 bool readStage(RunState* state) {
@@ -72,6 +82,11 @@ bool readStage(RunState* state) {
   console << "Initializing temp arrays..." << std::endl;
   state->floatHeights = readsAsFloats(files->source);
   state->counts->base = state->bitmaps ? kHeightBase : kWideBase;
+  state->copiesPixels = copiesPixels(*files, *state->options);
+  if (state->copiesPixels) {
+    console << "Reading input height..." << std::endl;
+    return true;
+  }
   if (state->floatHeights ? !allocateFloatPlane(&state->floats, state->width,
                                                 state->height, state->error)
                           : !allocateInputPlanes(state)) {

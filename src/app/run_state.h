@@ -26,8 +26,9 @@ struct RunState {
   bool infinitiesMarked = false;  // the floats' infinities made NaN
   int32_t width = 0;              // the map's size as the stages so far left it
   int32_t height = 0;
-  bool bitmaps = false;      // a bitmap read for a bitmap: base 255 kept
-  bool marksNodata = false;  // the nodata kept is marked for a TIFF output
+  bool bitmaps = false;       // a bitmap read for a bitmap: base 255 kept
+  bool marksNodata = false;   // the nodata kept is marked for a TIFF output
+  bool copiesPixels = false;  // the output is the input's pixel rows: no planes
   StageCounts* counts = nullptr;
   WrittenHeights* written = nullptr;
   StageBar* bar = nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/input_report.h"
 #include "app/stage_bar.h"
 #include "image/input_reading.h"
 #include "image/picture_file.h"
@@ -92,6 +93,10 @@ bool writeWhole(RunState* state, const HeightSource& from) {
   console << "Writing output height..." << std::endl;
   FileStream* output = &files->output.file;
   const bool wrote = underBar(state, "Writing", [&](const Progress* progress) {
+    if (state->copiesPixels) {
+      return copyOutputPixels(&files->input, output, &files->source,
+                              state->error, progress);
+    }
     return from.floats != nullptr
                ? writeOutputFloats(output, *from.floats, image, state->error,
                                    progress)
@@ -99,6 +104,10 @@ bool writeWhole(RunState* state, const HeightSource& from) {
                                     state->error, progress);
   });
   if (!wrote) return false;
+  // Rows copied as they are were first looked at here.
+  if (state->copiesPixels) {
+    reportUnlikelyHeights(files->source, *state->diagnostics);
+  }
   console << "Finishing output..." << std::endl;
   if (!finishOutputImage(&files->input, output, files->source, image,
                          state->error)) {

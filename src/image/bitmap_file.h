@@ -89,6 +89,18 @@ bool readTail(FileStream* input, BitmapInfo* info, std::string* error);
 bool writeHeader(FileStream* input, FileStream* output, const BitmapInfo& info,
                  std::string* error);
 
+// True when the output's pixel rows can be the input's bytes as they are
+// (copyPixels): a 24-bit bitmap, its rows padded as a new bitmap's.
+bool copiesAsPixels(const BitmapInfo& info);
+
+// Copies the pixel rows of such a bitmap from the input's pixel data to the
+// output's position unchanged, the padding written as zero bytes as
+// writePixels writes it, without planes; sets *grey as planesAreGrey would
+// find its planes. Reports rows copied to progress.
+bool copyPixels(FileStream* input, FileStream* output, const BitmapInfo& info,
+                bool* grey, std::string* error,
+                const Progress* progress = nullptr);
+
 // Writes the target planes as 24-bit rows (blue, green, red), in the input's
 // row order, each padded with zero bytes to a multiple of 4. Reports rows
 // written to progress.

@@ -1,7 +1,9 @@
 // The pixel rows of a bitmap, between the file and the planes, and the new
 // bitmaps made for inputs of other formats.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "image/bitmap_file.h"
 #include "image/little_endian.h"
@@ -60,6 +62,54 @@ bool writePixels(FileStream* output, const BitmapInfo& info,
   };
   return writeRows(output, outputLayout(info.width, info.rowCount), load,
                    outputWriteError, error, progress);
+}
+
+bool copiesAsPixels(const BitmapInfo& info) {
+  return info.bitsPerPixel == 24 &&
+         info.inputRowStride == bitmapRowStride(info.width);
+}
+
+bool copyPixels(FileStream* input, FileStream* output, const BitmapInfo& info,
+                bool* grey, std::string* error, const Progress* progress) {
+  if (!seekTo(input, info.pixelDataOffset)) {
+    *error = inputReadError(*input);
+    return false;
+  }
+  const RowLayout layout = inputLayout(info);
+  // Whole rows only, however long: each row's padding is cleared in place.
+  const int32_t rows = static_cast<int32_t>(std::clamp<int64_t>(
+      kRowChunk / layout.stride, 1, std::max(layout.rows, 1)));
+  std::unique_ptr<uint8_t[]> buffer = allocateBytes(layout.stride * rows);
+  if (!buffer) {
+    *error = "Not enough memory for a row of " + std::to_string(layout.stride) +
+             " bytes";
+    return false;
+  }
+  const size_t rowBytes = 3 * static_cast<size_t>(info.width);
+  const size_t padding = static_cast<size_t>(layout.stride) - rowBytes;
+  bool stillGrey = true;
+  bool black = true;
+  for (int32_t first = 0; first < layout.rows; first += rows) {
+    const int32_t count = std::min(rows, layout.rows - first);
+    const size_t size = static_cast<size_t>(layout.stride * count);
+    if (!readExact(input, buffer.get(), size)) {
+      *error = inputReadError(*input);
+      return false;
+    }
+    for (int32_t index = 0; index < count; ++index) {
+      uint8_t* row = buffer.get() + layout.stride * index;
+      // A map's first colour settles it: no later row is looked at.
+      if (stillGrey) stillGrey = bgrRowIsGrey(row, rowBytes / 3, &black);
+      std::memset(row + rowBytes, 0, padding);
+    }
+    if (!writeExact(output, buffer.get(), size)) {
+      *error = outputWriteError(*output);
+      return false;
+    }
+    reportProgress(progress, first + count, layout.rows);
+  }
+  *grey = stillGrey && !black;
+  return true;
 }
 
 bool writeNewBitmapHeader(FileStream* output, int32_t width, int32_t height,

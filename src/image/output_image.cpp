@@ -236,6 +236,17 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
   return false;
 }
 
+bool copiesInputPixels(const InputImage& source, HeightFormat format) {
+  return source.format == HeightFormat::kBmp && format == HeightFormat::kBmp &&
+         copiesAsPixels(source.bitmap);
+}
+
+bool copyOutputPixels(FileStream* input, FileStream* output, InputImage* source,
+                      std::string* error, const Progress* progress) {
+  return copyPixels(input, output, source->bitmap, &source->greyPixels, error,
+                    progress);
+}
+
 bool finishOutputImage(FileStream* input, FileStream* output,
                        const InputImage& source, OutputImage* image,
                        std::string* error) {

@@ -65,6 +65,17 @@ bool writeOutputHeights(FileStream* output, const PlaneSet& planes,
                         const InputImage& source, OutputImage* image,
                         std::string* error, const Progress* progress);
 
+// True when an output of format on the input's grid, its heights unchanged,
+// is the input's pixel rows as they stand: a 24-bit bitmap written as a
+// bitmap. copyOutputPixels then writes it without planes.
+bool copiesInputPixels(const InputImage& source, HeightFormat format);
+
+// Such an output's pixel rows, copied from the input after its header:
+// their bytes, padding zero; source->greyPixels is found on the way, as
+// reading them into planes finds it.
+bool copyOutputPixels(FileStream* input, FileStream* output, InputImage* source,
+                      std::string* error, const Progress* progress);
+
 // The heights of a float map as they stand (each as its value, nodata as
 // NaN), in a float format: raw floats, OpenEXR, or a TIFF of floats.
 bool writeOutputFloats(FileStream* output, const FloatPlane& floats,

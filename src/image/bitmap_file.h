@@ -3,6 +3,7 @@
 #ifndef QUILLORN_IMAGE_BITMAP_FILE_H_
 #define QUILLORN_IMAGE_BITMAP_FILE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -88,6 +89,10 @@ bool readTail(FileStream* input, BitmapInfo* info, std::string* error);
 // from the input, which must not have changed since it was inspected.
 bool writeHeader(FileStream* input, FileStream* output, const BitmapInfo& info,
                  std::string* error);
+
+// True when every one of count 24-bit pixels (blue, green, red bytes) is
+// grey, its three bytes equal; clears *black where one of them is lit.
+bool bgrRowIsGrey(const uint8_t* bytes, size_t count, bool* black);
 
 // True when the output's pixel rows can be the input's bytes as they are
 // (copyPixels): a 24-bit bitmap, its rows padded as a new bitmap's.

@@ -9,6 +9,7 @@
 #include "image/little_endian.h"
 #include "image/pixel_rows.h"
 #include "image/row_stream.h"
+#include "platform/compiler.h"
 
 namespace {
 
@@ -62,6 +63,59 @@ bool writePixels(FileStream* output, const BitmapInfo& info,
   };
   return writeRows(output, outputLayout(info.width, info.rowCount), load,
                    outputWriteError, error, progress);
+}
+
+namespace {
+
+// The bytes of 16 pixels that are followed by another byte of the same
+// pixel: a grey pixel's first byte equals its second, its second its third.
+constexpr int kGreyBlock = 48;
+struct GreyMask {
+  uint8_t within[kGreyBlock];
+};
+constexpr GreyMask makeGreyMask() {
+  GreyMask mask{};
+  for (int index = 0; index < kGreyBlock; ++index) {
+    mask.within[index] = index % 3 == 2 ? 0 : 0xff;
+  }
+  return mask;
+}
+constexpr GreyMask kGreyMask = makeGreyMask();
+
+}  // namespace
+
+QUILLORN_VECTORIZED
+bool bgrRowIsGrey(const uint8_t* bytes, size_t count, bool* black) {
+  const size_t length = 3 * count;
+  uint8_t differ = 0;
+  uint8_t lit = 0;
+  size_t index = 0;
+  // Whole blocks with one byte past them, in lanes the compiler makes
+  // vectors of: each byte against the next, no pixel at a time.
+  if (length > kGreyBlock) {
+    uint8_t differs[kGreyBlock] = {};
+    uint8_t lits[kGreyBlock] = {};
+    for (; index + kGreyBlock < length; index += kGreyBlock) {
+      const uint8_t* block = bytes + index;
+      for (int lane = 0; lane < kGreyBlock; ++lane) {
+        differs[lane] |=
+            (block[lane] ^ block[lane + 1]) & kGreyMask.within[lane];
+        lits[lane] |= block[lane];
+      }
+    }
+    for (int lane = 0; lane < kGreyBlock; ++lane) {
+      differ |= differs[lane];
+      lit |= lits[lane];
+    }
+  }
+  for (; index < length; index += 3) {
+    differ |= (bytes[index] ^ bytes[index + 1]) |
+              (bytes[index + 1] ^ bytes[index + 2]);
+    lit |= bytes[index];
+  }
+  // Of grey pixels, any lit byte is a lit red.
+  if (lit != 0) *black = false;
+  return differ == 0;
 }
 
 bool copiesAsPixels(const BitmapInfo& info) {

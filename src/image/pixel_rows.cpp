@@ -319,59 +319,6 @@ void widenRow(uint8_t* red, uint8_t* green, size_t count) {
   }
 }
 
-namespace {
-
-// The bytes of 16 pixels that are followed by another byte of the same
-// pixel: a grey pixel's first byte equals its second, its second its third.
-constexpr int kGreyBlock = 48;
-struct GreyMask {
-  uint8_t within[kGreyBlock];
-};
-constexpr GreyMask makeGreyMask() {
-  GreyMask mask{};
-  for (int index = 0; index < kGreyBlock; ++index) {
-    mask.within[index] = index % 3 == 2 ? 0 : 0xff;
-  }
-  return mask;
-}
-constexpr GreyMask kGreyMask = makeGreyMask();
-
-}  // namespace
-
-QUILLORN_VECTORIZED
-bool bgrRowIsGrey(const uint8_t* bytes, size_t count, bool* black) {
-  const size_t length = 3 * count;
-  uint8_t differ = 0;
-  uint8_t lit = 0;
-  size_t index = 0;
-  // Whole blocks with one byte past them, in lanes the compiler makes
-  // vectors of: each byte against the next, no pixel at a time.
-  if (length > kGreyBlock) {
-    uint8_t differs[kGreyBlock] = {};
-    uint8_t lits[kGreyBlock] = {};
-    for (; index + kGreyBlock < length; index += kGreyBlock) {
-      const uint8_t* block = bytes + index;
-      for (int lane = 0; lane < kGreyBlock; ++lane) {
-        differs[lane] |=
-            (block[lane] ^ block[lane + 1]) & kGreyMask.within[lane];
-        lits[lane] |= block[lane];
-      }
-    }
-    for (int lane = 0; lane < kGreyBlock; ++lane) {
-      differ |= differs[lane];
-      lit |= lits[lane];
-    }
-  }
-  for (; index < length; index += 3) {
-    differ |= (bytes[index] ^ bytes[index + 1]) |
-              (bytes[index + 1] ^ bytes[index + 2]);
-    lit |= bytes[index];
-  }
-  // Of grey pixels, any lit byte is a lit red.
-  if (lit != 0) *black = false;
-  return differ == 0;
-}
-
 QUILLORN_VECTORIZED
 int64_t narrowBgrRow(const uint8_t* QUILLORN_RESTRICT red,
                      const uint8_t* QUILLORN_RESTRICT green,

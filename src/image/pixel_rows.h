@@ -27,10 +27,6 @@ void joinPairRow(const uint8_t* first, const uint8_t* second, uint8_t* bytes,
 // low byte, green the high byte), in place.
 void widenRow(uint8_t* red, uint8_t* green, size_t count);
 
-// True when every one of count 24-bit pixels (blue, green, red bytes) is
-// grey, its three bytes equal; clears *black where one of them is lit.
-bool bgrRowIsGrey(const uint8_t* bytes, size_t count, bool* black);
-
 // The 24-bit pixels (blue 0) of count heights of a base-256 pair, each
 // clamped to 0 ... 65279 and stored in base 255; returns how many were
 // clamped.

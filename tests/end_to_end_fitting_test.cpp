@@ -476,4 +476,59 @@ TEST_F(EngineRecipeTest, UnrealSizeFileBesideRaw) {
   EXPECT_EQ(std::filesystem::file_size(dir_.file("w.r16")), 2u * 253 * 127);
 }
 
+// An output the engine does not import, or names it will not list, is
+// converted all the same, with the one warning that says what to name it;
+// the right names (the recipes above) have none.
+TEST_F(EngineRecipeTest, OutputsTheEngineDoesNotTakeAreNamed) {
+  const struct {
+    const char* output;
+    std::vector<std::string> fit;
+    const char* says;
+  } cases[] = {
+      {"u.png",
+       {"unity"},
+       ": Unity imports raw heights (Import Raw, the Terrain Toolbox); name "
+       "the output .raw"},
+      {"u.r16",
+       {"unity"},
+       ": Unity's file picker and Terrain Toolbox list .raw files only; name "
+       "the output .raw"},
+      {"e.bmp",
+       {"unreal"},
+       ": Unreal imports 16-bit PNG and raw heights (.png, .r16, .raw); name "
+       "the output .png or .r16"},
+      {"t.raw",
+       {"unreal", "-tiles", "2x2"},
+       ": Unreal reads a .raw tile only with a .json of its size beside it; "
+       "name the tiles .r16 or .png"},
+      {"g.png",
+       {"godot"},
+       ": Godot reads PNG at 8 bits (256 levels); name the output .exr (full "
+       "precision) or .raw for its terrain add-ons"},
+      {"g.bmp",
+       {"godot"},
+       ": Godot's terrain add-ons import OpenEXR and raw heights; name the "
+       "output .exr (full precision) or .raw"},
+      {"g.r16",
+       {"godot"},
+       ": HTerrain imports .raw, not .r16 (Terrain3D takes both); name the "
+       "output .raw for either"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = {dir_.file("N47E011.hgt"),
+                                          dir_.file(c.output), "-fit"};
+    arguments.insert(arguments.end(), c.fit.begin(), c.fit.end());
+    ProcessResult result = runQuillorn(arguments);
+    EXPECT_EQ(result.exitStatus, 0) << c.output;
+    const std::string errors = plainLineEnds(result.errors);
+    const std::string line =
+        "quillorn: warning: " + dir_.file(c.output) + c.says + "\n";
+    EXPECT_NE(errors.find(line), std::string::npos) << c.output << errors;
+    // That warning alone among the engine's.
+    EXPECT_EQ(errors.find("; name the", errors.find(line) + line.size()),
+              std::string::npos)
+        << c.output << errors;
+  }
+}
+
 }  // namespace

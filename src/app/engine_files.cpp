@@ -45,6 +45,91 @@ std::vector<std::string> strangerTiles(const std::string& outputPath,
   return strangers;
 }
 
+// Unity takes raw heights, and its pickers list .raw files only.
+void warnUnityOutput(const std::string& output, bool raw,
+                     std::ostream& diagnostics) {
+  if (!raw) {
+    warn(diagnostics, output +
+                          ": Unity imports raw heights (Import Raw, the "
+                          "Terrain Toolbox); "
+                          "name the output .raw");
+  } else if (!endsWith(output, ".raw")) {
+    warn(diagnostics,
+         output +
+             ": Unity's file picker and Terrain Toolbox list .raw files "
+             "only; name the output .raw");
+  }
+}
+
+// Unreal's tiled import takes every file named like a tile, and a .raw tile
+// only with a size file beside it.
+void warnUnrealTiles(const std::string& output, bool raw, const RunFiles& files,
+                     std::ostream& diagnostics) {
+  if (raw && endsWith(output, ".raw")) {
+    warn(diagnostics,
+         output +
+             ": Unreal reads a .raw tile only with a .json of its size "
+             "beside it; name the tiles .r16 or .png");
+  }
+  std::vector<std::string> strangers = strangerTiles(output, files.outputPaths);
+  if (!strangers.empty()) {
+    warn(diagnostics, "the folder already holds " +
+                          std::to_string(strangers.size()) +
+                          (strangers.size() == 1 ? " file" : " files") +
+                          " named like the tiles (" + strangers[0] +
+                          (strangers.size() > 1 ? ", ..." : "") +
+                          "), which Unreal's tiled import takes too; move " +
+                          (strangers.size() == 1 ? "it" : "them") + " away");
+  }
+}
+
+// Unreal's size file where its import needs one, and a word on outputs it
+// does not import.
+void planUnrealFiles(const std::string& output, EngineImport taken,
+                     const EngineProfile& profile, RunFiles* files,
+                     std::ostream& diagnostics) {
+  const RunGeometry& geometry = files->geometry;
+  const bool raw = taken == EngineImport::kRawHeights;
+  if (geometry.tiled) {
+    warnUnrealTiles(output, raw, *files, diagnostics);
+    return;
+  }
+  // A .raw needs its size beside it; a .r16 only when it is not square.
+  const bool square =
+      geometry.fit.tiles.tileWidth == geometry.fit.tiles.tileHeight;
+  files->sidecarWanted =
+      profile.sizeFileBesideRaw && raw && (endsWith(output, ".raw") || !square);
+  if (!raw && taken != EngineImport::kGreyPicture) {
+    warn(diagnostics,
+         output +
+             ": Unreal imports 16-bit PNG and raw heights (.png, .r16, "
+             ".raw); name the output .png or .r16");
+  }
+}
+
+// Godot's add-ons take OpenEXR and raw heights; HTerrain .raw alone.
+void warnGodotOutput(const std::string& output, EngineImport taken,
+                     std::ostream& diagnostics) {
+  if (taken == EngineImport::kGreyPicture) {
+    warn(diagnostics,
+         output +
+             ": Godot reads PNG at 8 bits (256 levels); name the output "
+             ".exr (full precision) or .raw for its terrain add-ons");
+  } else if (taken == EngineImport::kFloatPicture) {
+    return;
+  } else if (taken != EngineImport::kRawHeights) {
+    warn(diagnostics, output +
+                          ": Godot's terrain add-ons import OpenEXR and "
+                          "raw heights; name "
+                          "the output .exr (full precision) or .raw");
+  } else if (!endsWith(output, ".raw")) {
+    warn(diagnostics, output +
+                          ": HTerrain imports .raw, not .r16 (Terrain3D "
+                          "takes both); name "
+                          "the output .raw for either");
+  }
+}
+
 }  // namespace
 
 void planEngineFiles(const char* outputPath, const RunOptions& options,
@@ -67,71 +152,13 @@ void planEngineFiles(const char* outputPath, const RunOptions& options,
   files->target.southFirst = profile.southFirst && raw;
   switch (options.engine) {
     case Engine::kUnity:
-      if (!raw) {
-        warn(diagnostics, output +
-                              ": Unity imports raw heights (Import Raw, the "
-                              "Terrain Toolbox); "
-                              "name the output .raw");
-      } else if (!endsWith(output, ".raw")) {
-        warn(diagnostics,
-             output +
-                 ": Unity's file picker and Terrain Toolbox list .raw files "
-                 "only; name the output .raw");
-      }
+      warnUnityOutput(output, raw, diagnostics);
       break;
-    case Engine::kUnreal: {
-      if (geometry.tiled) {
-        if (raw && endsWith(output, ".raw")) {
-          warn(diagnostics,
-               output +
-                   ": Unreal reads a .raw tile only with a .json of its size "
-                   "beside it; name the tiles .r16 or .png");
-        }
-        std::vector<std::string> strangers =
-            strangerTiles(output, files->outputPaths);
-        if (!strangers.empty()) {
-          warn(diagnostics,
-               "the folder already holds " + std::to_string(strangers.size()) +
-                   (strangers.size() == 1 ? " file" : " files") +
-                   " named like the tiles (" + strangers[0] +
-                   (strangers.size() > 1 ? ", ..." : "") +
-                   "), which Unreal's tiled import takes too; move " +
-                   (strangers.size() == 1 ? "it" : "them") + " away");
-        }
-        break;
-      }
-      // A .raw needs its size beside it; a .r16 only when it is not square.
-      const bool square =
-          geometry.fit.tiles.tileWidth == geometry.fit.tiles.tileHeight;
-      files->sidecarWanted = profile.sizeFileBesideRaw && raw &&
-                             (endsWith(output, ".raw") || !square);
-      if (!raw && taken != EngineImport::kGreyPicture) {
-        warn(diagnostics,
-             output +
-                 ": Unreal imports 16-bit PNG and raw heights (.png, .r16, "
-                 ".raw); name the output .png or .r16");
-      }
+    case Engine::kUnreal:
+      planUnrealFiles(output, taken, profile, files, diagnostics);
       break;
-    }
     case Engine::kGodot:
-      if (taken == EngineImport::kGreyPicture) {
-        warn(diagnostics,
-             output +
-                 ": Godot reads PNG at 8 bits (256 levels); name the output "
-                 ".exr (full precision) or .raw for its terrain add-ons");
-      } else if (taken == EngineImport::kFloatPicture) {
-        break;
-      } else if (!raw) {
-        warn(diagnostics, output +
-                              ": Godot's terrain add-ons import OpenEXR and "
-                              "raw heights; name "
-                              "the output .exr (full precision) or .raw");
-      } else if (!endsWith(output, ".raw")) {
-        warn(diagnostics, output +
-                              ": HTerrain imports .raw, not .r16 (Terrain3D "
-                              "takes both); name "
-                              "the output .raw for either");
-      }
+      warnGodotOutput(output, taken, diagnostics);
       break;
   }
 }

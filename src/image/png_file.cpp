@@ -62,6 +62,92 @@ std::string pngLibraryVersion() {
          zlibVersion();
 }
 
+namespace {
+
+// Reads and checks the header, in this order: the library's own checks,
+// sizes a map can have, then a size the file can hold. False with error
+// set (the context stays the caller's to free).
+bool readPngHeader(FileStream* input, spng_ctx* context, int64_t fileSize,
+                   PngInfo* info, struct spng_ihdr* header,
+                   std::string* error) {
+  int code = spng_get_ihdr(context, header);
+  if (code != 0) {
+    *error = decodeError(*input, code, "the end of its header");
+    return false;
+  }
+  // Paint programs save grey maps in colour too: those are read once their
+  // rows show every pixel grey.
+  info->colour = header->color_type != SPNG_COLOR_TYPE_GRAYSCALE;
+  info->colourType = header->color_type;
+  if (header->width > INT32_MAX || header->height > INT32_MAX) {
+    *error = "Malformed PNG: it is " + std::to_string(header->width) + " x " +
+             std::to_string(header->height) + " pixels";
+    return false;
+  }
+  // Deflate packs at most about 1032 bytes into one: an image larger than
+  // that many times the file is forged, and is refused before the planes
+  // are made for it.
+  int64_t rowBytes =
+      (static_cast<int64_t>(header->width) * header->bit_depth + 7) / 8 + 1;
+  if (static_cast<int64_t>(header->height) >
+      (fileSize * kDeflateRatio) / rowBytes) {
+    *error = "Malformed PNG: its " + std::to_string(header->width) + " x " +
+             std::to_string(header->height) + " pixels cannot be in " +
+             std::to_string(fileSize) + " bytes";
+    return false;
+  }
+  info->width = static_cast<int32_t>(header->width);
+  info->height = static_cast<int32_t>(header->height);
+  info->bitDepth = header->bit_depth;
+  info->interlaced = header->interlace_method != SPNG_INTERLACE_NONE;
+  return true;
+}
+
+// Starts the rows' decoding in the form the tool reads them, refuses
+// -channel alpha of a PNG without one, and takes the density from pHYs.
+bool startPngRows(FileStream* input, spng_ctx* context,
+                  const struct spng_ihdr& header, PngInfo* info,
+                  std::string* error) {
+  // Samples as they are in the file: 16 bits in the host's order, 8 bits
+  // as bytes, fewer bits unpacked to a byte each (widened by the library,
+  // narrowed back once read); colour as red, green, blue and alpha of the
+  // file's depth (a palette's colours are 8-bit).
+  int format = info->bitDepth == 16 ? SPNG_FMT_PNG : SPNG_FMT_G8;
+  if (info->colour) {
+    format = info->bitDepth == 16 ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
+  }
+  // Colour rows come with tRNS applied as alpha, so that a palette's or an
+  // RGB's transparent colour is counted as any alpha is.
+  const int flags =
+      SPNG_DECODE_PROGRESSIVE | (info->colour ? SPNG_DECODE_TRNS : 0);
+  int code = spng_decode_image(context, nullptr, 0, format, flags);
+  if (code != 0) {
+    *error = decodeError(*input, code, "its image data");
+    return false;
+  }
+  // A colour PNG without alpha reads as opaque everywhere: a flat map.
+  struct spng_trns transparency;
+  const bool noAlpha = (header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ||
+                        header.color_type == SPNG_COLOR_TYPE_INDEXED) &&
+                       spng_get_trns(context, &transparency) != 0;
+  if (info->channel == ChannelChoice::kAlpha && noAlpha) {
+    *error = std::string("Input file is ") + colourKind(header.color_type) +
+             " PNG: it has no alpha for -channel alpha";
+    return false;
+  }
+  // pHYs comes before the image data, read by now; a unit of 0 gives only
+  // the pixels' aspect, no density.
+  struct spng_phys physical;
+  if (spng_get_phys(context, &physical) == 0 && physical.unit_specifier == 1 &&
+      physical.ppu_x <= INT32_MAX && physical.ppu_y <= INT32_MAX) {
+    info->density.across = physical.ppu_x;
+    info->density.down = physical.ppu_y;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
                     std::string* error) {
   *decoder = nullptr;
@@ -82,76 +168,10 @@ bool openPngDecoder(FileStream* input, PngDecoder** decoder, PngInfo* info,
   spng_set_crc_action(made->context, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
   spng_set_png_stream(made->context, readFromStream, input);
   struct spng_ihdr header;
-  int code = spng_get_ihdr(made->context, &header);
-  if (code != 0) {
-    freePngDecoder(made.release());
-    *error = decodeError(*input, code, "the end of its header");
-    return false;
-  }
-  // Paint programs save grey maps in colour too: those are read once their
-  // rows show every pixel grey.
-  info->colour = header.color_type != SPNG_COLOR_TYPE_GRAYSCALE;
-  info->colourType = header.color_type;
-  if (header.width > INT32_MAX || header.height > INT32_MAX) {
-    *error = "Malformed PNG: it is " + std::to_string(header.width) + " x " +
-             std::to_string(header.height) + " pixels";
+  if (!readPngHeader(input, made->context, fileSize, info, &header, error) ||
+      !startPngRows(input, made->context, header, info, error)) {
     freePngDecoder(made.release());
     return false;
-  }
-  // Deflate packs at most about 1032 bytes into one: an image larger than
-  // that many times the file is forged, and is refused before the planes
-  // are made for it.
-  int64_t rowBytes =
-      (static_cast<int64_t>(header.width) * header.bit_depth + 7) / 8 + 1;
-  if (static_cast<int64_t>(header.height) >
-      (fileSize * kDeflateRatio) / rowBytes) {
-    *error = "Malformed PNG: its " + std::to_string(header.width) + " x " +
-             std::to_string(header.height) + " pixels cannot be in " +
-             std::to_string(fileSize) + " bytes";
-    freePngDecoder(made.release());
-    return false;
-  }
-  info->width = static_cast<int32_t>(header.width);
-  info->height = static_cast<int32_t>(header.height);
-  info->bitDepth = header.bit_depth;
-  info->interlaced = header.interlace_method != SPNG_INTERLACE_NONE;
-  // Samples as they are in the file: 16 bits in the host's order, 8 bits
-  // as bytes, fewer bits unpacked to a byte each (widened by the library,
-  // narrowed back once read); colour as red, green, blue and alpha of the
-  // file's depth (a palette's colours are 8-bit).
-  int format = info->bitDepth == 16 ? SPNG_FMT_PNG : SPNG_FMT_G8;
-  if (info->colour) {
-    format = info->bitDepth == 16 ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
-  }
-  // Colour rows come with tRNS applied as alpha, so that a palette's or an
-  // RGB's transparent colour is counted as any alpha is.
-  const int flags =
-      SPNG_DECODE_PROGRESSIVE | (info->colour ? SPNG_DECODE_TRNS : 0);
-  code = spng_decode_image(made->context, nullptr, 0, format, flags);
-  if (code != 0) {
-    *error = decodeError(*input, code, "its image data");
-    freePngDecoder(made.release());
-    return false;
-  }
-  // A colour PNG without alpha reads as opaque everywhere: a flat map.
-  struct spng_trns transparency;
-  const bool noAlpha = (header.color_type == SPNG_COLOR_TYPE_TRUECOLOR ||
-                        header.color_type == SPNG_COLOR_TYPE_INDEXED) &&
-                       spng_get_trns(made->context, &transparency) != 0;
-  if (info->channel == ChannelChoice::kAlpha && noAlpha) {
-    *error = std::string("Input file is ") + colourKind(header.color_type) +
-             " PNG: it has no alpha for -channel alpha";
-    freePngDecoder(made.release());
-    return false;
-  }
-  // pHYs comes before the image data, read by now; a unit of 0 gives only
-  // the pixels' aspect, no density.
-  struct spng_phys physical;
-  if (spng_get_phys(made->context, &physical) == 0 &&
-      physical.unit_specifier == 1 && physical.ppu_x <= INT32_MAX &&
-      physical.ppu_y <= INT32_MAX) {
-    info->density.across = physical.ppu_x;
-    info->density.down = physical.ppu_y;
   }
   *decoder = made.release();
   return true;

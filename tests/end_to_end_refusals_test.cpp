@@ -3,6 +3,7 @@
 // its own ERROR line before the output is touched.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -355,6 +356,29 @@ TEST(EndToEndTest, MalformedHeightFilesAreRefused) {
                      badText,
                      {},
                      "ERROR: Malformed PNG: invalid chunk checksum"});
+    // A header of more pixels than deflate can pack into the file, its
+    // checksum made right: refused before any planes are made for it.
+    std::vector<uint8_t> forged = png;
+    const uint8_t huge[] = {0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30};  // 30000
+    std::copy(std::begin(huge), std::end(huge), forged.begin() + 16);
+    uint32_t crc = 0xFFFFFFFFu;  // CRC-32 of the chunk's type and data
+    for (size_t at = 12; at < 29; ++at) {
+      crc ^= forged[at];
+      for (int bit = 0; bit < 8; ++bit) {
+        crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+      }
+    }
+    crc ^= 0xFFFFFFFFu;
+    for (size_t at = 0; at < 4; ++at) {
+      forged[29 + at] = static_cast<uint8_t>(crc >> (24 - 8 * at));
+    }
+    cases.push_back({"PNG larger than its file could hold",
+                     "a.png",
+                     forged,
+                     {},
+                     "ERROR: Malformed PNG: its 30000 x 30000 pixels cannot "
+                     "be in " +
+                         std::to_string(forged.size()) + " bytes"});
   }
   const std::vector<uint8_t> old = {'o', 'l', 'd'};
   for (const Case& c : cases) {

@@ -485,7 +485,7 @@ TEST_F(EngineRecipeTest, OutputsTheEngineDoesNotTakeAreNamed) {
     std::vector<std::string> fit;
     const char* says;
   } cases[] = {
-      {"u.png",
+      {"u.pgm",
        {"unity"},
        ": Unity imports raw heights (Import Raw, the Terrain Toolbox); name "
        "the output .raw"},
@@ -515,6 +515,7 @@ TEST_F(EngineRecipeTest, OutputsTheEngineDoesNotTakeAreNamed) {
        "output .raw for either"},
   };
   for (const auto& c : cases) {
+    if (std::string(c.output) == "g.png" && !toolHasPng()) continue;
     std::vector<std::string> arguments = {dir_.file("N47E011.hgt"),
                                           dir_.file(c.output), "-fit"};
     arguments.insert(arguments.end(), c.fit.begin(), c.fit.end());

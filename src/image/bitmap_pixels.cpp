@@ -22,6 +22,21 @@ RowLayout outputLayout(int32_t width, int32_t rows) {
   return RowLayout{width, rows, 3, bitmapRowStride(width)};
 }
 
+// The bytes of 16 pixels that are followed by another byte of the same
+// pixel: a grey pixel's first byte equals its second, its second its third.
+constexpr int kGreyBlock = 48;
+struct GreyMask {
+  uint8_t within[kGreyBlock];
+};
+constexpr GreyMask makeGreyMask() {
+  GreyMask mask{};
+  for (int index = 0; index < kGreyBlock; ++index) {
+    mask.within[index] = index % 3 == 2 ? 0 : 0xff;
+  }
+  return mask;
+}
+constexpr GreyMask kGreyMask = makeGreyMask();
+
 }  // namespace
 
 int64_t bitmapRowStride(int32_t width) {
@@ -64,25 +79,6 @@ bool writePixels(FileStream* output, const BitmapInfo& info,
   return writeRows(output, outputLayout(info.width, info.rowCount), load,
                    outputWriteError, error, progress);
 }
-
-namespace {
-
-// The bytes of 16 pixels that are followed by another byte of the same
-// pixel: a grey pixel's first byte equals its second, its second its third.
-constexpr int kGreyBlock = 48;
-struct GreyMask {
-  uint8_t within[kGreyBlock];
-};
-constexpr GreyMask makeGreyMask() {
-  GreyMask mask{};
-  for (int index = 0; index < kGreyBlock; ++index) {
-    mask.within[index] = index % 3 == 2 ? 0 : 0xff;
-  }
-  return mask;
-}
-constexpr GreyMask kGreyMask = makeGreyMask();
-
-}  // namespace
 
 QUILLORN_VECTORIZED
 bool bgrRowIsGrey(const uint8_t* bytes, size_t count, bool* black) {
@@ -153,7 +149,8 @@ bool copyPixels(FileStream* input, FileStream* output, const BitmapInfo& info,
     for (int32_t index = 0; index < count; ++index) {
       uint8_t* row = buffer.get() + layout.stride * index;
       // A map's first colour settles it: no later row is looked at.
-      if (stillGrey) stillGrey = bgrRowIsGrey(row, rowBytes / 3, &black);
+      if (stillGrey)
+        stillGrey = bgrRowIsGrey(row, static_cast<size_t>(info.width), &black);
       std::memset(row + rowBytes, 0, padding);
     }
     if (!writeExact(output, buffer.get(), size)) {

@@ -31,7 +31,7 @@ target_link_options(quillorn PRIVATE
   -sINVOKE_RUN=0
   -sEXIT_RUNTIME=0
   -sFORCE_FILESYSTEM=1
-  "-sEXPORTED_RUNTIME_METHODS=[\"callMain\",\"FS\",\"UTF8ToString\"]"
+  "-sEXPORTED_RUNTIME_METHODS=[\"callMain\",\"FS\",\"UTF8ToString\",\"stackSave\",\"stackRestore\"]"
   -sALLOW_MEMORY_GROWTH=1
   -sINITIAL_MEMORY=32MB
   -sMAXIMUM_MEMORY=4GB

@@ -22,8 +22,7 @@ const kSide = Math.floor(Math.sqrt(kMaxPixels));
 // the bytes themselves and hands them back when it ends (the page holds
 // none meanwhile); the input's relief is drawn from a copy.
 let map = null;
-let outputs = [];           // the last successful run's files
-let prepared = null;        // { blob, name }: their download, made when they arrive
+let prepared = null;        // { bytes, name, blob }: their download, its blob made once the page is free
 let running = false;
 let startedAt = 0;          // when Convert was pressed (performance.now())
 let errorLine = '';         // the run's ERROR line, if any
@@ -217,7 +216,6 @@ async function pick(file, folder = kPickedFolder, files = null) {
     const total = read.reduce((sum, entry) => sum + entry.bytes.byteLength, 0);
     $('picked').textContent = `${folder}, ${read.length} files, ${total.toLocaleString('en')} bytes`;
   }
-  outputs = [];
   prepared = null;
   runNumber += 1;
   $('download').disabled = true;
@@ -232,7 +230,6 @@ function convert(event) {
   if (!map || running) return;
   running = true;
   startedAt = performance.now();
-  outputs = [];
   prepared = null;
   errorLine = '';
   $('download').disabled = true;
@@ -291,7 +288,7 @@ function finished(message) {
   } else if (!converted) {
     setStatus('The converter ended without writing the output; nothing to download.', 'failed');
   } else {
-    outputs = message.files;
+    const outputs = message.files;
     prepared = prepareDownload(outputs);
     $('download').disabled = false;
     const names = outputs.map((file) => file.name).join(', ');
@@ -306,22 +303,59 @@ function finished(message) {
   $('status').focus();
 }
 
-// One file as it is (the blob the worker made); several (tiles, Unreal's
-// size file) as one zip.
+// One file as it is; several (tiles, Unreal's size file) as one zip. The
+// download is ready with its bytes: their blob, a copy into the browser's
+// storage, is made once the page is free again, or on Download if that
+// comes first.
 function prepareDownload(files) {
-  if (files.length === 1) return { blob: files[0].blob, name: files[0].name };
-  const entries = {};
-  for (const file of files) entries[file.name] = [file.bytes, { level: 0 }];
-  return {
-    blob: new Blob([fflate.zipSync(entries, { mtime: new Date(1980, 0, 1) })], { type: 'application/zip' }),
-    name: runOutput.replace(/\.[^.]*$/, '') + '.zip',
-  };
+  let download;
+  if (files.length === 1) {
+    download = { bytes: files[0].bytes, name: files[0].name, blob: null };
+  } else {
+    const entries = {};
+    for (const file of files) entries[file.name] = [file.bytes, { level: 0 }];
+    download = { bytes: fflate.zipSync(entries, { mtime: new Date(1980, 0, 1) }),
+      name: runOutput.replace(/\.[^.]*$/, '') + '.zip', blob: null };
+    giveBack(files.map((file) => file.bytes));
+  }
+  // After the status is painted; a hidden page, which paints nothing,
+  // after a moment.
+  const make = () => downloadBlob(download);
+  requestAnimationFrame(() => setTimeout(make, 0));
+  setTimeout(make, 100);
+  return download;
+}
+
+// The blob of a download, made once; its bytes then go back to the
+// converter, whose next files are written into them.
+function downloadBlob(download) {
+  if (!download.blob) {
+    const type = download.name.endsWith('.zip') ? 'application/zip' : 'application/octet-stream';
+    // A file grown in place comes in its resizable buffer, which a blob
+    // does not take: moved to a fixed one first, in place where it can be.
+    let bytes = download.bytes;
+    if (bytes.buffer.resizable) {
+      bytes = new Uint8Array(bytes.buffer.transferToFixedLength
+        ? bytes.buffer.transferToFixedLength(bytes.byteLength) : bytes.slice());
+      download.bytes = bytes;
+    }
+    download.blob = new Blob([bytes], { type });
+    giveBack([download.bytes]);
+    download.bytes = null;
+  }
+  return download.blob;
+}
+
+// Arrays the page is done with, handed to the converter to write in.
+function giveBack(arrays) {
+  const buffers = arrays.map((array) => array.buffer).filter((buffer) => buffer.byteLength > 0);
+  if (buffers.length) worker.postMessage({ type: 'recycle', buffers }, buffers);
 }
 
 function download() {
   if (!prepared) return;
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(prepared.blob);
+  link.href = URL.createObjectURL(downloadBlob(prepared));
   link.download = prepared.name;
   document.body.appendChild(link);
   link.click();
@@ -423,5 +457,5 @@ drop.addEventListener('drop', async (event) => {
   }
 });
 worker.postMessage({ type: 'version' });
-reliefWorker.postMessage({ type: 'prepare', quiet: true });
+reliefWorker.postMessage({ type: 'prepare' });
 showCommand();

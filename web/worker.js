@@ -1,6 +1,10 @@
-// The converter's thread: each run gets a fresh quillorn module (its own
-// memory, freed with it) over the one compiled WebAssembly, and the map in
-// its in-memory file system. Lines and progress go to the page as they come.
+// The converter's thread: one quillorn module over the one compiled
+// WebAssembly, kept from run to run while its runs end as the tool ends
+// them, and the map in its in-memory file system. Its memory, and the
+// files' buffers it recycles (web/file_storage.js), were touched by the
+// last run: a fresh module's pages, each cleared by the system as it is
+// first written, took a 4097 x 4097 conversion longer than its sums.
+// Lines and progress go to the page as they come.
 'use strict';
 importScripts('quillorn.js');
 
@@ -22,16 +26,23 @@ function compiledModule() {
   return compiled;
 }
 
-// A module whose output lines (or none, when quiet) and stage reports are
-// posted to the page.
-async function newModule(quiet) {
+// Where the running command's lines and stage reports go: to the page,
+// or (quiet, the input's relief) nowhere, or to a caller's own hands.
+let listener = { line() {}, progress() {} };
+
+function tellPage() {
+  return {
+    line: (stream, line) => postMessage({ type: 'line', stream, line }),
+    progress: (label, percent) => postMessage({ type: 'progress', label, percent }),
+  };
+}
+
+async function newModule() {
   const wasm = await compiledModule();
   return createQuillorn({
-    print: (line) => { if (!quiet) postMessage({ type: 'line', stream: 'out', line }); },
-    printErr: (line) => { if (!quiet) postMessage({ type: 'line', stream: 'err', line }); },
-    onStageProgress: (label, percent) => {
-      if (!quiet) postMessage({ type: 'progress', label, percent });
-    },
+    print: (line) => listener.line('out', line),
+    printErr: (line) => listener.line('err', line),
+    onStageProgress: (label, percent) => listener.progress(label, percent),
     instantiateWasm: (imports, receive) => {
       WebAssembly.instantiate(wasm, imports).then((instance) => receive(instance));
       return {};
@@ -39,42 +50,74 @@ async function newModule(quiet) {
   });
 }
 
-// The module for the next run, instantiated while the page waits for
-// Convert rather than after it: { quiet, ready }.
-let spare = null;
+// What a kept module may hold on to between runs: past it (a map near the
+// page's limit) the memory goes back to the browser with the module.
+const kMostKeptMemory = 1024 * 1024 * 1024;
 
-// A fresh module: the one made ahead where it has the wanted voice, and
-// the next one started once this one is handed out.
-function startModule(quiet) {
-  const ready = spare && spare.quiet === quiet ? spare.ready : newModule(quiet);
-  spare = null;
-  return ready;
+// The worker's module (a promise of it), made ahead while the page waits
+// for Convert; null until then, and after a run that ended it.
+let kept = null;
+
+function keptModule() {
+  if (!kept) {
+    kept = newModule();
+    // A failure is the next run's to report, and the next run's to retry.
+    kept.catch(() => { kept = null; });
+  }
+  return kept;
 }
 
-// Makes the next run's module now, while nothing runs.
-function prepareModule(quiet) {
-  if (spare) return;
-  const ready = newModule(quiet);
-  // A failure is the next run's to report.
-  ready.catch(() => {});
-  spare = { quiet, ready };
+// The module goes unless the run ended as the tool ends one (its status
+// returned) in memory the page can spare: an abort leaves a module that
+// runs nothing more.
+function afterRun(module, result) {
+  if (result.aborted || module.HEAP8.length > kMostKeptMemory) kept = null;
+}
+
+// The folders a run works in, emptied of what the last run left: the
+// outputs' buffers recycled, the input's handed back already.
+function freshFolders(module) {
+  for (const folder of ['/work', '/relief']) {
+    if (!module.FS.analyzePath(folder).exists) {
+      module.FS.mkdir(folder);
+      continue;
+    }
+    removeAll(module, folder);
+  }
+  module.FS.chdir('/');
+}
+
+function removeAll(module, folder) {
+  for (const name of module.FS.readdir(folder)) {
+    if (name === '.' || name === '..') continue;
+    const path = folder + '/' + name;
+    const mode = module.FS.lstat(path).mode;
+    if (module.FS.isDir(mode)) {
+      removeAll(module, path);
+      module.FS.rmdir(path);
+    } else if (module.FS.isFile(mode)) {
+      module.recycleFile(path);
+    } else {
+      module.FS.unlink(path);
+    }
+  }
 }
 
 // Runs a command line; a module that aborts (out of memory where the tool
 // could not say so itself) counts as a failure with its reason.
 function run(module, args) {
   try {
-    return { status: module.callMain(args) };
+    return { status: module.runMain(args) };
   } catch (failure) {
     return { status: -1, aborted: String(failure && failure.message || failure) };
   }
 }
 
 // A file's bytes as the in-memory file system holds them, its used part
-// and not a copy (web/file_storage.js): the module is dropped after the
-// run, and the bytes go to the page as they are.
-function fileBytes(module, path) {
-  return module.fileBytes(path);
+// and not a copy (web/file_storage.js); asTheyAre, perhaps in a resizable
+// buffer, which a blob does not take.
+function fileBytes(module, path, asTheyAre = false) {
+  return module.fileBytes(path, asTheyAre);
 }
 
 // The map into the file system without a copy: the file system keeps the
@@ -110,7 +153,7 @@ function readFolder(module, folder, skip) {
     if (name === '.' || name === '..' || name === skip) continue;
     const path = folder + '/' + name;
     if (module.FS.isFile(module.FS.stat(path).mode)) {
-      files.push({ name, bytes: fileBytes(module, path) });
+      files.push({ name, bytes: fileBytes(module, path, true) });
     }
   }
   return files.sort((a, b) => (a.name < b.name ? -1 : 1));
@@ -132,15 +175,16 @@ const kResultRelief = '/relief/result.bmp';
 // the input's where it can be), with the input's own reading switches.
 async function inputRelief(message) {
   const { name, readingArgs } = message;
-  const module = await startModule(true);
-  module.FS.mkdir('/work');
-  module.FS.mkdir('/relief');
+  const module = await keptModule();
+  freshFolders(module);
   writeInput(module, name, message);
   const dot = name.lastIndexOf('.');
   const extension = dot > 0 && !message.files ? name.slice(dot).toLowerCase() : '';
   const sink = '/work/nowhere' + (kStreamedFormats.includes(extension) ? extension : '.png');
   module.FS.symlink('/dev/null', sink);
+  listener = { line() {}, progress() {} };
   const result = run(module, ['/work/' + name, sink, ...readingArgs, '-view', kInputRelief]);
+  afterRun(module, result);
   if (result.status !== 0) return null;
   return pictureBlob(module, kInputRelief);
 }
@@ -160,56 +204,57 @@ function pictureBlob(module, path) {
 async function convert(message) {
   const { name, path, outputPath, args } = message;
   postMessage({ type: 'stage', label: 'Reading the map…' });
-  const module = await startModule(false);
-  module.FS.mkdir('/work');
-  module.FS.mkdir('/relief');
+  const module = await keptModule();
+  freshFolders(module);
   writeInput(module, name, message);
   module.FS.chdir('/work');
   postMessage({ type: 'stage', label: 'Converting…' });
+  listener = tellPage();
   const result = run(module, [path, outputPath, ...args, '-view', kResultRelief]);
+  afterRun(module, result);
   const files = result.status === 0 ? readFolder(module, '/work', name) : [];
-  // One output goes to the page as the blob it downloads; several as their
-  // bytes, which the page zips.
-  if (files.length === 1) {
-    files[0] = { name: files[0].name, blob: new Blob([files[0].bytes], { type: 'application/octet-stream' }) };
-  }
+  // The outputs go to the page as they are, without a copy; the page
+  // hands their buffers back once it has made its download of them.
   const { input, buffers } = handedBack(message);
   postMessage({ type: 'done', status: result.status, aborted: result.aborted, files, input },
-    files.filter((file) => file.bytes).map((file) => file.bytes.buffer).concat(buffers));
+    files.map((file) => file.bytes.buffer).concat(buffers));
   // The result's relief follows the download: it is not part of it.
   if (result.status === 0) {
     postMessage({ type: 'result-relief', run: message.run, relief: pictureBlob(module, kResultRelief) });
   }
 }
 
+// The tool's version lines and the endings its picker accepts, from the
+// module's format table.
+async function version() {
+  const module = await keptModule();
+  const lines = [];
+  listener = { line: (stream, line) => { if (stream === 'out') lines.push(line); }, progress() {} };
+  const result = run(module, ['--version']);
+  afterRun(module, result);
+  const endings = module.UTF8ToString(module._quillornReadEndings());
+  postMessage({ type: 'version', lines, endings });
+}
+
 onmessage = async (event) => {
   const message = event.data;
   try {
     if (message.type === 'version') {
-      const lines = [];
-      const module = await createQuillorn({
-        print: (line) => lines.push(line), printErr: () => {},
-        instantiateWasm: (imports, receive) => {
-          compiledModule().then((wasm) => WebAssembly.instantiate(wasm, imports))
-            .then((instance) => receive(instance));
-          return {};
-        },
-      });
-      module.callMain(['--version']);
-      // The endings the picker accepts, from the module's format table.
-      const endings = module.UTF8ToString(module._quillornReadEndings());
-      postMessage({ type: 'version', lines, endings });
-      prepareModule(false);
+      await version();
     } else if (message.type === 'prepare') {
-      prepareModule(message.quiet);
+      keptModule().catch(() => {});
     } else if (message.type === 'input-relief') {
       postMessage({ type: 'input-relief', relief: await inputRelief(message) });
-      prepareModule(true);
     } else if (message.type === 'convert') {
       await convert(message);
-      prepareModule(false);
+    } else if (message.type === 'recycle') {
+      const module = await keptModule();
+      for (const buffer of message.buffers) module.recycleBuffer(buffer);
     }
   } catch (failure) {
+    // Whatever threw may have left the module half way: the next run
+    // gets a fresh one.
+    kept = null;
     const reason = String(failure && failure.message || failure);
     if (message.type !== 'convert') {
       postMessage({ type: 'failed', of: message.type, reason });

@@ -115,7 +115,9 @@ async function pageRun(page, map, c, reliefFirst) {
   const shown = await page.evaluate(async () => {
     const status = document.getElementById('status').textContent;
     if (!prepared) return { status };
-    const bytes = new Uint8Array(await downloadBlob(prepared).arrayBuffer());
+    // A build before the download's blob was made once the page is free has it ready.
+    const blob = typeof downloadBlob === 'function' ? downloadBlob(prepared) : prepared.blob;
+    const bytes = new Uint8Array(await blob.arrayBuffer());
     const digest = Array.from(new Uint8Array(await crypto.subtle.digest('SHA-256', bytes)))
       .map((b) => b.toString(16).padStart(2, '0')).join('');
     return { status, digest,

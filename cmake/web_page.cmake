@@ -20,9 +20,11 @@ endforeach()
 # picker accepts, asked of the format table (quillornReadEndings).
 target_sources(quillorn PRIVATE "${CMAKE_SOURCE_DIR}/src/app/page_exports.cpp")
 
-# One module per conversion (a fresh memory each time), run as often as
-# called: callMain with a command line, FS for the files, UTF8ToString for
-# the texts the module hands over. Memory grows to
+# One module per worker, kept from run to run and run as often as called:
+# callMain with a command line (through runMain, web/file_storage.js,
+# which puts back the stack the command line's words take: stackSave,
+# stackRestore), FS for the files, UTF8ToString for the texts the module
+# hands over. Memory grows to
 # what a 32-bit module may have; beyond it an allocation fails and the
 # tool says so, as it does anywhere.
 target_link_options(quillorn PRIVATE

@@ -113,13 +113,6 @@ function run(module, args) {
   }
 }
 
-// A file's bytes as the in-memory file system holds them, its used part
-// and not a copy (web/file_storage.js); asTheyAre, perhaps in a resizable
-// buffer, which a blob does not take.
-function fileBytes(module, path, asTheyAre = false) {
-  return module.fileBytes(path, asTheyAre);
-}
-
 // The map into the file system without a copy: the file system keeps the
 // array the worker was handed, which the tool only reads.
 function writeMap(module, path, bytes) {
@@ -153,7 +146,9 @@ function readFolder(module, folder, skip) {
     if (name === '.' || name === '..' || name === skip) continue;
     const path = folder + '/' + name;
     if (module.FS.isFile(module.FS.stat(path).mode)) {
-      files.push({ name, bytes: fileBytes(module, path, true) });
+      // As they are: the page moves a resizable buffer to a fixed one once
+      // it is free.
+      files.push({ name, bytes: module.fileBytes(path, true) });
     }
   }
   return files.sort((a, b) => (a.name < b.name ? -1 : 1));
@@ -193,7 +188,7 @@ async function inputRelief(message) {
 // into the browser's storage keeps the page's thread free), or null.
 function pictureBlob(module, path) {
   try {
-    return new Blob([fileBytes(module, path)], { type: 'image/bmp' });
+    return new Blob([module.fileBytes(path)], { type: 'image/bmp' });
   } catch (missing) {
     return null;
   }
